@@ -1,0 +1,89 @@
+// ZcDbDatabase: one open drawing: its objects by id and handle, its tables; the host services.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zrx/db/object.h"
+
+class ZcDbBlockTable;
+class ZcDbLayerTable;
+class ZcDbTextStyleTable;
+
+class ZcDbDatabase : public ZcRxObject {
+  ZCRX_DECLARE_MEMBERS(ZcDbDatabase);
+
+ public:
+  // With `buildDefaultDrawing`: a block table with "*Model_Space" and "*Paper_Space", layer "0",
+  // text style "Standard". Without: empty, for a reader to fill.
+  explicit ZcDbDatabase(bool buildDefaultDrawing = true);
+  ~ZcDbDatabase() override;
+  ZcDbDatabase(const ZcDbDatabase&) = delete;
+  ZcDbDatabase& operator=(const ZcDbDatabase&) = delete;
+
+  Zcad::ErrorStatus getSymbolTable(ZcDbBlockTable*& table, ZcDb::OpenMode mode);
+  Zcad::ErrorStatus getSymbolTable(ZcDbLayerTable*& table, ZcDb::OpenMode mode);
+  Zcad::ErrorStatus getSymbolTable(ZcDbTextStyleTable*& table, ZcDb::OpenMode mode);
+  Zcad::ErrorStatus getBlockTable(ZcDbBlockTable*& table, ZcDb::OpenMode mode) { return getSymbolTable(table, mode); }
+  ZcDbObjectId blockTableId() const { return mBlockTableId; }
+  ZcDbObjectId layerTableId() const { return mLayerTableId; }
+  ZcDbObjectId textStyleTableId() const { return mTextStyleTableId; }
+  ZcDbObjectId modelSpaceId() const;
+  ZcDbObjectId paperSpaceId() const;  // the record "*Paper_Space" (the current layout)
+  // The space the user works in: model space when TILEMODE is 1, else the current layout.
+  ZcDbObjectId currentSpaceId() const;
+  bool tileMode() const { return mTileMode; }
+  void setTileMode(bool modelSpace) { mTileMode = modelSpace; }
+  // Text style "Standard" (null when the drawing has none).
+  ZcDbObjectId textStyleStandardId() const;
+  ZcDbObjectId textStyleId(const ZcString& name) const;
+  ZcDbObjectId layerId(const ZcString& name) const;
+
+  // Adds a new object to this database. With a handle of 0 it gets a fresh handle from the handle
+  // seed; a given handle is kept (and the seed moved past it). The object stays open for write.
+  Zcad::ErrorStatus addZcDbObject(ZcDbObjectId& id, ZcDbObject* object, ZcDbHandle handle = 0);
+  Zcad::ErrorStatus getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const;
+  ZcDbHandle handseed() const { return mHandseed; }
+  void setHandseed(ZcDbHandle seed) { mHandseed = seed; }
+  // Makes a table the database's own (used while reading a drawing).
+  void setBlockTableId(ZcDbObjectId id) { mBlockTableId = id; }
+  void setLayerTableId(ZcDbObjectId id) { mLayerTableId = id; }
+  void setTextStyleTableId(ZcDbObjectId id) { mTextStyleTableId = id; }
+  // Every object id of the database in handle order (erased ones included).
+  std::vector<ZcDbObjectId> allObjectIds() const;
+  int numObjects() const;
+
+  // The drawing's file name and DXF version as read ("AC1032" for a new drawing).
+  const std::string& fileName() const { return mFileName; }
+  void setFileName(const std::string& f) { mFileName = f; }
+  const std::string& dxfVersion() const { return mDxfVersion; }
+  void setDxfVersion(const std::string& v) { mDxfVersion = v; }
+  // What the drawing file held that the host does not interpret (header, classes, other tables,
+  // objects); the DXF layer owns its meaning.
+  const std::shared_ptr<ZcDbForeignData>& foreignData() const { return mForeign; }
+  void setForeignData(std::shared_ptr<ZcDbForeignData> data) { mForeign = std::move(data); }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> mImpl;
+  ZcDbObjectId mBlockTableId;
+  ZcDbObjectId mLayerTableId;
+  ZcDbObjectId mTextStyleTableId;
+  ZcDbHandle mHandseed = 1;
+  bool mTileMode = true;
+  std::string mFileName;
+  std::string mDxfVersion = "AC1032";
+  std::shared_ptr<ZcDbForeignData> mForeign;
+};
+
+class ZcDbHostApplicationServices {
+ public:
+  ZcDbDatabase* workingDatabase() const { return mWorkingDatabase; }
+  void setWorkingDatabase(ZcDbDatabase* db) { mWorkingDatabase = db; }
+
+ private:
+  ZcDbDatabase* mWorkingDatabase = nullptr;
+};
+
+ZcDbHostApplicationServices* zcdbHostApplicationServices();

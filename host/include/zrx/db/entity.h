@@ -1,0 +1,69 @@
+// ZcDbEntity: an object with geometry that lives in a block (model space, a layout, a block).
+#pragma once
+
+#include "zrx/db/object.h"
+
+class ZcGiWorldDraw;
+class ZcGiViewportDraw;
+
+class ZcDbEntity : public ZcDbObject {
+  ZCRX_DECLARE_MEMBERS(ZcDbEntity);
+
+ public:
+  ZcDbEntity();
+  ~ZcDbEntity() override;
+
+  ZcDbObjectId blockId() const { return ownerId(); }
+
+  // Layer by name; the database's layer table resolves it when the entity is drawn or saved.
+  const ZTCHAR* layer() const { return mLayer.kwszPtr(); }
+  const ZcString& layerName() const { return mLayer; }
+  Zcad::ErrorStatus setLayer(const ZTCHAR* layerName, bool doSubents = true);
+  Zcad::ErrorStatus setLayer(const ZcString& layerName);
+  // Colour index: 0 by block, 1..255 the standard colours, 256 by layer.
+  ZSoft::UInt16 colorIndex() const { return mColorIndex; }
+  Zcad::ErrorStatus setColorIndex(ZSoft::UInt16 color, bool doSubents = true);
+  const ZTCHAR* linetype() const { return mLinetype.kwszPtr(); }
+  const ZcString& linetypeName() const { return mLinetype; }
+  Zcad::ErrorStatus setLinetype(const ZTCHAR* name, bool doSubents = true);
+  Zcad::ErrorStatus setLinetype(const ZcString& name);
+  double linetypeScale() const { return mLinetypeScale; }
+  Zcad::ErrorStatus setLinetypeScale(double scale, bool doSubents = true);
+  // The colour index a viewer draws: by-layer resolved through the layer table, by-block as white.
+  ZSoft::UInt16 resolvedColorIndex() const;
+
+  // Layer "0", colour by layer, linetype "ByLayer", scale 1 (from `db` where it has current values).
+  void setDatabaseDefaults();
+  void setDatabaseDefaults(ZcDbDatabase* db);
+
+  virtual Zcad::ErrorStatus getGeomExtents(ZcDbExtents& extents) const;
+  // Appends the entity's pieces as new, non-resident entities (the caller owns them).
+  virtual Zcad::ErrorStatus explode(ZcArray<void*>& entitySet) const;
+  // Sets the draw traits (colour, layer) and calls subWorldDraw.
+  bool worldDraw(ZcGiWorldDraw* mode);
+  void viewportDraw(ZcGiViewportDraw* mode);
+  // Whether the outline passes within `aperture` of `point` (in the XY plane); used by picking.
+  virtual bool hitTest(const ZcGePoint3d& point, double aperture) const;
+
+  // Defaults of the real host's entity protocol.
+  virtual ZSoft::UInt32 setAttributes(void* traits) { return (void)traits, 0; }
+  virtual bool isPlanar() const { return false; }
+  virtual Zcad::ErrorStatus getPlane(void* plane, int& type) const {
+    (void)plane;
+    type = 0;
+    return static_cast<Zcad::ErrorStatus>(2);
+  }
+  virtual int drawableType() const { return 0; }
+  virtual ZSoft::UInt32 viewportDrawLogicalFlags(ZcGiViewportDraw* vd) { return (void)vd, 0; }
+
+ protected:
+  virtual bool subWorldDraw(ZcGiWorldDraw* mode);
+  virtual void subViewportDraw(ZcGiViewportDraw* mode);
+  void copyFieldsTo(ZcDbObject* target) const override;
+
+ private:
+  ZcString mLayer{L"0"};
+  ZcString mLinetype{L"ByLayer"};
+  ZSoft::UInt16 mColorIndex = 256;
+  double mLinetypeScale = 1.0;
+};

@@ -1,0 +1,91 @@
+// World draw: what an entity emits when it is displayed, and a recorder that keeps it.
+#pragma once
+
+#include <vector>
+
+#include "zrx/core.h"
+#include "zrx/ge.h"
+#include "zrx/string.h"
+
+// The look of a text primitive: its font and the shape parameters of the text.
+struct ZcGiTextStyle {
+  ZcString fileName;     // the style's font file ("" or an SHX name: the substitute font)
+  ZcString bigFontFileName;
+  double textSize = 1;   // cap height
+  double xScale = 1;     // width factor
+  double obliquingAngle = 0;
+};
+
+class ZcGiSubEntityTraits {
+ public:
+  virtual ~ZcGiSubEntityTraits() = default;
+  void setColor(ZSoft::UInt16 colorIndex) { mColor = colorIndex; }
+  ZSoft::UInt16 color() const { return mColor; }
+  void setLayer(const ZcString& layer) { mLayer = layer; }
+  const ZcString& layer() const { return mLayer; }
+
+ private:
+  ZSoft::UInt16 mColor = 7;
+  ZcString mLayer;
+};
+
+class ZcGiWorldGeometry {
+ public:
+  virtual ~ZcGiWorldGeometry() = default;
+  virtual bool polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, const ZcGeVector3d* normal = nullptr,
+                        ZSoft::LongPtr subEntityMarker = -1) = 0;
+  // A line of text with its left baseline end at `position`, its baseline along `direction`.
+  virtual bool text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,
+                    const ZcString& message, const ZcGiTextStyle& style) = 0;
+};
+
+class ZcGiWorldDraw {
+ public:
+  virtual ~ZcGiWorldDraw() = default;
+  virtual ZcGiWorldGeometry& geometry() = 0;
+  virtual ZcGiSubEntityTraits& subEntityTraits() = 0;
+  virtual bool isDragging() const { return false; }
+  virtual bool regenAbort() const { return false; }
+};
+
+class ZcGiViewportDraw : public ZcGiWorldDraw {};
+
+// Keeps every primitive drawn into it, with the traits in effect when it was drawn.
+class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
+ public:
+  struct TextPrimitive {
+    ZcGePoint3d position;
+    ZcGeVector3d normal;
+    ZcGeVector3d direction;
+    ZcString message;
+    ZcGiTextStyle style;
+    ZSoft::UInt16 color;
+  };
+  struct PolylinePrimitive {
+    std::vector<ZcGePoint3d> points;
+    ZSoft::UInt16 color;
+  };
+
+  explicit ZcGiDrawRecorder(bool dragging = false) : mDragging(dragging) {}
+  ZcGiWorldGeometry& geometry() override { return *this; }
+  ZcGiSubEntityTraits& subEntityTraits() override { return mTraits; }
+  bool isDragging() const override { return mDragging; }
+
+  const std::vector<TextPrimitive>& texts() const { return mTexts; }
+  const std::vector<PolylinePrimitive>& polylines() const { return mPolylines; }
+  void clear() {
+    mTexts.clear();
+    mPolylines.clear();
+  }
+
+ private:
+  bool polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, const ZcGeVector3d* normal,
+                ZSoft::LongPtr subEntityMarker) override;
+  bool text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,
+            const ZcString& message, const ZcGiTextStyle& style) override;
+
+  bool mDragging;
+  ZcGiSubEntityTraits mTraits;
+  std::vector<TextPrimitive> mTexts;
+  std::vector<PolylinePrimitive> mPolylines;
+};

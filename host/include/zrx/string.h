@@ -1,0 +1,81 @@
+// ZcString: the host's string, stored as UTF-16 code units.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "zrx/core.h"
+
+// Indices and lengths count UTF-16 code units, as on the real host. Wide (`ZTCHAR`, 32-bit on this
+// platform) and narrow (UTF-8) forms are converted at the boundary; the wide form handed out by
+// `kwszPtr` is cached until the string changes.
+class ZcString {
+ public:
+  ZcString() = default;
+  ZcString(const ZTCHAR* wide);           // NOLINT: implicit like the host's
+  ZcString(const char* narrow);           // NOLINT: UTF-8
+  explicit ZcString(char narrowChar);     // one character
+  explicit ZcString(ZTCHAR wideChar);     // one character (two units outside the BMP)
+  explicit ZcString(std::u16string units) : mUnits(std::move(units)) {}
+  ZcString(const ZcString& other) : mUnits(other.mUnits) {}
+  ZcString(ZcString&& other) noexcept : mUnits(std::move(other.mUnits)) {}
+  ZcString& operator=(const ZcString& other);
+  ZcString& operator=(ZcString&& other) noexcept;
+  ZcString& operator=(const ZTCHAR* wide);
+  ~ZcString() = default;
+
+  int length() const { return static_cast<int>(mUnits.size()); }
+  bool isEmpty() const { return mUnits.empty(); }
+  // The code unit at `index`; 0 when out of range.
+  ZTCHAR getAt(int index) const;
+  // `count` units from `start`, clamped to the string; count -1 means to the end.
+  ZcString substr(int start, int count = -1) const;
+  // Removes `count` units at `index` (clamped); returns *this.
+  ZcString& deleteAtIndex(int index, int count = 1);
+  // Inserts at `index` (clamped to [0, length]); returns *this.
+  ZcString& insert(int index, const ZTCHAR* wide);
+  ZcString& insert(int index, const ZcString& other);
+  ZcString concat(const ZcString& other) const;
+  ZcString& append(const ZcString& other);
+  ZcString& operator+=(const ZcString& other) { return append(other); }
+  int find(ZTCHAR ch) const;
+  int compare(const ZcString& other) const { return mUnits.compare(other.mUnits); }
+  bool operator==(const ZcString& other) const { return mUnits == other.mUnits; }
+  bool operator!=(const ZcString& other) const { return mUnits != other.mUnits; }
+  bool operator==(const ZTCHAR* wide) const;
+  bool operator<(const ZcString& other) const { return mUnits < other.mUnits; }
+
+  // Wide, null-terminated form (UTF-32 on this platform); valid until the string changes.
+  const ZTCHAR* kwszPtr() const;
+  const ZTCHAR* constPtr() const { return kwszPtr(); }
+  // Narrow form: UTF-8; valid until the string changes.
+  const char* ansiPtr() const;
+  const char* utf8Ptr() const { return ansiPtr(); }
+  std::string toUtf8() const;
+
+  const std::u16string& utf16() const { return mUnits; }
+  std::u16string& utf16Mutable() {
+    invalidate();
+    return mUnits;
+  }
+
+ private:
+  void invalidate() {
+    mWideValid = false;
+    mNarrowValid = false;
+  }
+  std::u16string mUnits;
+  mutable std::wstring mWide;
+  mutable std::string mNarrow;
+  mutable bool mWideValid = false;
+  mutable bool mNarrowValid = false;
+};
+
+namespace zrxhost {
+// Conversions used at the host's boundaries (files, terminal, fonts).
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+std::u16string wideToUtf16(std::wstring_view wide);
+std::wstring utf16ToWide(std::u16string_view utf16);
+std::u32string utf16ToUtf32(std::u16string_view utf16);
+}  // namespace zrxhost

@@ -1,0 +1,25 @@
+// Reading and writing drawings as ASCII DXF, R12 to R2018, keeping what the host does not model.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class ZcDbDatabase;
+
+namespace zrxhost {
+
+struct DxfError {
+  std::string message;  // names the line where the input went wrong
+};
+
+// Reads a drawing; on failure returns null and fills `error`.
+std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error);
+std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfError& error);
+// A new drawing (R2018) with the default tables, layouts and objects.
+std::unique_ptr<ZcDbDatabase> newDrawing();
+// Writes the drawing in the version it was read in, to a temporary file beside `path` that is
+// renamed over it when complete. False and `error` on failure; the target is then untouched.
+bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error);
+std::string writeDxfToString(ZcDbDatabase& db);
+
+}  // namespace zrxhost
