@@ -1,0 +1,94 @@
+// TallyJig: the jig of one run of the command: the picked text's values, the placement parameters,
+// the pick's result, the dragged points and the laid-out copies.
+#pragma once
+
+#include "module/host.h"
+
+class TextArray;
+
+class TallyJig : public ZcEdJig {
+ public:
+  TallyJig(ZcDbObjectId textId, const ZcGePoint3d& clickPoint);
+  ~TallyJig() override;
+  TallyJig(const TallyJig&) = delete;
+  TallyJig& operator=(const TallyJig&) = delete;
+
+  DragStatus sampler() override;
+  bool update() override;
+  ZcDbEntity* entity() const override;
+
+  // Finds the run under the pick and draws the mark; returns the run kind (0 digits, 1 letter,
+  // 2 nothing picked, 3 not countable).
+  int pickCharacterRun();
+  void eraseMark();
+
+  void setIncMethod(int method) { incMethod = method; }
+  void setIncValue(int value) { incValue = value; }
+  int objNum() const { return objNum_; }
+  void setObjNum(int num) {
+    objNum_ = num;
+    objNumGiven = true;
+  }
+  double objDist() const { return objDist_; }
+  void setObjDist(double dist) {
+    objDist_ = dist;
+    objNumGiven = false;
+  }
+  double objAngle() const { return objAngle_; }
+  void setObjAngle(double angle) {
+    objAngle_ = angle;
+    objNumGiven = false;
+  }
+  ZcGePoint3d objCenter() const { return objCenter_; }
+  void setObjCenter(const ZcGePoint3d& center) { objCenter_ = center; }
+  void setClockwise(bool clockwise) { isClockwise = clockwise; }
+  ZcGePoint3d basePoint() const { return basePoint_; }
+  void setBasePoint(const ZcGePoint3d& p) { basePoint_ = p; }
+  ZcGePoint3d endPoint() const { return endPoint_; }
+  void setEndPoint(const ZcGePoint3d& p) { endPoint_ = p; }
+  ZcGePoint3d textPosition() const { return textPosition_; }
+  ZcArray<ZcGePoint3d> positionArray() const { return positionArray_; }
+  ZcArray<ZcString> stringArray() const { return stringArray_; }
+
+  // Read directly by the placement dialogue and the commit.
+  int dragStage = 0;
+  TextArray* pTextArray = nullptr;
+  int incMethod = 0;
+  ZcDbObjectId textId;
+  ZcGePoint3d clickPoint;
+
+ private:
+  ZcGePoint3d textPosition_;
+
+ public:
+  ZcString textString;
+  ZcGePoint3d alignmentPoint;
+  bool isDefaultAlignment = true;
+  int horizontalMode = 0;
+  int verticalMode = 0;
+
+ private:
+  int objNum_ = 0;
+  double objDist_ = 10.0;
+  double objAngle_;
+  ZcGePoint3d objCenter_;
+
+ public:
+  bool isClockwise = false;
+  bool objNumGiven = false;
+
+ private:
+  ZcGePoint3d basePoint_;
+  ZcGePoint3d endPoint_{30, 0, 0};
+
+ public:
+  int incValue = 1;
+  int incType = 0;
+  int runStart = 0;
+  int runEnd = 0;
+  ZcDbObjectId markId;
+
+ private:
+  ZcArray<ZcGePoint3d> positionArray_;
+  ZcArray<ZcString> stringArray_;
+};
