@@ -14,7 +14,7 @@ class ZcDbDatabase;
 
 namespace zrxhost {
 
-// A source of command-line input, one answer per line (DESIGN: scripts and the command line).
+// A source of command-line input, one answer per line, as a script holds it or a user types it.
 class InputSource {
  public:
   virtual ~InputSource() = default;
