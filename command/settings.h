@@ -1,0 +1,15 @@
+// The two settings that steer every placement, kept for as long as the module is loaded.
+#pragma once
+
+enum IncrementMethod { kLine = 0, kPolar = 1, kFree = 2 };
+
+// The step added to the run per copy (any value, zero and negative included).
+extern int incrementValue;
+// An IncrementMethod code.
+extern int incrementMethod;
+
+// Back to the values of a fresh load: free placement, step 1.
+void resetIncrementSettings();
+
+// "<method message> = <step>", the line shown at the top of every pass of the dialogue.
+void printModeLine();
