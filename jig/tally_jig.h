@@ -6,6 +6,9 @@
 
 class TextArray;
 
+// The most copies one array holds; a layout that asks for more is laid out with the first ones.
+constexpr int kMaxCopies = 100000;
+
 class TallyJig : public ZcEdJig {
  public:
   TallyJig(ZcDbObjectId textId, const ZcGePoint3d& clickPoint);

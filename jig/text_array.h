@@ -1,10 +1,23 @@
 // TextArray: the transient entity that previews every copy of the picked text during a drag.
 #pragma once
 
+#include <cstddef>
+
 #include "module/host.h"
+
+// Whether a copy of a text with these modes is placed by its insertion point (a baseline text that is
+// left, aligned or fit) rather than by its alignment point.
+inline bool placedByPosition(int horizontalMode, int verticalMode) {
+  return verticalMode == ZcDb::kTextBase &&
+         (horizontalMode == ZcDb::kTextLeft || horizontalMode == ZcDb::kTextAlign || horizontalMode == ZcDb::kTextFit);
+}
 
 class TextArray : public ZcDbEntity {
  public:
+  // On the host's heap; a failed allocation gives null, which the pseudo-constructor passes on.
+  static void* operator new(std::size_t bytes) noexcept;
+  static void operator delete(void* p) noexcept;
+
   TextArray();
   ~TextArray() override;
 
@@ -12,6 +25,9 @@ class TextArray : public ZcDbEntity {
   ZcRxClass* isA() const override;
   static void rxInit();
   static void rxInit(AppNameChangeFuncPtr appNameChange);
+  // Removes the class from the registry and forgets the held descriptor, so that a later desc()
+  // never hands out a freed one.
+  static void rxUninit();
 
   void setPositionArray(ZcArray<ZcGePoint3d> positions);
   void setStringArray(ZcArray<ZcString> strings);

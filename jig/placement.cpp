@@ -1,0 +1,109 @@
+// The placement dialogue: the pick, the method's parameters, the two drags and the commit.
+#include "jig/placement.h"
+
+#include <cstdint>
+#include <cwchar>
+#include <limits>
+
+#include "command/message_catalogue.h"
+#include "jig/commit.h"
+#include "jig/tally_jig.h"
+#include "jig/text_array.h"
+#include "text/run.h"
+
+namespace {
+
+constexpr int kLine = 0;
+constexpr int kPolar = 1;
+constexpr int kFree = 2;
+constexpr size_t kKeywordLength = 20;
+
+// After the keyword answer "N": the count of copies, refused when empty, zero or negative.
+bool askNumber(TallyJig& jig) {
+  ZTCHAR keyword[kKeywordLength] = {};
+  if (zcedGetInput(keyword, kKeywordLength) != RTNORM || std::wcscmp(keyword, L"N") != 0) return false;
+  int objNum = 0;
+  zcedInitGet(RSG_NONULL | RSG_NOZERO | RSG_NONEG, nullptr);
+  if (zcedGetInt(catalogueText(9), &objNum) != RTNORM) return false;
+  jig.setObjNum(objNum);
+  return true;
+}
+
+bool askLine(TallyJig& jig) {
+  double objDist = 0;
+  zcedInitGet(RSG_NONULL, L"N");
+  const int rc = zcedGetDist(nullptr, catalogueText(8), &objDist);
+  if (rc == RTNORM) {
+    jig.setObjDist(objDist);
+    return true;
+  }
+  return rc == RTKWORD && askNumber(jig);
+}
+
+bool askPolar(TallyJig& jig) {
+  zds_point objCenter = {0, 0, 0};
+  zcedInitGet(RSG_NONULL, nullptr);
+  if (zcedGetPoint(nullptr, catalogueText(10), objCenter) != RTNORM) return false;
+  jig.setObjCenter(asPnt3d(objCenter));
+
+  double objAngle = 0;
+  zcedInitGet(RSG_NONULL, L"N");
+  const int rc = zcedGetAngle(objCenter, catalogueText(11), &objAngle);
+  if (rc == RTNORM) {
+    jig.setObjAngle(objAngle);
+  } else if (rc != RTKWORD || !askNumber(jig)) {
+    return false;
+  }
+
+  ZTCHAR keyword[kKeywordLength] = {};
+  zcedInitGet(RSG_NONULL, L"C CW");
+  if (zcedGetKword(catalogueText(12), keyword, kKeywordLength) != RTNORM) return false;
+  jig.setClockwise(std::wcscmp(keyword, L"C") == 0);
+  return true;
+}
+
+// One drag of the jig: 0 for the base point (no copies shown), 1 for the second point.
+bool runDrag(TallyJig& jig, int stage) {
+  jig.setDispPrompt(catalogueText(stage == 0 ? 13 : 14));
+  jig.dragStage = stage;
+  if (jig.pTextArray != nullptr) jig.pTextArray->setDragStage(stage);
+  return jig.drag() == ZcEdJig::kNormal;
+}
+
+bool pickRun(TallyJig& jig) {
+  jig.incType = jig.pickCharacterRun();
+  return jig.incType == kDigitRun || jig.incType == kLetterRun;
+}
+
+}  // namespace
+
+void placeArray(TallyJig& jig, int method, int increment) {
+  if (method == kFree) {
+    placeFree(jig, increment);
+    return;
+  }
+  jig.setIncMethod(method);
+  jig.setIncValue(increment);
+  if (!pickRun(jig)) return;
+  if (method == kLine && !askLine(jig)) return;
+  if (method == kPolar && !askPolar(jig)) return;
+  if (!runDrag(jig, 0)) return;
+  if (!runDrag(jig, 1)) return;
+  commitAllCopies(jig);
+}
+
+void placeFree(TallyJig& jig, int increment) {
+  jig.setIncMethod(kFree);
+  jig.setIncValue(increment);
+  if (!pickRun(jig)) return;
+  if (!runDrag(jig, 0)) return;
+  const std::int64_t step = increment;
+  for (std::int64_t k = 1;; ++k) {
+    // Past the 32-bit range no copy can carry the advanced run, so the placement ends there.
+    const std::int64_t advance = step * k;
+    if (advance > std::numeric_limits<int>::max() || advance < std::numeric_limits<int>::min()) return;
+    jig.setIncValue(static_cast<int>(advance));
+    if (!runDrag(jig, 1)) return;
+    if (!commitOneCopy(jig)) return;
+  }
+}
