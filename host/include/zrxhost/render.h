@@ -1,14 +1,16 @@
 // Pictures of a drawing: SVG and PNG with cairo.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class ZcDbDatabase;
 
 namespace zrxhost {
 
 struct RenderOptions {
-  int widthPixels = 1600;   // PNG size; the height follows the drawing's aspect
+  int widthPixels = 1600;  // PNG size; the height follows the drawing's aspect
   double marginFraction = 0.05;
 };
 
@@ -16,5 +18,28 @@ struct RenderOptions {
 // standard colour index, texts from their glyph outlines. False and `error` on failure.
 bool renderSvg(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
 bool renderPng(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
+
+// A rendered picture in memory with the view that placed the drawing in it.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // 0xRRGGBB per pixel, rows from the top
+  // Drawing XY to pixels: px = (x - originX) * scale, py = (originY - y) * scale (y grows downward).
+  double scale = 1;
+  double originX = 0;
+  double originY = 0;
+
+  std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+  double pixelX(double x) const { return (x - originX) * scale; }
+  double pixelY(double y) const { return (originY - y) * scale; }
+};
+
+// What renderPng draws, kept in memory.
+bool renderPicture(ZcDbDatabase& db, Picture& picture, std::string& error, const RenderOptions& options = {});
+
+// The background of every picture (RGB 33, 40, 48).
+constexpr std::uint32_t kBackgroundRgb = 0x212830;
+// The standard 256-colour index as 0xRRGGBB; 7 is white. Indices outside 1..255 give white.
+std::uint32_t aciToRgb(int colorIndex);
 
 }  // namespace zrxhost

@@ -1,0 +1,28 @@
+// The zrxhost command line: what the user asked for, parsed and checked.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zrxhost::app {
+
+struct Options {
+  std::optional<std::string> drawing;
+  std::vector<std::string> modules;
+  std::optional<std::string> script;                         // "-" is standard input
+  std::vector<std::pair<std::string, std::string>> sysVars;  // names upper-cased, in the given order
+  std::optional<std::string> saveAs;
+  std::optional<std::string> svg;
+  std::optional<std::string> png;
+  bool help = false;
+  bool version = false;
+};
+
+// False and `error` (one line, without the program name) when the command line is not usable.
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+std::string usageText();
+
+}  // namespace zrxhost::app
