@@ -54,6 +54,9 @@ class ZcDbObject : public ZcRxObject {
   // Copies this class's fields into `target`, a new object of the same class. Each class
   // overrides it and calls its parent first; clone() calls it on a fresh object of isA().
   virtual void copyFieldsTo(ZcDbObject* target) const;
+  // Runs when an object open for write is closed, before it is released (a Text settles the
+  // position its alignment implies, as the real host does on close).
+  virtual void subCloseForWrite() {}
 
  private:
   friend class ZcDbDatabase;

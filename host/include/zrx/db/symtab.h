@@ -17,9 +17,13 @@ class ZcDbSymbolTable : public ZcDbObject {
   ~ZcDbSymbolTable() override;
   Zcad::ErrorStatus getAt(const ZTCHAR* name, ZcDbObjectId& id, bool getErasedRecord = false) const;
   bool has(const ZTCHAR* name) const;
+  // The id of the record of that name, or null; erased records only when asked and no live one has it.
+  ZcDbObjectId getIdAt(const ZcString& name, bool getErasedRecord = false) const;
   // Adds a new record (named) to the table and the database; leaves it open for write.
   Zcad::ErrorStatus add(ZcDbObjectId& id, ZcDbSymbolTableRecord* record);
   Zcad::ErrorStatus add(ZcDbSymbolTableRecord* record);
+  // The same with the record's handle as a drawing gives it (0: a fresh handle).
+  Zcad::ErrorStatus add(ZcDbObjectId& id, ZcDbSymbolTableRecord* record, ZcDbHandle handle);
   const std::vector<ZcDbObjectId>& recordIds() const { return mRecords; }
 
  protected:
@@ -76,6 +80,8 @@ class ZcDbBlockTableRecord : public ZcDbSymbolTableRecord {
   // entity stays open for write until the caller closes it.
   Zcad::ErrorStatus appendZcDbEntity(ZcDbObjectId& id, ZcDbEntity* entity);
   Zcad::ErrorStatus appendZcDbEntity(ZcDbEntity* entity);
+  // The same with the entity's handle as a drawing gives it (0: a fresh handle).
+  Zcad::ErrorStatus appendZcDbEntity(ZcDbObjectId& id, ZcDbEntity* entity, ZcDbHandle handle);
   // The block's entities in drawing order, erased ones included (test ZcDbObjectId::isErased).
   const std::vector<ZcDbObjectId>& entityIds() const { return mEntities; }
   bool isLayout() const;  // "*Model_Space" or a "*Paper_Space…" record

@@ -1,0 +1,131 @@
+// ZcDbEntity: layer, colour, linetype, drawing traits and the defaults of the entity protocol.
+#include "zrx/db/entity.h"
+
+#include "db/stub.h"
+#include "zrx/db/database.h"
+#include "zrx/db/symtab.h"
+#include "zrx/gi.h"
+#include "zrx/rx_define.h"
+
+ZCRX_DEFINE_MEMBERS(ZcDbEntity, ZcDbObject, L"AcDbEntity", nullptr, nullptr);
+
+ZcDbEntity::ZcDbEntity() = default;
+ZcDbEntity::~ZcDbEntity() = default;
+
+Zcad::ErrorStatus ZcDbEntity::setLayer(const ZTCHAR* layerName, bool doSubents) {
+  (void)doSubents;
+  if (layerName == nullptr) return Zcad::eInvalidInput;
+  return setLayer(ZcString(layerName));
+}
+
+Zcad::ErrorStatus ZcDbEntity::setLayer(const ZcString& layerName) {
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (layerName.isEmpty()) return Zcad::eInvalidInput;
+  mLayer = layerName;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbEntity::setColorIndex(ZSoft::UInt16 color, bool doSubents) {
+  (void)doSubents;
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (color > 256) return Zcad::eInvalidInput;
+  mColorIndex = color;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbEntity::setLinetype(const ZTCHAR* name, bool doSubents) {
+  (void)doSubents;
+  if (name == nullptr) return Zcad::eInvalidInput;
+  return setLinetype(ZcString(name));
+}
+
+Zcad::ErrorStatus ZcDbEntity::setLinetype(const ZcString& name) {
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (name.isEmpty()) return Zcad::eInvalidInput;
+  mLinetype = name;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbEntity::setLinetypeScale(double scale, bool doSubents) {
+  (void)doSubents;
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (!(scale > 0)) return Zcad::eInvalidInput;
+  mLinetypeScale = scale;
+  return Zcad::eOk;
+}
+
+ZSoft::UInt16 ZcDbEntity::resolvedColorIndex() const {
+  constexpr ZSoft::UInt16 kWhite = 7;
+  if (mColorIndex == 0) return kWhite;  // by block: the insert is not known here
+  if (mColorIndex != 256) return mColorIndex;
+  // A new entity (a jig's preview) takes its layer from the drawing being edited.
+  const ZcDbDatabase* db = database() ? database() : zcdbHostApplicationServices()->workingDatabase();
+  if (db == nullptr) return kWhite;
+  const auto* layers = zrxdb::peek<ZcDbLayerTable>(db->layerTableId());
+  if (layers == nullptr) return kWhite;
+  const auto* layer = zrxdb::peek<ZcDbLayerTableRecord>(layers->getIdAt(mLayer));
+  if (layer == nullptr) return kWhite;
+  ZSoft::UInt16 color = layer->colorIndex();
+  return color >= 1 && color <= 255 ? color : kWhite;
+}
+
+void ZcDbEntity::setDatabaseDefaults() {
+  setDatabaseDefaults(database() ? database() : zcdbHostApplicationServices()->workingDatabase());
+}
+
+// The real host takes CLAYER, CECOLOR and the rest from the drawing; this host keeps no current
+// layer or colour, so every drawing gives the same defaults.
+void ZcDbEntity::setDatabaseDefaults(ZcDbDatabase* db) {
+  (void)db;
+  if (!isWriteEnabled()) return;
+  mLayer = ZcString(L"0");
+  mColorIndex = 256;
+  mLinetype = ZcString(L"ByLayer");
+  mLinetypeScale = 1.0;
+}
+
+Zcad::ErrorStatus ZcDbEntity::getGeomExtents(ZcDbExtents& extents) const {
+  (void)extents;
+  return Zcad::eInvalidExtents;
+}
+
+Zcad::ErrorStatus ZcDbEntity::explode(ZcArray<void*>& entitySet) const {
+  (void)entitySet;
+  return Zcad::eNotApplicable;
+}
+
+bool ZcDbEntity::worldDraw(ZcGiWorldDraw* mode) {
+  if (mode == nullptr) return false;
+  ZcGiSubEntityTraits& traits = mode->subEntityTraits();
+  traits.setColor(resolvedColorIndex());
+  traits.setLayer(mLayer);
+  return subWorldDraw(mode);
+}
+
+void ZcDbEntity::viewportDraw(ZcGiViewportDraw* mode) {
+  if (mode != nullptr) subViewportDraw(mode);
+}
+
+bool ZcDbEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
+  (void)point;
+  (void)aperture;
+  return false;
+}
+
+bool ZcDbEntity::subWorldDraw(ZcGiWorldDraw* mode) {
+  (void)mode;
+  return false;  // nothing of its own: a viewport draw may follow
+}
+
+void ZcDbEntity::subViewportDraw(ZcGiViewportDraw* mode) {
+  (void)mode;
+}
+
+void ZcDbEntity::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbObject::copyFieldsTo(target);
+  auto* t = static_cast<ZcDbEntity*>(target);
+  t->mLayer = mLayer;
+  t->mLinetype = mLinetype;
+  t->mColorIndex = mColorIndex;
+  t->mLinetypeScale = mLinetypeScale;
+}

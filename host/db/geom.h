@@ -1,0 +1,68 @@
+// Plane geometry the entities share: the axes of an entity's plane, distances and containment in XY.
+#pragma once
+
+#include <cmath>
+
+#include "zrx/ge.h"
+
+namespace zrxdb {
+
+// The x axis of the plane with this normal by the arbitrary-axis rule of drawing files, so that
+// a rotation of 0 runs along world X for the usual normal (0,0,1).
+inline ZcGeVector3d planeXAxis(const ZcGeVector3d& normal) {
+  const ZcGeVector3d n = normal.normal();
+  if (n.isZeroLength() || (std::fabs(n.x) < 1.0 / 64 && std::fabs(n.y) < 1.0 / 64)) {
+    ZcGeVector3d x = ZcGeVector3d::kYAxis.crossProduct(n);
+    return n.isZeroLength() ? ZcGeVector3d::kXAxis : x.normal();
+  }
+  return ZcGeVector3d::kZAxis.crossProduct(n).normal();
+}
+
+// The baseline direction and the up direction of something turned by `rotation` in that plane.
+struct PlaneAxes {
+  ZcGeVector3d x;
+  ZcGeVector3d y;
+};
+
+inline PlaneAxes planeAxes(const ZcGeVector3d& normal, double rotation) {
+  ZcGeVector3d n = normal.normal();
+  if (n.isZeroLength()) n = ZcGeVector3d::kZAxis;
+  if (n.x == 0 && n.y == 0 && n.z > 0) {  // the usual case, without the general construction
+    const double c = std::cos(rotation), s = std::sin(rotation);
+    return {{c, s, 0}, {-s, c, 0}};
+  }
+  ZcGeVector3d x = planeXAxis(n);
+  x.rotateBy(rotation, n);
+  return {x, n.crossProduct(x)};
+}
+
+// Distance from p to the segment a-b, measured in the XY plane.
+inline double distanceToSegmentXY(const ZcGePoint3d& p, const ZcGePoint3d& a, const ZcGePoint3d& b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0;
+  t = t < 0 ? 0 : (t > 1 ? 1 : t);
+  const double ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
+  return std::sqrt(ex * ex + ey * ey);
+}
+
+// Whether p lies inside the closed polygon (XY, even-odd rule).
+inline bool insidePolygonXY(const ZcGePoint3d& p, const ZcGePoint3d* corners, int count) {
+  bool inside = false;
+  for (int i = 0, j = count - 1; i < count; j = i++) {
+    const ZcGePoint3d& a = corners[i];
+    const ZcGePoint3d& b = corners[j];
+    if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) inside = !inside;
+  }
+  return inside;
+}
+
+// Inside the polygon, or within `aperture` of its outline.
+inline bool nearPolygonXY(const ZcGePoint3d& p, const ZcGePoint3d* corners, int count, double aperture) {
+  if (insidePolygonXY(p, corners, count)) return true;
+  for (int i = 0, j = count - 1; i < count; j = i++)
+    if (distanceToSegmentXY(p, corners[j], corners[i]) <= aperture) return true;
+  return false;
+}
+
+}  // namespace zrxdb

@@ -1,0 +1,52 @@
+// ZcDbStub, the database's record of one object, and helpers shared by the database sources.
+#pragma once
+
+#include <cwctype>
+#include <string>
+
+#include "zrx/db/ids.h"
+#include "zrx/db/object.h"
+#include "zrx/string.h"
+
+class ZcDbObject;
+class ZcDbDatabase;
+
+// An id points at its stub, so the stub (not the object) carries what must stay valid while the
+// database lives: the handle, the erased flag and the open state of the object.
+struct ZcDbStub {
+  ZcDbObject* object = nullptr;  // null for a handle known only by reference so far
+  ZcDbDatabase* database = nullptr;
+  ZcDbHandle handle = 0;
+  int readers = 0;
+  bool writer = false;
+  bool erased = false;
+};
+
+namespace zrxdb {
+
+// The stub behind an entity name, or null when the value is no stub of a live database.
+ZcDbStub* liveStub(ZSoft::LongPtr value);
+
+// Symbol names compare without case, as the real host's tables do.
+inline bool sameName(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) return false;
+  }
+  return true;
+}
+
+// The object behind an id, of class T, without opening it (for the host's own lookups).
+template <typename T>
+T* peek(ZcDbObjectId id) {
+  return id.isNull() ? nullptr : T::cast(id.stub()->object);
+}
+
+// Pseudo-constructor for the class registrations.
+template <typename T>
+ZcRxObject* construct() {
+  return new T;
+}
+
+}  // namespace zrxdb

@@ -1,0 +1,169 @@
+// Symbol tables and their records: blocks, layers, text styles.
+#include "zrx/db/symtab.h"
+
+#include "db/stub.h"
+#include "zrx/db/database.h"
+#include "zrx/db/entity.h"
+#include "zrx/rx_define.h"
+
+ZCRX_DEFINE_MEMBERS(ZcDbSymbolTable, ZcDbObject, L"AcDbSymbolTable", nullptr, nullptr);
+ZCRX_DEFINE_MEMBERS(ZcDbSymbolTableRecord, ZcDbObject, L"AcDbSymbolTableRecord", nullptr, nullptr);
+ZCRX_DEFINE_MEMBERS(ZcDbBlockTable, ZcDbSymbolTable, L"AcDbBlockTable", L"TABLE", &zrxdb::construct<ZcDbBlockTable>);
+ZCRX_DEFINE_MEMBERS(ZcDbBlockTableRecord, ZcDbSymbolTableRecord, L"AcDbBlockTableRecord", L"BLOCK_RECORD",
+                    &zrxdb::construct<ZcDbBlockTableRecord>);
+ZCRX_DEFINE_MEMBERS(ZcDbLayerTable, ZcDbSymbolTable, L"AcDbLayerTable", L"TABLE", &zrxdb::construct<ZcDbLayerTable>);
+ZCRX_DEFINE_MEMBERS(ZcDbLayerTableRecord, ZcDbSymbolTableRecord, L"AcDbLayerTableRecord", L"LAYER",
+                    &zrxdb::construct<ZcDbLayerTableRecord>);
+ZCRX_DEFINE_MEMBERS(ZcDbTextStyleTable, ZcDbSymbolTable, L"AcDbTextStyleTable", L"TABLE",
+                    &zrxdb::construct<ZcDbTextStyleTable>);
+ZCRX_DEFINE_MEMBERS(ZcDbTextStyleTableRecord, ZcDbSymbolTableRecord, L"AcDbTextStyleTableRecord", L"STYLE",
+                    &zrxdb::construct<ZcDbTextStyleTableRecord>);
+
+ZcDbSymbolTable::ZcDbSymbolTable() = default;
+ZcDbSymbolTable::~ZcDbSymbolTable() = default;
+
+// Looks at the records without opening them: a lookup must work while a record is open for write.
+ZcDbObjectId ZcDbSymbolTable::getIdAt(const ZcString& name, bool getErasedRecord) const {
+  const std::u16string& wanted = name.utf16();
+  ZcDbObjectId erasedMatch;
+  // Exact spelling first: the common case, and cheaper than folding case.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const ZcDbObjectId& recordId : mRecords) {
+      const auto* record = ZcDbSymbolTableRecord::cast(recordId.stub()->object);
+      if (record == nullptr) continue;
+      const std::u16string& have = record->name().utf16();
+      if (pass == 0 ? have != wanted : !zrxdb::sameName(have, wanted)) continue;
+      if (!recordId.isErased()) return recordId;
+      if (erasedMatch.isNull()) erasedMatch = recordId;
+    }
+  }
+  return getErasedRecord ? erasedMatch : ZcDbObjectId::kNull;
+}
+
+Zcad::ErrorStatus ZcDbSymbolTable::getAt(const ZTCHAR* name, ZcDbObjectId& id, bool getErasedRecord) const {
+  id = ZcDbObjectId::kNull;
+  if (name == nullptr) return Zcad::eInvalidInput;
+  id = getIdAt(ZcString(name), getErasedRecord);
+  return id.isNull() ? Zcad::eKeyNotFound : Zcad::eOk;
+}
+
+bool ZcDbSymbolTable::has(const ZTCHAR* name) const {
+  ZcDbObjectId id;
+  return getAt(name, id) == Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbObjectId& id, ZcDbSymbolTableRecord* record, ZcDbHandle handle) {
+  id = ZcDbObjectId::kNull;
+  if (record == nullptr) return Zcad::eNullObjectPointer;
+  if (record->isDatabaseResident()) return Zcad::eAlreadyInDb;
+  if (database() == nullptr) return Zcad::eNoDatabase;
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (record->name().isEmpty()) return Zcad::eInvalidInput;
+  if (has(record->getName())) return Zcad::eDuplicateKey;
+  Zcad::ErrorStatus es = database()->addZcDbObject(id, record, handle);
+  if (es != Zcad::eOk) return es;
+  record->setOwnerId(objectId());
+  mRecords.push_back(id);
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbObjectId& id, ZcDbSymbolTableRecord* record) {
+  return add(id, record, 0);
+}
+
+Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbSymbolTableRecord* record) {
+  ZcDbObjectId id;
+  return add(id, record, 0);
+}
+
+ZcDbSymbolTableRecord::ZcDbSymbolTableRecord() = default;
+ZcDbSymbolTableRecord::~ZcDbSymbolTableRecord() = default;
+
+Zcad::ErrorStatus ZcDbSymbolTableRecord::setName(const ZTCHAR* name) {
+  if (name == nullptr) return Zcad::eInvalidInput;
+  return setName(ZcString(name));
+}
+
+Zcad::ErrorStatus ZcDbSymbolTableRecord::setName(const ZcString& name) {
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (name.isEmpty()) return Zcad::eInvalidInput;
+  mName = name;
+  return Zcad::eOk;
+}
+
+void ZcDbSymbolTableRecord::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbObject::copyFieldsTo(target);
+  static_cast<ZcDbSymbolTableRecord*>(target)->mName = mName;
+}
+
+Zcad::ErrorStatus ZcDbBlockTable::getAt(const ZTCHAR* name, ZcDbBlockTableRecord*& record, ZcDb::OpenMode mode,
+                                        bool openErasedRecord) const {
+  return openRecord(name, record, mode, openErasedRecord);
+}
+
+ZcDbBlockTableRecord::ZcDbBlockTableRecord() = default;
+ZcDbBlockTableRecord::~ZcDbBlockTableRecord() = default;
+
+Zcad::ErrorStatus ZcDbBlockTableRecord::appendZcDbEntity(ZcDbObjectId& id, ZcDbEntity* entity, ZcDbHandle handle) {
+  id = ZcDbObjectId::kNull;
+  if (entity == nullptr) return Zcad::eNullObjectPointer;
+  if (entity->isDatabaseResident()) return Zcad::eAlreadyInDb;
+  if (database() == nullptr) return Zcad::eNoDatabase;
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  Zcad::ErrorStatus es = database()->addZcDbObject(id, entity, handle);
+  if (es != Zcad::eOk) return es;
+  entity->setOwnerId(objectId());
+  mEntities.push_back(id);
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbBlockTableRecord::appendZcDbEntity(ZcDbObjectId& id, ZcDbEntity* entity) {
+  return appendZcDbEntity(id, entity, 0);
+}
+
+Zcad::ErrorStatus ZcDbBlockTableRecord::appendZcDbEntity(ZcDbEntity* entity) {
+  ZcDbObjectId id;
+  return appendZcDbEntity(id, entity, 0);
+}
+
+bool ZcDbBlockTableRecord::isLayout() const {
+  const std::u16string& name = this->name().utf16();
+  static const std::u16string model = u"*Model_Space";
+  static const std::u16string paper = u"*Paper_Space";
+  if (zrxdb::sameName(name, model)) return true;
+  return name.size() >= paper.size() && zrxdb::sameName(name.substr(0, paper.size()), paper);
+}
+
+Zcad::ErrorStatus ZcDbLayerTable::getAt(const ZTCHAR* name, ZcDbLayerTableRecord*& record, ZcDb::OpenMode mode,
+                                        bool openErasedRecord) const {
+  return openRecord(name, record, mode, openErasedRecord);
+}
+
+ZcDbLayerTableRecord::ZcDbLayerTableRecord() = default;
+ZcDbLayerTableRecord::~ZcDbLayerTableRecord() = default;
+
+void ZcDbLayerTableRecord::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbSymbolTableRecord::copyFieldsTo(target);
+  auto* t = static_cast<ZcDbLayerTableRecord*>(target);
+  t->mColorIndex = mColorIndex;
+  t->mOff = mOff;
+  t->mFrozen = mFrozen;
+}
+
+Zcad::ErrorStatus ZcDbTextStyleTable::getAt(const ZTCHAR* name, ZcDbTextStyleTableRecord*& record, ZcDb::OpenMode mode,
+                                            bool openErasedRecord) const {
+  return openRecord(name, record, mode, openErasedRecord);
+}
+
+ZcDbTextStyleTableRecord::ZcDbTextStyleTableRecord() = default;
+ZcDbTextStyleTableRecord::~ZcDbTextStyleTableRecord() = default;
+
+void ZcDbTextStyleTableRecord::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbSymbolTableRecord::copyFieldsTo(target);
+  auto* t = static_cast<ZcDbTextStyleTableRecord*>(target);
+  t->mFileName = mFileName;
+  t->mBigFontFileName = mBigFontFileName;
+  t->mTextSize = mTextSize;
+  t->mXScale = mXScale;
+  t->mOblique = mOblique;
+}
