@@ -38,7 +38,8 @@ void moduleInit() {
 }
 
 void moduleUnload() {
-  if (ZcRxClass* textArrayClass = TextArray::desc()) deleteZcRxClass(textArrayClass);
+  // Deletes the descriptor and forgets the pointer the class keeps to it.
+  TextArray::rxUninit();
   if (ZcRxClass* jigClass = ZcEdJig::desc()) deleteZcRxClass(jigClass);
   if (ZcEdCommandStack* stack = commandStack()) stack->removeGroup(kGroupName);
 }

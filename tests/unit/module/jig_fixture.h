@@ -1,0 +1,131 @@
+// Test fixture for the jig's tests: a fresh drawing per test, scripted input, a captured transcript,
+// and helpers that put real Text entities into the drawing.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "jig/text_array.h"
+#include "module/host.h"
+#include "zrxhost/session.h"
+
+// The properties of one test text; the defaults give a left, baseline text of height 2.5.
+struct TextSpec {
+  ZcGePoint3d position{100, 50, 0};
+  std::wstring string = L"A1";
+  double height = 2.5;
+  double rotation = 0;
+  double oblique = 0;
+  double widthFactor = 1;
+  int horizontalMode = ZcDb::kTextLeft;
+  int verticalMode = ZcDb::kTextBase;
+  ZcGePoint3d alignmentPoint{100, 50, 0};
+  bool inPaperSpace = false;
+};
+
+class JigFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zrxhost::initializeHost();
+    zrxhost::Session::instance().reset();
+    zrxhost::Session::instance().setTranscript(&transcript);
+    previousDatabase = zcdbHostApplicationServices()->workingDatabase();
+    database = std::make_unique<ZcDbDatabase>(true);
+    zcdbHostApplicationServices()->setWorkingDatabase(database.get());
+    zcDocManagerPtr()->curDocument()->setDatabase(database.get());
+    TextArray::rxInit();
+    zcrxBuildClassHierarchy();
+  }
+
+  void TearDown() override {
+    zrxhost::Session::instance().setInput(nullptr);
+    zrxhost::Session::instance().setTranscript(nullptr);
+    zrxhost::Session::instance().clearDragLogs();
+    zcdbHostApplicationServices()->setWorkingDatabase(previousDatabase);
+    zcDocManagerPtr()->curDocument()->setDatabase(previousDatabase);
+  }
+
+  void script(const std::string& lines) {
+    zrxhost::Session::instance().setInput(std::make_unique<zrxhost::ScriptInput>(lines));
+  }
+
+  ZcDbObjectId addText(const TextSpec& spec) {
+    auto* pText = new ZcDbText;
+    pText->setDatabaseDefaults();
+    pText->setTextString(spec.string.c_str());
+    pText->setHeight(spec.height);
+    pText->setRotation(spec.rotation);
+    pText->setOblique(spec.oblique);
+    pText->setWidthFactor(spec.widthFactor);
+    pText->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(spec.horizontalMode));
+    pText->setVerticalMode(static_cast<ZcDb::TextVertMode>(spec.verticalMode));
+    pText->setPosition(spec.position);
+    if (spec.horizontalMode != ZcDb::kTextLeft || spec.verticalMode != ZcDb::kTextBase) {
+      pText->setAlignmentPoint(spec.alignmentPoint);
+      pText->adjustAlignment(database.get());
+    }
+    return append(pText, spec.inPaperSpace ? ZCDB_PAPER_SPACE : ZCDB_MODEL_SPACE);
+  }
+
+  ZcDbObjectId append(ZcDbEntity* pEnt, const ZTCHAR* space = ZCDB_MODEL_SPACE) {
+    ZcDbBlockTable* pTable = nullptr;
+    EXPECT_EQ(database->getSymbolTable(pTable, ZcDb::kForRead), Zcad::eOk);
+    ZcDbBlockTableRecord* pRecord = nullptr;
+    EXPECT_EQ(pTable->getAt(space, pRecord, ZcDb::kForWrite), Zcad::eOk);
+    ZcDbObjectId id;
+    EXPECT_EQ(pRecord->appendZcDbEntity(id, pEnt), Zcad::eOk);
+    pEnt->close();
+    pRecord->close();
+    pTable->close();
+    return id;
+  }
+
+  // The live (not erased) entities of a space, in drawing order.
+  std::vector<ZcDbObjectId> entities(const ZTCHAR* space = ZCDB_MODEL_SPACE) {
+    ZcDbObjectId spaceId = space == ZCDB_MODEL_SPACE ? database->modelSpaceId() : database->paperSpaceId();
+    ZcDbBlockTableRecord* pRecord = nullptr;
+    EXPECT_EQ(zcdbOpenObject(pRecord, spaceId, ZcDb::kForRead), Zcad::eOk);
+    std::vector<ZcDbObjectId> live;
+    for (ZcDbObjectId id : pRecord->entityIds())
+      if (!id.isErased()) live.push_back(id);
+    pRecord->close();
+    return live;
+  }
+
+  // Opens a Text for read; the returned pointer closes it.
+  struct TextCloser {
+    void operator()(ZcDbText* p) const { p->close(); }
+  };
+  std::unique_ptr<ZcDbText, TextCloser> openText(ZcDbObjectId id) {
+    ZcDbText* pText = nullptr;
+    EXPECT_EQ(zcdbOpenObject(pText, id, ZcDb::kForRead), Zcad::eOk);
+    return std::unique_ptr<ZcDbText, TextCloser>(pText);
+  }
+
+  // The string of every Text of model space except `source`, in drawing order.
+  std::vector<std::string> copyStrings(ZcDbObjectId source) {
+    std::vector<std::string> strings;
+    for (ZcDbObjectId id : entities()) {
+      if (id == source) continue;
+      ZcDbText* pText = nullptr;
+      if (zcdbOpenObject(pText, id, ZcDb::kForRead) != Zcad::eOk) continue;
+      strings.push_back(pText->textZcString().toUtf8());
+      pText->close();
+    }
+    return strings;
+  }
+
+  std::ostringstream transcript;
+  std::unique_ptr<ZcDbDatabase> database;
+  ZcDbDatabase* previousDatabase = nullptr;
+};
+
+inline void expectNear(const ZcGePoint3d& actual, const ZcGePoint3d& expected, double tolerance = 1e-6) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance);
+  EXPECT_NEAR(actual.y, expected.y, tolerance);
+  EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
