@@ -1,6 +1,7 @@
 // ZcArray: the host's growable array.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
