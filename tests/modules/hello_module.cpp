@@ -57,6 +57,31 @@ void hello() {
   zcutPrintf(L"Wrote \"%s\".\n", words);
 }
 
+// Prints a system variable as the host holds it, so tests can see what --set did.
+void showVar() {
+  ZTCHAR name[64];
+  if (zcedGetString(0, L"\nVariable name: ", name, 64) != RTNORM) return;
+  resbuf value;
+  if (zcedGetVar(name, &value) != RTNORM) {
+    zcutPrintf(L"%s is not a system variable.\n", name);
+    return;
+  }
+  switch (value.restype) {
+    case RTSTR:
+      zcutPrintf(L"%s = %s\n", name, value.resval.rstring);
+      delete[] value.resval.rstring;
+      break;
+    case RTSHORT:
+      zcutPrintf(L"%s = %d\n", name, static_cast<int>(value.resval.rint));
+      break;
+    case RTREAL:
+      zcutPrintf(L"%s = %g\n", name, value.resval.rreal);
+      break;
+    default:
+      zcutPrintf(L"%s has a value of type %d\n", name, static_cast<int>(value.restype));
+  }
+}
+
 }  // namespace
 
 HELLO_EXPORT std::int32_t zcrxGetApiVersion() {
@@ -67,6 +92,7 @@ HELLO_EXPORT std::int32_t zcrxEntryPoint(std::int32_t message, void* appHandle) 
   (void)appHandle;
   if (message == ZcRx::kInitAppMsg) {
     commandStack()->addCommand(L"ZRXTEST", L"HELLO", L"BONJOUR", ZcEdCommandFlags::kModal, &hello);
+    commandStack()->addCommand(L"ZRXTEST", L"SHOWVAR", L"SHOWVAR", ZcEdCommandFlags::kModal, &showVar);
     zcutPrintf(L"test module loaded\n");
   } else if (message == ZcRx::kUnloadAppMsg) {
     commandStack()->removeGroup(L"ZRXTEST");

@@ -1,0 +1,79 @@
+# zrxhost --png and --svg on drawings made by another program (ezdxf).
+import unittest
+
+import hostrun
+
+BACKGROUND = (33, 40, 48)
+RED = (255, 0, 0)
+WHITE = (255, 255, 255)
+
+
+def known_drawing(msp):
+    """The text "888" above-left of a red closed 3D polyline."""
+    msp.add_text("888", dxfattribs={"insert": (10, 40), "height": 8})
+    msp.add_polyline3d([(60, 0, 0), (100, 0, 0), (100, 20, 0), (60, 20, 0)], close=True,
+                       dxfattribs={"color": 1})
+
+
+def colour_box(png, colour):
+    xs, ys = [], []
+    for x, y, rgb in png.pixels():
+        if rgb == colour:
+            xs.append(x)
+            ys.append(y)
+    return (min(xs), min(ys), max(xs), max(ys), len(xs)) if xs else None
+
+
+class Pictures(hostrun.HostTestCase):
+    def test_png_shows_the_text_and_the_red_mark_where_they_are(self):
+        drawing = self.new_drawing("known.dxf", known_drawing)
+        result = self.run_host(drawing, "--png", self.path("out.png"), script="")
+        self.assertExit(result, 0)
+        png = hostrun.read_png(self.path("out.png"))
+        self.assertEqual(png.width, 1600)
+        self.assertLess(png.height, png.width, "the drawing is wider than tall")
+        for corner in ((0, 0), (png.width - 1, 0), (0, png.height - 1), (png.width - 1, png.height - 1)):
+            self.assertEqual(png.rgb(*corner), BACKGROUND)
+        red = colour_box(png, RED)
+        white = colour_box(png, WHITE)
+        self.assertIsNotNone(red, "no red polyline pixels")
+        self.assertIsNotNone(white, "no white text pixels")
+        # The mark is right of and below the text; its outline is thin, so few pixels are red.
+        self.assertGreater(red[0], white[2])
+        self.assertGreater(red[1], white[3])
+        red_width, red_height = red[2] - red[0] + 1, red[3] - red[1] + 1
+        self.assertAlmostEqual(red_width / red_height, 2.0, delta=0.1)
+        self.assertLess(red[4], 2 * (red_width + red_height) * 2)
+        # The middle of the mark is empty.
+        self.assertEqual(png.rgb((red[0] + red[2]) // 2, (red[1] + red[3]) // 2), BACKGROUND)
+
+    def test_svg_is_well_formed_and_sized_like_the_png(self):
+        drawing = self.new_drawing("known.dxf", known_drawing)
+        result = self.run_host(drawing, "--svg", self.path("out.svg"), "--png", self.path("out.png"), script="")
+        self.assertExit(result, 0)
+        root = hostrun.read_svg(self.path("out.svg"))
+        png = hostrun.read_png(self.path("out.png"))
+        self.assertEqual(float(root.get("width").rstrip("px")), png.width)
+        self.assertEqual(float(root.get("height").rstrip("px")), png.height)
+        self.assertTrue(list(root.iter(hostrun.SVG_NS + "path")), "no paths drawn")
+
+    def test_empty_drawing_gives_a_blank_picture(self):
+        result = self.run_host("--png", self.path("blank.png"), "--svg", self.path("blank.svg"), script="")
+        self.assertExit(result, 0)
+        png = hostrun.read_png(self.path("blank.png"))
+        self.assertEqual(png.width, 1600)
+        self.assertGreater(png.height, 0)
+        self.assertEqual({rgb for _, _, rgb in png.pixels()}, {BACKGROUND})
+        hostrun.read_svg(self.path("blank.svg"))
+
+    def test_picture_shows_what_the_script_added(self):
+        result = self.run_host("--load", hostrun.test_module_path("hello"), "--png", self.path("out.png"),
+                               script="hello\n0,0\nHELLO\n")
+        self.assertExit(result, 0)
+        red = colour_box(hostrun.read_png(self.path("out.png")), RED)
+        self.assertIsNotNone(red, "the module's red text is missing")
+        self.assertGreater(red[2] - red[0], 1000, "a lone text fills the picture's width")
+
+
+if __name__ == "__main__":
+    unittest.main()
