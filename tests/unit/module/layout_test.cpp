@@ -79,16 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"lineSpacing", 0, {}, 10, false, kO, kO, {35, 0, 0}, {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}}},
         LayoutCase{"lineShorterThanSpacing", 0, {}, 10, false, kO, kO, {9.99, 0, 0}, {}},
         LayoutCase{"lineQuotientTruncated", 0, {}, 0.1, false, kO, kO, {0.3, 0, 0}, {{100.1, 50, 0}, {100.2, 50, 0}}},
-        LayoutCase{"lineCount",
-                   0,
-                   4,
-                   0,
-                   false,
-                   kO,
-                   kO,
-                   {0, 20, 0},
-                   {{100, 55, 0}, {100, 60, 0}, {100, 65, 0}, {100, 70, 0}}},
-        LayoutCase{"lineCountNoLength", 0, 3, 0, false, kO, {5, 5, 0}, {5, 5, 0}, {{100, 50, 0}, {100, 50, 0}, {100, 50, 0}}},
+        LayoutCase{
+            "lineCount", 0, 4, 0, false, kO, kO, {0, 20, 0}, {{100, 55, 0}, {100, 60, 0}, {100, 65, 0}, {100, 70, 0}}},
+        LayoutCase{
+            "lineCountNoLength", 0, 3, 0, false, kO, {5, 5, 0}, {5, 5, 0}, {{100, 50, 0}, {100, 50, 0}, {100, 50, 0}}},
         LayoutCase{"lineZeroSpacing", 0, {}, 0, false, kO, kO, {35, 0, 0}, {}},
         LayoutCase{"lineNegativeSpacing", 0, {}, -5, false, kO, kO, {35, 0, 0}, {}},
         LayoutCase{"lineSpacingBeyond32Bits", 0, {}, 1e-9, false, kO, kO, {35, 0, 0}, {}},
@@ -164,8 +158,10 @@ TEST_F(LayoutTest, ReferencePointFollowsTheAlignment) {
     spec.alignmentPoint = ZcGePoint3d(140, 70, 0);
     auto jig = letterJig(spec);
     ZcGePoint3d reference = a.byPosition ? jig->textPosition() : ZcGePoint3d(140, 70, 0);
-    if (a.byPosition) EXPECT_FALSE(jig->textPosition().isEqualTo(ZcGePoint3d(140, 70, 0)));
-    layOut(*jig, {"", 0, {}, 10, false, kO, {1, 1, 0}, {1, 26, 0}});
+    if (a.byPosition) {
+      EXPECT_FALSE(jig->textPosition().isEqualTo(ZcGePoint3d(140, 70, 0)));
+    }
+    layOut(*jig, {"", 0, {}, 10, false, kO, {1, 1, 0}, {1, 26, 0}, {}});
     expectPoints(jig->positionArray(), {reference + ZcGeVector3d(0, 10, 0), reference + ZcGeVector3d(0, 20, 0)});
   }
 }

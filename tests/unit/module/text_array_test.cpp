@@ -1,8 +1,9 @@
 // The preview entity: its class registration, and what its draw shows for each state and alignment.
+#include "jig/text_array.h"
+
 #include <cmath>
 #include <cwchar>
 
-#include "jig/text_array.h"
 #include "jig_fixture.h"
 
 namespace {
