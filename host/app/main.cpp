@@ -9,9 +9,9 @@
 #include <memory>
 #include <sstream>
 
-#include "app/modules.h"
-#include "app/options.h"
-#include "app/terminal.h"
+#include "modules.h"
+#include "options.h"
+#include "terminal.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
 #include "zrxhost/dxf.h"

@@ -1,5 +1,5 @@
 // Loads modules with dlopen and drives their life cycle through zcrxEntryPoint.
-#include "app/modules.h"
+#include "modules.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // Parses the zrxhost command line; every mistake is reported before anything is opened.
-#include "app/options.h"
+#include "options.h"
 
 #include <cctype>
 

@@ -1,5 +1,5 @@
 // Reads the user's answers with libedit's readline; end of input (Ctrl-D) ends the session.
-#include "app/terminal.h"
+#include "terminal.h"
 
 #include <editline/readline.h>
 
