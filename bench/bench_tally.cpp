@@ -1,0 +1,129 @@
+// Benchmarks of a live drag: one layout update plus the preview's draw, against the bare cost of
+// formatting each copy's number and copying its string; and one character pick on a long text.
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "jig/tally_jig.h"
+#include "jig/text_array.h"
+#include "module/host.h"
+#include "zrxhost/session.h"
+
+namespace {
+
+// Swallows the transcript so that messages do not disturb the timings.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+};
+
+void setUpHost() {
+  static NullBuffer buffer;
+  static std::ostream sink(&buffer);
+  static bool done = false;
+  if (done) return;
+  zrxhost::initializeHost();
+  zrxhost::Session::instance().setTranscript(&sink);
+  TextArray::rxInit();
+  zcrxBuildClassHierarchy();
+  done = true;
+}
+
+ZcDbObjectId addText(const ZcString& string, const ZcGePoint3d& position) {
+  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
+  auto* pText = new ZcDbText(position, string.kwszPtr(), ZcDbObjectId::kNull, 2.5, 0);
+  pText->setDatabaseDefaults();
+  ZcDbBlockTable* pTable = nullptr;
+  db->getSymbolTable(pTable, ZcDb::kForRead);
+  ZcDbBlockTableRecord* pRecord = nullptr;
+  pTable->getAt(ZCDB_MODEL_SPACE, pRecord, ZcDb::kForWrite);
+  ZcDbObjectId id;
+  pRecord->appendZcDbEntity(id, pText);
+  pText->close();
+  pRecord->close();
+  pTable->close();
+  return id;
+}
+
+constexpr const ZTCHAR* kSource = L"Pos. 007-A";
+
+// The second drag of a line array with the count given: every update lays out and strings `copies`
+// copies, and the preview draws them all.
+void BM_UpdateAndDraw(benchmark::State& state) {
+  setUpHost();
+  const int copies = static_cast<int>(state.range(0));
+  TallyJig jig(addText(ZcString(kSource), ZcGePoint3d(0, 0, 0)), ZcGePoint3d(0, 0, 0));
+  jig.setIncMethod(0);
+  jig.setIncValue(3);
+  jig.incType = 0;
+  jig.runStart = 5;
+  jig.runEnd = 7;
+  jig.setObjNum(copies);
+  jig.setBasePoint(ZcGePoint3d(0, 0, 0));
+  jig.dragStage = 1;
+  jig.pTextArray->setDragStage(1);
+  ZcGiDrawRecorder recorder(true);
+  double y = 1000;
+  for (auto _ : state) {
+    jig.setEndPoint(ZcGePoint3d(0, y, 0));
+    y += 1;
+    jig.update();
+    recorder.clear();
+    jig.entity()->worldDraw(&recorder);
+    benchmark::DoNotOptimize(recorder.texts().data());
+  }
+  if (static_cast<int>(recorder.texts().size()) != copies) state.SkipWithError("the preview lost copies");
+  state.counters["per_copy"] = benchmark::Counter(
+      static_cast<double>(copies), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_UpdateAndDraw)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The floor under the update: each copy's number formatted and its string copied, nothing else.
+void BM_FormatAndCopyBaseline(benchmark::State& state) {
+  setUpHost();
+  const int copies = static_cast<int>(state.range(0));
+  const ZcString source(kSource);
+  ZcArray<ZcString> strings;
+  strings.setLogicalLength(copies);
+  for (auto _ : state) {
+    for (int k = 1; k <= copies; ++k) {
+      char digits[16];
+      auto [end, ec] = std::to_chars(digits, digits + sizeof digits, 7 + 3 * k);
+      benchmark::DoNotOptimize(ec);
+      benchmark::DoNotOptimize(end);
+      strings[k - 1] = source;
+    }
+    benchmark::DoNotOptimize(strings.asArrayPtr());
+    benchmark::ClobberMemory();
+  }
+  state.counters["per_copy"] = benchmark::Counter(
+      static_cast<double>(copies), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FormatAndCopyBaseline)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// One pick on a text of `length` characters: every character is measured through the text itself.
+void BM_Pick(benchmark::State& state) {
+  setUpHost();
+  const int length = static_cast<int>(state.range(0));
+  std::wstring text;
+  for (int i = 0; i < length; ++i) text.push_back(i % 7 == 6 ? L' ' : static_cast<wchar_t>(L'0' + i % 10));
+  ZcDbObjectId id = addText(ZcString(text.c_str()), ZcGePoint3d(0, 0, 0));
+  // Somewhere in the middle of the text: the walk over the widths is part of the cost.
+  TallyJig jig(id, ZcGePoint3d(length * 0.9, 1, 0));
+  int kind = -1;
+  for (auto _ : state) {
+    kind = jig.pickCharacterRun();
+    jig.eraseMark();
+  }
+  if (kind != 0 && kind != 3) state.SkipWithError("the pick found no character");
+  state.counters["per_char"] = benchmark::Counter(
+      static_cast<double>(length), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Pick)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
