@@ -101,6 +101,7 @@ class ZcRxDictionary : public ZcRxObject {
   ZcRxObject* remove(const ZTCHAR* key);
   bool has(const ZTCHAR* key) const { return at(key) != nullptr; }
   int numEntries() const { return static_cast<int>(mEntries.size()); }
+  const std::map<ZcString, ZcRxObject*>& entries() const { return mEntries; }
 
  private:
   std::map<ZcString, ZcRxObject*> mEntries;

@@ -20,7 +20,8 @@ class InputSource {
   virtual ~InputSource() = default;
   // The next line with the prompt shown to the user; nullopt when the input has run out.
   virtual std::optional<std::string> nextLine(const std::string& prompt) = 0;
-  // Whether answers should be echoed to the transcript (scripts: yes; a terminal: it echoes itself).
+  // Whether the session writes prompts and answers to the transcript (scripts: yes). A source that
+  // answers false (a terminal) shows the prompt and the typed answer itself.
   virtual bool echoes() const { return true; }
 };
 
@@ -72,6 +73,19 @@ class Session {
   // (an exhausted input answers Esc). Echoes the answer after the prompt.
   std::optional<std::string> readAnswer(const std::string& prompt);
 
+  // One line of input: typed text, a cursor move "<move x,y[,z]>" (its coordinates in `text`), Esc,
+  // or the end of the input.
+  enum class LineKind { kText, kMove, kCancel, kEnd };
+  struct InputLine {
+    LineKind kind = LineKind::kEnd;
+    std::string text;
+  };
+  // Shows the prompt and reads a line. Text is echoed after the prompt; Esc and the end of the input
+  // echo "*Cancel*" (the end only when `cancelAtEnd`). Moves are not echoed; they are handed back
+  // when `moves` is set and skipped otherwise.
+  InputLine readLine(const std::string& prompt, bool moves, bool cancelAtEnd = true);
+  bool inputEnded() const { return mInputEnded; }
+
   // Resets sysvars to defaults and forgets input and logs (for tests).
   void reset();
 
@@ -80,6 +94,7 @@ class Session {
   std::unique_ptr<InputSource> mInput;
   std::ostream* mOut;
   std::vector<DragLog> mDragLogs;
+  bool mInputEnded = false;
   struct Vars;
   std::shared_ptr<Vars> mVars;
 };

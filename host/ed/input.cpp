@@ -1,0 +1,412 @@
+// The zced* input functions: prompts, answers, keywords and the host's refusals; system variables.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "db/stub.h"
+#include "ed/parse.h"
+#include "zrx/db.h"
+#include "zrx/ed.h"
+#include "zrxhost/session.h"
+
+namespace {
+
+using zrxhost::Session;
+using zrxhost::ed::trim;
+
+struct InitGet {
+  int bits = 0;
+  std::vector<std::wstring> keywords;
+};
+
+// What zcedInitGet set for the next input call, and the keyword the last call returned.
+InitGet gPending;
+std::wstring gLastKeyword;
+bool gHasKeyword = false;
+
+// Retry marker for the interpreters below: the answer was refused and the prompt is shown again.
+constexpr int kRetry = 0;
+
+InitGet takeInitGet() {
+  InitGet p = std::move(gPending);
+  gPending = InitGet{};
+  gHasKeyword = false;
+  gLastKeyword.clear();
+  return p;
+}
+
+std::string utf8(const ZTCHAR* wide) {
+  if (!wide) return {};
+  return zrxhost::utf16ToUtf8(zrxhost::wideToUtf16(wide));
+}
+
+// Bounded copy into a caller's buffer: truncated to fit, always terminated.
+void copyOut(ZTCHAR* buffer, size_t length, const std::wstring& text) {
+  if (!buffer || length == 0) return;
+  size_t n = std::min(text.size(), length - 1);
+  std::wmemcpy(buffer, text.data(), n);
+  buffer[n] = 0;
+}
+
+void say(const char* message) {
+  Session::instance().print(message);
+}
+
+// Accepts `text` as one of the pending keywords, remembering it for zcedGetInput.
+bool takeKeyword(const InitGet& p, std::string_view text) {
+  int index = zrxhost::ed::matchKeyword(p.keywords, text);
+  if (index < 0) return false;
+  gLastKeyword = p.keywords[static_cast<size_t>(index)];
+  gHasKeyword = true;
+  return true;
+}
+
+// The refusal of bits 2 and 4, or null when the value passes.
+const char* rangeRefusal(int bits, double value) {
+  bool zeroRefused = (bits & RSG_NOZERO) && value == 0;
+  bool negativeRefused = (bits & RSG_NONEG) && value < 0;
+  if (!zeroRefused && !negativeRefused) return nullptr;
+  if ((bits & (RSG_NOZERO | RSG_NONEG)) == (RSG_NOZERO | RSG_NONEG)) return "\nValue must be positive and nonzero.";
+  return zeroRefused ? "\nValue must be nonzero." : "\nValue must be positive.";
+}
+
+// Shows the prompt until an answer is accepted. `interpret` gets each non-empty answer and returns
+// a result code, or kRetry after printing why it refused. Empty answers and Esc are handled here.
+template <typename F>
+int ask(const std::string& prompt, const InitGet& p, int emptyResult, F&& interpret) {
+  Session& session = Session::instance();
+  while (true) {
+    Session::InputLine line = session.readLine(prompt, false);
+    if (line.kind != Session::LineKind::kText) return RTCAN;
+    std::string_view text = trim(line.text);
+    if (text.empty()) {
+      if (p.bits & RSG_NONULL) {
+        say("\nA value is required.");
+        continue;
+      }
+      return emptyResult;
+    }
+    int result = interpret(text);
+    if (result != kRetry) return result;
+  }
+}
+
+// A second point for a distance or an angle measured between two points.
+int askSecondPoint(ZcGePoint3d& point) {
+  Session& session = Session::instance();
+  while (true) {
+    Session::InputLine line = session.readLine("\nSpecify second point: ", false);
+    if (line.kind != Session::LineKind::kText) return RTCAN;
+    if (zrxhost::ed::parsePoint(line.text, zrxhost::ed::lastPoint(), point)) {
+      zrxhost::ed::setLastPoint(point);
+      return RTNORM;
+    }
+    say("\nInvalid point.");
+  }
+}
+
+bool readPoint(std::string_view text, ZcGePoint3d& point) {
+  if (!zrxhost::ed::parsePoint(text, zrxhost::ed::lastPoint(), point)) return false;
+  zrxhost::ed::setLastPoint(point);
+  return true;
+}
+
+double planarAngle(const ZcGePoint3d& from, const ZcGePoint3d& to) {
+  double a = std::atan2(to.y - from.y, to.x - from.x);
+  if (a < 0) a += 2 * ZcGe::kPi;
+  return a < 2 * ZcGe::kPi ? a : 0;
+}
+
+void setResultPoint(zds_point result, const ZcGePoint3d& p) {
+  if (!result) return;
+  result[0] = p.x;
+  result[1] = p.y;
+  result[2] = p.z;
+}
+
+}  // namespace
+
+namespace zrxhost::ed {
+void resetInputState() {
+  gPending = InitGet{};
+  gLastKeyword.clear();
+  gHasKeyword = false;
+}
+}  // namespace zrxhost::ed
+
+int zcedInitGet(int controlBits, const ZTCHAR* keywordList) {
+  gPending.bits = controlBits;
+  gPending.keywords = zrxhost::ed::splitKeywords(keywordList);
+  return RTNORM;
+}
+
+int zcedGetKword(const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {
+  InitGet p = takeInitGet();
+  copyOut(result, bufferLength, L"");
+  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
+    if (!takeKeyword(p, text)) {
+      say("\nInvalid option keyword.");
+      return kRetry;
+    }
+    copyOut(result, bufferLength, gLastKeyword);
+    return RTNORM;
+  });
+}
+
+int zcedGetInput(ZTCHAR* result, size_t bufferLength) {
+  copyOut(result, bufferLength, gHasKeyword ? gLastKeyword : std::wstring());
+  return gHasKeyword ? RTNORM : RTERROR;
+}
+
+int zcedGetInt(const ZTCHAR* prompt, int* result) {
+  InitGet p = takeInitGet();
+  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
+    int value = 0;
+    if (zrxhost::ed::parseInt(text, value)) {
+      if (const char* refusal = rangeRefusal(p.bits, value)) {
+        say(refusal);
+        return kRetry;
+      }
+      if (result) *result = value;
+      return RTNORM;
+    }
+    if (takeKeyword(p, text)) return RTKWORD;
+    say("\nRequires an integer value.");
+    return kRetry;
+  });
+}
+
+int zcedGetReal(const ZTCHAR* prompt, double* result) {
+  InitGet p = takeInitGet();
+  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
+    double value = 0;
+    if (zrxhost::ed::parseReal(text, value)) {
+      if (const char* refusal = rangeRefusal(p.bits, value)) {
+        say(refusal);
+        return kRetry;
+      }
+      if (result) *result = value;
+      return RTNORM;
+    }
+    if (takeKeyword(p, text)) return RTKWORD;
+    say("\nRequires a numeric value.");
+    return kRetry;
+  });
+}
+
+int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {
+  (void)takeInitGet();  // the control bits and keywords do not apply to free text
+  copyOut(result, bufferLength, L"");
+  Session::InputLine line = Session::instance().readLine(utf8(prompt), false);
+  if (line.kind != Session::LineKind::kText) return RTCAN;
+  std::string text = line.text;
+  // Without spaces allowed, a space ends the answer as Enter would.
+  if (!allowSpaces) text = std::string(trim(text.substr(0, text.find(' '))));
+  copyOut(result, bufferLength, zrxhost::utf16ToWide(zrxhost::utf8ToUtf16(text)));
+  return RTNORM;
+}
+
+int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
+  InitGet p = takeInitGet();
+  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
+    double value = 0;
+    ZcGePoint3d first;
+    if (zrxhost::ed::parseReal(text, value)) {
+      // a typed number is the distance itself
+    } else if (readPoint(text, first)) {
+      ZcGePoint3d second;
+      if (basePoint) {
+        second = first;
+        first = asPnt3d(basePoint);
+      } else if (askSecondPoint(second) != RTNORM) {
+        return RTCAN;
+      }
+      value = first.distanceTo(second);
+      if (!std::isfinite(value)) {
+        say("\nRequires numeric distance or two points.");
+        return kRetry;
+      }
+    } else if (takeKeyword(p, text)) {
+      return RTKWORD;
+    } else {
+      say("\nRequires numeric distance or two points.");
+      return kRetry;
+    }
+    if (const char* refusal = rangeRefusal(p.bits, value)) {
+      say(refusal);
+      return kRetry;
+    }
+    if (result) *result = value;
+    return RTNORM;
+  });
+}
+
+int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
+  InitGet p = takeInitGet();
+  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
+    double degrees = 0;
+    double radians = 0;
+    ZcGePoint3d first;
+    if (zrxhost::ed::parseReal(text, degrees)) {
+      if ((p.bits & RSG_NONEG) && degrees < 0) {
+        say(rangeRefusal(p.bits, -1));
+        return kRetry;
+      }
+      // Typed angles are degrees counter-clockwise from +X, returned in radians within one turn.
+      radians = std::fmod(degrees, 360.0) * ZcGe::kPi / 180;
+      if (radians < 0) radians += 2 * ZcGe::kPi;
+      if (!(radians < 2 * ZcGe::kPi)) radians = 0;
+    } else if (readPoint(text, first)) {
+      ZcGePoint3d second;
+      if (basePoint) {
+        second = first;
+        first = asPnt3d(basePoint);
+      } else if (askSecondPoint(second) != RTNORM) {
+        return RTCAN;
+      }
+      radians = planarAngle(first, second);
+    } else if (takeKeyword(p, text)) {
+      return RTKWORD;
+    } else {
+      say("\nRequires numeric angle or two points.");
+      return kRetry;
+    }
+    if (const char* refusal = rangeRefusal(p.bits & RSG_NOZERO, radians)) {
+      say(refusal);
+      return kRetry;
+    }
+    if (result) *result = radians;
+    return RTNORM;
+  });
+}
+
+int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point result) {
+  (void)basePoint;  // it anchors the rubber band of an interactive cursor; a typed point is absolute
+  InitGet p = takeInitGet();
+  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
+    ZcGePoint3d point;
+    if (readPoint(text, point)) {
+      setResultPoint(result, point);
+      return RTNORM;
+    }
+    if (takeKeyword(p, text)) return RTKWORD;
+    say("\nInvalid point.");
+    return kRetry;
+  });
+}
+
+namespace {
+
+// The topmost entity of the current space whose outline passes within the pick box of `point`.
+ZcDbObjectId pickAt(const ZcGePoint3d& point) {
+  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
+  if (!db) return ZcDbObjectId::kNull;
+  double aperture = 0.5;
+  if (auto text = Session::instance().sysVar("PICKBOX")) zrxhost::ed::parseReal(*text, aperture);
+  // The pick looks at the entities as the display shows them, whoever has them open, so it reads
+  // them without going through the open protocol.
+  auto* space = zrxdb::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
+  if (!space) return ZcDbObjectId::kNull;
+  const std::vector<ZcDbObjectId>& ids = space->entityIds();
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+    if (it->isNull() || it->isErased()) continue;
+    ZcDbEntity* entity = zrxdb::peek<ZcDbEntity>(*it);
+    if (entity && entity->hitTest(point, aperture)) return *it;
+  }
+  return ZcDbObjectId::kNull;
+}
+
+}  // namespace
+
+int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint) {
+  InitGet p = takeInitGet();
+  if (entity) entity[0] = entity[1] = 0;
+  return ask(utf8(prompt), p, RTERROR, [&](std::string_view text) {
+    ZcGePoint3d point;
+    if (readPoint(text, point)) {
+      setResultPoint(pickPoint, point);
+      ZcDbObjectId id = pickAt(point);
+      if (id.isNull()) return RTERROR;
+      if (entity) zcdbGetZdsName(entity, id);
+      return RTNORM;
+    }
+    if (takeKeyword(p, text)) return RTKWORD;
+    say("\n*Invalid selection*");
+    return kRetry;
+  });
+}
+
+// ---- System variables
+
+namespace {
+std::string upperKey(const ZTCHAR* name) {
+  std::string key = utf8(name);
+  for (char& c : key) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return key;
+}
+
+std::string formatReal(double v) {
+  std::string text = zrxhost::ed::formatPoint(ZcGePoint3d(v, 0, 0));
+  return text.substr(0, text.find(','));
+}
+}  // namespace
+
+int zcedGetVar(const ZTCHAR* name, resbuf* result) {
+  if (!name || !result) return RTERROR;
+  std::string key = upperKey(name);
+  std::optional<std::string> value = Session::instance().sysVar(key);
+  if (!value) return RTERROR;
+  if (key == "VERLAN" || key == "FONTALT") {
+    std::wstring wide = zrxhost::utf16ToWide(zrxhost::utf8ToUtf16(*value));
+    // Freed by zcutRelRb with delete[].
+    auto* copy = new ZTCHAR[wide.size() + 1];
+    std::wmemcpy(copy, wide.c_str(), wide.size() + 1);
+    result->restype = RTSTR;
+    result->resval.rstring = copy;
+  } else if (key == "PICKBOX") {
+    double v = 0;
+    zrxhost::ed::parseReal(*value, v);
+    result->restype = RTREAL;
+    result->resval.rreal = v;
+  } else if (key == "LASTPOINT") {
+    result->restype = RT3DPOINT;
+    setResultPoint(result->resval.rpoint, zrxhost::ed::lastPoint());
+  } else {
+    int v = 0;
+    zrxhost::ed::parseInt(*value, v);
+    result->restype = RTSHORT;
+    result->resval.rint = static_cast<short>(v);
+  }
+  return RTNORM;
+}
+
+int zcedSetVar(const ZTCHAR* name, const resbuf* value) {
+  if (!name || !value) return RTERROR;
+  std::string key = upperKey(name);
+  if (!Session::instance().sysVar(key)) return RTERROR;
+  const short type = value->restype;
+  std::string text;
+  // Each variable takes values of its own kind only; the session then checks the range.
+  if (key == "VERLAN" || key == "FONTALT") {
+    if (type != RTSTR || !value->resval.rstring) return RTERROR;
+    text = utf8(value->resval.rstring);
+  } else if (key == "LASTPOINT") {
+    if (type != RTPOINT && type != RT3DPOINT) return RTERROR;
+    const double* p = value->resval.rpoint;
+    text = zrxhost::ed::formatPoint(ZcGePoint3d(p[0], p[1], type == RT3DPOINT ? p[2] : 0));
+  } else if (type == RTSHORT) {
+    text = std::to_string(value->resval.rint);
+  } else if (type == RTLONG) {
+    text = std::to_string(value->resval.rlong);
+  } else if (type == RTREAL) {
+    double v = value->resval.rreal;
+    if (!std::isfinite(v)) return RTERROR;
+    // The switches are integers; a whole real is taken for one, a fraction refused by the session.
+    text = (key != "PICKBOX" && v == std::floor(v) && std::fabs(v) < 1e9) ? std::to_string(static_cast<long long>(v))
+                                                                          : formatReal(v);
+  } else {
+    return RTERROR;
+  }
+  return Session::instance().setSysVar(key, text) ? RTNORM : RTERROR;
+}

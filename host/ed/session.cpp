@@ -1,0 +1,277 @@
+// The editor session: input sources, the transcript, system variables, the command line, start-up.
+#include "zrxhost/session.h"
+
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "ed/parse.h"
+#include "zrx/db.h"
+#include "zrx/ed.h"
+
+namespace zrxhost {
+
+// ---- ScriptInput
+
+ScriptInput::ScriptInput(const std::string& text) {
+  size_t start = 0;
+  // A byte-order mark from an editor is not part of the first answer.
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    bool last = end == std::string::npos;
+    std::string line = text.substr(start, last ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (last && line.empty()) break;  // no phantom empty answer after the final line break
+    std::string_view body = ed::trim(line);
+    if (body.empty() || body[0] != '#') mLines.push_back(std::move(line));
+    if (last) break;
+    start = end + 1;
+  }
+}
+
+std::unique_ptr<ScriptInput> ScriptInput::fromFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return nullptr;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) return nullptr;
+  return std::make_unique<ScriptInput>(text.str());
+}
+
+std::optional<std::string> ScriptInput::nextLine(const std::string& prompt) {
+  (void)prompt;
+  if (mNext >= mLines.size()) return std::nullopt;
+  return mLines[mNext++];
+}
+
+// ---- System variables
+
+namespace {
+
+enum class VarKind { kString, kShort, kReal, kPoint };
+
+struct VarInfo {
+  const char* name;
+  VarKind kind;
+  const char* defaultValue;
+};
+
+constexpr VarInfo kVars[] = {
+    {"VERLAN", VarKind::kString, "en-US"},   {"ORTHOMODE", VarKind::kShort, "0"},
+    {"PICKBOX", VarKind::kReal, "0.5"},      {"TILEMODE", VarKind::kShort, "1"},
+    {"LASTPOINT", VarKind::kPoint, "0,0,0"}, {"FONTALT", VarKind::kString, "DejaVu Sans"},
+};
+
+const VarInfo* findVar(const std::string& upperName) {
+  for (const VarInfo& v : kVars) {
+    if (upperName == v.name) return &v;
+  }
+  return nullptr;
+}
+
+std::string upperAscii(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+ZcDbDatabase* workingDatabase() {
+  return zcdbHostApplicationServices()->workingDatabase();
+}
+
+}  // namespace
+
+struct Session::Vars {
+  std::map<std::string, std::string> values;
+  void reset() {
+    values.clear();
+    for (const VarInfo& v : kVars) values[v.name] = v.defaultValue;
+  }
+};
+
+Session::Session() : mOut(&std::cout), mVars(std::make_shared<Vars>()) {
+  mVars->reset();
+}
+
+Session& Session::instance() {
+  static Session session;
+  return session;
+}
+
+void Session::setInput(std::unique_ptr<InputSource> input) {
+  mInput = std::move(input);
+  mInputEnded = false;
+}
+
+void Session::setTranscript(std::ostream* out) {
+  mOut = out ? out : &std::cout;
+}
+
+std::ostream& Session::transcript() {
+  return *mOut;
+}
+
+void Session::print(const std::string& utf8) {
+  *mOut << utf8;
+  // A terminal user must see a prompt before typing; a string stream has nothing to gain from it.
+  if (mOut == &std::cout) mOut->flush();
+}
+
+std::optional<std::string> Session::sysVar(const std::string& name) const {
+  std::string key = upperAscii(name);
+  const VarInfo* info = findVar(key);
+  if (!info) return std::nullopt;
+  if (key == "TILEMODE") {
+    if (ZcDbDatabase* db = workingDatabase()) return db->tileMode() ? "1" : "0";
+  }
+  auto it = mVars->values.find(key);
+  return it == mVars->values.end() ? std::string(info->defaultValue) : it->second;
+}
+
+bool Session::setSysVar(const std::string& name, const std::string& value) {
+  std::string key = upperAscii(name);
+  const VarInfo* info = findVar(key);
+  if (!info) return false;
+  std::string stored = value;
+  switch (info->kind) {
+    case VarKind::kString:
+      break;
+    case VarKind::kShort: {
+      int v = 0;
+      // The two switches the host has of this kind are on/off.
+      if (!ed::parseInt(value, v) || (v != 0 && v != 1)) return false;
+      stored = std::to_string(v);
+      if (key == "TILEMODE") {
+        if (ZcDbDatabase* db = workingDatabase()) db->setTileMode(v == 1);
+      }
+      break;
+    }
+    case VarKind::kReal: {
+      double v = 0;
+      if (!ed::parseReal(value, v) || v < 0) return false;
+      stored = std::string(ed::trim(value));
+      break;
+    }
+    case VarKind::kPoint: {
+      ZcGePoint3d p;
+      if (!ed::parsePoint(value, ZcGePoint3d::kOrigin, p) || ed::trim(value).substr(0, 1) == "@") return false;
+      stored = ed::formatPoint(p);
+      break;
+    }
+  }
+  mVars->values[key] = stored;
+  return true;
+}
+
+// ---- Input
+
+Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool cancelAtEnd) {
+  const bool echo = !mInput || mInput->echoes();
+  if (echo) print(prompt);
+  while (true) {
+    std::optional<std::string> line;
+    if (!mInputEnded && mInput) line = mInput->nextLine(prompt);
+    if (!line) {
+      mInputEnded = true;
+      if (cancelAtEnd) print("*Cancel*");
+      return {LineKind::kEnd, {}};
+    }
+    std::string text = std::move(*line);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    std::string_view body = ed::trim(text);
+    if (body == "<esc>" || body == "<ESC>" || body == "<Esc>") {
+      print("*Cancel*");
+      return {LineKind::kCancel, {}};
+    }
+    if (body.size() >= 7 && body.substr(0, 6) == "<move " && body.back() == '>') {
+      if (moves) return {LineKind::kMove, std::string(ed::trim(body.substr(6, body.size() - 7)))};
+      continue;  // the cursor moved without a click: nothing for a prompt that takes no drag
+    }
+    if (echo) print(text);
+    return {LineKind::kText, std::move(text)};
+  }
+}
+
+std::optional<std::string> Session::readAnswer(const std::string& prompt) {
+  InputLine line = readLine(prompt, false);
+  if (line.kind != LineKind::kText) return std::nullopt;
+  return std::move(line.text);
+}
+
+// ---- The command line
+
+void Session::runCommandLine() {
+  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
+  std::wstring lastCommand;
+  while (true) {
+    InputLine line = readLine("\nCommand: ", false, false);
+    if (line.kind == LineKind::kEnd) break;
+    if (line.kind == LineKind::kCancel) continue;
+    std::string name(ed::trim(line.text));
+    std::wstring wide = utf16ToWide(utf8ToUtf16(name));
+    // Enter at the command prompt repeats the last command, as in every CAD program of the family.
+    if (wide.empty()) {
+      if (lastCommand.empty()) continue;
+      wide = lastCommand;
+    }
+    ed::resetInputState();
+    if (stack && stack->run(wide.c_str())) {
+      lastCommand = wide;
+      continue;
+    }
+    std::wstring shown = wide;
+    for (wchar_t& c : shown) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    print("\nUnknown command \"" + utf16ToUtf8(wideToUtf16(shown)) + "\".  Press F1 for help.");
+  }
+  print("\n");
+}
+
+void Session::reset() {
+  mVars->reset();
+  mInput.reset();
+  mInputEnded = false;
+  mDragLogs.clear();
+  ed::resetInputState();
+}
+
+// ---- Start-up
+
+void initializeHost(ZcDbDatabase* workingDatabase) {
+  // The runtime's own classes, then the database's, so that the tree exists before any module adds
+  // classes under them.
+  (void)zcrxSysRegistry();
+  ZcRxObject::desc();
+  ZcRxDictionary::desc();
+  ZcRxDynamicLinker::desc();
+  ZcEdCommand::desc();
+  ZcEdCommandStack::desc();
+  ZcEdJig::desc();
+  ZcDbDatabase::desc();
+  ZcDbObject::desc();
+  ZcDbEntity::desc();
+  ZcDbLine::desc();
+  ZcDb3dPolyline::desc();
+  ZcDbBlockTable::desc();
+  ZcDbBlockTableRecord::desc();
+  ZcDbLayerTable::desc();
+  ZcDbLayerTableRecord::desc();
+  ZcDbTextStyleTable::desc();
+  ZcDbTextStyleTableRecord::desc();
+
+  ZcDbHostApplicationServices* services = zcdbHostApplicationServices();
+  if (workingDatabase) {
+    services->setWorkingDatabase(workingDatabase);
+  } else if (!services->workingDatabase()) {
+    // Owned by the host for the rest of the process: the document and every open id refer to it.
+    static std::unique_ptr<ZcDbDatabase> ownDatabase;
+    ownDatabase = std::make_unique<ZcDbDatabase>(true);
+    services->setWorkingDatabase(ownDatabase.get());
+  }
+  zcDocManagerPtr()->curDocument()->setDatabase(services->workingDatabase());
+}
+
+}  // namespace zrxhost

@@ -1,0 +1,21 @@
+// ZcGiDrawRecorder: keeps each primitive an entity draws, with the colour in effect at the time.
+#include "zrx/gi.h"
+
+bool ZcGiDrawRecorder::polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, const ZcGeVector3d* normal,
+                                ZSoft::LongPtr subEntityMarker) {
+  (void)normal;
+  (void)subEntityMarker;
+  if (count > 0 && !points) return false;
+  PolylinePrimitive prim;
+  prim.points.assign(points, points + count);
+  prim.color = mTraits.color();
+  mPolylines.push_back(std::move(prim));
+  // Geometry calls answer whether the draw should stop (a regen abort); recording never asks that.
+  return false;
+}
+
+bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,
+                            const ZcString& message, const ZcGiTextStyle& style) {
+  mTexts.push_back(TextPrimitive{position, normal, direction, message, style, mTraits.color()});
+  return false;
+}
