@@ -103,10 +103,15 @@ bool TextArray::subWorldDraw(ZcGiWorldDraw* mode) {
   // both reach.
   const int count = std::min(positionArray.length(), stringArray.length());
   const bool byPosition = placedByPosition(h, v);
+  // An aligned or fit text spans its two points. Moving only the first would stretch each copy
+  // toward the source's second point, unlike the copies the commit writes; both points move.
+  const bool spansTwoPoints = h == ZcDb::kTextAlign || h == ZcDb::kTextFit;
+  const ZcGeVector3d baseline = pText->alignmentPoint() - pText->position();
   for (int i = 0; i < count; ++i) {
     pText->setTextString(stringArray[i]);
     if (byPosition) {
       pText->setPosition(positionArray[i]);
+      if (spansTwoPoints) pText->setAlignmentPoint(positionArray[i] + baseline);
     } else {
       pText->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(h));
       pText->setVerticalMode(static_cast<ZcDb::TextVertMode>(v));

@@ -24,6 +24,11 @@ bool measureCharacters(ZcDbText* pText, const ZcString& textString, double rotat
   }
   pText->setRotation(0);
   pText->setOblique(0);
+  // An aligned or fit text would stretch each lone character over the whole baseline; measured as a
+  // left text it keeps the height and width factor its full string gives it.
+  const ZcDb::TextHorzMode horizontalMode = pText->horizontalMode();
+  const bool spansTwoPoints = horizontalMode == ZcDb::kTextAlign || horizontalMode == ZcDb::kTextFit;
+  if (spansTwoPoints) pText->setHorizontalMode(ZcDb::kTextLeft);
   for (int i = 0; i < textString.length(); ++i) {
     pText->setTextString(textString.substr(i, 1));
     // A character the font cannot measure leaves the record as the previous one left it.
@@ -32,6 +37,7 @@ bool measureCharacters(ZcDbText* pText, const ZcString& textString, double rotat
     if (i > 0) charwidth += textWidths[i - 1];
     textWidths.append(charwidth);
   }
+  if (spansTwoPoints) pText->setHorizontalMode(horizontalMode);
   pText->setRotation(rotation);
   pText->setOblique(oblique);
   pText->setTextString(textString);

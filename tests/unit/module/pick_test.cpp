@@ -227,6 +227,33 @@ TEST_F(PickTest, ObliqueTextMovesHighPicksBackAlongTheSlant) {
   expectNear(corners[3], at(spec, e[2] + lean, spec.height));
 }
 
+TEST_F(PickTest, AlignedAndFitTextsAreMeasuredAtTheirOwnScale) {
+  for (int h : {ZcDb::kTextAlign, ZcDb::kTextFit}) {
+    SCOPED_TRACE(h);
+    TextSpec spec;
+    spec.string = L"AB12";
+    spec.horizontalMode = h;
+    spec.alignmentPoint = ZcGePoint3d(140, 50, 0);
+    ZcDbObjectId textId = addText(spec);
+    // Near the end of the 40-unit baseline lies the 2, near its start the A.
+    TallyJig end(textId, ZcGePoint3d(139, 51, 0));
+    EXPECT_EQ(end.pickCharacterRun(), 0);
+    EXPECT_EQ(end.runStart, 2);
+    EXPECT_EQ(end.runEnd, 3);
+    std::vector<ZcGePoint3d> corners = markCorners(end.markId);
+    ASSERT_EQ(corners.size(), 4u);
+    EXPECT_NEAR(corners[0].x, 140, 1e-6);
+    TallyJig start(textId, ZcGePoint3d(101, 51, 0));
+    EXPECT_EQ(start.pickCharacterRun(), 1);
+    EXPECT_EQ(start.runStart, 0);
+
+    auto pText = openText(textId);
+    EXPECT_EQ(pText->horizontalMode(), h);
+    expectNear(pText->position(), {100, 50, 0}, 1e-9);
+    expectNear(pText->alignmentPoint(), {140, 50, 0}, 1e-9);
+  }
+}
+
 TEST_F(PickTest, TextIsLeftAsItWas) {
   TextSpec spec;
   spec.string = L"Nr. 042-b";

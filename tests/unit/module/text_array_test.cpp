@@ -165,21 +165,29 @@ TEST_F(TextArrayTest, OtherAlignmentsArePlacedByTheirAlignmentPoint) {
   }
 }
 
-TEST_F(TextArrayTest, AlignedAndFitKeepTheSourcesSecondPoint) {
+TEST_F(TextArrayTest, AlignedAndFitCopiesKeepTheSourcesBaseline) {
   for (int h : {ZcDb::kTextAlign, ZcDb::kTextFit}) {
     SCOPED_TRACE(h);
     TextSpec spec;
     spec.horizontalMode = h;
-    spec.alignmentPoint = ZcGePoint3d(130, 50, 0);
+    spec.alignmentPoint = ZcGePoint3d(130, 57, 0);
     ZcDbObjectId source = addText(spec);
+    ZcGiDrawRecorder original;
+    openText(source)->worldDraw(&original);
+    ASSERT_EQ(original.texts().size(), 1u);
+
     ZcGiDrawRecorder recorder;
-    EXPECT_TRUE(preview(source, {{110, 50, 0}, {100, 40, 0}})->worldDraw(&recorder));
+    EXPECT_TRUE(preview(source, {{110, 50, 0}, {-100, 40, 0}})->worldDraw(&recorder));
     ASSERT_EQ(recorder.texts().size(), 2u);
     expectNear(recorder.texts()[0].position, {110, 50, 0});
-    expectNear(recorder.texts()[1].position, {100, 40, 0});
-    // The second copy's baseline still runs to the source's alignment point (130, 50).
-    const auto& d = recorder.texts()[1].direction;
-    EXPECT_NEAR(std::atan2(d.y, d.x), std::atan2(10.0, 30.0), 1e-9);
+    expectNear(recorder.texts()[1].position, {-100, 40, 0});
+    // Same slope and size as the source: what the commit will write, not a copy stretched back to
+    // the source's second point.
+    for (const auto& t : recorder.texts()) {
+      EXPECT_NEAR(std::atan2(t.direction.y, t.direction.x), std::atan2(7.0, 30.0), 1e-9);
+      EXPECT_NEAR(t.style.textSize, original.texts()[0].style.textSize, 1e-9);
+      EXPECT_NEAR(t.style.xScale, original.texts()[0].style.xScale, 1e-9);
+    }
   }
 }
 
