@@ -68,11 +68,10 @@ class ZcDbObject : public ZcRxObject {
 // Opens an object for read or write. A null id, an erased object (unless `openErased`), an object
 // already open for write, or a write open of an object others are reading gives an error status and
 // a null pointer.
-Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode,
-                                 bool openErased = false);
+Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode, bool openErased = false);
 // The same, also refusing (eNotThatKindOfClass) an object not derived from `pClass`.
-Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxClass* pClass,
-                                 ZcDb::OpenMode mode, bool openErased = false);
+Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxClass* pClass, ZcDb::OpenMode mode,
+                                 bool openErased = false);
 
 template <typename T>
 Zcad::ErrorStatus zcdbOpenObject(T*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode, bool openErased = false) {

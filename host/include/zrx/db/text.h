@@ -3,13 +3,18 @@
 
 #include "zrx/db/entity.h"
 
+class ZcDbTextStyleTableRecord;
+namespace zrxhost {
+class Font;
+}
+
 class ZcDbText : public ZcDbEntity {
   ZCRX_DECLARE_MEMBERS(ZcDbText);
 
  public:
   ZcDbText();
-  ZcDbText(const ZcGePoint3d& position, const ZTCHAR* text, ZcDbObjectId style = ZcDbObjectId::kNull,
-           double height = 0, double rotation = 0);
+  ZcDbText(const ZcGePoint3d& position, const ZTCHAR* text, ZcDbObjectId style = ZcDbObjectId::kNull, double height = 0,
+           double rotation = 0);
   ~ZcDbText() override;
 
   ZcGePoint3d position() const { return mPosition; }
@@ -65,12 +70,23 @@ class ZcDbText : public ZcDbEntity {
   // The font file names of the style in effect ("" where none is set).
   ZcString fontFileName() const;
   ZcString bigFontFileName() const;
+  // The style record in effect (by id, else by name, else "Standard"); null when there is none.
+  // `db` (may be null) is searched before the text's own database and the working database.
+  const ZcDbTextStyleTableRecord* effectiveStyle(const ZcDbDatabase* db = nullptr) const;
+  // The font the text is measured and drawn with.
+  const zrxhost::Font& font(const ZcDbDatabase* db = nullptr) const;
 
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
+  void subCloseForWrite() override;
 
  private:
+  // Where the modes put the text: the left end of its baseline, its height, width factor and
+  // rotation (aligned and fit derive the last three from the two points).
+  struct Placement;
+  Placement placement(const ZcDbDatabase* db) const;
+
   ZcGePoint3d mPosition;
   ZcGePoint3d mAlignmentPoint;
   ZcGeVector3d mNormal{0, 0, 1};

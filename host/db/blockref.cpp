@@ -1,0 +1,259 @@
+// ZcDbBlockReference: an insert of a block; its entities placed by position, scale and rotation.
+#include "zrx/db/blockref.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "db/geom.h"
+#include "db/stub.h"
+#include "zrx/db/database.h"
+#include "zrx/db/line.h"
+#include "zrx/db/mtext.h"
+#include "zrx/db/polyline3d.h"
+#include "zrx/db/symtab.h"
+#include "zrx/db/text.h"
+#include "zrx/gi.h"
+#include "zrx/rx_define.h"
+
+ZCRX_DEFINE_MEMBERS(ZcDbBlockReference, ZcDbEntity, L"AcDbBlockReference", L"INSERT",
+                    &zrxdb::construct<ZcDbBlockReference>);
+
+namespace {
+
+// Block coordinates to world: scaled about the block's origin, turned, moved to the position.
+// Inserts are taken in the XY plane.
+struct InsertTransform {
+  ZcGePoint3d origin;
+  ZcGePoint3d position;
+  ZcGeVector3d scale;
+  double cosR, sinR;
+
+  ZcGePoint3d apply(const ZcGePoint3d& p) const {
+    const double x = (p.x - origin.x) * scale.x, y = (p.y - origin.y) * scale.y, z = (p.z - origin.z) * scale.z;
+    return {position.x + x * cosR - y * sinR, position.y + x * sinR + y * cosR, position.z + z};
+  }
+  ZcGeVector3d applyVector(const ZcGeVector3d& v) const {
+    const double x = v.x * scale.x, y = v.y * scale.y;
+    return {x * cosR - y * sinR, x * sinR + y * cosR, v.z * scale.z};
+  }
+  ZcGePoint3d inverse(const ZcGePoint3d& p) const {
+    const double dx = p.x - position.x, dy = p.y - position.y;
+    const double x = dx * cosR + dy * sinR, y = -dx * sinR + dy * cosR;
+    return {origin.x + x / scale.x, origin.y + y / scale.y, origin.z + (p.z - position.z) / scale.z};
+  }
+  double rotation() const { return std::atan2(sinR, cosR); }
+};
+
+// Nested inserts are followed this deep; a block that contains itself stops there.
+constexpr int kMaxNesting = 16;
+int gNesting = 0;
+
+struct NestingGuard {
+  bool ok;
+  NestingGuard() : ok(gNesting < kMaxNesting) { ++gNesting; }
+  ~NestingGuard() { --gNesting; }
+};
+
+// Draws what an entity of the block emits, placed by the insert.
+class TransformedDraw : public ZcGiWorldDraw, private ZcGiWorldGeometry {
+ public:
+  TransformedDraw(ZcGiWorldDraw& inner, const InsertTransform& transform) : mInner(inner), mTransform(transform) {}
+  ZcGiWorldGeometry& geometry() override { return *this; }
+  ZcGiSubEntityTraits& subEntityTraits() override { return mInner.subEntityTraits(); }
+  bool isDragging() const override { return mInner.isDragging(); }
+  bool regenAbort() const override { return mInner.regenAbort(); }
+
+ private:
+  bool polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, const ZcGeVector3d* normal,
+                ZSoft::LongPtr marker) override {
+    std::vector<ZcGePoint3d> placed(points, points + count);
+    for (ZcGePoint3d& p : placed) p = mTransform.apply(p);
+    return mInner.geometry().polyline(count, placed.data(), normal, marker);
+  }
+  bool text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,
+            const ZcString& message, const ZcGiTextStyle& style) override {
+    ZcGiTextStyle placed = style;
+    const double sx = std::fabs(mTransform.scale.x), sy = std::fabs(mTransform.scale.y);
+    placed.textSize *= sy;
+    if (sy > 0) placed.xScale *= sx / sy;
+    return mInner.geometry().text(mTransform.apply(position), normal, mTransform.applyVector(direction).normal(),
+                                  message, placed);
+  }
+
+  ZcGiWorldDraw& mInner;
+  const InsertTransform& mTransform;
+};
+
+// A copy of a block entity placed by the insert; null for kinds without known geometry.
+ZcDbEntity* placedCopy(const ZcDbEntity* entity, const InsertTransform& t) {
+  const double sx = std::fabs(t.scale.x), sy = std::fabs(t.scale.y);
+  ZcDbEntity* copy = ZcDbEntity::cast(entity->clone());
+  if (copy == nullptr) return nullptr;
+  if (auto* line = ZcDbLine::cast(copy)) {
+    line->setStartPoint(t.apply(line->startPoint()));
+    line->setEndPoint(t.apply(line->endPoint()));
+  } else if (auto* poly = ZcDb3dPolyline::cast(copy)) {
+    std::vector<ZcGePoint3d> vertices = poly->vertices();
+    for (ZcGePoint3d& p : vertices) p = t.apply(p);
+    poly->setVertices(vertices);
+  } else if (auto* text = ZcDbText::cast(copy)) {
+    text->setPosition(t.apply(text->position()));
+    text->setAlignmentPoint(t.apply(text->alignmentPoint()));
+    text->setHeight(text->height() * sy);
+    if (sy > 0) text->setWidthFactor(text->widthFactor() * sx / sy);
+    text->setRotation(text->rotation() + t.rotation());
+  } else if (auto* mtext = ZcDbMText::cast(copy)) {
+    mtext->setLocation(t.apply(mtext->location()));
+    mtext->setTextHeight(mtext->textHeight() * sy);
+    mtext->setWidth(mtext->width() * sx);
+    mtext->setRotation(mtext->rotation() + t.rotation());
+  } else if (auto* insert = ZcDbBlockReference::cast(copy)) {
+    insert->setPosition(t.apply(insert->position()));
+    const ZcGeVector3d s = insert->scaleFactors();
+    insert->setScaleFactors({s.x * t.scale.x, s.y * t.scale.y, s.z * t.scale.z});
+    insert->setRotation(insert->rotation() + t.rotation());
+  } else {
+    delete copy;
+    return nullptr;
+  }
+  return copy;
+}
+
+}  // namespace
+
+ZcDbBlockReference::ZcDbBlockReference() = default;
+ZcDbBlockReference::ZcDbBlockReference(const ZcGePoint3d& position, ZcDbObjectId blockTableRecord)
+    : mBlock(blockTableRecord), mPosition(position) {
+  if (const auto* record = zrxdb::peek<ZcDbBlockTableRecord>(blockTableRecord)) mBlockName = record->name();
+}
+ZcDbBlockReference::~ZcDbBlockReference() = default;
+
+#define ZRX_REQUIRE_WRITE() \
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite
+
+Zcad::ErrorStatus ZcDbBlockReference::setBlockTableRecord(ZcDbObjectId block) {
+  ZRX_REQUIRE_WRITE();
+  mBlock = block;
+  if (const auto* record = zrxdb::peek<ZcDbBlockTableRecord>(block)) mBlockName = record->name();
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbBlockReference::setBlockName(const ZcString& name) {
+  ZRX_REQUIRE_WRITE();
+  mBlockName = name;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbBlockReference::setPosition(const ZcGePoint3d& p) {
+  ZRX_REQUIRE_WRITE();
+  mPosition = p;
+  return Zcad::eOk;
+}
+
+// A zero scale would make the insert vanish and its pick undefined.
+Zcad::ErrorStatus ZcDbBlockReference::setScaleFactors(const ZcGeVector3d& s) {
+  ZRX_REQUIRE_WRITE();
+  if (s.x == 0 || s.y == 0 || s.z == 0 || !std::isfinite(s.x + s.y + s.z)) return Zcad::eInvalidInput;
+  mScale = s;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbBlockReference::setRotation(double radians) {
+  ZRX_REQUIRE_WRITE();
+  if (!std::isfinite(radians)) return Zcad::eInvalidInput;
+  mRotation = radians;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbBlockReference::setNormal(const ZcGeVector3d& n) {
+  ZRX_REQUIRE_WRITE();
+  if (n.isZeroLength()) return Zcad::eInvalidInput;
+  mNormal = n.normal();
+  return Zcad::eOk;
+}
+
+namespace {
+// The record the insert refers to: by id, else by name in its drawing.
+const ZcDbBlockTableRecord* blockOf(const ZcDbBlockReference& insert) {
+  if (const auto* record = zrxdb::peek<ZcDbBlockTableRecord>(insert.blockTableRecord())) return record;
+  const ZcDbDatabase* db = insert.database() ? insert.database() : zcdbHostApplicationServices()->workingDatabase();
+  if (db == nullptr || insert.blockName().isEmpty()) return nullptr;
+  const auto* blocks = zrxdb::peek<ZcDbBlockTable>(db->blockTableId());
+  return blocks ? zrxdb::peek<ZcDbBlockTableRecord>(blocks->getIdAt(insert.blockName())) : nullptr;
+}
+
+InsertTransform transformOf(const ZcDbBlockReference& insert, const ZcDbBlockTableRecord& block) {
+  return {block.origin(), insert.position(), insert.scaleFactors(), std::cos(insert.rotation()),
+          std::sin(insert.rotation())};
+}
+
+template <typename F>
+void forEachEntity(const ZcDbBlockTableRecord& block, F&& f) {
+  for (const ZcDbObjectId& id : block.entityIds()) {
+    if (id.isErased()) continue;
+    if (auto* entity = zrxdb::peek<ZcDbEntity>(id)) f(*entity);
+  }
+}
+}  // namespace
+
+Zcad::ErrorStatus ZcDbBlockReference::getGeomExtents(ZcDbExtents& extents) const {
+  extents = ZcDbExtents();
+  const ZcDbBlockTableRecord* block = blockOf(*this);
+  NestingGuard guard;
+  if (block == nullptr || !guard.ok) return Zcad::eInvalidExtents;
+  const InsertTransform t = transformOf(*this, *block);
+  forEachEntity(*block, [&](const ZcDbEntity& entity) {
+    ZcDbExtents inner;
+    if (entity.getGeomExtents(inner) != Zcad::eOk) return;
+    const ZcGePoint3d& a = inner.minPoint();
+    const ZcGePoint3d& b = inner.maxPoint();
+    for (int corner = 0; corner < 8; ++corner)
+      extents.addPoint(t.apply({corner & 1 ? b.x : a.x, corner & 2 ? b.y : a.y, corner & 4 ? b.z : a.z}));
+  });
+  return extents.isValid() ? Zcad::eOk : Zcad::eInvalidExtents;
+}
+
+bool ZcDbBlockReference::hitTest(const ZcGePoint3d& point, double aperture) const {
+  const ZcDbBlockTableRecord* block = blockOf(*this);
+  NestingGuard guard;
+  if (block == nullptr || !guard.ok) return false;
+  const InsertTransform t = transformOf(*this, *block);
+  const ZcGePoint3d local = t.inverse(point);
+  const double smallest = std::min(std::fabs(mScale.x), std::fabs(mScale.y));
+  const double localAperture = aperture / smallest;
+  bool hit = false;
+  forEachEntity(*block, [&](const ZcDbEntity& entity) { hit = hit || entity.hitTest(local, localAperture); });
+  return hit;
+}
+
+Zcad::ErrorStatus ZcDbBlockReference::explode(ZcArray<void*>& entitySet) const {
+  const ZcDbBlockTableRecord* block = blockOf(*this);
+  if (block == nullptr) return Zcad::eInvalidInput;
+  const InsertTransform t = transformOf(*this, *block);
+  forEachEntity(*block, [&](const ZcDbEntity& entity) {
+    if (ZcDbEntity* copy = placedCopy(&entity, t)) entitySet.append(copy);
+  });
+  return Zcad::eOk;
+}
+
+bool ZcDbBlockReference::subWorldDraw(ZcGiWorldDraw* mode) {
+  const ZcDbBlockTableRecord* block = blockOf(*this);
+  NestingGuard guard;
+  if (block == nullptr || !guard.ok) return true;
+  const InsertTransform t = transformOf(*this, *block);
+  TransformedDraw placed(*mode, t);
+  forEachEntity(*block, [&](const ZcDbEntity& entity) { const_cast<ZcDbEntity&>(entity).worldDraw(&placed); });
+  return true;
+}
+
+void ZcDbBlockReference::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbEntity::copyFieldsTo(target);
+  auto* t = static_cast<ZcDbBlockReference*>(target);
+  t->mBlock = mBlock;
+  t->mBlockName = mBlockName;
+  t->mPosition = mPosition;
+  t->mScale = mScale;
+  t->mRotation = mRotation;
+  t->mNormal = mNormal;
+}

@@ -1,0 +1,378 @@
+// ZcDbMText: contents with inline codes, their plain text, and the lines an explode yields.
+#include "zrx/db/mtext.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "db/geom.h"
+#include "db/stub.h"
+#include "zrx/db/database.h"
+#include "zrx/db/symtab.h"
+#include "zrx/db/text.h"
+#include "zrx/rx_define.h"
+#include "zrxhost/fonts.h"
+
+ZCRX_DEFINE_MEMBERS(ZcDbMText, ZcDbEntity, L"AcDbMText", L"MTEXT", &zrxdb::construct<ZcDbMText>);
+
+namespace {
+
+// A non-breaking space (from "\~") stays one while lines are wrapped and becomes a space after.
+constexpr char16_t kNoBreakSpace = 0x00A0;
+
+bool isHex(char16_t c) {
+  return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// The contents without their codes, one string per paragraph.
+std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
+  std::vector<std::u16string> paragraphs(1);
+  const size_t n = s.size();
+  // Codes whose argument runs to the next ';' ("\fArial|b1;", "\H2x;", "\C1;" ...).
+  static const std::u16string withArgument = u"fFHCcAWQTp";
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = s[i];
+    std::u16string& out = paragraphs.back();
+    if (c == u'\\' && i + 1 < n) {
+      const char16_t code = s[++i];
+      if (code == u'P' || code == u'N' || code == u'X') {
+        paragraphs.emplace_back();
+      } else if (code == u'\\' || code == u'{' || code == u'}') {
+        out.push_back(code);
+      } else if (code == u'~') {
+        out.push_back(kNoBreakSpace);
+      } else if (std::u16string_view(u"LlOoKk").find(code) != std::u16string_view::npos) {
+        // underline, overline, strike-through: no trace in plain text
+      } else if (withArgument.find(code) != std::u16string::npos) {
+        size_t end = s.find(u';', i + 1);
+        i = end == std::u16string::npos ? n : end;
+      } else if (code == u'S') {
+        // A stacked fraction "\Sa^b;" (also a/b, a#b) reads as "a/b"; "a^" alone is a superscript.
+        size_t end = s.find(u';', i + 1);
+        std::u16string stack = s.substr(i + 1, end == std::u16string::npos ? std::u16string::npos : end - i - 1);
+        i = end == std::u16string::npos ? n : end;
+        size_t split = stack.find_first_of(u"^/#");
+        if (split == std::u16string::npos) {
+          out += stack;
+        } else {
+          std::u16string top = stack.substr(0, split), bottom = stack.substr(split + 1);
+          while (!top.empty() && top.front() == u' ') top.erase(0, 1);
+          while (!bottom.empty() && bottom.front() == u' ') bottom.erase(0, 1);
+          out += top;
+          if (!bottom.empty()) out += u'/' + bottom;
+        }
+      } else if (code == u'U' && i + 5 < n && s[i + 1] == u'+' && isHex(s[i + 2]) && isHex(s[i + 3]) &&
+                 isHex(s[i + 4]) && isHex(s[i + 5])) {
+        out.push_back(static_cast<char16_t>(std::stoi(std::string(s.begin() + i + 2, s.begin() + i + 6), nullptr, 16)));
+        i += 5;
+      } else {
+        out.push_back(u'\\');  // not a code: shown as typed
+        out.push_back(code);
+      }
+    } else if (c == u'{' || c == u'}') {
+      // grouping only
+    } else if (c == u'%' && i + 2 < n && s[i + 1] == u'%') {
+      const char16_t code = s[i + 2];
+      switch (code) {
+        case u'd':
+        case u'D':
+          out.push_back(0x00B0);
+          i += 2;
+          break;  // degree
+        case u'p':
+        case u'P':
+          out.push_back(0x00B1);
+          i += 2;
+          break;  // plus-minus
+        case u'c':
+        case u'C':
+          out.push_back(0x2300);
+          i += 2;
+          break;  // diameter
+        case u'%':
+          out.push_back(u'%');
+          i += 2;
+          break;
+        case u'u':
+        case u'U':
+        case u'o':
+        case u'O':
+        case u'k':
+        case u'K':
+          i += 2;
+          break;
+        default:
+          out.push_back(c);
+          break;
+      }
+    } else if (c == u'\n') {
+      paragraphs.emplace_back();
+    } else if (c == u'\r') {
+      // part of a line end
+    } else if (c == u'\t') {
+      out.push_back(u' ');
+    } else {
+      out.push_back(c);
+    }
+  }
+  return paragraphs;
+}
+
+bool breaksAround(char16_t c) {
+  return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+std::u16string trimmedRight(std::u16string s) {
+  while (!s.empty() && s.back() == u' ') s.pop_back();
+  return s;
+}
+
+// Greedy word wrap: a line takes characters while it fits the width; it breaks after a space or
+// around an ideograph (CJK text has no spaces). A word longer than the width keeps its own line.
+std::vector<std::u16string> wrapped(const std::u16string& paragraph, double width, const zrxhost::Font& font,
+                                    double scale) {
+  if (!(width > 0)) return {paragraph};
+  std::vector<std::u16string> lines;
+  size_t start = 0;
+  const size_t n = paragraph.size();
+  while (start < n) {
+    double used = 0;
+    size_t breakAt = std::u16string::npos;
+    size_t j = start;
+    for (; j < n; ++j) {
+      const char16_t c = paragraph[j];
+      const char16_t before = j > start ? paragraph[j - 1] : 0;
+      if (j > start && ((before == u' ' && c != u' ') || breaksAround(c) || breaksAround(before))) breakAt = j;
+      if (c >= 0xDC00 && c <= 0xDFFF && j > start) continue;  // second half of a pair: measured with the first
+      char32_t cp = c;
+      if (c >= 0xD800 && c < 0xDC00 && j + 1 < n)
+        cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (paragraph[j + 1] - 0xDC00);
+      used += font.advance(cp) * scale;
+      if (used > width && c != u' ' && breakAt != std::u16string::npos) break;
+    }
+    if (j >= n) {
+      lines.push_back(trimmedRight(paragraph.substr(start)));
+      break;
+    }
+    lines.push_back(trimmedRight(paragraph.substr(start, breakAt - start)));
+    start = breakAt;
+  }
+  if (lines.empty()) lines.emplace_back();
+  return lines;
+}
+
+std::u16string withPlainSpaces(std::u16string s) {
+  for (char16_t& c : s)
+    if (c == kNoBreakSpace) c = u' ';
+  return s;
+}
+
+}  // namespace
+
+ZcDbMText::ZcDbMText() = default;
+ZcDbMText::~ZcDbMText() = default;
+
+#define ZRX_REQUIRE_WRITE() \
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite
+
+Zcad::ErrorStatus ZcDbMText::setLocation(const ZcGePoint3d& p) {
+  ZRX_REQUIRE_WRITE();
+  mLocation = p;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setNormal(const ZcGeVector3d& n) {
+  ZRX_REQUIRE_WRITE();
+  if (n.isZeroLength()) return Zcad::eInvalidInput;
+  mNormal = n.normal();
+  return Zcad::eOk;
+}
+
+ZcGeVector3d ZcDbMText::direction() const {
+  return zrxdb::planeAxes(mNormal, mRotation).x;
+}
+
+Zcad::ErrorStatus ZcDbMText::setRotation(double radians) {
+  ZRX_REQUIRE_WRITE();
+  if (!std::isfinite(radians)) return Zcad::eInvalidInput;
+  mRotation = radians;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setTextHeight(double h) {
+  ZRX_REQUIRE_WRITE();
+  if (!(h > 0) || !std::isfinite(h)) return Zcad::eInvalidInput;
+  mTextHeight = h;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setWidth(double w) {
+  ZRX_REQUIRE_WRITE();
+  if (!(w >= 0) || !std::isfinite(w)) return Zcad::eInvalidInput;
+  mWidth = w;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setAttachment(AttachmentPoint a) {
+  ZRX_REQUIRE_WRITE();
+  if (a < kTopLeft || a > kBottomRight) return Zcad::eInvalidInput;
+  mAttachment = a;
+  return Zcad::eOk;
+}
+
+// The real host keeps the factor within 0.25..4.
+Zcad::ErrorStatus ZcDbMText::setLineSpacingFactor(double f) {
+  ZRX_REQUIRE_WRITE();
+  if (!(f >= 0.25 && f <= 4.0)) return Zcad::eInvalidInput;
+  mLineSpacingFactor = f;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setLineSpacingStyle(LineSpacingStyle s) {
+  ZRX_REQUIRE_WRITE();
+  if (s != kAtLeast && s != kExactly) return Zcad::eInvalidInput;
+  mLineSpacingStyle = s;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setTextStyle(ZcDbObjectId style) {
+  ZRX_REQUIRE_WRITE();
+  mTextStyle = style;
+  if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(style)) mTextStyleName = record->name();
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setTextStyleName(const ZcString& name) {
+  ZRX_REQUIRE_WRITE();
+  mTextStyleName = name;
+  mTextStyle = ZcDbObjectId::kNull;
+  return Zcad::eOk;
+}
+
+ZTCHAR* ZcDbMText::contents() const {
+  const ZTCHAR* wide = mContents.kwszPtr();
+  const size_t n = std::wcslen(wide);
+  auto* copy = new ZTCHAR[n + 1];
+  std::wmemcpy(copy, wide, n + 1);
+  return copy;
+}
+
+Zcad::ErrorStatus ZcDbMText::setContents(const ZTCHAR* text) {
+  ZRX_REQUIRE_WRITE();
+  if (text == nullptr) return Zcad::eInvalidInput;
+  mContents = text;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::setContents(const ZcString& text) {
+  ZRX_REQUIRE_WRITE();
+  mContents = text;
+  return Zcad::eOk;
+}
+
+ZcString ZcDbMText::text() const {
+  std::u16string joined;
+  std::vector<std::u16string> paragraphs = paragraphsOf(mContents.utf16());
+  for (size_t i = 0; i < paragraphs.size(); ++i) {
+    if (i > 0) joined.push_back(u'\n');
+    joined += withPlainSpaces(paragraphs[i]);
+  }
+  return ZcString(std::move(joined));
+}
+
+// Lines in reading order. The first baseline lies one cap height below the top of the block and
+// each next one 5/3 of the height (times the spacing factor) lower; the attachment's row moves the
+// block so that its top, middle or bottom is at the location, its column picks the alignment.
+Zcad::ErrorStatus ZcDbMText::explode(ZcArray<void*>& entitySet) const {
+  ZcDbText probe;  // resolves the style as the pieces will
+  probe.setTextStyleName(mTextStyleName);
+  probe.setTextStyle(mTextStyle);
+  const zrxhost::Font& font = probe.font(database());
+  std::vector<std::u16string> lines;
+  for (const std::u16string& paragraph : paragraphsOf(mContents.utf16()))
+    for (std::u16string& line : wrapped(paragraph, mWidth, font, mTextHeight)) lines.push_back(withPlainSpaces(line));
+
+  const double h = mTextHeight;
+  const double spacing = 5.0 / 3.0 * h * mLineSpacingFactor;
+  const double blockHeight = h + static_cast<double>(lines.size() - 1) * spacing;
+  const int row = (mAttachment - 1) / 3, column = (mAttachment - 1) % 3;
+  const double top = row == 0 ? 0 : (row == 1 ? blockHeight / 2 : blockHeight);
+  const zrxdb::PlaneAxes axes = zrxdb::planeAxes(mNormal, mRotation);
+  const ZcDb::TextHorzMode modes[3] = {ZcDb::kTextLeft, ZcDb::kTextCenter, ZcDb::kTextRight};
+
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;  // an empty line only takes its space
+    const ZcGePoint3d anchor = mLocation + axes.y * (top - h - static_cast<double>(i) * spacing);
+    auto* piece = new ZcDbText;
+    piece->setTextString(ZcString(std::u16string(lines[i])));
+    piece->setHeight(h);
+    piece->setRotation(mRotation);
+    piece->setNormal(mNormal);
+    piece->setTextStyleName(mTextStyleName);
+    if (!mTextStyle.isNull()) piece->setTextStyle(mTextStyle);
+    piece->setLayer(layerName());
+    piece->setColorIndex(colorIndex());
+    piece->setLinetype(linetypeName());
+    piece->setLinetypeScale(linetypeScale());
+    piece->setPosition(anchor);
+    piece->setAlignmentPoint(anchor);
+    if (column != 0) {
+      piece->setHorizontalMode(modes[column]);
+      piece->adjustAlignment(database());
+    }
+    entitySet.append(piece);
+  }
+  return Zcad::eOk;
+}
+
+namespace {
+// The exploded lines, owned, for measuring and drawing the MText as a whole.
+std::vector<std::unique_ptr<ZcDbText>> linesOf(const ZcDbMText& mtext) {
+  ZcArray<void*> pieces;
+  mtext.explode(pieces);
+  std::vector<std::unique_ptr<ZcDbText>> lines;
+  for (void* piece : pieces) lines.emplace_back(static_cast<ZcDbText*>(piece));
+  return lines;
+}
+}  // namespace
+
+Zcad::ErrorStatus ZcDbMText::getGeomExtents(ZcDbExtents& extents) const {
+  extents = ZcDbExtents();
+  bool any = false;
+  for (const auto& line : linesOf(*this)) {
+    ZcDbExtents lineExtents;
+    if (line->getGeomExtents(lineExtents) != Zcad::eOk) continue;
+    extents.addExt(lineExtents);
+    any = true;
+  }
+  return any ? Zcad::eOk : Zcad::eInvalidExtents;
+}
+
+bool ZcDbMText::hitTest(const ZcGePoint3d& point, double aperture) const {
+  for (const auto& line : linesOf(*this))
+    if (line->hitTest(point, aperture)) return true;
+  return false;
+}
+
+bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
+  for (const auto& line : linesOf(*this)) line->worldDraw(mode);
+  return true;
+}
+
+void ZcDbMText::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbEntity::copyFieldsTo(target);
+  auto* t = static_cast<ZcDbMText*>(target);
+  t->mLocation = mLocation;
+  t->mNormal = mNormal;
+  t->mRotation = mRotation;
+  t->mTextHeight = mTextHeight;
+  t->mWidth = mWidth;
+  t->mAttachment = mAttachment;
+  t->mLineSpacingFactor = mLineSpacingFactor;
+  t->mLineSpacingStyle = mLineSpacingStyle;
+  t->mTextStyle = mTextStyle;
+  t->mTextStyleName = mTextStyleName;
+  t->mContents = mContents;
+}

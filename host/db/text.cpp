@@ -1,0 +1,340 @@
+// ZcDbText: single-line text; its placement by alignment, its text box, its drawing.
+#include "zrx/db/text.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "db/geom.h"
+#include "db/stub.h"
+#include "zrx/db/database.h"
+#include "zrx/db/symtab.h"
+#include "zrx/gi.h"
+#include "zrx/rx_define.h"
+#include "zrxhost/fonts.h"
+
+ZCRX_DEFINE_MEMBERS(ZcDbText, ZcDbEntity, L"AcDbText", L"TEXT", &zrxdb::construct<ZcDbText>);
+
+struct ZcDbText::Placement {
+  ZcGePoint3d position;
+  double height;
+  double widthFactor;
+  double rotation;
+  zrxdb::PlaneAxes axes;
+};
+
+ZcDbText::ZcDbText() = default;
+
+ZcDbText::ZcDbText(const ZcGePoint3d& position, const ZTCHAR* text, ZcDbObjectId style, double height, double rotation)
+    : mPosition(position), mAlignmentPoint(position), mRotation(rotation), mTextStyle(style) {
+  if (height > 0) mHeight = height;
+  if (text != nullptr) mText = ZcString(text);
+  if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(style)) mTextStyleName = record->name();
+}
+
+ZcDbText::~ZcDbText() = default;
+
+#define ZRX_REQUIRE_WRITE() \
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite
+
+Zcad::ErrorStatus ZcDbText::setPosition(const ZcGePoint3d& p) {
+  ZRX_REQUIRE_WRITE();
+  mPosition = p;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setAlignmentPoint(const ZcGePoint3d& p) {
+  ZRX_REQUIRE_WRITE();
+  mAlignmentPoint = p;
+  return Zcad::eOk;
+}
+
+bool ZcDbText::isDefaultAlignment() const {
+  return mHorizontalMode == ZcDb::kTextLeft && mVerticalMode == ZcDb::kTextBase;
+}
+
+Zcad::ErrorStatus ZcDbText::setNormal(const ZcGeVector3d& n) {
+  ZRX_REQUIRE_WRITE();
+  if (n.isZeroLength()) return Zcad::eInvalidInput;
+  mNormal = n.normal();
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setThickness(double t) {
+  ZRX_REQUIRE_WRITE();
+  if (!std::isfinite(t)) return Zcad::eInvalidInput;
+  mThickness = t;
+  return Zcad::eOk;
+}
+
+// Beyond 85 degrees either way the text box degenerates; the real host refuses such angles too.
+Zcad::ErrorStatus ZcDbText::setOblique(double radians) {
+  ZRX_REQUIRE_WRITE();
+  if (!std::isfinite(radians)) return Zcad::eInvalidInput;
+  double a = std::remainder(radians, 2 * ZcGe::kPi);
+  if (std::fabs(a) > 85.0 * ZcGe::kPi / 180.0 + 1e-12) return Zcad::eInvalidInput;
+  mOblique = a;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setRotation(double radians) {
+  ZRX_REQUIRE_WRITE();
+  if (!std::isfinite(radians)) return Zcad::eInvalidInput;
+  mRotation = radians;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setHeight(double h) {
+  ZRX_REQUIRE_WRITE();
+  if (!(h > 0) || !std::isfinite(h)) return Zcad::eInvalidInput;
+  mHeight = h;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setWidthFactor(double w) {
+  ZRX_REQUIRE_WRITE();
+  if (!(w > 0) || !std::isfinite(w)) return Zcad::eInvalidInput;
+  mWidthFactor = w;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::mirrorInX(bool on) {
+  ZRX_REQUIRE_WRITE();
+  mGenerationFlags = on ? (mGenerationFlags | 2) : (mGenerationFlags & ~2);
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::mirrorInY(bool on) {
+  ZRX_REQUIRE_WRITE();
+  mGenerationFlags = on ? (mGenerationFlags | 4) : (mGenerationFlags & ~4);
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setHorizontalMode(ZcDb::TextHorzMode mode) {
+  ZRX_REQUIRE_WRITE();
+  if (mode < ZcDb::kTextLeft || mode > ZcDb::kTextFit) return Zcad::eInvalidInput;
+  mHorizontalMode = mode;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setVerticalMode(ZcDb::TextVertMode mode) {
+  ZRX_REQUIRE_WRITE();
+  if (mode < ZcDb::kTextBase || mode > ZcDb::kTextTop) return Zcad::eInvalidInput;
+  mVerticalMode = mode;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setTextStyle(ZcDbObjectId style) {
+  ZRX_REQUIRE_WRITE();
+  mTextStyle = style;
+  if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(style)) mTextStyleName = record->name();
+  return Zcad::eOk;
+}
+
+// A name replaces the id: the style is then found by name in the drawing.
+Zcad::ErrorStatus ZcDbText::setTextStyleName(const ZcString& name) {
+  ZRX_REQUIRE_WRITE();
+  mTextStyleName = name;
+  mTextStyle = ZcDbObjectId::kNull;
+  return Zcad::eOk;
+}
+
+ZTCHAR* ZcDbText::textString() const {
+  const ZTCHAR* wide = mText.kwszPtr();
+  const size_t n = std::wcslen(wide);
+  auto* copy = new ZTCHAR[n + 1];
+  std::wmemcpy(copy, wide, n + 1);
+  return copy;
+}
+
+Zcad::ErrorStatus ZcDbText::textString(ZcString& text) const {
+  text = mText;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setTextString(const ZTCHAR* text) {
+  ZRX_REQUIRE_WRITE();
+  if (text == nullptr) return Zcad::eInvalidInput;
+  mText = text;
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbText::setTextString(const ZcString& text) {
+  ZRX_REQUIRE_WRITE();
+  mText = text;
+  return Zcad::eOk;
+}
+
+const ZcDbTextStyleTableRecord* ZcDbText::effectiveStyle(const ZcDbDatabase* db) const {
+  if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(mTextStyle)) return record;
+  const ZcDbDatabase* candidates[] = {db, database(), zcdbHostApplicationServices()->workingDatabase()};
+  for (const ZcDbDatabase* candidate : candidates) {
+    if (candidate == nullptr) continue;
+    const auto* styles = zrxdb::peek<ZcDbTextStyleTable>(candidate->textStyleTableId());
+    if (styles == nullptr) continue;
+    ZcDbObjectId id = styles->getIdAt(mTextStyleName);
+    if (id.isNull()) id = candidate->textStyleStandardId();
+    if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(id)) return record;
+  }
+  return nullptr;
+}
+
+ZcString ZcDbText::fontFileName() const {
+  const ZcDbTextStyleTableRecord* style = effectiveStyle();
+  return style ? style->fileName() : ZcString();
+}
+
+ZcString ZcDbText::bigFontFileName() const {
+  const ZcDbTextStyleTableRecord* style = effectiveStyle();
+  return style ? style->bigFontFileName() : ZcString();
+}
+
+const zrxhost::Font& ZcDbText::font(const ZcDbDatabase* db) const {
+  const ZcDbTextStyleTableRecord* style = effectiveStyle(db);
+  if (style == nullptr) return zrxhost::fontFor({});
+  return zrxhost::fontFor(style->fileName().utf8Ptr(), style->bigFontFileName().utf8Ptr());
+}
+
+// Computed from the current values each time, so that the geometry follows every change at once.
+// A left, baseline text needs no measuring: its position is where it starts.
+ZcDbText::Placement ZcDbText::placement(const ZcDbDatabase* db) const {
+  Placement p{mPosition, mHeight, mWidthFactor, mRotation, {}};
+  if (isDefaultAlignment()) {
+    p.axes = zrxdb::planeAxes(mNormal, mRotation);
+    return p;
+  }
+  const zrxhost::Font& f = font(db);
+  const double advance = f.measure(mText.utf16());
+  if (mHorizontalMode == ZcDb::kTextAlign || mHorizontalMode == ZcDb::kTextFit) {
+    // The text spans the two points: the baseline turns toward the second, and the height
+    // (aligned) or the width factor (fit) makes the advances fill the distance.
+    const zrxdb::PlaneAxes base = zrxdb::planeAxes(mNormal, 0);
+    const ZcGeVector3d d = mAlignmentPoint - mPosition;
+    const double along = d.dotProduct(base.x), across = d.dotProduct(base.y);
+    const double length = std::hypot(along, across);
+    if (length > 0 && advance > 0) {
+      p.rotation = std::atan2(across, along);
+      if (mHorizontalMode == ZcDb::kTextAlign)
+        p.height = length / (advance * mWidthFactor);
+      else
+        p.widthFactor = length / (advance * mHeight);
+    }
+    p.axes = zrxdb::planeAxes(mNormal, p.rotation);
+    return p;
+  }
+  const double width = advance * mHeight * mWidthFactor;
+  double dx = 0, dy = 0;
+  switch (mHorizontalMode) {
+    case ZcDb::kTextCenter:
+      dx = -width / 2;
+      break;
+    case ZcDb::kTextRight:
+      dx = -width;
+      break;
+    case ZcDb::kTextMid:
+      dx = -width / 2;
+      break;
+    default:
+      break;
+  }
+  if (mHorizontalMode == ZcDb::kTextMid) {
+    dy = -mHeight / 2;  // middle is centred on half the cap height whatever the vertical mode
+  } else {
+    switch (mVerticalMode) {
+      case ZcDb::kTextBottom:
+        dy = -f.descender() * mHeight;
+        break;
+      case ZcDb::kTextVertMid:
+        dy = -mHeight / 2;
+        break;
+      case ZcDb::kTextTop:
+        dy = -mHeight;
+        break;
+      default:
+        break;
+    }
+  }
+  p.axes = zrxdb::planeAxes(mNormal, mRotation);
+  p.position = mAlignmentPoint + p.axes.x * dx + p.axes.y * dy;
+  return p;
+}
+
+Zcad::ErrorStatus ZcDbText::adjustAlignment(const ZcDbDatabase* db) {
+  ZRX_REQUIRE_WRITE();
+  if (isDefaultAlignment()) return Zcad::eOk;
+  const Placement p = placement(db);
+  mPosition = p.position;
+  mHeight = p.height;
+  mWidthFactor = p.widthFactor;
+  mRotation = p.rotation;
+  return Zcad::eOk;
+}
+
+// The real host settles the position of an aligned text when it is closed after a change.
+void ZcDbText::subCloseForWrite() {
+  if (!isDefaultAlignment()) adjustAlignment(database());
+}
+
+void ZcDbText::textBox(ZcGePoint3d corners[4]) const {
+  const Placement p = placement(nullptr);
+  const zrxhost::Font& f = font();
+  double width = f.measure(mText.utf16()) * p.height * p.widthFactor;
+  double bottom = f.descender() * p.height, top = f.ascender() * p.height;
+  if (isMirroredInX()) width = -width;
+  if (isMirroredInY()) {
+    bottom = -bottom;
+    top = -top;
+  }
+  const double shear = std::tan(mOblique);
+  const double u[4] = {0, width, width, 0};
+  const double v[4] = {bottom, bottom, top, top};
+  for (int i = 0; i < 4; ++i) corners[i] = p.position + p.axes.x * (u[i] + v[i] * shear) + p.axes.y * v[i];
+}
+
+Zcad::ErrorStatus ZcDbText::getGeomExtents(ZcDbExtents& extents) const {
+  extents = ZcDbExtents();
+  if (mText.isEmpty()) return Zcad::eInvalidExtents;
+  ZcGePoint3d corners[4];
+  textBox(corners);
+  for (const ZcGePoint3d& c : corners) extents.addPoint(c);
+  return Zcad::eOk;
+}
+
+bool ZcDbText::hitTest(const ZcGePoint3d& point, double aperture) const {
+  if (mText.isEmpty()) return false;
+  ZcGePoint3d corners[4];
+  textBox(corners);
+  return zrxdb::nearPolygonXY(point, corners, 4, aperture);
+}
+
+bool ZcDbText::subWorldDraw(ZcGiWorldDraw* mode) {
+  const Placement p = placement(nullptr);
+  ZcGiTextStyle style;
+  if (const ZcDbTextStyleTableRecord* record = effectiveStyle()) {
+    style.fileName = record->fileName();
+    style.bigFontFileName = record->bigFontFileName();
+  }
+  style.textSize = p.height;
+  style.xScale = p.widthFactor;
+  style.obliquingAngle = mOblique;
+  mode->geometry().text(p.position, mNormal, p.axes.x, mText, style);
+  return true;
+}
+
+void ZcDbText::copyFieldsTo(ZcDbObject* target) const {
+  ZcDbEntity::copyFieldsTo(target);
+  auto* t = static_cast<ZcDbText*>(target);
+  t->mPosition = mPosition;
+  t->mAlignmentPoint = mAlignmentPoint;
+  t->mNormal = mNormal;
+  t->mThickness = mThickness;
+  t->mOblique = mOblique;
+  t->mRotation = mRotation;
+  t->mHeight = mHeight;
+  t->mWidthFactor = mWidthFactor;
+  t->mGenerationFlags = mGenerationFlags;
+  t->mHorizontalMode = mHorizontalMode;
+  t->mVerticalMode = mVerticalMode;
+  t->mTextStyle = mTextStyle;
+  t->mTextStyleName = mTextStyleName;
+  t->mText = mText;
+}
