@@ -1,0 +1,93 @@
+# The three placement methods of tally through zrxhost: spacing, count, both polar directions, free.
+import unittest
+
+import tally_common as tc
+
+
+def p100(msp, doc):
+    # Any digit of "100" picks the run, so the pick does not depend on exact glyph widths.
+    msp.add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, 0))
+
+
+def seven(msp, doc):
+    msp.add_text("7", dxfattribs={"height": 2.5}).set_placement((100, 50))
+
+
+class LineMethod(tc.TallyCase):
+    def test_spacing_derives_the_count_from_the_dragged_length(self):
+        result, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "10", "0,0", "<move 20,0>", "35,0"])
+        self.assertCopies(doc, [("P101", (10, 0)), ("P102", (20, 0)), ("P103", (30, 0))])
+        self.assertEqual(len(self.texts(doc)), 4)
+        self.text_named(doc, "P100")
+        self.assertNoMark(doc)
+        self.assertIn("\nSpecify the spacing betwwen items[Numbers (N)]:", result.stdout)
+        self.assertIn("\nSpecify the base point:", result.stdout)
+        self.assertIn("\nSpecify the second point:", result.stdout)
+
+    def test_count_derives_the_spacing(self):
+        _, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "N", "4", "0,0", "0,20"])
+        self.assertCopies(doc, [("P101", (0, 5)), ("P102", (0, 10)), ("P103", (0, 15)), ("P104", (0, 20))])
+        self.assertEqual(len(self.texts(doc)), 5)
+
+    def test_negative_step_stops_at_zero(self):
+        build = lambda msp, doc: msp.add_text("3", dxfattribs={"height": 2.5}).set_placement((0, 0))
+        _, doc = self.tally(build, ["tally"] + tc.LINE + tc.step(-1) + ["1,1", "N", "5", "0,0", "50,0"])
+        self.assertCopies(doc, [("2", (10, 0)), ("1", (20, 0)), ("0", (30, 0))])
+        self.assertEqual(len(self.texts(doc)), 4)
+
+    def test_second_point_without_copies_writes_nothing(self):
+        _, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "10", "0,0", "9,0"])
+        self.assertEqual([e.dxf.text for e in self.texts(doc)], ["P100"])
+        self.assertNoMark(doc)
+
+
+class PolarMethod(tc.TallyCase):
+    E_AT_100 = tc.fmt(tc.polar_point(5, 100))
+
+    def test_counterclockwise_with_angle(self):
+        _, doc = self.tally(seven, ["tally"] + tc.POLAR + ["101,51", "0,0", "30", "CW", "10,0", self.E_AT_100])
+        self.assertCopies(doc, [("8", (98.660254, 55)), ("9", (95, 58.660254)), ("10", (90, 60))])
+        self.assertEqual(len(self.texts(doc)), 4)
+        self.assertNoMark(doc)
+
+    def test_clockwise_with_angle(self):
+        _, doc = self.tally(seven, ["tally"] + tc.POLAR + ["101,51", "0,0", "30", "C", "10,0", self.E_AT_100])
+        expected = [(98.660254, 45), (95, 41.339746), (90, 40), (85, 41.339746), (81.339746, 45), (80, 50),
+                    (81.339746, 55), (85, 58.660254)]
+        self.assertCopies(doc, [(str(8 + i), p) for i, p in enumerate(expected)])
+        self.assertEqual(len(self.texts(doc)), 9)
+
+    def test_counterclockwise_with_count(self):
+        _, doc = self.tally(seven, ["tally"] + tc.POLAR + ["101,51", "0,0", "N", "4", "CW", "10,0", "0,3"])
+        self.assertCopies(doc, [("8", (99.238795, 53.826834)), ("9", (97.071068, 57.071068)),
+                                ("10", (93.826834, 59.238795)), ("11", (90, 60))])
+        self.assertEqual(len(self.texts(doc)), 5)
+
+
+class FreeMethod(tc.TallyCase):
+    def test_each_accepted_point_writes_the_next_copy(self):
+        result, doc = self.tally(p100, ["tally"] + tc.step(2) + ["5,1", "0,0", "7,-2", "<move 1,1>", "20,0",
+                                                                 "30,5", ""])
+        self.assertCopies(doc, [("P102", (7, -2)), ("P104", (20, 0)), ("P106", (30, 5))])
+        self.assertEqual(len(self.texts(doc)), 4)
+        self.assertNoMark(doc)
+        # Free placement asks for no spacing, centre, angle, count or direction.
+        self.assertNotIn("spacing", result.stdout)
+        self.assertNotIn("centre", result.stdout)
+        self.assertTrue(result.stdout.startswith("\nCommand: tally" + tc.MODE_FREE + "1"), result.stdout)
+
+    def test_zero_step_copies_the_text_unchanged(self):
+        _, doc = self.tally(p100, ["tally"] + tc.step(0) + ["5,1", "0,0", "10,0", "20,0", "<esc>"])
+        copies = sorted(tuple(e.dxf.insert)[:2] for e in self.texts(doc) if e.dxf.text == "P100")
+        self.assertEqual(len(copies), 3)
+        self.assertPoint(copies[1], (10, 0))
+        self.assertPoint(copies[2], (20, 0))
+
+    def test_letter_run_wraps_within_its_case(self):
+        build = lambda msp, doc: msp.add_text("z", dxfattribs={"height": 2.5}).set_placement((0, 0))
+        _, doc = self.tally(build, ["tally"] + tc.step(6) + ["0.8,0.8", "0,0", "10,0", "20,0", ""])
+        self.assertCopies(doc, [("f", (10, 0)), ("l", (20, 0))])
+
+
+if __name__ == "__main__":
+    unittest.main()
