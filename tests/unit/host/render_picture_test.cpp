@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
