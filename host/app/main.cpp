@@ -43,7 +43,12 @@ std::unique_ptr<InputSource> openInput(const Options& options, std::string& erro
     if (!script) error = "cannot read script " + *options.script;
     return script;
   }
-  if (!options.script && ::isatty(STDIN_FILENO)) return std::make_unique<TerminalInput>();
+  if (!options.script && ::isatty(STDIN_FILENO)) {
+    // Lives to the end of the process: the session writes to it until the last module has gone.
+    static TerminalTranscript transcript(std::cout.rdbuf());
+    Session::instance().setTranscript(&transcript.stream());
+    return std::make_unique<TerminalInput>(transcript);
+  }
   return std::make_unique<ScriptInput>(readAll(std::cin));
 }
 
@@ -109,7 +114,7 @@ int run(const std::vector<std::string>& args) {
   }
 
   const bool interactive = dynamic_cast<TerminalInput*>(input.get()) != nullptr;
-  if (interactive) session.print("Type a command name at the prompt; Ctrl-D ends the session.\n");
+  if (interactive) session.print("\nType a command name at the prompt; Ctrl-D ends the session.");
   session.setInput(std::move(input));
   session.runCommandLine();
   session.transcript().flush();

@@ -5,11 +5,27 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
 namespace zrxhost::app {
 
-TerminalInput::TerminalInput() {
+int TerminalTranscript::overflow(int c) {
+  if (c == traits_type::eof()) return traits_type::not_eof(c);
+  const bool skip = mAtLineStart && c == '\n';
+  mAtLineStart = false;
+  if (skip) return c;
+  return mTarget->sputc(static_cast<char>(c));
+}
+
+std::streamsize TerminalTranscript::xsputn(const char* s, std::streamsize n) {
+  if (n <= 0) return 0;
+  if (mAtLineStart) {
+    mAtLineStart = false;
+    if (s[0] == '\n') return 1 + mTarget->sputn(s + 1, n - 1);
+  }
+  return mTarget->sputn(s, n);
+}
+
+TerminalInput::TerminalInput(TerminalTranscript& transcript) : mTranscript(transcript) {
   using_history();
 }
 
@@ -19,17 +35,17 @@ std::optional<std::string> TerminalInput::nextLine(const std::string& prompt) {
   // Line editing handles a one-line prompt only; whatever comes before the last line break is
   // ordinary output.
   const size_t lastBreak = prompt.rfind('\n');
-  const std::string head = lastBreak == std::string::npos ? std::string() : prompt.substr(0, lastBreak + 1);
-  const std::string tail = lastBreak == std::string::npos ? prompt : prompt.substr(lastBreak + 1);
-  std::cout << head;
-  std::cout.flush();
+  const size_t tailStart = lastBreak == std::string::npos ? 0 : lastBreak + 1;
+  mTranscript.stream() << prompt.substr(0, tailStart);
+  mTranscript.stream().flush();
   std::fflush(stdout);
-  char* line = readline(tail.c_str());
+  char* line = readline(prompt.c_str() + tailStart);
   if (!line) {
     mEnded = true;
-    std::fputs("\n", stdout);
+    mTranscript.stream() << '\n';
     return std::nullopt;
   }
+  mTranscript.userPressedEnter();
   std::string answer(line);
   std::free(line);
   if (!answer.empty()) add_history(answer.c_str());

@@ -46,7 +46,7 @@ void appendToModelSpace(ZcDbEntity* entity) {
 }
 
 void hello() {
-  zcutPrintf(L"Hello from the test module.\n");
+  zcutPrintf(L"\nHello from the test module.");
   zds_point where;
   if (zcedGetPoint(nullptr, L"\nText position: ", where) != RTNORM) return;
   ZTCHAR words[256];
@@ -54,7 +54,7 @@ void hello() {
   auto* text = new ZcDbText(asPnt3d(where), words, ZcDbObjectId::kNull, 2.5, 0);
   text->setColorIndex(1);
   appendToModelSpace(text);
-  zcutPrintf(L"Wrote \"%s\".\n", words);
+  zcutPrintf(L"\nWrote \"%s\".", words);
 }
 
 // Prints a system variable as the host holds it, so tests can see what --set did.
@@ -63,22 +63,22 @@ void showVar() {
   if (zcedGetString(0, L"\nVariable name: ", name, 64) != RTNORM) return;
   resbuf value;
   if (zcedGetVar(name, &value) != RTNORM) {
-    zcutPrintf(L"%s is not a system variable.\n", name);
+    zcutPrintf(L"\n%s is not a system variable.", name);
     return;
   }
   switch (value.restype) {
     case RTSTR:
-      zcutPrintf(L"%s = %s\n", name, value.resval.rstring);
+      zcutPrintf(L"\n%s = %s", name, value.resval.rstring);
       delete[] value.resval.rstring;
       break;
     case RTSHORT:
-      zcutPrintf(L"%s = %d\n", name, static_cast<int>(value.resval.rint));
+      zcutPrintf(L"\n%s = %d", name, static_cast<int>(value.resval.rint));
       break;
     case RTREAL:
-      zcutPrintf(L"%s = %g\n", name, value.resval.rreal);
+      zcutPrintf(L"\n%s = %g", name, value.resval.rreal);
       break;
     default:
-      zcutPrintf(L"%s has a value of type %d\n", name, static_cast<int>(value.restype));
+      zcutPrintf(L"\n%s has a value of type %d", name, static_cast<int>(value.restype));
   }
 }
 
@@ -93,10 +93,10 @@ HELLO_EXPORT std::int32_t zcrxEntryPoint(std::int32_t message, void* appHandle) 
   if (message == ZcRx::kInitAppMsg) {
     commandStack()->addCommand(L"ZRXTEST", L"HELLO", L"BONJOUR", ZcEdCommandFlags::kModal, &hello);
     commandStack()->addCommand(L"ZRXTEST", L"SHOWVAR", L"SHOWVAR", ZcEdCommandFlags::kModal, &showVar);
-    zcutPrintf(L"test module loaded\n");
+    zcutPrintf(L"\ntest module loaded");
   } else if (message == ZcRx::kUnloadAppMsg) {
     commandStack()->removeGroup(L"ZRXTEST");
-    zcutPrintf(L"test module unloaded\n");
+    zcutPrintf(L"\ntest module unloaded\n");
   }
   return 0;
 }

@@ -25,7 +25,7 @@ class UsageErrors(hostrun.HostTestCase):
         ]
         for args, message in cases:
             with self.subTest(args=args):
-                result = self.run_host(*args, "--save-as", out) if "--save-as" not in args else self.run_host(*args)
+                result = self.run_host(*args) if "--save-as" in args else self.run_host("--save-as", out, *args)
                 self.assertFailsWith(result, 1, message)
                 self.assertFalse(os.path.exists(out))
 
