@@ -103,7 +103,6 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     session.print("\nInvalid point.");
     prompt = log.prompt;
   }
-  mHasCursor = false;
   log.status = status;
   session.dragLogs().push_back(std::move(log));
   return status;

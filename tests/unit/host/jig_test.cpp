@@ -1,0 +1,196 @@
+// The jig's drag loop: samples and updates per cursor move, the accepted point, Enter, Esc, keywords,
+// the recorded preview, and ortho mode.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "zrx/db.h"
+#include "zrx/ed.h"
+#include "zrxhost/session.h"
+
+namespace {
+
+using zrxhost::Session;
+
+// Drags the end of a line from a fixed start; counts its calls.
+class LineJig : public ZcEdJig {
+ public:
+  LineJig() : mLine(ZcGePoint3d(0, 0, 0), ZcGePoint3d(1, 0, 0)) {}
+
+  DragStatus sampler() override {
+    ++samplerCalls;
+    ZcGePoint3d p;
+    DragStatus status = acquirePoint(p);
+    if (noChange && p == mCursor) return kNoChange;
+    mCursor = p;
+    return status;
+  }
+  bool update() override {
+    ++updateCalls;
+    mLine.setEndPoint(mCursor);
+    return true;
+  }
+  ZcDbEntity* entity() const override { return const_cast<ZcDbLine*>(&mLine); }
+
+  ZcGePoint3d cursor() const { return mCursor; }
+  ZcGePoint3d lineEnd() const { return mLine.endPoint(); }
+
+  int samplerCalls = 0;
+  int updateCalls = 0;
+  bool noChange = false;
+
+ private:
+  ZcDbLine mLine;
+  ZcGePoint3d mCursor;
+};
+
+class JigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zrxhost::initializeHost();
+    Session::instance().reset();
+    Session::instance().setTranscript(&mOut);
+  }
+  void TearDown() override {
+    Session::instance().reset();
+    Session::instance().setTranscript(nullptr);
+  }
+  void feed(const std::string& script) {
+    Session::instance().setInput(std::make_unique<zrxhost::ScriptInput>(script));
+    mOut.str("");
+  }
+  std::ostringstream mOut;
+};
+
+TEST_F(JigTest, MovesSampleUpdateAndDrawThenATypedPointEndsTheDrag) {
+  LineJig jig;
+  jig.setDispPrompt(L"\nSecond point of %d: ", 2);
+  EXPECT_STREQ(jig.dispPrompt(), L"\nSecond point of 2: ");
+  feed("<move 1,0>\n<move 2,5>\n3,4\nleft over\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.samplerCalls, 3);
+  EXPECT_EQ(jig.updateCalls, 3);
+  // The accepted point went through sampler and update before the drag returned.
+  EXPECT_EQ(jig.cursor(), ZcGePoint3d(3, 4, 0));
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(3, 4, 0));
+  EXPECT_EQ(Session::instance().sysVar("LASTPOINT"), "3,4,0");
+  EXPECT_EQ(mOut.str(), "\nSecond point of 2: 3,4");
+
+  ASSERT_EQ(Session::instance().dragLogs().size(), 1u);
+  const zrxhost::DragLog& log = Session::instance().dragLogs().back();
+  EXPECT_EQ(log.prompt, "\nSecond point of 2: ");
+  EXPECT_EQ(log.samples, 3);
+  EXPECT_EQ(log.status, ZcEdJig::kNormal);
+  // Only the last frame is kept: one line, ending at the accepted point.
+  ASSERT_EQ(log.lastFrame.polylines().size(), 1u);
+  const auto& points = log.lastFrame.polylines()[0].points;
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_EQ(points[0], ZcGePoint3d(0, 0, 0));
+  EXPECT_EQ(points[1], ZcGePoint3d(3, 4, 0));
+  EXPECT_TRUE(log.lastFrame.isDragging());
+
+  // The next prompt reads on after the accepted point.
+  ZTCHAR rest[20];
+  EXPECT_EQ(zcedGetString(1, L"", rest, 20), RTNORM);
+  EXPECT_STREQ(rest, L"left over");
+}
+
+TEST_F(JigTest, NoChangeFromTheSamplerSkipsTheUpdate) {
+  LineJig jig;
+  jig.noChange = true;
+  feed("<move 2,0>\n<move 2,0>\n<move 2,0>\n@1,1\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.samplerCalls, 4);
+  EXPECT_EQ(jig.updateCalls, 2);
+  // "@" is relative to the last point before the drag, the origin here.
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(1, 1, 0));
+}
+
+TEST_F(JigTest, EnterEscExhaustionKeywordsAndBadText) {
+  LineJig jig;
+  jig.setDispPrompt(L"\nPoint: ");
+  feed("<move 1,1>\n\n");
+  EXPECT_EQ(jig.drag(), ZcEdJig::kNull);
+  feed("<esc>\n");
+  EXPECT_EQ(jig.drag(), ZcEdJig::kCancel);
+  EXPECT_EQ(mOut.str(), "\nPoint: *Cancel*");
+  feed("<move 1,1>\n");
+  EXPECT_EQ(jig.drag(), ZcEdJig::kCancel);  // the input ran out: Esc
+
+  jig.setKeywordList(L"Exit Undo");
+  feed("abc\nu\n");
+  EXPECT_EQ(jig.drag(), static_cast<ZcEdJig::DragStatus>(ZcEdJig::kKW1 + 1));
+  EXPECT_EQ(mOut.str(), "\nPoint: abc\nInvalid point.\nPoint: u");
+  feed("EXIT\n");
+  EXPECT_EQ(jig.drag(), ZcEdJig::kKW1);
+
+  const auto& logs = Session::instance().dragLogs();
+  ASSERT_EQ(logs.size(), 5u);
+  EXPECT_EQ(logs[0].status, ZcEdJig::kNull);
+  EXPECT_EQ(logs[0].samples, 1);
+  EXPECT_EQ(logs[1].status, ZcEdJig::kCancel);
+  EXPECT_EQ(logs[1].samples, 0);
+  EXPECT_TRUE(logs[1].lastFrame.polylines().empty());
+  EXPECT_EQ(logs[3].status, ZcEdJig::kKW1 + 1);
+}
+
+TEST_F(JigTest, OrthoModeConstrainsTheAcquiredPointWhenTheJigAsks) {
+  ASSERT_TRUE(Session::instance().setSysVar("LASTPOINT", "10,10,0"));
+  ASSERT_TRUE(Session::instance().setSysVar("ORTHOMODE", "1"));
+  LineJig jig;
+  ZcGePoint3d p;
+  // Before any sample the cursor rests at the last point.
+  jig.acquirePoint(p);
+  EXPECT_EQ(p, ZcGePoint3d(10, 10, 0));
+
+  jig.setUserInputControls(ZcEdJig::kGovernedByOrthoMode);
+  feed("<move 15,12>\n<move 11,4>\n");
+  EXPECT_EQ(jig.drag(), ZcEdJig::kCancel);
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(10, 4, 0));
+  feed("<move 11,4>\n17,13\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(17, 10, 0));
+  EXPECT_EQ(Session::instance().sysVar("LASTPOINT"), "17,10,0");
+
+  // From an explicit base point instead of the last point.
+  feed("<move 3,1>\n");
+  jig.drag();
+  jig.acquirePoint(p, ZcGePoint3d(0, 0, 0));
+  EXPECT_EQ(p, ZcGePoint3d(3, 0, 0));
+
+  // Ortho off, or a jig that does not ask for it: the cursor as it is.
+  ASSERT_TRUE(Session::instance().setSysVar("ORTHOMODE", "0"));
+  feed("18,14\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(18, 14, 0));
+  ASSERT_TRUE(Session::instance().setSysVar("ORTHOMODE", "1"));
+  jig.setUserInputControls(static_cast<ZcEdJig::UserInputControls>(0));
+  feed("20,20\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(20, 20, 0));
+}
+
+TEST(DrawRecorderTest, KeepsPrimitivesWithTheColourInEffect) {
+  ZcGiDrawRecorder rec;
+  EXPECT_FALSE(rec.isDragging());
+  ZcGePoint3d pts[3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
+  rec.subEntityTraits().setColor(1);
+  rec.geometry().polyline(3, pts);
+  rec.subEntityTraits().setColor(3);
+  ZcGiTextStyle style;
+  style.textSize = 2.5;
+  rec.geometry().text(ZcGePoint3d(5, 5, 0), ZcGeVector3d::kZAxis, ZcGeVector3d::kXAxis, ZcString("A12"), style);
+  EXPECT_FALSE(rec.geometry().polyline(2, nullptr));  // refused, nothing kept
+  ASSERT_EQ(rec.polylines().size(), 1u);
+  EXPECT_EQ(rec.polylines()[0].color, 1);
+  EXPECT_EQ(rec.polylines()[0].points.size(), 3u);
+  ASSERT_EQ(rec.texts().size(), 1u);
+  EXPECT_EQ(rec.texts()[0].color, 3);
+  EXPECT_TRUE(rec.texts()[0].message == L"A12");
+  EXPECT_EQ(rec.texts()[0].style.textSize, 2.5);
+  rec.clear();
+  EXPECT_TRUE(rec.texts().empty());
+  EXPECT_TRUE(rec.polylines().empty());
+}
+
+}  // namespace
