@@ -253,6 +253,9 @@ void initializeHost(ZcDbDatabase* workingDatabase) {
   ZcDbDatabase::desc();
   ZcDbObject::desc();
   ZcDbEntity::desc();
+  ZcDbText::desc();
+  ZcDbMText::desc();
+  ZcDbBlockReference::desc();
   ZcDbLine::desc();
   ZcDb3dPolyline::desc();
   ZcDbBlockTable::desc();
