@@ -1,0 +1,183 @@
+// MText: codes stripped, paragraphs and word wrap, lines placed by attachment and spacing.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "zrx/db.h"
+#include "zrxhost/fonts.h"
+
+namespace {
+
+// The pieces of an explode, owned by the test.
+std::vector<std::unique_ptr<ZcDbText>> explodeToTexts(const ZcDbMText& mtext) {
+  ZcArray<void*> pieces;
+  EXPECT_EQ(mtext.explode(pieces), Zcad::eOk);
+  std::vector<std::unique_ptr<ZcDbText>> texts;
+  for (void* piece : pieces) {
+    auto* entity = static_cast<ZcDbEntity*>(piece);
+    EXPECT_NE(ZcDbText::cast(entity), nullptr);
+    texts.emplace_back(ZcDbText::cast(entity));
+  }
+  return texts;
+}
+
+std::unique_ptr<ZcDbMText> makeMText(const wchar_t* contents, double height = 2.5) {
+  auto mtext = std::make_unique<ZcDbMText>();
+  mtext->setContents(contents);
+  mtext->setTextHeight(height);
+  mtext->setLocation(ZcGePoint3d(10, 100, 0));
+  return mtext;
+}
+
+TEST(MTextExplode, TwoFormattedParagraphsGiveTwoTextsInReadingOrder) {
+  auto mtext = makeMText(L"{\\fArial|b1;A1}\\PB\\H2x;2");
+  mtext->setLayer(L"Tags");
+  mtext->setColorIndex(5);
+  mtext->setRotation(0);
+  auto texts = explodeToTexts(*mtext);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0]->textZcString(), ZcString(L"A1"));
+  EXPECT_EQ(texts[1]->textZcString(), ZcString(L"B2"));
+  // The first baseline one cap height below the top, the next 5/3 of the height lower.
+  EXPECT_NEAR(texts[0]->position().y, 100 - 2.5, 1e-9);
+  EXPECT_NEAR(texts[1]->position().y, 100 - 2.5 - 5.0 / 3.0 * 2.5, 1e-9);
+  for (const auto& t : texts) {
+    EXPECT_NEAR(t->position().x, 10, 1e-9);
+    EXPECT_EQ(t->height(), 2.5);
+    EXPECT_EQ(t->layerName(), ZcString(L"Tags"));
+    EXPECT_EQ(t->colorIndex(), 5);
+    EXPECT_FALSE(t->isDatabaseResident());
+  }
+  // The MText itself is unchanged.
+  EXPECT_EQ(mtext->contentsString(), ZcString(L"{\\fArial|b1;A1}\\PB\\H2x;2"));
+}
+
+TEST(MTextCodes, PlainTextKeepsCharactersAndDropsFormatting) {
+  struct Case {
+    const wchar_t* contents;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {L"\\LUnder\\l \\OOver\\o \\KStrike\\k", L"Under Over Strike"},
+      {L"\\C1;red \\c255;x \\A1;mid \\W0.8;narrow \\Q15;slant \\T1.2;wide", L"red x mid narrow slant wide"},
+      {L"\\S1^2; and \\S3/4; and \\S5#6;", L"1/2 and 3/4 and 5/6"},
+      {L"a\\~b", L"a b"},
+      {L"back\\\\slash \\{braces\\}", L"back\\slash {braces}"},
+      {L"%%d %%p %%c %%%", L"\u00b0 \u00b1 \u2300 %"},
+      {L"45%%D", L"45\u00b0"},
+      {L"\\U+4E2D\\U+6587", L"\u4e2d\u6587"},
+      {L"one\\Ptwo\\Pthree", L"one\ntwo\nthree"},
+      {L"{\\H1.5x;{\\fSimSun|b0;nested}}", L"nested"},
+      {L"\\pxqc;centred", L"centred"},
+      {L"50%", L"50%"},
+      {L"trailing\\", L"trailing\\"},  // not a code: kept as typed
+      {L"\\Zq", L"\\Zq"},
+  };
+  for (const Case& c : cases) {
+    ZcDbMText mtext;
+    mtext.setContents(c.contents);
+    EXPECT_EQ(mtext.text().toUtf8(), ZcString(c.text).toUtf8()) << "contents: " << ZcString(c.contents).toUtf8();
+  }
+}
+
+TEST(MTextWrap, BreaksAtSpacesWithinTheReferenceWidth) {
+  const zrxhost::Font& font = zrxhost::fontFor("txt");
+  const double h = 2;
+  const double word = font.measure(u"alpha") * h;
+  auto mtext = makeMText(L"alpha alpha alpha alpha alpha", h);
+  // Room for two words and their space, not for three.
+  mtext->setWidth(2 * word + font.advance(U' ') * h + 0.01);
+  auto texts = explodeToTexts(*mtext);
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0]->textZcString(), ZcString(L"alpha alpha"));
+  EXPECT_EQ(texts[1]->textZcString(), ZcString(L"alpha alpha"));
+  EXPECT_EQ(texts[2]->textZcString(), ZcString(L"alpha"));
+  for (size_t i = 1; i < texts.size(); ++i)
+    EXPECT_NEAR(texts[i - 1]->position().y - texts[i]->position().y, 5.0 / 3.0 * h, 1e-9);
+
+  mtext->setWidth(0);  // no wrapping at all
+  EXPECT_EQ(explodeToTexts(*mtext).size(), 1u);
+
+  // A word longer than the width keeps its own line; ideographs break anywhere.
+  auto narrow = makeMText(L"extraordinarily long 中文中文", h);
+  narrow->setWidth(font.measure(u"中文") * h + 0.01);
+  auto pieces = explodeToTexts(*narrow);
+  ASSERT_EQ(pieces.size(), 4u);
+  EXPECT_EQ(pieces[0]->textZcString(), ZcString(L"extraordinarily"));
+  EXPECT_EQ(pieces[1]->textZcString(), ZcString(L"long"));
+  EXPECT_EQ(pieces[2]->textZcString(), ZcString(L"中文"));
+  EXPECT_EQ(pieces[3]->textZcString(), ZcString(L"中文"));
+
+  // A non-breaking space holds its words together.
+  auto held = makeMText(L"alpha\\~alpha alpha", h);
+  held->setWidth(word * 1.5);
+  auto heldPieces = explodeToTexts(*held);
+  ASSERT_EQ(heldPieces.size(), 2u);
+  EXPECT_EQ(heldPieces[0]->textZcString(), ZcString(L"alpha alpha"));
+}
+
+TEST(MTextPlacement, AttachmentMovesTheBlockAndAlignsTheLines) {
+  const double h = 3, spacing = 5.0 / 3.0 * h * 1.5;
+  auto mtext = makeMText(L"first\\Psecond\\Pthird", h);
+  mtext->setLineSpacingFactor(1.5);
+
+  mtext->setAttachment(ZcDbMText::kBottomRight);
+  auto bottom = explodeToTexts(*mtext);
+  ASSERT_EQ(bottom.size(), 3u);
+  EXPECT_NEAR(bottom[2]->position().y, 100, 1e-9);  // the last baseline sits on the location
+  EXPECT_NEAR(bottom[0]->position().y, 100 + 2 * spacing, 1e-9);
+  for (const auto& t : bottom) {
+    EXPECT_EQ(t->horizontalMode(), ZcDb::kTextRight);
+    ZcDbExtents e;
+    ASSERT_EQ(t->getGeomExtents(e), Zcad::eOk);
+    EXPECT_NEAR(e.maxPoint().x, 10, 1e-9);  // each line ends at the location
+  }
+
+  mtext->setAttachment(ZcDbMText::kMiddleCenter);
+  auto middle = explodeToTexts(*mtext);
+  ASSERT_EQ(middle.size(), 3u);
+  const double blockHeight = h + 2 * spacing;
+  EXPECT_NEAR(middle[0]->position().y, 100 + blockHeight / 2 - h, 1e-9);
+  for (const auto& t : middle) {
+    EXPECT_EQ(t->horizontalMode(), ZcDb::kTextCenter);
+    EXPECT_EQ(t->alignmentPoint().x, 10);
+  }
+
+  // Rotated a quarter turn, lines stack toward +X.
+  mtext->setAttachment(ZcDbMText::kTopLeft);
+  mtext->setRotation(ZcGe::kPi / 2);
+  auto turned = explodeToTexts(*mtext);
+  ASSERT_EQ(turned.size(), 3u);
+  EXPECT_NEAR(turned[0]->position().x, 10 + h, 1e-9);
+  EXPECT_NEAR(turned[1]->position().x, 10 + h + spacing, 1e-9);
+  EXPECT_NEAR(turned[1]->position().y, 100, 1e-9);
+  EXPECT_EQ(turned[1]->rotation(), ZcGe::kPi / 2);
+}
+
+TEST(MTextPlacement, EmptyParagraphsKeepTheirSpaceAndExtentsCoverTheLines) {
+  auto mtext = makeMText(L"top\\P\\Pbottom", 2);
+  auto texts = explodeToTexts(*mtext);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_NEAR(texts[0]->position().y - texts[1]->position().y, 2 * 5.0 / 3.0 * 2, 1e-9);
+
+  ZcDbExtents all;
+  ASSERT_EQ(mtext->getGeomExtents(all), Zcad::eOk);
+  for (const auto& t : texts) {
+    ZcDbExtents e;
+    t->getGeomExtents(e);
+    EXPECT_LE(all.minPoint().y, e.minPoint().y);
+    EXPECT_GE(all.maxPoint().x, e.maxPoint().x);
+  }
+  EXPECT_TRUE(mtext->hitTest(texts[1]->position() + ZcGeVector3d(0.5, 0.5, 0), 0));
+  EXPECT_FALSE(mtext->hitTest(ZcGePoint3d(-50, -50, 0), 1));
+
+  ZcDbMText blank;
+  ZcDbExtents none;
+  EXPECT_EQ(blank.getGeomExtents(none), Zcad::eInvalidExtents);
+  ZcArray<void*> pieces;
+  EXPECT_EQ(blank.explode(pieces), Zcad::eOk);
+  EXPECT_EQ(pieces.length(), 0);
+}
+
+}  // namespace
