@@ -149,7 +149,12 @@ std::u32string utf16ToUtf32(std::u16string_view utf16) {
 
 ZcString::ZcString(const ZTCHAR* wide) {
   if (!wide) return;
-  for (const ZTCHAR* p = wide; *p; ++p) appendUtf16(mUnits, static_cast<char32_t>(*p));
+  const ZTCHAR* p = wide;
+  // Text from the module is nearly always in the BMP: copy unit for unit until the first character
+  // that needs a surrogate pair or is invalid.
+  while (*p && (static_cast<char32_t>(*p) < 0xD800 || (*p >= 0xE000 && *p <= 0xFFFF))) ++p;
+  mUnits.assign(wide, p);
+  for (; *p; ++p) appendUtf16(mUnits, static_cast<char32_t>(*p));
 }
 
 ZcString::ZcString(const char* narrow) {
@@ -225,9 +230,12 @@ ZcString& ZcString::insert(int index, const ZTCHAR* wide) {
 
 ZcString& ZcString::insert(int index, const ZcString& other) {
   index = std::clamp(index, 0, length());
-  // Copy first: `other` may be this string.
-  std::u16string units = other.mUnits;
-  mUnits.insert(static_cast<size_t>(index), units);
+  if (&other == this) {
+    std::u16string units = other.mUnits;
+    mUnits.insert(static_cast<size_t>(index), units);
+  } else {
+    mUnits.insert(static_cast<size_t>(index), other.mUnits);
+  }
   invalidate();
   return *this;
 }
