@@ -87,6 +87,10 @@ TEST_F(TextArrayTest, AnotherClassOfTheSameNameStopsTheHost) {
   EXPECT_DEATH(
       {
         deleteZcRxClass(TextArray::desc());
+        // Keep the freed descriptor's memory taken, so that the other class cannot come back at the
+        // same address and pass for the held one.
+        std::vector<std::unique_ptr<char[]>> taken;
+        for (int i = 0; i < 16; ++i) taken.emplace_back(new char[sizeof(ZcRxClass)]);
         newZcRxClass(L"TextArray", L"AcDbEntity", 1, 1);
         TextArray::rxInit();
       },
@@ -176,13 +180,18 @@ TEST_F(TextArrayTest, AlignedAndFitCopiesKeepTheSourcesBaseline) {
     openText(source)->worldDraw(&original);
     ASSERT_EQ(original.texts().size(), 1u);
 
+    auto p = preview(source, {{110, 50, 0}, {-100, 40, 0}});
+    ZcArray<ZcString> strings;
+    strings.append(ZcString(L"A1"));
+    strings.append(ZcString(L"A1"));
+    p->setStringArray(strings);
     ZcGiDrawRecorder recorder;
-    EXPECT_TRUE(preview(source, {{110, 50, 0}, {-100, 40, 0}})->worldDraw(&recorder));
+    EXPECT_TRUE(p->worldDraw(&recorder));
     ASSERT_EQ(recorder.texts().size(), 2u);
     expectNear(recorder.texts()[0].position, {110, 50, 0});
     expectNear(recorder.texts()[1].position, {-100, 40, 0});
-    // Same slope and size as the source: what the commit will write, not a copy stretched back to
-    // the source's second point.
+    // With the source's own string each copy spans the source's baseline exactly: same slope, height
+    // and width factor, as the commit will write it, not stretched back to the source's second point.
     for (const auto& t : recorder.texts()) {
       EXPECT_NEAR(std::atan2(t.direction.y, t.direction.x), std::atan2(7.0, 30.0), 1e-9);
       EXPECT_NEAR(t.style.textSize, original.texts()[0].style.textSize, 1e-9);
