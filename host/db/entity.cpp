@@ -98,7 +98,7 @@ bool ZcDbEntity::worldDraw(ZcGiWorldDraw* mode) {
   if (mode == nullptr) return false;
   ZcGiSubEntityTraits& traits = mode->subEntityTraits();
   traits.setColor(resolvedColorIndex());
-  traits.setLayer(mLayer);
+  if (traits.layer() != mLayer) traits.setLayer(mLayer);  // a preview draws many copies on one layer
   return subWorldDraw(mode);
 }
 

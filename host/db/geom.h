@@ -25,12 +25,13 @@ struct PlaneAxes {
 };
 
 inline PlaneAxes planeAxes(const ZcGeVector3d& normal, double rotation) {
-  ZcGeVector3d n = normal.normal();
-  if (n.isZeroLength()) n = ZcGeVector3d::kZAxis;
-  if (n.x == 0 && n.y == 0 && n.z > 0) {  // the usual case, without the general construction
+  if (normal.x == 0 && normal.y == 0 && normal.z > 0) {  // the usual plane, without the general construction
+    if (rotation == 0) return {{1, 0, 0}, {0, 1, 0}};
     const double c = std::cos(rotation), s = std::sin(rotation);
     return {{c, s, 0}, {-s, c, 0}};
   }
+  ZcGeVector3d n = normal.normal();
+  if (n.isZeroLength()) n = ZcGeVector3d::kZAxis;
   ZcGeVector3d x = planeXAxis(n);
   x.rotateBy(rotation, n);
   return {x, n.crossProduct(x)};

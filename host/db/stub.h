@@ -3,6 +3,7 @@
 
 #include <cwctype>
 #include <string>
+#include <typeinfo>
 
 #include "zrx/db/ids.h"
 #include "zrx/db/object.h"
@@ -38,9 +39,13 @@ inline bool sameName(const std::u16string& a, const std::u16string& b) {
 }
 
 // The object behind an id, of class T, without opening it (for the host's own lookups).
+// The exact class is tested first: it is the usual case and cheaper than walking the class tree.
 template <typename T>
 T* peek(ZcDbObjectId id) {
-  return id.isNull() ? nullptr : T::cast(id.stub()->object);
+  if (id.isNull() || id.stub()->object == nullptr) return nullptr;
+  ZcDbObject* object = id.stub()->object;
+  if (typeid(*object) == typeid(T)) return static_cast<T*>(object);
+  return T::cast(object);
 }
 
 // Pseudo-constructor for the class registrations.

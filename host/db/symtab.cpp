@@ -29,7 +29,8 @@ ZcDbObjectId ZcDbSymbolTable::getIdAt(const ZcString& name, bool getErasedRecord
   // Exact spelling first: the common case, and cheaper than folding case.
   for (int pass = 0; pass < 2; ++pass) {
     for (const ZcDbObjectId& recordId : mRecords) {
-      const auto* record = ZcDbSymbolTableRecord::cast(recordId.stub()->object);
+      // Only add() fills the list, with records; an object deleted behind the database's back is null.
+      const auto* record = static_cast<const ZcDbSymbolTableRecord*>(recordId.stub()->object);
       if (record == nullptr) continue;
       const std::u16string& have = record->name().utf16();
       if (pass == 0 ? have != wanted : !zrxdb::sameName(have, wanted)) continue;

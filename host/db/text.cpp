@@ -306,13 +306,17 @@ bool ZcDbText::hitTest(const ZcGePoint3d& point, double aperture) const {
   return zrxdb::nearPolygonXY(point, corners, 4, aperture);
 }
 
+// A preview draws the same text many times a frame: the style's strings are copied only when they
+// change (the host draws on one thread).
 bool ZcDbText::subWorldDraw(ZcGiWorldDraw* mode) {
   const Placement p = placement(nullptr);
-  ZcGiTextStyle style;
-  if (const ZcDbTextStyleTableRecord* record = effectiveStyle()) {
-    style.fileName = record->fileName();
-    style.bigFontFileName = record->bigFontFileName();
-  }
+  static ZcGiTextStyle style;
+  static const ZcString none;
+  const ZcDbTextStyleTableRecord* record = effectiveStyle();
+  const ZcString& fileName = record ? record->fileName() : none;
+  const ZcString& bigFontFileName = record ? record->bigFontFileName() : none;
+  if (style.fileName != fileName) style.fileName = fileName;
+  if (style.bigFontFileName != bigFontFileName) style.bigFontFileName = bigFontFileName;
   style.textSize = p.height;
   style.xScale = p.widthFactor;
   style.obliquingAngle = mOblique;

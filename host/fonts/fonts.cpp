@@ -406,21 +406,30 @@ FT_Face cachedSubstitute(const std::string& fontAlt) {
 }  // namespace
 
 const Font& fontFor(std::string_view fontFile, std::string_view bigFontFile) {
-  std::string key(fontFile);
-  key.push_back('\0');
-  key.append(bigFontFile);
-  auto [entry, isNew] = cache().byName.try_emplace(key);
-  NameEntry& names = entry->second;
-  if (isNew) {
-    // A big font only adds glyphs when it is a TrueType font; SHX big fonts are covered by fallbacks.
-    if (std::optional<FontFile> big = resolveTrueType(bigFontFile)) names.big = store().open(big->path, big->index);
-    FT_Face primary = nullptr;
-    if (std::optional<FontFile> file = resolveTrueType(fontFile)) primary = store().open(file->path, file->index);
-    if (primary != nullptr)
-      names.font = &fontOfFaces(primary, names.big);
-    else
-      names.substitute = true;
+  // Measuring asks for the same style's font again and again: remember the last names asked.
+  static std::string lastFile, lastBig;
+  static NameEntry* last = nullptr;
+  if (last == nullptr || fontFile != lastFile || bigFontFile != lastBig) {
+    std::string key(fontFile);
+    key.push_back('\0');
+    key.append(bigFontFile);
+    auto [entry, isNew] = cache().byName.try_emplace(key);
+    if (isNew) {
+      NameEntry& fresh = entry->second;
+      // A big font only adds glyphs when it is a TrueType font; SHX big fonts are covered by fallbacks.
+      if (std::optional<FontFile> big = resolveTrueType(bigFontFile)) fresh.big = store().open(big->path, big->index);
+      FT_Face primary = nullptr;
+      if (std::optional<FontFile> file = resolveTrueType(fontFile)) primary = store().open(file->path, file->index);
+      if (primary != nullptr)
+        fresh.font = &fontOfFaces(primary, fresh.big);
+      else
+        fresh.substitute = true;
+    }
+    last = &entry->second;
+    lastFile.assign(fontFile);
+    lastBig.assign(bigFontFile);
   }
+  NameEntry& names = *last;
   if (names.substitute) {
     std::string fontAlt = substituteName();
     if (names.font == nullptr || fontAlt != names.fontAlt) {
