@@ -64,7 +64,7 @@ TEST_F(Dialogue, MethodChangeShowsTheModeLineAgainAndAsksForThePickAgain) {
     const std::string* line;
   };
   for (const Case& c : {Case{"L", kLine, &kLineLine}, Case{"P", kPolar, &kPolarLine}, Case{"F", kFree, &kFreeLine},
-                        Case{"p", kPolar, &kPolarLine}, Case{"line", kLine, &kLineLine}}) {
+                        Case{"p", kPolar, &kPolarLine}}) {
     clearTranscript();
     incrementMethod = c.method == kFree ? kLine : kFree;
     input(std::string("O\nM\n") + c.answer + "\n<esc>\n");
