@@ -1,0 +1,136 @@
+// The DXF entry points of the host: reading files and strings, new drawings, safe saving.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "dxf/dxf_model.h"
+#include "dxf/dxf_read.h"
+#include "dxf/dxf_write.h"
+#include "zrx/db/database.h"
+#include "zrxhost/dxf.h"
+
+namespace zrxhost {
+
+namespace {
+
+std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& name, DxfError& error) {
+  try {
+    auto file = std::make_shared<dxf::TagFile>();
+    file->buffer = std::move(bytes);
+    std::string message;
+    std::unique_ptr<ZcDbDatabase> db = dxf::readTags(file, message);
+    if (!db) {
+      error.message = name.empty() ? message : name + ": " + message;
+      return nullptr;
+    }
+    db->setFileName(name);
+    return db;
+  } catch (const std::bad_alloc&) {
+    error.message = (name.empty() ? std::string() : name + ": ") + "not enough memory to read the drawing";
+    return nullptr;
+  }
+}
+
+bool readFile(const std::string& path, std::string& bytes, std::string& error) {
+  FILE* fp = std::fopen(path.c_str(), "rb");
+  if (fp == nullptr) {
+    error = path + ": cannot open: " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::fclose(fp);
+    error = path + ": is a directory, not a drawing";
+    return false;
+  }
+  char chunk[1 << 16];
+  std::size_t n;
+  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  while ((n = std::fread(chunk, 1, sizeof chunk, fp)) > 0) bytes.append(chunk, n);
+  bool failed = std::ferror(fp) != 0;
+  std::fclose(fp);
+  if (failed) {
+    error = path + ": read error";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error) {
+  std::string bytes;
+  if (!readFile(path, bytes, error.message)) return nullptr;
+  return readBuffer(std::move(bytes), path, error);
+}
+
+std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfError& error) {
+  return readBuffer(text, std::string(), error);
+}
+
+std::unique_ptr<ZcDbDatabase> newDrawing() {
+  DxfError error;
+  return readBuffer(dxf::newDrawingTemplate(), std::string(), error);
+}
+
+std::string writeDxfToString(ZcDbDatabase& db) {
+  std::string out, error;
+  try {
+    if (!dxf::writeTags(db, out, error)) return {};
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+  return out;
+}
+
+bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error) {
+  std::string out;
+  try {
+    if (!dxf::writeTags(db, out, error.message)) return false;
+  } catch (const std::bad_alloc&) {
+    error.message = path + ": not enough memory to write the drawing";
+    return false;
+  }
+  // A temporary file beside the target, renamed over it only once completely written.
+  std::string tmp = path + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) {
+    error.message = path + ": cannot write: " + std::strerror(errno);
+    return false;
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  const char* p = out.data();
+  std::size_t left = out.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error.message = path + ": cannot write: " + std::strerror(errno);
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    error.message = path + ": cannot write: " + std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    error.message = path + ": cannot replace: " + std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zrxhost

@@ -1,0 +1,630 @@
+// The modelled groups of each DXF record type and the engine that reads and rewrites them in place.
+#include "dxf/dxf_fields.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "dxf/dxf_text.h"
+
+namespace zrxhost::dxf {
+
+namespace {
+
+constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+
+SlotValue real(double d) {
+  return {d, 0, {}};
+}
+SlotValue integer(long long i) {
+  return {0, i, {}};
+}
+SlotValue text(const char16_t* s) {
+  return {0, 0, s};
+}
+
+void addCommon(TypeDef& t) {
+  t.defaults = {text(u"0"), text(u"ByLayer"), integer(256), real(1), integer(0)};
+  t.fields = {{"AcDbEntity", 67, kPaperSpace, Kind::Int},
+              {"AcDbEntity", 8, kLayer, Kind::Text},
+              {"AcDbEntity", 6, kLinetype, Kind::Text},
+              {"AcDbEntity", 62, kColor, Kind::Int},
+              {"AcDbEntity", 48, kLtScale, Kind::Real}};
+}
+
+void addPoint(TypeDef& t, const char* sub, short code, std::uint8_t slot, double x = 0, double y = 0, double z = 0,
+              Kind kx = Kind::Real, Kind ky = Kind::Real, Kind kz = Kind::Real) {
+  t.fields.push_back({sub, code, slot, kx});
+  t.fields.push_back({sub, static_cast<short>(code + 10), static_cast<std::uint8_t>(slot + 1), ky});
+  t.fields.push_back({sub, static_cast<short>(code + 20), static_cast<std::uint8_t>(slot + 2), kz});
+  t.defaults.resize(std::max<std::size_t>(t.defaults.size(), slot + 3u));
+  t.defaults[slot] = real(x);
+  t.defaults[slot + 1u] = real(y);
+  t.defaults[slot + 2u] = real(z);
+}
+
+void setDefault(TypeDef& t, std::uint8_t slot, SlotValue v) {
+  if (t.defaults.size() <= slot) t.defaults.resize(slot + 1u);
+  t.defaults[slot] = std::move(v);
+}
+
+TypeDef makeText() {
+  using namespace text_slot;
+  TypeDef t{RecordType::Text, {}, {}};
+  addCommon(t);
+  const char* s = "AcDbText";
+  t.fields.push_back({s, 39, kThickness, Kind::Real});
+  setDefault(t, kThickness, real(0));
+  addPoint(t, s, 10, kPosX, 0, 0, 0, Kind::PosX, Kind::PosY, Kind::PosZ);
+  t.fields.push_back({s, 40, kHeight, Kind::Real});
+  t.fields.push_back({s, 1, kString, Kind::Text});
+  t.fields.push_back({s, 50, kRotation, Kind::Angle});
+  t.fields.push_back({s, 41, kWidth, Kind::Real});
+  t.fields.push_back({s, 51, kOblique, Kind::Angle});
+  t.fields.push_back({s, 7, kStyle, Kind::Text});
+  t.fields.push_back({s, 71, kGenFlags, Kind::Int});
+  t.fields.push_back({s, 72, kHMode, Kind::Int});
+  addPoint(t, s, 11, kAlignX);
+  addPoint(t, s, 210, kNormX, 0, 0, 1);
+  t.fields.push_back({"AcDbText#2", 73, kVMode, Kind::Int});
+  setDefault(t, kHeight, real(1));
+  setDefault(t, kString, text(u""));
+  setDefault(t, kRotation, real(0));
+  setDefault(t, kWidth, real(1));
+  setDefault(t, kOblique, real(0));
+  setDefault(t, kStyle, text(u"Standard"));
+  setDefault(t, kGenFlags, integer(0));
+  setDefault(t, kHMode, integer(0));
+  setDefault(t, kVMode, integer(0));
+  return t;
+}
+
+TypeDef makeMText() {
+  using namespace mtext_slot;
+  TypeDef t{RecordType::MText, {}, {}};
+  addCommon(t);
+  const char* s = "AcDbMText";
+  addPoint(t, s, 10, kPosX);
+  t.fields.push_back({s, 40, kHeight, Kind::Real});
+  t.fields.push_back({s, 41, kWidth, Kind::Real});
+  t.fields.push_back({s, 71, kAttach, Kind::Int});
+  t.fields.push_back({s, 3, kContents, Kind::Chunks});
+  t.fields.push_back({s, 1, kContents, Kind::Chunks});
+  t.fields.push_back({s, 7, kStyle, Kind::Text});
+  addPoint(t, s, 210, kNormX, 0, 0, 1);
+  t.fields.push_back({s, 11, kRotation, Kind::DirX});
+  t.fields.push_back({s, 21, kRotation, Kind::DirY});
+  t.fields.push_back({s, 31, kRotation, Kind::DirZ});
+  t.fields.push_back({s, 50, kRotation, Kind::Angle});
+  t.fields.push_back({s, 73, kSpacingStyle, Kind::Int});
+  t.fields.push_back({s, 44, kSpacingFactor, Kind::Real});
+  setDefault(t, kHeight, real(1));
+  setDefault(t, kWidth, real(0));
+  setDefault(t, kAttach, integer(1));
+  setDefault(t, kContents, text(u""));
+  setDefault(t, kStyle, text(u"Standard"));
+  setDefault(t, kRotation, real(0));
+  setDefault(t, kSpacingStyle, integer(1));
+  setDefault(t, kSpacingFactor, real(1));
+  return t;
+}
+
+TypeDef makeLine() {
+  using namespace line_slot;
+  TypeDef t{RecordType::Line, {}, {}};
+  addCommon(t);
+  const char* s = "AcDbLine";
+  t.fields.push_back({s, 39, kThickness, Kind::Real});
+  setDefault(t, kThickness, real(0));
+  addPoint(t, s, 10, kStartX);
+  addPoint(t, s, 11, kEndX);
+  addPoint(t, s, 210, kNormX, 0, 0, 1);
+  return t;
+}
+
+TypeDef makeInsert() {
+  using namespace insert_slot;
+  TypeDef t{RecordType::Insert, {}, {}};
+  addCommon(t);
+  const char* s = "AcDbBlockReference";
+  t.fields.push_back({s, 2, kName, Kind::Text});
+  setDefault(t, kName, text(u""));
+  addPoint(t, s, 10, kPosX);
+  addPoint(t, s, 41, kScaleX, 1, 1, 1);
+  // 41, 42, 43 are consecutive codes, not a point: fix the two generated ones.
+  t.fields[t.fields.size() - 2].code = 42;
+  t.fields[t.fields.size() - 1].code = 43;
+  t.fields.push_back({s, 50, kRotation, Kind::Angle});
+  setDefault(t, kRotation, real(0));
+  addPoint(t, s, 210, kNormX, 0, 0, 1);
+  return t;
+}
+
+TypeDef makePoly3d() {
+  TypeDef t{RecordType::Poly3d, {}, {}};
+  addCommon(t);
+  t.fields.push_back({"AcDb3dPolyline", 70, poly_slot::kClosed, Kind::Flag, 1});
+  setDefault(t, poly_slot::kClosed, integer(0));
+  return t;
+}
+
+TypeDef makeVertex() {
+  TypeDef t{RecordType::Vertex, {}, {}};
+  addCommon(t);
+  addPoint(t, "AcDb3dPolylineVertex", 10, vertex_slot::kX);
+  return t;
+}
+
+TypeDef makeForeign() {
+  TypeDef t{RecordType::Foreign, {}, {}};
+  addCommon(t);
+  return t;
+}
+
+TypeDef makeBlock() {
+  TypeDef t{RecordType::Block, {}, {}};
+  const char* s = "AcDbBlockBegin";
+  t.fields.push_back({s, 2, block_slot::kName, Kind::BlockName});
+  setDefault(t, block_slot::kName, text(u""));
+  addPoint(t, s, 10, block_slot::kOriginX);
+  t.fields.push_back({s, 3, block_slot::kName, Kind::BlockName});
+  return t;
+}
+
+TypeDef makeLayer() {
+  using namespace layer_slot;
+  TypeDef t{RecordType::Layer, {}, {}};
+  const char* s = "AcDbLayerTableRecord";
+  t.fields = {{s, 2, kName, Kind::Text}, {s, 70, kFrozen, Kind::Flag, 1}, {s, 62, kSignedColor, Kind::Int}};
+  t.defaults = {text(u""), integer(0), integer(7)};
+  return t;
+}
+
+TypeDef makeStyle() {
+  using namespace style_slot;
+  TypeDef t{RecordType::Style, {}, {}};
+  const char* s = "AcDbTextStyleTableRecord";
+  t.fields = {{s, 2, kName, Kind::Text},      {s, 40, kSize, Kind::Real}, {s, 41, kXScale, Kind::Real},
+              {s, 50, kOblique, Kind::Angle}, {s, 3, kFont, Kind::Text},  {s, 4, kBigFont, Kind::Text}};
+  t.defaults = {text(u""), real(0), real(1), real(0), text(u""), text(u"")};
+  return t;
+}
+
+TypeDef makeBlockRecord() {
+  TypeDef t{RecordType::BlockRecord, {}, {}};
+  t.fields = {{"AcDbBlockTableRecord", 2, record_slot::kName, Kind::Text}};
+  t.defaults = {text(u"")};
+  return t;
+}
+
+bool sameDouble(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+bool sameSlot(const SlotValue& a, const SlotValue& b) {
+  return sameDouble(a.d, b.d) && a.i == b.i && a.s == b.s;
+}
+
+bool isAngleLike(Kind k) {
+  return k == Kind::Angle;
+}
+
+bool isReal(Kind k) {
+  return k == Kind::Real || k == Kind::Angle || k == Kind::DirX || k == Kind::DirY || k == Kind::DirZ ||
+         k == Kind::PosX || k == Kind::PosY || k == Kind::PosZ;
+}
+
+bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i] < 128 && a[i] >= 'a' && a[i] <= 'z' ? a[i] - 32 : a[i];
+    char16_t y = b[i] < 128 && b[i] >= 'a' && b[i] <= 'z' ? b[i] - 32 : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Walks a record's groups, telling which ones belong to a modelled field.
+class FieldMatcher {
+ public:
+  FieldMatcher(const TypeDef& def, bool byCodeOnly) : mDef(def), mByCode(byCodeOnly) {}
+
+  // The field index of the group or -1; updates the subclass state.
+  int match(int code, std::string_view value) {
+    if (code == 102) {
+      mIn102 = !value.empty() && value.front() == '{';
+      return -1;
+    }
+    if (mIn102) return -1;
+    if (code >= 1000) mInXdata = true;
+    if (mInXdata) return -1;
+    if (code == 101) mInEmbedded = true;
+    if (mInEmbedded) return -1;
+    if (code == 100) {
+      std::string_view name = TagFile::trimmed(value);
+      int count = 1;
+      for (auto& [seen, n] : mSeen)
+        if (seen == name) count = ++n;
+      if (count == 1) mSeen.emplace_back(name, 1);
+      mSubclass.assign(name);
+      if (count > 1) mSubclass += "#" + std::to_string(count);
+      return -1;
+    }
+    for (std::size_t f = 0; f < mDef.fields.size(); ++f) {
+      const FieldDef& fd = mDef.fields[f];
+      if (fd.code != code) continue;
+      if (!mByCode && mSubclass != fd.subclass) continue;
+      if (f < 64 && (mUsed >> f & 1) != 0 && fd.kind != Kind::Chunks) continue;
+      if (f < 64) mUsed |= std::uint64_t{1} << f;
+      return static_cast<int>(f);
+    }
+    return -1;
+  }
+  const std::string& subclass() const { return mSubclass; }
+
+ private:
+  const TypeDef& mDef;
+  bool mByCode;
+  bool mIn102 = false, mInXdata = false, mInEmbedded = false;
+  std::uint64_t mUsed = 0;
+  std::string mSubclass;
+  std::vector<std::pair<std::string_view, int>> mSeen;
+};
+
+bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
+  for (std::size_t k = begin; k < end; ++k)
+    if (file.tags[k].code == 100) return true;
+  return false;
+}
+
+}  // namespace
+
+const TypeDef& typeDef(RecordType type) {
+  static const std::array<TypeDef, 11> defs = {makeText(),   makeMText(),  makeLine(),       makeInsert(),
+                                               makePoly3d(), makeVertex(), makeForeign(),    makeBlock(),
+                                               makeLayer(),  makeStyle(),  makeBlockRecord()};
+  return defs[static_cast<std::size_t>(type)];
+}
+
+std::u16string blockNameFromFile(std::u16string name, bool r12) {
+  if (!r12) return name;
+  if (equalsIgnoreCase(name, u"$MODEL_SPACE")) return u"*Model_Space";
+  if (equalsIgnoreCase(name, u"$PAPER_SPACE")) return u"*Paper_Space";
+  return name;
+}
+
+std::u16string blockNameToFile(const std::u16string& name, bool r12) {
+  if (!r12) return name;
+  if (equalsIgnoreCase(name, u"*Model_Space")) return u"$MODEL_SPACE";
+  if (equalsIgnoreCase(name, u"*Paper_Space")) return u"$PAPER_SPACE";
+  return name;
+}
+
+bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
+                bool r12, Slots& out, FieldScan& scan, std::string& error) {
+  out.v = def.defaults;
+  out.hasDir = false;
+  out.dirX = out.dirY = 0;
+  scan.present = 0;
+  scan.markers = !r12 && hasMarkers(file, begin, end);
+  scan.fieldOf.assign(end - begin, -1);
+  FieldMatcher matcher(def, !scan.markers);
+  bool contentsStarted = false;
+  std::u16string piece;
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const Tag& tag = file.tags[k];
+    std::string_view value = file.value(tag);
+    int f = matcher.match(tag.code, value);
+    if (f < 0) continue;
+    scan.fieldOf[k - begin] = static_cast<std::int16_t>(f);
+    if (f < 64) scan.present |= std::uint64_t{1} << f;
+    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+    SlotValue& slot = out.v[fd.slot];
+    auto bad = [&](const char* what) {
+      error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(tag.code) +
+              " needs " + what + ", found '" + std::string(TagFile::trimmed(value).substr(0, 40)) + "'";
+      return false;
+    };
+    if (isReal(fd.kind)) {
+      double d = 0;
+      if (!parseDouble(value, d)) return bad("a number");
+      if (fd.kind == Kind::DirX) {
+        out.dirX = d;
+        out.hasDir = true;
+      } else if (fd.kind == Kind::DirY) {
+        out.dirY = d;
+        out.hasDir = true;
+      } else if (fd.kind != Kind::DirZ) {
+        slot.d = isAngleLike(fd.kind) ? d * kDegToRad : d;
+      }
+    } else if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
+      long long i = 0;
+      if (!parseInt(value, i)) {
+        double d = 0;
+        if (!parseDouble(value, d) || !std::isfinite(d) || std::fabs(d) > 9e15) return bad("an integer");
+        i = static_cast<long long>(d);
+      }
+      slot.i = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
+    } else if (fd.kind == Kind::Chunks) {
+      if (!contentsStarted) slot.s.clear();
+      contentsStarted = true;
+      codec.decode(value, piece);
+      slot.s += piece;
+    } else {
+      codec.decode(value, slot.s);
+      if (fd.kind == Kind::BlockName) slot.s = blockNameFromFile(std::move(slot.s), r12);
+    }
+  }
+  // An MTEXT's x axis, when given, wins over its rotation angle.
+  if (out.hasDir && def.type == RecordType::MText && (out.dirX != 0 || out.dirY != 0))
+    out.v[mtext_slot::kRotation].d = std::atan2(out.dirY, out.dirX);
+  return true;
+}
+
+namespace {
+
+class FieldWriter {
+ public:
+  FieldWriter(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, const Slots& was,
+              const Slots& now, const FieldScan& scan)
+      : t(t), def(def), file(file), begin(begin), was(was), now(now), scan(scan) {}
+
+  bool present(std::size_t f) const { return f < 64 && (scan.present >> f & 1) != 0; }
+  bool emitted(std::size_t f) const { return f < 64 && (mEmitted >> f & 1) != 0; }
+
+  bool same(std::size_t f) const {
+    const FieldDef& fd = def.fields[f];
+    if (fd.kind == Kind::PosX || fd.kind == Kind::PosY || fd.kind == Kind::PosZ) {
+      using namespace text_slot;
+      if (sameSlot(was[fd.slot], now[fd.slot])) return true;
+      if (now[kHMode].i == 0 && now[kVMode].i == 0) return false;
+      // The position of an aligned text follows from the rest: with the rest unchanged the file's
+      // position stands, whatever this host's fonts make of it.
+      for (std::size_t s = 0; s < now.v.size(); ++s)
+        if ((s < kPosX || s > kPosZ) && !sameSlot(was[s], now[s])) return false;
+      return true;
+    }
+    return sameSlot(was[fd.slot], now[fd.slot]);
+  }
+
+  void writeValue(std::size_t f, const Tag* orig) {
+    const FieldDef& fd = def.fields[f];
+    const SlotValue& v = now[fd.slot];
+    switch (fd.kind) {
+      case Kind::Real:
+      case Kind::PosX:
+      case Kind::PosY:
+      case Kind::PosZ:
+        t.w.tag(fd.code, v.d);
+        break;
+      case Kind::Angle:
+        t.w.tag(fd.code, v.d / kDegToRad);
+        break;
+      case Kind::DirX:
+        t.w.tag(fd.code, std::cos(v.d));
+        break;
+      case Kind::DirY:
+        t.w.tag(fd.code, std::sin(v.d));
+        break;
+      case Kind::DirZ:
+        t.w.tag(fd.code, 0.0);
+        break;
+      case Kind::Int:
+        t.w.tagInt(fd.code, v.i);
+        break;
+      case Kind::Flag: {
+        long long old = 0;
+        if (orig && !parseInt(file.value(*orig), old)) old = 0;
+        t.w.tagInt(fd.code, (old & ~fd.mask) | (v.i ? fd.mask : 0));
+        break;
+      }
+      case Kind::Text:
+        t.codec.encode(v.s, mBuf);
+        t.w.tag(fd.code, mBuf);
+        break;
+      case Kind::BlockName:
+        t.codec.encode(blockNameToFile(v.s, t.r12), mBuf);
+        t.w.tag(fd.code, mBuf);
+        break;
+      case Kind::Chunks:
+        writeChunks(v.s);
+        break;
+    }
+  }
+
+  // MTEXT contents: pieces of 250 characters in groups 3, the last one in group 1.
+  void writeChunks(const std::u16string& s) {
+    constexpr std::size_t kPiece = 250;
+    std::size_t pos = 0;
+    while (s.size() - pos > kPiece) {
+      std::size_t len = kPiece;
+      if (s[pos + len - 1] >= 0xD800 && s[pos + len - 1] < 0xDC00) --len;  // keep surrogate pairs whole
+      t.codec.encode(std::u16string_view(s).substr(pos, len), mBuf);
+      t.w.tag(3, mBuf);
+      pos += len;
+    }
+    t.codec.encode(std::u16string_view(s).substr(pos), mBuf);
+    t.w.tag(1, mBuf);
+  }
+
+  void emit(std::size_t f, const Tag* orig) {
+    if (f < 64) mEmitted |= std::uint64_t{1} << f;
+    const FieldDef& fd = def.fields[f];
+    if (same(f)) {
+      if (orig) t.w.tag(orig->code, file.value(*orig));
+      return;
+    }
+    if (fd.kind == Kind::Chunks) {
+      if (mChunksDone || (!orig && fd.code != 1)) return;
+      mChunksDone = true;
+    }
+    writeValue(f, orig);
+  }
+
+  // Emits the missing fields from `g` on, up to the next field the record has.
+  void emitMissingFrom(std::size_t g, const char* subclass) {
+    for (; g < def.fields.size(); ++g) {
+      if (scan.markers && std::strcmp(def.fields[g].subclass, subclass) != 0) break;
+      if (present(g)) break;
+      if (!emitted(g)) emit(g, nullptr);
+    }
+  }
+
+  void emitAtSubclassStart(const std::string& subclass) {
+    for (std::size_t g = 0; g < def.fields.size(); ++g)
+      if (subclass == def.fields[g].subclass) {
+        emitMissingFrom(g, def.fields[g].subclass);
+        return;
+      }
+  }
+
+  // Fields still missing at the end, with their subclass marker where the record lacked it.
+  void emitRest() {
+    std::string lastMarker;
+    for (std::size_t g = 0; g < def.fields.size(); ++g) {
+      if (emitted(g) || present(g) || same(g)) continue;
+      if (def.fields[g].kind == Kind::Chunks && def.fields[g].code != 1) continue;
+      if (scan.markers) {
+        std::string_view sub = def.fields[g].subclass;
+        std::string_view base = sub.substr(0, sub.find('#'));
+        if (!markerSeen(def.fields[g].subclass) && lastMarker != sub) {
+          t.w.tag(100, base);
+          lastMarker = sub;
+        }
+      }
+      emit(g, nullptr);
+    }
+  }
+
+  bool markerSeen(const std::string& key) const {
+    for (const auto& s : seenSubclasses)
+      if (s == key) return true;
+    return false;
+  }
+
+  WriteTarget& t;
+  const TypeDef& def;
+  const TagFile& file;
+  std::size_t begin;
+  const Slots& was;
+  const Slots& now;
+  const FieldScan& scan;
+  std::vector<std::string> seenSubclasses;
+
+ private:
+  std::uint64_t mEmitted = 0;
+  bool mChunksDone = false;
+  std::string mBuf;
+};
+
+}  // namespace
+
+void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                 bool original, std::uint64_t handle, std::uint64_t owner, const Slots& nowIn,
+                 const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
+  Slots was;
+  FieldScan scan;
+  std::string ignored;
+  readFields(def, file, begin, end, t.codec, t.r12, was, scan, ignored);
+  const Slots* nowPtr = &nowIn;
+  Slots adjusted;
+  if (refused && !refused->empty()) {
+    adjusted = nowIn;
+    for (const auto& [slot, kept] : *refused)
+      if (slot < adjusted.v.size() && sameSlot(adjusted[slot], kept)) adjusted[slot] = was[slot];
+    nowPtr = &adjusted;
+  }
+  const Slots& now = *nowPtr;
+  FieldWriter fw(t, def, file, begin, was, now, scan);
+  const bool wantHandle = !t.r12 || t.usesHandles;
+  bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;
+  bool skipping102 = false, in102 = false, inXdata = false;
+  std::string subclass;
+  std::vector<std::pair<std::string, int>> markerCounts;
+
+  auto writeHandle = [&](const Tag* orig) {
+    handleDone = true;
+    if (original && orig) {
+      t.w.tag(orig->code, file.value(*orig));
+    } else if (wantHandle) {
+      t.w.tagHandle(5, handle);
+    }
+  };
+  auto writeOwner = [&](const Tag* orig) {
+    ownerDone = true;
+    std::uint64_t was = 0;
+    if (orig && (owner == 0 || (parseHandle(file.value(*orig), was) && was == owner))) {
+      t.w.tag(orig->code, file.value(*orig));
+    } else if (owner != 0) {
+      t.w.tagHandle(330, owner);
+    }
+  };
+
+  t.w.tag(0, file.value(begin));
+  if (begin + 1 >= end || file.tags[begin + 1].code != 5) {
+    if (!original && wantHandle) writeHandle(nullptr);
+    handleDone = true;
+  }
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const Tag& tag = file.tags[k];
+    std::string_view value = file.value(tag);
+    if (skipping102) {
+      if (tag.code == 102 && TagFile::trimmed(value) == "}") skipping102 = false;
+      continue;
+    }
+    if (!handleDone && tag.code == 5) {
+      writeHandle(&tag);
+      continue;
+    }
+    if (!scan.markers && !startDone) {
+      startDone = true;
+      fw.emitMissingFrom(0, "");
+    }
+    if (tag.code == 102) {
+      std::string_view name = TagFile::trimmed(value);
+      if (!original && (name == "{ACAD_REACTORS" || name == "{ACAD_XDICTIONARY")) {
+        skipping102 = true;
+        continue;
+      }
+      in102 = !name.empty() && name.front() == '{';
+      t.w.tag(tag.code, value);
+      continue;
+    }
+    if (in102) {
+      t.w.tag(tag.code, value);
+      continue;
+    }
+    if (tag.code >= 1000) inXdata = true;
+    if (!inXdata && !seenMarker && !ownerDone && tag.code == 330) {
+      writeOwner(&tag);
+      continue;
+    }
+    if (!inXdata && tag.code == 100) {
+      if (!ownerDone && !t.r12 && !original) writeOwner(nullptr);
+      ownerDone = true;
+      seenMarker = true;
+      std::string name(TagFile::trimmed(value));
+      int count = 1;
+      for (auto& [seen, n] : markerCounts)
+        if (seen == name) count = ++n;
+      if (count == 1) markerCounts.emplace_back(name, 1);
+      subclass = count > 1 ? name + "#" + std::to_string(count) : name;
+      fw.seenSubclasses.push_back(subclass);
+      t.w.tag(tag.code, value);
+      fw.emitAtSubclassStart(subclass);
+      continue;
+    }
+    int f = scan.fieldOf[k - begin];
+    if (f >= 0) {
+      fw.emit(static_cast<std::size_t>(f), &tag);
+      const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+      if (fd.kind != Kind::Chunks || tag.code == 1) fw.emitMissingFrom(static_cast<std::size_t>(f) + 1, fd.subclass);
+      continue;
+    }
+    t.w.tag(tag.code, value);
+  }
+  if (!scan.markers && !startDone) fw.emitMissingFrom(0, "");
+  fw.emitRest();
+}
+
+}  // namespace zrxhost::dxf

@@ -1,0 +1,164 @@
+// The groups the host models for each kind of DXF record, read into and written from slots.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dxf/dxf_tags.h"
+
+namespace zrxhost::dxf {
+
+class TextCodec;
+
+// How a group's text maps to a slot value. Angles are degrees in the file and radians in slots.
+// Dir* are the x axis of an MTEXT (they give its rotation); Pos* are a TEXT's position, which the
+// host derives from the alignment point when the text is not left-aligned on its baseline.
+enum class Kind : std::uint8_t { Real, Angle, Int, Flag, Text, Chunks, BlockName, DirX, DirY, DirZ, PosX, PosY, PosZ };
+
+enum class RecordType { Text, MText, Line, Insert, Poly3d, Vertex, Foreign, Block, Layer, Style, BlockRecord };
+
+struct FieldDef {
+  const char* subclass;  // the subclass marker it follows (R2000 on); "Name#2" is the 2nd such marker
+  short code;
+  std::uint8_t slot;
+  Kind kind;
+  long long mask = 0;  // Flag: the bit of the group's integer
+};
+
+struct SlotValue {
+  double d = 0;
+  long long i = 0;
+  std::u16string s;
+};
+
+struct Slots {
+  std::vector<SlotValue> v;
+  double dirX = 0, dirY = 0;
+  bool hasDir = false;
+  SlotValue& operator[](std::size_t i) { return v[i]; }
+  const SlotValue& operator[](std::size_t i) const { return v[i]; }
+};
+
+struct TypeDef {
+  RecordType type;
+  std::vector<FieldDef> fields;  // in the order a writer puts them
+  std::vector<SlotValue> defaults;
+};
+
+const TypeDef& typeDef(RecordType type);
+
+// Slots every entity type starts with.
+enum CommonSlot : std::uint8_t { kLayer, kLinetype, kColor, kLtScale, kPaperSpace, kFirstOwnSlot };
+namespace text_slot {
+enum : std::uint8_t {
+  kThickness = 5,
+  kPosX,
+  kPosY,
+  kPosZ,
+  kHeight,
+  kString,
+  kRotation,
+  kWidth,
+  kOblique,
+  kStyle,
+  kGenFlags,
+  kHMode,
+  kAlignX,
+  kAlignY,
+  kAlignZ,
+  kNormX,
+  kNormY,
+  kNormZ,
+  kVMode,
+  kCount
+};
+}
+namespace mtext_slot {
+enum : std::uint8_t {
+  kPosX = 5,
+  kPosY,
+  kPosZ,
+  kHeight,
+  kWidth,
+  kAttach,
+  kContents,
+  kStyle,
+  kNormX,
+  kNormY,
+  kNormZ,
+  kRotation,
+  kSpacingStyle,
+  kSpacingFactor,
+  kCount
+};
+}
+namespace line_slot {
+enum : std::uint8_t { kThickness = 5, kStartX, kStartY, kStartZ, kEndX, kEndY, kEndZ, kNormX, kNormY, kNormZ, kCount };
+}
+namespace insert_slot {
+enum : std::uint8_t {
+  kName = 5,
+  kPosX,
+  kPosY,
+  kPosZ,
+  kScaleX,
+  kScaleY,
+  kScaleZ,
+  kRotation,
+  kNormX,
+  kNormY,
+  kNormZ,
+  kCount
+};
+}
+namespace poly_slot {
+enum : std::uint8_t { kClosed = 5, kCount };
+}
+namespace vertex_slot {
+enum : std::uint8_t { kX = 5, kY, kZ, kCount };
+}
+namespace block_slot {
+enum : std::uint8_t { kName, kOriginX, kOriginY, kOriginZ, kCount };
+}
+namespace layer_slot {
+enum : std::uint8_t { kName, kFrozen, kSignedColor, kCount };
+}
+namespace style_slot {
+enum : std::uint8_t { kName, kSize, kXScale, kOblique, kFont, kBigFont, kCount };
+}
+namespace record_slot {
+enum : std::uint8_t { kName, kCount };
+}
+
+struct FieldScan {
+  std::uint64_t present = 0;          // bit per field index
+  std::vector<std::int16_t> fieldOf;  // per tag of the record: its field index or -1
+  bool markers = false;               // the record has subclass markers
+};
+
+// Reads the modelled groups of the record [begin, end) (its 0 group first) into `out` (which starts
+// from the type's defaults). False with "line N: ..." on a value that is not a number.
+bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
+                bool r12, Slots& out, FieldScan& scan, std::string& error);
+
+struct WriteTarget {
+  TagWriter& w;
+  const TextCodec& codec;
+  bool r12;
+  bool usesHandles;
+};
+
+// Writes the record [begin, end) of `file` with the values of `now`: groups whose value has not
+// changed keep their text, changed ones are written from `now`, missing ones that now differ from
+// what the file implied are added where they belong. `original`: the tags are this object's own
+// (else its handle, owner, reactors and extension dictionary are replaced or dropped).
+void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                 bool original, std::uint64_t handle, std::uint64_t owner, const Slots& now,
+                 const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
+
+// The R12 names of the layout blocks and back.
+std::u16string blockNameFromFile(std::u16string name, bool r12);
+std::u16string blockNameToFile(const std::u16string& name, bool r12);
+
+}  // namespace zrxhost::dxf

@@ -1,0 +1,661 @@
+// Reading a DXF file into a database: sections, tables, blocks and entities, the rest kept as tags.
+#include "dxf/dxf_read.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dxf/dxf_model.h"
+#include "dxf/dxf_objects.h"
+#include "dxf/dxf_text.h"
+#include "zrx/db.h"
+
+namespace zrxhost::dxf {
+
+namespace {
+
+struct Section {
+  std::string_view name;
+  std::size_t begin, end;  // 0 SECTION .. 0 ENDSEC (inclusive)
+};
+
+bool equalsAscii(std::string_view a, std::string_view b) {
+  return TagFile::trimmed(a) == b;
+}
+
+class Reader {
+ public:
+  Reader(std::shared_ptr<TagFile> file, std::string& error) : mFile(std::move(file)), f(*mFile), mError(error) {}
+
+  std::unique_ptr<ZcDbDatabase> run();
+
+ private:
+  bool fail(std::size_t tag, const std::string& msg) {
+    mError = "line " + std::to_string(TagFile::lineOf(tag)) + ": " + msg;
+    return false;
+  }
+  std::size_t count() const { return f.tags.size(); }
+  bool isZero(std::size_t k, std::string_view v) const { return f.code(k) == 0 && equalsAscii(f.value(k), v); }
+  std::size_t nextZero(std::size_t k, std::size_t limit) const {
+    for (++k; k < limit; ++k)
+      if (f.tags[k].code == 0) return k;
+    return limit;
+  }
+  void raw(std::size_t begin, std::size_t end) {
+    if (begin >= end) return;
+    auto& items = mLayout->items;
+    if (!items.empty() && items.back().kind == LayoutItem::kRaw && items.back().end == begin) {
+      items.back().end = static_cast<std::uint32_t>(end);
+      return;
+    }
+    LayoutItem item;
+    item.begin = static_cast<std::uint32_t>(begin);
+    item.end = static_cast<std::uint32_t>(end);
+    items.push_back(std::move(item));
+  }
+  ZcDbHandle freshHandle() { return mNextFresh++; }
+  ZcDbHandle handleAt(std::size_t k, std::size_t end) {
+    ZcDbHandle h = 0;
+    if (k + 1 < end && f.code(k + 1) == 5 && parseHandle(f.value(k + 1), h) && h != 0) return h;
+    return 0;
+  }
+  std::shared_ptr<ZcDbForeignData> foreign(std::size_t begin, std::size_t end, ZcDbHandle handle) {
+    auto fd = std::make_shared<ZcDbForeignData>();
+    fd->file = mFile;
+    fd->begin = static_cast<std::uint32_t>(begin);
+    fd->end = static_cast<std::uint32_t>(end);
+    fd->subEnd = fd->end;
+    fd->handle = handle;
+    return fd;
+  }
+  // Notes the values the object refused, so that writing it unchanged gives the file's values.
+  void noteRefused(RecordType type, const ZcDbObject* obj, const Slots& read, ZcDbForeignData& fd, bool ps) {
+    objectToSlots(type, obj, mCheck, mNames, ps);
+    for (std::size_t s = 0; s < read.v.size(); ++s) {
+      const SlotValue& a = read.v[s];
+      const SlotValue& b = mCheck.v[s];
+      if (a.d == b.d && a.i == b.i && a.s == b.s) continue;
+      if (a.d != a.d && b.d != b.d && a.i == b.i && a.s == b.s) continue;
+      fd.refused.emplace_back(static_cast<std::uint8_t>(s), b);
+    }
+  }
+
+  bool readSections();
+  bool readHeader(const Section& s);
+  void findMaxHandle();
+  bool readTables(const Section& s);
+  bool readTable(std::size_t begin, std::size_t endtab, std::string_view name);
+  bool readBlocks(const Section& s);
+  bool readEntities(const Section& s);
+  bool readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
+                  std::size_t& next);
+  ZcDbObjectId ensureBlockTable();
+  ZcDbObjectId ensureBlock(const std::u16string& name);
+  void ensureDefaults();
+  ZcDbBlockTableRecord* openRecord(ZcDbObjectId id);
+  void closeRecord();
+
+  std::shared_ptr<TagFile> mFile;
+  const TagFile& f;
+  std::string& mError;
+  std::unique_ptr<ZcDbDatabase> mDb;
+  std::unique_ptr<DrawingLayout> mLayout;
+  std::unique_ptr<TextCodec> mCodec;
+  std::vector<Section> mSections;
+  std::size_t mEof = 0;
+  bool mR12 = false;
+  ZcDbHandle mSeedRead = 0, mNextFresh = 1;
+  bool mTileMode = true;
+  NameCache mNames;
+  Slots mSlots, mCheck, mVertex;
+  FieldScan mScan;
+  std::vector<ZcDbObjectId> mInserts;
+  ZcDbBlockTableRecord* mOpenRecord = nullptr;
+  ZcDbObjectId mOpenRecordId;
+};
+
+bool Reader::readSections() {
+  if (count() == 0) return fail(0, "the file is empty; it is not a DXF drawing");
+  std::size_t i = 0;
+  while (true) {
+    if (i >= count()) return fail(count(), "the file ends without EOF (it is truncated)");
+    if (isZero(i, "EOF")) {
+      mEof = i;
+      return true;
+    }
+    if (f.code(i) == 999) {  // comments between sections are kept where they are
+      mSections.push_back({"", i, i});
+      ++i;
+      continue;
+    }
+    if (!isZero(i, "SECTION"))
+      return fail(i, "expected '0 SECTION', found group " + std::to_string(f.code(i)) + " '" +
+                         std::string(TagFile::trimmed(f.value(i)).substr(0, 40)) + "'");
+    if (i + 1 >= count() || f.code(i + 1) != 2) return fail(i + 1, "a section name (group 2) was expected");
+    std::string_view name = TagFile::trimmed(f.value(i + 1));
+    std::size_t j = i + 2;
+    for (; j < count(); ++j) {
+      if (f.tags[j].code != 0) continue;
+      std::string_view v = TagFile::trimmed(f.value(j));
+      if (v == "ENDSEC") break;
+      if (v == "SECTION" || v == "EOF") return fail(j, "section " + std::string(name) + " is not closed by ENDSEC");
+    }
+    if (j >= count()) return fail(count(), "section " + std::string(name) + " is not closed (the file is truncated)");
+    mSections.push_back({name, i, j});
+    i = j + 1;
+  }
+}
+
+bool Reader::readHeader(const Section& s) {
+  std::string_view var;
+  for (std::size_t k = s.begin + 2; k < s.end; ++k) {
+    int code = f.code(k);
+    std::string_view v = f.value(k);
+    if (code == 9) {
+      var = TagFile::trimmed(v);
+      continue;
+    }
+    if (var == "$ACADVER" && code == 1) {
+      mLayout->version = std::string(TagFile::trimmed(v));
+      if (!isKnownVersion(mLayout->version))
+        return fail(k, "unsupported DXF version '" + mLayout->version.substr(0, 20) +
+                           "' (versions R12 to R2018, AC1009 to AC1032, can be read)");
+    } else if (var == "$DWGCODEPAGE" && code == 3) {
+      mLayout->codePage = std::string(TagFile::trimmed(v));
+    } else if (var == "$HANDSEED" && code == 5) {
+      parseHandle(v, mSeedRead);
+    } else if (var == "$TILEMODE" && code == 70) {
+      long long t = 1;
+      if (parseInt(v, t)) mTileMode = t != 0;
+    } else if (var == "$HANDLING" && code == 70) {
+      long long h = 1;
+      if (parseInt(v, h)) mLayout->usesHandles = h != 0;
+    }
+  }
+  return true;
+}
+
+void Reader::findMaxHandle() {
+  ZcDbHandle max = 0;
+  std::size_t headerEnd = 0;
+  for (const Section& s : mSections)
+    if (s.name == "HEADER") headerEnd = s.end;
+  bool any = false;
+  for (std::size_t k = headerEnd + 1; k < count(); ++k) {
+    int code = f.tags[k].code;
+    if ((code == 5 && f.tags[k - 1].code == 0) || code == 105) {
+      ZcDbHandle h = 0;
+      if (parseHandle(f.value(k), h)) {
+        max = std::max(max, h);
+        any = true;
+      }
+    }
+  }
+  if (mR12 && !any) mLayout->usesHandles = false;
+  mLayout->maxFileHandle = max;
+  mNextFresh = std::max(max + 1, mSeedRead);
+  if (mNextFresh == 0) mNextFresh = 1;
+}
+
+ZcDbBlockTableRecord* Reader::openRecord(ZcDbObjectId id) {
+  if (mOpenRecord != nullptr && mOpenRecordId == id) return mOpenRecord;
+  closeRecord();
+  ZcDbBlockTableRecord* rec = nullptr;
+  if (zcdbOpenObject(rec, id, ZcDb::kForWrite) != Zcad::eOk) return nullptr;
+  mOpenRecord = rec;
+  mOpenRecordId = id;
+  return rec;
+}
+
+void Reader::closeRecord() {
+  if (mOpenRecord) mOpenRecord->close();
+  mOpenRecord = nullptr;
+  mOpenRecordId = ZcDbObjectId::kNull;
+}
+
+ZcDbObjectId Reader::ensureBlockTable() {
+  if (!mDb->blockTableId().isNull()) return mDb->blockTableId();
+  ZcDbObjectId id;
+  auto* table = new ZcDbBlockTable;
+  mDb->addZcDbObject(id, table, freshHandle());
+  table->close();
+  mDb->setBlockTableId(id);
+  return id;
+}
+
+// The record of that name, made (synthetic, never written) when the file has none.
+ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
+  closeRecord();
+  ZcDbObjectId tableId = ensureBlockTable();
+  ZcDbBlockTable* table = nullptr;
+  if (zcdbOpenObject(table, tableId, ZcDb::kForWrite) != Zcad::eOk) return ZcDbObjectId::kNull;
+  ZcDbObjectId id;
+  std::wstring wide(name.begin(), name.end());
+  if (table->getAt(wide.c_str(), id) != Zcad::eOk) {
+    auto* rec = new ZcDbBlockTableRecord;
+    rec->setName(ZcString(name));
+    ZcDbHandle h = freshHandle();
+    if (table->add(id, rec, h) == Zcad::eOk) {
+      auto fd = std::make_shared<ZcDbForeignData>();
+      fd->file = mFile;
+      fd->handle = h;
+      fd->synthetic = true;
+      rec->setForeignData(fd);
+      rec->close();
+    } else {
+      delete rec;
+      id = ZcDbObjectId::kNull;
+    }
+  }
+  table->close();
+  return id;
+}
+
+void Reader::ensureDefaults() {
+  ensureBlock(u"*Model_Space");
+  ensureBlock(u"*Paper_Space");
+  auto synthetic = [&](ZcDbObject* rec, ZcDbHandle h) {
+    auto fd = std::make_shared<ZcDbForeignData>();
+    fd->file = mFile;
+    fd->handle = h;
+    fd->synthetic = true;
+    rec->setForeignData(fd);
+  };
+  if (mDb->layerTableId().isNull()) {
+    ZcDbObjectId id;
+    auto* table = new ZcDbLayerTable;
+    mDb->addZcDbObject(id, table, freshHandle());
+    mDb->setLayerTableId(id);
+    auto* layer = new ZcDbLayerTableRecord;
+    layer->setName(L"0");
+    ZcDbHandle h = freshHandle();
+    if (table->add(id, layer, h) == Zcad::eOk) {
+      synthetic(layer, h);
+      layer->close();
+    } else {
+      delete layer;
+    }
+    table->close();
+  }
+  if (mDb->textStyleTableId().isNull()) {
+    ZcDbObjectId id;
+    auto* table = new ZcDbTextStyleTable;
+    mDb->addZcDbObject(id, table, freshHandle());
+    mDb->setTextStyleTableId(id);
+    auto* style = new ZcDbTextStyleTableRecord;
+    style->setName(L"Standard");
+    ZcDbHandle h = freshHandle();
+    if (table->add(id, style, h) == Zcad::eOk) {
+      synthetic(style, h);
+      style->close();
+    } else {
+      delete style;
+    }
+    table->close();
+  }
+}
+
+bool Reader::readTables(const Section& s) {
+  raw(s.begin, s.begin + 2);
+  std::size_t k = s.begin + 2;
+  while (k < s.end) {
+    if (!isZero(k, "TABLE")) {
+      std::size_t n = nextZero(k, s.end);
+      raw(k, n);
+      k = n;
+      continue;
+    }
+    std::size_t m = k + 1;
+    while (m < s.end && !isZero(m, "ENDTAB")) ++m;
+    if (m >= s.end) return fail(k, "table is not closed by ENDTAB");
+    std::string_view name = k + 1 < m && f.code(k + 1) == 2 ? TagFile::trimmed(f.value(k + 1)) : std::string_view();
+    if (name == "LAYER" || name == "STYLE" || name == "BLOCK_RECORD") {
+      if (!readTable(k, m, name)) return false;
+    } else {
+      raw(k, m + 1);
+    }
+    k = m + 1;
+  }
+  raw(s.end, s.end + 1);
+  return true;
+}
+
+bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view name) {
+  LayoutItem item;
+  item.kind = name == "LAYER"   ? LayoutItem::kLayerTable
+              : name == "STYLE" ? LayoutItem::kStyleTable
+                                : LayoutItem::kBlockRecordTable;
+  RecordType type = name == "LAYER" ? RecordType::Layer : name == "STYLE" ? RecordType::Style : RecordType::BlockRecord;
+  std::size_t first = nextZero(begin, endtab);
+  item.begin = static_cast<std::uint32_t>(begin);
+  item.end = static_cast<std::uint32_t>(first);
+  item.tailBegin = static_cast<std::uint32_t>(endtab);
+  item.tailEnd = static_cast<std::uint32_t>(endtab + 1);
+
+  ZcDbHandle tableHandle = 0;
+  for (std::size_t k = begin + 1; k < first; ++k)
+    if (f.code(k) == 5 && parseHandle(f.value(k), tableHandle)) break;
+  ZcDbSymbolTable* table = nullptr;
+  ZcDbObjectId tableId;
+  if (type == RecordType::Layer) {
+    if (!mDb->layerTableId().isNull()) {
+      raw(begin, endtab + 1);
+      return true;
+    }
+    table = new ZcDbLayerTable;
+  } else if (type == RecordType::Style) {
+    if (!mDb->textStyleTableId().isNull()) {
+      raw(begin, endtab + 1);
+      return true;
+    }
+    table = new ZcDbTextStyleTable;
+  } else {
+    if (!mDb->blockTableId().isNull()) {
+      raw(begin, endtab + 1);
+      return true;
+    }
+    table = new ZcDbBlockTable;
+  }
+  if (mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk &&
+      mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
+    delete table;
+    raw(begin, endtab + 1);
+    return true;
+  }
+  if (type == RecordType::Layer)
+    mDb->setLayerTableId(tableId);
+  else if (type == RecordType::Style)
+    mDb->setTextStyleTableId(tableId);
+  else
+    mDb->setBlockTableId(tableId);
+
+  const TypeDef& def = typeDef(type);
+  for (std::size_t k = first; k < endtab;) {
+    std::size_t n = nextZero(k, endtab);
+    LayoutItem::Entry entry;
+    entry.begin = static_cast<std::uint32_t>(k);
+    entry.end = static_cast<std::uint32_t>(n);
+    if (!readFields(def, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) {
+      table->close();
+      return false;
+    }
+    ZcDbSymbolTableRecord* rec = nullptr;
+    if (type == RecordType::Layer)
+      rec = new ZcDbLayerTableRecord;
+    else if (type == RecordType::Style)
+      rec = new ZcDbTextStyleTableRecord;
+    else
+      rec = new ZcDbBlockTableRecord;
+    slotsToObject(type, mSlots, rec, mDb.get(), mNames);
+    ZcDbHandle h = handleAt(k, n);
+    bool hadHandle = h != 0;
+    if (!hadHandle) h = freshHandle();
+    ZcDbObjectId id;
+    Zcad::ErrorStatus es = rec->name().isEmpty() ? Zcad::eInvalidInput : table->add(id, rec, h);
+    if (es == Zcad::eOk) {
+      auto fd = foreign(k, n, h);
+      fd->owner = tableId.handle();
+      noteRefused(type, rec, mSlots, *fd, false);
+      rec->setForeignData(std::move(fd));
+      rec->close();
+      entry.id = id;
+      ++item.recordsRead;
+    } else {
+      // A nameless or repeated entry (shape files in STYLE, a broken file): kept as read.
+      delete rec;
+    }
+    item.entries.push_back(entry);
+    k = n;
+  }
+  table->close();
+  mLayout->items.push_back(std::move(item));
+  return true;
+}
+
+bool Reader::readBlocks(const Section& s) {
+  raw(s.begin, s.begin + 2);
+  LayoutItem item;
+  item.kind = LayoutItem::kBlocks;
+  ensureBlockTable();
+  const TypeDef& blockDef = typeDef(RecordType::Block);
+  std::size_t k = s.begin + 2;
+  while (k < s.end) {
+    std::size_t n = nextZero(k, s.end);
+    if (!isZero(k, "BLOCK")) {
+      LayoutItem::Entry entry;
+      entry.begin = static_cast<std::uint32_t>(k);
+      entry.end = static_cast<std::uint32_t>(n);
+      item.entries.push_back(entry);
+      k = n;
+      continue;
+    }
+    if (!readFields(blockDef, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
+    std::u16string name = mSlots[block_slot::kName].s;
+    if (name.empty()) return fail(k, "BLOCK without a name");
+    ZcDbObjectId recId = ensureBlock(name);
+    if (recId.isNull()) return fail(k, "BLOCK '" + std::string(name.begin(), name.end()) + "' cannot be defined");
+    ZcDbBlockTableRecord* rec = openRecord(recId);
+    if (rec == nullptr) return fail(k, "BLOCK is defined twice");
+    auto fd = rec->foreignData();
+    if (!fd || fd->synthetic) {
+      // A block the BLOCK_RECORD table did not list (always so in R12).
+      auto made = std::make_shared<ZcDbForeignData>();
+      made->file = mFile;
+      made->handle = rec->handle();
+      rec->setForeignData(made);
+      fd = made;
+    } else if (fd->blockEnd != 0) {
+      return fail(k, "BLOCK is defined twice");
+    }
+    fd->blockBegin = static_cast<std::uint32_t>(k);
+    fd->blockEnd = static_cast<std::uint32_t>(n);
+    slotsToObject(RecordType::Block, mSlots, rec, mDb.get(), mNames);
+    std::size_t e = n;
+    while (e < s.end && !isZero(e, "ENDBLK")) {
+      std::size_t next = e;
+      if (!readEntity(e, s.end, recId, false, 0, next)) return false;
+      e = next;
+    }
+    if (e >= s.end) return fail(k, "BLOCK has no ENDBLK");
+    std::size_t endblkEnd = nextZero(e, s.end);
+    fd = openRecord(recId) ? mOpenRecord->foreignData() : fd;
+    fd->endblkBegin = static_cast<std::uint32_t>(e);
+    fd->endblkEnd = static_cast<std::uint32_t>(endblkEnd);
+    LayoutItem::Entry entry;
+    entry.id = recId;
+    item.entries.push_back(entry);
+    k = endblkEnd;
+  }
+  closeRecord();
+  mLayout->items.push_back(std::move(item));
+  raw(s.end, s.end + 1);
+  return true;
+}
+
+bool Reader::readEntities(const Section& s) {
+  raw(s.begin, s.begin + 2);
+  ensureDefaults();
+  LayoutItem item;
+  item.kind = LayoutItem::kEntities;
+  mLayout->items.push_back(std::move(item));
+  ZcDbObjectId model = ensureBlock(u"*Model_Space");
+  std::uint32_t sequence = 0;
+  for (std::size_t k = s.begin + 2; k < s.end;) {
+    std::size_t next = k;
+    if (!readEntity(k, s.end, model, true, ++sequence, next)) return false;
+    k = next;
+  }
+  closeRecord();
+  raw(s.end, s.end + 1);
+  return true;
+}
+
+bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
+                        std::size_t& next) {
+  if (f.code(k) != 0) return fail(k, "an entity (group 0) was expected");
+  std::string_view type = TagFile::trimmed(f.value(k));
+  std::size_t mainEnd = nextZero(k, limit);
+  std::size_t subEnd = mainEnd;
+  bool poly = type == "POLYLINE";
+  bool insert = type == "INSERT";
+  bool simple3d = false;
+  if (poly || insert) {
+    const char* child = poly ? "VERTEX" : "ATTRIB";
+    while (subEnd < limit && isZero(subEnd, child)) subEnd = nextZero(subEnd, limit);
+    if (subEnd < limit && isZero(subEnd, "SEQEND")) subEnd = nextZero(subEnd, limit);
+  }
+  if (poly) {
+    long long flags = 0;
+    for (std::size_t q = k + 1; q < mainEnd; ++q)
+      if (f.code(q) == 70 && parseInt(f.value(q), flags)) break;
+    simple3d = (flags & 8) != 0 && (flags & (4 | 16 | 64)) == 0;
+    for (std::size_t q = mainEnd; simple3d && q < subEnd; q = nextZero(q, subEnd)) {
+      if (!isZero(q, "VERTEX")) continue;
+      std::size_t qe = nextZero(q, subEnd);
+      for (std::size_t r = q + 1; r < qe; ++r) {
+        long long vf = 0;
+        if (f.code(r) == 70 && parseInt(f.value(r), vf) && (vf & (8 | 16)) != 0) simple3d = false;
+      }
+    }
+  }
+  RecordType rt = RecordType::Foreign;
+  ZcDbEntity* ent = nullptr;
+  if (type == "TEXT") {
+    rt = RecordType::Text;
+    ent = new ZcDbText;
+  } else if (type == "MTEXT") {
+    rt = RecordType::MText;
+    ent = new ZcDbMText;
+  } else if (type == "LINE") {
+    rt = RecordType::Line;
+    ent = new ZcDbLine;
+  } else if (insert) {
+    rt = RecordType::Insert;
+    ent = new ZcDbBlockReference;
+  } else if (poly && simple3d) {
+    rt = RecordType::Poly3d;
+    ent = new ZcDb3dPolyline;
+  } else {
+    auto* foreignEntity = new ZcDbForeignEntity;
+    std::u16string name(type.begin(), type.end());
+    foreignEntity->setDxfType(ZcString(name));
+    ent = foreignEntity;
+  }
+  std::unique_ptr<ZcDbEntity> holder(ent);
+  if (!readFields(typeDef(rt), f, k, mainEnd, *mCodec, mR12, mSlots, mScan, mError)) return false;
+  slotsToObject(rt, mSlots, ent, mDb.get(), mNames);
+  if (rt == RecordType::Poly3d) {
+    std::vector<ZcGePoint3d> points;
+    const TypeDef& vdef = typeDef(RecordType::Vertex);
+    for (std::size_t q = mainEnd; q < subEnd;) {
+      std::size_t qe = nextZero(q, subEnd);
+      if (isZero(q, "VERTEX")) {
+        if (!readFields(vdef, f, q, qe, *mCodec, mR12, mVertex, mScan, mError)) return false;
+        points.emplace_back(mVertex[vertex_slot::kX].d, mVertex[vertex_slot::kY].d, mVertex[vertex_slot::kZ].d);
+      }
+      q = qe;
+    }
+    static_cast<ZcDb3dPolyline*>(ent)->setVertices(points);
+  }
+  bool paper = mSlots[kPaperSpace].i != 0;
+  if (ownerByFlag && paper) owner = ensureBlock(u"*Paper_Space");
+  ZcDbBlockTableRecord* rec = openRecord(owner);
+  if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
+  ZcDbHandle h = handleAt(k, mainEnd);
+  ZcDbObjectId id;
+  if (h == 0 || rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) {
+    h = freshHandle();
+    if (rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) return fail(k, "the entity cannot be added to the drawing");
+  }
+  holder.release();
+  auto fd = foreign(k, mainEnd, h);
+  fd->subEnd = static_cast<std::uint32_t>(subEnd);
+  fd->sequence = sequence;
+  fd->owner = owner.handle();
+  noteRefused(rt, ent, mSlots, *fd, paper);
+  ent->setForeignData(std::move(fd));
+  ent->close();
+  if (rt == RecordType::Insert) mInserts.push_back(id);
+  next = subEnd;
+  return true;
+}
+
+std::unique_ptr<ZcDbDatabase> Reader::run() {
+  mLayout = std::make_unique<DrawingLayout>();
+  mLayout->file = mFile;
+  mLayout->version = "AC1009";
+  if (!readSections()) return nullptr;
+  for (const Section& s : mSections)
+    if (s.name == "HEADER" && !readHeader(s)) return nullptr;
+  mR12 = mLayout->version <= "AC1009";
+  mLayout->r12 = mR12;
+  mCodec = std::make_unique<TextCodec>(isUtf8Version(mLayout->version), mLayout->codePage);
+  findMaxHandle();
+  mDb = std::make_unique<ZcDbDatabase>(false);
+  for (const Section& s : mSections) {
+    bool ok = true;
+    if (s.name == "HEADER") {
+      LayoutItem item;
+      item.kind = LayoutItem::kHeader;
+      item.begin = static_cast<std::uint32_t>(s.begin);
+      item.end = static_cast<std::uint32_t>(s.end + 1);
+      mLayout->items.push_back(std::move(item));
+    } else if (s.name == "TABLES") {
+      ok = readTables(s);
+    } else if (s.name == "BLOCKS") {
+      ok = readBlocks(s);
+    } else if (s.name == "ENTITIES") {
+      ok = readEntities(s);
+    } else {
+      raw(s.begin, s.end + 1);
+    }
+    if (!ok) {
+      closeRecord();
+      return nullptr;
+    }
+  }
+  raw(mEof, mEof + 1);
+  ensureDefaults();
+  closeRecord();
+  // Inserts find their blocks once every block is known.
+  ZcDbBlockTable* blocks = nullptr;
+  if (zcdbOpenObject(blocks, mDb->blockTableId(), ZcDb::kForRead) == Zcad::eOk) {
+    for (ZcDbObjectId id : mInserts) {
+      ZcDbBlockReference* ref = nullptr;
+      if (zcdbOpenObject(ref, id, ZcDb::kForWrite) != Zcad::eOk) continue;
+      ZcDbObjectId block;
+      if (blocks->getAt(ref->blockName().kwszPtr(), block) == Zcad::eOk) ref->setBlockTableRecord(block);
+      ref->close();
+    }
+    blocks->close();
+  }
+  mDb->setHandseed(std::max({mNextFresh, mSeedRead, mDb->handseed()}));
+  mDb->setTileMode(mTileMode);
+  mDb->setDxfVersion(mLayout->version);
+  auto dbData = std::make_shared<ZcDbForeignData>();
+  dbData->file = mFile;
+  dbData->layout = std::move(mLayout);
+  mDb->setForeignData(std::move(dbData));
+  return std::move(mDb);
+}
+
+}  // namespace
+
+bool isUtf8Version(const std::string& version) {
+  return version >= "AC1021";
+}
+
+bool isKnownVersion(const std::string& v) {
+  static const char* const known[] = {"AC1009", "AC1012", "AC1014", "AC1015", "AC1018",
+                                      "AC1021", "AC1024", "AC1027", "AC1032"};
+  for (const char* k : known)
+    if (v == k) return true;
+  return false;
+}
+
+std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error) {
+  if (!scanTags(*file, error)) return nullptr;
+  Reader reader(std::move(file), error);
+  return reader.run();
+}
+
+}  // namespace zrxhost::dxf

@@ -1,0 +1,196 @@
+// Scanning a DXF buffer into tags, group-code types, number parsing and the tag writer.
+#include "dxf/dxf_tags.h"
+
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+namespace zrxhost::dxf {
+
+namespace {
+
+constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool inRange(int code, int lo, int hi) {
+  return code >= lo && code <= hi;
+}
+
+std::string quoted(std::string_view s) {
+  constexpr std::size_t kMax = 40;
+  std::string q = "'";
+  q.append(s.substr(0, kMax));
+  if (s.size() > kMax) q += "...";
+  q += "'";
+  return q;
+}
+
+}  // namespace
+
+std::string_view TagFile::trimmed(std::string_view s) {
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && (isBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+ValueType valueType(int code) {
+  if (code == 5 || code == 105 || inRange(code, 320, 369) || inRange(code, 390, 399) || code == 480 || code == 481 ||
+      code == 1005)
+    return ValueType::Handle;
+  if (inRange(code, 310, 319) || code == 1004) return ValueType::Binary;
+  if (inRange(code, 290, 299)) return ValueType::Bool;
+  if (inRange(code, 10, 59) || inRange(code, 110, 149) || inRange(code, 210, 239) || inRange(code, 460, 469) ||
+      inRange(code, 1010, 1059))
+    return ValueType::Double;
+  if (inRange(code, 60, 99) || inRange(code, 160, 179) || inRange(code, 270, 289) || inRange(code, 370, 389) ||
+      inRange(code, 400, 409) || inRange(code, 420, 459) || inRange(code, 1060, 1071))
+    return ValueType::Int;
+  return ValueType::String;
+}
+
+bool scanTags(TagFile& file, std::string& error) {
+  const std::string& b = file.buffer;
+  if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    error = "line 1: the file is too large (4 GB at most)";
+    return false;
+  }
+  std::size_t pos = 0;
+  if (b.size() >= 3 && std::memcmp(b.data(), "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  if (b.compare(pos, kBinarySentinel.size(), kBinarySentinel) == 0) {
+    error = "line 1: this is a binary DXF file; only ASCII DXF can be read (save it as ASCII DXF)";
+    return false;
+  }
+  file.tags.clear();
+  file.tags.reserve(b.size() / 12);
+  const char* data = b.data();
+  const std::size_t n = b.size();
+  std::size_t line = 1;
+  bool first = true;
+  auto nextLine = [&](std::size_t& begin, std::size_t& len) -> bool {
+    if (pos >= n) return false;
+    begin = pos;
+    const void* nl = std::memchr(data + pos, '\n', n - pos);
+    std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - data) : n;
+    pos = nl ? end + 1 : n;
+    if (end > begin && data[end - 1] == '\r') {
+      --end;
+      if (first) file.crlf = true;
+    }
+    first = false;
+    len = end - begin;
+    return true;
+  };
+  while (true) {
+    std::size_t cb, cl;
+    if (!nextLine(cb, cl)) break;
+    std::string_view codeText = TagFile::trimmed({data + cb, cl});
+    if (codeText.empty() && pos >= n) break;  // trailing blank line
+    int code = 0;
+    auto [ptr, ec] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
+    if (codeText.empty() || ec != std::errc() || ptr != codeText.data() + codeText.size()) {
+      error = "line " + std::to_string(line) + ": a group code was expected, found " + quoted(codeText);
+      if (line == 1) error += " (this is not a DXF file)";
+      return false;
+    }
+    if (code < -5 || code > 1071) {
+      error = "line " + std::to_string(line) + ": invalid group code " + std::to_string(code);
+      return false;
+    }
+    std::size_t vb, vl;
+    if (!nextLine(vb, vl)) {
+      error = "line " + std::to_string(line + 1) + ": group code " + std::to_string(code) +
+              " has no value (the file is truncated)";
+      return false;
+    }
+    file.tags.push_back(Tag{code, static_cast<std::uint32_t>(vb), static_cast<std::uint32_t>(vl)});
+    line += 2;
+  }
+  return true;
+}
+
+bool parseDouble(std::string_view text, double& out) {
+  text = TagFile::trimmed(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+bool parseInt(std::string_view text, long long& out) {
+  text = TagFile::trimmed(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+bool parseHandle(std::string_view text, std::uint64_t& out) {
+  text = TagFile::trimmed(text);
+  if (text.empty() || text.size() > 16) return false;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out, 16);
+  return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+void appendDouble(std::string& out, double value) {
+  if (value == 0) value = 0;  // no "-0.0"
+  char buf[32];
+  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  (void)ec;
+  std::string_view s(buf, static_cast<std::size_t>(ptr - buf));
+  out.append(s);
+  // Integral values keep a decimal point as other writers do ("1.0", not "1").
+  if (s.find_first_of(".eEn") == std::string_view::npos) out.append(".0");
+}
+
+std::string formatHandle(std::uint64_t handle) {
+  char buf[20];
+  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, handle, 16);
+  (void)ec;
+  std::string s(buf, ptr);
+  for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+  return s;
+}
+
+void TagWriter::code(int c) {
+  char buf[16];
+  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, c);
+  (void)ec;
+  std::size_t len = static_cast<std::size_t>(ptr - buf);
+  if (len < 3) mOut.append(3 - len, ' ');
+  mOut.append(buf, len);
+  mOut.append(mEol);
+}
+
+void TagWriter::tag(int c, std::string_view value) {
+  code(c);
+  mOut.append(value);
+  mOut.append(mEol);
+}
+
+void TagWriter::tag(int c, double value) {
+  code(c);
+  appendDouble(mOut, value);
+  mOut.append(mEol);
+}
+
+void TagWriter::tagInt(int c, long long value) {
+  code(c);
+  char buf[24];
+  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  (void)ec;
+  mOut.append(buf, static_cast<std::size_t>(ptr - buf));
+  mOut.append(mEol);
+}
+
+void TagWriter::tagHandle(int c, std::uint64_t handle) {
+  tag(c, formatHandle(handle));
+}
+
+void TagWriter::raw(const TagFile& file, std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) tag(file.tags[i].code, file.value(i));
+}
+
+}  // namespace zrxhost::dxf

@@ -1,0 +1,71 @@
+// The DXF tag layer: a scanned file as (group code, exact value text) pairs, and a tag writer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zrxhost::dxf {
+
+// One group: its code and where its value text lies in the file buffer. The value is kept as the
+// file wrote it (no trimming, no re-rounding) so that data the host does not model is written back
+// byte for byte.
+struct Tag {
+  std::int32_t code;
+  std::uint32_t offset;
+  std::uint32_t length;
+};
+
+// A whole file held in memory: its bytes and its tags, in order. Tag i sits on lines 2i+1 and 2i+2
+// (counting from the first line after a byte-order mark), which is how errors name lines.
+struct TagFile {
+  std::string buffer;
+  std::vector<Tag> tags;
+  bool crlf = false;  // the file ended its lines with CR LF
+
+  std::string_view value(const Tag& t) const { return {buffer.data() + t.offset, t.length}; }
+  std::string_view value(std::size_t i) const { return value(tags[i]); }
+  int code(std::size_t i) const { return tags[i].code; }
+  bool is(std::size_t i, int code, std::string_view text) const {
+    return tags[i].code == code && trimmed(value(i)) == text;
+  }
+  static std::size_t lineOf(std::size_t tagIndex) { return 2 * tagIndex + 1; }
+  static std::string_view trimmed(std::string_view s);
+};
+
+enum class ValueType { String, Int, Double, Handle, Binary, Bool };
+// What a group code holds (by the ranges of the DXF reference).
+ValueType valueType(int code);
+
+// Splits `file.buffer` into tags. False with "line N: ..." in `error` on a missing value, a group
+// code that is not an integer in the valid range, a binary file or an oversized file.
+bool scanTags(TagFile& file, std::string& error);
+
+// Number parsing of value texts (surrounding blanks allowed, nothing else).
+bool parseDouble(std::string_view text, double& out);
+bool parseInt(std::string_view text, long long& out);
+bool parseHandle(std::string_view text, std::uint64_t& out);
+// Shortest text that reads back as the same double ("1.5", "0.0", "1e-12").
+void appendDouble(std::string& out, double value);
+std::string formatHandle(std::uint64_t handle);
+
+// Appends tags in the layout AutoCAD and ezdxf use: the code right-aligned in three columns.
+class TagWriter {
+ public:
+  explicit TagWriter(std::string& out, bool crlf = false) : mOut(out), mEol(crlf ? "\r\n" : "\n") {}
+  void tag(int code, std::string_view value);
+  void tag(int code, double value);
+  void tagInt(int code, long long value);
+  void tagHandle(int code, std::uint64_t handle);
+  void raw(const TagFile& file, std::size_t begin, std::size_t end);  // tags [begin, end) as read
+  std::string& out() { return mOut; }
+
+ private:
+  void code(int c);
+  std::string& mOut;
+  std::string_view mEol;
+};
+
+}  // namespace zrxhost::dxf

@@ -1,0 +1,422 @@
+// Writing a database back as DXF in the layout it was read from, with modelled values brought up to date.
+#include "dxf/dxf_write.h"
+
+#include <algorithm>
+#include <set>
+
+#include "dxf/dxf_model.h"
+#include "dxf/dxf_objects.h"
+#include "dxf/dxf_text.h"
+#include "zrx/db.h"
+
+namespace zrxhost::dxf {
+
+namespace {
+
+template <typename T>
+class Opened {
+ public:
+  explicit Opened(ZcDbObjectId id) {
+    if (zcdbOpenObject(mObj, id, ZcDb::kForRead) != Zcad::eOk) mObj = nullptr;
+  }
+  ~Opened() {
+    if (mObj) mObj->close();
+  }
+  Opened(const Opened&) = delete;
+  Opened& operator=(const Opened&) = delete;
+  T* get() const { return mObj; }
+  T* operator->() const { return mObj; }
+  explicit operator bool() const { return mObj != nullptr; }
+
+ private:
+  T* mObj = nullptr;
+};
+
+class Writer {
+ public:
+  Writer(ZcDbDatabase& db, DrawingLayout& layout)
+      : mDb(db),
+        L(layout),
+        f(*layout.file),
+        mCodec(isUtf8Version(layout.version), layout.codePage),
+        mW(mBody, layout.file->crlf),
+        mTarget{mW, mCodec, layout.r12, layout.usesHandles} {}
+
+  std::string run();
+
+ private:
+  void note(ZcDbHandle h) { mMaxWritten = std::max(mMaxWritten, h); }
+  // Handles that reach the file count for the seed; those the reader gave to handle-less R12
+  // records do not.
+  void noteWritten(const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle h) {
+    bool has = begin + 1 < end && file.code(begin + 1) == 5;
+    if (original ? has : (!L.r12 || L.usesHandles)) note(h);
+  }
+  ZcDbHandle subHandle(ZcDbHandle owner, std::size_t j) {
+    auto& v = L.writerHandles[owner];
+    while (v.size() <= j) {
+      ZcDbHandle h = mDb.handseed();
+      ZcDbObjectId probe;
+      while (mDb.getZcDbObjectId(probe, false, h) == Zcad::eOk) ++h;
+      v.push_back(h);
+      mDb.setHandseed(h + 1);
+    }
+    note(v[j]);
+    return v[j];
+  }
+  void writeHeader(const LayoutItem& item, std::string& out);
+  void writeTable(const LayoutItem& item, RecordType type);
+  bool writeRecord(ZcDbObjectId id, RecordType type);
+  void writeBlocks(const LayoutItem& item);
+  void writeBlock(ZcDbObjectId id);
+  void writeEntities();
+  void writeEntity(ZcDbObjectId id);
+  void writeVertices(const ZcDb3dPolyline* poly, const ZcDbForeignData* fd, bool original, const Slots& polySlots);
+  void writeSubEntities(const ZcDbForeignData& fd, ZcDbHandle owner);
+
+  ZcDbDatabase& mDb;
+  DrawingLayout& L;
+  const TagFile& f;
+  TextCodec mCodec;
+  std::string mBody;
+  TagWriter mW;
+  WriteTarget mTarget;
+  NameCache mNames;
+  Slots mNow, mVertex;
+  FieldScan mScan;
+  ZcDbObjectId mModel, mPaper;
+  ZcDbHandle mMaxWritten = 0;
+};
+
+void Writer::writeHeader(const LayoutItem& item, std::string& out) {
+  TagWriter w(out, f.crlf);
+  ZcDbHandle seedRead = 0;
+  std::string_view var;
+  for (std::size_t k = item.begin; k < item.end; ++k)
+    if (f.code(k) == 9)
+      var = TagFile::trimmed(f.value(k));
+    else if (var == "$HANDSEED" && f.code(k) == 5)
+      parseHandle(f.value(k), seedRead);
+  // Past every handle written; handles the reader gave to what it made up for an R12 file are
+  // never written, so they do not move the seed (saving again gives the same file).
+  ZcDbHandle seed = std::max({seedRead, mMaxWritten + 1, L.maxFileHandle + 1});
+  var = {};
+  for (std::size_t k = item.begin; k < item.end; ++k) {
+    int code = f.code(k);
+    std::string_view v = f.value(k);
+    if (code == 9) var = TagFile::trimmed(v);
+    if (var == "$HANDSEED" && code == 5 && seed != seedRead) {
+      w.tagHandle(5, seed);
+    } else if (var == "$TILEMODE" && code == 70) {
+      long long t = 1;
+      bool ok = parseInt(v, t);
+      if (ok && (t != 0) == mDb.tileMode())
+        w.tag(code, v);
+      else
+        w.tagInt(code, mDb.tileMode() ? 1 : 0);
+    } else {
+      w.tag(code, v);
+    }
+  }
+}
+
+bool Writer::writeRecord(ZcDbObjectId id, RecordType type) {
+  if (id.isErased()) return false;
+  Opened<ZcDbObject> obj(id);
+  if (!obj) return false;
+  const ZcDbForeignData* fd = obj->foreignData().get();
+  if (fd && fd->synthetic) return false;
+  bool fromFile = fd && fd->end > fd->begin && fd->file;
+  const char* name = type == RecordType::Layer ? "LAYER" : type == RecordType::Style ? "STYLE" : "BLOCK_RECORD";
+  std::shared_ptr<const TagFile> tmpl = fromFile ? fd->file : templateTags(name, L.r12);
+  std::size_t begin = fromFile ? fd->begin : 0, end = fromFile ? fd->end : tmpl->tags.size();
+  bool original = fromFile && fd->handle == obj->handle();
+  objectToSlots(type, obj.get(), mNow, mNames, false);
+  noteWritten(*tmpl, begin, end, original, obj->handle());
+  ZcDbHandle owner = obj->ownerId().handle();
+  writeFields(mTarget, typeDef(type), *tmpl, begin, end, original, obj->handle(),
+              original && owner == fd->owner ? 0 : owner, mNow, fd ? &fd->refused : nullptr);
+  return true;
+}
+
+void Writer::writeTable(const LayoutItem& item, RecordType type) {
+  ZcDbObjectId tableId = type == RecordType::Layer   ? mDb.layerTableId()
+                         : type == RecordType::Style ? mDb.textStyleTableId()
+                                                     : mDb.blockTableId();
+  std::vector<ZcDbObjectId> records;
+  {
+    Opened<ZcDbSymbolTable> table(tableId);
+    if (table) records = table->recordIds();
+  }
+  std::set<ZcDbObjectId> listed;
+  for (const auto& e : item.entries)
+    if (!e.id.isNull()) listed.insert(e.id);
+  // The entry count of the TABLE head follows additions and erasures.
+  std::size_t rawEntries = 0, live = 0;
+  for (const auto& e : item.entries)
+    if (e.id.isNull()) ++rawEntries;
+  for (ZcDbObjectId id : records) {
+    if (id.isErased()) continue;
+    Opened<ZcDbObject> rec(id);
+    if (rec && (!rec->foreignData() || !rec->foreignData()->synthetic)) ++live;
+  }
+  bool countChanged = live != item.recordsRead;
+  bool countDone = false;
+  for (std::size_t k = item.begin; k < item.end; ++k) {
+    if (countChanged && !countDone && f.code(k) == 70) {
+      mW.tagInt(70, static_cast<long long>(live + rawEntries));
+      countDone = true;
+      continue;
+    }
+    mW.tag(f.code(k), f.value(k));
+  }
+  for (const auto& e : item.entries) {
+    if (e.id.isNull())
+      mW.raw(f, e.begin, e.end);
+    else
+      writeRecord(e.id, type);
+  }
+  for (ZcDbObjectId id : records)
+    if (listed.count(id) == 0) writeRecord(id, type);
+  mW.raw(f, item.tailBegin, item.tailEnd);
+}
+
+void Writer::writeBlock(ZcDbObjectId id) {
+  if (id.isErased()) return;
+  Opened<ZcDbBlockTableRecord> rec(id);
+  if (!rec) return;
+  const ZcDbForeignData* fd = rec->foreignData().get();
+  if (fd && fd->synthetic) return;
+  bool hasBlock = fd && fd->blockEnd > fd->blockBegin && fd->file;
+  if (L.r12 && !hasBlock && rec->isLayout()) return;  // R12 layouts need no BLOCK
+  ZcDbHandle h = rec->handle();
+  bool original = hasBlock && fd->handle == h;
+  Slots slots;
+  objectToSlots(RecordType::Block, rec.get(), slots, mNames, false);
+  auto blockTags = hasBlock ? fd->file : templateTags("BLOCK", L.r12);
+  std::size_t b = hasBlock ? fd->blockBegin : 0, e = hasBlock ? fd->blockEnd : blockTags->tags.size();
+  writeFields(mTarget, typeDef(RecordType::Block), *blockTags, b, e, original, original ? 0 : subHandle(h, 0),
+              original ? 0 : h, slots);
+  bool inEntitiesSection = id == mModel || id == mPaper;
+  if (!inEntitiesSection)
+    for (ZcDbObjectId ent : rec->entityIds()) writeEntity(ent);
+  bool hasEnd = fd && fd->endblkEnd > fd->endblkBegin && fd->file;
+  auto endTags = hasEnd ? fd->file : templateTags("ENDBLK", L.r12);
+  b = hasEnd ? fd->endblkBegin : 0;
+  e = hasEnd ? fd->endblkEnd : endTags->tags.size();
+  Slots common;
+  FieldScan scan;
+  std::string ignored;
+  readFields(typeDef(RecordType::Foreign), *endTags, b, e, mCodec, L.r12, common, scan, ignored);
+  writeFields(mTarget, typeDef(RecordType::Foreign), *endTags, b, e, original && hasEnd,
+              original && hasEnd ? 0 : subHandle(h, 1), original && hasEnd ? 0 : h, common);
+}
+
+void Writer::writeBlocks(const LayoutItem& item) {
+  std::set<ZcDbObjectId> listed;
+  for (const auto& e : item.entries) {
+    if (e.id.isNull()) {
+      mW.raw(f, e.begin, e.end);
+      continue;
+    }
+    listed.insert(e.id);
+    writeBlock(e.id);
+  }
+  std::vector<ZcDbObjectId> records;
+  {
+    Opened<ZcDbBlockTable> table(mDb.blockTableId());
+    if (table) records = table->recordIds();
+  }
+  for (ZcDbObjectId id : records)
+    if (listed.count(id) == 0) writeBlock(id);
+}
+
+void Writer::writeSubEntities(const ZcDbForeignData& fd, ZcDbHandle owner) {
+  const TagFile& file = *fd.file;
+  const TypeDef& def = typeDef(RecordType::Foreign);
+  std::size_t j = 0;
+  for (std::size_t q = fd.end; q < fd.subEnd; ++j) {
+    std::size_t qe = q + 1;
+    while (qe < fd.subEnd && file.code(qe) != 0) ++qe;
+    std::string ignored;
+    readFields(def, file, q, qe, mCodec, L.r12, mVertex, mScan, ignored);
+    writeFields(mTarget, def, file, q, qe, false, subHandle(owner, j), owner, mVertex);
+    q = qe;
+  }
+}
+
+void Writer::writeVertices(const ZcDb3dPolyline* poly, const ZcDbForeignData* fd, bool original,
+                           const Slots& polySlots) {
+  struct Range {
+    std::size_t begin, end;
+  };
+  std::vector<Range> vertices;
+  Range seqend{0, 0};
+  bool fromFile = fd && fd->file && fd->subEnd > fd->end;
+  if (fromFile) {
+    const TagFile& file = *fd->file;
+    for (std::size_t q = fd->end; q < fd->subEnd;) {
+      std::size_t qe = q + 1;
+      while (qe < fd->subEnd && file.code(qe) != 0) ++qe;
+      std::string_view type = TagFile::trimmed(file.value(q));
+      if (type == "VERTEX")
+        vertices.push_back({q, qe});
+      else if (type == "SEQEND")
+        seqend = {q, qe};
+      q = qe;
+    }
+  }
+  const ZcDbHandle h = poly->handle();
+  const TypeDef& vdef = typeDef(RecordType::Vertex);
+  auto vertexTemplate = templateTags("VERTEX", L.r12);
+  const auto& points = poly->vertices();
+  std::string ignored;
+  std::size_t fresh = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    bool fromOrig = i < vertices.size();
+    const TagFile& file = fromOrig ? *fd->file : *vertexTemplate;
+    std::size_t b = fromOrig ? vertices[i].begin : 0;
+    std::size_t e = fromOrig ? vertices[i].end : vertexTemplate->tags.size();
+    readFields(vdef, file, b, e, mCodec, L.r12, mVertex, mScan, ignored);
+    if (!fromOrig) mVertex[kLayer].s = polySlots[kLayer].s;
+    mVertex[vertex_slot::kX].d = points[i].x;
+    mVertex[vertex_slot::kY].d = points[i].y;
+    mVertex[vertex_slot::kZ].d = points[i].z;
+    bool keep = original && fromOrig;
+    // Vertices read keep their owner (AutoCAD names the polyline, ezdxf the block).
+    writeFields(mTarget, vdef, file, b, e, keep, keep ? 0 : subHandle(h, fresh++), keep ? 0 : h, mVertex);
+  }
+  bool origEnd = seqend.end > seqend.begin;
+  auto endTemplate = templateTags("SEQEND", L.r12);
+  const TagFile& file = origEnd ? *fd->file : *endTemplate;
+  std::size_t b = origEnd ? seqend.begin : 0, e = origEnd ? seqend.end : endTemplate->tags.size();
+  const TypeDef& def = typeDef(RecordType::Foreign);
+  readFields(def, file, b, e, mCodec, L.r12, mVertex, mScan, ignored);
+  if (!origEnd) mVertex[kLayer].s = polySlots[kLayer].s;
+  bool keep = original && origEnd;
+  writeFields(mTarget, def, file, b, e, keep, keep ? 0 : subHandle(h, fresh++), keep ? 0 : h, mVertex);
+}
+
+void Writer::writeEntity(ZcDbObjectId id) {
+  if (id.isErased()) return;
+  Opened<ZcDbEntity> ent(id);
+  if (!ent) return;
+  RecordType type;
+  if (!recordTypeOf(ent.get(), type)) return;
+  const ZcDbForeignData* fd = ent->foreignData().get();
+  bool fromFile = fd && fd->file && fd->end > fd->begin;
+  if (type == RecordType::Foreign && !fromFile) return;         // nothing known to write
+  if (type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
+  static const char* const names[] = {"TEXT", "MTEXT", "LINE", "INSERT", "POLYLINE"};
+  auto tmpl = fromFile ? fd->file : templateTags(names[static_cast<int>(type)], L.r12);
+  std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl->tags.size();
+  bool original = fromFile && fd->handle == ent->handle();
+  ZcDbObjectId owner = ent->ownerId();
+  bool paper = false;
+  if (owner != mModel) {
+    Opened<ZcDbBlockTableRecord> rec(owner);
+    paper = rec && rec->isLayout();
+  }
+  objectToSlots(type, ent.get(), mNow, mNames, paper);
+  noteWritten(*tmpl, b, e, original, ent->handle());
+  writeFields(mTarget, typeDef(type), *tmpl, b, e, original, ent->handle(),
+              original && owner.handle() == fd->owner ? 0 : owner.handle(), mNow, fd ? &fd->refused : nullptr);
+  if (type == RecordType::Poly3d) {
+    writeVertices(static_cast<const ZcDb3dPolyline*>(ent.get()), fromFile ? fd : nullptr, original, mNow);
+  } else if (fromFile && fd->subEnd > fd->end) {
+    if (original)
+      mW.raw(*fd->file, fd->end, fd->subEnd);
+    else
+      writeSubEntities(*fd, ent->handle());
+  }
+}
+
+void Writer::writeEntities() {
+  struct Item {
+    std::uint64_t key;
+    int list;
+    std::size_t pos;
+    ZcDbObjectId id;
+  };
+  std::vector<Item> items;
+  int list = 0;
+  for (ZcDbObjectId space : {mModel, mPaper}) {
+    Opened<ZcDbBlockTableRecord> rec(space);
+    if (!rec) continue;
+    std::uint64_t key = 0;
+    std::size_t pos = 0;
+    for (ZcDbObjectId id : rec->entityIds()) {
+      if (id.isErased()) continue;
+      // Entities read from the file keep their place; new ones follow their predecessor.
+      if (ZcDbStub* stub = id.stub()) {
+        Opened<ZcDbObject> obj(id);
+        const ZcDbForeignData* fd = obj ? obj->foreignData().get() : nullptr;
+        if (fd && fd->sequence > 0 && fd->handle == id.handle()) key = fd->sequence;
+        (void)stub;
+      }
+      items.push_back({key, list, pos++, id});
+    }
+    ++list;
+  }
+  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+    if (a.key != b.key) return a.key < b.key;
+    if (a.list != b.list) return a.list < b.list;
+    return a.pos < b.pos;
+  });
+  for (const Item& it : items) writeEntity(it.id);
+}
+
+std::string Writer::run() {
+  mModel = mDb.modelSpaceId();
+  mPaper = mDb.paperSpaceId();
+  mBody.reserve(f.buffer.size() + f.buffer.size() / 8 + 4096);
+  std::size_t headerAt = std::string::npos;
+  const LayoutItem* header = nullptr;
+  for (const LayoutItem& item : L.items) {
+    switch (item.kind) {
+      case LayoutItem::kRaw:
+        mW.raw(f, item.begin, item.end);
+        break;
+      case LayoutItem::kHeader:
+        headerAt = mBody.size();
+        header = &item;
+        break;
+      case LayoutItem::kLayerTable:
+        writeTable(item, RecordType::Layer);
+        break;
+      case LayoutItem::kStyleTable:
+        writeTable(item, RecordType::Style);
+        break;
+      case LayoutItem::kBlockRecordTable:
+        writeTable(item, RecordType::BlockRecord);
+        break;
+      case LayoutItem::kBlocks:
+        writeBlocks(item);
+        break;
+      case LayoutItem::kEntities:
+        writeEntities();
+        break;
+    }
+  }
+  if (header == nullptr) return std::move(mBody);
+  // The header goes in last: only now is the handle seed known.
+  std::string headerText;
+  writeHeader(*header, headerText);
+  mBody.insert(headerAt, headerText);
+  return std::move(mBody);
+}
+
+}  // namespace
+
+bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error) {
+  ZcDbForeignData* data = db.foreignData().get();
+  if (data == nullptr || !data->layout || !data->layout->file) {
+    error = "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
+    return false;
+  }
+  Writer writer(db, *data->layout);
+  out = writer.run();
+  return true;
+}
+
+}  // namespace zrxhost::dxf
