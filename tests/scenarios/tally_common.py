@@ -23,7 +23,7 @@ def step(value):
 class TallyCase(hostrun.HostTestCase):
     """Runs `tally` on a drawing built with ezdxf and reads the saved result strictly."""
 
-    def tally(self, build, lines, verlan=None, header=None, name="in.dxf"):
+    def tally(self, build, lines, verlan=None, header=None, name="in.dxf", sysvars=None):
         def make(msp, doc):
             if header:
                 for key, value in header.items():
@@ -35,6 +35,8 @@ class TallyCase(hostrun.HostTestCase):
         args = [drawing, "--load", hostrun.module_path(), "--save-as", out]
         if verlan is not None:
             args += ["--set", "VERLAN=" + verlan]
+        for key, value in (sysvars or {}).items():
+            args += ["--set", f"{key}={value}"]
         script = "\n".join(lines) + "\n"
         result = self.run_host(*args, script=script)
         self.assertExit(result, 0)

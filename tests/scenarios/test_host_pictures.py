@@ -1,4 +1,5 @@
 # zrxhost --png and --svg on drawings made by another program (ezdxf).
+import os
 import unittest
 
 import hostrun
@@ -73,6 +74,34 @@ class Pictures(hostrun.HostTestCase):
         red = colour_box(hostrun.read_png(self.path("out.png")), RED)
         self.assertIsNotNone(red, "the module's red text is missing")
         self.assertGreater(red[2] - red[0], 1000, "a lone text fills the picture's width")
+
+
+LIBRECAD_LIBRARY = "/usr/share/librecad/library"
+
+
+class DrawingsFromOtherPrograms(hostrun.HostTestCase):
+    """Drawings of Debian's librecad-data: lines, MText, inserts of blocks, a large library sheet."""
+
+    SAMPLES = ["algoritm/alg1.dxf", "elektro/electro-vacuum-iso/Valve-ECF80.dxf", "elektro/opto/ve14.dxf",
+               "plan/architect/Complete-Lib-V.dxf"]
+
+    def test_each_is_drawn(self):
+        for sample in self.SAMPLES:
+            path = os.path.join(LIBRECAD_LIBRARY, sample)
+            if not os.path.exists(path):
+                self.skipTest(f"{path} is missing (package librecad-data)")
+            with self.subTest(sample=sample):
+                with open(path, "rb") as f:
+                    before = f.read()
+                result = self.run_host(path, "--png", self.path("out.png"), "--svg", self.path("out.svg"), script="")
+                self.assertExit(result, 0)
+                png = hostrun.read_png(self.path("out.png"))
+                self.assertEqual(png.width, 1600)
+                ink = sum(1 for _, _, rgb in png.pixels() if rgb != BACKGROUND)
+                self.assertGreater(ink, 500, "the drawing's lines and texts are missing")
+                hostrun.read_svg(self.path("out.svg"))
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), before)
 
 
 if __name__ == "__main__":

@@ -45,9 +45,9 @@ class Cancelling(tc.TallyCase):
         self.assertNoMark(doc)
 
     def test_nothing_under_the_pick_point(self):
-        # The pick box finds the text, but the point lies beside every character cell.
+        # A wide pick box finds the text, but the point lies past its last character (about 8.6 wide).
         build = lambda msp, doc: msp.add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, 0))
-        result, doc = self.tally(build, ["tally", "-0.3,1", "0,0", "10,0"])
+        result, doc = self.tally(build, ["tally", "10.1,1", "0,0", "10,0"], sysvars={"PICKBOX": 3})
         self.assertIn("\nNo characters are selected!", result.stdout)
         self.assertNotIn("\nSpecify the base point:", result.stdout)
         self.assertEqual(len(self.texts(doc)), 1)
