@@ -206,23 +206,17 @@ std::optional<std::string> Session::readAnswer(const std::string& prompt) {
 
 void Session::runCommandLine() {
   auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
-  std::wstring lastCommand;
   while (true) {
     InputLine line = readLine("\nCommand: ", false, false);
     if (line.kind == LineKind::kEnd) break;
     if (line.kind == LineKind::kCancel) continue;
     std::string name(ed::trim(line.text));
+    // Scripts separate their steps with blank lines, so Enter here only shows the prompt again (it
+    // does not repeat the last command as a mouse user might expect).
+    if (name.empty()) continue;
     std::wstring wide = utf16ToWide(utf8ToUtf16(name));
-    // Enter at the command prompt repeats the last command, as in every CAD program of the family.
-    if (wide.empty()) {
-      if (lastCommand.empty()) continue;
-      wide = lastCommand;
-    }
     ed::resetInputState();
-    if (stack && stack->run(wide.c_str())) {
-      lastCommand = wide;
-      continue;
-    }
+    if (stack && stack->run(wide.c_str())) continue;
     std::wstring shown = wide;
     for (wchar_t& c : shown) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     print("\nUnknown command \"" + utf16ToUtf8(wideToUtf16(shown)) + "\".  Press F1 for help.");
