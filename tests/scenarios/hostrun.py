@@ -30,6 +30,7 @@ import xml.etree.ElementTree as ET
 import zlib
 
 import ezdxf
+from ezdxf.lldxf.encoding import decode_dxf_unicode
 
 HOST_ENCODING = "utf-8"
 
@@ -180,9 +181,15 @@ def entities_of(doc, dxftype, layout=None):
     return [e for e in space if e.dxftype() == dxftype]
 
 
+def text_value(s):
+    """A string as a CAD program shows it: drawings before R2007 hold characters outside their code
+    page as \\U+XXXX escapes, which ezdxf.readfile leaves as they are."""
+    return decode_dxf_unicode(s)
+
+
 def texts_of(doc, layout=None):
-    """The TEXT entities of model space as (text, (x, y, z)) pairs, in drawing order."""
-    return [(e.dxf.text, tuple(e.dxf.insert)) for e in entities_of(doc, "TEXT", layout)]
+    """The TEXT entities of model space as (text, (x, y, z)) pairs, in drawing order; escapes decoded."""
+    return [(text_value(e.dxf.text), tuple(e.dxf.insert)) for e in entities_of(doc, "TEXT", layout)]
 
 
 # ---- Pictures.
