@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <charconv>
+#include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -50,36 +51,77 @@ ZcDbObjectId addText(const ZcString& string, const ZcGePoint3d& position) {
 
 constexpr const ZTCHAR* kSource = L"Pos. 007-A";
 
-// The second drag of a line array with the count given: every update lays out and strings `copies`
-// copies, and the preview draws them all.
-void BM_UpdateAndDraw(benchmark::State& state) {
-  setUpHost();
-  const int copies = static_cast<int>(state.range(0));
-  TallyJig jig(addText(ZcString(kSource), ZcGePoint3d(0, 0, 0)), ZcGePoint3d(0, 0, 0));
-  jig.setIncMethod(0);
-  jig.setIncValue(3);
-  jig.incType = 0;
-  jig.runStart = 5;
-  jig.runEnd = 7;
-  jig.setObjNum(copies);
-  jig.setBasePoint(ZcGePoint3d(0, 0, 0));
-  jig.dragStage = 1;
-  jig.pTextArray->setDragStage(1);
-  ZcGiDrawRecorder recorder(true);
-  double y = 1000;
-  for (auto _ : state) {
-    jig.setEndPoint(ZcGePoint3d(0, y, 0));
-    y += 1;
-    jig.update();
-    recorder.clear();
-    jig.entity()->worldDraw(&recorder);
-    benchmark::DoNotOptimize(recorder.texts().data());
-  }
-  if (static_cast<int>(recorder.texts().size()) != copies) state.SkipWithError("the preview lost copies");
+void perCopy(benchmark::State& state, int copies) {
   state.counters["per_copy"] = benchmark::Counter(
       static_cast<double>(copies), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
+
+// The jig in the second drag of a line array with the count given: every update lays out and
+// strings `copies` copies, and the preview draws them all.
+std::unique_ptr<TallyJig> secondDrag(int copies) {
+  auto jig = std::make_unique<TallyJig>(addText(ZcString(kSource), ZcGePoint3d(0, 0, 0)), ZcGePoint3d(0, 0, 0));
+  jig->setIncMethod(0);
+  jig->setIncValue(3);
+  jig->incType = 0;
+  jig->runStart = 5;
+  jig->runEnd = 7;
+  jig->setObjNum(copies);
+  jig->setBasePoint(ZcGePoint3d(0, 0, 0));
+  jig->dragStage = 1;
+  jig->pTextArray->setDragStage(1);
+  return jig;
+}
+
+// What the host does per cursor move: update, then draw the preview.
+void BM_UpdateAndDraw(benchmark::State& state) {
+  setUpHost();
+  const int copies = static_cast<int>(state.range(0));
+  auto jig = secondDrag(copies);
+  ZcGiDrawRecorder recorder(true);
+  double y = 1000;
+  for (auto _ : state) {
+    jig->setEndPoint(ZcGePoint3d(0, y, 0));
+    y += 1;
+    jig->update();
+    recorder.clear();
+    jig->entity()->worldDraw(&recorder);
+    benchmark::DoNotOptimize(recorder.texts().data());
+  }
+  if (static_cast<int>(recorder.texts().size()) != copies) state.SkipWithError("the preview lost copies");
+  perCopy(state, copies);
+}
 BENCHMARK(BM_UpdateAndDraw)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The two halves apart: the layout with its strings, and the preview's draw through the host.
+void BM_UpdateOnly(benchmark::State& state) {
+  setUpHost();
+  const int copies = static_cast<int>(state.range(0));
+  auto jig = secondDrag(copies);
+  double y = 1000;
+  for (auto _ : state) {
+    jig->setEndPoint(ZcGePoint3d(0, y, 0));
+    y += 1;
+    jig->update();
+  }
+  perCopy(state, copies);
+}
+BENCHMARK(BM_UpdateOnly)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_DrawOnly(benchmark::State& state) {
+  setUpHost();
+  const int copies = static_cast<int>(state.range(0));
+  auto jig = secondDrag(copies);
+  jig->setEndPoint(ZcGePoint3d(0, 1000, 0));
+  jig->update();
+  ZcGiDrawRecorder recorder(true);
+  for (auto _ : state) {
+    recorder.clear();
+    jig->entity()->worldDraw(&recorder);
+    benchmark::DoNotOptimize(recorder.texts().data());
+  }
+  perCopy(state, copies);
+}
+BENCHMARK(BM_DrawOnly)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // The floor under the update: each copy's number formatted and its string copied, nothing else.
 void BM_FormatAndCopyBaseline(benchmark::State& state) {
@@ -99,8 +141,7 @@ void BM_FormatAndCopyBaseline(benchmark::State& state) {
     benchmark::DoNotOptimize(strings.asArrayPtr());
     benchmark::ClobberMemory();
   }
-  state.counters["per_copy"] = benchmark::Counter(
-      static_cast<double>(copies), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  perCopy(state, copies);
 }
 BENCHMARK(BM_FormatAndCopyBaseline)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 

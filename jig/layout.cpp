@@ -26,6 +26,7 @@ int copiesFromCount(int count) {
 
 bool TallyJig::update() {
   const ZcGePoint3d reference = placedByPosition(horizontalMode, verticalMode) ? textPosition_ : alignmentPoint;
+  // Every point is laid out about the base point, then moved with it onto the text's reference point.
   const ZcGeVector3d vec_TMpt2Apt = basePoint_ - reference;
 
   positionArray_.removeAll();
@@ -44,7 +45,10 @@ bool TallyJig::update() {
       objDist_ = spacing;
     }
     positionArray_.setPhysicalLength(n);
-    for (int i = 1; i <= n; ++i) positionArray_.append(basePoint_ + vec_Apt2Ept_norm * spacing * i);
+    for (int i = 1; i <= n; ++i) {
+      const ZcGePoint3d pt = basePoint_ + vec_Apt2Ept_norm * spacing * i;
+      positionArray_.append(pt - vec_TMpt2Apt);
+    }
   } else if (incMethod == 1) {
     const ZcGeVector3d vec_CCpt2Apt = basePoint_ - objCenter_;
     const ZcGeVector3d vec_CCpt2Ept = endPoint_ - objCenter_;
@@ -64,11 +68,9 @@ bool TallyJig::update() {
     for (int i = 1; i <= n; ++i) {
       ZcGeVector3d vec = vec_CCpt2Apt;
       vec.rotateBy(step * i, axis);
-      positionArray_.append(objCenter_ + vec);
+      const ZcGePoint3d pt = objCenter_ + vec;
+      positionArray_.append(pt - vec_TMpt2Apt);
     }
-  }
-  if (incMethod == 0 || incMethod == 1) {
-    for (ZcGePoint3d& pt : positionArray_) pt -= vec_TMpt2Apt;
   } else if (incMethod == 2) {
     setObjNum(1);
     positionArray_.append(endPoint_ - vec_TMpt2Apt);

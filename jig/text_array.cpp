@@ -64,14 +64,14 @@ void TextArray::rxUninit() {
   gTextArrayDesc = nullptr;
 }
 
-void TextArray::setPositionArray(ZcArray<ZcGePoint3d> positions) {
+void TextArray::setPositionArray(const ZcArray<ZcGePoint3d>& positions) {
   assertWriteEnabled(true, true);
-  positionArray = std::move(positions);
+  positionArray.items() = positions.items();
 }
 
-void TextArray::setStringArray(ZcArray<ZcString> strings) {
+void TextArray::setStringArray(const ZcArray<ZcString>& strings) {
   assertWriteEnabled(true, true);
-  stringArray = std::move(strings);
+  stringArray.items() = strings.items();
 }
 
 void TextArray::setTextId(ZcDbObjectId id) {

@@ -29,8 +29,10 @@ class TextArray : public ZcDbEntity {
   // never hands out a freed one.
   static void rxUninit();
 
-  void setPositionArray(ZcArray<ZcGePoint3d> positions);
-  void setStringArray(ZcArray<ZcString> strings);
+  // Replace the whole list. The new contents are copied into the storage the last update left, so
+  // that a drag over many copies does not allocate every string again on every cursor move.
+  void setPositionArray(const ZcArray<ZcGePoint3d>& positions);
+  void setStringArray(const ZcArray<ZcString>& strings);
   void setTextId(ZcDbObjectId id);
   void setDragStage(int stage) { dragStage = stage; }
 
