@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <string>
 
 #include "command/message_catalogue.h"
@@ -65,54 +66,29 @@ void writeNumber(const ZcString& text, const RunParts& parts, const char* digits
 
 using Wide = __int128;
 
-// Decimal form of a non-negative 128-bit magnitude.
-std::string decimal(Wide v) {
-  std::string s;
-  do {
-    s.push_back(static_cast<char>('0' + static_cast<int>(v % 10)));
-    v /= 10;
-  } while (v != 0);
-  return std::string(s.rbegin(), s.rend());
-}
+// Room in front of the run's digits for a carry from any 128-bit delta (at most 39 digits).
+constexpr size_t kCarryRoom = 40;
 
-std::string stripZeros(const std::string& s) {
-  size_t first = s.find_first_not_of('0');
-  return first == std::string::npos ? std::string("0") : s.substr(first);
-}
-
-// a + b for decimal strings without sign.
-std::string addDecimal(const std::string& a, const std::string& b) {
-  std::string sum;
+// Adds (or subtracts) `magnitude` to the decimal digits of `digits` in place; returns the carry (or
+// borrow) out of the first digit.
+template <typename Unsigned>
+int addDigits(std::string& digits, Unsigned magnitude, bool subtract) {
   int carry = 0;
-  for (size_t i = 0; i < a.size() || i < b.size() || carry; ++i) {
-    int d = carry;
-    if (i < a.size()) d += a[a.size() - 1 - i] - '0';
-    if (i < b.size()) d += b[b.size() - 1 - i] - '0';
-    sum.push_back(static_cast<char>('0' + d % 10));
-    carry = d / 10;
+  for (size_t i = digits.size(); i-- > 0 && (magnitude != 0 || carry != 0);) {
+    int d = static_cast<int>(magnitude % 10);
+    magnitude /= 10;
+    int digit = digits[i] - '0' + (subtract ? -d - carry : d + carry);
+    carry = subtract ? (digit < 0 ? 1 : 0) : (digit > 9 ? 1 : 0);
+    digit = subtract ? (digit + 10) % 10 : digit % 10;
+    digits[i] = static_cast<char>('0' + digit);
   }
-  return stripZeros(std::string(sum.rbegin(), sum.rend()));
+  return carry;
 }
 
-// a - b for decimal strings without sign and without leading zeros, a >= b.
-std::string subtractDecimal(const std::string& a, const std::string& b) {
-  std::string diff;
-  int borrow = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    int d = a[a.size() - 1 - i] - '0' - borrow;
-    if (i < b.size()) d -= b[b.size() - 1 - i] - '0';
-    borrow = d < 0;
-    diff.push_back(static_cast<char>('0' + (d + 10) % 10));
-  }
-  return stripZeros(std::string(diff.rbegin(), diff.rend()));
-}
-
-bool lessDecimal(const std::string& a, const std::string& b) {
-  return a.size() != b.size() ? a.size() < b.size() : a < b;
-}
-
-// Copy k of a digit run: false when its value would be negative.
-bool digitCopy(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k, ZcString& result) {
+// Copy k of a digit run: false when its value would be negative. `scratch` is reused between copies
+// so that long runs cost no allocation per copy either.
+bool digitCopy(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k, ZcString& result,
+               std::string& scratch) {
   std::int64_t delta = 0;
   std::int64_t v = 0;
   if (parts.value >= 0 && !__builtin_mul_overflow(k, step, &delta) && !__builtin_add_overflow(parts.value, delta, &v)) {
@@ -123,18 +99,20 @@ bool digitCopy(const ZcString& text, const RunParts& parts, std::int64_t step, s
     writeNumber(text, parts, buffer, static_cast<size_t>(end - buffer), result);
     return true;
   }
-  // Beyond 64 bits: exact decimal arithmetic on the run's digits.
+  // Beyond 64 bits: decimal arithmetic on the run's digits, in place.
   Wide wideDelta = static_cast<Wide>(k) * static_cast<Wide>(step);
-  std::string run = stripZeros(parts.digits);
-  std::string sum;
-  if (wideDelta >= 0) {
-    sum = addDecimal(run, decimal(wideDelta));
-  } else {
-    std::string magnitude = decimal(-wideDelta);
-    if (lessDecimal(run, magnitude)) return false;
-    sum = subtractDecimal(run, magnitude);
-  }
-  writeNumber(text, parts, sum.data(), sum.size(), result);
+  bool subtract = wideDelta < 0;
+  Wide magnitude = subtract ? -wideDelta : wideDelta;
+  scratch.assign(kCarryRoom, '0');
+  scratch.append(parts.digits);
+  // 128-bit division is a library call; most deltas fit in 64 bits.
+  int carry = magnitude <= static_cast<Wide>(UINT64_MAX)
+                  ? addDigits(scratch, static_cast<std::uint64_t>(magnitude), subtract)
+                  : addDigits(scratch, magnitude, subtract);
+  if (carry != 0) return false;  // borrowed past the first digit: below zero
+  size_t first = scratch.find_first_not_of('0');
+  if (first == std::string::npos) first = scratch.size() - 1;
+  writeNumber(text, parts, scratch.data() + first, scratch.size() - first, result);
   return true;
 }
 
@@ -204,12 +182,13 @@ int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, st
     return 0;
   }
   strings.setLogicalLength(count);
+  std::string scratch;
   int made = 0;
   for (int i = 0; i < count; ++i) {
     std::int64_t k = i + 1;
     if (kind == kLetterRun) {
       letterCopy(text, parts, step, k, strings[i]);
-    } else if (!digitCopy(text, parts, step, k, strings[i])) {
+    } else if (!digitCopy(text, parts, step, k, strings[i], scratch)) {
       break;
     }
     ++made;
@@ -226,5 +205,6 @@ bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, st
     letterCopy(text, parts, step, k, result);
     return true;
   }
-  return digitCopy(text, parts, step, k, result);
+  std::string scratch;
+  return digitCopy(text, parts, step, k, result, scratch);
 }
