@@ -25,7 +25,8 @@ int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t 
 int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result);
 int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result);
 int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point result);
-// Picks the topmost entity of the current space within the pick box of the answered point.
+// Picks the topmost entity of the current space within the pick box of the answered point. A point
+// that hits nothing, or Enter without control bit 1, gives RTERROR with no message.
 int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint);
 
 // ---- System variables.
