@@ -24,6 +24,12 @@ namespace {
 
 enum ExitCode { kDone = 0, kUsage = 1, kBadDrawing = 2, kBadModule = 3, kWriteFailed = 4, kInternal = 5 };
 
+// The DXF layer's messages already name the file; others get it put in front.
+std::string aboutFile(const std::string& what, const std::string& path, const std::string& message) {
+  if (message.rfind(path + ":", 0) == 0) return message;
+  return what + " " + path + ": " + message;
+}
+
 int fail(int code, const std::string& message) {
   std::cout.flush();
   std::cerr << "zrxhost: " << message << '\n';
@@ -96,7 +102,7 @@ int run(const std::vector<std::string>& args) {
   if (options.drawing) {
     DxfError dxfError;
     run.db = readDxf(*options.drawing, dxfError);
-    if (!run.db) return fail(kBadDrawing, "cannot read drawing " + *options.drawing + ": " + dxfError.message);
+    if (!run.db) return fail(kBadDrawing, aboutFile("cannot read drawing", *options.drawing, dxfError.message));
   } else {
     run.db = newDrawing();
     if (!run.db) return fail(kInternal, "cannot create a new drawing");
@@ -123,7 +129,7 @@ int run(const std::vector<std::string>& args) {
   if (options.saveAs) {
     DxfError dxfError;
     if (!writeDxf(*run.db, *options.saveAs, dxfError)) {
-      status = fail(kWriteFailed, "cannot save " + *options.saveAs + ": " + dxfError.message);
+      status = fail(kWriteFailed, aboutFile("cannot save", *options.saveAs, dxfError.message));
     }
   }
   if (options.svg && !renderSvg(*run.db, *options.svg, error)) {
