@@ -17,6 +17,7 @@ Typical use:
             doc = hostrun.read_drawing_strict(self.path("out.dxf"))
 """
 
+import inspect
 import os
 import pty
 import select
@@ -148,9 +149,9 @@ def new_drawing(path, build=None, version="R2018"):
     """Writes a drawing made with ezdxf; `build(msp, doc)` (or `build(msp)`) adds entities."""
     doc = ezdxf.new(version)
     if build is not None:
-        try:
+        if len(inspect.signature(build).parameters) >= 2:
             build(doc.modelspace(), doc)
-        except TypeError:
+        else:
             build(doc.modelspace())
     doc.saveas(path)
     return path
