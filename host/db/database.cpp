@@ -19,9 +19,10 @@ struct ChunkRange {
   ZcDbStub* begin;
 };
 
+// Never destroyed: a database owned by a static may be destroyed after this list would be.
 std::vector<ChunkRange>& liveChunks() {
-  static std::vector<ChunkRange> chunks;
-  return chunks;
+  static auto* chunks = new std::vector<ChunkRange>;
+  return *chunks;
 }
 
 }  // namespace

@@ -310,8 +310,8 @@ bool ZcDbText::hitTest(const ZcGePoint3d& point, double aperture) const {
 // change (the host draws on one thread).
 bool ZcDbText::subWorldDraw(ZcGiWorldDraw* mode) {
   const Placement p = placement(nullptr);
-  static ZcGiTextStyle style;
-  static const ZcString none;
+  static ZcGiTextStyle& style = *new ZcGiTextStyle;  // never destroyed: drawing may happen at exit
+  static const ZcString& none = *new ZcString;
   const ZcDbTextStyleTableRecord* record = effectiveStyle();
   const ZcString& fileName = record ? record->fileName() : none;
   const ZcString& bigFontFileName = record ? record->bigFontFileName() : none;

@@ -407,7 +407,8 @@ FT_Face cachedSubstitute(const std::string& fontAlt) {
 
 const Font& fontFor(std::string_view fontFile, std::string_view bigFontFile) {
   // Measuring asks for the same style's font again and again: remember the last names asked.
-  static std::string lastFile, lastBig;
+  static std::string& lastFile = *new std::string;  // never destroyed, like the fonts themselves
+  static std::string& lastBig = *new std::string;
   static NameEntry* last = nullptr;
   if (last == nullptr || fontFile != lastFile || bigFontFile != lastBig) {
     std::string key(fontFile);
