@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "dxf/dxf_text.h"
@@ -197,6 +199,19 @@ TypeDef makeBlockRecord() {
   return t;
 }
 
+// The shortest degree value that reads back as exactly `radians` (30 rather than 29.999999999999996).
+double degreesFor(double radians) {
+  const double deg = radians / kDegToRad;
+  if (!std::isfinite(deg)) return deg;
+  for (int digits = 1; digits <= 17; ++digits) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, deg);
+    double candidate = std::strtod(buf, nullptr);
+    if (candidate * kDegToRad == radians) return candidate;
+  }
+  return deg;
+}
+
 bool sameDouble(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
 }
@@ -227,7 +242,7 @@ bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b) {
 // Walks a record's groups, telling which ones belong to a modelled field.
 class FieldMatcher {
  public:
-  FieldMatcher(const TypeDef& def, bool byCodeOnly) : mDef(def), mByCode(byCodeOnly) {}
+  FieldMatcher(const TypeDef& def, bool byCodeOnly) : mDef(def), mByCode(byCodeOnly) { mSubclass[0] = '\0'; }
 
   // The field index of the group or -1; updates the subclass state.
   int match(int code, std::string_view value) {
@@ -242,33 +257,40 @@ class FieldMatcher {
     if (mInEmbedded) return -1;
     if (code == 100) {
       std::string_view name = TagFile::trimmed(value);
+      if (name.size() > 48) name = name.substr(0, 48);
       int count = 1;
-      for (auto& [seen, n] : mSeen)
-        if (seen == name) count = ++n;
-      if (count == 1) mSeen.emplace_back(name, 1);
-      mSubclass.assign(name);
-      if (count > 1) mSubclass += "#" + std::to_string(count);
+      std::size_t i = 0;
+      for (; i < mSeenCount; ++i)
+        if (mSeen[i].first == name) {
+          count = ++mSeen[i].second;
+          break;
+        }
+      if (i == mSeenCount && mSeenCount < mSeen.size()) mSeen[mSeenCount++] = {name, 1};
+      std::memcpy(mSubclass, name.data(), name.size());
+      std::size_t len = name.size();
+      if (count > 1) len += static_cast<std::size_t>(std::snprintf(mSubclass + len, 12, "#%d", count % 1000));
+      mSubclass[len] = '\0';
       return -1;
     }
     for (std::size_t f = 0; f < mDef.fields.size(); ++f) {
       const FieldDef& fd = mDef.fields[f];
       if (fd.code != code) continue;
-      if (!mByCode && mSubclass != fd.subclass) continue;
+      if (!mByCode && std::strcmp(mSubclass, fd.subclass) != 0) continue;
       if (f < 64 && (mUsed >> f & 1) != 0 && fd.kind != Kind::Chunks) continue;
       if (f < 64) mUsed |= std::uint64_t{1} << f;
       return static_cast<int>(f);
     }
     return -1;
   }
-  const std::string& subclass() const { return mSubclass; }
 
  private:
   const TypeDef& mDef;
   bool mByCode;
   bool mIn102 = false, mInXdata = false, mInEmbedded = false;
   std::uint64_t mUsed = 0;
-  std::string mSubclass;
-  std::vector<std::pair<std::string_view, int>> mSeen;
+  char mSubclass[64];
+  std::array<std::pair<std::string_view, int>, 8> mSeen{};
+  std::size_t mSeenCount = 0;
 };
 
 bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
@@ -284,6 +306,17 @@ const TypeDef& typeDef(RecordType type) {
                                                makePoly3d(), makeVertex(), makeForeign(),    makeBlock(),
                                                makeLayer(),  makeStyle(),  makeBlockRecord()};
   return defs[static_cast<std::size_t>(type)];
+}
+
+void resetSlots(Slots& s, const TypeDef& def) {
+  if (s.v.size() != def.defaults.size()) s.v.resize(def.defaults.size());
+  for (std::size_t i = 0; i < def.defaults.size(); ++i) {
+    s.v[i].d = def.defaults[i].d;
+    s.v[i].i = def.defaults[i].i;
+    s.v[i].s.assign(def.defaults[i].s);
+  }
+  s.hasDir = false;
+  s.dirX = s.dirY = 0;
 }
 
 std::u16string blockNameFromFile(std::u16string name, bool r12) {
@@ -302,9 +335,7 @@ std::u16string blockNameToFile(const std::u16string& name, bool r12) {
 
 bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
                 bool r12, Slots& out, FieldScan& scan, std::string& error) {
-  out.v = def.defaults;
-  out.hasDir = false;
-  out.dirX = out.dirY = 0;
+  resetSlots(out, def);
   scan.present = 0;
   scan.markers = !r12 && hasMarkers(file, begin, end);
   scan.fieldOf.assign(end - begin, -1);
@@ -322,7 +353,7 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
     SlotValue& slot = out.v[fd.slot];
     auto bad = [&](const char* what) {
       error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(tag.code) +
-              " needs " + what + ", found '" + std::string(TagFile::trimmed(value).substr(0, 40)) + "'";
+              " needs " + what + ", found '" + printable(TagFile::trimmed(value)) + "'";
       return false;
     };
     if (isReal(fd.kind)) {
@@ -398,7 +429,7 @@ class FieldWriter {
         t.w.tag(fd.code, v.d);
         break;
       case Kind::Angle:
-        t.w.tag(fd.code, v.d / kDegToRad);
+        t.w.tag(fd.code, degreesFor(v.d));
         break;
       case Kind::DirX:
         t.w.tag(fd.code, std::cos(v.d));
@@ -470,9 +501,9 @@ class FieldWriter {
     }
   }
 
-  void emitAtSubclassStart(const std::string& subclass) {
+  void emitAtSubclassStart(const char* subclass) {
     for (std::size_t g = 0; g < def.fields.size(); ++g)
-      if (subclass == def.fields[g].subclass) {
+      if (std::strcmp(subclass, def.fields[g].subclass) == 0) {
         emitMissingFrom(g, def.fields[g].subclass);
         return;
       }
@@ -496,9 +527,13 @@ class FieldWriter {
     }
   }
 
-  bool markerSeen(const std::string& key) const {
-    for (const auto& s : seenSubclasses)
-      if (s == key) return true;
+  // Whether the record had the marker `key` ("AcDbText", or "AcDbText#2" for the second one).
+  bool markerSeen(std::string_view key) const {
+    std::size_t hash = key.find('#');
+    std::string_view base = key.substr(0, hash);
+    int nth = hash == std::string_view::npos ? 1 : std::atoi(std::string(key.substr(hash + 1)).c_str());
+    for (const auto& [name, count] : *markers)
+      if (name == base && count >= nth) return true;
     return false;
   }
 
@@ -509,12 +544,16 @@ class FieldWriter {
   const Slots& was;
   const Slots& now;
   const FieldScan& scan;
-  std::vector<std::string> seenSubclasses;
+  const std::vector<std::pair<std::string_view, int>>* markers = nullptr;
 
  private:
   std::uint64_t mEmitted = 0;
   bool mChunksDone = false;
-  std::string mBuf;
+  std::string& mBuf = buffer();
+  static std::string& buffer() {
+    thread_local std::string b;
+    return b;
+  }
 };
 
 }  // namespace
@@ -522,12 +561,13 @@ class FieldWriter {
 void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                  bool original, std::uint64_t handle, std::uint64_t owner, const Slots& nowIn,
                  const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
-  Slots was;
-  FieldScan scan;
-  std::string ignored;
+  // Scratch kept per thread: writing calls this once per record of the drawing.
+  thread_local Slots was;
+  thread_local FieldScan scan;
+  thread_local std::string ignored;
   readFields(def, file, begin, end, t.codec, t.r12, was, scan, ignored);
   const Slots* nowPtr = &nowIn;
-  Slots adjusted;
+  thread_local Slots adjusted;
   if (refused && !refused->empty()) {
     adjusted = nowIn;
     for (const auto& [slot, kept] : *refused)
@@ -539,8 +579,10 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
   const bool wantHandle = !t.r12 || t.usesHandles;
   bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;
   bool skipping102 = false, in102 = false, inXdata = false;
-  std::string subclass;
-  std::vector<std::pair<std::string, int>> markerCounts;
+  char subclass[64] = "";
+  thread_local std::vector<std::pair<std::string_view, int>> markerCounts;
+  markerCounts.clear();
+  fw.markers = &markerCounts;
 
   auto writeHandle = [&](const Tag* orig) {
     handleDone = true;
@@ -603,13 +645,15 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
       if (!ownerDone && !t.r12 && !original) writeOwner(nullptr);
       ownerDone = true;
       seenMarker = true;
-      std::string name(TagFile::trimmed(value));
+      std::string_view name = TagFile::trimmed(value).substr(0, 48);
       int count = 1;
       for (auto& [seen, n] : markerCounts)
         if (seen == name) count = ++n;
       if (count == 1) markerCounts.emplace_back(name, 1);
-      subclass = count > 1 ? name + "#" + std::to_string(count) : name;
-      fw.seenSubclasses.push_back(subclass);
+      std::memcpy(subclass, name.data(), name.size());
+      std::size_t len = name.size();
+      if (count > 1) len += static_cast<std::size_t>(std::snprintf(subclass + len, 12, "#%d", count % 1000));
+      subclass[len] = '\0';
       t.w.tag(tag.code, value);
       fw.emitAtSubclassStart(subclass);
       continue;

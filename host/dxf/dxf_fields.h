@@ -47,6 +47,8 @@ struct TypeDef {
 };
 
 const TypeDef& typeDef(RecordType type);
+// Sets `s` to the type's defaults, reusing its memory.
+void resetSlots(Slots& s, const TypeDef& def);
 
 // Slots every entity type starts with.
 enum CommonSlot : std::uint8_t { kLayer, kLinetype, kColor, kLtScale, kPaperSpace, kFirstOwnSlot };

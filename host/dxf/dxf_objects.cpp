@@ -218,7 +218,7 @@ void slotsToObject(RecordType type, const Slots& s, ZcDbObject* obj, ZcDbDatabas
 }
 
 void objectToSlots(RecordType type, const ZcDbObject* obj, Slots& s, NameCache& names, bool paperSpace) {
-  s.v = typeDef(type).defaults;
+  resetSlots(s, typeDef(type));
   if (auto* e = as<ZcDbEntity>(obj)) entityToCommon(e, s, paperSpace);
   switch (type) {
     case RecordType::Text: {

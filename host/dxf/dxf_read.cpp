@@ -33,6 +33,11 @@ class Reader {
     mError = "line " + std::to_string(TagFile::lineOf(tag)) + ": " + msg;
     return false;
   }
+  // Errors about a value name the value's line.
+  bool failValue(std::size_t tag, const std::string& msg) {
+    mError = "line " + std::to_string(TagFile::lineOf(tag) + 1) + ": " + msg;
+    return false;
+  }
   std::size_t count() const { return f.tags.size(); }
   bool isZero(std::size_t k, std::string_view v) const { return f.code(k) == 0 && equalsAscii(f.value(k), v); }
   std::size_t nextZero(std::size_t k, std::size_t limit) const {
@@ -129,7 +134,7 @@ bool Reader::readSections() {
     }
     if (!isZero(i, "SECTION"))
       return fail(i, "expected '0 SECTION', found group " + std::to_string(f.code(i)) + " '" +
-                         std::string(TagFile::trimmed(f.value(i)).substr(0, 40)) + "'");
+                         printable(TagFile::trimmed(f.value(i))) + "'");
     if (i + 1 >= count() || f.code(i + 1) != 2) return fail(i + 1, "a section name (group 2) was expected");
     std::string_view name = TagFile::trimmed(f.value(i + 1));
     std::size_t j = i + 2;
@@ -157,8 +162,8 @@ bool Reader::readHeader(const Section& s) {
     if (var == "$ACADVER" && code == 1) {
       mLayout->version = std::string(TagFile::trimmed(v));
       if (!isKnownVersion(mLayout->version))
-        return fail(k, "unsupported DXF version '" + mLayout->version.substr(0, 20) +
-                           "' (versions R12 to R2018, AC1009 to AC1032, can be read)");
+        return failValue(k, "unsupported DXF version '" + printable(mLayout->version) +
+                                "' (versions R12 to R2018, AC1009 to AC1032, can be read)");
     } else if (var == "$DWGCODEPAGE" && code == 3) {
       mLayout->codePage = std::string(TagFile::trimmed(v));
     } else if (var == "$HANDSEED" && code == 5) {
@@ -432,7 +437,7 @@ bool Reader::readBlocks(const Section& s) {
     std::u16string name = mSlots[block_slot::kName].s;
     if (name.empty()) return fail(k, "BLOCK without a name");
     ZcDbObjectId recId = ensureBlock(name);
-    if (recId.isNull()) return fail(k, "BLOCK '" + std::string(name.begin(), name.end()) + "' cannot be defined");
+    if (recId.isNull()) return fail(k, "BLOCK cannot be defined");
     ZcDbBlockTableRecord* rec = openRecord(recId);
     if (rec == nullptr) return fail(k, "BLOCK is defined twice");
     auto fd = rec->foreignData();

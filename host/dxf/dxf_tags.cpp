@@ -2,6 +2,7 @@
 #include "dxf/dxf_tags.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -20,12 +21,7 @@ bool inRange(int code, int lo, int hi) {
 }
 
 std::string quoted(std::string_view s) {
-  constexpr std::size_t kMax = 40;
-  std::string q = "'";
-  q.append(s.substr(0, kMax));
-  if (s.size() > kMax) q += "...";
-  q += "'";
-  return q;
+  return "'" + printable(s) + "'";
 }
 
 }  // namespace
@@ -34,6 +30,24 @@ std::string_view TagFile::trimmed(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && (isBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
   return s;
+}
+
+std::string printable(std::string_view text) {
+  constexpr std::size_t kMax = 40;
+  std::string out;
+  std::size_t i = 0;
+  for (; i < text.size() && i < kMax; ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
+  }
+  if (i < text.size()) out += "...";
+  return out;
 }
 
 ValueType valueType(int code) {

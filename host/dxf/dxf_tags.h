@@ -43,6 +43,9 @@ ValueType valueType(int code);
 // code that is not an integer in the valid range, a binary file or an oversized file.
 bool scanTags(TagFile& file, std::string& error);
 
+// A value for an error message: at most 40 bytes, control and non-UTF-8 bytes as \xNN.
+std::string printable(std::string_view text);
+
 // Number parsing of value texts (surrounding blanks allowed, nothing else).
 bool parseDouble(std::string_view text, double& out);
 bool parseInt(std::string_view text, long long& out);
