@@ -1,6 +1,7 @@
 // The command end to end inside the host, MText flattening, and the module's entry points.
 #include <gtest/gtest.h>
 
+#include "command/dialogue.h"
 #include "command/flatten_mtext.h"
 #include "command/increment_command.h"
 #include "command/message_catalogue.h"
@@ -130,6 +131,25 @@ TEST_F(Command, TextIsClosedForTheJigAndNothingIsLeftAfterACancelledPlacement) {
   ASSERT_EQ(left.size(), 1u) << "the mark or a copy was left behind";
   EXPECT_EQ(left[0], id);
   EXPECT_FALSE(isOpen(id));
+  EXPECT_EQ(activeCatalogue, nullptr);
+}
+
+TEST_F(Command, EntityThatCannotBeOpenedEndsTheRunQuietly) {
+  ZcDbObjectId id = addText(L"A12", ZcGePoint3d(0, 0, 0));
+  // Someone else holds the text open for write, so the command cannot open it for read.
+  ZcDbObject* writer = nullptr;
+  ASSERT_EQ(zcdbOpenObject(writer, id, ZcDb::kForWrite), Zcad::eOk);
+  // The pick itself still finds the text.
+  input("1,1\n");
+  ASSERT_TRUE(promptForText().picked);
+  clearTranscript();
+  input("1,1\n10\n0,0\n25,0\n");
+  incrementCommand();
+  writer->close();
+  std::string out = transcript();
+  EXPECT_EQ(out.find("spacing"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Please select"), std::string::npos) << out;
+  EXPECT_EQ(modelSpaceEntities().size(), 1u);
   EXPECT_EQ(activeCatalogue, nullptr);
 }
 
