@@ -1,0 +1,544 @@
+// Unit tests of reading DXF into the database and writing it back: values, changes, handles, errors.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "dxf/dxf_tags.h"
+#include "zrx/db.h"
+#include "zrxhost/dxf.h"
+
+namespace {
+
+// A drawing from "code value" lines (the value may hold spaces), in the layout writers use.
+std::string dxf(std::initializer_list<const char*> lines) {
+  std::string out;
+  for (std::string_view line : lines) {
+    std::size_t space = line.find(' ');
+    std::string code(line.substr(0, space));
+    out += std::string(code.size() < 3 ? 3 - code.size() : 0, ' ') + code + "\n";
+    out += std::string(space == std::string_view::npos ? "" : line.substr(space + 1)) + "\n";
+  }
+  return out;
+}
+
+const std::string& r2000Drawing() {
+  static const std::string text = dxf({"0 SECTION",
+                                       "2 HEADER",
+                                       "9 $ACADVER",
+                                       "1 AC1015",
+                                       "9 $DWGCODEPAGE",
+                                       "3 ANSI_1252",
+                                       "9 $HANDSEED",
+                                       "5 40",
+                                       "9 $TILEMODE",
+                                       "70 1",
+                                       "0 ENDSEC",
+                                       "0 SECTION",
+                                       "2 TABLES",
+                                       "0 TABLE",
+                                       "2 LAYER",
+                                       "5 2",
+                                       "330 0",
+                                       "100 AcDbSymbolTable",
+                                       "70 2",
+                                       "0 LAYER",
+                                       "5 10",
+                                       "330 2",
+                                       "100 AcDbSymbolTableRecord",
+                                       "100 AcDbLayerTableRecord",
+                                       "2 0",
+                                       "70 0",
+                                       "62 7",
+                                       "6 Continuous",
+                                       "0 LAYER",
+                                       "5 11",
+                                       "330 2",
+                                       "100 AcDbSymbolTableRecord",
+                                       "100 AcDbLayerTableRecord",
+                                       "2 Hidden",
+                                       "70 4",
+                                       "62 -3",
+                                       "6 Continuous",
+                                       "0 ENDTAB",
+                                       "0 TABLE",
+                                       "2 STYLE",
+                                       "5 3",
+                                       "330 0",
+                                       "100 AcDbSymbolTable",
+                                       "70 1",
+                                       "0 STYLE",
+                                       "5 12",
+                                       "330 3",
+                                       "100 AcDbSymbolTableRecord",
+                                       "100 AcDbTextStyleTableRecord",
+                                       "2 Standard",
+                                       "70 0",
+                                       "40 0.0",
+                                       "41 0.75",
+                                       "50 15.0",
+                                       "71 0",
+                                       "42 2.5",
+                                       "3 txt.shx",
+                                       "4 gbcbig.shx",
+                                       "0 ENDTAB",
+                                       "0 TABLE",
+                                       "2 BLOCK_RECORD",
+                                       "5 4",
+                                       "330 0",
+                                       "100 AcDbSymbolTable",
+                                       "70 2",
+                                       "0 BLOCK_RECORD",
+                                       "5 13",
+                                       "330 4",
+                                       "100 AcDbSymbolTableRecord",
+                                       "100 AcDbBlockTableRecord",
+                                       "2 *Model_Space",
+                                       "0 BLOCK_RECORD",
+                                       "5 14",
+                                       "330 4",
+                                       "100 AcDbSymbolTableRecord",
+                                       "100 AcDbBlockTableRecord",
+                                       "2 *Paper_Space",
+                                       "0 ENDTAB",
+                                       "0 ENDSEC",
+                                       "0 SECTION",
+                                       "2 BLOCKS",
+                                       "0 BLOCK",
+                                       "5 15",
+                                       "330 13",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDbBlockBegin",
+                                       "2 *Model_Space",
+                                       "70 0",
+                                       "10 0.0",
+                                       "20 0.0",
+                                       "30 0.0",
+                                       "3 *Model_Space",
+                                       "1 ",
+                                       "0 ENDBLK",
+                                       "5 16",
+                                       "330 13",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDbBlockEnd",
+                                       "0 BLOCK",
+                                       "5 17",
+                                       "330 14",
+                                       "100 AcDbEntity",
+                                       "67 1",
+                                       "8 0",
+                                       "100 AcDbBlockBegin",
+                                       "2 *Paper_Space",
+                                       "70 0",
+                                       "10 0.0",
+                                       "20 0.0",
+                                       "30 0.0",
+                                       "3 *Paper_Space",
+                                       "1 ",
+                                       "0 ENDBLK",
+                                       "5 18",
+                                       "330 14",
+                                       "100 AcDbEntity",
+                                       "67 1",
+                                       "8 0",
+                                       "100 AcDbBlockEnd",
+                                       "0 ENDSEC",
+                                       "0 SECTION",
+                                       "2 ENTITIES",
+                                       "0 TEXT",
+                                       "5 20",
+                                       "102 {ACAD_REACTORS",
+                                       "330 30",
+                                       "102 }",
+                                       "330 13",
+                                       "100 AcDbEntity",
+                                       "8 Hidden",
+                                       "62 1",
+                                       "100 AcDbText",
+                                       "10 1.10000000000000001",
+                                       "20 2.0",
+                                       "30 0.0",
+                                       "40 2.5",
+                                       "1 caf\xE9 \\U+4E2D",
+                                       "50 30.0",
+                                       "51 89.0",
+                                       "7 Standard",
+                                       "100 AcDbText",
+                                       "1001 ACAD",
+                                       "1000 kept",
+                                       "1040 3.14159265358979",
+                                       "0 MTEXT",
+                                       "5 21",
+                                       "330 13",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDbMText",
+                                       "10 5.0",
+                                       "20 5.0",
+                                       "30 0.0",
+                                       "40 1.5",
+                                       "71 1",
+                                       "3 first part ",
+                                       "1 second part",
+                                       "11 0.0",
+                                       "21 1.0",
+                                       "31 0.0",
+                                       "0 POLYLINE",
+                                       "5 22",
+                                       "330 13",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDb3dPolyline",
+                                       "66 1",
+                                       "10 0.0",
+                                       "20 0.0",
+                                       "30 0.0",
+                                       "70 8",
+                                       "0 VERTEX",
+                                       "5 23",
+                                       "330 22",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDbVertex",
+                                       "100 AcDb3dPolylineVertex",
+                                       "10 0.0",
+                                       "20 0.0",
+                                       "30 0.0",
+                                       "70 32",
+                                       "0 VERTEX",
+                                       "5 24",
+                                       "330 22",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDbVertex",
+                                       "100 AcDb3dPolylineVertex",
+                                       "10 1.0",
+                                       "20 2.0",
+                                       "30 3.0",
+                                       "70 32",
+                                       "0 SEQEND",
+                                       "5 25",
+                                       "330 22",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "0 CIRCLE",
+                                       "5 26",
+                                       "330 13",
+                                       "100 AcDbEntity",
+                                       "8 0",
+                                       "100 AcDbCircle",
+                                       "10 1.0",
+                                       "20 1.0",
+                                       "30 0.0",
+                                       "40 0.333333333333333333333",
+                                       "0 LINE",
+                                       "5 27",
+                                       "330 14",
+                                       "100 AcDbEntity",
+                                       "67 1",
+                                       "8 0",
+                                       "100 AcDbLine",
+                                       "10 0.0",
+                                       "20 0.0",
+                                       "30 0.0",
+                                       "11 9.0",
+                                       "21 9.0",
+                                       "31 0.0",
+                                       "0 ENDSEC",
+                                       "0 SECTION",
+                                       "2 OBJECTS",
+                                       "0 DICTIONARY",
+                                       "5 30",
+                                       "330 0",
+                                       "100 AcDbDictionary",
+                                       "0 ENDSEC",
+                                       "0 EOF"});
+  return text;
+}
+
+std::unique_ptr<ZcDbDatabase> read(const std::string& text) {
+  zrxhost::DxfError error;
+  auto db = zrxhost::readDxfFromString(text, error);
+  EXPECT_TRUE(db) << error.message;
+  return db;
+}
+
+std::vector<ZcDbObjectId> entities(ZcDbDatabase& db, ZcDbObjectId space) {
+  ZcDbBlockTableRecord* rec = nullptr;
+  EXPECT_EQ(zcdbOpenObject(rec, space, ZcDb::kForRead), Zcad::eOk);
+  std::vector<ZcDbObjectId> ids = rec->entityIds();
+  rec->close();
+  return ids;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+// The lines that differ between two texts of the same length in lines.
+std::vector<std::string> changedLines(const std::string& a, const std::string& b) {
+  auto x = lines(a), y = lines(b);
+  std::vector<std::string> out;
+  EXPECT_EQ(x.size(), y.size());
+  for (std::size_t i = 0; i < std::min(x.size(), y.size()); ++i)
+    if (x[i] != y[i]) out.push_back(x[i] + " -> " + y[i]);
+  return out;
+}
+
+TEST(DxfDatabase, UnchangedDrawingIsWrittenByteForByte) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  std::string once = zrxhost::writeDxfToString(*db);
+  EXPECT_EQ(once, r2000Drawing());
+  EXPECT_EQ(zrxhost::writeDxfToString(*db), once);
+}
+
+TEST(DxfDatabase, ModelledValuesAreRead) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  EXPECT_EQ(db->dxfVersion(), "AC1015");
+  EXPECT_TRUE(db->tileMode());
+  auto model = entities(*db, db->modelSpaceId());
+  ASSERT_EQ(model.size(), 4u);
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, model[0], ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(t->textZcString(), ZcString(L"caf\u00e9 \u4e2d"));
+  EXPECT_EQ(t->position().x, 1.1);
+  EXPECT_DOUBLE_EQ(t->rotation(), ZcGe::kPi / 6);
+  EXPECT_EQ(t->layerName(), ZcString(L"Hidden"));
+  EXPECT_EQ(t->colorIndex(), 1);
+  EXPECT_EQ(t->handle(), 0x20u);
+  t->close();
+  ZcDbMText* m = nullptr;
+  ASSERT_EQ(zcdbOpenObject(m, model[1], ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(m->contentsString(), ZcString(L"first part second part"));
+  EXPECT_DOUBLE_EQ(m->rotation(), ZcGe::kPi / 2);  // from the x axis (0, 1)
+  m->close();
+  ZcDb3dPolyline* p = nullptr;
+  ASSERT_EQ(zcdbOpenObject(p, model[2], ZcDb::kForRead), Zcad::eOk);
+  ASSERT_EQ(p->vertices().size(), 2u);
+  EXPECT_EQ(p->vertices()[1].z, 3.0);
+  p->close();
+  ZcDbForeignEntity* c = nullptr;
+  ASSERT_EQ(zcdbOpenObject(c, model[3], ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(c->dxfType(), ZcString(L"CIRCLE"));
+  c->close();
+  EXPECT_EQ(entities(*db, db->paperSpaceId()).size(), 1u);
+
+  ZcDbLayerTableRecord* hidden = nullptr;
+  ASSERT_EQ(zcdbOpenObject(hidden, db->layerId(ZcString(L"Hidden")), ZcDb::kForRead), Zcad::eOk);
+  EXPECT_TRUE(hidden->isOff());
+  EXPECT_EQ(hidden->colorIndex(), 3);
+  EXPECT_FALSE(hidden->isFrozen());
+  hidden->close();
+  ZcDbTextStyleTableRecord* style = nullptr;
+  ASSERT_EQ(zcdbOpenObject(style, db->textStyleStandardId(), ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(style->xScale(), 0.75);
+  EXPECT_DOUBLE_EQ(style->obliquingAngle(), ZcGe::kPi / 12);
+  EXPECT_EQ(style->fileName(), ZcString(L"txt.shx"));
+  EXPECT_EQ(style->bigFontFileName(), ZcString(L"gbcbig.shx"));
+  style->close();
+}
+
+TEST(DxfDatabase, ChangedValuesReplaceOnlyTheirGroups) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  auto model = entities(*db, db->modelSpaceId());
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, model[0], ZcDb::kForWrite), Zcad::eOk);
+  t->setTextString(ZcString(L"\u00e9\u9762"));
+  t->setHeight(4.0);
+  t->close();
+  ZcDbLayerTableRecord* hidden = nullptr;
+  ASSERT_EQ(zcdbOpenObject(hidden, db->layerId(ZcString(L"Hidden")), ZcDb::kForWrite), Zcad::eOk);
+  hidden->setIsFrozen(true);
+  hidden->setIsOff(false);
+  hidden->close();
+  std::vector<std::string> changed = changedLines(r2000Drawing(), zrxhost::writeDxfToString(*db));
+  std::vector<std::string> expected = {"4 -> 5", "-3 -> 3", "2.5 -> 4.0", "caf\xE9 \\U+4E2D -> \xE9\\U+9762"};
+  EXPECT_EQ(changed, expected);
+}
+
+TEST(DxfDatabase, LongerMTextIsSplitIntoPieces) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  ZcDbMText* m = nullptr;
+  ASSERT_EQ(zcdbOpenObject(m, entities(*db, db->modelSpaceId())[1], ZcDb::kForWrite), Zcad::eOk);
+  std::wstring big(600, L'x');
+  m->setContents(ZcString(big.c_str()));
+  m->close();
+  std::string out = zrxhost::writeDxfToString(*db);
+  EXPECT_NE(out.find("  3\n" + std::string(250, 'x') + "\n  3\n" + std::string(250, 'x') + "\n  1\n" +
+                     std::string(100, 'x') + "\n"),
+            std::string::npos);
+  EXPECT_EQ(out.find("first part"), std::string::npos);
+  auto again = read(out);
+  ASSERT_TRUE(again);
+  ASSERT_EQ(zcdbOpenObject(m, entities(*again, again->modelSpaceId())[1], ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(m->contentsString().length(), 600);
+  m->close();
+}
+
+TEST(DxfDatabase, ErasedLeaveNewGetHandlesAndOwners) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  auto model = entities(*db, db->modelSpaceId());
+  ZcDbEntity* circle = nullptr;
+  ASSERT_EQ(zcdbOpenObject(circle, model[3], ZcDb::kForWrite), Zcad::eOk);
+  circle->erase();
+  circle->close();
+  ZcDbBlockTableRecord* ms = nullptr;
+  ASSERT_EQ(zcdbOpenObject(ms, db->modelSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+  auto* line = new ZcDbLine(ZcGePoint3d(0, 0, 0), ZcGePoint3d(3, 4, 0));
+  ZcDbObjectId id;
+  ASSERT_EQ(ms->appendZcDbEntity(id, line), Zcad::eOk);
+  line->close();
+  ms->close();
+  EXPECT_GE(id.handle(), 0x40u);
+  std::string out = zrxhost::writeDxfToString(*db);
+  EXPECT_EQ(out.find("CIRCLE"), std::string::npos);
+  std::string h = zrxhost::dxf::formatHandle(id.handle());
+  std::string expected = "  0\nLINE\n  5\n" + h +
+                         "\n330\n13\n100\nAcDbEntity\n  8\n0\n100\nAcDbLine\n 10\n0.0\n"
+                         " 20\n0.0\n 30\n0.0\n 11\n3.0\n 21\n4.0\n 31\n0.0\n";
+  std::size_t at = out.find(expected);
+  ASSERT_NE(at, std::string::npos) << out.substr(out.find("ENTITIES"));
+  // The new line follows the last model-space entity, before the paper-space one.
+  EXPECT_LT(out.find("POLYLINE"), at);
+  EXPECT_GT(out.find("\n 67\n1\n100\nAcDbLine"), at);
+  // The seed moves past the new handle.
+  std::size_t seed = out.find("$HANDSEED\n  5\n") + 14;
+  EXPECT_GT(std::stoull(out.substr(seed, out.find('\n', seed) - seed), nullptr, 16), id.handle());
+}
+
+TEST(DxfDatabase, CloneKeepsGroupsButNotHandleOwnerOrReactors) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, entities(*db, db->modelSpaceId())[0], ZcDb::kForRead), Zcad::eOk);
+  auto* copy = static_cast<ZcDbText*>(t->clone());
+  t->close();
+  ASSERT_NE(copy, nullptr);
+  copy->setPosition(ZcGePoint3d(7, 8, 0));
+  ZcDbBlockTableRecord* ps = nullptr;
+  ASSERT_EQ(zcdbOpenObject(ps, db->paperSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+  ZcDbObjectId id;
+  ASSERT_EQ(ps->appendZcDbEntity(id, copy), Zcad::eOk);
+  copy->close();
+  ps->close();
+  std::string out = zrxhost::writeDxfToString(*db);
+  std::string h = zrxhost::dxf::formatHandle(id.handle());
+  std::size_t at = out.find("  0\nTEXT\n  5\n" + h + "\n");
+  ASSERT_NE(at, std::string::npos);
+  std::string clone = out.substr(at, out.find("  0\n", at + 4) - at);
+  EXPECT_EQ(clone.find("ACAD_REACTORS"), std::string::npos);
+  EXPECT_NE(clone.find("330\n14\n"), std::string::npos);  // owned by paper space
+  EXPECT_NE(clone.find(" 67\n1\n"), std::string::npos);
+  EXPECT_NE(clone.find("1000\nkept\n1040\n3.14159265358979\n"), std::string::npos);
+  EXPECT_NE(clone.find(" 10\n7.0\n 20\n8.0\n"), std::string::npos);
+  EXPECT_NE(clone.find(" 51\n89.0\n"), std::string::npos);  // kept though the text refused it
+  // The original is still written exactly as read.
+  EXPECT_NE(out.find("102\n{ACAD_REACTORS\n330\n30\n102\n}\n330\n13\n"), std::string::npos);
+}
+
+TEST(DxfDatabase, PolylineVerticesFollowTheObject) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  ZcDb3dPolyline* p = nullptr;
+  ASSERT_EQ(zcdbOpenObject(p, entities(*db, db->modelSpaceId())[2], ZcDb::kForWrite), Zcad::eOk);
+  p->setVertices({ZcGePoint3d(0, 0, 0), ZcGePoint3d(1, 2, 3), ZcGePoint3d(5, 5, 5)});
+  p->makeClosed();
+  p->close();
+  std::string out = zrxhost::writeDxfToString(*db);
+  EXPECT_NE(out.find("AcDb3dPolyline\n 66\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 70\n9\n"), std::string::npos);
+  EXPECT_NE(out.find("  5\n23\n"), std::string::npos);
+  EXPECT_NE(out.find("  5\n24\n"), std::string::npos);
+  EXPECT_NE(out.find(" 10\n5.0\n 20\n5.0\n 30\n5.0\n 70\n32\n  0\nSEQEND\n  5\n25\n"), std::string::npos);
+  EXPECT_EQ(zrxhost::writeDxfToString(*db), out);  // the new vertex keeps its handle
+
+  ASSERT_EQ(zcdbOpenObject(p, entities(*db, db->modelSpaceId())[2], ZcDb::kForWrite), Zcad::eOk);
+  p->setVertices({ZcGePoint3d(9, 9, 9)});
+  p->close();
+  out = zrxhost::writeDxfToString(*db);
+  EXPECT_EQ(out.find("  5\n24\n"), std::string::npos);
+  EXPECT_NE(out.find(" 10\n9.0\n 20\n9.0\n 30\n9.0\n"), std::string::npos);
+}
+
+TEST(DxfDatabase, TileModeIsReadAndWritten) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  db->setTileMode(false);
+  EXPECT_EQ(changedLines(r2000Drawing(), zrxhost::writeDxfToString(*db)), std::vector<std::string>{"1 -> 0"});
+}
+
+TEST(DxfDatabase, R12WithoutHandlesStaysWithoutHandles) {
+  std::string r12 = dxf({"0 SECTION", "2 ENTITIES", "0 TEXT", "8 0", "10 1.0", "20 2.0", "30 0.0", "40 2.5", "1 hello",
+                         "0 LINE", "8 0", "10 0.0", "20 0.0", "11 1.0", "21 1.0", "0 ENDSEC", "0 EOF"});
+  auto db = read(r12);
+  ASSERT_TRUE(db);
+  EXPECT_EQ(db->dxfVersion(), "AC1009");
+  auto model = entities(*db, db->modelSpaceId());
+  ASSERT_EQ(model.size(), 2u);
+  EXPECT_NE(model[0].handle(), model[1].handle());
+  EXPECT_EQ(zrxhost::writeDxfToString(*db), r12);
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, model[0], ZcDb::kForWrite), Zcad::eOk);
+  t->setRotation(ZcGe::kPi / 2);
+  t->close();
+  std::string out = zrxhost::writeDxfToString(*db);
+  EXPECT_NE(out.find("  1\nhello\n 50\n90.0\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("  5\n"), std::string::npos);
+}
+
+TEST(DxfDatabase, NewDrawingIsComplete) {
+  auto db = zrxhost::newDrawing();
+  ASSERT_TRUE(db);
+  EXPECT_EQ(db->dxfVersion(), "AC1032");
+  EXPECT_FALSE(db->modelSpaceId().isNull());
+  EXPECT_FALSE(db->paperSpaceId().isNull());
+  EXPECT_FALSE(db->layerId(ZcString(L"0")).isNull());
+  EXPECT_FALSE(db->textStyleStandardId().isNull());
+  std::string out = zrxhost::writeDxfToString(*db);
+  EXPECT_NE(out.find("AcDbLayout"), std::string::npos);
+  EXPECT_EQ(zrxhost::writeDxfToString(*db), out);
+}
+
+TEST(DxfDatabase, BadInputNamesTheLine) {
+  struct Case {
+    std::string text;
+    std::string where;
+  };
+  std::string good = r2000Drawing();
+  std::string badNumber = good;
+  badNumber.replace(badNumber.find("1.10000000000000001"), 19, "1.1.1");
+  const Case cases[] = {
+      {good.substr(0, good.size() - 8), "EOF"},
+      {good.substr(0, good.find("  0\nENDSEC\n  0\nSECTION\n  2\nOBJECTS")), "not closed"},
+      {"", "line 1: "},
+      {"999\nonly a comment\n", "EOF"},
+      {std::string(good).replace(good.find("AC1015"), 6, "AC2099"), "line 8: unsupported DXF version 'AC2099'"},
+      {badNumber, "1.1.1"},
+      {"  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n 10\n", "line 8:"},
+  };
+  for (const Case& c : cases) {
+    zrxhost::DxfError error;
+    EXPECT_FALSE(zrxhost::readDxfFromString(c.text, error));
+    EXPECT_NE(error.message.find("line "), std::string::npos) << error.message;
+    EXPECT_NE(error.message.find(c.where), std::string::npos) << error.message;
+  }
+}
+
+TEST(DxfDatabase, WritingWithoutALayoutIsRefused) {
+  ZcDbDatabase plain;
+  zrxhost::DxfError error;
+  EXPECT_FALSE(zrxhost::writeDxf(plain, "/tmp/zrx_never_written.dxf", error));
+  EXPECT_FALSE(error.message.empty());
+  EXPECT_TRUE(zrxhost::writeDxfToString(plain).empty());
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+// Unit tests of the DXF tag scanner, number formatting and string code pages.
+#include "dxf/dxf_tags.h"
+
+#include <gtest/gtest.h>
+
+#include "dxf/dxf_text.h"
+
+using namespace zrxhost::dxf;
+
+namespace {
+
+TagFile scan(const std::string& text, std::string* error = nullptr) {
+  TagFile f;
+  f.buffer = text;
+  std::string e;
+  bool ok = scanTags(f, e);
+  if (error) *error = ok ? std::string() : e;
+  return f;
+}
+
+TEST(DxfTags, KeepsValueTextExactly) {
+  TagFile f = scan("  0\nSECTION\n 10\n  1.50000000000000000001\n  1\n trailing  \n");
+  ASSERT_EQ(f.tags.size(), 3u);
+  EXPECT_EQ(f.code(0), 0);
+  EXPECT_EQ(f.code(1), 10);
+  EXPECT_EQ(f.value(1), "  1.50000000000000000001");
+  EXPECT_EQ(f.value(2), " trailing  ");
+  EXPECT_FALSE(f.crlf);
+}
+
+TEST(DxfTags, CrLfLinesAndByteOrderMark) {
+  TagFile f = scan("\xEF\xBB\xBF  0\r\nSECTION\r\n  2\r\nHEADER\r\n");
+  ASSERT_EQ(f.tags.size(), 2u);
+  EXPECT_EQ(f.value(0), "SECTION");
+  EXPECT_EQ(f.value(1), "HEADER");
+  EXPECT_TRUE(f.crlf);
+}
+
+TEST(DxfTags, ErrorsNameTheLine) {
+  std::string error;
+  scan("  0\nSECTION\n  2\nHEADER\nabc\nx\n", &error);
+  EXPECT_EQ(error.rfind("line 5: ", 0), 0u) << error;
+  scan("  0\nSECTION\n  2\n", &error);
+  EXPECT_EQ(error.rfind("line 4: ", 0), 0u) << error;
+  EXPECT_NE(error.find("truncated"), std::string::npos);
+  scan("  0\nSECTION\n2000\nx\n", &error);
+  EXPECT_EQ(error.rfind("line 3: ", 0), 0u) << error;
+  scan("PK\x03\x04 zip\n", &error);
+  EXPECT_EQ(error.rfind("line 1: ", 0), 0u) << error;
+  EXPECT_NE(error.find("not a DXF"), std::string::npos);
+  scan(std::string("AutoCAD Binary DXF\r\n\x1a\0", 22), &error);
+  EXPECT_NE(error.find("binary"), std::string::npos) << error;
+}
+
+TEST(DxfTags, ControlBytesInMessagesArePrintable) {
+  std::string error;
+  scan("\x01\xff\n", &error);
+  EXPECT_NE(error.find("\\x01\\xFF"), std::string::npos) << error;
+}
+
+TEST(DxfTags, ValueTypesFollowTheCodeRanges) {
+  EXPECT_EQ(valueType(1), ValueType::String);
+  EXPECT_EQ(valueType(5), ValueType::Handle);
+  EXPECT_EQ(valueType(330), ValueType::Handle);
+  EXPECT_EQ(valueType(10), ValueType::Double);
+  EXPECT_EQ(valueType(59), ValueType::Double);
+  EXPECT_EQ(valueType(60), ValueType::Int);
+  EXPECT_EQ(valueType(99), ValueType::Int);
+  EXPECT_EQ(valueType(100), ValueType::String);
+  EXPECT_EQ(valueType(210), ValueType::Double);
+  EXPECT_EQ(valueType(290), ValueType::Bool);
+  EXPECT_EQ(valueType(310), ValueType::Binary);
+  EXPECT_EQ(valueType(1071), ValueType::Int);
+}
+
+TEST(DxfTags, NumbersParseStrictlyAndFormatShortest) {
+  double d = 0;
+  EXPECT_TRUE(parseDouble("  -1.25e3 ", d));
+  EXPECT_EQ(d, -1250.0);
+  EXPECT_FALSE(parseDouble("1,5", d));
+  EXPECT_FALSE(parseDouble("", d));
+  long long i = 0;
+  EXPECT_TRUE(parseInt("     256", i));
+  EXPECT_EQ(i, 256);
+  EXPECT_FALSE(parseInt("12abc", i));
+  std::uint64_t h = 0;
+  EXPECT_TRUE(parseHandle("1aF", h));
+  EXPECT_EQ(h, 0x1AFu);
+  EXPECT_EQ(formatHandle(0x2bc), "2BC");
+  for (double v : {0.1, 1.0 / 3.0, 1e-300, 123456789.125, -0.0}) {
+    std::string s;
+    appendDouble(s, v);
+    double back = 1;
+    ASSERT_TRUE(parseDouble(s, back)) << s;
+    EXPECT_EQ(back, v) << s;
+  }
+  std::string s;
+  appendDouble(s, 2.0);
+  EXPECT_EQ(s, "2.0");
+}
+
+TEST(DxfText, Utf8RoundTripIncludingSurrogates) {
+  TextCodec codec(true, "");
+  std::u16string text = u"Area 面积 \U0001F600";
+  std::string bytes;
+  codec.encode(text, bytes);
+  EXPECT_EQ(bytes, "Area \xE9\x9D\xA2\xE7\xA7\xAF \xF0\x9F\x98\x80");
+  std::u16string back;
+  codec.decode(bytes, back);
+  EXPECT_EQ(back, text);
+  EXPECT_TRUE(codec.equals(bytes, text));
+  EXPECT_FALSE(codec.equals(bytes, u"Area"));
+}
+
+TEST(DxfText, Utf8KeepsEscapesFromR2007On) {
+  TextCodec codec(true, "");
+  std::u16string out;
+  codec.decode("\\U+4E2D", out);
+  EXPECT_EQ(out, u"\\U+4E2D");
+}
+
+TEST(DxfText, WesternCodePageEscapesWhatItLacks) {
+  TextCodec codec(false, "ANSI_1252");
+  std::string bytes;
+  codec.encode(u"caf\u00e9 \u4e2d\u6587", bytes);
+  EXPECT_EQ(bytes, "caf\xE9 \\U+4E2D\\U+6587");
+  std::u16string back;
+  codec.decode(bytes, back);
+  EXPECT_EQ(back, u"caf\u00e9 \u4e2d\u6587");
+}
+
+TEST(DxfText, ChineseCodePage) {
+  TextCodec codec(false, "ANSI_936");
+  std::string bytes;
+  codec.encode(u"\u4e2d\u6587 \u00e9", bytes);
+  EXPECT_EQ(bytes, "\xD6\xD0\xCE\xC4 \xA8\xA6");
+  std::u16string back;
+  codec.decode("\xD6\xD0\xCE\xC4\\U+00E9", back);
+  EXPECT_EQ(back, u"\u4e2d\u6587\u00e9");
+}
+
+TEST(DxfText, UnknownCodePageKeepsEveryByte) {
+  TextCodec codec(false, "DOS_WEIRD");
+  std::u16string text;
+  codec.decode("a\xE9\xFF", text);
+  std::string bytes;
+  codec.encode(text, bytes);
+  EXPECT_EQ(bytes, "a\xE9\xFF");
+}
+
+TEST(DxfText, BrokenUtf8DecodesToReplacementAndDoesNotCrash) {
+  std::u16string out;
+  utf8Decode("a\xC3\xE0\x80", out);
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out[0], u'a');
+  EXPECT_EQ(out[1], u'\xFFFD');
+}
+
+}  // namespace
