@@ -270,12 +270,15 @@ class FieldMatcher {
       std::size_t len = name.size();
       if (count > 1) len += static_cast<std::size_t>(std::snprintf(mSubclass + len, 12, "#%d", count % 1000));
       mSubclass[len] = '\0';
+      mSubclassId = mDef.subclassIdOf(std::string_view(mSubclass, len));
       return -1;
     }
-    for (std::size_t f = 0; f < mDef.fields.size(); ++f) {
+    if (code < 0 || code >= 1072) return -1;
+    for (int g = mDef.firstByCode[static_cast<std::size_t>(code)]; g >= 0;
+         g = mDef.fields[static_cast<std::size_t>(g)].nextSameCode) {
+      const auto f = static_cast<std::size_t>(g);
       const FieldDef& fd = mDef.fields[f];
-      if (fd.code != code) continue;
-      if (!mByCode && std::strcmp(mSubclass, fd.subclass) != 0) continue;
+      if (!mByCode && fd.subclassId != mSubclassId) continue;
       if (f < 64 && (mUsed >> f & 1) != 0 && fd.kind != Kind::Chunks) continue;
       if (f < 64) mUsed |= std::uint64_t{1} << f;
       return static_cast<int>(f);
@@ -289,6 +292,7 @@ class FieldMatcher {
   bool mIn102 = false, mInXdata = false, mInEmbedded = false;
   std::uint64_t mUsed = 0;
   char mSubclass[64];
+  int mSubclassId = -1;
   std::array<std::pair<std::string_view, int>, 8> mSeen{};
   std::size_t mSeenCount = 0;
 };
@@ -301,19 +305,48 @@ bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
 
 }  // namespace
 
-const TypeDef& typeDef(RecordType type) {
-  static const std::array<TypeDef, 11> defs = {makeText(),   makeMText(),  makeLine(),       makeInsert(),
-                                               makePoly3d(), makeVertex(), makeForeign(),    makeBlock(),
-                                               makeLayer(),  makeStyle(),  makeBlockRecord()};
-  return defs[static_cast<std::size_t>(type)];
+namespace {
+
+TypeDef indexed(TypeDef t) {
+  t.firstByCode.assign(1072, -1);
+  t.textSlot.assign(t.defaults.size(), false);
+  for (std::size_t f = t.fields.size(); f-- > 0;) {
+    FieldDef& fd = t.fields[f];
+    int id = t.subclassIdOf(fd.subclass);
+    if (id < 0) {
+      t.subclasses.emplace_back(fd.subclass);
+      id = static_cast<int>(t.subclasses.size() - 1);
+    }
+    fd.subclassId = static_cast<std::uint8_t>(id);
+    if (fd.code >= 0 && fd.code < 1072) {
+      fd.nextSameCode = t.firstByCode[static_cast<std::size_t>(fd.code)];
+      t.firstByCode[static_cast<std::size_t>(fd.code)] = static_cast<std::int16_t>(f);
+    }
+    if (fd.kind == Kind::Text || fd.kind == Kind::Chunks || fd.kind == Kind::BlockName) t.textSlot[fd.slot] = true;
+  }
+  for (std::size_t i = 0; i < t.defaults.size(); ++i)
+    if (!t.defaults[i].s.empty()) t.textSlot[i] = true;
+  return t;
 }
 
+}  // namespace
+
+const TypeDef& typeDef(RecordType type) {
+  static const std::array<TypeDef, 11> defs = {indexed(makeText()),    indexed(makeMText()),      indexed(makeLine()),
+                                               indexed(makeInsert()),  indexed(makePoly3d()),     indexed(makeVertex()),
+                                               indexed(makeForeign()), indexed(makeBlock()),      indexed(makeLayer()),
+                                               indexed(makeStyle()),   indexed(makeBlockRecord())};
+  return defs[static_cast<std::size_t>(type)];
+}
 void resetSlots(Slots& s, const TypeDef& def) {
   if (s.v.size() != def.defaults.size()) s.v.resize(def.defaults.size());
   for (std::size_t i = 0; i < def.defaults.size(); ++i) {
     s.v[i].d = def.defaults[i].d;
     s.v[i].i = def.defaults[i].i;
-    s.v[i].s.assign(def.defaults[i].s);
+    if (def.textSlot[i])
+      s.v[i].s.assign(def.defaults[i].s);
+    else if (!s.v[i].s.empty())
+      s.v[i].s.clear();
   }
   s.hasDir = false;
   s.dirX = s.dirY = 0;
@@ -493,18 +526,19 @@ class FieldWriter {
   }
 
   // Emits the missing fields from `g` on, up to the next field the record has.
-  void emitMissingFrom(std::size_t g, const char* subclass) {
+  void emitMissingFrom(std::size_t g, int subclassId) {
     for (; g < def.fields.size(); ++g) {
-      if (scan.markers && std::strcmp(def.fields[g].subclass, subclass) != 0) break;
+      if (scan.markers && def.fields[g].subclassId != subclassId) break;
       if (present(g)) break;
       if (!emitted(g)) emit(g, nullptr);
     }
   }
 
-  void emitAtSubclassStart(const char* subclass) {
+  void emitAtSubclassStart(int subclassId) {
+    if (subclassId < 0) return;
     for (std::size_t g = 0; g < def.fields.size(); ++g)
-      if (std::strcmp(subclass, def.fields[g].subclass) == 0) {
-        emitMissingFrom(g, def.fields[g].subclass);
+      if (def.fields[g].subclassId == subclassId) {
+        emitMissingFrom(g, subclassId);
         return;
       }
   }
@@ -620,7 +654,7 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
     }
     if (!scan.markers && !startDone) {
       startDone = true;
-      fw.emitMissingFrom(0, "");
+      fw.emitMissingFrom(0, -1);
     }
     if (tag.code == 102) {
       std::string_view name = TagFile::trimmed(value);
@@ -655,19 +689,19 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
       if (count > 1) len += static_cast<std::size_t>(std::snprintf(subclass + len, 12, "#%d", count % 1000));
       subclass[len] = '\0';
       t.w.tag(tag.code, value);
-      fw.emitAtSubclassStart(subclass);
+      fw.emitAtSubclassStart(def.subclassIdOf(std::string_view(subclass, len)));
       continue;
     }
     int f = scan.fieldOf[k - begin];
     if (f >= 0) {
       fw.emit(static_cast<std::size_t>(f), &tag);
       const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
-      if (fd.kind != Kind::Chunks || tag.code == 1) fw.emitMissingFrom(static_cast<std::size_t>(f) + 1, fd.subclass);
+      if (fd.kind != Kind::Chunks || tag.code == 1) fw.emitMissingFrom(static_cast<std::size_t>(f) + 1, fd.subclassId);
       continue;
     }
     t.w.tag(tag.code, value);
   }
-  if (!scan.markers && !startDone) fw.emitMissingFrom(0, "");
+  if (!scan.markers && !startDone) fw.emitMissingFrom(0, -1);
   fw.emitRest();
 }
 

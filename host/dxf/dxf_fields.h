@@ -23,7 +23,9 @@ struct FieldDef {
   short code;
   std::uint8_t slot;
   Kind kind;
-  long long mask = 0;  // Flag: the bit of the group's integer
+  long long mask = 0;           // Flag: the bit of the group's integer
+  std::uint8_t subclassId = 0;  // index of `subclass` in TypeDef::subclasses
+  std::int16_t nextSameCode = -1;
 };
 
 struct SlotValue {
@@ -44,6 +46,16 @@ struct TypeDef {
   RecordType type;
   std::vector<FieldDef> fields;  // in the order a writer puts them
   std::vector<SlotValue> defaults;
+  // Lookups made once: the distinct subclass keys, the first field of each group code (-1: none)
+  // and which slots hold text.
+  std::vector<std::string> subclasses;
+  std::vector<std::int16_t> firstByCode;
+  std::vector<bool> textSlot;
+  int subclassIdOf(std::string_view key) const {
+    for (std::size_t i = 0; i < subclasses.size(); ++i)
+      if (subclasses[i] == key) return static_cast<int>(i);
+    return -1;
+  }
 };
 
 const TypeDef& typeDef(RecordType type);
