@@ -52,7 +52,8 @@ void setDefault(TypeDef& t, std::uint8_t slot, SlotValue v) {
 
 TypeDef makeText() {
   using namespace text_slot;
-  TypeDef t{RecordType::Text, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Text;
   addCommon(t);
   const char* s = "AcDbText";
   t.fields.push_back({s, 39, kThickness, Kind::Real});
@@ -83,7 +84,8 @@ TypeDef makeText() {
 
 TypeDef makeMText() {
   using namespace mtext_slot;
-  TypeDef t{RecordType::MText, {}, {}};
+  TypeDef t;
+  t.type = RecordType::MText;
   addCommon(t);
   const char* s = "AcDbMText";
   addPoint(t, s, 10, kPosX);
@@ -113,7 +115,8 @@ TypeDef makeMText() {
 
 TypeDef makeLine() {
   using namespace line_slot;
-  TypeDef t{RecordType::Line, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Line;
   addCommon(t);
   const char* s = "AcDbLine";
   t.fields.push_back({s, 39, kThickness, Kind::Real});
@@ -126,7 +129,8 @@ TypeDef makeLine() {
 
 TypeDef makeInsert() {
   using namespace insert_slot;
-  TypeDef t{RecordType::Insert, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Insert;
   addCommon(t);
   const char* s = "AcDbBlockReference";
   t.fields.push_back({s, 2, kName, Kind::Text});
@@ -143,7 +147,8 @@ TypeDef makeInsert() {
 }
 
 TypeDef makePoly3d() {
-  TypeDef t{RecordType::Poly3d, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Poly3d;
   addCommon(t);
   t.fields.push_back({"AcDb3dPolyline", 70, poly_slot::kClosed, Kind::Flag, 1});
   setDefault(t, poly_slot::kClosed, integer(0));
@@ -151,20 +156,23 @@ TypeDef makePoly3d() {
 }
 
 TypeDef makeVertex() {
-  TypeDef t{RecordType::Vertex, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Vertex;
   addCommon(t);
   addPoint(t, "AcDb3dPolylineVertex", 10, vertex_slot::kX);
   return t;
 }
 
 TypeDef makeForeign() {
-  TypeDef t{RecordType::Foreign, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Foreign;
   addCommon(t);
   return t;
 }
 
 TypeDef makeBlock() {
-  TypeDef t{RecordType::Block, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Block;
   const char* s = "AcDbBlockBegin";
   t.fields.push_back({s, 2, block_slot::kName, Kind::BlockName});
   setDefault(t, block_slot::kName, text(u""));
@@ -175,7 +183,8 @@ TypeDef makeBlock() {
 
 TypeDef makeLayer() {
   using namespace layer_slot;
-  TypeDef t{RecordType::Layer, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Layer;
   const char* s = "AcDbLayerTableRecord";
   t.fields = {{s, 2, kName, Kind::Text}, {s, 70, kFrozen, Kind::Flag, 1}, {s, 62, kSignedColor, Kind::Int}};
   t.defaults = {text(u""), integer(0), integer(7)};
@@ -184,7 +193,8 @@ TypeDef makeLayer() {
 
 TypeDef makeStyle() {
   using namespace style_slot;
-  TypeDef t{RecordType::Style, {}, {}};
+  TypeDef t;
+  t.type = RecordType::Style;
   const char* s = "AcDbTextStyleTableRecord";
   t.fields = {{s, 2, kName, Kind::Text},      {s, 40, kSize, Kind::Real}, {s, 41, kXScale, Kind::Real},
               {s, 50, kOblique, Kind::Angle}, {s, 3, kFont, Kind::Text},  {s, 4, kBigFont, Kind::Text}};
@@ -193,7 +203,8 @@ TypeDef makeStyle() {
 }
 
 TypeDef makeBlockRecord() {
-  TypeDef t{RecordType::BlockRecord, {}, {}};
+  TypeDef t;
+  t.type = RecordType::BlockRecord;
   t.fields = {{"AcDbBlockTableRecord", 2, record_slot::kName, Kind::Text}};
   t.defaults = {text(u"")};
   return t;

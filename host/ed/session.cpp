@@ -247,11 +247,14 @@ void initializeHost(ZcDbDatabase* workingDatabase) {
   ZcDbDatabase::desc();
   ZcDbObject::desc();
   ZcDbEntity::desc();
+  ZcDbForeignEntity::desc();
   ZcDbText::desc();
   ZcDbMText::desc();
   ZcDbBlockReference::desc();
   ZcDbLine::desc();
   ZcDb3dPolyline::desc();
+  ZcDbSymbolTable::desc();
+  ZcDbSymbolTableRecord::desc();
   ZcDbBlockTable::desc();
   ZcDbBlockTableRecord::desc();
   ZcDbLayerTable::desc();

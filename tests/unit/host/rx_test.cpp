@@ -18,6 +18,13 @@ ZcRxObject* makeDictionary() {
 }
 void renameApp(const ZcRxClass*, ZTCHAR*&, int) {}
 
+// The host's classes exist from start-up on, as in the real host; every test here relies on them.
+class HostStarted : public ::testing::Environment {
+ public:
+  void SetUp() override { zrxhost::initializeHost(); }
+};
+const auto* const gHostStarted = ::testing::AddGlobalTestEnvironment(new HostStarted);
+
 TEST(RxRegistry, NewClassKeepsEveryValueAndIsFoundByName) {
   ZcRxClass* cls =
       newZcRxClass(L"RtKeepAll", L"AcDbEntity", 33, 55, 0xBFF, &makeDictionary, L"RTKEEPALL", L"\"\"", &renameApp);
