@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -86,7 +87,8 @@ class JigFixture : public ::testing::Test {
 
   // The live (not erased) entities of a space, in drawing order.
   std::vector<ZcDbObjectId> entities(const ZTCHAR* space = ZCDB_MODEL_SPACE) {
-    ZcDbObjectId spaceId = space == ZCDB_MODEL_SPACE ? database->modelSpaceId() : database->paperSpaceId();
+    ZcDbObjectId spaceId =
+        std::wcscmp(space, ZCDB_MODEL_SPACE) == 0 ? database->modelSpaceId() : database->paperSpaceId();
     ZcDbBlockTableRecord* pRecord = nullptr;
     EXPECT_EQ(zcdbOpenObject(pRecord, spaceId, ZcDb::kForRead), Zcad::eOk);
     std::vector<ZcDbObjectId> live;
@@ -112,7 +114,9 @@ class JigFixture : public ::testing::Test {
     for (ZcDbObjectId id : entities()) {
       if (id == source) continue;
       ZcDbText* pText = nullptr;
-      if (zcdbOpenObject(pText, id, ZcDb::kForRead) != Zcad::eOk) continue;
+      Zcad::ErrorStatus es = zcdbOpenObject(pText, id, ZcDb::kForRead);
+      EXPECT_TRUE(es == Zcad::eOk || es == Zcad::eNotThatKindOfClass) << "entity cannot be opened: " << es;
+      if (es != Zcad::eOk) continue;
       strings.push_back(pText->textZcString().toUtf8());
       pText->close();
     }
