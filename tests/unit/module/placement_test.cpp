@@ -70,7 +70,8 @@ class PlacementTest : public JigFixture {
 
 TEST_F(PlacementTest, LineWithSpacing) {
   ZcDbObjectId textId = source(L"7");
-  place(textId, 0, 1, "10\n0,0\n35,0\n");
+  // An empty answer at the spacing prompt is refused and asked again.
+  place(textId, 0, 1, "\n10\n0,0\n35,0\n");
   EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"8", "9", "10"})) << transcript.str();
   expectPoints(copyPoints(textId), {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}});
   EXPECT_TRUE(printed("Specify the spacing betwwen items[Numbers (N)]:"));
