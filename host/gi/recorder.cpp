@@ -16,6 +16,21 @@ bool ZcGiDrawRecorder::polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, 
 
 bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,
                             const ZcString& message, const ZcGiTextStyle& style) {
-  mTexts.push_back(TextPrimitive{position, normal, direction, message, style, mTraits.color()});
+  if (mTextCount == mTexts.size()) {
+    mTexts.push_back(TextPrimitive{position, normal, direction, message, style, mTraits.color()});
+  } else {
+    TextPrimitive& reused = mTexts[mTextCount];
+    reused.position = position;
+    reused.normal = normal;
+    reused.direction = direction;
+    reused.message = message;
+    if (reused.style.fileName != style.fileName) reused.style.fileName = style.fileName;
+    if (reused.style.bigFontFileName != style.bigFontFileName) reused.style.bigFontFileName = style.bigFontFileName;
+    reused.style.textSize = style.textSize;
+    reused.style.xScale = style.xScale;
+    reused.style.obliquingAngle = style.obliquingAngle;
+    reused.color = mTraits.color();
+  }
+  ++mTextCount;
   return false;
 }

@@ -286,23 +286,25 @@ bool ZcString::operator==(const ZTCHAR* wide) const {
 }
 
 const ZTCHAR* ZcString::kwszPtr() const {
-  if (!mWideValid) {
-    mWide.clear();
-    mWide.reserve(mUnits.size());
-    forEachCodePoint(mUnits, [&](char32_t c) { mWide.push_back(static_cast<wchar_t>(c)); });
-    mWideValid = true;
+  Forms& f = forms();
+  if (!f.wideValid) {
+    f.wide.clear();
+    f.wide.reserve(mUnits.size());
+    forEachCodePoint(mUnits, [&](char32_t c) { f.wide.push_back(static_cast<wchar_t>(c)); });
+    f.wideValid = true;
   }
-  return mWide.c_str();
+  return f.wide.c_str();
 }
 
 const char* ZcString::ansiPtr() const {
-  if (!mNarrowValid) {
-    mNarrow.clear();
-    mNarrow.reserve(mUnits.size());
-    forEachCodePoint(mUnits, [&](char32_t c) { appendUtf8(mNarrow, c); });
-    mNarrowValid = true;
+  Forms& f = forms();
+  if (!f.narrowValid) {
+    f.narrow.clear();
+    f.narrow.reserve(mUnits.size());
+    forEachCodePoint(mUnits, [&](char32_t c) { appendUtf8(f.narrow, c); });
+    f.narrowValid = true;
   }
-  return mNarrow.c_str();
+  return f.narrow.c_str();
 }
 
 std::string ZcString::toUtf8() const {

@@ -1,6 +1,7 @@
 // World draw: what an entity emits when it is displayed, and a recorder that keeps it.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "zrx/core.h"
@@ -71,10 +72,12 @@ class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
   ZcGiSubEntityTraits& subEntityTraits() override { return mTraits; }
   bool isDragging() const override { return mDragging; }
 
-  const std::vector<TextPrimitive>& texts() const { return mTexts; }
+  std::span<const TextPrimitive> texts() const { return {mTexts.data(), mTextCount}; }
   const std::vector<PolylinePrimitive>& polylines() const { return mPolylines; }
+  // Forgets what was drawn but keeps the text records' storage: a jig's preview redraws as many
+  // texts on every cursor move, and reusing their strings spares an allocation per text.
   void clear() {
-    mTexts.clear();
+    mTextCount = 0;
     mPolylines.clear();
   }
 
@@ -86,6 +89,7 @@ class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
 
   bool mDragging;
   ZcGiSubEntityTraits mTraits;
-  std::vector<TextPrimitive> mTexts;
+  std::vector<TextPrimitive> mTexts;  // the first mTextCount are this frame's
+  size_t mTextCount = 0;
   std::vector<PolylinePrimitive> mPolylines;
 };

@@ -1,6 +1,7 @@
 // ZcString: the host's string, stored as UTF-16 code units.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -8,7 +9,9 @@
 
 // Indices and lengths count UTF-16 code units, as on the real host. Wide (`ZTCHAR`, 32-bit on this
 // platform) and narrow (UTF-8) forms are converted at the boundary; the wide form handed out by
-// `kwszPtr` is cached until the string changes.
+// `kwszPtr` is cached until the string changes. The cache lives apart from the string so that a
+// string is small and cheap to copy (copies do not take the cache): the module keeps and copies
+// a hundred thousand of them on every cursor move.
 class ZcString {
  public:
   ZcString() = default;
@@ -18,7 +21,7 @@ class ZcString {
   explicit ZcString(ZTCHAR wideChar);     // one character (two units outside the BMP)
   explicit ZcString(std::u16string units) : mUnits(std::move(units)) {}
   ZcString(const ZcString& other) : mUnits(other.mUnits) {}
-  ZcString(ZcString&& other) noexcept : mUnits(std::move(other.mUnits)) {}
+  ZcString(ZcString&& other) noexcept : mUnits(std::move(other.mUnits)) { other.invalidate(); }
   ZcString& operator=(const ZcString& other);
   ZcString& operator=(ZcString&& other) noexcept;
   ZcString& operator=(const ZTCHAR* wide);
@@ -60,15 +63,21 @@ class ZcString {
   }
 
  private:
+  struct Forms {
+    std::wstring wide;
+    std::string narrow;
+    bool wideValid = false;
+    bool narrowValid = false;
+  };
   void invalidate() {
-    mWideValid = false;
-    mNarrowValid = false;
+    if (mForms) mForms->wideValid = mForms->narrowValid = false;
+  }
+  Forms& forms() const {
+    if (!mForms) mForms = std::make_unique<Forms>();
+    return *mForms;
   }
   std::u16string mUnits;
-  mutable std::wstring mWide;
-  mutable std::string mNarrow;
-  mutable bool mWideValid = false;
-  mutable bool mNarrowValid = false;
+  mutable std::unique_ptr<Forms> mForms;
 };
 
 namespace zrxhost {

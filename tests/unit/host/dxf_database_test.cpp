@@ -265,7 +265,8 @@ std::unique_ptr<ZcDbDatabase> read(const std::string& text) {
   return db;
 }
 
-std::vector<ZcDbObjectId> entities(ZcDbDatabase& db, ZcDbObjectId space) {
+// The entities of one space of the database (the id names it).
+std::vector<ZcDbObjectId> entities(ZcDbDatabase&, ZcDbObjectId space) {
   ZcDbBlockTableRecord* rec = nullptr;
   EXPECT_EQ(zcdbOpenObject(rec, space, ZcDb::kForRead), Zcad::eOk);
   std::vector<ZcDbObjectId> ids = rec->entityIds();

@@ -22,6 +22,8 @@ struct LayoutCase {
   std::vector<ZcGePoint3d> expected;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
 class LayoutTest : public JigFixture {
  protected:
   // A jig on a one-letter text whose run never ends the array early, so the points alone count.

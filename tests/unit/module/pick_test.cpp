@@ -80,6 +80,8 @@ struct PickCase {
   const char* message;
 };
 
+void PrintTo(const PickCase& c, std::ostream* os) { *os << c.name; }
+
 class PickTable : public PickTest, public ::testing::WithParamInterface<PickCase> {};
 
 TEST_P(PickTable, FindsTheRunAndFramesIt) {

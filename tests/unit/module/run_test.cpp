@@ -55,6 +55,11 @@ struct TableRow {
   int made;
 };
 
+// Names a row in test listings by what it is about rather than by its bytes.
+void PrintTo(const TableRow& row, std::ostream* os) {
+  *os << '"' << row.source << "\" picked at " << row.picked << ", step " << row.step;
+}
+
 class CopyTable : public ::testing::TestWithParam<TableRow> {};
 
 TEST_P(CopyTable, CopiesAdvanceTheRunOnly) {
