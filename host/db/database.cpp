@@ -2,7 +2,7 @@
 #include "zrx/db/database.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 
 #include "db/stub.h"
 #include "zrx/db/symtab.h"
@@ -46,7 +46,8 @@ ZcDbStub* liveStub(ZSoft::LongPtr value) {
 struct ZcDbDatabase::Impl {
   std::vector<std::unique_ptr<ZcDbStub[]>> chunks;
   size_t usedInLastChunk = kStubsPerChunk;
-  std::map<ZcDbHandle, ZcDbStub*> byHandle;
+  // Hashed: a drawing of a hundred thousand objects is looked up by handle on every reference.
+  std::unordered_map<ZcDbHandle, ZcDbStub*> byHandle;
 
   ZcDbStub* newStub(ZcDbDatabase* db, ZcDbHandle handle) {
     if (usedInLastChunk == kStubsPerChunk) {
@@ -57,7 +58,7 @@ struct ZcDbDatabase::Impl {
     ZcDbStub* stub = &chunks.back()[usedInLastChunk++];
     stub->database = db;
     stub->handle = handle;
-    byHandle.emplace_hint(byHandle.end(), handle, stub);
+    byHandle.emplace(handle, stub);
     return stub;
   }
 };
@@ -212,6 +213,8 @@ std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
     (void)handle;
     if (stub->object != nullptr) ids.emplace_back(stub);
   }
+  std::sort(ids.begin(), ids.end(),
+            [](const ZcDbObjectId& a, const ZcDbObjectId& b) { return a.stub()->handle < b.stub()->handle; });
   return ids;
 }
 

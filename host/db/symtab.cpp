@@ -25,6 +25,12 @@ ZcDbSymbolTable::~ZcDbSymbolTable() = default;
 // Looks at the records without opening them: a lookup must work while a record is open for write.
 ZcDbObjectId ZcDbSymbolTable::getIdAt(const ZcString& name, bool getErasedRecord) const {
   const std::u16string& wanted = name.utf16();
+  // Still valid while that record keeps the name and is not erased; else the lists are searched.
+  // (Names that differ only in case cannot both be in a table, so the match is the same record.)
+  if (!mLastFound.isNull() && !mLastFound.isErased()) {
+    const auto* last = static_cast<const ZcDbSymbolTableRecord*>(mLastFound.stub()->object);
+    if (last != nullptr && zrxdb::sameName(last->name().utf16(), wanted)) return mLastFound;
+  }
   ZcDbObjectId erasedMatch;
   // Exact spelling first: the common case, and cheaper than folding case.
   for (int pass = 0; pass < 2; ++pass) {
@@ -34,7 +40,10 @@ ZcDbObjectId ZcDbSymbolTable::getIdAt(const ZcString& name, bool getErasedRecord
       if (record == nullptr) continue;
       const std::u16string& have = record->name().utf16();
       if (pass == 0 ? have != wanted : !zrxdb::sameName(have, wanted)) continue;
-      if (!recordId.isErased()) return recordId;
+      if (!recordId.isErased()) {
+        mLastFound = recordId;
+        return recordId;
+      }
       if (erasedMatch.isNull()) erasedMatch = recordId;
     }
   }

@@ -2,6 +2,7 @@
 #include "dxf/dxf_fields.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -216,8 +217,9 @@ double degreesFor(double radians) {
   if (!std::isfinite(deg)) return deg;
   for (int digits = 1; digits <= 17; ++digits) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, deg);
-    double candidate = std::strtod(buf, nullptr);
+    const auto printed = std::to_chars(buf, buf + sizeof buf, deg, std::chars_format::general, digits);
+    double candidate = 0;
+    std::from_chars(buf, printed.ptr, candidate);
     if (candidate * kDegToRad == radians) return candidate;
   }
   return deg;

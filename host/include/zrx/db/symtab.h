@@ -39,6 +39,8 @@ class ZcDbSymbolTable : public ZcDbObject {
  private:
   friend class ZcDbDatabase;
   std::vector<ZcDbObjectId> mRecords;
+  // The record the last lookup found: drawing asks for the same layer and style over and over.
+  mutable ZcDbObjectId mLastFound;
 };
 
 class ZcDbSymbolTableRecord : public ZcDbObject {
