@@ -54,22 +54,22 @@ class JigFixture : public ::testing::Test {
     zrxhost::Session::instance().setInput(std::make_unique<zrxhost::ScriptInput>(lines));
   }
 
-  ZcDbObjectId addText(const TextSpec& spec) {
+  ZcDbObjectId addText(const TextSpec& props) {
     auto* pText = new ZcDbText;
     pText->setDatabaseDefaults();
-    pText->setTextString(spec.string.c_str());
-    pText->setHeight(spec.height);
-    pText->setRotation(spec.rotation);
-    pText->setOblique(spec.oblique);
-    pText->setWidthFactor(spec.widthFactor);
-    pText->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(spec.horizontalMode));
-    pText->setVerticalMode(static_cast<ZcDb::TextVertMode>(spec.verticalMode));
-    pText->setPosition(spec.position);
-    if (spec.horizontalMode != ZcDb::kTextLeft || spec.verticalMode != ZcDb::kTextBase) {
-      pText->setAlignmentPoint(spec.alignmentPoint);
+    pText->setTextString(props.string.c_str());
+    pText->setHeight(props.height);
+    pText->setRotation(props.rotation);
+    pText->setOblique(props.oblique);
+    pText->setWidthFactor(props.widthFactor);
+    pText->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(props.horizontalMode));
+    pText->setVerticalMode(static_cast<ZcDb::TextVertMode>(props.verticalMode));
+    pText->setPosition(props.position);
+    if (props.horizontalMode != ZcDb::kTextLeft || props.verticalMode != ZcDb::kTextBase) {
+      pText->setAlignmentPoint(props.alignmentPoint);
       pText->adjustAlignment(database.get());
     }
-    return append(pText, spec.inPaperSpace ? ZCDB_PAPER_SPACE : ZCDB_MODEL_SPACE);
+    return append(pText, props.inPaperSpace ? ZCDB_PAPER_SPACE : ZCDB_MODEL_SPACE);
   }
 
   ZcDbObjectId append(ZcDbEntity* pEnt, const ZTCHAR* space = ZCDB_MODEL_SPACE) {

@@ -8,12 +8,12 @@ namespace {
 using JigTest = JigFixture;
 
 TEST_F(JigTest, ConstructionTakesTheTextAndStartsFromTheDefaults) {
-  TextSpec spec;
-  spec.string = L"Pos 12";
-  spec.horizontalMode = ZcDb::kTextRight;
-  spec.verticalMode = ZcDb::kTextTop;
-  spec.alignmentPoint = ZcGePoint3d(20, 30, 0);
-  ZcDbObjectId textId = addText(spec);
+  TextSpec props;
+  props.string = L"Pos 12";
+  props.horizontalMode = ZcDb::kTextRight;
+  props.verticalMode = ZcDb::kTextTop;
+  props.alignmentPoint = ZcGePoint3d(20, 30, 0);
+  ZcDbObjectId textId = addText(props);
   ZcGePoint3d position = openText(textId)->position();
 
   TallyJig jig(textId, ZcGePoint3d(18, 29, 0));
@@ -61,9 +61,9 @@ TEST_F(JigTest, CountAndSpacingSettersDecideWhatIsGiven) {
 }
 
 TEST_F(JigTest, ListsAreHandedOutAsCopies) {
-  TextSpec spec;
-  spec.string = L"A";
-  TallyJig jig(addText(spec), spec.position);
+  TextSpec props;
+  props.string = L"A";
+  TallyJig jig(addText(props), props.position);
   jig.incType = 1;
   jig.runStart = jig.runEnd = 0;
   jig.setIncMethod(2);
@@ -81,10 +81,10 @@ TEST_F(JigTest, ListsAreHandedOutAsCopies) {
 }
 
 TEST_F(JigTest, SamplerMovesBothPointsFirstThenOnlyTheEnd) {
-  TextSpec spec;
-  spec.string = L"N7";
-  ZcDbObjectId textId = addText(spec);
-  TallyJig jig(textId, spec.position);
+  TextSpec props;
+  props.string = L"N7";
+  ZcDbObjectId textId = addText(props);
+  TallyJig jig(textId, props.position);
   jig.setIncMethod(0);
   jig.incType = 0;
   jig.runStart = jig.runEnd = 1;

@@ -27,9 +27,9 @@ void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 class LayoutTest : public JigFixture {
  protected:
   // A jig on a one-letter text whose run never ends the array early, so the points alone count.
-  std::unique_ptr<TallyJig> letterJig(TextSpec spec = {}) {
-    spec.string = L"A";
-    auto jig = std::make_unique<TallyJig>(addText(spec), spec.position);
+  std::unique_ptr<TallyJig> letterJig(TextSpec props = {}) {
+    props.string = L"A";
+    auto jig = std::make_unique<TallyJig>(addText(props), props.position);
     jig->incType = 1;
     jig->runStart = 0;
     jig->runEnd = 0;
@@ -154,11 +154,11 @@ TEST_F(LayoutTest, ReferencePointFollowsTheAlignment) {
   for (Alignment a : {Alignment{1, 0, false}, Alignment{2, 0, false}, Alignment{4, 0, false}, Alignment{0, 3, false},
                       Alignment{1, 2, false}, Alignment{3, 0, true}, Alignment{5, 0, true}}) {
     SCOPED_TRACE(::testing::Message() << "h " << a.h << " v " << a.v);
-    TextSpec spec;
-    spec.horizontalMode = a.h;
-    spec.verticalMode = a.v;
-    spec.alignmentPoint = ZcGePoint3d(140, 70, 0);
-    auto jig = letterJig(spec);
+    TextSpec props;
+    props.horizontalMode = a.h;
+    props.verticalMode = a.v;
+    props.alignmentPoint = ZcGePoint3d(140, 70, 0);
+    auto jig = letterJig(props);
     ZcGePoint3d reference = a.byPosition ? jig->textPosition() : ZcGePoint3d(140, 70, 0);
     if (a.byPosition) {
       EXPECT_FALSE(jig->textPosition().isEqualTo(ZcGePoint3d(140, 70, 0)));
@@ -169,9 +169,9 @@ TEST_F(LayoutTest, ReferencePointFollowsTheAlignment) {
 }
 
 TEST_F(LayoutTest, NegativeDigitRunCutsTheArray) {
-  TextSpec spec;
-  spec.string = L"3";
-  auto jig = std::make_unique<TallyJig>(addText(spec), spec.position);
+  TextSpec props;
+  props.string = L"3";
+  auto jig = std::make_unique<TallyJig>(addText(props), props.position);
   jig->incType = 0;
   jig->runStart = 0;
   jig->runEnd = 0;
@@ -213,9 +213,9 @@ TEST_F(LayoutTest, ArraysStopAtTheLimit) {
 }
 
 TEST_F(LayoutTest, PreviewGetsBothLists) {
-  TextSpec spec;
-  spec.string = L"K9";
-  auto jig = std::make_unique<TallyJig>(addText(spec), spec.position);
+  TextSpec props;
+  props.string = L"K9";
+  auto jig = std::make_unique<TallyJig>(addText(props), props.position);
   jig->incType = 0;
   jig->runStart = 1;
   jig->runEnd = 1;

@@ -13,11 +13,11 @@ class PickTest : public JigFixture {
  protected:
   // Cumulative right edges of the characters, each measured alone with the text's height, style
   // and width factor, upright: what the pick compares the point with.
-  std::vector<double> edges(const TextSpec& spec) {
+  std::vector<double> edges(const TextSpec& props) {
     std::vector<double> result;
     double sum = 0;
-    for (wchar_t c : spec.string) {
-      TextSpec probe = spec;
+    for (wchar_t c : props.string) {
+      TextSpec probe = props;
       probe.string = std::wstring(1, c);
       probe.rotation = 0;
       probe.oblique = 0;
@@ -40,18 +40,18 @@ class PickTest : public JigFixture {
   }
 
   // A point at `along` from the text's position along its baseline and `across` above it.
-  static ZcGePoint3d at(const TextSpec& spec, double along, double across) {
+  static ZcGePoint3d at(const TextSpec& props, double along, double across) {
     ZcGeVector3d x(1, 0, 0), y(0, 1, 0);
-    x.rotateBy(spec.rotation, ZcGeVector3d(0, 0, 1));
-    y.rotateBy(spec.rotation, ZcGeVector3d(0, 0, 1));
-    return spec.position + x * along + y * across;
+    x.rotateBy(props.rotation, ZcGeVector3d(0, 0, 1));
+    y.rotateBy(props.rotation, ZcGeVector3d(0, 0, 1));
+    return props.position + x * along + y * across;
   }
 
   // The middle of character i, half a text height above the baseline.
-  ZcGePoint3d middleOf(const TextSpec& spec, int i) {
-    std::vector<double> e = edges(spec);
+  ZcGePoint3d middleOf(const TextSpec& props, int i) {
+    std::vector<double> e = edges(props);
     double left = i > 0 ? e[i - 1] : 0;
-    return at(spec, (left + e[i]) / 2, 0);
+    return at(props, (left + e[i]) / 2, 0);
   }
 
   std::vector<ZcGePoint3d> markCorners(ZcDbObjectId markId) {
@@ -86,11 +86,11 @@ class PickTable : public PickTest, public ::testing::WithParamInterface<PickCase
 
 TEST_P(PickTable, FindsTheRunAndFramesIt) {
   const PickCase& c = GetParam();
-  TextSpec spec;
-  spec.string = c.string;
-  ZcDbObjectId textId = addText(spec);
-  std::vector<double> e = edges(spec);
-  TallyJig jig(textId, middleOf(spec, c.pickedIndex));
+  TextSpec props;
+  props.string = c.string;
+  ZcDbObjectId textId = addText(props);
+  std::vector<double> e = edges(props);
+  TallyJig jig(textId, middleOf(props, c.pickedIndex));
   jig.runStart = -7;
   jig.runEnd = -7;
 
@@ -108,10 +108,10 @@ TEST_P(PickTable, FindsTheRunAndFramesIt) {
   ASSERT_EQ(corners.size(), 4u);
   double right = e[c.framedLast];
   double left = c.framedFirst > 0 ? e[c.framedFirst - 1] : 0;
-  expectNear(corners[0], at(spec, right, 0));
-  expectNear(corners[1], at(spec, left, 0));
-  expectNear(corners[2], at(spec, left, spec.height));
-  expectNear(corners[3], at(spec, right, spec.height));
+  expectNear(corners[0], at(props, right, 0));
+  expectNear(corners[1], at(props, left, 0));
+  expectNear(corners[2], at(props, left, props.height));
+  expectNear(corners[3], at(props, right, props.height));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,14 +127,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PickTest, NothingUnderThePickLeavesNoMark) {
   for (const std::wstring& string : {std::wstring(L"A12"), std::wstring()}) {
-    TextSpec spec;
-    spec.string = string;
-    ZcDbObjectId textId = addText(spec);
-    std::vector<double> e = edges(spec);
+    TextSpec props;
+    props.string = string;
+    ZcDbObjectId textId = addText(props);
+    std::vector<double> e = edges(props);
     double beyond = (e.empty() ? 0 : e.back()) + 0.01;
     size_t before = entities().size();
     transcript.str("");
-    TallyJig jig(textId, at(spec, beyond, 1));
+    TallyJig jig(textId, at(props, beyond, 1));
     jig.runStart = 4;
     jig.runEnd = 5;
 
@@ -150,20 +150,20 @@ TEST_F(PickTest, NothingUnderThePickLeavesNoMark) {
 }
 
 TEST_F(PickTest, BoundariesAndLeftOfStart) {
-  TextSpec spec;
-  spec.string = L"12AB";
-  ZcDbObjectId textId = addText(spec);
-  std::vector<double> e = edges(spec);
+  TextSpec props;
+  props.string = L"12AB";
+  ZcDbObjectId textId = addText(props);
+  std::vector<double> e = edges(props);
   // Exactly on the right edge of the 2: still the 2, which belongs to the digit run.
   {
-    TallyJig jig(textId, at(spec, e[1], 0.5));
+    TallyJig jig(textId, at(props, e[1], 0.5));
     EXPECT_EQ(jig.pickCharacterRun(), 0);
     EXPECT_EQ(jig.runEnd, 1);
     jig.eraseMark();
   }
   // Just past it: the A.
   {
-    TallyJig jig(textId, at(spec, e[1] + 1e-6, 0.5));
+    TallyJig jig(textId, at(props, e[1] + 1e-6, 0.5));
     EXPECT_EQ(jig.pickCharacterRun(), 1);
     EXPECT_EQ(jig.runStart, 2);
     jig.eraseMark();
@@ -171,7 +171,7 @@ TEST_F(PickTest, BoundariesAndLeftOfStart) {
   // Left of the start by the A's middle distance counts as that distance to the right.
   {
     double d = (e[2] + e[3]) / 2;
-    TallyJig jig(textId, at(spec, -d, 0.5));
+    TallyJig jig(textId, at(props, -d, 0.5));
     EXPECT_EQ(jig.pickCharacterRun(), 1);
     EXPECT_EQ(jig.runStart, 3);
     jig.eraseMark();
@@ -205,38 +205,38 @@ TEST_F(PickTest, RotatedTextPicksInItsOwnAxes) {
 }
 
 TEST_F(PickTest, ObliqueTextMovesHighPicksBackAlongTheSlant) {
-  TextSpec spec;
-  spec.string = L"1A2B";
-  spec.oblique = 30 * kDeg;
-  spec.height = 10;
-  ZcDbObjectId textId = addText(spec);
-  std::vector<double> e = edges(spec);
+  TextSpec props;
+  props.string = L"1A2B";
+  props.oblique = 30 * kDeg;
+  props.height = 10;
+  ZcDbObjectId textId = addText(props);
+  std::vector<double> e = edges(props);
   // High on the slanted 2: the stem has moved right by height * tan(oblique) up there.
   double high = 9;
-  double shift = high * std::tan(spec.oblique);
+  double shift = high * std::tan(props.oblique);
   double along = (e[1] + e[2]) / 2 + shift;
   ASSERT_GT(along, e[2]) << "the test needs a pick that would hit the next character unslanted";
-  TallyJig jig(textId, at(spec, along, high));
+  TallyJig jig(textId, at(props, along, high));
   EXPECT_EQ(jig.pickCharacterRun(), 0);
   EXPECT_EQ(jig.runStart, 2);
 
   // The sides lean with the stems and the top lies one text height above the baseline.
   std::vector<ZcGePoint3d> corners = markCorners(jig.markId);
   ASSERT_EQ(corners.size(), 4u);
-  double lean = spec.height * std::tan(spec.oblique);
-  expectNear(corners[1], at(spec, e[1], 0));
-  expectNear(corners[2], at(spec, e[1] + lean, spec.height));
-  expectNear(corners[3], at(spec, e[2] + lean, spec.height));
+  double lean = props.height * std::tan(props.oblique);
+  expectNear(corners[1], at(props, e[1], 0));
+  expectNear(corners[2], at(props, e[1] + lean, props.height));
+  expectNear(corners[3], at(props, e[2] + lean, props.height));
 }
 
 TEST_F(PickTest, AlignedAndFitTextsAreMeasuredAtTheirOwnScale) {
   for (int h : {ZcDb::kTextAlign, ZcDb::kTextFit}) {
     SCOPED_TRACE(h);
-    TextSpec spec;
-    spec.string = L"AB12";
-    spec.horizontalMode = h;
-    spec.alignmentPoint = ZcGePoint3d(140, 50, 0);
-    ZcDbObjectId textId = addText(spec);
+    TextSpec props;
+    props.string = L"AB12";
+    props.horizontalMode = h;
+    props.alignmentPoint = ZcGePoint3d(140, 50, 0);
+    ZcDbObjectId textId = addText(props);
     // Near the end of the 40-unit baseline lies the 2, near its start the A.
     TallyJig end(textId, ZcGePoint3d(139, 51, 0));
     EXPECT_EQ(end.pickCharacterRun(), 0);
@@ -257,13 +257,13 @@ TEST_F(PickTest, AlignedAndFitTextsAreMeasuredAtTheirOwnScale) {
 }
 
 TEST_F(PickTest, TextIsLeftAsItWas) {
-  TextSpec spec;
-  spec.string = L"Nr. 042-b";
-  spec.rotation = 25 * kDeg;
-  spec.oblique = 15 * kDeg;
-  spec.horizontalMode = ZcDb::kTextCenter;
-  spec.alignmentPoint = ZcGePoint3d(40, 30, 0);
-  ZcDbObjectId textId = addText(spec);
+  TextSpec props;
+  props.string = L"Nr. 042-b";
+  props.rotation = 25 * kDeg;
+  props.oblique = 15 * kDeg;
+  props.horizontalMode = ZcDb::kTextCenter;
+  props.alignmentPoint = ZcGePoint3d(40, 30, 0);
+  ZcDbObjectId textId = addText(props);
   ZcGePoint3d position, alignment;
   ZcDbExtents before;
   {
@@ -272,7 +272,7 @@ TEST_F(PickTest, TextIsLeftAsItWas) {
     alignment = pText->alignmentPoint();
     pText->getGeomExtents(before);
   }
-  TextSpec local = spec;
+  TextSpec local = props;
   local.position = position;
   std::vector<double> e = edges(local);
   TallyJig jig(textId, at(local, (e[4] + e[5]) / 2, 1));
@@ -282,8 +282,8 @@ TEST_F(PickTest, TextIsLeftAsItWas) {
 
   auto pText = openText(textId);
   EXPECT_EQ(pText->textZcString(), ZcString(L"Nr. 042-b"));
-  EXPECT_DOUBLE_EQ(pText->rotation(), spec.rotation);
-  EXPECT_DOUBLE_EQ(pText->oblique(), spec.oblique);
+  EXPECT_DOUBLE_EQ(pText->rotation(), props.rotation);
+  EXPECT_DOUBLE_EQ(pText->oblique(), props.oblique);
   expectNear(pText->position(), position, 1e-9);
   expectNear(pText->alignmentPoint(), alignment, 1e-9);
   ZcDbExtents after;
@@ -294,11 +294,11 @@ TEST_F(PickTest, TextIsLeftAsItWas) {
 }
 
 TEST_F(PickTest, EraseMarkRemovesOnlyTheMark) {
-  TextSpec spec;
-  spec.string = L"B7";
-  ZcDbObjectId textId = addText(spec);
+  TextSpec props;
+  props.string = L"B7";
+  ZcDbObjectId textId = addText(props);
   size_t before = entities().size();
-  TallyJig jig(textId, middleOf(spec, 1));
+  TallyJig jig(textId, middleOf(props, 1));
   ASSERT_EQ(jig.pickCharacterRun(), 0);
   EXPECT_EQ(entities().size(), before + 1);
   jig.eraseMark();
@@ -310,10 +310,10 @@ TEST_F(PickTest, EraseMarkRemovesOnlyTheMark) {
 }
 
 TEST_F(PickTest, ErasedTextPicksNothing) {
-  TextSpec spec;
-  spec.string = L"9";
-  ZcDbObjectId textId = addText(spec);
-  TallyJig jig(textId, middleOf(spec, 0));
+  TextSpec props;
+  props.string = L"9";
+  ZcDbObjectId textId = addText(props);
+  TallyJig jig(textId, middleOf(props, 0));
   ZcDbText* pText = nullptr;
   ASSERT_EQ(zcdbOpenObject(pText, textId, ZcDb::kForWrite), Zcad::eOk);
   pText->erase(true);

@@ -17,9 +17,9 @@ constexpr double kDeg = 3.14159265358979323846 / 180.0;
 class PlacementTest : public JigFixture {
  protected:
   // A text at (100, 50) whose first character is picked.
-  ZcDbObjectId source(const std::wstring& string, TextSpec spec = {}) {
-    spec.string = string;
-    return addText(spec);
+  ZcDbObjectId source(const std::wstring& string, TextSpec props = {}) {
+    props.string = string;
+    return addText(props);
   }
   static ZcGePoint3d firstCharacter() { return {100.3, 51, 0}; }
 
@@ -213,16 +213,16 @@ TEST_F(PlacementTest, UncountablePickAsksNothing) {
 class CommitTest : public PlacementTest {
  protected:
   ZcDbObjectId styled(int h, int v, ZcGePoint3d alignment) {
-    TextSpec spec;
-    spec.string = L"1R";
-    spec.horizontalMode = h;
-    spec.verticalMode = v;
-    spec.alignmentPoint = alignment;
-    spec.height = 3;
-    spec.widthFactor = 0.7;
-    spec.oblique = 12 * kDeg;
-    if (h != ZcDb::kTextAlign && h != ZcDb::kTextFit) spec.rotation = 20 * kDeg;
-    ZcDbObjectId id = addText(spec);
+    TextSpec props;
+    props.string = L"1R";
+    props.horizontalMode = h;
+    props.verticalMode = v;
+    props.alignmentPoint = alignment;
+    props.height = 3;
+    props.widthFactor = 0.7;
+    props.oblique = 12 * kDeg;
+    if (h != ZcDb::kTextAlign && h != ZcDb::kTextFit) props.rotation = 20 * kDeg;
+    ZcDbObjectId id = addText(props);
     ZcDbText* pText = nullptr;
     zcdbOpenObject(pText, id, ZcDb::kForWrite);
     pText->setColorIndex(5);
@@ -289,10 +289,10 @@ TEST_F(CommitTest, WholeDialogueOnACentredText) {
 }
 
 TEST_F(CommitTest, PaperSpaceSourceGivesModelSpaceCopies) {
-  TextSpec spec;
-  spec.inPaperSpace = true;
-  spec.string = L"P1";
-  ZcDbObjectId id = addText(spec);
+  TextSpec props;
+  props.inPaperSpace = true;
+  props.string = L"P1";
+  ZcDbObjectId id = addText(props);
   size_t paperBefore = entities(ZCDB_PAPER_SPACE).size();
   TallyJig jig(id, firstCharacter());
   jig.incType = 0;

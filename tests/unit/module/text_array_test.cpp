@@ -115,12 +115,12 @@ TEST_F(TextArrayTest, DrawsNothingWithoutSourcePointsOrSecondStage) {
 }
 
 TEST_F(TextArrayTest, LeftBaselineCopiesStandOnTheirPoints) {
-  TextSpec spec;
-  spec.rotation = 30 * kDeg;
-  spec.oblique = 10 * kDeg;
-  spec.height = 4;
-  spec.widthFactor = 0.8;
-  ZcDbObjectId source = addText(spec);
+  TextSpec props;
+  props.rotation = 30 * kDeg;
+  props.oblique = 10 * kDeg;
+  props.height = 4;
+  props.widthFactor = 0.8;
+  ZcDbObjectId source = addText(props);
   {
     ZcDbText* pText = nullptr;
     ASSERT_EQ(zcdbOpenObject(pText, source, ZcDb::kForWrite), Zcad::eOk);
@@ -145,7 +145,7 @@ TEST_F(TextArrayTest, LeftBaselineCopiesStandOnTheirPoints) {
   // The source itself is untouched by the draw.
   auto pText = openText(source);
   EXPECT_EQ(pText->textZcString(), ZcString(L"A1"));
-  expectNear(pText->position(), spec.position, 0);
+  expectNear(pText->position(), props.position, 0);
 }
 
 TEST_F(TextArrayTest, OtherAlignmentsArePlacedByTheirAlignmentPoint) {
@@ -154,11 +154,11 @@ TEST_F(TextArrayTest, OtherAlignmentsArePlacedByTheirAlignmentPoint) {
   };
   for (Modes m : {Modes{1, 0}, Modes{2, 0}, Modes{4, 0}, Modes{0, 1}, Modes{0, 2}, Modes{2, 3}, Modes{1, 3}}) {
     SCOPED_TRACE(::testing::Message() << "h " << m.h << " v " << m.v);
-    TextSpec spec;
-    spec.horizontalMode = m.h;
-    spec.verticalMode = m.v;
-    spec.alignmentPoint = ZcGePoint3d(60, 60, 0);
-    ZcDbObjectId source = addText(spec);
+    TextSpec props;
+    props.horizontalMode = m.h;
+    props.verticalMode = m.v;
+    props.alignmentPoint = ZcGePoint3d(60, 60, 0);
+    ZcDbObjectId source = addText(props);
     ZcGiDrawRecorder recorder;
     EXPECT_TRUE(preview(source, {{0, 0, 0}, {-20, 7, 0}})->worldDraw(&recorder));
     ASSERT_EQ(recorder.texts().size(), 2u);
@@ -172,10 +172,10 @@ TEST_F(TextArrayTest, OtherAlignmentsArePlacedByTheirAlignmentPoint) {
 TEST_F(TextArrayTest, AlignedAndFitCopiesKeepTheSourcesBaseline) {
   for (int h : {ZcDb::kTextAlign, ZcDb::kTextFit}) {
     SCOPED_TRACE(h);
-    TextSpec spec;
-    spec.horizontalMode = h;
-    spec.alignmentPoint = ZcGePoint3d(130, 57, 0);
-    ZcDbObjectId source = addText(spec);
+    TextSpec props;
+    props.horizontalMode = h;
+    props.alignmentPoint = ZcGePoint3d(130, 57, 0);
+    ZcDbObjectId source = addText(props);
     ZcGiDrawRecorder original;
     openText(source)->worldDraw(&original);
     ASSERT_EQ(original.texts().size(), 1u);
