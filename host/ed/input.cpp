@@ -159,11 +159,16 @@ int zcedGetInput(ZTCHAR* result, size_t bufferLength) {
   return gHasKeyword ? RTNORM : RTERROR;
 }
 
-int zcedGetInt(const ZTCHAR* prompt, int* result) {
+namespace {
+
+// A number prompt: the value when it parses and the control bits allow it, else a keyword of the
+// list, else the kind's message and the prompt again.
+template <typename T, typename Parse>
+int askNumber(const ZTCHAR* prompt, T* result, Parse parse, const char* requirement) {
   InitGet p = takeInitGet();
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
-    int value = 0;
-    if (zrxhost::ed::parseInt(text, value)) {
+    T value{};
+    if (parse(text, value)) {
       if (const char* refusal = rangeRefusal(p.bits, value)) {
         say(refusal);
         return kRetry;
@@ -172,27 +177,19 @@ int zcedGetInt(const ZTCHAR* prompt, int* result) {
       return RTNORM;
     }
     if (takeKeyword(p, text)) return RTKWORD;
-    say("\nRequires an integer value.");
+    say(requirement);
     return kRetry;
   });
 }
 
+}  // namespace
+
+int zcedGetInt(const ZTCHAR* prompt, int* result) {
+  return askNumber(prompt, result, zrxhost::ed::parseInt, "\nRequires an integer value.");
+}
+
 int zcedGetReal(const ZTCHAR* prompt, double* result) {
-  InitGet p = takeInitGet();
-  return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
-    double value = 0;
-    if (zrxhost::ed::parseReal(text, value)) {
-      if (const char* refusal = rangeRefusal(p.bits, value)) {
-        say(refusal);
-        return kRetry;
-      }
-      if (result) *result = value;
-      return RTNORM;
-    }
-    if (takeKeyword(p, text)) return RTKWORD;
-    say("\nRequires a numeric value.");
-    return kRetry;
-  });
+  return askNumber(prompt, result, zrxhost::ed::parseReal, "\nRequires a numeric value.");
 }
 
 int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {
