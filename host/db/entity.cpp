@@ -2,6 +2,7 @@
 #include "zrx/db/entity.h"
 
 #include "db/stub.h"
+#include "db/symtab_generation.h"
 #include "zrx/db/database.h"
 #include "zrx/db/symtab.h"
 #include "zrx/gi.h"
@@ -22,6 +23,7 @@ Zcad::ErrorStatus ZcDbEntity::setLayer(const ZcString& layerName) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (layerName.isEmpty()) return Zcad::eInvalidInput;
   mLayer = layerName;
+  forgetLayerRecord();
   return Zcad::eOk;
 }
 
@@ -55,18 +57,44 @@ Zcad::ErrorStatus ZcDbEntity::setLinetypeScale(double scale, bool doSubents) {
 }
 
 ZSoft::UInt16 ZcDbEntity::resolvedColorIndex() const {
+  return drawColorIndex();
+}
+
+ZSoft::UInt16 ZcDbEntity::drawColorIndex() const {
   constexpr ZSoft::UInt16 kWhite = 7;
   if (mColorIndex == 0) return kWhite;  // by block: the insert is not known here
   if (mColorIndex != 256) return mColorIndex;
   // A new entity (a jig's preview) takes its layer from the drawing being edited.
-  const ZcDbDatabase* db = database() ? database() : zcdbHostApplicationServices()->workingDatabase();
+  const ZcDbStub* own = stub();
+  const ZcDbDatabase* db =
+      own != nullptr && own->database != nullptr ? own->database : zcdbHostApplicationServices()->workingDatabase();
   if (db == nullptr) return kWhite;
-  const auto* layers = zrxdb::peek<ZcDbLayerTable>(db->layerTableId());
-  if (layers == nullptr) return kWhite;
-  const auto* layer = zrxdb::peek<ZcDbLayerTableRecord>(layers->getIdAt(mLayer));
+  const ZcDbLayerTableRecord* layer = layerRecord(db);
   if (layer == nullptr) return kWhite;
+  // Read from the record each time: its colour may change between two draws.
   ZSoft::UInt16 color = layer->colorIndex();
   return color >= 1 && color <= 255 ? color : kWhite;
+}
+
+// The remembered record is the answer as long as nothing that a lookup by name depends on has
+// changed: the same database, no table or record added, renamed or destroyed since (the
+// generation), and the record itself not erased. A miss is not remembered: unerasing a record
+// of that name would change it unseen.
+const ZcDbLayerTableRecord* ZcDbEntity::layerRecord(const ZcDbDatabase* db) const {
+  if (mLayerRecord != nullptr && mLayerGeneration == zrxdb::symbolTableGeneration && mLayerDatabase == db &&
+      !mLayerRecordId.stub()->erased)
+    return mLayerRecord;
+  mLayerRecord = nullptr;
+  const auto* layers = zrxdb::peek<ZcDbLayerTable>(db->layerTableId());
+  if (layers == nullptr) return nullptr;
+  const ZcDbObjectId id = layers->getIdAt(mLayer);
+  const auto* layer = zrxdb::peek<ZcDbLayerTableRecord>(id);
+  if (layer == nullptr) return nullptr;
+  mLayerRecord = layer;
+  mLayerRecordId = id;
+  mLayerDatabase = db;
+  mLayerGeneration = zrxdb::symbolTableGeneration;
+  return layer;
 }
 
 void ZcDbEntity::setDatabaseDefaults() {
@@ -79,6 +107,7 @@ void ZcDbEntity::setDatabaseDefaults(ZcDbDatabase* db) {
   (void)db;
   if (!isWriteEnabled()) return;
   mLayer = ZcString(L"0");
+  forgetLayerRecord();
   mColorIndex = 256;
   mLinetype = ZcString(L"ByLayer");
   mLinetypeScale = 1.0;
@@ -97,7 +126,7 @@ Zcad::ErrorStatus ZcDbEntity::explode(ZcArray<void*>& entitySet) const {
 bool ZcDbEntity::worldDraw(ZcGiWorldDraw* mode) {
   if (mode == nullptr) return false;
   ZcGiSubEntityTraits& traits = mode->subEntityTraits();
-  traits.setColor(resolvedColorIndex());
+  traits.setColor(drawColorIndex());
   if (traits.layer() != mLayer) traits.setLayer(mLayer);  // a preview draws many copies on one layer
   return subWorldDraw(mode);
 }
@@ -125,6 +154,7 @@ void ZcDbEntity::copyFieldsTo(ZcDbObject* target) const {
   ZcDbObject::copyFieldsTo(target);
   auto* t = static_cast<ZcDbEntity*>(target);
   t->mLayer = mLayer;
+  t->forgetLayerRecord();
   t->mLinetype = mLinetype;
   t->mColorIndex = mColorIndex;
   t->mLinetypeScale = mLinetypeScale;

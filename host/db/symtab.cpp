@@ -2,6 +2,7 @@
 #include "zrx/db/symtab.h"
 
 #include "db/stub.h"
+#include "db/symtab_generation.h"
 #include "zrx/db/database.h"
 #include "zrx/db/entity.h"
 #include "zrx/rx_define.h"
@@ -19,8 +20,12 @@ ZCRX_DEFINE_MEMBERS(ZcDbTextStyleTable, ZcDbSymbolTable, L"AcDbTextStyleTable", 
 ZCRX_DEFINE_MEMBERS(ZcDbTextStyleTableRecord, ZcDbSymbolTableRecord, L"AcDbTextStyleTableRecord", L"STYLE",
                     &zrxdb::construct<ZcDbTextStyleTableRecord>);
 
+std::uint64_t zrxdb::symbolTableGeneration = 1;
+
 ZcDbSymbolTable::ZcDbSymbolTable() = default;
-ZcDbSymbolTable::~ZcDbSymbolTable() = default;
+ZcDbSymbolTable::~ZcDbSymbolTable() {
+  zrxdb::symbolTablesChanged();
+}
 
 // Looks at the records without opening them: a lookup must work while a record is open for write.
 ZcDbObjectId ZcDbSymbolTable::getIdAt(const ZcString& name, bool getErasedRecord) const {
@@ -74,6 +79,7 @@ Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbObjectId& id, ZcDbSymbolTableRecord* 
   if (es != Zcad::eOk) return es;
   record->setOwnerId(objectId());
   mRecords.push_back(id);
+  zrxdb::symbolTablesChanged();
   return Zcad::eOk;
 }
 
@@ -87,7 +93,10 @@ Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbSymbolTableRecord* record) {
 }
 
 ZcDbSymbolTableRecord::ZcDbSymbolTableRecord() = default;
-ZcDbSymbolTableRecord::~ZcDbSymbolTableRecord() = default;
+// Cached lookups may still point here.
+ZcDbSymbolTableRecord::~ZcDbSymbolTableRecord() {
+  zrxdb::symbolTablesChanged();
+}
 
 Zcad::ErrorStatus ZcDbSymbolTableRecord::setName(const ZTCHAR* name) {
   if (name == nullptr) return Zcad::eInvalidInput;
@@ -98,12 +107,14 @@ Zcad::ErrorStatus ZcDbSymbolTableRecord::setName(const ZcString& name) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (name.isEmpty()) return Zcad::eInvalidInput;
   mName = name;
+  zrxdb::symbolTablesChanged();
   return Zcad::eOk;
 }
 
 void ZcDbSymbolTableRecord::copyFieldsTo(ZcDbObject* target) const {
   ZcDbObject::copyFieldsTo(target);
   static_cast<ZcDbSymbolTableRecord*>(target)->mName = mName;
+  zrxdb::symbolTablesChanged();
 }
 
 Zcad::ErrorStatus ZcDbBlockTable::getAt(const ZTCHAR* name, ZcDbBlockTableRecord*& record, ZcDb::OpenMode mode,

@@ -1,11 +1,14 @@
 // ZcDbText: single-line text; its placement by alignment, its text box, its drawing.
 #include "zrx/db/text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "db/geom.h"
 #include "db/stub.h"
+#include "db/symtab_generation.h"
 #include "zrx/db/database.h"
 #include "zrx/db/symtab.h"
 #include "zrx/gi.h"
@@ -33,8 +36,10 @@ ZcDbText::ZcDbText(const ZcGePoint3d& position, const ZTCHAR* text, ZcDbObjectId
 
 ZcDbText::~ZcDbText() = default;
 
+// The same test as isWriteEnabled(), read from the stub directly: a preview sets the text and the
+// position of one copy a hundred thousand times a frame.
 #define ZRX_REQUIRE_WRITE() \
-  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite
+  if (stub() != nullptr && !stub()->writer) return Zcad::eNotOpenForWrite
 
 Zcad::ErrorStatus ZcDbText::setPosition(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
@@ -46,10 +51,6 @@ Zcad::ErrorStatus ZcDbText::setAlignmentPoint(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
   mAlignmentPoint = p;
   return Zcad::eOk;
-}
-
-bool ZcDbText::isDefaultAlignment() const {
-  return mHorizontalMode == ZcDb::kTextLeft && mVerticalMode == ZcDb::kTextBase;
 }
 
 Zcad::ErrorStatus ZcDbText::setNormal(const ZcGeVector3d& n) {
@@ -127,6 +128,7 @@ Zcad::ErrorStatus ZcDbText::setTextStyle(ZcDbObjectId style) {
   ZRX_REQUIRE_WRITE();
   mTextStyle = style;
   if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(style)) mTextStyleName = record->name();
+  forgetStyleRecord();
   return Zcad::eOk;
 }
 
@@ -135,6 +137,7 @@ Zcad::ErrorStatus ZcDbText::setTextStyleName(const ZcString& name) {
   ZRX_REQUIRE_WRITE();
   mTextStyleName = name;
   mTextStyle = ZcDbObjectId::kNull;
+  forgetStyleRecord();
   return Zcad::eOk;
 }
 
@@ -160,18 +163,47 @@ Zcad::ErrorStatus ZcDbText::setTextString(const ZTCHAR* text) {
 
 Zcad::ErrorStatus ZcDbText::setTextString(const ZcString& text) {
   ZRX_REQUIRE_WRITE();
-  mText = text;
+  mText.utf16Mutable() = text.utf16();  // ZcString's assignment, without the call into its unit
   return Zcad::eOk;
 }
 
+// A style found by name in the first database searched is remembered while the same databases
+// are searched, the symbol-table generation is unchanged and the record is not erased. Any other
+// answer (a fallback to "Standard" or to a later database) is looked up again each time: unerasing
+// a record of the name, which the generation does not count, would change it.
 const ZcDbTextStyleTableRecord* ZcDbText::effectiveStyle(const ZcDbDatabase* db) const {
+  return styleRecord(db);
+}
+
+const ZcDbTextStyleTableRecord* ZcDbText::styleRecord(const ZcDbDatabase* db) const {
   if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(mTextStyle)) return record;
-  const ZcDbDatabase* candidates[] = {db, database(), zcdbHostApplicationServices()->workingDatabase()};
+  const ZcDbStub* own = stub();
+  const ZcDbDatabase* candidates[] = {db, own != nullptr ? own->database : nullptr,
+                                      zcdbHostApplicationServices()->workingDatabase()};
+  if (mStyleRecord != nullptr && mStyleGeneration == zrxdb::symbolTableGeneration &&
+      mStyleSearched[0] == candidates[0] && mStyleSearched[1] == candidates[1] && mStyleSearched[2] == candidates[2] &&
+      !mStyleRecordId.stub()->erased)
+    return mStyleRecord;
+  mStyleRecord = nullptr;
+  bool first = true;
   for (const ZcDbDatabase* candidate : candidates) {
     if (candidate == nullptr) continue;
     const auto* styles = zrxdb::peek<ZcDbTextStyleTable>(candidate->textStyleTableId());
-    if (styles == nullptr) continue;
+    if (styles == nullptr) {
+      first = false;
+      continue;
+    }
     ZcDbObjectId id = styles->getIdAt(mTextStyleName);
+    if (first && !id.isNull()) {
+      if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(id)) {
+        mStyleRecord = record;
+        mStyleRecordId = id;
+        std::copy(std::begin(candidates), std::end(candidates), mStyleSearched);
+        mStyleGeneration = zrxdb::symbolTableGeneration;
+        return record;
+      }
+    }
+    first = false;
     if (id.isNull()) id = candidate->textStyleStandardId();
     if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(id)) return record;
   }
@@ -307,20 +339,35 @@ bool ZcDbText::hitTest(const ZcGePoint3d& point, double aperture) const {
 }
 
 // A preview draws the same text many times a frame: the style's strings are copied only when they
-// change (the host draws on one thread).
+// change (the host draws on one thread), and a left, baseline text in the XY plane takes its
+// placement without the general construction.
 bool ZcDbText::subWorldDraw(ZcGiWorldDraw* mode) {
-  const Placement p = placement(nullptr);
   static ZcGiTextStyle& style = *new ZcGiTextStyle;  // never destroyed: drawing may happen at exit
   static const ZcString& none = *new ZcString;
-  const ZcDbTextStyleTableRecord* record = effectiveStyle();
+  ZcGePoint3d position;
+  ZcGeVector3d direction;
+  double height, widthFactor;
+  if (isDefaultAlignment() && mRotation == 0 && mNormal.x == 0 && mNormal.y == 0 && mNormal.z > 0) {
+    position = mPosition;
+    direction = ZcGeVector3d(1, 0, 0);
+    height = mHeight;
+    widthFactor = mWidthFactor;
+  } else {
+    const Placement p = placement(nullptr);
+    position = p.position;
+    direction = p.axes.x;
+    height = p.height;
+    widthFactor = p.widthFactor;
+  }
+  const ZcDbTextStyleTableRecord* record = styleRecord(nullptr);
   const ZcString& fileName = record ? record->fileName() : none;
   const ZcString& bigFontFileName = record ? record->bigFontFileName() : none;
   if (style.fileName != fileName) style.fileName = fileName;
   if (style.bigFontFileName != bigFontFileName) style.bigFontFileName = bigFontFileName;
-  style.textSize = p.height;
-  style.xScale = p.widthFactor;
+  style.textSize = height;
+  style.xScale = widthFactor;
   style.obliquingAngle = mOblique;
-  mode->geometry().text(p.position, mNormal, p.axes.x, mText, style);
+  mode->geometry().text(position, mNormal, direction, mText, style);
   return true;
 }
 
@@ -340,5 +387,6 @@ void ZcDbText::copyFieldsTo(ZcDbObject* target) const {
   t->mVerticalMode = mVerticalMode;
   t->mTextStyle = mTextStyle;
   t->mTextStyleName = mTextStyleName;
+  t->forgetStyleRecord();
   t->mText = mText;
 }

@@ -1,8 +1,11 @@
 // ZcDbEntity: an object with geometry that lives in a block (model space, a layout, a block).
 #pragma once
 
+#include <cstdint>
+
 #include "zrx/db/object.h"
 
+class ZcDbLayerTableRecord;
 class ZcGiWorldDraw;
 class ZcGiViewportDraw;
 
@@ -62,8 +65,20 @@ class ZcDbEntity : public ZcDbObject {
   void copyFieldsTo(ZcDbObject* target) const override;
 
  private:
+  // The record mLayer names in `db`, remembered between draws (a preview draws one entity many
+  // times a frame); null when there is none.
+  // (Not exported: the draw calls it directly, without the library's symbol indirection.)
+  [[gnu::visibility("hidden")]] const ZcDbLayerTableRecord* layerRecord(const ZcDbDatabase* db) const;
+  [[gnu::visibility("hidden")]] ZSoft::UInt16 drawColorIndex() const;
+  void forgetLayerRecord() { mLayerRecord = nullptr; }
+
   ZcString mLayer{L"0"};
   ZcString mLinetype{L"ByLayer"};
   ZSoft::UInt16 mColorIndex = 256;
   double mLinetypeScale = 1.0;
+  // What layerRecord() found last, where, and at which symbol-table generation; not copied.
+  mutable const ZcDbLayerTableRecord* mLayerRecord = nullptr;
+  mutable ZcDbObjectId mLayerRecordId;
+  mutable const ZcDbDatabase* mLayerDatabase = nullptr;
+  mutable std::uint64_t mLayerGeneration = 0;
 };

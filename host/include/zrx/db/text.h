@@ -1,6 +1,8 @@
 // ZcDbText: single-line text, measured with the real glyph metrics of its style's font.
 #pragma once
 
+#include <cstdint>
+
 #include "zrx/db/entity.h"
 
 class ZcDbTextStyleTableRecord;
@@ -22,7 +24,7 @@ class ZcDbText : public ZcDbEntity {
   ZcGePoint3d alignmentPoint() const { return mAlignmentPoint; }
   Zcad::ErrorStatus setAlignmentPoint(const ZcGePoint3d& p);
   // True when the text is left-aligned on its baseline (modes 0 and 0): then only the position counts.
-  bool isDefaultAlignment() const;
+  bool isDefaultAlignment() const { return mHorizontalMode == ZcDb::kTextLeft && mVerticalMode == ZcDb::kTextBase; }
   ZcGeVector3d normal() const { return mNormal; }
   Zcad::ErrorStatus setNormal(const ZcGeVector3d& n);
   double thickness() const { return mThickness; }
@@ -84,8 +86,11 @@ class ZcDbText : public ZcDbEntity {
  private:
   // Where the modes put the text: the left end of its baseline, its height, width factor and
   // rotation (aligned and fit derive the last three from the two points).
+  // (These two are not exported: the draw calls them directly, without the symbol indirection.)
   struct Placement;
-  Placement placement(const ZcDbDatabase* db) const;
+  [[gnu::visibility("hidden")]] Placement placement(const ZcDbDatabase* db) const;
+  [[gnu::visibility("hidden")]] const ZcDbTextStyleTableRecord* styleRecord(const ZcDbDatabase* db) const;
+  void forgetStyleRecord() { mStyleRecord = nullptr; }
 
   ZcGePoint3d mPosition;
   ZcGePoint3d mAlignmentPoint;
@@ -101,4 +106,10 @@ class ZcDbText : public ZcDbEntity {
   ZcDbObjectId mTextStyle;
   ZcString mTextStyleName{L"Standard"};
   ZcString mText;
+  // The style record mTextStyleName led to, the databases searched (the argument, the text's own,
+  // the working one) and the symbol-table generation then; not copied.
+  mutable const ZcDbTextStyleTableRecord* mStyleRecord = nullptr;
+  mutable ZcDbObjectId mStyleRecordId;
+  mutable const ZcDbDatabase* mStyleSearched[3] = {};
+  mutable std::uint64_t mStyleGeneration = 0;
 };
