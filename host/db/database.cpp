@@ -2,7 +2,8 @@
 #include "zrx/db/database.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <bit>
+#include <vector>
 
 #include "db/stub.h"
 #include "zrx/db/symtab.h"
@@ -43,11 +44,72 @@ ZcDbStub* liveStub(ZSoft::LongPtr value) {
 
 }  // namespace zrxdb
 
+namespace {
+
+// Handles to stubs, open addressing with linear probing. Entries are never removed (a stub lives
+// as long as its database), so no tombstones are needed; one flat array instead of a node per
+// handle keeps reading a large drawing free of per-object allocations.
+class HandleTable {
+ public:
+  ZcDbStub* find(ZcDbHandle handle) const {
+    if (mEntries.empty()) return nullptr;
+    for (std::size_t i = slotOf(handle);; i = (i + 1) & mMask) {
+      const Entry& e = mEntries[i];
+      if (e.stub == nullptr) return nullptr;
+      if (e.handle == handle) return e.stub;
+    }
+  }
+  bool contains(ZcDbHandle handle) const { return find(handle) != nullptr; }
+  void reserve(std::size_t count) {
+    while (count * 4 > mEntries.size() * 3) grow();
+  }
+  // The handle must not be in the table yet.
+  void insert(ZcDbHandle handle, ZcDbStub* stub) {
+    if ((mCount + 1) * 4 > mEntries.size() * 3) grow();
+    place(handle, stub);
+    ++mCount;
+  }
+  std::size_t size() const { return mCount; }
+
+ private:
+  struct Entry {
+    ZcDbHandle handle = 0;
+    ZcDbStub* stub = nullptr;
+  };
+  std::size_t slotOf(ZcDbHandle handle) const {
+    // A drawing's handles are mostly consecutive: kept in order they fill neighbouring slots, so
+    // reading a drawing walks the table instead of missing the cache on every object. The high
+    // bits folded in keep handles a multiple of the table size apart from piling up in one slot.
+    return static_cast<std::size_t>(handle ^ (handle >> mBits)) & mMask;
+  }
+  void place(ZcDbHandle handle, ZcDbStub* stub) {
+    std::size_t i = slotOf(handle);
+    while (mEntries[i].stub != nullptr) i = (i + 1) & mMask;
+    mEntries[i] = {handle, stub};
+  }
+  void grow() {
+    std::vector<Entry> old = std::move(mEntries);
+    std::size_t capacity = old.empty() ? 64 : old.size() * 2;
+    mEntries.assign(capacity, Entry{});
+    mMask = capacity - 1;
+    mBits = static_cast<unsigned>(std::countr_zero(capacity));
+    for (const Entry& e : old)
+      if (e.stub != nullptr) place(e.handle, e.stub);
+  }
+
+  std::vector<Entry> mEntries;
+  std::size_t mCount = 0;
+  std::size_t mMask = 0;
+  unsigned mBits = 0;
+};
+
+}  // namespace
+
 struct ZcDbDatabase::Impl {
   std::vector<std::unique_ptr<ZcDbStub[]>> chunks;
   size_t usedInLastChunk = kStubsPerChunk;
   // Hashed: a drawing of a hundred thousand objects is looked up by handle on every reference.
-  std::unordered_map<ZcDbHandle, ZcDbStub*> byHandle;
+  HandleTable byHandle;
 
   ZcDbStub* newStub(ZcDbDatabase* db, ZcDbHandle handle) {
     if (usedInLastChunk == kStubsPerChunk) {
@@ -58,8 +120,17 @@ struct ZcDbDatabase::Impl {
     ZcDbStub* stub = &chunks.back()[usedInLastChunk++];
     stub->database = db;
     stub->handle = handle;
-    byHandle.emplace(handle, stub);
+    byHandle.insert(handle, stub);
     return stub;
+  }
+
+  // Every stub made so far, in the order they were made.
+  template <typename F>
+  void forEachStub(F&& f) const {
+    for (std::size_t c = 0; c < chunks.size(); ++c) {
+      const std::size_t used = c + 1 == chunks.size() ? usedInLastChunk : kStubsPerChunk;
+      for (std::size_t i = 0; i < used; ++i) f(chunks[c][i]);
+    }
   }
 };
 
@@ -97,10 +168,8 @@ ZcDbDatabase::ZcDbDatabase(bool buildDefaultDrawing) : mImpl(std::make_unique<Im
 ZcDbDatabase::~ZcDbDatabase() {
   if (zcdbHostApplicationServices()->workingDatabase() == this)
     zcdbHostApplicationServices()->setWorkingDatabase(nullptr);
-  for (auto& [handle, stub] : mImpl->byHandle) {
-    (void)handle;
-    delete stub->object;  // its destructor clears stub->object
-  }
+  // In the order the objects were made, which is close to their order in memory.
+  mImpl->forEachStub([](ZcDbStub& stub) { delete stub.object; });  // its destructor clears stub.object
   auto& chunks = liveChunks();
   chunks.erase(std::remove_if(chunks.begin(), chunks.end(), [this](const ChunkRange& c) { return c.owner == this; }),
                chunks.end());
@@ -168,14 +237,13 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   auto& byHandle = mImpl->byHandle;
   ZcDbStub* stub = nullptr;
   if (handle == 0) {
-    while (byHandle.count(mHandseed) != 0) ++mHandseed;
+    while (byHandle.contains(mHandseed)) ++mHandseed;
     handle = mHandseed++;
     stub = mImpl->newStub(this, handle);
   } else {
-    auto found = byHandle.find(handle);
-    if (found != byHandle.end()) {
-      if (found->second->object != nullptr) return Zcad::eDuplicateKey;
-      stub = found->second;  // a handle referred to before its object arrived
+    if (ZcDbStub* found = byHandle.find(handle)) {
+      if (found->object != nullptr) return Zcad::eDuplicateKey;
+      stub = found;  // a handle referred to before its object arrived
     } else {
       stub = mImpl->newStub(this, handle);
     }
@@ -193,9 +261,8 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
 Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const {
   id = ZcDbObjectId::kNull;
   if (handle == 0) return Zcad::eInvalidInput;
-  auto found = mImpl->byHandle.find(handle);
-  if (found != mImpl->byHandle.end()) {
-    id = ZcDbObjectId(found->second);
+  if (ZcDbStub* found = mImpl->byHandle.find(handle)) {
+    id = ZcDbObjectId(found);
     return Zcad::eOk;
   }
   if (!createIfNotFound) return Zcad::eKeyNotFound;
@@ -206,13 +273,16 @@ Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfN
   return Zcad::eOk;
 }
 
+void ZcDbDatabase::reserveObjects(std::size_t count) {
+  mImpl->byHandle.reserve(count);
+}
+
 std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
   std::vector<ZcDbObjectId> ids;
   ids.reserve(mImpl->byHandle.size());
-  for (const auto& [handle, stub] : mImpl->byHandle) {
-    (void)handle;
-    if (stub->object != nullptr) ids.emplace_back(stub);
-  }
+  mImpl->forEachStub([&](ZcDbStub& stub) {
+    if (stub.object != nullptr) ids.emplace_back(&stub);
+  });
   std::sort(ids.begin(), ids.end(),
             [](const ZcDbObjectId& a, const ZcDbObjectId& b) { return a.stub()->handle < b.stub()->handle; });
   return ids;
@@ -220,10 +290,9 @@ std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
 
 int ZcDbDatabase::numObjects() const {
   int count = 0;
-  for (const auto& [handle, stub] : mImpl->byHandle) {
-    (void)handle;
-    if (stub->object != nullptr) ++count;
-  }
+  mImpl->forEachStub([&](const ZcDbStub& stub) {
+    if (stub.object != nullptr) ++count;
+  });
   return count;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_read.h"
@@ -37,26 +38,49 @@ std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& n
 }
 
 bool readFile(const std::string& path, std::string& bytes, std::string& error) {
-  FILE* fp = std::fopen(path.c_str(), "rb");
-  if (fp == nullptr) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     error = path + ": cannot open: " + std::strerror(errno);
     return false;
   }
   struct stat st {};
-  if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) {
-    std::fclose(fp);
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
     error = path + ": is a directory, not a drawing";
     return false;
   }
-  char chunk[1 << 16];
-  std::size_t n;
-  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  while ((n = std::fread(chunk, 1, sizeof chunk, fp)) > 0) bytes.append(chunk, n);
-  bool failed = std::ferror(fp) != 0;
-  std::fclose(fp);
+  // Straight into the string, sized from the file's length: no stdio buffer in between. A file
+  // that is not regular or grows meanwhile is read on in chunks.
+  std::size_t have = 0;
+  bytes.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : std::size_t{1} << 16);
+  bool failed = false;
+  while (true) {
+    if (have == bytes.size()) bytes.resize(bytes.size() + (std::size_t{1} << 16));
+    ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) failed = true;
+    if (n <= 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  bytes.resize(have);
+  ::close(fd);
   if (failed) {
     error = path + ": read error";
     return false;
+  }
+  return true;
+}
+
+// Writes all of `data` to `fd`; false with errno set on failure.
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
 }
@@ -89,9 +113,9 @@ std::string writeDxfToString(ZcDbDatabase& db) {
 }
 
 bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error) {
-  std::string out;
+  dxf::DxfPieces pieces;
   try {
-    if (!dxf::writeTags(db, out, error.message)) return false;
+    if (!dxf::writeTags(db, pieces, error.message)) return false;
   } catch (const std::bad_alloc&) {
     error.message = path + ": not enough memory to write the drawing";
     return false;
@@ -106,19 +130,15 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error) {
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  const char* p = out.data();
-  std::size_t left = out.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
+  const std::string_view body(pieces.body);
+  for (std::string_view piece :
+       {body.substr(0, pieces.headerAt), std::string_view(pieces.header), body.substr(pieces.headerAt)}) {
+    if (!writeAll(fd, piece)) {
       error.message = path + ": cannot write: " + std::strerror(errno);
       ::close(fd);
       ::unlink(tmp.c_str());
       return false;
     }
-    p += n;
-    left -= static_cast<std::size_t>(n);
   }
   if (::fsync(fd) != 0 || ::close(fd) != 0) {
     error.message = path + ": cannot write: " + std::strerror(errno);

@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -242,6 +241,14 @@ bool isReal(Kind k) {
          k == Kind::PosX || k == Kind::PosY || k == Kind::PosZ;
 }
 
+// Appends "#n" (the n-th marker of a name, n < 1000) at `len` in `key`, which has room for it;
+// the new length. Called for every marker of every record, hence no printf.
+std::size_t appendOrdinal(char* key, std::size_t len, int n) {
+  key[len++] = '#';
+  const auto end = std::to_chars(key + len, key + len + 3, n % 1000).ptr;
+  return static_cast<std::size_t>(end - key);
+}
+
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -281,7 +288,7 @@ class FieldMatcher {
       if (i == mSeenCount && mSeenCount < mSeen.size()) mSeen[mSeenCount++] = {name, 1};
       std::memcpy(mSubclass, name.data(), name.size());
       std::size_t len = name.size();
-      if (count > 1) len += static_cast<std::size_t>(std::snprintf(mSubclass + len, 12, "#%d", count % 1000));
+      if (count > 1) len = appendOrdinal(mSubclass, len, count);
       mSubclass[len] = '\0';
       mSubclassId = mDef.subclassIdOf(std::string_view(mSubclass, len));
       return -1;
@@ -496,12 +503,12 @@ class FieldWriter {
         break;
       }
       case Kind::Text:
-        t.codec.encode(v.s, mBuf);
-        t.w.tag(fd.code, mBuf);
+        t.codec.encode(v.s, *buf);
+        t.w.tag(fd.code, *buf);
         break;
       case Kind::BlockName:
-        t.codec.encode(blockNameToFile(v.s, t.r12), mBuf);
-        t.w.tag(fd.code, mBuf);
+        t.codec.encode(blockNameToFile(v.s, t.r12), *buf);
+        t.w.tag(fd.code, *buf);
         break;
       case Kind::Chunks:
         writeChunks(v.s);
@@ -516,12 +523,12 @@ class FieldWriter {
     while (s.size() - pos > kPiece) {
       std::size_t len = kPiece;
       if (s[pos + len - 1] >= 0xD800 && s[pos + len - 1] < 0xDC00) --len;  // keep surrogate pairs whole
-      t.codec.encode(std::u16string_view(s).substr(pos, len), mBuf);
-      t.w.tag(3, mBuf);
+      t.codec.encode(std::u16string_view(s).substr(pos, len), *buf);
+      t.w.tag(3, *buf);
       pos += len;
     }
-    t.codec.encode(std::u16string_view(s).substr(pos), mBuf);
-    t.w.tag(1, mBuf);
+    t.codec.encode(std::u16string_view(s).substr(pos), *buf);
+    t.w.tag(1, *buf);
   }
 
   void emit(std::size_t f, const Tag* orig) {
@@ -596,25 +603,36 @@ class FieldWriter {
  private:
   std::uint64_t mEmitted = 0;
   bool mChunksDone = false;
-  std::string& mBuf = buffer();
-  static std::string& buffer() {
-    thread_local std::string b;
-    return b;
-  }
+
+ public:
+  std::string* buf = nullptr;  // encoding scratch
 };
+
+// Scratch of writeFields, kept per thread: writing calls it once per record of the drawing. One
+// thread-local object, reached once per call (each access to one costs a call in a shared library).
+struct WriteScratch {
+  Slots was, adjusted;
+  FieldScan scan;
+  std::string ignored, buf;
+  std::vector<std::pair<std::string_view, int>> markerCounts;
+};
+
+WriteScratch& writeScratch() {
+  thread_local WriteScratch scratch;
+  return scratch;
+}
 
 }  // namespace
 
 void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                  bool original, std::uint64_t handle, std::uint64_t owner, const Slots& nowIn,
                  const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
-  // Scratch kept per thread: writing calls this once per record of the drawing.
-  thread_local Slots was;
-  thread_local FieldScan scan;
-  thread_local std::string ignored;
-  readFields(def, file, begin, end, t.codec, t.r12, was, scan, ignored);
+  WriteScratch& scratch = writeScratch();
+  Slots& was = scratch.was;
+  FieldScan& scan = scratch.scan;
+  readFields(def, file, begin, end, t.codec, t.r12, was, scan, scratch.ignored);
   const Slots* nowPtr = &nowIn;
-  thread_local Slots adjusted;
+  Slots& adjusted = scratch.adjusted;
   if (refused && !refused->empty()) {
     adjusted = nowIn;
     for (const auto& [slot, kept] : *refused)
@@ -623,11 +641,12 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
   }
   const Slots& now = *nowPtr;
   FieldWriter fw(t, def, file, begin, was, now, scan);
+  fw.buf = &scratch.buf;
   const bool wantHandle = !t.r12 || t.usesHandles;
   bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;
   bool skipping102 = false, in102 = false, inXdata = false;
   char subclass[64] = "";
-  thread_local std::vector<std::pair<std::string_view, int>> markerCounts;
+  auto& markerCounts = scratch.markerCounts;
   markerCounts.clear();
   fw.markers = &markerCounts;
 
@@ -699,7 +718,7 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
       if (count == 1) markerCounts.emplace_back(name, 1);
       std::memcpy(subclass, name.data(), name.size());
       std::size_t len = name.size();
-      if (count > 1) len += static_cast<std::size_t>(std::snprintf(subclass + len, 12, "#%d", count % 1000));
+      if (count > 1) len = appendOrdinal(subclass, len, count);
       subclass[len] = '\0';
       t.w.tag(tag.code, value);
       fw.emitAtSubclassStart(def.subclassIdOf(std::string_view(subclass, len)));

@@ -107,6 +107,7 @@ class Reader {
   std::unique_ptr<TextCodec> mCodec;
   std::vector<Section> mSections;
   std::size_t mEof = 0;
+  std::size_t mRecords = 0;  // 0 groups past the header: about the number of objects to come
   bool mR12 = false;
   ZcDbHandle mSeedRead = 0, mNextFresh = 1;
   bool mTileMode = true;
@@ -185,8 +186,10 @@ void Reader::findMaxHandle() {
   for (const Section& s : mSections)
     if (s.name == "HEADER") headerEnd = s.end;
   bool any = false;
+  mRecords = 0;
   for (std::size_t k = headerEnd + 1; k < count(); ++k) {
     int code = f.tags[k].code;
+    if (code == 0) ++mRecords;
     if ((code == 5 && f.tags[k - 1].code == 0) || code == 105) {
       ZcDbHandle h = 0;
       if (parseHandle(f.value(k), h)) {
@@ -596,6 +599,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   mCodec = std::make_unique<TextCodec>(isUtf8Version(mLayout->version), mLayout->codePage);
   findMaxHandle();
   mDb = std::make_unique<ZcDbDatabase>(false);
+  mDb->reserveObjects(mRecords);  // at most one object per record, a few made up beside them
   for (const Section& s : mSections) {
     bool ok = true;
     if (s.name == "HEADER") {

@@ -1,6 +1,7 @@
 // Scanning a DXF buffer into tags, group-code types, number parsing and the tag writer.
 #include "dxf/dxf_tags.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -78,7 +79,10 @@ bool scanTags(TagFile& file, std::string& error) {
     return false;
   }
   file.tags.clear();
-  file.tags.reserve(b.size() / 12);
+  // Two lines a tag: counting them first sizes the tag list once (guessing from the byte count
+  // either wastes memory or copies the list when it grows past the guess).
+  file.tags.reserve(
+      static_cast<std::size_t>(std::count(b.begin() + static_cast<std::ptrdiff_t>(pos), b.end(), '\n')) / 2 + 1);
   const char* data = b.data();
   const std::size_t n = b.size();
   std::size_t line = 1;
@@ -168,7 +172,41 @@ std::string formatHandle(std::uint64_t handle) {
   return s;
 }
 
+namespace {
+
+// Every valid group code as written, right-aligned in three columns: looked up, not formatted,
+// for the million or so tags of a large drawing.
+struct CodeTexts {
+  static constexpr int kFirst = -5, kLast = 1071;
+  char text[kLast - kFirst + 1][6];
+  std::uint8_t length[kLast - kFirst + 1];
+  CodeTexts() {
+    for (int c = kFirst; c <= kLast; ++c) {
+      char buf[8];
+      std::size_t len = static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, c).ptr - buf);
+      std::size_t pad = len < 3 ? 3 - len : 0;
+      char* out = text[c - kFirst];
+      std::memset(out, ' ', pad);
+      std::memcpy(out + pad, buf, len);
+      length[c - kFirst] = static_cast<std::uint8_t>(pad + len);
+    }
+  }
+};
+
+const CodeTexts& codeTexts() {
+  static const CodeTexts texts;
+  return texts;
+}
+
+}  // namespace
+
 void TagWriter::code(int c) {
+  if (c >= CodeTexts::kFirst && c <= CodeTexts::kLast) {
+    const CodeTexts& t = codeTexts();
+    mOut.append(t.text[c - CodeTexts::kFirst], t.length[c - CodeTexts::kFirst]);
+    mOut.append(mEol);
+    return;
+  }
   char buf[16];
   auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, c);
   (void)ec;

@@ -42,7 +42,7 @@ class Writer {
         mW(mBody, layout.file->crlf),
         mTarget{mW, mCodec, layout.r12, layout.usesHandles} {}
 
-  std::string run();
+  void run(DxfPieces& out);
 
  private:
   void note(ZcDbHandle h) { mMaxWritten = std::max(mMaxWritten, h); }
@@ -366,7 +366,7 @@ void Writer::writeEntities() {
   for (const Item& it : items) writeEntity(it.id);
 }
 
-std::string Writer::run() {
+void Writer::run(DxfPieces& out) {
   mModel = mDb.modelSpaceId();
   mPaper = mDb.paperSpaceId();
   mBody.reserve(f.buffer.size() + f.buffer.size() / 8 + 4096);
@@ -398,24 +398,31 @@ std::string Writer::run() {
         break;
     }
   }
-  if (header == nullptr) return std::move(mBody);
   // The header goes in last: only now is the handle seed known.
-  std::string headerText;
-  writeHeader(*header, headerText);
-  mBody.insert(headerAt, headerText);
-  return std::move(mBody);
+  out.header.clear();
+  out.headerAt = header == nullptr ? mBody.size() : headerAt;
+  if (header != nullptr) writeHeader(*header, out.header);
+  out.body = std::move(mBody);
 }
 
 }  // namespace
 
 bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error) {
+  DxfPieces pieces;
+  if (!writeTags(db, pieces, error)) return false;
+  out = std::move(pieces.body);
+  out.insert(pieces.headerAt, pieces.header);
+  return true;
+}
+
+bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error) {
   ZcDbForeignData* data = db.foreignData().get();
   if (data == nullptr || !data->layout || !data->layout->file) {
     error = "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
     return false;
   }
   Writer writer(db, *data->layout);
-  out = writer.run();
+  writer.run(out);
   return true;
 }
 

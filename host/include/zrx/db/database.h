@@ -44,6 +44,9 @@ class ZcDbDatabase : public ZcRxObject {
   // seed; a given handle is kept (and the seed moved past it). The object stays open for write.
   Zcad::ErrorStatus addZcDbObject(ZcDbObjectId& id, ZcDbObject* object, ZcDbHandle handle = 0);
   Zcad::ErrorStatus getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const;
+  // Makes room for `count` objects in all, so that a reader that knows the size of a drawing does
+  // not grow the handle index step by step.
+  void reserveObjects(std::size_t count);
   ZcDbHandle handseed() const { return mHandseed; }
   void setHandseed(ZcDbHandle seed) { mHandseed = seed; }
   // Makes a table the database's own (used while reading a drawing).
