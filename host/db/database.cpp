@@ -108,7 +108,6 @@ class HandleTable {
 struct ZcDbDatabase::Impl {
   std::vector<std::unique_ptr<ZcDbStub[]>> chunks;
   size_t usedInLastChunk = kStubsPerChunk;
-  // Hashed: a drawing of a hundred thousand objects is looked up by handle on every reference.
   HandleTable byHandle;
 
   ZcDbStub* newStub(ZcDbDatabase* db, ZcDbHandle handle) {
@@ -253,6 +252,7 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   stub->erased = false;
   stub->readers = 0;
   stub->writer = true;
+  stub->changed = true;
   object->mStub = stub;
   id = ZcDbObjectId(stub);
   return Zcad::eOk;
@@ -271,6 +271,10 @@ Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfN
   id = ZcDbObjectId(mImpl->newStub(self, handle));
   self->mHandseed = std::max(mHandseed, handle + 1);
   return Zcad::eOk;
+}
+
+void ZcDbDatabase::markAllUnchanged() {
+  mImpl->forEachStub([](ZcDbStub& stub) { stub.changed = false; });
 }
 
 void ZcDbDatabase::reserveObjects(std::size_t count) {

@@ -100,6 +100,7 @@ Zcad::ErrorStatus ZcDbObject::upgradeOpen() {
   if (mStub->readers > 1) return Zcad::eWasOpenedForRead;  // another reader still holds it
   mStub->readers = 0;
   mStub->writer = true;
+  mStub->changed = true;
   return Zcad::eOk;
 }
 
@@ -165,6 +166,7 @@ Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxC
   if (mode == ZcDb::kForWrite) {
     if (stub->readers > 0) return Zcad::eWasOpenedForRead;
     stub->writer = true;
+    stub->changed = true;
   } else {
     ++stub->readers;
   }

@@ -21,6 +21,9 @@ struct ZcDbStub {
   int readers = 0;
   bool writer = false;
   bool erased = false;
+  // Opened for write (or made) since the drawing was read: a writer may copy an unchanged object's
+  // record from the file as it stands.
+  bool changed = true;
 };
 
 namespace zrxdb {

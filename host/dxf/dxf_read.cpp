@@ -644,6 +644,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   dbData->file = mFile;
   dbData->layout = std::move(mLayout);
   mDb->setForeignData(std::move(dbData));
+  mDb->markAllUnchanged();
   return std::move(mDb);
 }
 

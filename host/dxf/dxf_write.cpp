@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "db/stub.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
@@ -312,6 +313,12 @@ void Writer::writeEntity(ZcDbObjectId id) {
   std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl->tags.size();
   bool original = fromFile && fd->handle == ent->handle();
   ZcDbObjectId owner = ent->ownerId();
+  // Not opened for write since the drawing was read: its record is the file's, as it stands.
+  if (original && !id.stub()->changed && owner.handle() == fd->owner && type != RecordType::Poly3d) {
+    noteWritten(*tmpl, b, e, original, ent->handle());
+    mW.raw(*fd->file, b, fd->subEnd > fd->end ? fd->subEnd : e);
+    return;
+  }
   bool paper = false;
   if (owner != mModel) {
     Opened<ZcDbBlockTableRecord> rec(owner);

@@ -47,6 +47,9 @@ class ZcDbDatabase : public ZcRxObject {
   // Makes room for `count` objects in all, so that a reader that knows the size of a drawing does
   // not grow the handle index step by step.
   void reserveObjects(std::size_t count);
+  // Host side: marks every object as unchanged (a reader calls it when the drawing is complete);
+  // opening an object for write marks it changed again.
+  void markAllUnchanged();
   ZcDbHandle handseed() const { return mHandseed; }
   void setHandseed(ZcDbHandle seed) { mHandseed = seed; }
   // Makes a table the database's own (used while reading a drawing).
