@@ -176,14 +176,6 @@ ZcString::ZcString(ZTCHAR wideChar) {
   appendUtf16(mUnits, static_cast<char32_t>(wideChar));
 }
 
-ZcString& ZcString::operator=(const ZcString& other) {
-  if (this != &other) {
-    mUnits = other.mUnits;
-    invalidate();
-  }
-  return *this;
-}
-
 ZcString& ZcString::operator=(ZcString&& other) noexcept {
   if (this != &other) {
     mUnits = std::move(other.mUnits);

@@ -22,7 +22,14 @@ class ZcString {
   explicit ZcString(std::u16string units) : mUnits(std::move(units)) {}
   ZcString(const ZcString& other) : mUnits(other.mUnits) {}
   ZcString(ZcString&& other) noexcept : mUnits(std::move(other.mUnits)) { other.invalidate(); }
-  ZcString& operator=(const ZcString& other);
+  // Inline: copying into a string that already has the room is the module's commonest operation.
+  ZcString& operator=(const ZcString& other) {
+    if (this != &other) {
+      mUnits = other.mUnits;
+      invalidate();
+    }
+    return *this;
+  }
   ZcString& operator=(ZcString&& other) noexcept;
   ZcString& operator=(const ZTCHAR* wide);
   ~ZcString() = default;
