@@ -3037,9 +3037,9 @@ const Template kTemplates[] = {
     {"ENDBLK", "0 ENDBLK|5 0|330 0|100 AcDbEntity|8 0|100 AcDbBlockEnd", "0 ENDBLK|5 0|8 0"},
 };
 
-std::shared_ptr<const TagFile> parseTemplate(const char* spec) {
+std::shared_ptr<const TagFile> parseTemplate(const char* source) {
   auto file = std::make_shared<TagFile>();
-  std::string_view s(spec);
+  std::string_view s(source);
   while (!s.empty()) {
     std::size_t bar = s.find('|');
     std::string_view line = s.substr(0, bar);
@@ -3068,11 +3068,11 @@ std::shared_ptr<const TagFile> templateTags(const char* name, bool r12) {
   std::string key = std::string(name) + (r12 ? "/12" : "");
   auto found = cache.find(key);
   if (found != cache.end()) return found->second;
-  const char* spec = "";
+  const char* source = "";
   for (const Template& t : kTemplates)
     if (key.rfind(t.name, 0) == 0 && std::string(t.name).size() == std::string(name).size())
-      spec = r12 && t.r12[0] != '\0' ? t.r12 : t.r2000;
-  auto file = parseTemplate(spec);
+      source = r12 && t.r12[0] != '\0' ? t.r12 : t.r2000;
+  auto file = parseTemplate(source);
   cache.emplace(key, file);
   return file;
 }
