@@ -6,7 +6,7 @@ libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-dejavu-core fonts-wqy-microhei
 python3 python3-ezdxf
-librecad-data z88-data"
+librecad-data z88-data freecad-common"
 
 missing=""
 for p in $PACKAGES; do
