@@ -22,31 +22,40 @@ inline void copyInto(ZcString& to, const ZcString& from) {
   to.utf16Mutable() = from.utf16();
 }
 
-// A preview's copies share one style: its names are compared, and copied only when they differ.
-inline void copyIfDifferent(ZcString& to, const ZcString& from) {
-  const std::u16string& a = to.utf16();
-  const std::u16string& b = from.utf16();
-  if (a.size() != b.size() || std::char_traits<char16_t>::compare(a.data(), b.data(), a.size()) != 0)
-    copyInto(to, from);
+bool sameUnits(const ZcString& a, const ZcString& b) {
+  const std::u16string& x = a.utf16();
+  const std::u16string& y = b.utf16();
+  return x.size() == y.size() && std::char_traits<char16_t>::compare(x.data(), y.data(), x.size()) == 0;
 }
 
 }  // namespace
 
+const ZcGiTextStyle* ZcGiDrawRecorder::fontsFor(const ZcGiTextStyle& style) {
+  auto same = [&](const ZcGiTextStyle& fonts) {
+    return sameUnits(fonts.fileName, style.fileName) && sameUnits(fonts.bigFontFileName, style.bigFontFileName);
+  };
+  // The pair the previous text used first: consecutive texts nearly always share it.
+  if (mLastFonts != nullptr && same(*mLastFonts)) return mLastFonts;
+  for (const ZcGiTextStyle& fonts : mFonts)
+    if (same(fonts)) return mLastFonts = &fonts;
+  ZcGiTextStyle& added = mFonts.emplace_back();
+  added.fileName = style.fileName;
+  added.bigFontFileName = style.bigFontFileName;
+  return mLastFonts = &added;
+}
+
 bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,
                             const ZcString& message, const ZcGiTextStyle& style) {
+  const RecordedStyle recorded{style.textSize, style.xScale, style.obliquingAngle, fontsFor(style)};
   if (mTextCount == mTexts.size()) {
-    mTexts.push_back(TextPrimitive{position, normal, direction, message, style, mTraits.color()});
+    mTexts.push_back(TextPrimitive{position, normal, direction, message, recorded, mTraits.color()});
   } else {
     TextPrimitive& reused = mTexts[mTextCount];
     reused.position = position;
     reused.normal = normal;
     reused.direction = direction;
     copyInto(reused.message, message);
-    copyIfDifferent(reused.style.fileName, style.fileName);
-    copyIfDifferent(reused.style.bigFontFileName, style.bigFontFileName);
-    reused.style.textSize = style.textSize;
-    reused.style.xScale = style.xScale;
-    reused.style.obliquingAngle = style.obliquingAngle;
+    reused.style = recorded;
     reused.color = mTraits.color();
   }
   ++mTextCount;

@@ -52,7 +52,7 @@ class GlyphPlacer : public GlyphPathSink {
     if (along.isZeroLength()) along = normal.perpVector();
     along.normalize();
     ZcGeVector3d across = normal.crossProduct(along).normal();
-    const ZcGiTextStyle& style = text.style;
+    const ZcGiDrawRecorder::RecordedStyle& style = text.style;
     // Beyond about 85 degrees a slant stops being text; CAD programs refuse it there too.
     const double oblique = std::clamp(style.obliquingAngle, -1.48, 1.48);
     mSize = style.textSize;
@@ -97,12 +97,12 @@ class GlyphPlacer : public GlyphPathSink {
 };
 
 void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, int fallbackColor) {
-  const ZcGiTextStyle& style = text.style;
+  const ZcGiDrawRecorder::RecordedStyle& style = text.style;
   if (!finite(text.position) || !finite(text.normal) || !finite(text.direction) || !std::isfinite(style.textSize) ||
       !std::isfinite(style.xScale) || !std::isfinite(style.obliquingAngle) || style.textSize == 0) {
     return;
   }
-  const Font& font = fontFor(style.fileName.toUtf8(), style.bigFontFileName.toUtf8());
+  const Font& font = fontFor(style.fileName().toUtf8(), style.bigFontFileName().toUtf8());
   SceneItem item;
   item.rgb = colorOf(text.color, fallbackColor);
   item.filled = true;

@@ -1,6 +1,7 @@
 // World draw: what an entity emits when it is displayed, and a recorder that keeps it.
 #pragma once
 
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -54,12 +55,22 @@ class ZcGiViewportDraw : public ZcGiWorldDraw {};
 // Keeps every primitive drawn into it, with the traits in effect when it was drawn.
 class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
  public:
+  // A text's style as recorded: its own shape values, and its font names kept once per recorder
+  // (a preview's hundred thousand copies share one pair of names).
+  struct RecordedStyle {
+    double textSize = 1;
+    double xScale = 1;
+    double obliquingAngle = 0;
+    const ZcGiTextStyle* fonts = nullptr;
+    const ZcString& fileName() const { return fonts->fileName; }
+    const ZcString& bigFontFileName() const { return fonts->bigFontFileName; }
+  };
   struct TextPrimitive {
     ZcGePoint3d position;
     ZcGeVector3d normal;
     ZcGeVector3d direction;
     ZcString message;
-    ZcGiTextStyle style;
+    RecordedStyle style;
     ZSoft::UInt16 color;
   };
   struct PolylinePrimitive {
@@ -89,7 +100,12 @@ class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
 
   bool mDragging;
   ZcGiSubEntityTraits mTraits;
+  // The font names seen so far, each pair once; a deque, so that the records' pointers stay valid.
+  const ZcGiTextStyle* fontsFor(const ZcGiTextStyle& style);
+
   std::vector<TextPrimitive> mTexts;  // the first mTextCount are this frame's
   size_t mTextCount = 0;
+  std::deque<ZcGiTextStyle> mFonts;
+  const ZcGiTextStyle* mLastFonts = nullptr;
   std::vector<PolylinePrimitive> mPolylines;
 };

@@ -62,7 +62,7 @@ class RepeatedDraw : public ::testing::Test {
     return recorder.texts().empty() ? ZcGiDrawRecorder::TextPrimitive{} : recorder.texts()[0];
   }
   ZSoft::UInt16 color() { return draw().color; }
-  ZcString font() { return draw().style.fileName; }
+  ZcString font() { return draw().style.fileName(); }
 
   std::unique_ptr<ZcDbDatabase> db = std::make_unique<ZcDbDatabase>();
   ZcDbText text{ZcGePoint3d(1, 2, 0), L"K12", ZcDbObjectId::kNull, 2.5};
@@ -129,7 +129,7 @@ TEST_F(RepeatedDraw, FontFollowsTheStyleRecord) {
   edit<ZcDbTextStyleTableRecord>(mono, [](ZcDbTextStyleTableRecord& r) { r.setFileName(ZcString(L"romans")); });
   EXPECT_EQ(font(), ZcString(L"romans"));
   edit<ZcDbTextStyleTableRecord>(mono, [](ZcDbTextStyleTableRecord& r) { r.setBigFontFileName(ZcString(L"big")); });
-  EXPECT_EQ(draw().style.bigFontFileName, ZcString(L"big"));
+  EXPECT_EQ(draw().style.bigFontFileName(), ZcString(L"big"));
 
   edit<ZcDbTextStyleTableRecord>(mono, [](ZcDbTextStyleTableRecord& r) { EXPECT_EQ(r.erase(), Zcad::eOk); });
   EXPECT_EQ(font(), ZcString(L"simplex"));
@@ -170,7 +170,7 @@ TEST_F(RepeatedDraw, RecordsOfALaterFrameShowTheLaterState) {
   ASSERT_EQ(second.size(), 3u);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(second[i].color, 1);
-    EXPECT_EQ(second[i].style.fileName, ZcString(L"txt"));
+    EXPECT_EQ(second[i].style.fileName(), ZcString(L"txt"));
     EXPECT_DOUBLE_EQ(second[i].position.x, i);
   }
   EXPECT_EQ(second[0].message, ZcString(L"K"));

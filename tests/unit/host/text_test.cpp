@@ -259,7 +259,7 @@ TEST(TextDraw, EmitsOneTextPrimitiveWithTheResolvedLook) {
   EXPECT_EQ(t.style.textSize, 4);
   EXPECT_EQ(t.style.xScale, 0.75);
   EXPECT_EQ(t.style.obliquingAngle, 0.2);
-  EXPECT_EQ(t.style.fileName, ZcString(L"txt"));
+  EXPECT_EQ(t.style.fileName(), ZcString(L"txt"));
   EXPECT_EQ(t.color, 3);  // by layer, found without regard to case
 
   recorder.clear();
