@@ -204,6 +204,22 @@ int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t 
   return RTNORM;
 }
 
+namespace {
+
+// A point answered where a distance or angle was asked: measured from the base point when there is
+// one (the answer becomes the second point), else the answer is the first point and a second one
+// is asked for.
+int completePointPair(const zds_point basePoint, ZcGePoint3d& first, ZcGePoint3d& second) {
+  if (basePoint) {
+    second = first;
+    first = asPnt3d(basePoint);
+    return RTNORM;
+  }
+  return askSecondPoint(second);
+}
+
+}  // namespace
+
 int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
   InitGet p = takeInitGet();
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
@@ -213,12 +229,7 @@ int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result)
       // a typed number is the distance itself
     } else if (readPoint(text, first)) {
       ZcGePoint3d second;
-      if (basePoint) {
-        second = first;
-        first = asPnt3d(basePoint);
-      } else if (askSecondPoint(second) != RTNORM) {
-        return RTCAN;
-      }
+      if (completePointPair(basePoint, first, second) != RTNORM) return RTCAN;
       value = first.distanceTo(second);
       if (!std::isfinite(value)) {
         say("\nRequires numeric distance or two points.");
@@ -256,12 +267,7 @@ int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result
       if (!(radians < 2 * ZcGe::kPi)) radians = 0;
     } else if (readPoint(text, first)) {
       ZcGePoint3d second;
-      if (basePoint) {
-        second = first;
-        first = asPnt3d(basePoint);
-      } else if (askSecondPoint(second) != RTNORM) {
-        return RTCAN;
-      }
+      if (completePointPair(basePoint, first, second) != RTNORM) return RTCAN;
       radians = planarAngle(first, second);
     } else if (takeKeyword(p, text)) {
       return RTKWORD;
