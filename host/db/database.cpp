@@ -137,31 +137,22 @@ ZCRX_DEFINE_MEMBERS(ZcDbDatabase, ZcRxObject, L"AcDbDatabase", nullptr, nullptr)
 
 ZcDbDatabase::ZcDbDatabase(bool buildDefaultDrawing) : mImpl(std::make_unique<Impl>()) {
   if (!buildDefaultDrawing) return;
-  auto* blocks = new ZcDbBlockTable;
-  addZcDbObject(mBlockTableId, blocks);
-  for (const ZTCHAR* name : {ZCDB_MODEL_SPACE, ZCDB_PAPER_SPACE}) {
-    auto* record = new ZcDbBlockTableRecord;
+  addDefaultTable<ZcDbBlockTable, ZcDbBlockTableRecord>(mBlockTableId, {ZCDB_MODEL_SPACE, ZCDB_PAPER_SPACE});
+  addDefaultTable<ZcDbLayerTable, ZcDbLayerTableRecord>(mLayerTableId, {L"0"});
+  addDefaultTable<ZcDbTextStyleTable, ZcDbTextStyleTableRecord>(mTextStyleTableId, {L"Standard"});
+}
+
+template <typename Table, typename Record>
+void ZcDbDatabase::addDefaultTable(ZcDbObjectId& tableId, std::initializer_list<const ZTCHAR*> names) {
+  auto* table = new Table;
+  addZcDbObject(tableId, table);
+  for (const ZTCHAR* name : names) {
+    auto* record = new Record;
     record->setName(name);
-    blocks->add(record);
+    table->add(record);
     record->close();
   }
-  blocks->close();
-
-  auto* layers = new ZcDbLayerTable;
-  addZcDbObject(mLayerTableId, layers);
-  auto* layer0 = new ZcDbLayerTableRecord;
-  layer0->setName(L"0");
-  layers->add(layer0);
-  layer0->close();
-  layers->close();
-
-  auto* styles = new ZcDbTextStyleTable;
-  addZcDbObject(mTextStyleTableId, styles);
-  auto* standard = new ZcDbTextStyleTableRecord;
-  standard->setName(L"Standard");
-  styles->add(standard);
-  standard->close();
-  styles->close();
+  table->close();
 }
 
 ZcDbDatabase::~ZcDbDatabase() {

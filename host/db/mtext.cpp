@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <cwctype>
 #include <memory>
 #include <vector>
 
@@ -73,20 +74,17 @@ std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
     } else if (c == u'{' || c == u'}') {
       // grouping only
     } else if (c == u'%' && i + 2 < n && s[i + 1] == u'%') {
-      const char16_t code = s[i + 2];
-      switch (code) {
+      // %%d, %%p, %%c and %%% stand for a character; %%u, %%o and %%k only switch a line style.
+      switch (std::towlower(s[i + 2])) {
         case u'd':
-        case u'D':
           out.push_back(0x00B0);
           i += 2;
           break;  // degree
         case u'p':
-        case u'P':
           out.push_back(0x00B1);
           i += 2;
           break;  // plus-minus
         case u'c':
-        case u'C':
           out.push_back(0x2300);
           i += 2;
           break;  // diameter
@@ -95,11 +93,8 @@ std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
           i += 2;
           break;
         case u'u':
-        case u'U':
         case u'o':
-        case u'O':
         case u'k':
-        case u'K':
           i += 2;
           break;
         default:

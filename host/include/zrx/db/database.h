@@ -1,6 +1,7 @@
 // ZcDbDatabase: one open drawing: its objects by id and handle, its tables; the host services.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,10 @@ class ZcDbDatabase : public ZcRxObject {
   void setForeignData(std::shared_ptr<ZcDbForeignData> data) { mForeign = std::move(data); }
 
  private:
+  // A new table holding one new record per name (the default drawing's tables).
+  template <typename Table, typename Record>
+  void addDefaultTable(ZcDbObjectId& tableId, std::initializer_list<const ZTCHAR*> names);
+
   struct Impl;
   std::unique_ptr<Impl> mImpl;
   ZcDbObjectId mBlockTableId;
