@@ -1,7 +1,6 @@
 // Run extraction and the copy strings: exact decimal arithmetic for digit runs, wrap-around for letters.
 #include "text/run.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -16,11 +15,8 @@ bool isRunDigit(ZTCHAR c) {
 
 // Everything about one run that does not depend on the copy number, worked out once per update.
 struct RunParts {
-  int prefixLength = 0;     // units before the run
-  int suffixStart = 0;      // first unit after the run
-  int width = 0;            // the run's width: the minimum width of every copy's number
-  std::int64_t value = -1;  // the run's value when it fits in 63 bits, else -1
-  std::string digits;       // the run's digits, for runs that do not fit
+  int prefixLength = 0;  // units before the run
+  int width = 0;         // the run's width: the minimum width of every copy's number
   char16_t letter = 0;
 };
 
@@ -30,7 +26,6 @@ bool prepare(const ZcString& text, int kind, int runStart, int runEnd, RunParts&
   if (kind == kLetterRun && runStart != runEnd) return false;
   const std::u16string& units = text.utf16();
   parts.prefixLength = runStart;
-  parts.suffixStart = runEnd + 1;
   parts.width = runEnd - runStart + 1;
   if (kind == kLetterRun) {
     parts.letter = units[static_cast<size_t>(runStart)];
@@ -38,83 +33,79 @@ bool prepare(const ZcString& text, int kind, int runStart, int runEnd, RunParts&
     bool upper = parts.letter >= u'A' && parts.letter <= u'Z';
     return lower || upper;
   }
-  parts.digits.resize(static_cast<size_t>(parts.width));
-  for (int i = 0; i < parts.width; ++i) {
-    char16_t c = units[static_cast<size_t>(runStart + i)];
+  for (int i = runStart; i <= runEnd; ++i) {
+    char16_t c = units[static_cast<size_t>(i)];
     if (c < u'0' || c > u'9') return false;
-    parts.digits[static_cast<size_t>(i)] = static_cast<char>(c);
   }
-  parts.value = runValue(text.substr(runStart, parts.width));
   return true;
 }
 
-// Writes prefix + digits (padded with "0" to the run's width) + suffix into `result`, reusing its
-// storage.
-void writeNumber(const ZcString& text, const RunParts& parts, const char* digits, size_t digitCount, ZcString& result) {
-  const std::u16string& src = text.utf16();
-  size_t pad = digitCount < static_cast<size_t>(parts.width) ? static_cast<size_t>(parts.width) - digitCount : 0;
-  size_t prefix = static_cast<size_t>(parts.prefixLength);
-  size_t suffix = src.size() - static_cast<size_t>(parts.suffixStart);
-  std::u16string& dst = result.utf16Mutable();
-  dst.resize(prefix + pad + digitCount + suffix);
-  char16_t* out = dst.data();
-  out = std::copy_n(src.data(), prefix, out);
-  out = std::fill_n(out, pad, u'0');
-  for (size_t i = 0; i < digitCount; ++i) *out++ = static_cast<char16_t>(digits[i]);
-  std::copy_n(src.data() + parts.suffixStart, suffix, out);
+using Wide = unsigned __int128;
+
+// The magnitude of a signed 64-bit step (or of a product of two), which may be one past the
+// largest positive value.
+std::uint64_t magnitudeOf(std::int64_t value) {
+  return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
 }
 
-using Wide = __int128;
+// The text of a copy with its run's digits worked on in place, like an odometer: successive copies
+// differ by one step, so each costs a digit or two of decimal addition rather than a conversion of
+// the whole number, and a run of any length is exact. The number keeps at least the run's width
+// (leading zeros) and grows to the left when a carry needs more digits.
+class DigitOdometer {
+ public:
+  DigitOdometer(const ZcString& text, const RunParts& parts)
+      : mUnits(text.utf16()),
+        mStart(static_cast<size_t>(parts.prefixLength)),
+        mLength(static_cast<size_t>(parts.width)) {}
 
-// Room in front of the run's digits for a carry from any 128-bit delta (at most 39 digits).
-constexpr size_t kCarryRoom = 40;
-
-// Adds (or subtracts) `magnitude` to the decimal digits of `digits` in place; returns the carry (or
-// borrow) out of the first digit.
-template <typename Unsigned>
-int addDigits(std::string& digits, Unsigned magnitude, bool subtract) {
-  int carry = 0;
-  for (size_t i = digits.size(); i-- > 0 && (magnitude != 0 || carry != 0);) {
-    int d = static_cast<int>(magnitude % 10);
-    magnitude /= 10;
-    int digit = digits[i] - '0' + (subtract ? -d - carry : d + carry);
-    carry = subtract ? (digit < 0 ? 1 : 0) : (digit > 9 ? 1 : 0);
-    digit = subtract ? (digit + 10) % 10 : digit % 10;
-    digits[i] = static_cast<char>('0' + digit);
-  }
-  return carry;
-}
-
-// Copy k of a digit run: false when its value would be negative. `scratch` is reused between copies
-// so that long runs cost no allocation per copy either.
-bool digitCopy(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k, ZcString& result,
-               std::string& scratch) {
-  std::int64_t delta = 0;
-  std::int64_t v = 0;
-  if (parts.value >= 0 && !__builtin_mul_overflow(k, step, &delta) && !__builtin_add_overflow(parts.value, delta, &v)) {
-    if (v < 0) return false;
-    char buffer[24];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    (void)ec;
-    writeNumber(text, parts, buffer, static_cast<size_t>(end - buffer), result);
+  // Adds (or subtracts) `magnitude`. False when the number would fall below zero; the text is then
+  // no copy's and must not be used.
+  template <typename Unsigned>
+  bool advance(Unsigned magnitude, bool subtract) {
+    char16_t* number = mUnits.data() + mStart;
+    int carry = 0;
+    for (size_t i = mLength; i-- > 0 && (magnitude != 0 || carry != 0);) {
+      const int d = static_cast<int>(magnitude % 10);
+      magnitude /= 10;
+      int digit = number[i] - u'0' + (subtract ? -d - carry : d + carry);
+      carry = subtract ? (digit < 0 ? 1 : 0) : (digit > 9 ? 1 : 0);
+      digit = subtract ? (digit + 10) % 10 : digit % 10;
+      number[i] = static_cast<char16_t>(u'0' + digit);
+    }
+    // Below the run's value the number always fits the run's width: only a borrow past its first
+    // digit (a negative number) is left to tell.
+    if (subtract) return magnitude == 0 && carry == 0;
+    // What is left of the magnitude, with the carry, goes in front as new leading digits.
+    if (magnitude != 0 || carry != 0) {
+      Wide rest = static_cast<Wide>(magnitude) + static_cast<Wide>(carry);
+      char16_t digits[40];  // a 128-bit number has at most 39
+      char16_t* const end = digits + 40;
+      char16_t* first = end;
+      for (; rest != 0; rest /= 10) *--first = static_cast<char16_t>(u'0' + static_cast<int>(rest % 10));
+      const auto count = static_cast<size_t>(end - first);
+      mUnits.insert(mStart, first, count);
+      mLength += count;
+    }
     return true;
   }
-  // Beyond 64 bits: decimal arithmetic on the run's digits, in place.
-  Wide wideDelta = static_cast<Wide>(k) * static_cast<Wide>(step);
-  bool subtract = wideDelta < 0;
-  Wide magnitude = subtract ? -wideDelta : wideDelta;
-  scratch.assign(kCarryRoom, '0');
-  scratch.append(parts.digits);
-  // 128-bit division is a library call; most deltas fit in 64 bits.
-  int carry = magnitude <= static_cast<Wide>(UINT64_MAX)
-                  ? addDigits(scratch, static_cast<std::uint64_t>(magnitude), subtract)
-                  : addDigits(scratch, magnitude, subtract);
-  if (carry != 0) return false;  // borrowed past the first digit: below zero
-  size_t first = scratch.find_first_not_of('0');
-  if (first == std::string::npos) first = scratch.size() - 1;
-  writeNumber(text, parts, scratch.data() + first, scratch.size() - first, result);
-  return true;
-}
+
+  // Advances by k × step, taking the product in 128 bits: it cannot overflow there.
+  bool advanceBy(std::int64_t step, std::int64_t k) {
+    const Wide delta = static_cast<Wide>(magnitudeOf(step)) * magnitudeOf(k);
+    const bool subtract = (step < 0) != (k < 0);
+    // 128-bit division is a library call; most deltas fit in 64 bits.
+    if (delta >> 64 == 0) return advance(static_cast<std::uint64_t>(delta), subtract);
+    return advance(delta, subtract);
+  }
+
+  const std::u16string& units() const { return mUnits; }
+
+ private:
+  std::u16string mUnits;
+  size_t mStart;   // the number's first unit
+  size_t mLength;  // the number's digits now
+};
 
 void letterCopy(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k, ZcString& result) {
   // Only the shift modulo 26 matters, so reduce both factors first: the product cannot overflow.
@@ -182,17 +173,14 @@ int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, st
     return 0;
   }
   strings.setLogicalLength(count);
-  std::string scratch;
-  int made = 0;
-  for (int i = 0; i < count; ++i) {
-    std::int64_t k = i + 1;
-    if (kind == kLetterRun) {
-      letterCopy(text, parts, step, k, strings[i]);
-    } else if (!digitCopy(text, parts, step, k, strings[i], scratch)) {
-      break;
-    }
-    ++made;
+  if (kind == kLetterRun) {
+    for (int i = 0; i < count; ++i) letterCopy(text, parts, step, i + 1, strings[i]);
+    return count;
   }
+  DigitOdometer odometer(text, parts);
+  const std::uint64_t stepMagnitude = magnitudeOf(step);
+  int made = 0;
+  while (made < count && odometer.advance(stepMagnitude, step < 0)) strings[made++].utf16Mutable() = odometer.units();
   strings.setLogicalLength(made);
   return made;
 }
@@ -205,6 +193,8 @@ bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, st
     letterCopy(text, parts, step, k, result);
     return true;
   }
-  std::string scratch;
-  return digitCopy(text, parts, step, k, result, scratch);
+  DigitOdometer odometer(text, parts);
+  if (!odometer.advanceBy(step, k)) return false;
+  result.utf16Mutable() = odometer.units();
+  return true;
 }

@@ -242,7 +242,7 @@ TEST(HugeSteps, StayExactAtHighCopyNumbers) {
   EXPECT_EQ(r.toUtf8(), std::string(1, static_cast<char>('a' + static_cast<int>(product % 26))));
 }
 
-TEST(DigitArithmetic, AgreesWithWideIntegersOnBothSidesOfTheFastPath) {
+TEST(DigitArithmetic, AgreesWithWideIntegersForRunsOfAnyLength) {
   const std::vector<std::string> runs = {"0",
                                          "7",
                                          "0042",
