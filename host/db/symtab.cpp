@@ -176,14 +176,15 @@ Zcad::ErrorStatus ZcDbTextStyleTable::getAt(const ZTCHAR* name, ZcDbTextStyleTab
   return openRecord(name, record, mode, openErasedRecord);
 }
 
-ZcDbTextStyleTableRecord::ZcDbTextStyleTableRecord() = default;
+ZcDbTextStyleTableRecord::ZcDbTextStyleTableRecord() {
+  mFonts.setFileName(L"txt");
+}
 ZcDbTextStyleTableRecord::~ZcDbTextStyleTableRecord() = default;
 
 void ZcDbTextStyleTableRecord::copyFieldsTo(ZcDbObject* target) const {
   ZcDbSymbolTableRecord::copyFieldsTo(target);
   auto* t = static_cast<ZcDbTextStyleTableRecord*>(target);
-  t->mFileName = mFileName;
-  t->mBigFontFileName = mBigFontFileName;
+  t->mFonts = mFonts;
   t->mTextSize = mTextSize;
   t->mXScale = mXScale;
   t->mOblique = mOblique;

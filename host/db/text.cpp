@@ -343,7 +343,7 @@ bool ZcDbText::hitTest(const ZcGePoint3d& point, double aperture) const {
 // placement without the general construction.
 bool ZcDbText::subWorldDraw(ZcGiWorldDraw* mode) {
   static ZcGiTextStyle& style = *new ZcGiTextStyle;  // never destroyed: drawing may happen at exit
-  static const ZcString& none = *new ZcString;
+  static const ZcGiTextStyle& noFonts = *new ZcGiTextStyle;
   ZcGePoint3d position;
   ZcGeVector3d direction;
   double height, widthFactor;
@@ -360,10 +360,8 @@ bool ZcDbText::subWorldDraw(ZcGiWorldDraw* mode) {
     widthFactor = p.widthFactor;
   }
   const ZcDbTextStyleTableRecord* record = styleRecord(nullptr);
-  const ZcString& fileName = record ? record->fileName() : none;
-  const ZcString& bigFontFileName = record ? record->bigFontFileName() : none;
-  if (style.fileName != fileName) style.fileName = fileName;
-  if (style.bigFontFileName != bigFontFileName) style.bigFontFileName = bigFontFileName;
+  const ZcGiTextStyle& fonts = record ? record->fonts() : noFonts;
+  if (style.fontsSerial() != fonts.fontsSerial()) style = fonts;
   style.textSize = height;
   style.xScale = widthFactor;
   style.obliquingAngle = mOblique;

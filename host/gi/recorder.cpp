@@ -30,18 +30,30 @@ bool sameUnits(const ZcString& a, const ZcString& b) {
 
 }  // namespace
 
+namespace {
+// Serials are never reused, so a serial stands for one pair of names for the whole session.
+std::uint64_t gLastFontsSerial = 0;
+}  // namespace
+
+void ZcGiTextStyle::setFileName(const ZcString& name) {
+  mFileName = name;
+  mFontsSerial = ++gLastFontsSerial;
+}
+
+void ZcGiTextStyle::setBigFontFileName(const ZcString& name) {
+  mBigFontFileName = name;
+  mFontsSerial = ++gLastFontsSerial;
+}
+
 const ZcGiTextStyle* ZcGiDrawRecorder::fontsFor(const ZcGiTextStyle& style) {
-  auto same = [&](const ZcGiTextStyle& fonts) {
-    return sameUnits(fonts.fileName, style.fileName) && sameUnits(fonts.bigFontFileName, style.bigFontFileName);
-  };
-  // The pair the previous text used first: consecutive texts nearly always share it.
-  if (mLastFonts != nullptr && same(*mLastFonts)) return mLastFonts;
+  // Consecutive texts nearly always come in the same style: its serial answers without a look at
+  // the names.
+  if (mLastFonts != nullptr && style.fontsSerial() == mLastFontsSerial) return mLastFonts;
+  mLastFontsSerial = style.fontsSerial();
   for (const ZcGiTextStyle& fonts : mFonts)
-    if (same(fonts)) return mLastFonts = &fonts;
-  ZcGiTextStyle& added = mFonts.emplace_back();
-  added.fileName = style.fileName;
-  added.bigFontFileName = style.bigFontFileName;
-  return mLastFonts = &added;
+    if (sameUnits(fonts.fileName(), style.fileName()) && sameUnits(fonts.bigFontFileName(), style.bigFontFileName()))
+      return mLastFonts = &fonts;
+  return mLastFonts = &mFonts.emplace_back(style);
 }
 
 bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& normal, const ZcGeVector3d& direction,

@@ -193,4 +193,32 @@ TEST(DrawRecorderTest, KeepsPrimitivesWithTheColourInEffect) {
   EXPECT_TRUE(rec.polylines().empty());
 }
 
+// Each record keeps the font names its text was drawn with, however the style object changes or
+// is replaced between texts.
+TEST(DrawRecorderTest, KeepsTheFontNamesOfEachText) {
+  ZcGiDrawRecorder rec;
+  ZcGiTextStyle style;
+  auto draw = [&](const ZcGiTextStyle& s) {
+    rec.geometry().text(ZcGePoint3d(), ZcGeVector3d::kZAxis, ZcGeVector3d::kXAxis, ZcString("A"), s);
+  };
+  draw(style);
+  style.setFileName(ZcString("romans"));
+  draw(style);
+  style.setBigFontFileName(ZcString("big"));
+  draw(style);
+  ZcGiTextStyle same;  // the same names in another object
+  same.setFileName(ZcString("romans"));
+  same.setBigFontFileName(ZcString("big"));
+  draw(same);
+  draw(ZcGiTextStyle());
+  const std::pair<const char*, const char*> expected[] = {
+      {"", ""}, {"romans", ""}, {"romans", "big"}, {"romans", "big"}, {"", ""}};
+  ASSERT_EQ(rec.texts().size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(rec.texts()[i].style.fileName().toUtf8(), expected[i].first) << i;
+    EXPECT_EQ(rec.texts()[i].style.bigFontFileName().toUtf8(), expected[i].second) << i;
+  }
+  EXPECT_EQ(&rec.texts()[2].style.fileName(), &rec.texts()[3].style.fileName());  // one pair kept once
+}
+
 }  // namespace

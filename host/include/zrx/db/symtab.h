@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "zrx/db/object.h"
+#include "zrx/gi.h"
 
 class ZcDbEntity;
 class ZcDbSymbolTableRecord;
@@ -147,10 +148,12 @@ class ZcDbTextStyleTableRecord : public ZcDbSymbolTableRecord {
  public:
   ZcDbTextStyleTableRecord();
   ~ZcDbTextStyleTableRecord() override;
-  const ZcString& fileName() const { return mFileName; }
-  void setFileName(const ZcString& f) { mFileName = f; }
-  const ZcString& bigFontFileName() const { return mBigFontFileName; }
-  void setBigFontFileName(const ZcString& f) { mBigFontFileName = f; }
+  const ZcString& fileName() const { return mFonts.fileName(); }
+  void setFileName(const ZcString& f) { mFonts.setFileName(f); }
+  const ZcString& bigFontFileName() const { return mFonts.bigFontFileName(); }
+  void setBigFontFileName(const ZcString& f) { mFonts.setBigFontFileName(f); }
+  // Both font names as a text of this style draws them.
+  const ZcGiTextStyle& fonts() const { return mFonts; }
   double textSize() const { return mTextSize; }  // fixed height, 0 when not fixed
   void setTextSize(double h) { mTextSize = h; }
   double xScale() const { return mXScale; }  // width factor
@@ -162,8 +165,7 @@ class ZcDbTextStyleTableRecord : public ZcDbSymbolTableRecord {
   void copyFieldsTo(ZcDbObject* target) const override;
 
  private:
-  ZcString mFileName{L"txt"};
-  ZcString mBigFontFileName;
+  ZcGiTextStyle mFonts;  // only the names are used
   double mTextSize = 0;
   double mXScale = 1;
   double mOblique = 0;
