@@ -42,69 +42,76 @@ bool prepare(const ZcString& text, int kind, int runStart, int runEnd, RunParts&
 
 using Wide = unsigned __int128;
 
-// The magnitude of a signed 64-bit step (or of a product of two), which may be one past the
-// largest positive value.
+// The magnitude of a signed 64-bit value, which may be one past the largest positive one.
 std::uint64_t magnitudeOf(std::int64_t value) {
   return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
 }
 
-// The text of a copy with its run's digits worked on in place, like an odometer: successive copies
-// differ by one step, so each costs a digit or two of decimal addition rather than a conversion of
-// the whole number, and a run of any length is exact. The number keeps at least the run's width
-// (leading zeros) and grows to the left when a carry needs more digits.
+// The text of a copy with its run's digits worked on in place, like an odometer: each advance adds
+// (or subtracts) one fixed delta digit by digit, so successive copies cost a digit or two of work
+// rather than a conversion of the whole number, and a run of any length is exact. The number keeps
+// at least the run's width (leading zeros) and grows to the left when a carry needs more digits.
 class DigitOdometer {
  public:
-  DigitOdometer(const ZcString& text, const RunParts& parts)
+  // `delta` = k × step for the copy k a single advance should give.
+  DigitOdometer(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k)
       : mUnits(text.utf16()),
         mStart(static_cast<size_t>(parts.prefixLength)),
-        mLength(static_cast<size_t>(parts.width)) {}
-
-  // Adds (or subtracts) `magnitude`. False when the number would fall below zero; the text is then
-  // no copy's and must not be used.
-  template <typename Unsigned>
-  bool advance(Unsigned magnitude, bool subtract) {
-    char16_t* number = mUnits.data() + mStart;
-    int carry = 0;
-    for (size_t i = mLength; i-- > 0 && (magnitude != 0 || carry != 0);) {
-      const int d = static_cast<int>(magnitude % 10);
-      magnitude /= 10;
-      int digit = number[i] - u'0' + (subtract ? -d - carry : d + carry);
-      carry = subtract ? (digit < 0 ? 1 : 0) : (digit > 9 ? 1 : 0);
-      digit = subtract ? (digit + 10) % 10 : digit % 10;
-      number[i] = static_cast<char16_t>(u'0' + digit);
+        mLength(static_cast<size_t>(parts.width)),
+        mSubtract((step < 0) != (k < 0)) {
+    // The product of two 64-bit magnitudes fits in 128 bits; 128-bit division is a library call,
+    // so the usual delta is split in 64 bits.
+    Wide delta = static_cast<Wide>(magnitudeOf(step)) * magnitudeOf(k);
+    if (delta >> 64 == 0) {
+      for (std::uint64_t d = static_cast<std::uint64_t>(delta); d != 0; d /= 10) mDelta[mDeltaDigits++] = d % 10;
+    } else {
+      for (; delta != 0; delta /= 10) mDelta[mDeltaDigits++] = static_cast<unsigned char>(delta % 10);
     }
-    // Below the run's value the number always fits the run's width: only a borrow past its first
-    // digit (a negative number) is left to tell.
-    if (subtract) return magnitude == 0 && carry == 0;
-    // What is left of the magnitude, with the carry, goes in front as new leading digits.
-    if (magnitude != 0 || carry != 0) {
-      Wide rest = static_cast<Wide>(magnitude) + static_cast<Wide>(carry);
-      char16_t digits[40];  // a 128-bit number has at most 39
-      char16_t* const end = digits + 40;
-      char16_t* first = end;
-      for (; rest != 0; rest /= 10) *--first = static_cast<char16_t>(u'0' + static_cast<int>(rest % 10));
-      const auto count = static_cast<size_t>(end - first);
-      mUnits.insert(mStart, first, count);
-      mLength += count;
-    }
-    return true;
   }
 
-  // Advances by k × step, taking the product in 128 bits: it cannot overflow there.
-  bool advanceBy(std::int64_t step, std::int64_t k) {
-    const Wide delta = static_cast<Wide>(magnitudeOf(step)) * magnitudeOf(k);
-    const bool subtract = (step < 0) != (k < 0);
-    // 128-bit division is a library call; most deltas fit in 64 bits.
-    if (delta >> 64 == 0) return advance(static_cast<std::uint64_t>(delta), subtract);
-    return advance(delta, subtract);
-  }
+  // False when the number would fall below zero; the text is then no copy's and must not be used.
+  bool advance() { return mSubtract ? subtractDelta() : addDelta(); }
 
   const std::u16string& units() const { return mUnits; }
 
  private:
+  bool addDelta() {
+    int carry = 0;
+    size_t i = mLength;
+    for (size_t s = 0; s < mDeltaDigits || carry != 0; ++s) {
+      if (i == 0) {  // one more digit in front
+        mUnits.insert(mStart, 1, u'0');
+        ++mLength;
+        ++i;
+      }
+      char16_t& unit = mUnits[mStart + --i];
+      int digit = unit - u'0' + carry + (s < mDeltaDigits ? mDelta[s] : 0);
+      carry = digit > 9 ? 1 : 0;
+      unit = static_cast<char16_t>(u'0' + digit - 10 * carry);
+    }
+    return true;
+  }
+
+  // Below the run's value the number always fits the run's width, so it never shrinks.
+  bool subtractDelta() {
+    int borrow = 0;
+    size_t i = mLength;
+    for (size_t s = 0; s < mDeltaDigits || borrow != 0; ++s) {
+      if (i == 0) return false;  // borrowed past the first digit: below zero
+      char16_t& unit = mUnits[mStart + --i];
+      int digit = unit - u'0' - borrow - (s < mDeltaDigits ? mDelta[s] : 0);
+      borrow = digit < 0 ? 1 : 0;
+      unit = static_cast<char16_t>(u'0' + digit + 10 * borrow);
+    }
+    return true;
+  }
+
   std::u16string mUnits;
   size_t mStart;   // the number's first unit
   size_t mLength;  // the number's digits now
+  bool mSubtract;
+  unsigned char mDelta[40] = {};  // the delta's decimal digits, least significant first
+  size_t mDeltaDigits = 0;
 };
 
 void letterCopy(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k, ZcString& result) {
@@ -177,10 +184,9 @@ int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, st
     for (int i = 0; i < count; ++i) letterCopy(text, parts, step, i + 1, strings[i]);
     return count;
   }
-  DigitOdometer odometer(text, parts);
-  const std::uint64_t stepMagnitude = magnitudeOf(step);
+  DigitOdometer odometer(text, parts, step, 1);
   int made = 0;
-  while (made < count && odometer.advance(stepMagnitude, step < 0)) strings[made++].utf16Mutable() = odometer.units();
+  while (made < count && odometer.advance()) strings[made++].utf16Mutable() = odometer.units();
   strings.setLogicalLength(made);
   return made;
 }
@@ -193,8 +199,8 @@ bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, st
     letterCopy(text, parts, step, k, result);
     return true;
   }
-  DigitOdometer odometer(text, parts);
-  if (!odometer.advanceBy(step, k)) return false;
+  DigitOdometer odometer(text, parts, step, k);
+  if (!odometer.advance()) return false;
   result.utf16Mutable() = odometer.units();
   return true;
 }
