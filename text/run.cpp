@@ -53,7 +53,7 @@ std::uint64_t magnitudeOf(std::int64_t value) {
 // at least the run's width (leading zeros) and grows to the left when a carry needs more digits.
 class DigitOdometer {
  public:
-  // `delta` = k × step for the copy k a single advance should give.
+  // Each advance adds k × step to the number: k = 1 walks the copies one by one.
   DigitOdometer(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k)
       : mUnits(text.utf16()),
         mStart(static_cast<size_t>(parts.prefixLength)),
