@@ -28,9 +28,6 @@ bool sameUnits(const ZcString& a, const ZcString& b) {
   return x.size() == y.size() && std::char_traits<char16_t>::compare(x.data(), y.data(), x.size()) == 0;
 }
 
-}  // namespace
-
-namespace {
 // Serials are never reused, so a serial stands for one pair of names for the whole session.
 std::uint64_t gLastFontsSerial = 0;
 }  // namespace
@@ -48,7 +45,12 @@ void ZcGiTextStyle::setBigFontFileName(const ZcString& name) {
 const ZcGiTextStyle* ZcGiDrawRecorder::fontsFor(const ZcGiTextStyle& style) {
   // Consecutive texts nearly always come in the same style: its serial answers without a look at
   // the names.
-  if (mLastFonts != nullptr && style.fontsSerial() == mLastFontsSerial) return mLastFonts;
+  if (mLastFonts != nullptr && style.fontsSerial() == mLastFontsSerial) [[likely]]
+    return mLastFonts;
+  return findFonts(style);
+}
+
+const ZcGiTextStyle* ZcGiDrawRecorder::findFonts(const ZcGiTextStyle& style) {
   mLastFontsSerial = style.fontsSerial();
   for (const ZcGiTextStyle& fonts : mFonts)
     if (sameUnits(fonts.fileName(), style.fileName()) && sameUnits(fonts.bigFontFileName(), style.bigFontFileName()))

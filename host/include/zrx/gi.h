@@ -118,6 +118,7 @@ class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
   ZcGiSubEntityTraits mTraits;
   // The font names seen so far, each pair once; a deque, so that the records' pointers stay valid.
   const ZcGiTextStyle* fontsFor(const ZcGiTextStyle& style);
+  const ZcGiTextStyle* findFonts(const ZcGiTextStyle& style);
 
   std::vector<TextPrimitive> mTexts;  // the first mTextCount are this frame's
   size_t mTextCount = 0;
