@@ -82,8 +82,13 @@ ZSoft::UInt16 ZcDbEntity::drawColorIndex() const {
 // of that name would change it unseen.
 const ZcDbLayerTableRecord* ZcDbEntity::layerRecord(const ZcDbDatabase* db) const {
   if (mLayerRecord != nullptr && mLayerGeneration == zrxdb::symbolTableGeneration && mLayerDatabase == db &&
-      !mLayerRecordId.stub()->erased)
+      !mLayerRecordId.stub()->erased) [[likely]]
     return mLayerRecord;
+  return lookUpLayerRecord(db);
+}
+
+// Apart from the check above, so that the check needs no stack frame of its own.
+const ZcDbLayerTableRecord* ZcDbEntity::lookUpLayerRecord(const ZcDbDatabase* db) const {
   mLayerRecord = nullptr;
   const auto* layers = zrxdb::peek<ZcDbLayerTable>(db->layerTableId());
   if (layers == nullptr) return nullptr;

@@ -182,11 +182,17 @@ const ZcDbTextStyleTableRecord* ZcDbText::styleRecord(const ZcDbDatabase* db) co
                                       zcdbHostApplicationServices()->workingDatabase()};
   if (mStyleRecord != nullptr && mStyleGeneration == zrxdb::symbolTableGeneration &&
       mStyleSearched[0] == candidates[0] && mStyleSearched[1] == candidates[1] && mStyleSearched[2] == candidates[2] &&
-      !mStyleRecordId.stub()->erased)
+      !mStyleRecordId.stub()->erased) [[likely]]
     return mStyleRecord;
+  return lookUpStyleRecord(candidates);
+}
+
+// Apart from the checks above, so that they need no stack frame of their own.
+const ZcDbTextStyleTableRecord* ZcDbText::lookUpStyleRecord(const ZcDbDatabase* const candidates[3]) const {
   mStyleRecord = nullptr;
   bool first = true;
-  for (const ZcDbDatabase* candidate : candidates) {
+  for (int i = 0; i < 3; ++i) {
+    const ZcDbDatabase* candidate = candidates[i];
     if (candidate == nullptr) continue;
     const auto* styles = zrxdb::peek<ZcDbTextStyleTable>(candidate->textStyleTableId());
     if (styles == nullptr) {
@@ -198,7 +204,7 @@ const ZcDbTextStyleTableRecord* ZcDbText::styleRecord(const ZcDbDatabase* db) co
       if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(id)) {
         mStyleRecord = record;
         mStyleRecordId = id;
-        std::copy(std::begin(candidates), std::end(candidates), mStyleSearched);
+        std::copy(candidates, candidates + 3, mStyleSearched);
         mStyleGeneration = zrxdb::symbolTableGeneration;
         return record;
       }

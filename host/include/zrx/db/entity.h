@@ -69,6 +69,7 @@ class ZcDbEntity : public ZcDbObject {
   // times a frame); null when there is none.
   // (Not exported: the draw calls it directly, without the library's symbol indirection.)
   [[gnu::visibility("hidden")]] const ZcDbLayerTableRecord* layerRecord(const ZcDbDatabase* db) const;
+  [[gnu::visibility("hidden")]] const ZcDbLayerTableRecord* lookUpLayerRecord(const ZcDbDatabase* db) const;
   [[gnu::visibility("hidden")]] ZSoft::UInt16 drawColorIndex() const;
   void forgetLayerRecord() { mLayerRecord = nullptr; }
 

@@ -90,6 +90,8 @@ class ZcDbText : public ZcDbEntity {
   struct Placement;
   [[gnu::visibility("hidden")]] Placement placement(const ZcDbDatabase* db) const;
   [[gnu::visibility("hidden")]] const ZcDbTextStyleTableRecord* styleRecord(const ZcDbDatabase* db) const;
+  [[gnu::visibility("hidden")]] const ZcDbTextStyleTableRecord* lookUpStyleRecord(
+      const ZcDbDatabase* const candidates[3]) const;
   void forgetStyleRecord() { mStyleRecord = nullptr; }
 
   ZcGePoint3d mPosition;
