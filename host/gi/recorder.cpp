@@ -28,19 +28,7 @@ bool sameUnits(const ZcString& a, const ZcString& b) {
   return x.size() == y.size() && std::char_traits<char16_t>::compare(x.data(), y.data(), x.size()) == 0;
 }
 
-// Serials are never reused, so a serial stands for one pair of names for the whole session.
-std::uint64_t gLastFontsSerial = 0;
 }  // namespace
-
-void ZcGiTextStyle::setFileName(const ZcString& name) {
-  mFileName = name;
-  mFontsSerial = ++gLastFontsSerial;
-}
-
-void ZcGiTextStyle::setBigFontFileName(const ZcString& name) {
-  mBigFontFileName = name;
-  mFontsSerial = ++gLastFontsSerial;
-}
 
 const ZcGiTextStyle* ZcGiDrawRecorder::fontsFor(const ZcGiTextStyle& style) {
   // Consecutive texts nearly always come in the same style: its serial answers without a look at
