@@ -59,14 +59,10 @@ class DigitOdometer {
         mStart(static_cast<size_t>(parts.prefixLength)),
         mLength(static_cast<size_t>(parts.width)),
         mSubtract((step < 0) != (k < 0)) {
-    // The product of two 64-bit magnitudes fits in 128 bits; 128-bit division is a library call,
-    // so the usual delta is split in 64 bits.
-    Wide delta = static_cast<Wide>(magnitudeOf(step)) * magnitudeOf(k);
-    if (delta >> 64 == 0) {
-      for (std::uint64_t d = static_cast<std::uint64_t>(delta); d != 0; d /= 10) mDelta[mDeltaDigits++] = d % 10;
-    } else {
-      for (; delta != 0; delta /= 10) mDelta[mDeltaDigits++] = static_cast<unsigned char>(delta % 10);
-    }
+    // The product of two 64-bit magnitudes fits in 128 bits. Its digits are taken once per
+    // odometer, so the 128-bit division costs nothing per copy.
+    for (Wide delta = static_cast<Wide>(magnitudeOf(step)) * magnitudeOf(k); delta != 0; delta /= 10)
+      mDelta[mDeltaDigits++] = static_cast<unsigned char>(delta % 10);
   }
 
   // False when the number would fall below zero; the text is then no copy's and must not be used.
