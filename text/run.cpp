@@ -115,9 +115,8 @@ void letterCopy(const ZcString& text, const RunParts& parts, std::int64_t step, 
   int shift = static_cast<int>(((k % 26) * (step % 26)) % 26);
   char16_t base = parts.letter >= u'a' ? u'a' : u'A';
   int offset = ((parts.letter - base + shift) % 26 + 26) % 26;
-  std::u16string& dst = result.utf16Mutable();
-  dst = text.utf16();
-  dst[static_cast<size_t>(parts.prefixLength)] = static_cast<char16_t>(base + offset);
+  result.setUnits(text.utf16());
+  result.utf16Mutable()[static_cast<size_t>(parts.prefixLength)] = static_cast<char16_t>(base + offset);
 }
 
 }  // namespace
@@ -182,7 +181,7 @@ int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, st
   }
   DigitOdometer odometer(text, parts, step, 1);
   int made = 0;
-  while (made < count && odometer.advance()) strings[made++].utf16Mutable() = odometer.units();
+  while (made < count && odometer.advance()) strings[made++].setUnits(odometer.units());
   strings.setLogicalLength(made);
   return made;
 }
@@ -197,6 +196,6 @@ bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, st
   }
   DigitOdometer odometer(text, parts, step, k);
   if (!odometer.advance()) return false;
-  result.utf16Mutable() = odometer.units();
+  result.setUnits(odometer.units());
   return true;
 }

@@ -163,7 +163,7 @@ Zcad::ErrorStatus ZcDbText::setTextString(const ZTCHAR* text) {
 
 Zcad::ErrorStatus ZcDbText::setTextString(const ZcString& text) {
   ZRX_REQUIRE_WRITE();
-  mText.utf16Mutable() = text.utf16();  // ZcString's assignment, without the call into its unit
+  mText = text;
   return Zcad::eOk;
 }
 

@@ -16,12 +16,6 @@ bool ZcGiDrawRecorder::polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, 
 
 namespace {
 
-// Copies into the record's own storage (no new allocation once it is large enough); the
-// string's inline members are used so that the copy is not a call into another library unit.
-inline void copyInto(ZcString& to, const ZcString& from) {
-  to.utf16Mutable() = from.utf16();
-}
-
 bool sameUnits(const ZcString& a, const ZcString& b) {
   const std::u16string& x = a.utf16();
   const std::u16string& y = b.utf16();
@@ -56,7 +50,7 @@ bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& nor
     reused.position = position;
     reused.normal = normal;
     reused.direction = direction;
-    copyInto(reused.message, message);
+    reused.message = message;  // into the record's own storage: no allocation once it is large enough
     reused.style = recorded;
     reused.color = mTraits.color();
   }

@@ -1,6 +1,7 @@
 // ZcString: the host's string, stored as UTF-16 code units.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,19 +16,16 @@
 class ZcString {
  public:
   ZcString() = default;
-  ZcString(const ZTCHAR* wide);           // NOLINT: implicit like the host's
-  ZcString(const char* narrow);           // NOLINT: UTF-8
-  explicit ZcString(char narrowChar);     // one character
-  explicit ZcString(ZTCHAR wideChar);     // one character (two units outside the BMP)
+  ZcString(const ZTCHAR* wide);        // NOLINT: implicit like the host's
+  ZcString(const char* narrow);        // NOLINT: UTF-8
+  explicit ZcString(char narrowChar);  // one character
+  explicit ZcString(ZTCHAR wideChar);  // one character (two units outside the BMP)
   explicit ZcString(std::u16string units) : mUnits(std::move(units)) {}
   ZcString(const ZcString& other) : mUnits(other.mUnits) {}
   ZcString(ZcString&& other) noexcept : mUnits(std::move(other.mUnits)) { other.invalidate(); }
   // Inline: copying into a string that already has the room is the module's commonest operation.
   ZcString& operator=(const ZcString& other) {
-    if (this != &other) {
-      mUnits = other.mUnits;
-      invalidate();
-    }
+    if (this != &other) setUnits(other.mUnits);
     return *this;
   }
   ZcString& operator=(ZcString&& other) noexcept;
@@ -68,8 +66,47 @@ class ZcString {
     invalidate();
     return mUnits;
   }
+  // Replaces the units. A short string that fits the room this one already has is moved in with
+  // two overlapping fixed-size copies rather than a call into the library: a jig's preview copies
+  // a hundred thousand such strings several times over on every cursor move.
+  [[gnu::always_inline]] void setUnits(std::u16string_view units) {
+    invalidate();
+    const size_t count = units.size();
+    if (count > kShortUnits || count > mUnits.capacity()) {
+      mUnits.assign(units);
+      return;
+    }
+    mUnits.resize(count);  // within the capacity: sets the length (and fills only when growing)
+    copyShort(mUnits.data(), units.data(), count);
+  }
 
  private:
+  static constexpr size_t kShortUnits = 16;
+  // Copies `count` (at most kShortUnits) units between buffers that do not overlap.
+  [[gnu::always_inline]] static void copyShort(char16_t* to, const char16_t* from, size_t count) {
+    auto* t = reinterpret_cast<unsigned char*>(to);
+    const auto* f = reinterpret_cast<const unsigned char*>(from);
+    const size_t bytes = count * sizeof(char16_t);
+    auto two = [&](auto chunk) {  // the first and the last `chunk`-sized pieces cover it all
+      constexpr size_t size = sizeof(chunk);
+      decltype(chunk) head, tail;
+      __builtin_memcpy(&head, f, size);
+      __builtin_memcpy(&tail, f + bytes - size, size);
+      __builtin_memcpy(t, &head, size);
+      __builtin_memcpy(t + bytes - size, &tail, size);
+    };
+    struct Block16 {
+      unsigned char b[16];
+    };
+    if (bytes > 16)
+      two(Block16{});
+    else if (bytes > 8)
+      two(std::uint64_t{});
+    else if (bytes > 4)
+      two(std::uint32_t{});
+    else if (bytes > 0)
+      two(std::uint16_t{});
+  }
   struct Forms {
     std::wstring wide;
     std::string narrow;

@@ -88,6 +88,33 @@ TEST(StringCache, ChangesInvalidateBothFormsAndCopiesDoNotShare) {
   EXPECT_STREQ(s.kwszPtr(), L"Xbc\u00E9");
 }
 
+// Copies into a string that already has room take a path of their own for short strings; every
+// length around its bounds, into targets longer, shorter and of no capacity, must give the units.
+TEST(StringCopy, EveryLengthIntoEveryRoomKeepsTheUnitsAndTheTerminator) {
+  auto unitsOf = [](size_t count, char16_t first) {
+    std::u16string units;
+    for (size_t i = 0; i < count; ++i) units.push_back(static_cast<char16_t>(first + i));
+    return units;
+  };
+  for (size_t from = 0; from <= 20; ++from) {
+    for (size_t room = 0; room <= 20; ++room) {
+      ZcString source(unitsOf(from, u'a'));
+      ZcString target(unitsOf(room, u'A'));
+      EXPECT_STREQ(target.kwszPtr(), std::wstring(target.kwszPtr()).c_str());  // fills the cache
+      target = source;
+      ASSERT_EQ(target.utf16(), source.utf16()) << from << " units into " << room;
+      EXPECT_EQ(target.utf16().c_str()[from], u'\0');
+      EXPECT_EQ(std::wstring(target.kwszPtr()), std::wstring(source.kwszPtr())) << "stale wide form";
+      target.setUnits(unitsOf(from, u'0'));
+      EXPECT_EQ(target.utf16(), unitsOf(from, u'0'));
+    }
+  }
+  ZcString self(u"self-assigned");
+  ZcString& alias = self;
+  self = alias;
+  EXPECT_EQ(self.utf16(), u"self-assigned");
+}
+
 TEST(StringConstruct, NarrowWideAndSingleCharacters) {
   EXPECT_EQ(ZcString("\xE4\xB8\xAD"
                      "1")
