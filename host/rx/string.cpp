@@ -176,6 +176,10 @@ ZcString::ZcString(ZTCHAR wideChar) {
   appendUtf16(mUnits, static_cast<char32_t>(wideChar));
 }
 
+void ZcString::assignUnits(std::u16string_view units) {
+  mUnits.assign(units);  // the library copes with units that are part of this string
+}
+
 ZcString& ZcString::operator=(ZcString&& other) noexcept {
   if (this != &other) {
     mUnits = std::move(other.mUnits);

@@ -66,23 +66,23 @@ class ZcString {
     invalidate();
     return mUnits;
   }
-  // Replaces the units. A short string that fits the room this one already has is moved in with
-  // two overlapping fixed-size copies rather than a call into the library: a jig's preview copies
-  // a hundred thousand such strings several times over on every cursor move.
+  // Replaces the units. A short string of the length this one already has (a jig's preview copies
+  // a hundred thousand such strings several times over on every cursor move) is moved in with two
+  // overlapping fixed-size copies; anything else goes through the library, out of line.
   [[gnu::always_inline]] void setUnits(std::u16string_view units) {
     invalidate();
     const size_t count = units.size();
-    if (count > kShortUnits || count > mUnits.capacity()) {
-      mUnits.assign(units);
-      return;
-    }
-    mUnits.resize(count);  // within the capacity: sets the length (and fills only when growing)
-    copyShort(mUnits.data(), units.data(), count);
+    if (count <= kShortUnits && count == mUnits.size()) [[likely]]
+      copyShort(mUnits.data(), units.data(), count);
+    else
+      assignUnits(units);
   }
 
  private:
   static constexpr size_t kShortUnits = 16;
-  // Copies `count` (at most kShortUnits) units between buffers that do not overlap.
+  void assignUnits(std::u16string_view units);
+  // Copies `count` (at most kShortUnits) units; both pieces are read before either is written, so
+  // the buffers may be the same.
   [[gnu::always_inline]] static void copyShort(char16_t* to, const char16_t* from, size_t count) {
     auto* t = reinterpret_cast<unsigned char*>(to);
     const auto* f = reinterpret_cast<const unsigned char*>(from);
