@@ -2,11 +2,13 @@
 // formatting each copy's number and copying its string; and one character pick on a long text.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include "jig/tally_jig.h"
 #include "jig/text_array.h"
@@ -47,6 +49,12 @@ ZcDbObjectId addText(const ZcString& string, const ZcGePoint3d& position) {
   pRecord->close();
   pTable->close();
   return id;
+}
+
+// On a shared machine the neighbours only ever add time: over repetitions, the least is the closest
+// to what the code itself costs, the median to what a user sees.
+double least(const std::vector<double>& values) {
+  return *std::min_element(values.begin(), values.end());
 }
 
 constexpr const ZTCHAR* kSource = L"Pos. 007-A";
@@ -90,7 +98,7 @@ void BM_UpdateAndDraw(benchmark::State& state) {
   if (static_cast<int>(recorder.texts().size()) != copies) state.SkipWithError("the preview lost copies");
   perCopy(state, copies);
 }
-BENCHMARK(BM_UpdateAndDraw)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UpdateAndDraw)->Arg(10)->Arg(1000)->Arg(10000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
 
 // The two halves apart: the layout with its strings, and the preview's draw through the host.
 void BM_UpdateOnly(benchmark::State& state) {
@@ -105,7 +113,7 @@ void BM_UpdateOnly(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_UpdateOnly)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UpdateOnly)->Arg(1000)->Arg(10000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
 
 void BM_DrawOnly(benchmark::State& state) {
   setUpHost();
@@ -121,7 +129,7 @@ void BM_DrawOnly(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_DrawOnly)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawOnly)->Arg(1000)->Arg(10000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
 
 // The floor under the update: each copy's number formatted and its string copied, nothing else.
 void BM_FormatAndCopyBaseline(benchmark::State& state) {
@@ -143,7 +151,7 @@ void BM_FormatAndCopyBaseline(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_FormatAndCopyBaseline)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FormatAndCopyBaseline)->Arg(10)->Arg(1000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
 
 // One pick on a text of `length` characters: every character is measured through the text itself.
 void BM_Pick(benchmark::State& state) {
@@ -163,7 +171,7 @@ void BM_Pick(benchmark::State& state) {
   state.counters["per_char"] = benchmark::Counter(
       static_cast<double>(length), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Pick)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Pick)->Arg(10000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
