@@ -64,8 +64,8 @@ void perCopy(benchmark::State& state, int copies) {
       static_cast<double>(copies), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// The jig in the second drag of a line array with the count given: every update lays out and
-// strings `copies` copies, and the preview draws them all.
+// The jig in the second drag of a line array with the count given: every update lays out
+// `copies` copies with their strings, and the preview draws them all.
 std::unique_ptr<TallyJig> secondDrag(int copies) {
   auto jig = std::make_unique<TallyJig>(addText(ZcString(kSource), ZcGePoint3d(0, 0, 0)), ZcGePoint3d(0, 0, 0));
   jig->setIncMethod(0);
@@ -80,17 +80,26 @@ std::unique_ptr<TallyJig> secondDrag(int copies) {
   return jig;
 }
 
+// One cursor move of the drag. Through a real drag only the point moves, so the copies' strings
+// stay those of the last move; with `newStrings` the step changes on every move as well, so every
+// update makes all its strings anew: the most an update can cost.
+void moveCursor(TallyJig& jig, double& y, bool newStrings) {
+  jig.setEndPoint(ZcGePoint3d(0, y, 0));
+  if (newStrings) jig.setIncValue(static_cast<int>(y) % 2 == 0 ? 3 : 4);
+  y += 1;
+  jig.update();
+}
+
 // What the host does per cursor move: update, then draw the preview.
 void BM_UpdateAndDraw(benchmark::State& state) {
   setUpHost();
   const int copies = static_cast<int>(state.range(0));
+  const bool newStrings = state.range(1) != 0;
   auto jig = secondDrag(copies);
   ZcGiDrawRecorder recorder(true);
   double y = 1000;
   for (auto _ : state) {
-    jig->setEndPoint(ZcGePoint3d(0, y, 0));
-    y += 1;
-    jig->update();
+    moveCursor(*jig, y, newStrings);
     recorder.clear();
     jig->entity()->worldDraw(&recorder);
     benchmark::DoNotOptimize(recorder.texts().data());
@@ -98,22 +107,27 @@ void BM_UpdateAndDraw(benchmark::State& state) {
   if (static_cast<int>(recorder.texts().size()) != copies) state.SkipWithError("the preview lost copies");
   perCopy(state, copies);
 }
-BENCHMARK(BM_UpdateAndDraw)->Arg(10)->Arg(1000)->Arg(10000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UpdateAndDraw)
+    ->ArgNames({"copies", "new_strings"})
+    ->ArgsProduct({{10, 1000, 10000, 100000}, {0, 1}})
+    ->ComputeStatistics("min", least)
+    ->Unit(benchmark::kMicrosecond);
 
 // The two halves apart: the layout with its strings, and the preview's draw through the host.
 void BM_UpdateOnly(benchmark::State& state) {
   setUpHost();
   const int copies = static_cast<int>(state.range(0));
+  const bool newStrings = state.range(1) != 0;
   auto jig = secondDrag(copies);
   double y = 1000;
-  for (auto _ : state) {
-    jig->setEndPoint(ZcGePoint3d(0, y, 0));
-    y += 1;
-    jig->update();
-  }
+  for (auto _ : state) moveCursor(*jig, y, newStrings);
   perCopy(state, copies);
 }
-BENCHMARK(BM_UpdateOnly)->Arg(1000)->Arg(10000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UpdateOnly)
+    ->ArgNames({"copies", "new_strings"})
+    ->ArgsProduct({{1000, 10000, 100000}, {0, 1}})
+    ->ComputeStatistics("min", least)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_DrawOnly(benchmark::State& state) {
   setUpHost();
@@ -129,7 +143,12 @@ void BM_DrawOnly(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_DrawOnly)->Arg(1000)->Arg(10000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawOnly)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->ComputeStatistics("min", least)
+    ->Unit(benchmark::kMicrosecond);
 
 // The floor under the update: each copy's number formatted and its string copied, nothing else.
 void BM_FormatAndCopyBaseline(benchmark::State& state) {
@@ -151,7 +170,12 @@ void BM_FormatAndCopyBaseline(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_FormatAndCopyBaseline)->Arg(10)->Arg(1000)->Arg(100000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FormatAndCopyBaseline)
+    ->Arg(10)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->ComputeStatistics("min", least)
+    ->Unit(benchmark::kMicrosecond);
 
 // One pick on a text of `length` characters: every character is measured through the text itself.
 void BM_Pick(benchmark::State& state) {

@@ -4,7 +4,6 @@
 
 #include "jig/tally_jig.h"
 #include "jig/text_array.h"
-#include "text/run.h"
 
 namespace {
 
@@ -77,7 +76,7 @@ bool TallyJig::update() {
   }
 
   const int made =
-      makeCopyStrings(textString, incType, runStart, runEnd, incValue, positionArray_.length(), stringArray_);
+      copyStrings_.make(textString, incType, runStart, runEnd, incValue, positionArray_.length(), stringArray_);
   if (stringArray_.length() != made) stringArray_.setLogicalLength(made);
   if (positionArray_.length() > made) positionArray_.setLogicalLength(made);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "module/host.h"
+#include "text/run.h"
 
 class TextArray;
 
@@ -94,4 +95,5 @@ class TallyJig : public ZcEdJig {
  private:
   ZcArray<ZcGePoint3d> positionArray_;
   ZcArray<ZcString> stringArray_;
+  CopyStringList copyStrings_;  // writes stringArray_
 };

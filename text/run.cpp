@@ -1,6 +1,7 @@
 // Run extraction and the copy strings: exact decimal arithmetic for digit runs, wrap-around for letters.
 #include "text/run.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -57,10 +58,16 @@ class DigitOdometer {
   DigitOdometer(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k)
       : mUnits(text.utf16()),
         mStart(static_cast<size_t>(parts.prefixLength)),
-        mLength(static_cast<size_t>(parts.width)),
-        mSubtract((step < 0) != (k < 0)) {
+        mLength(static_cast<size_t>(parts.width)) {
+    setDelta(step, k);
+  }
+
+  // From now on each advance adds k × step: a jump to a far copy, then a walk from it.
+  void setDelta(std::int64_t step, std::int64_t k) {
+    mSubtract = (step < 0) != (k < 0);
     // The product of two 64-bit magnitudes fits in 128 bits. Its digits are taken once per
     // odometer, so the 128-bit division costs nothing per copy.
+    mDeltaDigits = 0;
     for (Wide delta = static_cast<Wide>(magnitudeOf(step)) * magnitudeOf(k); delta != 0; delta /= 10)
       mDelta[mDeltaDigits++] = static_cast<unsigned char>(delta % 10);
   }
@@ -105,7 +112,7 @@ class DigitOdometer {
   std::u16string mUnits;
   size_t mStart;   // the number's first unit
   size_t mLength;  // the number's digits now
-  bool mSubtract;
+  bool mSubtract = false;
   unsigned char mDelta[40] = {};  // the delta's decimal digits, least significant first
   size_t mDeltaDigits = 0;
 };
@@ -169,20 +176,54 @@ ZcString zeroPaddedString(std::uint64_t value, int width) {
 
 int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
                     ZcArray<ZcString>& strings) {
+  return CopyStringList().make(text, kind, runStart, runEnd, step, count, strings);
+}
+
+int CopyStringList::make(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
+                         ZcArray<ZcString>& strings) {
   RunParts parts;
   if (count <= 0 || !prepare(text, kind, runStart, runEnd, parts)) {
     strings.setLogicalLength(0);
+    mMade = 0;
+    mExhausted = false;
     return 0;
   }
-  strings.setLogicalLength(count);
-  if (kind == kLetterRun) {
-    for (int i = 0; i < count; ++i) letterCopy(text, parts, step, i + 1, strings[i]);
+  if (kind != mKind || runStart != mRunStart || runEnd != mRunEnd || step != mStep || text != mText) {
+    mText = text;
+    mKind = kind;
+    mRunStart = runStart;
+    mRunEnd = runEnd;
+    mStep = step;
+    mMade = 0;
+    mExhausted = false;
+  }
+  mMade = std::min(mMade, strings.length());
+  if (count <= mMade) {
+    strings.setLogicalLength(count);
+    mMade = count;
+    mExhausted = false;
     return count;
   }
-  DigitOdometer odometer(text, parts, step, 1);
-  int made = 0;
-  while (made < count && odometer.advance()) strings[made++].setUnits(odometer.units());
+  if (mExhausted) {
+    strings.setLogicalLength(mMade);
+    return mMade;
+  }
+
+  strings.setLogicalLength(count);
+  int made = mMade;
+  if (kind == kLetterRun) {
+    for (; made < count; ++made) letterCopy(text, parts, step, made + 1, strings[made]);
+  } else {
+    DigitOdometer odometer(text, parts, step, made + 1);  // straight to the first copy not made yet
+    if (odometer.advance()) {
+      strings[made++].setUnits(odometer.units());
+      odometer.setDelta(step, 1);
+      while (made < count && odometer.advance()) strings[made++].setUnits(odometer.units());
+    }
+  }
+  mExhausted = made < count;
   strings.setLogicalLength(made);
+  mMade = made;
   return made;
 }
 

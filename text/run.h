@@ -29,6 +29,25 @@ ZcString zeroPaddedString(std::uint64_t value, int width);
 int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
                     ZcArray<ZcString>& strings);
 
+// The strings of one list of copies, made as makeCopyStrings makes them but keeping what is still
+// right from the last call: while the text, the run and the step stay the same (as they do through
+// a drag, where only the number of copies changes), the strings already in the list stay and only
+// those past them are made. Only this object may write the list it is given.
+class CopyStringList {
+ public:
+  int make(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
+           ZcArray<ZcString>& strings);
+
+ private:
+  ZcString mText;
+  int mKind = -1;
+  int mRunStart = 0;
+  int mRunEnd = 0;
+  std::int64_t mStep = 0;
+  int mMade = 0;            // the list's first mMade entries are copies 1..mMade
+  bool mExhausted = false;  // copy mMade + 1 falls below zero
+};
+
 // The string of copy k alone; false when a digit run would fall below zero there.
 bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, std::int64_t k,
                     ZcString& result);

@@ -309,4 +309,62 @@ TEST(CopyStrings, RefusesRunsThatDoNotDescribeTheText) {
   EXPECT_TRUE(strings.isEmpty());
 }
 
+// A list kept across calls (as through a drag) must hold, after every call, exactly what a fresh
+// list would: through counts that grow, shrink and grow again, runs that end below zero, numbers
+// that gain digits past the copies already made, and every change of text, run, kind or step.
+TEST(CopyStringList, EveryCallGivesWhatAFreshListWould) {
+  struct Call {
+    const char* text;
+    int kind, runStart, runEnd;
+    std::int64_t step;
+    int count;
+  };
+  const Call calls[] = {
+      {"Pos. 007-A", kDigitRun, 5, 7, 3, 4},
+      {"Pos. 007-A", kDigitRun, 5, 7, 3, 9},
+      {"Pos. 007-A", kDigitRun, 5, 7, 3, 2},
+      {"Pos. 007-A", kDigitRun, 5, 7, 3, 6},
+      {"Pos. 007-A", kDigitRun, 5, 7, 3, 6},
+      {"Pos. 007-A", kDigitRun, 5, 7, 4, 6},  // step
+      {"x98y", kDigitRun, 1, 2, 1, 1},
+      {"x98y", kDigitRun, 1, 2, 1, 5},  // 99, 100...
+      {"x98y", kDigitRun, 1, 2, 1, 3},
+      {"x98y", kDigitRun, 1, 2, 1, 1000},
+      {"B9", kDigitRun, 1, 1, -4, 1},
+      {"B9", kDigitRun, 1, 1, -4, 5},  // 5, 1, then none
+      {"B9", kDigitRun, 1, 1, -4, 8},
+      {"B9", kDigitRun, 1, 1, -4, 1},
+      {"B9", kDigitRun, 1, 1, -4, 4},
+      {"B8", kDigitRun, 1, 1, -4, 4},  // text
+      {"B8", kDigitRun, 1, 1, -4, 0},
+      {"B8", kDigitRun, 1, 1, -4, 4},
+      {"a1b2", kDigitRun, 1, 1, 1, 3},
+      {"a1b2", kDigitRun, 3, 3, 1, 3},  // run
+      {"a1b2", kLetterRun, 2, 2, 1, 3},
+      {"a1b2", kLetterRun, 2, 2, 1, 30},  // kind
+      {"a1b2", kLetterRun, 2, 2, -1, 30},
+      {"a1b2", kNotCountable, 2, 2, -1, 30},
+      {"a1b2", kLetterRun, 2, 2, -1, 2},
+      {"9", kDigitRun, 0, 0, INT64_MIN, 3},
+      {"9223372036854775808", kDigitRun, 0, 18, INT64_MIN, 3},
+  };
+  CopyStringList list;
+  ZcArray<ZcString> kept;
+  for (const Call& c : calls) {
+    ZcArray<ZcString> fresh;
+    const ZcString text(c.text);
+    const int expected = makeCopyStrings(text, c.kind, c.runStart, c.runEnd, c.step, c.count, fresh);
+    ASSERT_EQ(list.make(text, c.kind, c.runStart, c.runEnd, c.step, c.count, kept), expected)
+        << c.text << " " << c.count;
+    ASSERT_EQ(kept.length(), fresh.length());
+    for (int i = 0; i < fresh.length(); ++i) ASSERT_EQ(kept[i], fresh[i]) << c.text << " copy " << i + 1;
+  }
+  // Spot checks that the reference itself is right where the list's reuse matters most.
+  ZcArray<ZcString> check;
+  ASSERT_EQ(makeCopyStrings(ZcString("x98y"), kDigitRun, 1, 2, 1, 3, check), 3);
+  EXPECT_EQ(utf8(check[2]), "x101y");
+  ASSERT_EQ(makeCopyStrings(ZcString("B9"), kDigitRun, 1, 1, -4, 8, check), 2);
+  EXPECT_EQ(utf8(check[1]), "B1");
+}
+
 }  // namespace
