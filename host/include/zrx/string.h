@@ -48,8 +48,17 @@ class ZcString {
   ZcString& operator+=(const ZcString& other) { return append(other); }
   int find(ZTCHAR ch) const;
   int compare(const ZcString& other) const { return mUnits.compare(other.mUnits); }
-  bool operator==(const ZcString& other) const { return mUnits == other.mUnits; }
-  bool operator!=(const ZcString& other) const { return mUnits != other.mUnits; }
+  // Unit by unit, inline: a draw compares a layer name per entity.
+  bool operator==(const ZcString& other) const {
+    const size_t count = mUnits.size();
+    if (count != other.mUnits.size()) return false;
+    const char16_t* a = mUnits.data();
+    const char16_t* b = other.mUnits.data();
+    for (size_t i = 0; i < count; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  bool operator!=(const ZcString& other) const { return !(*this == other); }
   bool operator==(const ZTCHAR* wide) const;
   bool operator<(const ZcString& other) const { return mUnits < other.mUnits; }
 
