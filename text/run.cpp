@@ -197,11 +197,11 @@ int CopyStringList::make(const ZcString& text, int kind, int runStart, int runEn
     mMade = 0;
     mExhausted = false;
   }
-  mMade = std::min(mMade, strings.length());
+  mMade = std::min(mMade, strings.length());  // never trust more than the list holds
   if (count <= mMade) {
+    if (count < mMade) mExhausted = false;  // copy count + 1 was made: it exists
     strings.setLogicalLength(count);
     mMade = count;
-    mExhausted = false;
     return count;
   }
   if (mExhausted) {
