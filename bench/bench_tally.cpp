@@ -57,6 +57,11 @@ double least(const std::vector<double>& values) {
   return *std::min_element(values.begin(), values.end());
 }
 
+// What every benchmark here reports: microseconds, and the least repetition beside the median.
+void reported(benchmark::internal::Benchmark* b) {
+  b->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
+}
+
 constexpr const ZTCHAR* kSource = L"Pos. 007-A";
 
 void perCopy(benchmark::State& state, int copies) {
@@ -110,8 +115,7 @@ void BM_UpdateAndDraw(benchmark::State& state) {
 BENCHMARK(BM_UpdateAndDraw)
     ->ArgNames({"copies", "new_strings"})
     ->ArgsProduct({{10, 1000, 10000, 100000}, {0, 1}})
-    ->ComputeStatistics("min", least)
-    ->Unit(benchmark::kMicrosecond);
+    ->Apply(reported);
 
 // The two halves apart: the layout with its strings, and the preview's draw through the host.
 void BM_UpdateOnly(benchmark::State& state) {
@@ -126,8 +130,7 @@ void BM_UpdateOnly(benchmark::State& state) {
 BENCHMARK(BM_UpdateOnly)
     ->ArgNames({"copies", "new_strings"})
     ->ArgsProduct({{1000, 10000, 100000}, {0, 1}})
-    ->ComputeStatistics("min", least)
-    ->Unit(benchmark::kMicrosecond);
+    ->Apply(reported);
 
 void BM_DrawOnly(benchmark::State& state) {
   setUpHost();
@@ -143,12 +146,7 @@ void BM_DrawOnly(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_DrawOnly)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->ComputeStatistics("min", least)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawOnly)->Arg(1000)->Arg(10000)->Arg(100000)->Apply(reported);
 
 // The floor under the update: each copy's number formatted and its string copied, nothing else.
 void BM_FormatAndCopyBaseline(benchmark::State& state) {
@@ -170,12 +168,7 @@ void BM_FormatAndCopyBaseline(benchmark::State& state) {
   }
   perCopy(state, copies);
 }
-BENCHMARK(BM_FormatAndCopyBaseline)
-    ->Arg(10)
-    ->Arg(1000)
-    ->Arg(100000)
-    ->ComputeStatistics("min", least)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FormatAndCopyBaseline)->Arg(10)->Arg(1000)->Arg(100000)->Apply(reported);
 
 // One pick on a text of `length` characters: every character is measured through the text itself.
 void BM_Pick(benchmark::State& state) {
@@ -195,7 +188,7 @@ void BM_Pick(benchmark::State& state) {
   state.counters["per_char"] = benchmark::Counter(
       static_cast<double>(length), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Pick)->Arg(10000)->ComputeStatistics("min", least)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Pick)->Arg(10000)->Apply(reported);
 
 }  // namespace
 

@@ -77,7 +77,6 @@ bool TallyJig::update() {
 
   const int made =
       copyStrings_.make(textString, incType, runStart, runEnd, incValue, positionArray_.length(), stringArray_);
-  if (stringArray_.length() != made) stringArray_.setLogicalLength(made);
   if (positionArray_.length() > made) positionArray_.setLogicalLength(made);
 
   if (pTextArray != nullptr) {

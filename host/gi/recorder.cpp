@@ -14,16 +14,6 @@ bool ZcGiDrawRecorder::polyline(ZSoft::UInt32 count, const ZcGePoint3d* points, 
   return false;
 }
 
-namespace {
-
-bool sameUnits(const ZcString& a, const ZcString& b) {
-  const std::u16string& x = a.utf16();
-  const std::u16string& y = b.utf16();
-  return x.size() == y.size() && std::char_traits<char16_t>::compare(x.data(), y.data(), x.size()) == 0;
-}
-
-}  // namespace
-
 const ZcGiTextStyle* ZcGiDrawRecorder::fontsFor(const ZcGiTextStyle& style) {
   // Consecutive texts nearly always come in the same style: its serial answers without a look at
   // the names.
@@ -35,7 +25,7 @@ const ZcGiTextStyle* ZcGiDrawRecorder::fontsFor(const ZcGiTextStyle& style) {
 const ZcGiTextStyle* ZcGiDrawRecorder::findFonts(const ZcGiTextStyle& style) {
   mLastFontsSerial = style.fontsSerial();
   for (const ZcGiTextStyle& fonts : mFonts)
-    if (sameUnits(fonts.fileName(), style.fileName()) && sameUnits(fonts.bigFontFileName(), style.bigFontFileName()))
+    if (fonts.fileName() == style.fileName() && fonts.bigFontFileName() == style.bigFontFileName())
       return mLastFonts = &fonts;
   return mLastFonts = &mFonts.emplace_back(style);
 }
