@@ -24,7 +24,8 @@ bool equalsAscii(std::string_view a, std::string_view b) {
 
 class Reader {
  public:
-  Reader(std::shared_ptr<TagFile> file, std::string& error) : mFile(std::move(file)), f(*mFile), mError(error) {}
+  Reader(std::shared_ptr<TagFile> file, std::string& error, const std::function<void(double)>& progress)
+      : mFile(std::move(file)), f(*mFile), mError(error), mProgress(progress) {}
 
   std::unique_ptr<ZcDbDatabase> run();
 
@@ -102,6 +103,7 @@ class Reader {
   std::shared_ptr<TagFile> mFile;
   const TagFile& f;
   std::string& mError;
+  const std::function<void(double)>& mProgress;
   std::unique_ptr<ZcDbDatabase> mDb;
   std::unique_ptr<DrawingLayout> mLayout;
   std::unique_ptr<TextCodec> mCodec;
@@ -491,6 +493,11 @@ bool Reader::readEntities(const Section& s) {
     std::size_t next = k;
     if (!readEntity(k, s.end, model, true, ++sequence, next)) return false;
     k = next;
+    if (mProgress && (sequence & 0xfff) == 0) {
+      // Scanning the tags was the first part of the work; the entities are most of the rest.
+      mProgress(kScanShare +
+                (1 - kScanShare) * static_cast<double>(k - s.begin) / static_cast<double>(s.end - s.begin));
+    }
   }
   closeRecord();
   raw(s.end, s.end + 1);
@@ -662,9 +669,10 @@ bool isKnownVersion(const std::string& v) {
   return false;
 }
 
-std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error) {
-  if (!scanTags(*file, error)) return nullptr;
-  Reader reader(std::move(file), error);
+std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error,
+                                       const std::function<void(double)>& progress) {
+  if (!scanTags(*file, error, progress)) return nullptr;
+  Reader reader(std::move(file), error, progress);
   return reader.run();
 }
 
