@@ -232,8 +232,8 @@ void spline(const Fields& r, ForeignDrawing& out) {
         break;
     }
   }
-  std::vector<V3> points = nurbsPoints(degree, knots, control, weights, 16);
-  if (points.empty()) points = throughPoints(fit, 16);
+  std::vector<V3> points = nurbsPoints(degree, knots, control, weights, 64);
+  if (points.empty()) points = throughPoints(fit, 64);
   if (points.empty()) points = control;  // a malformed spline still shows its control polygon
   ShapeWriter w(out.shapes, Xform());
   w.begin();
@@ -292,16 +292,24 @@ void leader(const Fields& r, const DecodeSettings& settings, ForeignDrawing& out
   w.end();
 }
 
-// IMAGE and WIPEOUT: the picture's rectangle, corners half a pixel outside the pixel centres.
+// IMAGE and WIPEOUT: the clip boundary (pixel coordinates from the image's top left corner, a
+// rectangle by two corners or a polygon), else the whole picture.
 void imageFrame(const Fields& r, bool mask, ForeignDrawing& out) {
-  const V3 origin = r.point(10), u = r.point(11), v = r.point(12), size = r.point(13, {1, 1, 0});
-  const V3 corner = origin - u * 0.5 - v * 0.5;
+  const V3 u = r.point(11), v = r.point(12), size = r.point(13, {1, 1, 0});
+  const V3 origin = r.point(10) + u * 0.5 - v * 0.5;
+  std::vector<V3> boundary;
+  for (std::uint32_t i = r.begin; i < r.end; ++i) {
+    if (r.code(i) == 14) boundary.push_back({r.value(i), 0, 0});
+    if (r.code(i) == 24 && !boundary.empty()) boundary.back().y = r.value(i);
+  }
+  if (boundary.size() < 2) boundary = {{-0.5, -0.5, 0}, {size.x - 0.5, size.y - 0.5, 0}};
+  if (boundary.size() == 2) {
+    const V3 a = boundary[0], b = boundary[1];
+    boundary = {a, {b.x, a.y, 0}, b, {a.x, b.y, 0}};
+  }
   ShapeWriter w(out.shapes, Xform());
   w.begin(mask ? Shape::kMask : Shape::kStroke, !mask);
-  w.moveTo(corner);
-  w.lineTo(corner + u * size.x);
-  w.lineTo(corner + u * size.x + v * size.y);
-  w.lineTo(corner + v * size.y);
+  for (const V3& p : boundary) w.lineTo(origin + u * p.x + v * (size.y - p.y));
   w.close();
   w.end();
 }

@@ -88,8 +88,8 @@ void edgeLoop(Cursor& c, ShapeWriter& w, long limit) {
         }
       }
       for (int code : {12, 22, 13, 23}) c.take(code);
-      std::vector<V3> points = nurbsPoints(degree, knots, control, weights, 16);
-      if (points.empty()) points = throughPoints(fit, 16);
+      std::vector<V3> points = nurbsPoints(degree, knots, control, weights, 64);
+      if (points.empty()) points = throughPoints(fit, 64);
       for (const V3& p : points) w.lineTo(p);
     } else {
       break;  // an edge type this reader does not know: the loop ends here

@@ -350,11 +350,27 @@ class SceneBuilder {
   void drawInsert(const ZcDbBlockReference& insert, const ZcDbForeignData* fd, const Placement& placement,
                   const Look& look, const std::string& linetype) {
     if (placement.depth >= kMaxNesting) return;
-    ZcDbBlockTableRecord* block = nullptr;
-    if (insert.blockTableRecord().isNull() ||
-        zcdbOpenObject(block, insert.blockTableRecord(), ZcDb::kForRead) != Zcad::eOk || !block) {
-      return;
+    ZcDbObjectId blockId = insert.blockTableRecord();
+    V3 position = v3(insert.position()), scale = v3(insert.scaleFactors()), normal = v3(insert.normal());
+    double rotation = insert.rotation();
+    if (fd != nullptr) {
+      // An arrayed insert (subclass AcDbMInsertBlock) is kept as records only: its values come from them.
+      const Fields tags(*fd->file, fd->begin + 1, fd->end);
+      bool arrayed = false;
+      for (std::uint32_t i = tags.begin; i < tags.end && !arrayed; ++i)
+        arrayed = tags.code(i) == 100 && dxf::TagFile::trimmed(tags.file.value(i)) == "AcDbMInsertBlock";
+      if (arrayed) {
+        std::u16string name;
+        if (mStyle.codec() != nullptr) mStyle.codec()->decode(dxf::TagFile::trimmed(tags.text(2)), name);
+        blockId = blockNamed(ZcString(name));
+        position = tags.point(10);
+        scale = {tags.number(41, 1), tags.number(42, 1), tags.number(43, 1)};
+        rotation = tags.number(50, 0) * M_PI / 180;
+        normal = tags.point(210, {0, 0, 1});
+      }
     }
+    ZcDbBlockTableRecord* block = nullptr;
+    if (blockId.isNull() || zcdbOpenObject(block, blockId, ZcDb::kForRead) != Zcad::eOk || !block) return;
     const std::vector<ZcDbObjectId> ids = block->entityIds();
     const V3 origin = v3(block->origin());
     block->close();
@@ -368,9 +384,8 @@ class SceneBuilder {
       rowSpacing = tags.number(45, 0);
       if (static_cast<long>(columns) * rows > 100000) columns = rows = 1;
     }
-    const Xform frame = Xform::ocs(v3(insert.normal())) * Xform::translation(v3(insert.position())) *
-                        Xform::rotationZ(insert.rotation());
-    const Xform scaled = Xform::scaling(v3(insert.scaleFactors())) * Xform::translation(origin * -1);
+    const Xform frame = Xform::ocs(normal) * Xform::translation(position) * Xform::rotationZ(rotation);
+    const Xform scaled = Xform::scaling(scale) * Xform::translation(origin * -1);
     Placement inner;
     inner.byBlockRgb = look.rgb;
     inner.byBlockLinetype = linetype;
@@ -394,13 +409,9 @@ class SceneBuilder {
   void drawNamedBlock(const ZcString& name, const Placement& placement, const Look& look, const std::string& linetype,
                       const Xform& xform) {
     if (placement.depth >= kMaxNesting) return;
-    ZcDbBlockTable* table = nullptr;
-    if (mDb.getBlockTable(table, ZcDb::kForRead) != Zcad::eOk || !table) return;
-    ZcDbObjectId id;
-    const bool found = table->getAt(name.kwszPtr(), id) == Zcad::eOk;
-    table->close();
     ZcDbBlockTableRecord* block = nullptr;
-    if (!found || zcdbOpenObject(block, id, ZcDb::kForRead) != Zcad::eOk || !block) return;
+    const ZcDbObjectId id = blockNamed(name);
+    if (id.isNull() || zcdbOpenObject(block, id, ZcDb::kForRead) != Zcad::eOk || !block) return;
     const std::vector<ZcDbObjectId> ids = block->entityIds();
     block->close();
     Placement inner;
@@ -410,6 +421,15 @@ class SceneBuilder {
     inner.layer = look.layer;
     inner.depth = placement.depth + 1;
     drawBlock(ids, inner);
+  }
+
+  ZcDbObjectId blockNamed(const ZcString& name) {
+    ZcDbBlockTable* table = nullptr;
+    ZcDbObjectId id;
+    if (name.isEmpty() || mDb.getBlockTable(table, ZcDb::kForRead) != Zcad::eOk || !table) return id;
+    if (table->getAt(name.kwszPtr(), id) != Zcad::eOk) id = ZcDbObjectId();
+    table->close();
+    return id;
   }
 
   void addShape(const Shape& shape, const Xform& xform, const Look& look) {
