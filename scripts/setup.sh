@@ -5,7 +5,7 @@ PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-dejavu-core fonts-wqy-microhei
-python3 python3-ezdxf
+python3 python3-ezdxf python3-matplotlib
 librecad-data z88-data freecad-common"
 
 missing=""
