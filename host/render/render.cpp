@@ -141,7 +141,22 @@ void paint(cairo_t* cr, const Scene& scene, const View& view) {
   auto snap = [](double v) { return std::floor(v) + 0.5; };
   const double lo = -2, hiX = view.width + 2, hiY = view.height + 2;
   std::vector<double> pixels;
+  int clip = -1;
   for (const render::SceneItem& item : scene.items) {
+    if (item.clip != clip) {
+      clip = item.clip;
+      cairo_reset_clip(cr);
+      if (clip >= 0 && static_cast<std::size_t>(clip) < scene.clips.size()) {
+        const render::ClipRect& r = scene.clips[static_cast<std::size_t>(clip)];
+        const double x0 = std::clamp(px(r.minX), -kPixelLimit, kPixelLimit);
+        const double x1 = std::clamp(px(r.maxX), -kPixelLimit, kPixelLimit);
+        const double y0 = std::clamp(py(r.maxY), -kPixelLimit, kPixelLimit);
+        const double y1 = std::clamp(py(r.minY), -kPixelLimit, kPixelLimit);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+        cairo_clip(cr);
+      }
+    }
     // The item's pixel coordinates and their box: items off the picture are skipped whole.
     pixels.clear();
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
@@ -232,6 +247,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view) {
       cairo_stroke(cr);
     }
   }
+  cairo_reset_clip(cr);
   for (const render::SceneRay& ray : scene.rays) {
     // Far enough both ways to cross the whole picture, then cut to it.
     const double x0 = px(ray.x), y0 = py(ray.y), dx = ray.dx * view.scale, dy = -ray.dy * view.scale;

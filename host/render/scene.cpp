@@ -63,8 +63,9 @@ std::uint32_t colorOf(int recorded, int fallback) {
 // glyph point maps to the drawing by one affine step, then by the insert's transform.
 class GlyphPlacer : public GlyphPathSink {
  public:
-  GlyphPlacer(const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, SceneItem& item, Scene& scene)
-      : mXform(xform), mItem(item), mScene(scene) {
+  GlyphPlacer(const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, SceneItem& item, Scene& scene,
+              bool extents)
+      : mXform(xform), mItem(item), mScene(scene), mExtents(extents) {
     ZcGeVector3d normal = text.normal.isZeroLength() ? ZcGeVector3d::kZAxis : text.normal.normal();
     ZcGeVector3d along = text.direction - normal * text.direction.dotProduct(normal);
     if (along.isZeroLength()) along = normal.perpVector();
@@ -101,7 +102,7 @@ class GlyphPlacer : public GlyphPathSink {
       const V3 p = mXform.apply(mOrigin + mAlong * lx + mAcross * ly);
       op.p[i] = p.x;
       op.p[i + 1] = p.y;
-      mScene.include(p.x, p.y);
+      if (mExtents) mScene.include(p.x, p.y);
     }
     mItem.ops.push_back(op);
   }
@@ -109,11 +110,14 @@ class GlyphPlacer : public GlyphPathSink {
   const Xform& mXform;
   SceneItem& mItem;
   Scene& mScene;
+  bool mExtents;
   double mSize = 1, mXScale = 1, mSlant = 0, mPen = 0;
   V3 mOrigin, mAlong{1, 0, 0}, mAcross{0, 1, 0};
 };
 
-void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, std::uint32_t rgb) {
+// `clip`: the viewport the text shows in (-1: none), where it does not count for the extents.
+void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, std::uint32_t rgb,
+             int clip = -1) {
   const ZcGiDrawRecorder::RecordedStyle& style = text.style;
   if (!finite(text.position) || !finite(text.normal) || !finite(text.direction) || !std::isfinite(style.textSize) ||
       !std::isfinite(style.xScale) || !std::isfinite(style.obliquingAngle) || style.textSize == 0) {
@@ -123,7 +127,8 @@ void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xf
   SceneItem item;
   item.rgb = rgb;
   item.filled = true;
-  GlyphPlacer placer(text, xform, item, scene);
+  item.clip = clip;
+  GlyphPlacer placer(text, xform, item, scene, clip < 0);
   double pen = 0;
   for (char32_t c : utf16ToUtf32(text.message.utf16())) {
     placer.setPen(pen);
@@ -270,7 +275,8 @@ struct Placement {
 
 class SceneBuilder {
  public:
-  SceneBuilder(ZcDbDatabase& db, Scene& scene) : mDb(db), mScene(scene), mStyle(db) {}
+  SceneBuilder(ZcDbDatabase& db, Scene& scene, bool inLayout)
+      : mDb(db), mScene(scene), mStyle(db), mInLayout(inLayout) {}
 
   void drawBlock(const std::vector<ZcDbObjectId>& ids, const Placement& placement) {
     for (const ZcDbObjectId& id : ids) {
@@ -310,6 +316,10 @@ class SceneBuilder {
     }
     if (auto* foreign = ZcDbForeignEntity::cast(&entity)) {
       if (!records) return;
+      if (placement.depth == 0 && mInLayout && foreign->dxfType() == ZcString(L"VIEWPORT")) {
+        drawViewport(Fields(*fd->file, fd->begin + 1, fd->end), look);
+        return;
+      }
       ForeignDrawing drawing;
       decodeForeign(foreign->dxfType().toUtf8(), {fd->file.get(), fd->begin, fd->end, fd->subEnd}, mStyle.settings(),
                     drawing);
@@ -330,7 +340,7 @@ class SceneBuilder {
         shape.ops.push_back({shape.ops.empty() ? PathOp::kMove : PathOp::kLine, {v3(p)}});
       addShape(shape, placement.xform, look);
     }
-    for (const auto& text : mRecorder.texts()) addText(mScene, text, placement.xform, look.rgb);
+    for (const auto& text : mRecorder.texts()) addText(mScene, text, placement.xform, look.rgb, mClip);
   }
 
   std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,
@@ -401,7 +411,7 @@ class SceneBuilder {
       for (const auto& text : decodeAttributes({fd->file.get(), fd->begin, fd->end, fd->subEnd}, *mStyle.codec())) {
         mRecorder.clear();
         text->worldDraw(&mRecorder);
-        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, look.rgb);
+        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, look.rgb, mClip);
       }
     }
   }
@@ -423,6 +433,43 @@ class SceneBuilder {
     drawBlock(ids, inner);
   }
 
+  // A layout's window onto the model space: its frame, and the model space seen from above, cut
+  // to the frame. The layout's own viewport (id 1) and switched-off ones show nothing.
+  void drawViewport(const Fields& tags, const Look& look) {
+    const V3 centre = tags.point(10);
+    const double width = tags.number(40, 0), height = tags.number(41, 0);
+    if (tags.integer(69, 2) == 1 || !(width > 0) || !(height > 0)) return;
+    Shape frame;
+    const V3 corners[4] = {{centre.x - width / 2, centre.y - height / 2, 0},
+                           {centre.x + width / 2, centre.y - height / 2, 0},
+                           {centre.x + width / 2, centre.y + height / 2, 0},
+                           {centre.x - width / 2, centre.y + height / 2, 0}};
+    frame.ops.push_back({PathOp::kMove, {corners[0]}});
+    for (int k = 1; k < 4; ++k) frame.ops.push_back({PathOp::kLine, {corners[k]}});
+    frame.ops.push_back({PathOp::kClose, {}});
+    addShape(frame, Xform(), look);
+    const V3 direction = tags.point(16, {0, 0, 1});
+    const double viewHeight = tags.number(45, 0);
+    const bool plan = direction.x == 0 && direction.y == 0 && direction.z > 0;
+    if (tags.integer(68, 1) <= 0 || !plan || !(viewHeight > 0)) return;
+    const double scale = height / viewHeight;
+    const V3 viewCentre = {tags.number(12, 0), tags.number(22, 0), 0};
+    const Xform view = Xform::translation({centre.x, centre.y, 0}) * Xform::scaling({scale, scale, scale}) *
+                       Xform::rotationZ(-tags.number(51, 0) * M_PI / 180) * Xform::translation(viewCentre * -1);
+    ZcDbBlockTableRecord* model = nullptr;
+    if (zcdbOpenObject(model, mDb.modelSpaceId(), ZcDb::kForRead) != Zcad::eOk || !model) return;
+    const std::vector<ZcDbObjectId> ids = model->entityIds();
+    model->close();
+    mScene.clips.push_back({corners[0].x, corners[0].y, corners[2].x, corners[2].y});
+    mClip = static_cast<int>(mScene.clips.size()) - 1;
+    mInViewport = true;
+    Placement inner;
+    inner.xform = view;
+    drawBlock(ids, inner);
+    mInViewport = false;
+    mClip = -1;
+  }
+
   ZcDbObjectId blockNamed(const ZcString& name) {
     ZcDbBlockTable* table = nullptr;
     ZcDbObjectId id;
@@ -438,6 +485,7 @@ class SceneBuilder {
     if (shape.kind == Shape::kMask) item.rgb = kBackgroundRgb;
     item.filled = shape.kind != Shape::kStroke;
     item.evenOdd = shape.evenOdd;
+    item.clip = mClip;
     const bool identity = xform.isIdentity();
     Shape placed;
     const Shape* source = &shape;
@@ -460,7 +508,8 @@ class SceneBuilder {
         for (double& l : scaled.lengths) l *= look.dashScale;
         scaled.period = period;
         addDashed(item, lines, scaled);
-        for (const PathOp& op : item.ops) mScene.include(op.p[0], op.p[1]);
+        if (!mInViewport)
+          for (const PathOp& op : item.ops) mScene.include(op.p[0], op.p[1]);
         if (!item.ops.empty()) mScene.items.push_back(std::move(item));
         return;
       }
@@ -474,7 +523,7 @@ class SceneBuilder {
       for (int i = 0; i < points; ++i) {
         out.p[2 * i] = op.p[i].x;
         out.p[2 * i + 1] = op.p[i].y;
-        mScene.include(op.p[i].x, op.p[i].y);
+        if (!mInViewport) mScene.include(op.p[i].x, op.p[i].y);
       }
       item.ops.push_back(out);
     }
@@ -485,6 +534,9 @@ class SceneBuilder {
   Scene& mScene;
   DrawingStyle mStyle;
   ZcGiDrawRecorder mRecorder;
+  bool mInLayout;            // drawing a layout: its viewports show the model space
+  bool mInViewport = false;  // what is drawn now lies inside a viewport: its extents do not count
+  int mClip = -1;
 };
 
 }  // namespace
@@ -512,8 +564,22 @@ bool buildScene(ZcDbDatabase& db, Scene& scene, std::string& error) {
   }
   const std::vector<ZcDbObjectId> ids = space->entityIds();
   space->close();
-  SceneBuilder builder(db, scene);
-  builder.drawBlock(ids, Placement());
+  const bool layout = spaceId != db.modelSpaceId();
+  {
+    SceneBuilder builder(db, scene, layout);
+    builder.drawBlock(ids, Placement());
+  }
+  // A layout that shows nothing (an R12 drawing's paper space holds only its own viewport) is no
+  // picture of the drawing: the model space is.
+  if (layout && scene.items.empty() && scene.rays.empty()) {
+    ZcDbBlockTableRecord* model = nullptr;
+    if (zcdbOpenObject(model, db.modelSpaceId(), ZcDb::kForRead) != Zcad::eOk || !model) return true;
+    const std::vector<ZcDbObjectId> modelIds = model->entityIds();
+    model->close();
+    scene = Scene();
+    SceneBuilder builder(db, scene, false);
+    builder.drawBlock(modelIds, Placement());
+  }
   return true;
 }
 

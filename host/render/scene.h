@@ -21,6 +21,7 @@ struct SceneItem {
   std::uint32_t rgb = 0xFFFFFF;
   bool filled = false;   // glyph outlines, solids, wide polylines and hatch fills; else stroked
   bool evenOdd = false;  // filled by the odd-even rule (hatch loops) instead of the non-zero rule
+  int clip = -1;         // index into Scene::clips: drawn only inside that rectangle (a viewport)
   std::vector<PathOp> ops;
 };
 
@@ -37,9 +38,14 @@ struct Bounds {
   void add(double x, double y);
 };
 
+struct ClipRect {
+  double minX, minY, maxX, maxY;
+};
+
 struct Scene {
   std::vector<SceneItem> items;
   std::vector<SceneRay> rays;
+  std::vector<ClipRect> clips;
   // The extents of what lies within kNearLimit of the origin, and of the rest: a picture fits the
   // near part, so that a copy thrown out to 1e300 does not shrink the drawing to nothing.
   Bounds bounds;

@@ -9,8 +9,6 @@ import logging
 
 import numpy
 
-import hostrun
-
 BACKGROUND = (33, 40, 48)
 
 
@@ -42,11 +40,10 @@ def covered(a, b, tolerance):
 
 
 def host_picture(png_path):
-    png = hostrun.read_png(png_path)
-    rgb = numpy.zeros((png.height, png.width, 3), dtype=numpy.uint8)
-    for x, y, colour in png.pixels():
-        rgb[y, x] = colour
-    return rgb
+    from PIL import Image
+
+    with Image.open(png_path) as image:
+        return numpy.asarray(image.convert("RGB")).copy()
 
 
 def ezdxf_picture(dxf_path, view, width, height):
@@ -62,7 +59,7 @@ def ezdxf_picture(dxf_path, view, width, height):
 
     doc = ezdxf.readfile(dxf_path)
     dpi = 100
-    fig = plt.figure(figsize=(width / dpi, height / dpi), dpi=dpi)
+    fig = plt.figure(figsize=((width + 0.25) / dpi, (height + 0.25) / dpi), dpi=dpi)
     ax = fig.add_axes([0, 0, 1, 1])
     ax.set_axis_off()
     try:
@@ -74,7 +71,8 @@ def ezdxf_picture(dxf_path, view, width, height):
         ax.set_aspect("auto")
         ax.set_position([0, 0, 1, 1])
         fig.set_dpi(dpi)
-        fig.set_size_inches(width / dpi, height / dpi)
+        # A quarter pixel more, so that the float size does not round down to a pixel less.
+        fig.set_size_inches((width + 0.25) / dpi, (height + 0.25) / dpi)
         ax.set_xlim(view[0], view[2])
         ax.set_ylim(view[1], view[3])
         fig.patch.set_facecolor("#212830")
