@@ -235,26 +235,109 @@ std::vector<V3> nurbsPoints(int degree, const std::vector<double>& knots, const 
   return out;
 }
 
-std::vector<V3> throughPoints(const std::vector<V3>& fit, int perSpan) {
-  if (fit.size() < 3) return fit;
-  std::vector<V3> out;
-  const size_t n = fit.size();
-  auto point = [&](long i) {
-    if (i < 0) return fit[0] * 2 - fit[1];
-    if (i >= static_cast<long>(n)) return fit[n - 1] * 2 - fit[n - 2];
-    return fit[static_cast<size_t>(i)];
-  };
-  for (size_t i = 0; i + 1 < n; ++i) {
-    const V3 p0 = point(static_cast<long>(i) - 1), p1 = fit[i], p2 = fit[i + 1], p3 = point(static_cast<long>(i) + 2);
-    // Catmull-Rom as a cubic Bézier between p1 and p2.
-    const V3 c1 = p1 + (p2 - p0) * (1.0 / 6), c2 = p2 - (p3 - p1) * (1.0 / 6);
-    for (int s = 0; s < perSpan; ++s) {
-      const double t = static_cast<double>(s) / perSpan, u = 1 - t;
-      out.push_back(p1 * (u * u * u) + c1 * (3 * u * u * t) + c2 * (3 * u * t * t) + p2 * (t * t * t));
+namespace {
+
+// The p+1 basis functions of degree p that are not zero at u, for the knot span `span` (Cox-de Boor).
+void basisFunctions(int span, double u, int p, const std::vector<double>& knots, std::vector<double>& out) {
+  out.assign(static_cast<std::size_t>(p + 1), 0.0);
+  std::vector<double> left(static_cast<std::size_t>(p + 1)), right(static_cast<std::size_t>(p + 1));
+  out[0] = 1;
+  for (int j = 1; j <= p; ++j) {
+    left[j] = u - knots[static_cast<std::size_t>(span + 1 - j)];
+    right[j] = knots[static_cast<std::size_t>(span + j)] - u;
+    double saved = 0;
+    for (int r = 0; r < j; ++r) {
+      const double den = right[r + 1] + left[j - r];
+      const double temp = den != 0 ? out[r] / den : 0;
+      out[r] = saved + right[r + 1] * temp;
+      saved = left[j - r] * temp;
+    }
+    out[j] = saved;
+  }
+}
+
+// Solves a·x = b for three right-hand sides at once (x, y, z); false when a is singular.
+bool solve(std::vector<std::vector<double>>& a, std::vector<V3>& b) {
+  const std::size_t n = a.size();
+  for (std::size_t col = 0; col < n; ++col) {
+    std::size_t pivot = col;
+    for (std::size_t r = col + 1; r < n; ++r)
+      if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
+    if (!(std::fabs(a[pivot][col]) > 1e-300)) return false;
+    std::swap(a[pivot], a[col]);
+    std::swap(b[pivot], b[col]);
+    for (std::size_t r = 0; r < n; ++r) {
+      if (r == col || a[r][col] == 0) continue;
+      const double f = a[r][col] / a[col][col];
+      for (std::size_t c = col; c < n; ++c) a[r][c] -= f * a[col][c];
+      b[r] = b[r] - b[col] * f;
     }
   }
-  out.push_back(fit.back());
-  return out;
+  for (std::size_t r = 0; r < n; ++r) b[r] = b[r] * (1 / a[r][r]);
+  return true;
+}
+
+// The end tangent's direction from the five-point (Akima) rule over the chords q.
+V3 akima(const V3& before2, const V3& before1, const V3& after1, const V3& after2) {
+  const double v1 = before2.cross(before1).length(), v2 = after1.cross(after2).length();
+  const double alpha = v1 + v2 > 0 ? v1 / (v1 + v2) : 0.5;
+  return before1 * (1 - alpha) + after1 * alpha;
+}
+
+}  // namespace
+
+std::vector<V3> throughPoints(const std::vector<V3>& fit, int perSpan) {
+  // Too many points for one dense solve: plain chords are as good at that density.
+  constexpr std::size_t kMaxFitPoints = 300;
+  if (fit.size() < 3 || fit.size() > kMaxFitPoints) return fit;
+  // The cubic CAD programs draw through fit points: global interpolation with chord-length
+  // parameters, natural knots, and end derivatives of estimated direction whose length is the
+  // polygon's length (as BricsCAD and ezdxf do).
+  const std::size_t count = fit.size(), n = count - 1;
+  std::vector<double> t(count, 0.0);
+  for (std::size_t k = 1; k < count; ++k) t[k] = t[k - 1] + (fit[k] - fit[k - 1]).length();
+  const double total = t.back();
+  if (!(total > 0)) return fit;
+  for (double& v : t) v /= total;
+  t.back() = 1;
+  std::vector<V3> q(count + 2);
+  for (std::size_t k = 1; k < count; ++k) q[k] = fit[k] - fit[k - 1];
+  q[0] = q[1] * 2 - q[2];
+  q[count] = q[count - 1] * 2 - q[count - 2];
+  q[count + 1] = q[count] * 2 - q[count - 1];
+  V3 start = akima(q[count + 1], q[0], q[1], q[2]);
+  V3 end = akima(q[count - 2], q[count - 1], q[count], q[count + 1]);
+  if (!(start.length() > 0) || !(end.length() > 0)) return fit;
+  start = start * (total / start.length());
+  end = end * (total / end.length());
+
+  std::vector<double> knots(4, 0.0);
+  for (std::size_t k = 1; k < n; ++k) knots.push_back(t[k]);
+  knots.insert(knots.end(), 4, 1.0);
+  const std::size_t unknowns = n + 3;
+  std::vector<std::vector<double>> a(unknowns, std::vector<double>(unknowns, 0.0));
+  std::vector<V3> b(unknowns);
+  a[0][0] = 1;
+  b[0] = fit[0];
+  a[1][0] = -1;
+  a[1][1] = 1;
+  b[1] = start * (knots[4] / 3);
+  std::vector<double> basis;
+  for (std::size_t k = 1; k < n; ++k) {
+    int span = 3;
+    while (span < static_cast<int>(unknowns) - 1 && t[k] >= knots[static_cast<std::size_t>(span + 1)]) ++span;
+    basisFunctions(span, t[k], 3, knots, basis);
+    for (int j = 0; j <= 3; ++j) a[k + 1][static_cast<std::size_t>(span - 3 + j)] = basis[static_cast<std::size_t>(j)];
+    b[k + 1] = fit[k];
+  }
+  a[unknowns - 2][unknowns - 2] = -1;
+  a[unknowns - 2][unknowns - 1] = 1;
+  b[unknowns - 2] = end * ((1 - knots[knots.size() - 5]) / 3);
+  a[unknowns - 1][unknowns - 1] = 1;
+  b[unknowns - 1] = fit.back();
+  if (!solve(a, b)) return fit;
+  std::vector<V3> points = nurbsPoints(3, knots, b, {}, perSpan);
+  return points.empty() ? fit : points;
 }
 
 }  // namespace zrxhost::render

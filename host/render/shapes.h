@@ -103,8 +103,7 @@ std::vector<std::vector<V3>> flatten(const Shape& shape, int perCurve);
 // Points of a NURBS curve of the given degree (weights may be empty), `perSpan` per knot span.
 std::vector<V3> nurbsPoints(int degree, const std::vector<double>& knots, const std::vector<V3>& control,
                             const std::vector<double>& weights, int perSpan);
-// A smooth curve through the points (a centripetal Catmull-Rom spline), for splines stored only
-// by their fit points.
+// The cubic through the points that CAD programs draw for a spline stored only by its fit points.
 std::vector<V3> throughPoints(const std::vector<V3>& fit, int perSpan);
 
 }  // namespace zrxhost::render

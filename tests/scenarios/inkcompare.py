@@ -96,4 +96,9 @@ def view_of(dxf_path, margin=0.05):
     (x0, y0, _), (x1, y1, _) = box.extmin, box.extmax
     size = max(x1 - x0, y1 - y0, 1e-6)
     pad = size * margin
-    return (x0 - pad, y0 - pad, x1 + pad, y1 + pad)
+    x0, y0, x1, y1 = x0 - pad, y0 - pad, x1 + pad, y1 + pad
+    # zrxhost's pictures are at most four times as tall as wide: a taller window is widened.
+    if (y1 - y0) > 3 * (x1 - x0):
+        grow = ((y1 - y0) / 3 - (x1 - x0)) / 2
+        x0, x1 = x0 - grow, x1 + grow
+    return (x0, y0, x1, y1)
