@@ -305,7 +305,7 @@ void Session::runCommandLine() {
       // Work that runs long between prompts (a command writing many objects) shows how far it is.
       Progress progress(
           upperName(wide), [db] { return db ? db->undoHistory().objectsAddedInGroup() : 0; },
-          hostMessage(HostMessage::kProgressObjectsAdded));
+          hostMessage(HostMessage::kProgressObjectsAdded, "{}"));
       mCommandProgress = &progress;
       stack->run(wide.c_str());
       mCommandProgress = nullptr;
