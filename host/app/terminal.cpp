@@ -79,12 +79,6 @@ std::string TerminalTranscript::takeLineStart() {
   return std::exchange(mLineStart, std::string());
 }
 
-void TerminalTranscript::release() {
-  mTarget->sputn(mLineStart.data(), static_cast<std::streamsize>(mLineStart.size()));
-  mLineStart.clear();
-  mTarget->pubsync();
-}
-
 // ---- TerminalInput
 
 TerminalInput::TerminalInput(TerminalTranscript& transcript) : mTranscript(transcript) {

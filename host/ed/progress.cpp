@@ -79,8 +79,9 @@ void Progress::clearLocked() {
 
 void Progress::run() {
   std::unique_lock lock(mMutex);
-  while (!mStop) {
-    mWake.wait_for(lock, kRedrawEvery);
+  // The first look comes at once, so that a zero delay shows even the shortest work.
+  for (bool first = true; !mStop; first = false) {
+    if (!first) mWake.wait_for(lock, kRedrawEvery);
     if (mStop || mPaused || std::chrono::steady_clock::now() - mSince < std::chrono::milliseconds(gQuietMs.load()))
       continue;
     std::string line = "\r\x1b[K" + mLabel;

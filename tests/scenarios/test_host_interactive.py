@@ -101,13 +101,19 @@ class Interactive(hostrun.HostTestCase):
         self.assertNotIn("Save changes", shown)
 
     def test_progress_of_long_work_shows_on_the_terminal_only(self):
-        drawing = self.new_drawing("in.dxf", p100)
+        def many_texts(msp):
+            p100(msp)
+            for i in range(20000):
+                msp.add_text(f"T{i}", dxfattribs={"height": 1, "insert": (i % 100 * 10, 50 + i // 100 * 2)})
+
+        drawing = self.new_drawing("in.dxf", many_texts)
         out = self.path("out.dxf")
         env = {"ZRXHOST_PROGRESS_DELAY_MS": "0"}
         code, shown = self.terminal(drawing, "--load", hostrun.module_path(), "--save-as", out, env=env,
                                     answers=["tally", "O", "M", "L", "5,1", "0.001", "0,0", "100,0"])
         self.assertEqual(code, 0, shown)
         self.assertRegex(shown, r"TALLY  [\d,]+ objects added")
+        self.assertIn(f"Reading {drawing}", shown)
         self.assertIn(f"Saving {out}", shown)
         # The same work from a script: not a trace of it.
         result = self.run_host(drawing, "--load", hostrun.module_path(), "--save-as", out, env=env,
