@@ -1,12 +1,23 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those not installed yet.
+# Usage: setup.sh demo   what zrxhost and the module need to build and run (the demo)
+#        setup.sh test   that, plus what the tests and benchmarks need (the default)
 set -eu
-PACKAGES="g++ cmake ninja-build pkg-config make
+DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
-libgtest-dev libgmock-dev libbenchmark-dev
-fonts-dejavu-core fonts-wqy-microhei
+fonts-dejavu-core fonts-wqy-microhei"
+TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib
 librecad-data z88-data freecad-common"
+
+case "${1:-test}" in
+  demo) PACKAGES="$DEMO_PACKAGES" ;;
+  test) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES" ;;
+  *)
+    echo "usage: $0 [demo|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=""
 for p in $PACKAGES; do

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -126,7 +127,9 @@ int run(const std::vector<std::string>& args) {
   std::unique_ptr<InputSource> input = openInput(options, error);
   if (!input) return fail(kUsage, error);
   const bool interactive = input->isInteractive();
-  Progress::enable(interactive && ::isatty(STDERR_FILENO));
+  // ZRXHOST_PROGRESS_DELAY_MS changes the half second before a progress line appears (tests use 0).
+  const char* delay = std::getenv("ZRXHOST_PROGRESS_DELAY_MS");
+  Progress::enable(interactive && ::isatty(STDERR_FILENO), delay ? std::atoi(delay) : 500);
 
   Run run;
   if (options.drawing) {

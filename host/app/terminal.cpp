@@ -79,12 +79,6 @@ std::string TerminalTranscript::takeLineStart() {
   return std::exchange(mLineStart, std::string());
 }
 
-void TerminalTranscript::release() {
-  mTarget->sputn(mLineStart.data(), static_cast<std::streamsize>(mLineStart.size()));
-  mLineStart.clear();
-  mTarget->pubsync();
-}
-
 // ---- TerminalInput
 
 TerminalInput::TerminalInput(TerminalTranscript& transcript) : mTranscript(transcript) {
@@ -168,10 +162,6 @@ unsigned char TerminalInput::cancelPrompt(editline* editor, int key) {
   TerminalInput* self = nullptr;
   el_wget(editor, EL_CLIENTDATA, &self);
   self->mKey = key == kInterruptKey ? Key::kInterrupt : Key::kEscape;
-  // "*Cancel*" goes after whatever was typed, so the cursor goes to the end of the line first.
-  const LineInfoW* line = el_wline(editor);
-  el_cursor(editor, static_cast<int>(line->lastchar - line->cursor));
-  el_wset(editor, EL_REFRESH);
   return CC_NEWLINE;
 }
 
@@ -187,6 +177,7 @@ std::optional<std::string> TerminalInput::nextLine(const std::string& prompt) {
   if (!line) {
     mEnded = true;
     mTranscript.stream() << '\n';
+    mTranscript.userPressedEnter();
     return std::nullopt;
   }
   mTranscript.userPressedEnter();

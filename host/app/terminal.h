@@ -24,8 +24,6 @@ class TerminalTranscript : public std::streambuf {
   void userPressedEnter() { mAtLineStart = true; }
   // The held-back start of the current line, now the line editor's to show.
   std::string takeLineStart();
-  // Writes what is held back (the session is ending).
-  void release();
 
  protected:
   int overflow(int c) override;

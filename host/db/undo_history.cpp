@@ -80,16 +80,15 @@ std::vector<std::string> UndoHistory::undo(int count) {
     names.push_back(group->name);
     batch.push_back(std::move(group));
   }
-  if (!batch.empty()) mUndone.push_back(std::move(batch));
+  if (!batch.empty()) mUndone = std::move(batch);
   return names;
 }
 
 std::vector<std::string> UndoHistory::redo() {
   endGroup();
   std::vector<std::string> names;
-  if (mUndone.empty()) return names;
-  std::vector<std::unique_ptr<Group>> batch = std::move(mUndone.back());
-  mUndone.pop_back();
+  std::vector<std::unique_ptr<Group>> batch = std::move(mUndone);
+  mUndone.clear();
   // Undone newest first, so redone in the reverse order.
   for (auto it = batch.rbegin(); it != batch.rend(); ++it) {
     swapStates(**it);

@@ -85,7 +85,7 @@ bool hostSpeaksChinese() {
   return language && *language == "zh-CN";
 }
 
-std::string hostMessage(HostMessage message, bool chinese, std::string_view argument) {
+std::string hostMessageIn(bool chinese, HostMessage message, std::string_view argument) {
   const Texts& texts = kTexts[static_cast<int>(message)];
   std::string text = chinese ? texts.chinese : texts.english;
   if (const size_t slot = text.find("{}"); slot != std::string::npos) text.replace(slot, 2, argument);
@@ -93,7 +93,7 @@ std::string hostMessage(HostMessage message, bool chinese, std::string_view argu
 }
 
 std::string hostMessage(HostMessage message, std::string_view argument) {
-  return hostMessage(message, hostSpeaksChinese(), argument);
+  return hostMessageIn(hostSpeaksChinese(), message, argument);
 }
 
 }  // namespace zrxhost

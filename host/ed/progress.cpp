@@ -9,7 +9,7 @@ namespace zrxhost {
 namespace {
 
 std::atomic<bool> gEnabled{false};
-constexpr auto kQuietTime = std::chrono::milliseconds(500);
+std::atomic<int> gQuietMs{500};
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 
 void writeToTerminal(const std::string& text) {
@@ -31,8 +31,9 @@ std::string withThousands(std::uint64_t n) {
 
 }  // namespace
 
-void Progress::enable(bool on) {
+void Progress::enable(bool on, int quietMs) {
   gEnabled = on;
+  gQuietMs = quietMs;
 }
 bool Progress::enabled() {
   return gEnabled;
@@ -78,9 +79,11 @@ void Progress::clearLocked() {
 
 void Progress::run() {
   std::unique_lock lock(mMutex);
-  while (!mStop) {
-    mWake.wait_for(lock, kRedrawEvery);
-    if (mStop || mPaused || std::chrono::steady_clock::now() - mSince < kQuietTime) continue;
+  // The first look comes at once, so that a zero delay shows even the shortest work.
+  for (bool first = true; !mStop; first = false) {
+    if (!first) mWake.wait_for(lock, kRedrawEvery);
+    if (mStop || mPaused || std::chrono::steady_clock::now() - mSince < std::chrono::milliseconds(gQuietMs.load()))
+      continue;
     std::string line = "\r\x1b[K" + mLabel;
     if (mCount) {
       std::string text = mCountText;

@@ -50,7 +50,7 @@ enum class HostMessage {
 // English), with `argument` in place of its "{}".
 std::string hostMessage(HostMessage message, std::string_view argument = {});
 // The same in a chosen language, for texts shown before the session has its variables.
-std::string hostMessage(HostMessage message, bool chinese, std::string_view argument = {});
+std::string hostMessageIn(bool chinese, HostMessage message, std::string_view argument = {});
 // Whether VERLAN asks for Chinese.
 bool hostSpeaksChinese();
 

@@ -16,7 +16,8 @@ namespace zrxhost {
 // error is a terminal), so scripts and tests see no trace of it.
 class Progress {
  public:
-  static void enable(bool on);
+  // `quietMs`: how long work goes on before its line appears.
+  static void enable(bool on, int quietMs = 500);
   static bool enabled();
 
   // `count`, when given, is read from the display's thread instead of set() (it must be safe to

@@ -31,7 +31,8 @@ class UndoHistory {
 
   // Takes back up to `count` groups, the newest first; returns their names in that order.
   std::vector<std::string> undo(int count);
-  // Redoes what the last undo took back; returns the names of the groups redone.
+  // Redoes what the last undo took back (only the last: an earlier undo is not redone, as REDO
+  // works at a CAD command line); returns the names of the groups redone.
   std::vector<std::string> redo();
   std::size_t undoableGroups() const { return mDone.size(); }
 
@@ -53,8 +54,8 @@ class UndoHistory {
   static void swapStates(Group& group);
 
   std::vector<std::unique_ptr<Group>> mDone;
-  // Each undo call takes back one batch; a redo puts the last batch back.
-  std::vector<std::vector<std::unique_ptr<Group>>> mUndone;
+  // What the last undo took back, newest first.
+  std::vector<std::unique_ptr<Group>> mUndone;
   std::unique_ptr<Group> mOpen;
   std::uint64_t mNextSerial = 1;
   std::uint64_t mSavedState = 0;
