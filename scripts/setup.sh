@@ -1,5 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those not installed yet.
+# `setup.sh fuzz` installs also what the fuzz targets need (clang and its libFuzzer runtime).
 set -eu
 PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
@@ -7,6 +8,8 @@ libgtest-dev libgmock-dev libbenchmark-dev
 fonts-dejavu-core fonts-wqy-microhei
 python3 python3-ezdxf
 librecad-data z88-data freecad-common"
+FUZZ_PACKAGES="clang libclang-rt-dev"
+if [ "${1:-}" = "fuzz" ]; then PACKAGES="$PACKAGES $FUZZ_PACKAGES"; fi
 
 missing=""
 for p in $PACKAGES; do

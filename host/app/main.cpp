@@ -103,6 +103,8 @@ int run(const std::vector<std::string>& args) {
     DxfError dxfError;
     run.db = readDxf(*options.drawing, dxfError);
     if (!run.db) return fail(kBadDrawing, aboutFile("cannot read drawing", *options.drawing, dxfError.message));
+    for (const std::string& warning : dxfError.warnings)
+      std::cerr << "zrxhost: warning: " << *options.drawing << ": " << warning << '\n';
   } else {
     run.db = newDrawing();
     if (!run.db) return fail(kInternal, "cannot create a new drawing");

@@ -24,7 +24,8 @@ bool equalsAscii(std::string_view a, std::string_view b) {
 
 class Reader {
  public:
-  Reader(std::shared_ptr<TagFile> file, std::string& error) : mFile(std::move(file)), f(*mFile), mError(error) {}
+  Reader(std::shared_ptr<TagFile> file, std::string& error, std::vector<std::string>& warnings)
+      : mFile(std::move(file)), f(*mFile), mError(error), mWarnings(warnings) {}
 
   std::unique_ptr<ZcDbDatabase> run();
 
@@ -57,7 +58,30 @@ class Reader {
     item.end = static_cast<std::uint32_t>(end);
     items.push_back(std::move(item));
   }
-  ZcDbHandle freshHandle() { return mNextFresh++; }
+  // A handle no object (nor a reference read so far) has. The file's own handles all lie below the
+  // first one given out, so later objects of the file keep theirs.
+  ZcDbHandle freshHandle() {
+    ZcDbObjectId taken;
+    while (mDb->getZcDbObjectId(taken, false, mNextFresh) == Zcad::eOk) ++mNextFresh;
+    return mNextFresh++;
+  }
+  // What the reader mended, one line each for the user: the file is read, but not as it stood.
+  void repaired(std::size_t tag, const std::string& msg) {
+    mWarnings.push_back("line " + std::to_string(TagFile::lineOf(tag)) + ": " + msg);
+  }
+  // Says that an object of the file was added under a fresh handle instead of its own, and gives the
+  // handle its record is written with: a renumbered one no longer matches the object's, so the writer
+  // writes the object's handle instead of the file's group. An R12 file without handles stays so.
+  ZcDbHandle renumbered(std::size_t k, ZcDbHandle own, ZcDbHandle fresh) {
+    if (own == fresh || (own == 0 && !mLayout->usesHandles)) return fresh;
+    std::string what = printable(TagFile::trimmed(f.value(k)));
+    if (own != 0)
+      repaired(k, what + " has handle " + formatHandle(own) + ", which an earlier object has; it gets handle " +
+                      formatHandle(fresh));
+    else
+      repaired(k, what + " has no handle; it gets handle " + formatHandle(fresh));
+    return own;
+  }
   ZcDbHandle handleAt(std::size_t k, std::size_t end) {
     ZcDbHandle h = 0;
     if (k + 1 < end && f.code(k + 1) == 5 && parseHandle(f.value(k + 1), h) && h != 0) return h;
@@ -95,7 +119,9 @@ class Reader {
                   std::size_t& next);
   ZcDbObjectId ensureBlockTable();
   ZcDbObjectId ensureBlock(const std::u16string& name);
-  void ensureDefaults();
+  bool ensureDefaults();
+  template <class Table, class Record>
+  bool ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName);
   ZcDbBlockTableRecord* openRecord(ZcDbObjectId id);
   void closeRecord();
 
@@ -115,6 +141,7 @@ class Reader {
   Slots mSlots, mCheck, mVertex;
   FieldScan mScan;
   std::vector<ZcDbObjectId> mInserts;
+  std::vector<std::string>& mWarnings;
   ZcDbBlockTableRecord* mOpenRecord = nullptr;
   ZcDbObjectId mOpenRecordId;
 };
@@ -146,6 +173,14 @@ bool Reader::readSections() {
       if (v == "SECTION" || v == "EOF") return fail(j, "section " + std::string(name) + " is not closed by ENDSEC");
     }
     if (j >= count()) return fail(count(), "section " + std::string(name) + " is not closed (the file is truncated)");
+    // The sections the database models hold the whole drawing's tables, blocks or entities: a second
+    // one cannot be written back as it was read, and which one holds is anybody's guess.
+    if (name == "HEADER" || name == "TABLES" || name == "BLOCKS" || name == "ENTITIES") {
+      for (const Section& earlier : mSections)
+        if (earlier.name == name)
+          return fail(i, "a second " + std::string(name) + " section (the first is at line " +
+                             std::to_string(TagFile::lineOf(earlier.begin)) + "); a drawing has one");
+    }
     mSections.push_back({name, i, j});
     i = j + 1;
   }
@@ -224,7 +259,10 @@ ZcDbObjectId Reader::ensureBlockTable() {
   if (!mDb->blockTableId().isNull()) return mDb->blockTableId();
   ZcDbObjectId id;
   auto* table = new ZcDbBlockTable;
-  mDb->addZcDbObject(id, table, freshHandle());
+  if (mDb->addZcDbObject(id, table, freshHandle()) != Zcad::eOk) {
+    delete table;
+    return ZcDbObjectId::kNull;
+  }
   table->close();
   mDb->setBlockTableId(id);
   return id;
@@ -235,7 +273,7 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
   closeRecord();
   ZcDbObjectId tableId = ensureBlockTable();
   ZcDbBlockTable* table = nullptr;
-  if (zcdbOpenObject(table, tableId, ZcDb::kForWrite) != Zcad::eOk) return ZcDbObjectId::kNull;
+  if (tableId.isNull() || zcdbOpenObject(table, tableId, ZcDb::kForWrite) != Zcad::eOk) return ZcDbObjectId::kNull;
   ZcDbObjectId id;
   std::wstring wide(name.begin(), name.end());
   if (table->getAt(wide.c_str(), id) != Zcad::eOk) {
@@ -258,48 +296,41 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
   return id;
 }
 
-void Reader::ensureDefaults() {
-  ensureBlock(u"*Model_Space");
-  ensureBlock(u"*Paper_Space");
-  auto synthetic = [&](ZcDbObject* rec, ZcDbHandle h) {
+// A table the file lacks, with its one record every drawing has (synthetic, never written).
+template <class Table, class Record>
+bool Reader::ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName) {
+  if (!current.isNull()) return true;
+  ZcDbObjectId tableId;
+  auto* table = new Table;
+  if (mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
+    delete table;
+    return false;
+  }
+  (mDb.get()->*setId)(tableId);
+  auto* rec = new Record;
+  rec->setName(recordName);
+  ZcDbHandle h = freshHandle();
+  ZcDbObjectId id;
+  bool added = table->add(id, rec, h) == Zcad::eOk;
+  if (added) {
     auto fd = std::make_shared<ZcDbForeignData>();
     fd->file = mFile;
     fd->handle = h;
     fd->synthetic = true;
     rec->setForeignData(fd);
-  };
-  if (mDb->layerTableId().isNull()) {
-    ZcDbObjectId id;
-    auto* table = new ZcDbLayerTable;
-    mDb->addZcDbObject(id, table, freshHandle());
-    mDb->setLayerTableId(id);
-    auto* layer = new ZcDbLayerTableRecord;
-    layer->setName(L"0");
-    ZcDbHandle h = freshHandle();
-    if (table->add(id, layer, h) == Zcad::eOk) {
-      synthetic(layer, h);
-      layer->close();
-    } else {
-      delete layer;
-    }
-    table->close();
+    rec->close();
+  } else {
+    delete rec;
   }
-  if (mDb->textStyleTableId().isNull()) {
-    ZcDbObjectId id;
-    auto* table = new ZcDbTextStyleTable;
-    mDb->addZcDbObject(id, table, freshHandle());
-    mDb->setTextStyleTableId(id);
-    auto* style = new ZcDbTextStyleTableRecord;
-    style->setName(L"Standard");
-    ZcDbHandle h = freshHandle();
-    if (table->add(id, style, h) == Zcad::eOk) {
-      synthetic(style, h);
-      style->close();
-    } else {
-      delete style;
-    }
-    table->close();
-  }
+  table->close();
+  return added;
+}
+
+bool Reader::ensureDefaults() {
+  return !ensureBlock(u"*Model_Space").isNull() && !ensureBlock(u"*Paper_Space").isNull() &&
+         ensureTable<ZcDbLayerTable, ZcDbLayerTableRecord>(mDb->layerTableId(), &ZcDbDatabase::setLayerTableId, L"0") &&
+         ensureTable<ZcDbTextStyleTable, ZcDbTextStyleTableRecord>(mDb->textStyleTableId(),
+                                                                   &ZcDbDatabase::setTextStyleTableId, L"Standard");
 }
 
 bool Reader::readTables(const Section& s) {
@@ -363,11 +394,13 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     }
     table = new ZcDbBlockTable;
   }
-  if (mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk &&
-      mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
-    delete table;
-    raw(begin, endtab + 1);
-    return true;
+  if (tableHandle == 0 || mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk) {
+    ZcDbHandle fresh = freshHandle();
+    if (mDb->addZcDbObject(tableId, table, fresh) != Zcad::eOk) {
+      delete table;
+      return fail(begin, "the table cannot be added to the drawing");
+    }
+    renumbered(begin, tableHandle, fresh);
   }
   if (type == RecordType::Layer)
     mDb->setLayerTableId(tableId);
@@ -394,13 +427,17 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     else
       rec = new ZcDbBlockTableRecord;
     slotsToObject(type, mSlots, rec, mDb.get(), mNames);
-    ZcDbHandle h = handleAt(k, n);
-    bool hadHandle = h != 0;
-    if (!hadHandle) h = freshHandle();
+    const ZcDbHandle own = handleAt(k, n);
+    ZcDbHandle h = own != 0 ? own : freshHandle();
     ZcDbObjectId id;
     Zcad::ErrorStatus es = rec->name().isEmpty() ? Zcad::eInvalidInput : table->add(id, rec, h);
+    if (es == Zcad::eDuplicateKey && own != 0 && !table->has(rec->getName())) {
+      // The name is new, so the handle is the one taken.
+      h = freshHandle();
+      es = table->add(id, rec, h);
+    }
     if (es == Zcad::eOk) {
-      auto fd = foreign(k, n, h);
+      auto fd = foreign(k, n, renumbered(k, own, h));
       fd->owner = tableId.handle();
       noteRefused(type, rec, mSlots, *fd, false);
       rec->setForeignData(std::move(fd));
@@ -423,7 +460,7 @@ bool Reader::readBlocks(const Section& s) {
   raw(s.begin, s.begin + 2);
   LayoutItem item;
   item.kind = LayoutItem::kBlocks;
-  ensureBlockTable();
+  if (ensureBlockTable().isNull()) return fail(s.begin, "the block table cannot be made");
   const TypeDef& blockDef = typeDef(RecordType::Block);
   std::size_t k = s.begin + 2;
   while (k < s.end) {
@@ -446,6 +483,8 @@ bool Reader::readBlocks(const Section& s) {
     auto fd = rec->foreignData();
     if (!fd || fd->synthetic) {
       // A block the BLOCK_RECORD table did not list (always so in R12).
+      if (!mR12)
+        repaired(k, "block \"" + printable(ZcString(name).toUtf8()) + "\" has no BLOCK_RECORD entry; one is added");
       auto made = std::make_shared<ZcDbForeignData>();
       made->file = mFile;
       made->handle = rec->handle();
@@ -481,7 +520,7 @@ bool Reader::readBlocks(const Section& s) {
 
 bool Reader::readEntities(const Section& s) {
   raw(s.begin, s.begin + 2);
-  ensureDefaults();
+  if (!ensureDefaults()) return fail(s.begin, "the drawing's tables cannot be made");
   LayoutItem item;
   item.kind = LayoutItem::kEntities;
   mLayout->items.push_back(std::move(item));
@@ -568,14 +607,15 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   if (ownerByFlag && paper) owner = ensureBlock(u"*Paper_Space");
   ZcDbBlockTableRecord* rec = openRecord(owner);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
-  ZcDbHandle h = handleAt(k, mainEnd);
+  const ZcDbHandle own = handleAt(k, mainEnd);
+  ZcDbHandle h = own;
   ZcDbObjectId id;
   if (h == 0 || rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) {
     h = freshHandle();
     if (rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) return fail(k, "the entity cannot be added to the drawing");
   }
   holder.release();
-  auto fd = foreign(k, mainEnd, h);
+  auto fd = foreign(k, mainEnd, renumbered(k, own, h));
   fd->subEnd = static_cast<std::uint32_t>(subEnd);
   fd->sequence = sequence;
   fd->owner = owner.handle();
@@ -623,7 +663,11 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     }
   }
   raw(mEof, mEof + 1);
-  ensureDefaults();
+  if (!ensureDefaults()) {
+    closeRecord();
+    fail(mEof, "the drawing's tables cannot be made");
+    return nullptr;
+  }
   closeRecord();
   // Inserts find their blocks once every block is known.
   ZcDbBlockTable* blocks = nullptr;
@@ -662,9 +706,10 @@ bool isKnownVersion(const std::string& v) {
   return false;
 }
 
-std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error) {
+std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error,
+                                       std::vector<std::string>& warnings) {
   if (!scanTags(*file, error)) return nullptr;
-  Reader reader(std::move(file), error);
+  Reader reader(std::move(file), error, warnings);
   return reader.run();
 }
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dxf/dxf_tags.h"
 
@@ -11,6 +12,8 @@ class ZcDbDatabase;
 namespace zrxhost::dxf {
 
 // Scans `file->buffer` and builds the drawing; null and "line N: ..." in `error` on bad input.
-std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error);
+// What the reader had to mend to read the file is added to `warnings`, one "line N: ..." each.
+std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error,
+                                       std::vector<std::string>& warnings);
 
 }  // namespace zrxhost::dxf

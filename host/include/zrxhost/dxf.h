@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class ZcDbDatabase;
 
@@ -10,6 +11,8 @@ namespace zrxhost {
 
 struct DxfError {
   std::string message;  // names the line where the input went wrong
+  // Reading: what was mended or left out to read the drawing ("line N: ..."), also when it succeeds.
+  std::vector<std::string> warnings;
 };
 
 // Reads a drawing; on failure returns null and fills `error`.
