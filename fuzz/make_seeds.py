@@ -14,7 +14,8 @@ def drawings(out):
         doc = ezdxf.new(version)
         msp = doc.modelspace()
         msp.add_text("A-01", dxfattribs={"insert": (1, 2), "height": 2.5, "rotation": 30})
-        msp.add_mtext("first\\Psecond {\\C1;red}", dxfattribs={"insert": (5, 5), "char_height": 2})
+        if version != "R12":
+            msp.add_mtext("first\\Psecond {\\C1;red}", dxfattribs={"insert": (5, 5), "char_height": 2})
         msp.add_line((0, 0), (10, 10))
         msp.add_polyline3d([(0, 0, 0), (1, 2, 3), (4, 5, 6)])
         block = doc.blocks.new("B1")
