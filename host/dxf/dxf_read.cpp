@@ -153,6 +153,8 @@ bool Reader::readSections() {
     if (i >= count()) return fail(count(), "the file ends without EOF (it is truncated)");
     if (isZero(i, "EOF")) {
       mEof = i;
+      if (f.dataAfterEofLine != 0)
+        mWarnings.push_back("line " + std::to_string(f.dataAfterEofLine) + ": what follows EOF is ignored");
       return true;
     }
     if (f.code(i) == 999) {  // comments between sections are kept where they are
@@ -197,6 +199,12 @@ bool Reader::readHeader(const Section& s) {
     }
     if (var == "$ACADVER" && code == 1) {
       mLayout->version = std::string(TagFile::trimmed(v));
+      if (mLayout->version == "AC1006") {
+        // R10 differs from R12 in nothing this host writes.
+        mLayout->version = "AC1009";
+        mWarnings.push_back("line " + std::to_string(TagFile::lineOf(k) + 1) +
+                            ": an R10 drawing (AC1006) is read as R12 and will be saved as R12 (AC1009)");
+      }
       if (!isKnownVersion(mLayout->version))
         return failValue(k, "unsupported DXF version '" + printable(mLayout->version) +
                                 "' (versions R12 to R2018, AC1009 to AC1032, can be read)");
@@ -394,13 +402,13 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     }
     table = new ZcDbBlockTable;
   }
+  // The TABLE group is written back as read, so a handle it lacks (R12 files often do) or shares is
+  // the database's business only and not said.
   if (tableHandle == 0 || mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk) {
-    ZcDbHandle fresh = freshHandle();
-    if (mDb->addZcDbObject(tableId, table, fresh) != Zcad::eOk) {
+    if (mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
       delete table;
       return fail(begin, "the table cannot be added to the drawing");
     }
-    renumbered(begin, tableHandle, fresh);
   }
   if (type == RecordType::Layer)
     mDb->setLayerTableId(tableId);

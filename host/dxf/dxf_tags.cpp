@@ -125,6 +125,15 @@ bool scanTags(TagFile& file, std::string& error) {
     }
     file.tags.push_back(Tag{code, static_cast<std::uint32_t>(vb), static_cast<std::uint32_t>(vl)});
     line += 2;
+    if (code == 0 && TagFile::trimmed({data + vb, vl}) == "EOF") {
+      // The drawing ends here. Some programs leave more behind (padding, another copy, junk): it is
+      // not read, and said when it is more than blanks.
+      auto padding = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\x1A'; };
+      std::size_t rest = pos;
+      while (rest < n && padding(data[rest])) ++rest;
+      if (rest < n) file.dataAfterEofLine = line;
+      break;
+    }
   }
   return true;
 }

@@ -234,3 +234,44 @@ class Saving(hostrun.HostTestCase):
         result = self.run_host(self.src, "--save-as", self.path("a.dxf"), script="")
         self.assertFailsWith(result, 4, "a.dxf")
         self.assertTrue(os.path.islink(self.path("a.dxf")))
+
+
+class WhatOthersRead(hostrun.HostTestCase):
+    def r12(self, name):
+        return self.new_drawing(name, lambda msp: msp.add_text("kept", dxfattribs={"insert": (1, 2)}), "R12")
+
+    def test_data_after_eof_is_ignored_with_a_warning(self):
+        src = self.r12("in.dxf")
+        with open(src, "rb") as f:
+            data = f.read()
+        eof_line = data.count(b"\n") + (0 if data.endswith(b"\n") else 1)
+        cases = [(b"junk that is no DXF\n\x00\x01", True), (b"  0\nSECTION\n  2\n", True), (b"\n\r\n\x1a\x00\x00", False)]
+        for tail, said in cases:
+            with self.subTest(tail=tail):
+                with open(src, "wb") as f:
+                    f.write(data + tail)
+                out = self.path("out.dxf")
+                result = self.run_host(src, "--save-as", out, script="")
+                self.assertExit(result, 0)
+                warning = f"zrxhost: warning: {src}: line {eof_line + 1}: what follows EOF is ignored"
+                self.assertEqual(result.stderr.strip(), warning if said else "")
+                doc = hostrun.read_drawing_strict(out)
+                self.assertEqual(hostrun.texts_of(doc), [("kept", (1.0, 2.0, 0.0))])
+                with open(out, "rb") as f:
+                    self.assertTrue(f.read().endswith(b"EOF\n"))
+
+    def test_an_r10_drawing_is_read_and_saved_as_r12(self):
+        src = self.r12("r10.dxf")
+        lines = dxf_lines(src)
+        at = lines.index("$ACADVER")
+        self.assertEqual(lines[at + 2], "AC1009")
+        lines[at + 2] = "AC1006"
+        write_lines(src, lines)
+        out = self.path("out.dxf")
+        result = self.run_host(src, "--save-as", out, script="")
+        self.assertExit(result, 0)
+        self.assertEqual(result.stderr.strip(), f"zrxhost: warning: {src}: line {at + 3}: an R10 drawing (AC1006) "
+                                                "is read as R12 and will be saved as R12 (AC1009)")
+        doc = hostrun.read_drawing_strict(out)
+        self.assertEqual(doc.dxfversion, "AC1009")
+        self.assertEqual(hostrun.texts_of(doc), [("kept", (1.0, 2.0, 0.0))])
