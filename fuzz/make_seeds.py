@@ -9,7 +9,7 @@ import ezdxf
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def drawings(out):
+def drawings(out, binary_out):
     for version in ("R12", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018"):
         doc = ezdxf.new(version)
         msp = doc.modelspace()
@@ -24,6 +24,14 @@ def drawings(out):
         msp.add_blockref("B1", (3, 3)).add_attrib("TAG", "value")
         doc.layers.add("walls", color=3)
         doc.saveas(os.path.join(out, f"ezdxf-{version}.dxf"))
+        if version in ("R12", "R2000", "R2018"):
+            # The binary target takes what follows the sentinel.
+            binary = os.path.join(binary_out, f"ezdxf-{version}.bin")
+            doc.saveas(binary, fmt="bin")
+            with open(binary, "rb") as f:
+                data = f.read()
+            with open(binary, "wb") as f:
+                f.write(data[22:])
 
 
 def copy(src, dst_dir):
@@ -35,10 +43,10 @@ def copy(src, dst_dir):
 
 def main(root):
     targets = {name: os.path.join(root, name) for name in
-               ("dxf_read_fuzz", "mtext_fuzz", "editor_input_fuzz", "script_fuzz")}
+               ("dxf_read_fuzz", "dxf_binary_fuzz", "mtext_fuzz", "editor_input_fuzz", "script_fuzz")}
     for d in targets.values():
         os.makedirs(d, exist_ok=True)
-    drawings(targets["dxf_read_fuzz"])
+    drawings(targets["dxf_read_fuzz"], targets["dxf_binary_fuzz"])
     copy(os.path.join(ROOT, "examples", "sample.dxf"), targets["dxf_read_fuzz"])
     regressions = os.path.join(ROOT, "tests", "data", "fuzz-regressions")
     for name in sorted(os.listdir(regressions)) if os.path.isdir(regressions) else []:

@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 BUILD=${FUZZ_BUILD:-build-fuzz}
-TARGETS=${FUZZ_TARGETS:-"dxf_read_fuzz mtext_fuzz editor_input_fuzz script_fuzz"}
+TARGETS=${FUZZ_TARGETS:-"dxf_read_fuzz dxf_binary_fuzz mtext_fuzz editor_input_fuzz script_fuzz"}
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_FUZZ=ON -DZRX_BENCH=OFF
 cmake --build "$BUILD" --target fuzzers -j "${JOBS:-$(nproc)}"

@@ -2,8 +2,10 @@
 #include "dxf/dxf_read.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
+#include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
@@ -644,6 +646,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     if (s.name == "HEADER" && !readHeader(s)) return nullptr;
   mR12 = mLayout->version <= "AC1009";
   mLayout->r12 = mR12;
+  mLayout->binary = f.binary;
   mCodec = std::make_unique<TextCodec>(isUtf8Version(mLayout->version), mLayout->codePage);
   findMaxHandle();
   mDb = std::make_unique<ZcDbDatabase>(false);
@@ -714,11 +717,39 @@ bool isKnownVersion(const std::string& v) {
   return false;
 }
 
+namespace {
+
+// Messages about a binary file name its groups ("group 12"), not lines of the ASCII form it is read in.
+void nameGroups(std::string& message) {
+  std::size_t line = 0;
+  auto [ptr, ec] =
+      std::from_chars(message.data() + std::min<std::size_t>(5, message.size()), message.data() + message.size(), line);
+  if (!message.starts_with("line ") || ec != std::errc()) return;
+  message = "group " + std::to_string((line + 1) / 2) + " of the binary file" + std::string(ptr);
+}
+
+}  // namespace
+
 std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error,
                                        std::vector<std::string>& warnings) {
-  if (!scanTags(*file, error)) return nullptr;
-  Reader reader(std::move(file), error, warnings);
-  return reader.run();
+  if (isBinaryDxf(file->buffer)) {
+    std::string text;
+    if (!binaryToText(file->buffer, text, error)) return nullptr;
+    file->buffer = std::move(text);
+    file->binary = true;
+  }
+  const bool binary = file->binary;
+  const std::size_t warned = warnings.size();
+  std::unique_ptr<ZcDbDatabase> db;
+  if (scanTags(*file, error)) {
+    Reader reader(std::move(file), error, warnings);
+    db = reader.run();
+  }
+  if (binary) {
+    if (!db) nameGroups(error);
+    for (std::size_t i = warned; i < warnings.size(); ++i) nameGroups(warnings[i]);
+  }
+  return db;
 }
 
 }  // namespace zrxhost::dxf

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "db/stub.h"
+#include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
@@ -439,6 +440,14 @@ bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error) {
   }
   Writer writer(db, *data->layout);
   writer.run(out);
+  if (data->layout->binary) {
+    // Written as ASCII first, like every drawing, then turned group by group into binary.
+    std::string text = std::move(out.body);
+    text.insert(out.headerAt, out.header);
+    out.header.clear();
+    out.headerAt = 0;
+    if (!textToBinary(text, data->layout->r12, out.body, error)) return false;
+  }
   return true;
 }
 

@@ -275,3 +275,67 @@ class WhatOthersRead(hostrun.HostTestCase):
         doc = hostrun.read_drawing_strict(out)
         self.assertEqual(doc.dxfversion, "AC1009")
         self.assertEqual(hostrun.texts_of(doc), [("kept", (1.0, 2.0, 0.0))])
+
+
+class BinaryDxf(hostrun.HostTestCase):
+    SENTINEL = b"AutoCAD Binary DXF\r\n\x1a\x00"
+
+    def binary_drawing(self, version):
+        import ezdxf
+        doc = ezdxf.new(version)
+        msp = doc.modelspace()
+        msp.add_text("A-01", dxfattribs={"insert": (1.25, -2.5, 0), "height": 2.5, "rotation": 1e-7})
+        msp.add_line((0, 0), (3, 4))
+        if version != "R12":
+            msp.add_mtext("a\\Pb")
+        path = self.path(f"{version}-bin.dxf")
+        doc.saveas(path, fmt="bin")
+        return path
+
+    def test_binary_drawings_are_read_and_written_back_as_binary(self):
+        for version in ("R12", "R2000", "R2018"):
+            with self.subTest(version=version):
+                src = self.binary_drawing(version)
+                with open(src, "rb") as f:
+                    original = f.read()
+                unchanged, changed = self.path("unchanged.dxf"), self.path("changed.dxf")
+                self.assertEqual(dxfcheck.roundtrip(src, unchanged).returncode, 0)
+                with open(unchanged, "rb") as f:
+                    self.assertEqual(f.read(), original, "an unchanged binary drawing is written as read")
+                r = dxfcheck.roundtrip(src, changed, "--add-samples", "B-02 中")
+                self.assertEqual(r.returncode, 0, r.stderr)
+                with open(changed, "rb") as f:
+                    self.assertTrue(f.read().startswith(self.SENTINEL))
+                doc = hostrun.read_drawing_strict(changed)
+                self.assertEqual(doc.dxfversion, {"R12": "AC1009", "R2000": "AC1015", "R2018": "AC1032"}[version])
+                self.assertEqual(hostrun.texts_of(doc), [("A-01", (1.25, -2.5, 0.0)), ("B-02 中", (10.0, 20.0, 0.0))])
+                self.assertEqual(hostrun.entities_of(doc, "TEXT")[0].dxf.rotation, 1e-7)
+
+    def test_a_binary_drawing_through_the_host_stays_binary_and_ascii_stays_ascii(self):
+        src = self.binary_drawing("R2018")
+        ascii_src = self.new_drawing("ascii.dxf", lambda msp: msp.add_text("x"))
+        for drawing, binary in ((src, True), (ascii_src, False)):
+            out = self.path("out.dxf")
+            result = self.run_host(drawing, "--save-as", out, script="")
+            self.assertExit(result, 0)
+            with open(out, "rb") as f:
+                self.assertEqual(f.read().startswith(self.SENTINEL), binary)
+            hostrun.read_drawing_strict(out)
+
+    def test_a_damaged_binary_drawing_is_refused_with_its_group(self):
+        src = self.binary_drawing("R2000")
+        with open(src, "rb") as f:
+            data = f.read()
+        line_break = data.replace(b"A-01\x00", b"A\n01\x00", 1)
+        cases = [(data[:len(data) // 2], "is truncated"), (data[:30], "is truncated"),
+                 (line_break, "line break"), (data[:20] + b"XX" + data[22:], "sentinel")]
+        for damaged, words in cases:
+            with self.subTest(words=words, size=len(damaged)):
+                bad = self.path("bad.dxf")
+                with open(bad, "wb") as f:
+                    f.write(damaged)
+                out = self.path("out.dxf")
+                result = self.run_host(bad, "--save-as", out, script="")
+                self.assertFailsWith(result, 2, "of the binary file", words)
+                self.assertRegex(result.stderr, r"group \d+ of the binary file")
+                self.assertFalse(os.path.exists(out))
