@@ -20,6 +20,11 @@ struct Section {
   std::size_t begin, end;  // 0 SECTION .. 0 ENDSEC (inclusive)
 };
 
+// Names are looked up as C strings: one with a NUL in it would name another entry.
+bool usableName(std::u16string_view name) {
+  return !name.empty() && name.find(u'\0') == std::u16string_view::npos;
+}
+
 bool equalsAscii(std::string_view a, std::string_view b) {
   return TagFile::trimmed(a) == b;
 }
@@ -440,7 +445,7 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     const ZcDbHandle own = handleAt(k, n);
     ZcDbHandle h = own != 0 ? own : freshHandle();
     ZcDbObjectId id;
-    Zcad::ErrorStatus es = rec->name().isEmpty() ? Zcad::eInvalidInput : table->add(id, rec, h);
+    Zcad::ErrorStatus es = !usableName(rec->name().utf16()) ? Zcad::eInvalidInput : table->add(id, rec, h);
     if (es == Zcad::eDuplicateKey && own != 0 && !table->has(rec->getName())) {
       // The name is new, so the handle is the one taken.
       h = freshHandle();
@@ -486,6 +491,7 @@ bool Reader::readBlocks(const Section& s) {
     if (!readFields(blockDef, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
     std::u16string name = mSlots[block_slot::kName].s;
     if (name.empty()) return fail(k, "BLOCK without a name");
+    if (!usableName(name)) return fail(k, "the BLOCK's name holds a NUL character");
     ZcDbObjectId recId = ensureBlock(name);
     if (recId.isNull()) return fail(k, "BLOCK cannot be defined");
     ZcDbBlockTableRecord* rec = openRecord(recId);
