@@ -78,9 +78,9 @@ class Reader {
   }
   // Says that an object of the file was added under a fresh handle instead of its own, and gives the
   // handle its record is written with: a renumbered one no longer matches the object's, so the writer
-  // writes the object's handle instead of the file's group. An R12 file without handles stays so.
+  // writes the object's handle instead of the file's group. R12 files may leave any handle out.
   ZcDbHandle renumbered(std::size_t k, ZcDbHandle own, ZcDbHandle fresh) {
-    if (own == fresh || (own == 0 && !mLayout->usesHandles)) return fresh;
+    if (own == fresh || (own == 0 && mR12)) return fresh;
     std::string what = printable(TagFile::trimmed(f.value(k)));
     if (own != 0)
       repaired(k, what + " has handle " + formatHandle(own) + ", which an earlier object has; it gets handle " +
