@@ -94,8 +94,10 @@ bool scanTags(TagFile& file, std::string& error) {
     std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - data) : n;
     pos = nl ? end + 1 : n;
     if (end > begin && data[end - 1] == '\r') {
-      --end;
       if (first) file.crlf = true;
+      // Every CR at the end goes with the line break: a value ending in CR would come back from a
+      // save as a line ending of its own.
+      while (end > begin && data[end - 1] == '\r') --end;
     }
     first = false;
     len = end - begin;
