@@ -3,14 +3,23 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build test demo bench asan-test fuzz format clean
+.PHONY: setup setup-demo build build-demo test demo bench asan-test fuzz format clean
 
 setup:
-	./scripts/setup.sh
+	./scripts/setup.sh test
 
+setup-demo:
+	./scripts/setup.sh demo
+
+# Everything: the host, the module, the tests and the benchmarks.
 build: setup
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=ON -DZRX_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
+
+# Only what the demo runs: zrxhost and the module.
+build-demo: setup-demo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=OFF -DZRX_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target zrxhost ZrxForTally
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -29,7 +38,7 @@ fuzz:
 	./scripts/setup.sh fuzz
 	JOBS=$(JOBS) ./fuzz/run.sh $(FUZZ_SECONDS)
 
-demo: build
+demo: build-demo
 	./examples/run-demo.sh $(BUILD)
 
 bench: build

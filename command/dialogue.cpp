@@ -33,7 +33,9 @@ TextPick promptForText() {
     keyword[0] = L'\0';
     if (zcedGetInput(keyword, kKeywordLength) != RTNORM || !isKeyword(keyword, L"O")) continue;
 
-    zcedInitGet(RSG_NONULL, L"M D");
+    // "D" is the letter scripts have always used for the step; "I" is the one the English prompt
+    // shows, so both are taken in either language.
+    zcedInitGet(RSG_NONULL, L"M D I");
     keyword[0] = L'\0';
     if (zcedGetKword(catalogueText(4), keyword, kKeywordLength) != RTNORM) return TextPick{};
 

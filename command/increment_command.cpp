@@ -29,8 +29,8 @@ MessageCatalogue languageCatalogue() {
   return catalogue;
 }
 
-void placeCopies(ZcDbObjectId textId, const zds_point clickPt) {
-  TallyJig test(textId, ZcGePoint3d(clickPt[0], clickPt[1], clickPt[2]));
+void placeCopies(ZcDbObjectId textId, const ZcGePoint3d& clickPoint) {
+  TallyJig test(textId, clickPoint);
   placeArray(test, incrementMethod, incrementValue);
   test.eraseMark();
 }
@@ -44,12 +44,13 @@ void handlePick(const TextPick& pick) {
 
   // Exact class: a class derived from Text or MText is refused like any other entity.
   const ZcRxClass* kind = pObj->isA();
+  ZcGePoint3d clickPoint = asPnt3d(pick.clickPt);
   if (pEnt != nullptr && kind == ZcDbText::desc()) {
     pEnt->close();
-    placeCopies(eId, pick.clickPt);
+    placeCopies(eId, clickPoint);
   } else if (pEnt != nullptr && kind == ZcDbMText::desc()) {
-    ZcDbObjectId textId = flattenMText(pEnt, eId);
-    if (!textId.isNull()) placeCopies(textId, pick.clickPt);
+    ZcDbObjectId textId = flattenMText(pEnt, eId, clickPoint);
+    if (!textId.isNull()) placeCopies(textId, clickPoint);
   } else {
     zcutPrintf(catalogueText(7));
     pObj->close();

@@ -1,4 +1,4 @@
-// The command's 17 texts in both languages and the choice between them.
+// The command's texts in both languages and the choice between them.
 #include "command/message_catalogue.h"
 
 #include <cwchar>
@@ -24,6 +24,10 @@ const ZTCHAR* const kChinese[MessageCatalogue::kCount] = {
     L"\n指定递增终点:",
     L"\n未选中任何字符!",
     L"\n递增类型错误!",
+    L"\n对象数量不能超过 100000，请重新输入。",
+    L"\n阵列已截断至上限 100000 个对象。",
+    L"\n多行文字中没有可递增的单行文字，无法转换。",
+    L"\n图形拒绝了修改，多行文字无法替换为单行文字。",
 };
 
 const ZTCHAR* const kEnglish[MessageCatalogue::kCount] = {
@@ -44,6 +48,10 @@ const ZTCHAR* const kEnglish[MessageCatalogue::kCount] = {
     L"\nSpecify the second point:",
     L"\nNo characters are selected!",
     L"\nIncrement type error!",
+    L"\nThe number of items cannot exceed 100000. Enter it again.",
+    L"\nThe array was cut to its limit of 100000 items.",
+    L"\nThe Mtext holds no text that can be counted, so it cannot be turned into a Text.",
+    L"\nThe drawing refused the change: the Mtext cannot be replaced by a Text.",
 };
 
 bool isChineseTag(const ZTCHAR* language) {

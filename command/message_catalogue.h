@@ -1,11 +1,19 @@
-// The command's 17 prompts and messages in Chinese and English, and the catalogue of the running command.
+// The command's prompts and messages in Chinese and English, and the catalogue of the running command.
 #pragma once
 
 #include "module/host.h"
 
+// The texts added after the first seventeen, which callers name rather than number.
+enum CatalogueMessage {
+  kCountAboveLimit = 17,   // a typed number of items above the array limit
+  kArrayCut = 18,          // a layout asked for more items than the limit and was cut
+  kMTextWithoutText = 19,  // the MText's explode gave no Text to carry its content
+  kMTextNotReplaced = 20,  // the drawing refused to take the Text or give up the MText
+};
+
 class MessageCatalogue {
  public:
-  static constexpr int kCount = 17;
+  static constexpr int kCount = 21;
 
   // Chinese when the buffer holds exactly "zh-CN", English for every other value (or no string).
   explicit MessageCatalogue(const resbuf* verlan);

@@ -8,17 +8,19 @@
 namespace {
 
 // The number of copies a spacing or step angle fits into a length or sweep: the quotient truncated
-// toward zero. A negative, infinite or undefined quotient, or one past the 32-bit range, fits none;
-// one past the array limit is laid out up to the limit.
-int copiesFromQuotient(double quotient) {
-  if (!std::isfinite(quotient) || quotient < 0 || quotient >= 2147483648.0) return 0;
+// toward zero. A negative, infinite or undefined quotient fits none; any larger one than the array
+// limit, however large, is laid out up to the limit and `cut` is set.
+int copiesFromQuotient(double quotient, bool& cut) {
+  if (!std::isfinite(quotient) || quotient < 0) return 0;
   const double whole = std::trunc(quotient);
-  return whole > kMaxCopies ? kMaxCopies : static_cast<int>(whole);
+  cut = whole > kMaxCopies;
+  return cut ? kMaxCopies : static_cast<int>(whole);
 }
 
-int copiesFromCount(int count) {
+int copiesFromCount(int count, bool& cut) {
   if (count <= 0) return 0;
-  return count > kMaxCopies ? kMaxCopies : count;
+  cut = count > kMaxCopies;
+  return cut ? kMaxCopies : count;
 }
 
 }  // namespace
@@ -29,6 +31,7 @@ bool TallyJig::update() {
   const ZcGeVector3d vec_TMpt2Apt = basePoint_ - reference;
 
   positionArray_.removeAll();
+  layoutCut_ = false;
   if (incMethod == 0) {
     const ZcGeVector3d vec_Apt2Ept = endPoint_ - basePoint_;
     const ZcGeVector3d vec_Apt2Ept_norm = vec_Apt2Ept.normal(ZcGeContext::gTol);
@@ -36,10 +39,10 @@ bool TallyJig::update() {
     double spacing = objDist_;
     int n = 0;
     if (!objNumGiven) {
-      n = copiesFromQuotient(length / spacing);
+      n = copiesFromQuotient(length / spacing, layoutCut_);
       objNum_ = n;
     } else if (objNum_ > 0) {
-      n = copiesFromCount(objNum_);
+      n = copiesFromCount(objNum_, layoutCut_);
       spacing = length / objNum_;
       objDist_ = spacing;
     }
@@ -56,10 +59,10 @@ bool TallyJig::update() {
     double step = objAngle_;
     int n = 0;
     if (!objNumGiven) {
-      n = copiesFromQuotient(sweep / step);
+      n = copiesFromQuotient(sweep / step, layoutCut_);
       objNum_ = n;
     } else if (objNum_ > 0) {
-      n = copiesFromCount(objNum_);
+      n = copiesFromCount(objNum_, layoutCut_);
       step = sweep / objNum_;
       objAngle_ = step;
     }
@@ -78,6 +81,8 @@ bool TallyJig::update() {
   const int made =
       copyStrings_.make(textString, incType, runStart, runEnd, incValue, positionArray_.length(), stringArray_);
   if (positionArray_.length() > made) positionArray_.setLogicalLength(made);
+  // An array that a run falling below zero ended first was not cut by the limit.
+  if (made < kMaxCopies) layoutCut_ = false;
 
   if (pTextArray != nullptr) {
     pTextArray->setPositionArray(positionArray_);

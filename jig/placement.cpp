@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <cwchar>
-#include <limits>
 
 #include "command/message_catalogue.h"
 #include "jig/commit.h"
@@ -22,11 +21,18 @@ constexpr size_t kKeywordLength = 20;
 bool askNumber(TallyJig& jig) {
   ZTCHAR keyword[kKeywordLength] = {};
   if (zcedGetInput(keyword, kKeywordLength) != RTNORM || std::wcscmp(keyword, L"N") != 0) return false;
-  int objNum = 0;
-  zcedInitGet(RSG_NONULL | RSG_NOZERO | RSG_NONEG, nullptr);
-  if (zcedGetInt(catalogueText(9), &objNum) != RTNORM) return false;
-  jig.setObjNum(objNum);
-  return true;
+  for (;;) {
+    int objNum = 0;
+    zcedInitGet(RSG_NONULL | RSG_NOZERO | RSG_NONEG, nullptr);
+    if (zcedGetInt(catalogueText(9), &objNum) != RTNORM) return false;
+    // A count past the limit would be laid out as fewer copies spread over the same drag, so it is
+    // refused like a count of 0 and asked for again.
+    if (objNum <= kMaxCopies) {
+      jig.setObjNum(objNum);
+      return true;
+    }
+    zcutPrintf(catalogueText(kCountAboveLimit));
+  }
 }
 
 bool askLine(TallyJig& jig) {
@@ -56,7 +62,9 @@ bool askPolar(TallyJig& jig) {
   }
 
   ZTCHAR keyword[kKeywordLength] = {};
-  zcedInitGet(RSG_NONULL, L"C CW");
+  // "CW" is the counterclockwise letter scripts have always used; "A" is the one the English prompt
+  // shows. Every answer but "C" turns counterclockwise.
+  zcedInitGet(RSG_NONULL, L"C CW A");
   if (zcedGetKword(catalogueText(12), keyword, kKeywordLength) != RTNORM) return false;
   jig.setClockwise(std::wcscmp(keyword, L"C") == 0);
   return true;
@@ -90,6 +98,7 @@ void placeArray(TallyJig& jig, int method, int increment) {
   if (!runDrag(jig, 0)) return;
   if (!runDrag(jig, 1)) return;
   commitAllCopies(jig);
+  if (jig.layoutCut()) zcutPrintf(catalogueText(kArrayCut));
 }
 
 void placeFree(TallyJig& jig, int increment) {
@@ -97,12 +106,11 @@ void placeFree(TallyJig& jig, int increment) {
   jig.setIncValue(increment);
   if (!pickRun(jig)) return;
   if (!runDrag(jig, 0)) return;
+  // Copy k carries the run advanced by k steps. The product is kept in 64 bits, which a 32-bit step
+  // times any number of copies a user can place never leaves.
   const std::int64_t step = increment;
   for (std::int64_t k = 1;; ++k) {
-    // Past the 32-bit range no copy can carry the advanced run, so the placement ends there.
-    const std::int64_t advance = step * k;
-    if (advance > std::numeric_limits<int>::max() || advance < std::numeric_limits<int>::min()) return;
-    jig.setIncValue(static_cast<int>(advance));
+    jig.setIncValue(step * k);
     if (!runDrag(jig, 1)) return;
     if (!commitOneCopy(jig)) return;
   }

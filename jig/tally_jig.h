@@ -2,12 +2,15 @@
 // the pick's result, the dragged points and the laid-out copies.
 #pragma once
 
+#include <cstdint>
+
 #include "module/host.h"
 #include "text/run.h"
 
 class TextArray;
 
-// The most copies one array holds; a layout that asks for more is laid out with the first ones.
+// The most copies one array holds; a layout that asks for more is laid out with the first ones
+// (and says so when they are written).
 constexpr int kMaxCopies = 100000;
 
 class TallyJig : public ZcEdJig {
@@ -27,7 +30,9 @@ class TallyJig : public ZcEdJig {
   void eraseMark();
 
   void setIncMethod(int method) { incMethod = method; }
-  void setIncValue(int value) { incValue = value; }
+  // The step of copy 1 onwards: the typed step, or in free placement the typed step times the
+  // copy's number, which may leave the 32-bit range of the step itself.
+  void setIncValue(std::int64_t value) { incValue = value; }
   int objNum() const { return objNum_; }
   void setObjNum(int num) {
     objNum_ = num;
@@ -52,6 +57,8 @@ class TallyJig : public ZcEdJig {
   void setEndPoint(const ZcGePoint3d& p) { endPoint_ = p; }
   ZcGePoint3d textPosition() const { return textPosition_; }
   ZcArray<ZcGePoint3d> positionArray() const { return positionArray_; }
+  // True when the last update was asked for more than kMaxCopies copies and laid out only those.
+  bool layoutCut() const { return layoutCut_; }
   ZcArray<ZcString> stringArray() const { return stringArray_; }
 
   // Read directly by the placement dialogue and the commit.
@@ -86,13 +93,14 @@ class TallyJig : public ZcEdJig {
   ZcGePoint3d endPoint_{30, 0, 0};
 
  public:
-  int incValue = 1;
+  std::int64_t incValue = 1;
   int incType = 0;
   int runStart = 0;
   int runEnd = 0;
   ZcDbObjectId markId;
 
  private:
+  bool layoutCut_ = false;
   ZcArray<ZcGePoint3d> positionArray_;
   ZcArray<ZcString> stringArray_;
   CopyStringList copyStrings_;  // writes stringArray_

@@ -1,15 +1,26 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, and only those not installed yet.
-# `setup.sh fuzz` installs also what the fuzz targets need (clang and its libFuzzer runtime).
+# Usage: setup.sh demo   what zrxhost and the module need to build and run (the demo)
+#        setup.sh test   that, plus what the tests and benchmarks need (the default)
+#        setup.sh fuzz   that, plus what the fuzz targets need (clang and its libFuzzer runtime)
 set -eu
-PACKAGES="g++ cmake ninja-build pkg-config make
+DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
-libgtest-dev libgmock-dev libbenchmark-dev
-fonts-dejavu-core fonts-wqy-microhei
+fonts-dejavu-core fonts-wqy-microhei"
+TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf
 librecad-data z88-data freecad-common"
 FUZZ_PACKAGES="clang libclang-rt-dev"
-if [ "${1:-}" = "fuzz" ]; then PACKAGES="$PACKAGES $FUZZ_PACKAGES"; fi
+
+case "${1:-test}" in
+  demo) PACKAGES="$DEMO_PACKAGES" ;;
+  test) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES" ;;
+  fuzz) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES" ;;
+  *)
+    echo "usage: $0 [demo|test|fuzz]" >&2
+    exit 2
+    ;;
+esac
 
 missing=""
 for p in $PACKAGES; do

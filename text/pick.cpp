@@ -3,18 +3,17 @@
 
 #include "command/message_catalogue.h"
 #include "jig/tally_jig.h"
+#include "text/measure.h"
 #include "text/run.h"
 
 namespace {
 
 const ZcGeVector3d kZAxis(0, 0, 1);
 
-// Cumulative right edges of the characters, each measured alone with the text upright and unslanted.
-// The text itself is the measuring instrument; its string, rotation and oblique are put back before
-// it is closed. False when the text cannot be written (then nothing was changed).
-bool measureCharacters(ZcDbText* pText, const ZcString& textString, double rotation, double oblique,
-                       ZcArray<double>& textWidths) {
-  ZcDbExtents textGeomExtents;
+// Measures the picked text in place: the document is locked and the text opened for write around
+// the measuring, which puts back everything it changes. False when the text cannot be written (then
+// nothing was changed).
+bool measureCharacters(ZcDbText* pText, ZcArray<double>& textWidths) {
   ZcApDocManager* docs = zcDocManagerPtr();
   ZcApDocument* doc = docs->curDocument();
   docs->lockDocument(doc, ZcDb::kWrite, nullptr, nullptr, true);
@@ -22,25 +21,7 @@ bool measureCharacters(ZcDbText* pText, const ZcString& textString, double rotat
     docs->unlockDocument(doc);
     return false;
   }
-  pText->setRotation(0);
-  pText->setOblique(0);
-  // An aligned or fit text would stretch each lone character over the whole baseline; measured as a
-  // left text it keeps the height and width factor its full string gives it.
-  const ZcDb::TextHorzMode horizontalMode = pText->horizontalMode();
-  const bool spansTwoPoints = horizontalMode == ZcDb::kTextAlign || horizontalMode == ZcDb::kTextFit;
-  if (spansTwoPoints) pText->setHorizontalMode(ZcDb::kTextLeft);
-  for (int i = 0; i < textString.length(); ++i) {
-    pText->setTextString(textString.substr(i, 1));
-    // A character the font cannot measure leaves the record as the previous one left it.
-    pText->getGeomExtents(textGeomExtents);
-    double charwidth = std::fabs(textGeomExtents.maxPoint().x - textGeomExtents.minPoint().x);
-    if (i > 0) charwidth += textWidths[i - 1];
-    textWidths.append(charwidth);
-  }
-  if (spansTwoPoints) pText->setHorizontalMode(horizontalMode);
-  pText->setRotation(rotation);
-  pText->setOblique(oblique);
-  pText->setTextString(textString);
+  measureCharacterEdges(pText, textWidths);
   docs->unlockDocument(doc);
   return true;
 }
@@ -100,24 +81,15 @@ int TallyJig::pickCharacterRun() {
   const double oblique = pText->oblique();
 
   ZcArray<double> textWidths;
-  const bool measured = measureCharacters(pText, pickedString, rotation, oblique, textWidths);
+  const bool measured = measureCharacters(pText, textWidths);
   pText->close();
   if (!measured) {
     zcutPrintf(catalogueText(15));
     return kNothingPicked;
   }
 
-  // The pick in the text's own axes: x along the baseline, y across it.
-  ZcGeVector3d vecAB = clickPoint - textPosition;
-  vecAB.rotateBy(-rotation, kZAxis);
-  const ZcGePoint3d clickPointAdjusted = textPosition + vecAB;
-  // A pick above the baseline of a slanted text is moved back along the slant; a pick left of the
-  // start counts like the same distance to the right.
-  const double threshold = std::fabs(clickPointAdjusted.x - textPosition.x) - std::fabs(vecAB.y) * std::tan(oblique);
-
   const int count = textWidths.length();
-  int picked = 0;
-  while (picked < count && textWidths[picked] < threshold) ++picked;
+  const int picked = characterAt(textWidths, pickOffset(textPosition, rotation, oblique, clickPoint).along);
   if (picked >= count) {
     zcutPrintf(catalogueText(15));
     return kNothingPicked;

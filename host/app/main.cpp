@@ -3,18 +3,23 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 
+#include "drawing_commands.h"
 #include "modules.h"
 #include "options.h"
 #include "terminal.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
 #include "zrxhost/dxf.h"
+#include "zrxhost/messages.h"
+#include "zrxhost/progress.h"
 #include "zrxhost/render.h"
 #include "zrxhost/session.h"
 #include "zrxhost/version.h"
@@ -42,14 +47,29 @@ std::string readAll(std::istream& in) {
   return text.str();
 }
 
+// Why a file cannot be written at `path` (empty when it can): checked before any work, so that a
+// long session is not lost to a typo in a folder name at the end.
+std::string whyNotWritable(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code code;
+  if (fs::is_directory(path, code)) return "is a folder";
+  const fs::path folder = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
+  if (!fs::is_directory(folder, code)) return "the folder " + folder.string() + " does not exist";
+  // The file is written beside the target and renamed over it: the folder must take new files.
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return "the folder " + folder.string() + " cannot be written";
+  return {};
+}
+
 // Where the command-line input comes from; null and `error` when the script cannot be read.
 std::unique_ptr<InputSource> openInput(const Options& options, std::string& error) {
   if (options.script && *options.script != "-") {
-    std::unique_ptr<InputSource> script = ScriptInput::fromFile(*options.script);
-    if (!script) error = "cannot read script " + *options.script;
+    std::unique_ptr<InputSource> script = ScriptInput::fromFile(*options.script, error);
+    if (!script) error = "cannot read script " + *options.script + ": " + error;
     return script;
   }
   if (!options.script && ::isatty(STDIN_FILENO)) {
+    useUtf8CharacterType();
+    catchInterrupts();
     // Lives to the end of the process: the session writes to it until the last module has gone.
     static TerminalTranscript transcript(std::cout.rdbuf());
     Session::instance().setTranscript(&transcript.stream());
@@ -94,14 +114,28 @@ int run(const std::vector<std::string>& args) {
     std::cout << "zrxhost " << kProgramVersion << " (module interface " << version << ")\n";
     return kDone;
   }
+  Session& session = Session::instance();
+  for (const auto& [name, value] : options.sysVars) {
+    if (!session.sysVar(name)) return fail(kUsage, "--set " + name + ": unknown system variable " + name);
+  }
+  for (const std::optional<std::string>* output : {&options.saveAs, &options.svg, &options.png}) {
+    if (!*output) continue;
+    const std::string why = whyNotWritable(**output);
+    if (!why.empty()) return fail(kWriteFailed, "cannot write " + **output + ": " + why);
+  }
 
   std::unique_ptr<InputSource> input = openInput(options, error);
   if (!input) return fail(kUsage, error);
+  const bool interactive = input->isInteractive();
+  // ZRXHOST_PROGRESS_DELAY_MS changes the half second before a progress line appears (tests use 0).
+  const char* delay = std::getenv("ZRXHOST_PROGRESS_DELAY_MS");
+  Progress::enable(interactive && ::isatty(STDERR_FILENO), delay ? std::atoi(delay) : 500);
 
   Run run;
   if (options.drawing) {
     DxfError dxfError;
-    run.db = readDxf(*options.drawing, dxfError);
+    Progress progress(hostMessage(HostMessage::kProgressReading, *options.drawing));
+    run.db = readDxf(*options.drawing, dxfError, [&](double fraction) { progress.set(fraction); });
     if (!run.db) return fail(kBadDrawing, aboutFile("cannot read drawing", *options.drawing, dxfError.message));
     for (const std::string& warning : dxfError.warnings)
       std::cerr << "zrxhost: warning: " << *options.drawing << ": " << warning << '\n';
@@ -111,27 +145,32 @@ int run(const std::vector<std::string>& args) {
   }
   initializeHost(run.db.get());
 
-  Session& session = Session::instance();
   for (const auto& [name, value] : options.sysVars) {
-    if (!session.sysVar(name)) return fail(kBadDrawing, "unknown system variable " + name);
-    if (!session.setSysVar(name, value)) return fail(kBadDrawing, "invalid value \"" + value + "\" for " + name);
+    if (!session.setSysVar(name, value)) return fail(kUsage, "--set " + name + ": invalid value \"" + value + "\"");
   }
 
   for (const std::string& module : options.modules) {
     if (!run.modules.load(module, error)) return fail(kBadModule, error);
   }
 
-  const bool interactive = dynamic_cast<TerminalInput*>(input.get()) != nullptr;
-  if (interactive) session.print("\nType a command name at the prompt; Ctrl-D ends the session.");
+  DrawingFile file;
+  file.db = run.db.get();
+  file.saveAsTarget = options.saveAs;
+  file.saveTarget = options.saveAs ? *options.saveAs : options.drawing.value_or(std::string());
+  registerDrawingCommands(file);
+
+  if (interactive) session.print("\n" + hostMessage(HostMessage::kBanner));
   session.setInput(std::move(input));
-  session.runCommandLine();
+  do {
+    session.runCommandLine();
+  } while (!mayEndSession(file));
   session.transcript().flush();
 
   int status = kDone;
   if (options.saveAs) {
-    DxfError dxfError;
-    if (!writeDxf(*run.db, *options.saveAs, dxfError)) {
-      status = fail(kWriteFailed, aboutFile("cannot save", *options.saveAs, dxfError.message));
+    std::string saveError;
+    if (!saveDrawing(*run.db, *options.saveAs, saveError)) {
+      status = fail(kWriteFailed, aboutFile("cannot save", *options.saveAs, saveError));
     }
   }
   if (options.svg && !renderSvg(*run.db, *options.svg, error)) {

@@ -137,8 +137,12 @@ std::string usageText() {
          "  --png OUT.png       draw the current space as PNG\n"
          "  --help, --version\n"
          "\n"
-         "Exit status: 0 done, 1 usage error (or unreadable script), 2 unreadable drawing or bad --set,\n"
-         "3 module load failure, 4 write failure, 5 internal error.\n";
+         "At the command line: HELP lists the commands; U, UNDO and REDO walk back and forth through\n"
+         "what the commands did; SAVE, SAVEAS and QUIT save and end; Enter repeats the last command.\n"
+         "\n"
+         "Exit status: 0 done, 1 usage error (a bad option or --set, an unreadable script), 2 unreadable\n"
+         "drawing, 3 module load failure, 4 a file cannot be written (checked before any work, and when\n"
+         "saving or drawing), 5 internal error.\n";
 }
 
 }  // namespace zrxhost::app

@@ -8,6 +8,7 @@
 #include "db/stub.h"
 #include "zrx/db/symtab.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/undo.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ struct ZcDbDatabase::Impl {
   std::vector<std::unique_ptr<ZcDbStub[]>> chunks;
   size_t usedInLastChunk = kStubsPerChunk;
   HandleTable byHandle;
+  zrxhost::UndoHistory undo;
 
   ZcDbStub* newStub(ZcDbDatabase* db, ZcDbHandle handle) {
     if (usedInLastChunk == kStubsPerChunk) {
@@ -246,6 +248,7 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   stub->changed = true;
   object->mStub = stub;
   id = ZcDbObjectId(stub);
+  if (mImpl->undo.recording()) mImpl->undo.added(*stub);
   return Zcad::eOk;
 }
 
@@ -262,6 +265,10 @@ Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfN
   id = ZcDbObjectId(mImpl->newStub(self, handle));
   self->mHandseed = std::max(mHandseed, handle + 1);
   return Zcad::eOk;
+}
+
+zrxhost::UndoHistory& ZcDbDatabase::undoHistory() {
+  return mImpl->undo;
 }
 
 void ZcDbDatabase::markAllUnchanged() {

@@ -126,6 +126,8 @@ std::u16string trimmedRight(std::u16string s) {
 
 // Greedy word wrap: a line takes characters while it fits the width; it breaks after a space or
 // around an ideograph (CJK text has no spaces). A word longer than the width keeps its own line.
+// The spaces at a wrap stay at the end of the line they end, so that the lines joined again give
+// the paragraph back; only the paragraph's own trailing spaces are dropped.
 std::vector<std::u16string> wrapped(const std::u16string& paragraph, double width, const zrxhost::Font& font,
                                     double scale) {
   if (!(width > 0)) return {paragraph};
@@ -151,11 +153,17 @@ std::vector<std::u16string> wrapped(const std::u16string& paragraph, double widt
       lines.push_back(trimmedRight(paragraph.substr(start)));
       break;
     }
-    lines.push_back(trimmedRight(paragraph.substr(start, breakAt - start)));
+    lines.push_back(paragraph.substr(start, breakAt - start));
     start = breakAt;
   }
   if (lines.empty()) lines.emplace_back();
   return lines;
+}
+
+size_t trailingSpaces(const std::u16string& s) {
+  size_t n = 0;
+  while (n < s.size() && s[s.size() - 1 - n] == u' ') ++n;
+  return n;
 }
 
 std::u16string withPlainSpaces(std::u16string s) {
@@ -286,8 +294,13 @@ Zcad::ErrorStatus ZcDbMText::explode(ZcArray<void*>& entitySet) const {
   probe.setTextStyle(mTextStyle);
   const zrxhost::Font& font = probe.font(database());
   std::vector<std::u16string> lines;
-  for (const std::u16string& paragraph : paragraphsOf(mContents.utf16()))
-    for (std::u16string& line : wrapped(paragraph, mWidth, font, mTextHeight)) lines.push_back(withPlainSpaces(line));
+  std::vector<size_t> wrapSpaces;  // the spaces a wrap left at the end of each line
+  for (const std::u16string& paragraph : paragraphsOf(mContents.utf16())) {
+    for (std::u16string& line : wrapped(paragraph, mWidth, font, mTextHeight)) {
+      wrapSpaces.push_back(trailingSpaces(line));
+      lines.push_back(withPlainSpaces(line));
+    }
+  }
 
   const double h = mTextHeight;
   const double spacing = 5.0 / 3.0 * h * mLineSpacingFactor;
@@ -314,6 +327,10 @@ Zcad::ErrorStatus ZcDbMText::explode(ZcArray<void*>& entitySet) const {
     piece->setPosition(anchor);
     piece->setAlignmentPoint(anchor);
     if (column != 0) {
+      // A centred or right line is aligned by its visible characters: the spaces kept at its wrap
+      // reach past the alignment point instead of pushing the words aside.
+      const double spaces = static_cast<double>(wrapSpaces[i]) * font.advance(U' ') * h;
+      piece->setAlignmentPoint(anchor + axes.x * (column == 1 ? spaces / 2 : spaces));
       piece->setHorizontalMode(modes[column]);
       piece->adjustAlignment(database());
     }

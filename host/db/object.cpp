@@ -98,6 +98,7 @@ Zcad::ErrorStatus ZcDbObject::upgradeOpen() {
   if (mStub->writer) return Zcad::eWasOpenedForWrite;
   if (mStub->readers == 0) return Zcad::eNotOpenForRead;
   if (mStub->readers > 1) return Zcad::eWasOpenedForRead;  // another reader still holds it
+  zrxdb::willOpenForWrite(*mStub);
   mStub->readers = 0;
   mStub->writer = true;
   mStub->changed = true;
@@ -165,6 +166,7 @@ Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxC
   if (stub->writer) return Zcad::eWasOpenedForWrite;
   if (mode == ZcDb::kForWrite) {
     if (stub->readers > 0) return Zcad::eWasOpenedForRead;
+    zrxdb::willOpenForWrite(*stub);
     stub->writer = true;
     stub->changed = true;
   } else {

@@ -5,9 +5,11 @@
 #include <string>
 #include <typeinfo>
 
+#include "zrx/db/database.h"
 #include "zrx/db/ids.h"
 #include "zrx/db/object.h"
 #include "zrx/string.h"
+#include "zrxhost/undo.h"
 
 class ZcDbObject;
 class ZcDbDatabase;
@@ -24,9 +26,19 @@ struct ZcDbStub {
   // Opened for write (or made) since the drawing was read: a writer may copy an unchanged object's
   // record from the file as it stands.
   bool changed = true;
+  // The undo group that last recorded this object, so that a group records it once.
+  std::uint64_t undoSerial = 0;
 };
 
 namespace zrxdb {
+
+// Lets the database's undo history copy the object before it is opened for write.
+inline void willOpenForWrite(ZcDbStub& stub) {
+  if (stub.database) {
+    zrxhost::UndoHistory& history = stub.database->undoHistory();
+    if (history.recording()) history.willModify(stub);
+  }
+}
 
 // The stub behind an entity name, or null when the value is no stub of a live database.
 ZcDbStub* liveStub(ZSoft::LongPtr value);

@@ -24,12 +24,13 @@ namespace zrxhost {
 
 namespace {
 
-std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& name, DxfError& error) {
+std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& name, DxfError& error,
+                                         const DxfProgress& progress = {}) {
   try {
     auto file = std::make_shared<dxf::TagFile>();
     file->buffer = std::move(bytes);
     std::string message;
-    std::unique_ptr<ZcDbDatabase> db = dxf::readTags(file, message, error.warnings);
+    std::unique_ptr<ZcDbDatabase> db = dxf::readTags(file, message, error.warnings, progress);
     if (!db) {
       error.message = name.empty() ? message : name + ": " + message;
       return nullptr;
@@ -227,10 +228,10 @@ void removeStaleTemporaries(const std::string& target, const std::string& own) {
 
 }  // namespace
 
-std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error) {
+std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error, const DxfProgress& progress) {
   std::string bytes;
   if (!readFile(path, bytes, error.message)) return nullptr;
-  return readBuffer(std::move(bytes), path, error);
+  return readBuffer(std::move(bytes), path, error, progress);
 }
 
 std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfError& error) {
@@ -252,10 +253,10 @@ std::string writeDxfToString(ZcDbDatabase& db) {
   return out;
 }
 
-bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error) {
+bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const DxfProgress& progress) {
   dxf::DxfPieces pieces;
   try {
-    if (!dxf::writeTags(db, pieces, error.message)) return false;
+    if (!dxf::writeTags(db, pieces, error.message, progress)) return false;
   } catch (const std::bad_alloc&) {
     error.message = path + ": not enough memory to write the drawing";
     return false;

@@ -31,8 +31,9 @@ bool equalsAscii(std::string_view a, std::string_view b) {
 
 class Reader {
  public:
-  Reader(std::shared_ptr<TagFile> file, std::string& error, std::vector<std::string>& warnings)
-      : mFile(std::move(file)), f(*mFile), mError(error), mWarnings(warnings) {}
+  Reader(std::shared_ptr<TagFile> file, std::string& error, std::vector<std::string>& warnings,
+         const std::function<void(double)>& progress)
+      : mFile(std::move(file)), f(*mFile), mError(error), mProgress(progress), mWarnings(warnings) {}
 
   std::unique_ptr<ZcDbDatabase> run();
 
@@ -135,6 +136,7 @@ class Reader {
   std::shared_ptr<TagFile> mFile;
   const TagFile& f;
   std::string& mError;
+  const std::function<void(double)>& mProgress;
   std::unique_ptr<ZcDbDatabase> mDb;
   std::unique_ptr<DrawingLayout> mLayout;
   std::unique_ptr<TextCodec> mCodec;
@@ -546,6 +548,11 @@ bool Reader::readEntities(const Section& s) {
     std::size_t next = k;
     if (!readEntity(k, s.end, model, true, ++sequence, next)) return false;
     k = next;
+    if (mProgress && (sequence & 0xfff) == 0) {
+      // Scanning the tags was the first part of the work; the entities are most of the rest.
+      mProgress(kScanShare +
+                (1 - kScanShare) * static_cast<double>(k - s.begin) / static_cast<double>(s.end - s.begin));
+    }
   }
   closeRecord();
   raw(s.end, s.end + 1);
@@ -737,7 +744,8 @@ void nameGroups(std::string& message) {
 }  // namespace
 
 std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error,
-                                       std::vector<std::string>& warnings) {
+                                       std::vector<std::string>& warnings,
+                                       const std::function<void(double)>& progress) {
   if (isBinaryDxf(file->buffer)) {
     std::string text;
     if (!binaryToText(file->buffer, text, error)) return nullptr;
@@ -747,8 +755,8 @@ std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::strin
   const bool binary = file->binary;
   const std::size_t warned = warnings.size();
   std::unique_ptr<ZcDbDatabase> db;
-  if (scanTags(*file, error)) {
-    Reader reader(std::move(file), error, warnings);
+  if (scanTags(*file, error, progress)) {
+    Reader reader(std::move(file), error, warnings, progress);
     db = reader.run();
   }
   if (binary) {

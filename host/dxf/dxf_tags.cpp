@@ -66,7 +66,7 @@ ValueType valueType(int code) {
   return ValueType::String;
 }
 
-bool scanTags(TagFile& file, std::string& error) {
+bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress) {
   const std::string& b = file.buffer;
   if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
     error = "line 1: the file is too large (4 GB at most)";
@@ -127,6 +127,8 @@ bool scanTags(TagFile& file, std::string& error) {
     }
     file.tags.push_back(Tag{code, static_cast<std::uint32_t>(vb), static_cast<std::uint32_t>(vl)});
     line += 2;
+    if (progress && (file.tags.size() & 0xffff) == 0)
+      progress(kScanShare * static_cast<double>(pos) / static_cast<double>(n));
     if (code == 0 && TagFile::trimmed({data + vb, vl}) == "EOF") {
       // The drawing ends here. Some programs leave more behind (padding, another copy, junk): it is
       // not read, and said when it is more than blanks.

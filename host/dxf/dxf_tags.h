@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,7 +44,11 @@ ValueType valueType(int code);
 
 // Splits `file.buffer` into tags. False with "line N: ..." in `error` on a missing value, a group
 // code that is not an integer in the valid range, a binary file or an oversized file.
-bool scanTags(TagFile& file, std::string& error);
+// The part of a read's progress that scanning the tags stands for; building the objects is the rest.
+inline constexpr double kScanShare = 0.4;
+
+// `progress` (may be empty) hears the fraction of the read done, up to kScanShare.
+bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress = {});
 
 // A value for an error message: at most 40 bytes, control and non-UTF-8 bytes as \xNN.
 std::string printable(std::string_view text);

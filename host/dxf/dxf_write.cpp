@@ -36,13 +36,14 @@ class Opened {
 
 class Writer {
  public:
-  Writer(ZcDbDatabase& db, DrawingLayout& layout)
+  Writer(ZcDbDatabase& db, DrawingLayout& layout, const std::function<void(double)>& progress)
       : mDb(db),
         L(layout),
         f(*layout.file),
         mCodec(isUtf8Version(layout.version), layout.codePage),
         mW(mBody, layout.file->crlf),
-        mTarget{mW, mCodec, layout.r12, layout.usesHandles} {}
+        mTarget{mW, mCodec, layout.r12, layout.usesHandles},
+        mProgress(progress) {}
 
   void run(DxfPieces& out);
 
@@ -95,6 +96,7 @@ class Writer {
   FieldScan mScan;
   ZcDbObjectId mModel, mPaper;
   ZcDbHandle mMaxWritten = 0;
+  const std::function<void(double)>& mProgress;
 };
 
 void Writer::writeHeader(const LayoutItem& item, std::string& out) {
@@ -380,7 +382,10 @@ void Writer::writeEntities() {
     if (a.list != b.list) return a.list < b.list;
     return a.pos < b.pos;
   });
-  for (const Item& it : items) writeEntity(it.id);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    writeEntity(items[i].id);
+    if (mProgress && (i & 0xfff) == 0) mProgress(static_cast<double>(i) / static_cast<double>(items.size()));
+  }
 }
 
 void Writer::run(DxfPieces& out) {
@@ -432,13 +437,13 @@ bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error) {
   return true;
 }
 
-bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error) {
+bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::function<void(double)>& progress) {
   ZcDbForeignData* data = db.foreignData().get();
   if (data == nullptr || !data->layout || !data->layout->file) {
     error = "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
     return false;
   }
-  Writer writer(db, *data->layout);
+  Writer writer(db, *data->layout, progress);
   writer.run(out);
   if (data->layout->binary) {
     // Written as ASCII first, like every drawing, then turned group by group into binary.

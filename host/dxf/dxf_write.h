@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 class ZcDbDatabase;
@@ -19,6 +20,7 @@ struct DxfPieces {
   std::string header;
   std::size_t headerAt = 0;
 };
-bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error);
+// `progress` (may be empty) hears the fraction of the entities written.
+bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::function<void(double)>& progress = {});
 
 }  // namespace zrxhost::dxf

@@ -5,6 +5,7 @@
 
 #include "zrx/ed.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/ownership.h"
 #include "zrxhost/session.h"
 
@@ -135,9 +136,10 @@ bool ZcEdCommandStack::run(const ZTCHAR* name) {
     function();
   } catch (const std::exception& e) {
     // A command that throws must not take the host down with it: report it and go on.
-    zrxhost::Session::instance().print(std::string("\nCommand failed: ") + e.what());
+    zrxhost::Session::instance().print("\n" +
+                                       zrxhost::hostMessage(zrxhost::HostMessage::kCommandFailedBecause, e.what()));
   } catch (...) {
-    zrxhost::Session::instance().print("\nCommand failed.");
+    zrxhost::Session::instance().print("\n" + zrxhost::hostMessage(zrxhost::HostMessage::kCommandFailed));
   }
   return true;
 }

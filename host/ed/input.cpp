@@ -8,10 +8,12 @@
 #include "ed/parse.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 
 namespace {
 
+using zrxhost::HostMessage;
 using zrxhost::Session;
 using zrxhost::ed::trim;
 
@@ -49,8 +51,9 @@ void copyOut(ZTCHAR* buffer, size_t length, const std::wstring& text) {
   buffer[n] = 0;
 }
 
-void say(const char* message) {
-  Session::instance().print(message);
+// A refusal or notice on a line of its own.
+void say(HostMessage message) {
+  Session::instance().print("\n" + zrxhost::hostMessage(message));
 }
 
 // Accepts `text` as one of the pending keywords, remembering it for zcedGetInput.
@@ -62,13 +65,13 @@ bool takeKeyword(const InitGet& p, std::string_view text) {
   return true;
 }
 
-// The refusal of bits 2 and 4, or null when the value passes.
-const char* rangeRefusal(int bits, double value) {
+// The refusal of bits 2 and 4, or nullopt when the value passes.
+std::optional<HostMessage> rangeRefusal(int bits, double value) {
   bool zeroRefused = (bits & RSG_NOZERO) && value == 0;
   bool negativeRefused = (bits & RSG_NONEG) && value < 0;
-  if (!zeroRefused && !negativeRefused) return nullptr;
-  if ((bits & (RSG_NOZERO | RSG_NONEG)) == (RSG_NOZERO | RSG_NONEG)) return "\nValue must be positive and nonzero.";
-  return zeroRefused ? "\nValue must be nonzero." : "\nValue must be positive.";
+  if (!zeroRefused && !negativeRefused) return std::nullopt;
+  if ((bits & (RSG_NOZERO | RSG_NONEG)) == (RSG_NOZERO | RSG_NONEG)) return HostMessage::kValuePositiveNonzero;
+  return zeroRefused ? HostMessage::kValueNonzero : HostMessage::kValuePositive;
 }
 
 // Shows the prompt until an answer is accepted. `interpret` gets each non-empty answer and returns
@@ -76,13 +79,14 @@ const char* rangeRefusal(int bits, double value) {
 template <typename F>
 int ask(const std::string& prompt, const InitGet& p, int emptyResult, F&& interpret) {
   Session& session = Session::instance();
-  while (true) {
-    Session::InputLine line = session.readLine(prompt, false);
+  const std::string retry = session.retryPrompt(prompt);
+  for (bool first = true;; first = false) {
+    Session::InputLine line = session.readLine(first ? prompt : retry, false);
     if (line.kind != Session::LineKind::kText) return RTCAN;
     std::string_view text = trim(line.text);
     if (text.empty()) {
       if (p.bits & RSG_NONULL) {
-        say("\nA value is required.");
+        say(HostMessage::kValueRequired);
         continue;
       }
       return emptyResult;
@@ -95,14 +99,15 @@ int ask(const std::string& prompt, const InitGet& p, int emptyResult, F&& interp
 // A second point for a distance or an angle measured between two points.
 int askSecondPoint(ZcGePoint3d& point) {
   Session& session = Session::instance();
+  const std::string prompt = "\n" + zrxhost::hostMessage(HostMessage::kSecondPoint);
   while (true) {
-    Session::InputLine line = session.readLine("\nSpecify second point: ", false);
+    Session::InputLine line = session.readLine(prompt, false);
     if (line.kind != Session::LineKind::kText) return RTCAN;
     if (zrxhost::ed::parsePoint(line.text, zrxhost::ed::lastPoint(), point)) {
       zrxhost::ed::setLastPoint(point);
       return RTNORM;
     }
-    say("\nInvalid point.");
+    say(HostMessage::kInvalidPoint);
   }
 }
 
@@ -146,7 +151,7 @@ int zcedGetKword(const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {
   copyOut(result, bufferLength, L"");
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     if (!takeKeyword(p, text)) {
-      say("\nInvalid option keyword.");
+      say(HostMessage::kInvalidKeyword);
       return kRetry;
     }
     copyOut(result, bufferLength, gLastKeyword);
@@ -164,13 +169,13 @@ namespace {
 // A number prompt: the value when it parses and the control bits allow it, else a keyword of the
 // list, else the kind's message and the prompt again.
 template <typename T, typename Parse>
-int askNumber(const ZTCHAR* prompt, T* result, Parse parse, const char* requirement) {
+int askNumber(const ZTCHAR* prompt, T* result, Parse parse, HostMessage requirement) {
   InitGet p = takeInitGet();
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     T value{};
     if (parse(text, value)) {
-      if (const char* refusal = rangeRefusal(p.bits, value)) {
-        say(refusal);
+      if (auto refusal = rangeRefusal(p.bits, value)) {
+        say(*refusal);
         return kRetry;
       }
       if (result) *result = value;
@@ -185,11 +190,11 @@ int askNumber(const ZTCHAR* prompt, T* result, Parse parse, const char* requirem
 }  // namespace
 
 int zcedGetInt(const ZTCHAR* prompt, int* result) {
-  return askNumber(prompt, result, zrxhost::ed::parseInt, "\nRequires an integer value.");
+  return askNumber(prompt, result, zrxhost::ed::parseInt, HostMessage::kRequiresInteger);
 }
 
 int zcedGetReal(const ZTCHAR* prompt, double* result) {
-  return askNumber(prompt, result, zrxhost::ed::parseReal, "\nRequires a numeric value.");
+  return askNumber(prompt, result, zrxhost::ed::parseReal, HostMessage::kRequiresNumber);
 }
 
 int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {
@@ -232,17 +237,17 @@ int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result)
       if (completePointPair(basePoint, first, second) != RTNORM) return RTCAN;
       value = first.distanceTo(second);
       if (!std::isfinite(value)) {
-        say("\nRequires numeric distance or two points.");
+        say(HostMessage::kRequiresDistance);
         return kRetry;
       }
     } else if (takeKeyword(p, text)) {
       return RTKWORD;
     } else {
-      say("\nRequires numeric distance or two points.");
+      say(HostMessage::kRequiresDistance);
       return kRetry;
     }
-    if (const char* refusal = rangeRefusal(p.bits, value)) {
-      say(refusal);
+    if (auto refusal = rangeRefusal(p.bits, value)) {
+      say(*refusal);
       return kRetry;
     }
     if (result) *result = value;
@@ -258,7 +263,7 @@ int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result
     ZcGePoint3d first;
     if (zrxhost::ed::parseReal(text, degrees)) {
       if ((p.bits & RSG_NONEG) && degrees < 0) {
-        say(rangeRefusal(p.bits, -1));
+        say(*rangeRefusal(p.bits, -1));
         return kRetry;
       }
       // Typed angles are degrees counter-clockwise from +X, returned in radians within one turn.
@@ -272,11 +277,11 @@ int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result
     } else if (takeKeyword(p, text)) {
       return RTKWORD;
     } else {
-      say("\nRequires numeric angle or two points.");
+      say(HostMessage::kRequiresAngle);
       return kRetry;
     }
-    if (const char* refusal = rangeRefusal(p.bits & RSG_NOZERO, radians)) {
-      say(refusal);
+    if (auto refusal = rangeRefusal(p.bits & RSG_NOZERO, radians)) {
+      say(*refusal);
       return kRetry;
     }
     if (result) *result = radians;
@@ -294,7 +299,7 @@ int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point resu
       return RTNORM;
     }
     if (takeKeyword(p, text)) return RTKWORD;
-    say("\nInvalid point.");
+    say(HostMessage::kInvalidPoint);
     return kRetry;
   });
 }
@@ -335,7 +340,7 @@ int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint) {
       return RTNORM;
     }
     if (takeKeyword(p, text)) return RTKWORD;
-    say("\n*Invalid selection*");
+    say(HostMessage::kInvalidSelection);
     return kRetry;
   });
 }

@@ -8,6 +8,7 @@
 #include "zrx/db.h"
 #include "zrx/ed.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 
 ZCRX_DEFINE_MEMBERS(ZcEdJig, ZcRxObject, L"AcEdJig", nullptr, nullptr)
@@ -45,7 +46,8 @@ ZcEdJig::DragStatus ZcEdJig::acquirePoint(ZcGePoint3d& point) {
 ZcEdJig::DragStatus ZcEdJig::acquirePoint(ZcGePoint3d& point, const ZcGePoint3d& basePoint) {
   // Before the first sample the cursor rests at the last point, where the user left it.
   ZcGePoint3d cursor = mHasCursor ? mCursor : zrxhost::ed::lastPoint();
-  if ((mControls & kGovernedByOrthoMode) && orthoOn()) cursor = orthoFrom(basePoint, cursor);
+  // Ortho governs where the cursor goes; a point the user typed is taken as typed.
+  if ((mControls & kGovernedByOrthoMode) && !mCursorTyped && orthoOn()) cursor = orthoFrom(basePoint, cursor);
   point = cursor;
   return kNormal;
 }
@@ -56,9 +58,10 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
   log.prompt = zrxhost::utf16ToUtf8(mPrompt.utf16());
 
   // One cursor position: sample it, update the jig when the sample is good, draw the preview.
-  auto sample = [&](const ZcGePoint3d& cursor) {
+  auto sample = [&](const ZcGePoint3d& cursor, bool typed) {
     mCursor = cursor;
     mHasCursor = true;
+    mCursorTyped = typed;
     ++log.samples;
     if (sampler() == kNormal) update();
     log.lastFrame.clear();
@@ -77,7 +80,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     }
     ZcGePoint3d point;
     if (line.kind == zrxhost::Session::LineKind::kMove) {
-      if (zrxhost::ed::parsePoint(line.text, zrxhost::ed::lastPoint(), point)) sample(point);
+      if (zrxhost::ed::parsePoint(line.text, zrxhost::ed::lastPoint(), point)) sample(point, false);
       continue;
     }
     std::string_view text = zrxhost::ed::trim(line.text);
@@ -86,7 +89,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
       break;
     }
     if (zrxhost::ed::parsePoint(text, zrxhost::ed::lastPoint(), point)) {
-      sample(point);
+      sample(point, true);
       if (!(mControls & kDontUpdateLastPoint)) {
         ZcGePoint3d accepted;
         acquirePoint(accepted);
@@ -100,8 +103,8 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
       status = static_cast<DragStatus>(kKW1 + keyword);
       break;
     }
-    session.print("\nInvalid point.");
-    prompt = log.prompt;
+    session.print("\n" + zrxhost::hostMessage(zrxhost::HostMessage::kInvalidPoint));
+    prompt = session.retryPrompt(log.prompt);
   }
   log.status = status;
   session.dragLogs().push_back(std::move(log));

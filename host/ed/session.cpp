@@ -2,6 +2,7 @@
 #include "zrxhost/session.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -10,6 +11,10 @@
 #include "ed/parse.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/host_commands.h"
+#include "zrxhost/messages.h"
+#include "zrxhost/progress.h"
+#include "zrxhost/undo.h"
 
 namespace zrxhost {
 
@@ -32,12 +37,23 @@ ScriptInput::ScriptInput(const std::string& text) {
   }
 }
 
-std::unique_ptr<ScriptInput> ScriptInput::fromFile(const std::string& path) {
+std::unique_ptr<ScriptInput> ScriptInput::fromFile(const std::string& path, std::string& error) {
+  std::error_code code;
+  if (std::filesystem::is_directory(path, code)) {
+    error = "is a folder, not a script";
+    return nullptr;
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) return nullptr;
+  if (!in) {
+    error = std::filesystem::exists(path, code) ? "cannot be opened" : "no such file";
+    return nullptr;
+  }
   std::ostringstream text;
   text << in.rdbuf();
-  if (in.bad()) return nullptr;
+  if (in.bad()) {
+    error = "read error";
+    return nullptr;
+  }
   return std::make_unique<ScriptInput>(text.str());
 }
 
@@ -116,6 +132,11 @@ std::ostream& Session::transcript() {
 }
 
 void Session::print(const std::string& utf8) {
+  if (const size_t lastBreak = utf8.rfind('\n'); lastBreak != std::string::npos) {
+    mLineTail.assign(utf8, lastBreak + 1);
+  } else {
+    mLineTail += utf8;
+  }
   *mOut << utf8;
   // A terminal user must see a prompt before typing; a string stream has nothing to gain from it.
   if (mOut == &std::cout) mOut->flush();
@@ -169,31 +190,68 @@ bool Session::setSysVar(const std::string& name, const std::string& value) {
 
 // ---- Input
 
-Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool cancelAtEnd) {
+namespace {
+
+bool sameAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool commandPrompt) {
+  if (!mPendingAnswers.empty()) {
+    // Given with the command's name: shown as if typed at this prompt.
+    std::string text = std::move(mPendingAnswers.front());
+    mPendingAnswers.pop_front();
+    print(prompt + text);
+    return {LineKind::kText, std::move(text)};
+  }
   const bool echo = !mInput || mInput->echoes();
   if (echo) print(prompt);
+  if (mCommandProgress) mCommandProgress->pause();
   while (true) {
     std::optional<std::string> line;
     if (!mInputEnded && mInput) line = mInput->nextLine(prompt);
     if (!line) {
       mInputEnded = true;
-      if (cancelAtEnd) print("*Cancel*");
+      if (!commandPrompt) print(hostMessage(HostMessage::kCancel));
+      if (mCommandProgress) mCommandProgress->resume();
       return {LineKind::kEnd, {}};
     }
     std::string text = std::move(*line);
     if (!text.empty() && text.back() == '\r') text.pop_back();
     std::string_view body = ed::trim(text);
-    if (body == "<esc>" || body == "<ESC>" || body == "<Esc>") {
-      print("*Cancel*");
-      return {LineKind::kCancel, {}};
+    const bool interrupt = sameAscii(body, kInterruptLine);
+    if (interrupt || sameAscii(body, kEscapeLine)) {
+      if (!(interrupt && commandPrompt)) print(hostMessage(HostMessage::kCancel));
+      if (mCommandProgress) mCommandProgress->resume();
+      return {LineKind::kCancel, std::string(body)};
     }
     if (body.size() >= 7 && body.substr(0, 6) == "<move " && body.back() == '>') {
       if (moves) return {LineKind::kMove, std::string(ed::trim(body.substr(6, body.size() - 7)))};
       continue;  // the cursor moved without a click: nothing for a prompt that takes no drag
     }
     if (echo) print(text);
+    // The user pressed Enter: the terminal's cursor is at the start of a new line.
+    if (!echo) mLineTail.clear();
+    if (mCommandProgress) mCommandProgress->resume();
     return {LineKind::kText, std::move(text)};
   }
+}
+
+std::string Session::retryPrompt(const std::string& prompt) const {
+  if (prompt.empty()) return "\n" + mLineTail;
+  return prompt.front() == '\n' ? prompt : "\n" + prompt;
+}
+
+bool Session::resumeInput() {
+  if (!mInput || !mInput->resume()) return false;
+  mInputEnded = false;
+  return true;
 }
 
 std::optional<std::string> Session::readAnswer(const std::string& prompt) {
@@ -204,23 +262,58 @@ std::optional<std::string> Session::readAnswer(const std::string& prompt) {
 
 // ---- The command line
 
+namespace {
+
+std::string upperName(const std::wstring& wide) {
+  std::wstring shown = wide;
+  for (wchar_t& c : shown) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return utf16ToUtf8(wideToUtf16(shown));
+}
+
+}  // namespace
+
 void Session::runCommandLine() {
   auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
-  while (true) {
-    InputLine line = readLine("\nCommand: ", false, false);
+  mEndRequested = false;
+  while (!mEndRequested) {
+    mPendingAnswers.clear();
+    // The prompt stands on a line of its own, whatever the last command left on the line.
+    InputLine line = readLine("\n" + hostMessage(HostMessage::kCommandPrompt), false, true);
     if (line.kind == LineKind::kEnd) break;
     if (line.kind == LineKind::kCancel) continue;
-    std::string name(ed::trim(line.text));
-    // Scripts separate their steps with blank lines, so Enter here only shows the prompt again (it
-    // does not repeat the last command as a mouse user might expect).
-    if (name.empty()) continue;
+    std::string_view typed = ed::trim(line.text);
+    std::string name(typed.substr(0, typed.find(' ')));
+    if (name.size() < typed.size()) mPendingAnswers.emplace_back(ed::trim(typed.substr(name.size())));
+    if (name.empty()) {
+      // Enter repeats the last command, as at any CAD command line.
+      if (mLastCommand.empty()) continue;
+      name = mLastCommand;
+      if (mInput && mInput->echoes()) print(name);
+    }
     std::wstring wide = utf16ToWide(utf8ToUtf16(name));
     ed::resetInputState();
-    if (stack && stack->run(wide.c_str())) continue;
-    std::wstring shown = wide;
-    for (wchar_t& c : shown) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    print("\nUnknown command \"" + utf16ToUtf8(wideToUtf16(shown)) + "\".  Press F1 for help.");
+    ZcEdCommand* command = stack ? stack->lookupCmd(wide.c_str()) : nullptr;
+    if (!command || command->isUndefined()) {
+      print("\n" + hostMessage(HostMessage::kUnknownCommand, upperName(wide)));
+      continue;
+    }
+    mLastCommand = name;
+    ZcDbDatabase* db = workingDatabase();
+    const bool recorded = db && !(command->commandFlags() & ZcEdCommandFlags::kNoUndoMarker);
+    if (recorded) db->undoHistory().beginGroup(upperName(wide));
+    {
+      // Work that runs long between prompts (a command writing many objects) shows how far it is.
+      Progress progress(
+          upperName(wide), [db] { return db ? db->undoHistory().objectsAddedInGroup() : 0; },
+          hostMessage(HostMessage::kProgressObjectsAdded, "{}"));
+      mCommandProgress = &progress;
+      stack->run(wide.c_str());
+      mCommandProgress = nullptr;
+    }
+    // The command may have replaced the working drawing; its group ends in the one it began in.
+    if (recorded) db->undoHistory().endGroup();
   }
+  mPendingAnswers.clear();
   print("\n");
 }
 
@@ -228,6 +321,11 @@ void Session::reset() {
   mVars->reset();
   mInput.reset();
   mInputEnded = false;
+  mEndRequested = false;
+  mLineTail.clear();
+  mPendingAnswers.clear();
+  mLastCommand.clear();
+  mCommandProgress = nullptr;
   mDragLogs.clear();
   ed::resetInputState();
 }
@@ -272,6 +370,7 @@ void initializeHost(ZcDbDatabase* workingDatabase) {
     services->setWorkingDatabase(ownDatabase.get());
   }
   zcDocManagerPtr()->curDocument()->setDatabase(services->workingDatabase());
+  registerEditorCommands();
 }
 
 }  // namespace zrxhost

@@ -17,6 +17,7 @@ Typical use:
             doc = hostrun.read_drawing_strict(self.path("out.dxf"))
 """
 
+import fcntl
 import inspect
 import os
 import pty
@@ -25,6 +26,7 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 import xml.etree.ElementTree as ET
@@ -102,13 +104,30 @@ def run_host(*args, script=None, stdin=None, cwd=None, timeout=120, env=None):
                   proc.stderr.decode(HOST_ENCODING, "replace"))
 
 
-def run_host_in_terminal(*args, answers=(), timeout=60, cwd=None):
-    """Runs zrxhost on a pseudo-terminal (its interactive command line) and types `answers`, each
-    followed by Enter once the output has gone quiet; then ends the input with Ctrl-D.
+ESC = b"\x1b"
+CTRL_C = b"\x03"
+CTRL_D = b"\x04"
+
+
+def _take_terminal():
+    # The pseudo-terminal becomes the controlling terminal of a new session, as a terminal emulator
+    # makes it: only then does Ctrl-C reach the program as a signal.
+    os.setsid()
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+
+def run_host_in_terminal(*args, answers=(), timeout=60, cwd=None, env=None, end_with_ctrl_d=True):
+    """Runs zrxhost on a pseudo-terminal (its interactive command line) and, each time the output has
+    gone quiet, types the next of `answers`: a str is typed and followed by Enter, bytes are sent as
+    they are (keys such as ESC, CTRL_C). Then ends the input with Ctrl-D (unless told not to).
     Returns (exit code, everything the terminal showed)."""
     argv = [zrxhost_path()] + [str(a) for a in args]
     master, slave = pty.openpty()
-    proc = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=slave, cwd=cwd, close_fds=True)
+    full_env = dict(os.environ, TERM="xterm")
+    if env:
+        full_env.update(env)
+    proc = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=slave, cwd=cwd, close_fds=True,
+                            env=full_env, preexec_fn=_take_terminal)
     os.close(slave)
     shown = bytearray()
     deadline = time.monotonic() + timeout
@@ -129,10 +148,15 @@ def run_host_in_terminal(*args, answers=(), timeout=60, cwd=None):
     try:
         read_until_quiet()
         for answer in answers:
-            os.write(master, answer.encode(HOST_ENCODING) + b"\r")
+            keys = answer if isinstance(answer, bytes) else answer.encode(HOST_ENCODING) + b"\r"
+            try:
+                os.write(master, keys)
+            except OSError:  # the program has ended and closed the terminal
+                break
             read_until_quiet()
-        os.write(master, b"\x04")
-        read_until_quiet()
+        if end_with_ctrl_d and proc.poll() is None:
+            os.write(master, CTRL_D)
+            read_until_quiet()
         proc.wait(timeout=max(1, deadline - time.monotonic()))
         read_until_quiet(0.1)
     finally:

@@ -23,7 +23,7 @@ def step(value):
 class TallyCase(hostrun.HostTestCase):
     """Runs `tally` on a drawing built with ezdxf and reads the saved result strictly."""
 
-    def tally(self, build, lines, verlan=None, header=None, name="in.dxf", sysvars=None):
+    def tally(self, build, lines, verlan=None, header=None, name="in.dxf", sysvars=None, modules=()):
         def make(msp, doc):
             if header:
                 for key, value in header.items():
@@ -33,6 +33,8 @@ class TallyCase(hostrun.HostTestCase):
         drawing = self.new_drawing(name, make)
         out = self.path("out.dxf")
         args = [drawing, "--load", hostrun.module_path(), "--save-as", out]
+        for module in modules:
+            args += ["--load", module]
         if verlan is not None:
             args += ["--set", "VERLAN=" + verlan]
         for key, value in (sysvars or {}).items():

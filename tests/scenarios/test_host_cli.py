@@ -22,6 +22,10 @@ class UsageErrors(hostrun.HostTestCase):
             (["--load"], "needs a value"),
             (["--save-as", out, "--save-as", out], "more than once"),
             (["--script", self.path("missing.scr")], "cannot read script"),
+            # A folder opens and reads as empty input: it must be refused, not run as nothing.
+            (["--script", self.workdir], "is a folder"),
+            (["--set", "NOSUCHVARIABLE=1"], "NOSUCHVARIABLE"),
+            (["--set", "ORTHOMODE=7"], "ORTHOMODE"),
         ]
         for args, message in cases:
             with self.subTest(args=args):
@@ -35,6 +39,11 @@ class UsageErrors(hostrun.HostTestCase):
         self.assertIn("Usage: zrxhost", result.stdout)
         for option in ("--load", "--script", "--set", "--save-as", "--svg", "--png"):
             self.assertIn(option, result.stdout)
+        # The README lists every exit code the program documents.
+        readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md"), encoding="utf-8").read()
+        for code in range(6):
+            self.assertIn(f"{code} ", result.stdout[result.stdout.index("Exit status"):])
+            self.assertRegex(readme, rf"\b{code} [a-z]")
         result = self.run_host("--version")
         self.assertExit(result, 0)
         self.assertIn("0x07E50046", result.stdout)
@@ -99,11 +108,11 @@ class SystemVariables(hostrun.HostTestCase):
         self.assertIn("VERLAN = zh-CN", result.stdout)
         self.assertIn("PICKBOX = 2", result.stdout)
 
-    def test_unknown_variable_exits_2_before_anything_runs(self):
+    def test_unknown_variable_is_a_usage_error_before_anything_runs(self):
         out = self.path("out.dxf")
         result = self.run_host("--set", "NOSUCHVARIABLE=1", "--load", hostrun.test_module_path("hello"),
                                "--save-as", out, script="hello\n0,0\nx\n")
-        self.assertFailsWith(result, 2, "NOSUCHVARIABLE")
+        self.assertFailsWith(result, 1, "NOSUCHVARIABLE")
         self.assertNotIn("test module loaded", result.stdout)
         self.assertFalse(os.path.exists(out))
 

@@ -133,14 +133,23 @@ class WriteFailures(hostrun.HostTestCase):
                 with open(drawing, "rb") as f:
                     self.assertEqual(f.read(), before)
 
-    def test_one_failed_output_does_not_stop_the_others(self):
+    def test_an_output_that_cannot_be_written_is_refused_before_any_work(self):
         drawing = self.new_drawing("in.dxf", lambda msp: msp.add_text("keep"))
         out = self.path("out.dxf")
-        result = self.run_host(drawing, "--svg", "/nonexistent-dir/out.svg", "--save-as", out, "--png",
-                               self.path("out.png"), script="")
-        self.assertFailsWith(result, 4, "out.svg")
-        self.assertTrue(os.path.exists(out))
-        self.assertTrue(os.path.exists(self.path("out.png")))
+        locked = self.path("locked")
+        os.mkdir(locked)
+        os.chmod(locked, 0o500)
+        self.addCleanup(os.chmod, locked, 0o700)
+        for bad in ("/nonexistent-dir/out.svg", os.path.join(locked, "out.svg")):
+            if bad.startswith(locked) and os.access(locked, os.W_OK):
+                continue  # running as a user no permission stops
+            with self.subTest(bad=bad):
+                result = self.run_host(drawing, "--load", hostrun.test_module_path("hello"), "--svg", bad, "--save-as", out, "--png",
+                                       self.path("out.png"), script="hello\n1,1\nnever\n")
+                self.assertFailsWith(result, 4, bad)
+                self.assertNotIn("test module loaded", result.stdout, "work began before the check")
+                self.assertFalse(os.path.exists(out))
+                self.assertFalse(os.path.exists(self.path("out.png")))
 
 
 if __name__ == "__main__":

@@ -8,6 +8,10 @@ def p100(msp, doc):
     msp.add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, 0))
 
 
+def seven(msp, doc):
+    msp.add_text("7", dxfattribs={"height": 2.5}).set_placement((100, 50))
+
+
 class Cancelling(tc.TallyCase):
     # Each script ends with Esc at one prompt or drag; the drawing must come back as it went in.
     CASES = {
@@ -88,6 +92,25 @@ class Languages(tc.TallyCase):
         self.assertIn("\n指定对象角度[数量(N)]：", out)
         self.assertIn("\n指定对象数量：", out)
         self.assertIn("\n指定递增方向[顺时针(C)/逆时针(CW)]：", out)
+
+
+class Keywords(tc.TallyCase):
+    def test_the_letters_each_prompt_shows_are_accepted_beside_the_old_ones(self):
+        # I and D both set the step, A and CW both turn counterclockwise, in either language.
+        cases = [(verlan, step_key, ccw_key) for verlan in ("en-US", "zh-CN") for step_key, ccw_key in
+                 (("I", "A"), ("D", "CW"), ("i", "a"))]
+        for verlan, step_key, ccw_key in cases:
+            with self.subTest(verlan=verlan, step=step_key, direction=ccw_key):
+                lines = ["tally", "O", step_key, "2"] + tc.POLAR + ["101,51", "0,0", "30", ccw_key, "10,0",
+                                                                    tc.fmt(tc.polar_point(5, 100))]
+                result, doc = self.tally(seven, lines, verlan=verlan)
+                self.assertNotIn("Invalid option keyword", result.stdout)
+                self.assertCopies(doc, [("9", (98.660254, 55)), ("11", (95, 58.660254)), ("13", (90, 60))])
+                self.assertEqual(len(self.texts(doc)), 4)
+
+        result, doc = self.tally(seven, ["tally"] + tc.POLAR + ["101,51", "0,0", "30", "C", "10,0",
+                                                               tc.fmt(tc.polar_point(5, 100))])
+        self.assertEqual(len(self.texts(doc)), 9, "C stays clockwise")
 
 
 class Settings(tc.TallyCase):

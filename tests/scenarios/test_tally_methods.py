@@ -35,6 +35,31 @@ class LineMethod(tc.TallyCase):
         self.assertCopies(doc, [("2", (10, 0)), ("1", (20, 0)), ("0", (30, 0))])
         self.assertEqual(len(self.texts(doc)), 4)
 
+    def test_count_above_the_limit_is_refused_and_asked_again(self):
+        for verlan, refusal in (("en-US", "\nThe number of items cannot exceed 100000. Enter it again."),
+                                ("zh-CN", "\n对象数量不能超过 100000，请重新输入。")):
+            with self.subTest(verlan=verlan):
+                result, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "N", "200000", "100001", "4", "0,0",
+                                                                     "0,20"], verlan=verlan)
+                self.assertEqual(result.stdout.count(refusal), 2, result.stdout)
+                # The limit itself is a count like any other.
+                self.assertCopies(doc, [("P101", (0, 5)), ("P104", (0, 20))])
+                self.assertEqual(len(self.texts(doc)), 5)
+
+    def test_spacing_that_fits_more_than_the_limit_is_cut_and_says_so(self):
+        cut = "\nThe array was cut to its limit of 100000 items."
+        # 0.001 fits 200,000 times into the drag; a spacing far below it more than 2^31 times.
+        for spacing, last in (("0.001", (100, 0)), ("0.000000001", (0.0001, 0))):
+            with self.subTest(spacing=spacing):
+                build = lambda msp, doc: msp.add_text("7", dxfattribs={"height": 2.5}).set_placement((0, 0))
+                result, doc = self.tally(build, ["tally"] + tc.LINE + ["0.5,0.5", spacing, "0,0", "<move 50,0>",
+                                                                      "<move 150,0>", "200,0"])
+                self.assertEqual(result.stdout.count(cut), 1, result.stdout[-500:])
+                self.assertLess(result.stdout.index("\nSpecify the second point:"), result.stdout.index(cut))
+                texts = self.texts(doc)
+                self.assertEqual(len(texts), 100001)
+                self.assertPoint(self.text_named(doc, "100007").dxf.insert, last, places=6)
+
     def test_second_point_without_copies_writes_nothing(self):
         _, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "10", "0,0", "9,0"])
         self.assertEqual([e.dxf.text for e in self.texts(doc)], ["P100"])
@@ -82,6 +107,22 @@ class FreeMethod(tc.TallyCase):
         self.assertEqual(len(copies), 3)
         self.assertPoint(copies[1], (10, 0))
         self.assertPoint(copies[2], (20, 0))
+
+    def test_steps_times_copies_past_32_bits_count_on_exactly(self):
+        build = lambda msp, doc: msp.add_text("N1", dxfattribs={"height": 2.5}).set_placement((0, 0))
+        _, doc = self.tally(build, ["tally"] + tc.step(2000000000) + ["3,1", "0,0", "10,0", "20,0", "30,0",
+                                                                     "<esc>"])
+        self.assertCopies(doc, [("N2000000001", (10, 0)), ("N4000000001", (20, 0)), ("N6000000001", (30, 0))])
+
+        down = lambda msp, doc: msp.add_text("N9000000000", dxfattribs={"height": 2.5}).set_placement((0, 0))
+        _, doc = self.tally(down, ["tally"] + tc.step(-2147483648) + ["3,1", "0,0", "10,0", "20,0", "<esc>"])
+        self.assertCopies(doc, [("N6852516352", (10, 0)), ("N4705032704", (20, 0))])
+
+        # Letters: only the step modulo 26 (23 here) matters.
+        letter = lambda msp, doc: msp.add_text("Q", dxfattribs={"height": 2.5}).set_placement((0, 0))
+        _, doc = self.tally(letter, ["tally"] + tc.step(2147483647) + ["0.8,0.8", "0,0", "10,0", "20,0", "30,0",
+                                                                      "<esc>"])
+        self.assertCopies(doc, [("N", (10, 0)), ("K", (20, 0)), ("H", (30, 0))])
 
     def test_letter_run_wraps_within_its_case(self):
         build = lambda msp, doc: msp.add_text("z", dxfattribs={"height": 2.5}).set_placement((0, 0))

@@ -5,6 +5,7 @@ import unittest
 import ezdxf
 from ezdxf.enums import TextEntityAlignment as A
 
+import hostrun
 import tally_common as tc
 
 # (alignment, x offset of the pick from the placement point, y offset, reference point is the position)
@@ -101,6 +102,64 @@ class Sources(tc.TallyCase):
         _, doc = self.tally(build, ["tally"] + tc.LINE + ["3.5,98.5", "<esc>"])
         self.assertEqual([e.dxftype() for e in doc.modelspace()], ["TEXT"])
         self.assertEqual(self.texts(doc)[0].dxf.text, "A1B2")
+
+    def test_a_pick_on_a_later_line_of_an_mtext_counts_that_character(self):
+        # Line 2 ("Floor 2") has its baseline 5/3 of the height below line 1's; x 11.3 lies on its
+        # "2", while on the joined "Unit 7Floor 2" the same distance lies on the "F".
+        for attachment, pick in ((1, (11.3, 94)), (2, (11.3 - 5.9, 94)), (3, (11.3 - 11.8, 94))):
+            with self.subTest(attachment=attachment):
+                def build(msp, doc):
+                    msp.add_mtext("Unit 7\\PFloor 2", dxfattribs={"char_height": 2.5, "insert": (0, 100),
+                                                                  "attachment_point": attachment})
+
+                result, doc = self.tally(build, ["tally"] + tc.LINE + [tc.fmt(pick), "10", "0,0", "25,0"])
+                self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)),
+                                 ["Unit 7Floor 2", "Unit 7Floor 3", "Unit 7Floor 4"], result.stdout)
+                self.assertNoMark(doc)
+
+        def rotated(msp, doc):
+            msp.add_mtext("A1\\PB2", dxfattribs={"char_height": 2.5, "insert": (0, 0), "rotation": 90})
+
+        # Turned a quarter, line 2 lies 4.17 further along +X; its "2" 2.5 units up the baseline.
+        result, doc = self.tally(rotated, ["tally"] + tc.LINE + ["6.5,2.4", "10", "0,0", "25,0"])
+        self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)), ["A1B2", "A1B3", "A1B4"], result.stdout)
+
+    def test_a_pick_beside_the_characters_of_an_mtext_line_selects_nothing(self):
+        def build(msp, doc):
+            msp.add_mtext("Unit 7\\PFloor 2", dxfattribs={"char_height": 2.5, "insert": (0, 100)})
+
+        # Past the end of line 1 ("Unit 7", about 10.3 long) but within the joined text's length.
+        result, doc = self.tally(build, ["tally"] + tc.LINE + ["11,98.5", "10", "0,0", "25,0"], sysvars={"PICKBOX": 2})
+        self.assertIn("\nNo characters are selected!", result.stdout)
+        self.assertEqual([e.dxf.text for e in self.texts(doc)], ["Unit 7Floor 2"])
+        self.assertNoMark(doc)
+
+    def test_a_wrapped_mtext_keeps_the_spaces_at_its_wraps(self):
+        def build(msp, doc):
+            msp.add_mtext("Parking 12 space level", dxfattribs={"char_height": 2.5, "insert": (0, 100),
+                                                                "width": 20})
+
+        result, doc = self.tally(build, ["tally"] + tc.LINE + ["15,98.5", "10", "0,0", "25,0"])
+        self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)),
+                         ["Parking 12 space level", "Parking 13 space level", "Parking 14 space level"],
+                         result.stdout)
+
+    def test_an_mtext_that_cannot_be_replaced_says_why_and_stays(self):
+        holder = hostrun.test_module_path("holder")
+        for verlan, message in (("en-US", "\nThe drawing refused the change: the Mtext cannot be replaced by a Text."),
+                                ("zh-CN", "\n图形拒绝了修改，多行文字无法替换为单行文字。")):
+            with self.subTest(verlan=verlan):
+                def build(msp, doc):
+                    msp.add_mtext("R1\\PR2", dxfattribs={"char_height": 2.5, "insert": (0, 100)})
+
+                # Another application holds the MText open, so it cannot be erased.
+                result, doc = self.tally(build, ["holdopen", "3.5,98.5", "tally"] + tc.LINE + ["3.5,98.5"],
+                                         verlan=verlan, modules=[holder])
+                self.assertIn(message, result.stdout)
+                self.assertNotIn("\nSpecify the spacing", result.stdout)
+                self.assertNotIn("\n指定对象间距", result.stdout)
+                self.assertEqual([e.dxftype() for e in doc.modelspace()], ["MTEXT"])
+                self.assertNoMark(doc)
 
     def test_a_line_is_refused_with_message_7(self):
         def build(msp, doc):

@@ -40,6 +40,8 @@ class ZcEdUIContext;
 namespace ZcEdCommandFlags {
 constexpr int kModal = 0;
 constexpr int kTransparent = 1;
+// The command is not recorded as an undo group (the commands that walk the undo history).
+constexpr int kNoUndoMarker = 0x1000000;
 }  // namespace ZcEdCommandFlags
 
 class ZcEdCommand : public ZcRxObject {
@@ -87,6 +89,8 @@ class ZcEdCommandStack : public ZcRxObject {
   ZcEdCommand* lookupCmd(const ZTCHAR* name) const;  // global first, then local
   // Runs the command; false when no command has that name.
   bool run(const ZTCHAR* name);
+  // Every registered command, in the order they were added.
+  const std::vector<std::unique_ptr<ZcEdCommand>>& registeredCommands() const { return mCommands; }
 
  private:
   std::vector<std::unique_ptr<ZcEdCommand>> mCommands;
@@ -182,4 +186,5 @@ class ZcEdJig : public ZcRxObject {
   UserInputControls mControls = static_cast<UserInputControls>(0);
   ZcGePoint3d mCursor;
   bool mHasCursor = false;
+  bool mCursorTyped = false;  // the sample is a point typed at the prompt, not a cursor position
 };

@@ -1,6 +1,7 @@
 // Reading and writing drawings as ASCII DXF, R12 to R2018, keeping what the host does not model.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,14 +16,17 @@ struct DxfError {
   std::vector<std::string> warnings;
 };
 
+// Told now and then how much of a long read or write is done, as a fraction of the whole.
+using DxfProgress = std::function<void(double fraction)>;
+
 // Reads a drawing; on failure returns null and fills `error`.
-std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error);
+std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error, const DxfProgress& progress = {});
 std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfError& error);
 // A new drawing (R2018) with the default tables, layouts and objects.
 std::unique_ptr<ZcDbDatabase> newDrawing();
 // Writes the drawing in the version it was read in, to a temporary file beside `path` that is
 // renamed over it when complete. False and `error` on failure; the target is then untouched.
-bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error);
+bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const DxfProgress& progress = {});
 std::string writeDxfToString(ZcDbDatabase& db);
 
 }  // namespace zrxhost

@@ -2,6 +2,7 @@
 // the command line, and what the jig drags drew.
 #pragma once
 
+#include <deque>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -23,13 +24,22 @@ class InputSource {
   // Whether the session writes prompts and answers to the transcript (scripts: yes). A source that
   // answers false (a terminal) shows the prompt and the typed answer itself.
   virtual bool echoes() const { return true; }
+  // Whether a person answers (a terminal): questions such as "save changes?" are asked only then.
+  virtual bool isInteractive() const { return false; }
+  // After the input ended, whether it can be read once more (a terminal after Ctrl-D can).
+  virtual bool resume() { return false; }
 };
+
+// What a terminal hands back for the Esc key and for Ctrl-C: lines no keyboard can type otherwise.
+inline constexpr const char* kEscapeLine = "<esc>";
+inline constexpr const char* kInterruptLine = "<ctrl-c>";
 
 // Lines of a script held in memory (comments "# …" skipped).
 class ScriptInput : public InputSource {
  public:
   explicit ScriptInput(const std::string& text);
-  static std::unique_ptr<ScriptInput> fromFile(const std::string& path);  // null when unreadable
+  // Null, with the reason in `error`, when the file cannot be read (a folder cannot).
+  static std::unique_ptr<ScriptInput> fromFile(const std::string& path, std::string& error);
   std::optional<std::string> nextLine(const std::string& prompt) override;
 
  private:
@@ -61,9 +71,17 @@ class Session {
   std::optional<std::string> sysVar(const std::string& name) const;
   bool setSysVar(const std::string& name, const std::string& value);
 
-  // The "Command:" loop: reads command names until the input runs out; an unknown name gets
-  // "Unknown command "X".  Press F1 for help." and the prompt again.
+  // The "Command:" loop: reads command names until the input runs out or a command asks to end; an
+  // unknown name gets "Unknown command "X".  Press F1 for help." and the prompt again. Enter repeats
+  // the last command; "NAME rest" runs NAME with `rest` as its first answer. Each command is one undo
+  // group of the working drawing unless its flags say otherwise.
   void runCommandLine();
+  // Ends the command loop after the running command (QUIT).
+  void requestEnd() { mEndRequested = true; }
+  // The input source, for questions the host asks itself.
+  InputSource* input() const { return mInput.get(); }
+  // Lets an ended input be read again (a terminal user asked a question after Ctrl-D).
+  bool resumeInput();
 
   // The drags of the session, oldest first (each keeps only its last frame).
   std::vector<DragLog>& dragLogs() { return mDragLogs; }
@@ -80,11 +98,15 @@ class Session {
     LineKind kind = LineKind::kEnd;
     std::string text;
   };
-  // Shows the prompt and reads a line. Text is echoed after the prompt; Esc and the end of the input
-  // echo "*Cancel*" (the end only when `cancelAtEnd`). Moves are not echoed; they are handed back
-  // when `moves` is set and skipped otherwise.
-  InputLine readLine(const std::string& prompt, bool moves, bool cancelAtEnd = true);
+  // Shows the prompt and reads a line. Text is echoed after the prompt; Esc, Ctrl-C and the end of the
+  // input echo "*Cancel*", except at the command prompt, where only Esc does (there is nothing to
+  // cancel). Moves are not echoed; they are handed back when `moves` is set and skipped otherwise.
+  InputLine readLine(const std::string& prompt, bool moves, bool commandPrompt = false);
   bool inputEnded() const { return mInputEnded; }
+  // The prompt to show again after an answer was refused: always on a line of its own. A request
+  // with no prompt of its own repeats the line printed before it (a module that prints its prompt
+  // first and then asks with none).
+  std::string retryPrompt(const std::string& prompt) const;
 
   // Resets sysvars to defaults and forgets input and logs (for tests).
   void reset();
@@ -95,6 +117,14 @@ class Session {
   std::ostream* mOut;
   std::vector<DragLog> mDragLogs;
   bool mInputEnded = false;
+  bool mEndRequested = false;
+  // What the transcript shows after its last line break.
+  std::string mLineTail;
+  // Answers given on the command line after a command's name.
+  std::deque<std::string> mPendingAnswers;
+  std::string mLastCommand;
+  // The running command's progress line, which gives way while the user answers a prompt.
+  class Progress* mCommandProgress = nullptr;
   struct Vars;
   std::shared_ptr<Vars> mVars;
 };

@@ -113,12 +113,21 @@ TEST_F(EditorTest, InitGetAppliesToTheNextCallOnly) {
 
 TEST_F(EditorTest, IntegerPromptRefusesTextFractionsOverflowAndRanges) {
   int n = 0;
+  // A caller that printed its prompt itself and asks with none: each retry repeats that line, so
+  // the next answer never sticks to the refusal.
+  Session::instance().print("\nHow many:");
+  mOut.str("");
   feed("abc\n2.5\n99999999999\n-2147483649\n-7\n");
   ASSERT_EQ(zcedGetInt(nullptr, &n), RTNORM);
   EXPECT_EQ(n, -7);
   EXPECT_EQ(mOut.str(),
-            "abc\nRequires an integer value.2.5\nRequires an integer value.99999999999\nRequires an integer "
-            "value.-2147483649\nRequires an integer value.-7");
+            "abc\nRequires an integer value.\nHow many:2.5\nRequires an integer value.\nHow many:99999999999"
+            "\nRequires an integer value.\nHow many:-2147483649\nRequires an integer value.\nHow many:-7");
+  // A prompt of its own without a leading line break is shown again on a line of its own too.
+  mOut.str("");
+  feed("x\n3\n");
+  ASSERT_EQ(zcedGetInt(L"Count: ", &n), RTNORM);
+  EXPECT_EQ(mOut.str(), "Count: x\nRequires an integer value.\nCount: 3");
 
   feed("0\n-3\n4\n");
   zcedInitGet(7, nullptr);
@@ -271,11 +280,14 @@ TEST_F(EditorTest, DistanceFromNumberBasePointOrTwoPoints) {
   EXPECT_DOUBLE_EQ(d, 5);
 
   // Two equal points measure zero, which bit 2 refuses like a typed zero.
+  Session::instance().print("\nSpacing:");
+  mOut.str("");
   feed("2,2\n2,2\n0\n1.5\n");
   zcedInitGet(3, nullptr);
   ASSERT_EQ(zcedGetDist(nullptr, L"", &d), RTNORM);
   EXPECT_EQ(d, 1.5);
-  EXPECT_EQ(mOut.str(), "2,2\nSpecify second point: 2,2\nValue must be nonzero.0\nValue must be nonzero.1.5");
+  EXPECT_EQ(mOut.str(),
+            "2,2\nSpecify second point: 2,2\nValue must be nonzero.\nSpacing:0\nValue must be nonzero.\nSpacing:1.5");
 
   feed("5,5\nabc\n5,6\n");
   ASSERT_EQ(zcedGetDist(nullptr, L"", &d), RTNORM);
@@ -435,10 +447,15 @@ TEST(ScriptInputTest, CommentsSkippedLineEndsTolerated) {
   EXPECT_EQ(lines, (std::vector<std::string>{"tally", "", "<esc>", "last"}));
   EXPECT_FALSE(in.nextLine("").has_value());
 
-  EXPECT_EQ(ScriptInput::fromFile("/nonexistent/dir/script.txt"), nullptr);
+  std::string error;
+  EXPECT_EQ(ScriptInput::fromFile("/nonexistent/dir/script.txt", error), nullptr);
+  EXPECT_EQ(error, "no such file");
+  // A folder opens as a stream on Linux and reads as empty: it must be refused, not run as nothing.
+  EXPECT_EQ(ScriptInput::fromFile(::testing::TempDir(), error), nullptr);
+  EXPECT_EQ(error, "is a folder, not a script");
   std::string path = ::testing::TempDir() + "editor_script.txt";
   std::ofstream(path) << "a\n\nb\n";
-  auto fromFile = ScriptInput::fromFile(path);
+  auto fromFile = ScriptInput::fromFile(path, error);
   ASSERT_NE(fromFile, nullptr);
   EXPECT_EQ(fromFile->nextLine(""), "a");
   EXPECT_EQ(fromFile->nextLine(""), "");
@@ -459,18 +476,20 @@ TEST_F(EditorTest, CommandLineRunsCommandsAndRefusesUnknownOnes) {
   ASSERT_NE(stack, nullptr);
   ASSERT_EQ(stack->addCommand(L"RtCmdLine", L"hello", L"hallo", 0, &helloCommand), Zcad::eOk);
   gHello = 0;
-  feed("HELLO\n4\nfrob\n<esc>\nHallo\n<esc>\n\n_hello\n5\n");
+  feed("HELLO\n4\nfrob\n<esc>\nHallo\n<esc>\n\n6\n<ctrl-c>\n_hello 5\n");
   Session::instance().runCommandLine();
   stack->removeGroup(L"RtCmdLine");
-  EXPECT_EQ(gHello, 3);
-  // Enter at the command prompt is inert: scripts separate their steps with blank lines.
+  EXPECT_EQ(gHello, 4);
+  // Enter repeats the last command that ran (not the unknown one); Ctrl-C at the command prompt
+  // only shows it again; an answer may follow the command's name on its line.
   EXPECT_EQ(mOut.str(),
             "\nCommand: HELLO\nNumber: 4\nGot 4"
             "\nCommand: frob\nUnknown command \"FROB\".  Press F1 for help."
             "\nCommand: *Cancel*"
             "\nCommand: Hallo\nNumber: *Cancel*\nGot 0"
+            "\nCommand: Hallo\nNumber: 6\nGot 6"
             "\nCommand: "
-            "\nCommand: _hello\nNumber: 5\nGot 5"
+            "\nCommand: _hello 5\nNumber: 5\nGot 5"
             "\nCommand: \n");
 }
 

@@ -147,10 +147,14 @@ TEST_F(JigTest, OrthoModeConstrainsTheAcquiredPointWhenTheJigAsks) {
   feed("<move 15,12>\n<move 11,4>\n");
   EXPECT_EQ(jig.drag(), ZcEdJig::kCancel);
   EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(10, 4, 0));
+  // Ortho governs the cursor, never a typed point: 17,13 is taken as typed, and is the last point.
   feed("<move 11,4>\n17,13\n");
   ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
-  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(17, 10, 0));
-  EXPECT_EQ(Session::instance().sysVar("LASTPOINT"), "17,10,0");
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(17, 13, 0));
+  EXPECT_EQ(Session::instance().sysVar("LASTPOINT"), "17,13,0");
+  feed("<move 20,11>\n");
+  jig.drag();
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(20, 13, 0));
 
   // From an explicit base point instead of the last point.
   feed("<move 3,1>\n");
@@ -165,9 +169,9 @@ TEST_F(JigTest, OrthoModeConstrainsTheAcquiredPointWhenTheJigAsks) {
   EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(18, 14, 0));
   ASSERT_TRUE(Session::instance().setSysVar("ORTHOMODE", "1"));
   jig.setUserInputControls(static_cast<ZcEdJig::UserInputControls>(0));
-  feed("20,20\n");
-  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
-  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(20, 20, 0));
+  feed("<move 20,25>\n");
+  jig.drag();
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(20, 25, 0));
 }
 
 TEST(DrawRecorderTest, KeepsPrimitivesWithTheColourInEffect) {

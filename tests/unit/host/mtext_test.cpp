@@ -90,8 +90,9 @@ TEST(MTextWrap, BreaksAtSpacesWithinTheReferenceWidth) {
   mtext->setWidth(2 * word + font.advance(U' ') * h + 0.01);
   auto texts = explodeToTexts(*mtext);
   ASSERT_EQ(texts.size(), 3u);
-  EXPECT_EQ(texts[0]->textZcString(), ZcString(L"alpha alpha"));
-  EXPECT_EQ(texts[1]->textZcString(), ZcString(L"alpha alpha"));
+  // The space at each wrap stays at the end of the line it ends: the lines give the text back.
+  EXPECT_EQ(texts[0]->textZcString(), ZcString(L"alpha alpha "));
+  EXPECT_EQ(texts[1]->textZcString(), ZcString(L"alpha alpha "));
   EXPECT_EQ(texts[2]->textZcString(), ZcString(L"alpha"));
   for (size_t i = 1; i < texts.size(); ++i)
     EXPECT_NEAR(texts[i - 1]->position().y - texts[i]->position().y, 5.0 / 3.0 * h, 1e-9);
@@ -104,8 +105,8 @@ TEST(MTextWrap, BreaksAtSpacesWithinTheReferenceWidth) {
   narrow->setWidth(font.measure(u"中文") * h + 0.01);
   auto pieces = explodeToTexts(*narrow);
   ASSERT_EQ(pieces.size(), 4u);
-  EXPECT_EQ(pieces[0]->textZcString(), ZcString(L"extraordinarily"));
-  EXPECT_EQ(pieces[1]->textZcString(), ZcString(L"long"));
+  EXPECT_EQ(pieces[0]->textZcString(), ZcString(L"extraordinarily "));
+  EXPECT_EQ(pieces[1]->textZcString(), ZcString(L"long "));
   EXPECT_EQ(pieces[2]->textZcString(), ZcString(L"中文"));
   EXPECT_EQ(pieces[3]->textZcString(), ZcString(L"中文"));
 
@@ -114,7 +115,38 @@ TEST(MTextWrap, BreaksAtSpacesWithinTheReferenceWidth) {
   held->setWidth(word * 1.5);
   auto heldPieces = explodeToTexts(*held);
   ASSERT_EQ(heldPieces.size(), 2u);
-  EXPECT_EQ(heldPieces[0]->textZcString(), ZcString(L"alpha alpha"));
+  EXPECT_EQ(heldPieces[0]->textZcString(), ZcString(L"alpha alpha "));
+  EXPECT_EQ(heldPieces[1]->textZcString(), ZcString(L"alpha"));
+
+  // Spaces that end a wrapped paragraph itself are no wrap and are dropped.
+  auto ending = makeMText(L"alpha  \\Pbeta", h);
+  ending->setWidth(word * 3);
+  EXPECT_EQ(explodeToTexts(*ending)[0]->textZcString(), ZcString(L"alpha"));
+}
+
+TEST(MTextWrap, CentredAndRightLinesAlignTheirWordsNotTheKeptSpace) {
+  const zrxhost::Font& font = zrxhost::fontFor("txt");
+  const double h = 2;
+  const double word = font.measure(u"alpha") * h;
+  const double space = font.advance(U' ') * h;
+  auto mtext = makeMText(L"alpha alpha", h);
+  mtext->setWidth(word * 1.5);
+  // The last line's right end: at the location for a right attachment, half a word past it centred.
+  for (auto [attachment, lastEnd] :
+       {std::pair{ZcDbMText::kTopRight, 10.0}, std::pair{ZcDbMText::kTopCenter, 10 + word / 2}}) {
+    SCOPED_TRACE(attachment);
+    mtext->setAttachment(attachment);
+    auto texts = explodeToTexts(*mtext);
+    ASSERT_EQ(texts.size(), 2u);
+    ASSERT_EQ(texts[0]->textZcString(), ZcString(L"alpha "));
+    ZcDbExtents wrappedLine, lastLine;
+    ASSERT_EQ(texts[0]->getGeomExtents(wrappedLine), Zcad::eOk);
+    ASSERT_EQ(texts[1]->getGeomExtents(lastLine), Zcad::eOk);
+    // Both words stand where the same word without a space would: the space reaches past them.
+    EXPECT_NEAR(wrappedLine.minPoint().x, lastLine.minPoint().x, 1e-9);
+    EXPECT_NEAR(wrappedLine.maxPoint().x, lastLine.maxPoint().x + space, 1e-9);
+    EXPECT_NEAR(lastLine.maxPoint().x, lastEnd, 1e-9);
+  }
 }
 
 TEST(MTextPlacement, AttachmentMovesTheBlockAndAlignsTheLines) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "command/message_catalogue.h"
+#include "jig/tally_jig.h"
 
 namespace {
 
@@ -65,7 +66,8 @@ TEST(Catalogue, ChinesePunctuationIsFullWidthWhereUsersExpectIt) {
   MessageCatalogue zh(L"zh-CN");
   const std::set<int> fullColon = {0, 1, 2, 3, 4, 6, 8, 9, 10, 11, 12};
   const std::set<int> fullComma = {0, 1, 2, 7};
-  for (int i = 0; i < MessageCatalogue::kCount; ++i) {
+  // The seventeen texts users have known from the start, punctuation and all.
+  for (int i = 0; i < kCountAboveLimit; ++i) {
     std::wstring s = text(zh, i);
     EXPECT_EQ(contains(s, L'\uFF1A'), fullColon.count(i) == 1) << i;
     EXPECT_EQ(contains(s, L'\uFF0C'), fullComma.count(i) == 1) << i;
@@ -104,6 +106,30 @@ TEST(Catalogue, TextsAreShownAsUsersKnowThem) {
   EXPECT_EQ(text(zh, 16), L"\n\u9012\u589e\u7c7b\u578b\u9519\u8bef!");
 }
 
+TEST(Catalogue, LimitAndMTextMessagesInBothLanguages) {
+  MessageCatalogue en(L"en-US");
+  MessageCatalogue zh(L"zh-CN");
+  EXPECT_EQ(text(en, kCountAboveLimit), L"\nThe number of items cannot exceed 100000. Enter it again.");
+  EXPECT_EQ(text(zh, kCountAboveLimit),
+            L"\n\u5bf9\u8c61\u6570\u91cf\u4e0d\u80fd\u8d85\u8fc7 100000\uff0c\u8bf7\u91cd\u65b0\u8f93\u5165\u3002");
+  EXPECT_EQ(text(en, kArrayCut), L"\nThe array was cut to its limit of 100000 items.");
+  EXPECT_EQ(text(zh, kArrayCut), L"\n\u9635\u5217\u5df2\u622a\u65ad\u81f3\u4e0a\u9650 100000 \u4e2a\u5bf9\u8c61\u3002");
+  EXPECT_EQ(text(en, kMTextWithoutText),
+            L"\nThe Mtext holds no text that can be counted, so it cannot be turned into a Text.");
+  EXPECT_EQ(text(zh, kMTextWithoutText),
+            L"\n\u591a\u884c\u6587\u5b57\u4e2d\u6ca1\u6709\u53ef\u9012\u589e\u7684\u5355\u884c\u6587\u5b57\uff0c"
+            L"\u65e0\u6cd5\u8f6c\u6362\u3002");
+  EXPECT_EQ(text(en, kMTextNotReplaced), L"\nThe drawing refused the change: the Mtext cannot be replaced by a Text.");
+  EXPECT_EQ(text(zh, kMTextNotReplaced),
+            L"\n\u56fe\u5f62\u62d2\u7edd\u4e86\u4fee\u6539\uff0c\u591a\u884c\u6587\u5b57\u65e0\u6cd5\u66ff\u6362\u4e3a"
+            L"\u5355\u884c\u6587\u5b57\u3002");
+  // The limit the texts name is the one the layout keeps.
+  const std::wstring limit = std::to_wstring(kMaxCopies);
+  for (const MessageCatalogue* c : {&en, &zh}) {
+    for (int i : {kCountAboveLimit, kArrayCut}) EXPECT_NE(text(*c, i).find(L" " + limit), std::wstring::npos) << i;
+  }
+}
+
 TEST(Catalogue, CatalogueTextFollowsTheActiveCatalogue) {
   ASSERT_EQ(activeCatalogue, nullptr);
   EXPECT_EQ(std::wstring(catalogueText(15)), L"\nNo characters are selected!");
@@ -111,7 +137,7 @@ TEST(Catalogue, CatalogueTextFollowsTheActiveCatalogue) {
   activeCatalogue = &zh;
   EXPECT_EQ(std::wstring(catalogueText(15)), text(zh, 15));
   activeCatalogue = nullptr;
-  EXPECT_EQ(std::wstring(catalogueText(17)), L"");
+  EXPECT_EQ(std::wstring(catalogueText(MessageCatalogue::kCount)), L"");
   EXPECT_EQ(std::wstring(catalogueText(-1)), L"");
 }
 

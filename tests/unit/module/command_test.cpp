@@ -7,8 +7,11 @@
 #include "command/message_catalogue.h"
 #include "command/settings.h"
 #include "host_session.h"
+#include "jig/tally_jig.h"
 #include "jig/text_array.h"
 #include "module/entry.h"
+#include "text/measure.h"
+#include "text/run.h"
 #include "zrx/rx_define.h"
 
 // Entities whose class derives from Text or MText without being one.
@@ -221,7 +224,9 @@ TEST_F(Command, FlattenWithoutATextPieceLeavesTheDrawingAlone) {
     ZcDbObjectId sourceId = append(source);
     size_t before = modelSpaceEntities().size();
     CountedLine::alive = 0;
+    clearTranscript();
     EXPECT_TRUE(flatten(sourceId).isNull());
+    EXPECT_EQ(transcript(), "\nThe Mtext holds no text that can be counted, so it cannot be turned into a Text.");
     EXPECT_EQ(CountedLine::alive, 0);
     EXPECT_FALSE(sourceId.isErased());
     EXPECT_FALSE(isOpen(sourceId));
@@ -234,13 +239,61 @@ TEST_F(Command, FlattenThatCannotEraseTheMTextWithdrawsTheNewText) {
   // A second reader keeps the MText from being opened for write.
   ZcDbObject* reader = nullptr;
   ASSERT_EQ(zcdbOpenObject(reader, mtextId, ZcDb::kForRead), Zcad::eOk);
+  clearTranscript();
   ZcDbObjectId textId = flatten(mtextId);
   reader->close();
   EXPECT_TRUE(textId.isNull());
+  EXPECT_EQ(transcript(), "\nThe drawing refused the change: the Mtext cannot be replaced by a Text.");
   EXPECT_FALSE(mtextId.isErased());
   std::vector<ZcDbObjectId> left = modelSpaceEntities();
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0], mtextId);
+}
+
+TEST_F(Command, FlattenMovesThePickOntoTheSameCharacterOfTheJoinedText) {
+  // The middle of character `index` of exploded line `line`, on its baseline.
+  auto onLine = [](ZcDbObjectId mtextId, int line, int index) {
+    ZcDbMText* pMText = nullptr;
+    EXPECT_EQ(zcdbOpenObject(pMText, mtextId, ZcDb::kForRead), Zcad::eOk);
+    ZcArray<void*> pieces;
+    pMText->explode(pieces);
+    pMText->close();
+    auto* piece = static_cast<ZcDbText*>(static_cast<ZcDbEntity*>(pieces[line]));
+    ZcArray<double> edges;
+    measureCharacterEdges(piece, edges);
+    ZcGeVector3d along((index > 0 ? edges[index - 1] : 0) / 2 + edges[index] / 2, 0.5, 0);
+    along.rotateBy(piece->rotation(), ZcGeVector3d(0, 0, 1));
+    const ZcGePoint3d point = piece->position() + along;
+    for (void* p : pieces) delete static_cast<ZcDbEntity*>(p);
+    return point;
+  };
+  struct Case {
+    int line, index;
+    int kind, runStart, runEnd;  // what the pick analysis then finds on "A1B22C333"
+  };
+  for (const Case& c : {Case{2, 2, kDigitRun, 6, 8}, Case{1, 0, kLetterRun, 2, 2}, Case{0, 1, kDigitRun, 1, 1}}) {
+    SCOPED_TRACE(c.line);
+    ZcDbObjectId mtextId = addMText(L"A1\\PB22\\PC333", ZcGePoint3d(5, 50, 0));
+    ZcGePoint3d pick = onLine(mtextId, c.line, c.index);
+    ZcDbEntity* pEnt = nullptr;
+    ASSERT_EQ(zcdbOpenObject(pEnt, mtextId, ZcDb::kForRead), Zcad::eOk);
+    ZcDbObjectId textId = flattenMText(pEnt, mtextId, pick);
+    ASSERT_FALSE(textId.isNull());
+    TallyJig jig(textId, pick);
+    EXPECT_EQ(jig.pickCharacterRun(), c.kind);
+    EXPECT_EQ(jig.runStart, c.runStart);
+    EXPECT_EQ(jig.runEnd, c.runEnd);
+    jig.eraseMark();
+  }
+
+  // Beside the end of a short line, though within the joined text's length: nothing is picked.
+  ZcDbObjectId mtextId = addMText(L"A1\\PB22\\PC333", ZcGePoint3d(5, 10, 0));
+  ZcGePoint3d pick = onLine(mtextId, 0, 1) + ZcGeVector3d(3, 0, 0);
+  ZcDbEntity* pEnt = nullptr;
+  ASSERT_EQ(zcdbOpenObject(pEnt, mtextId, ZcDb::kForRead), Zcad::eOk);
+  ZcDbObjectId textId = flattenMText(pEnt, mtextId, pick);
+  TallyJig jig(textId, pick);
+  EXPECT_EQ(jig.pickCharacterRun(), kNothingPicked);
 }
 
 using Entry = HostSession;

@@ -22,7 +22,9 @@ struct LayoutCase {
   std::vector<ZcGePoint3d> expected;
 };
 
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LayoutTest : public JigFixture {
  protected:
@@ -87,7 +89,6 @@ INSTANTIATE_TEST_SUITE_P(
             "lineCountNoLength", 0, 3, 0, false, kO, {5, 5, 0}, {5, 5, 0}, {{100, 50, 0}, {100, 50, 0}, {100, 50, 0}}},
         LayoutCase{"lineZeroSpacing", 0, {}, 0, false, kO, kO, {35, 0, 0}, {}},
         LayoutCase{"lineNegativeSpacing", 0, {}, -5, false, kO, kO, {35, 0, 0}, {}},
-        LayoutCase{"lineSpacingBeyond32Bits", 0, {}, 1e-9, false, kO, kO, {35, 0, 0}, {}},
         LayoutCase{"polarCounterClockwise",
                    1,
                    {},
@@ -197,12 +198,27 @@ TEST_F(LayoutTest, NegativeDigitRunCutsTheArray) {
   EXPECT_EQ(free.stringArray().length(), 0);
 }
 
-TEST_F(LayoutTest, ArraysStopAtTheLimit) {
+TEST_F(LayoutTest, ArraysStopAtTheLimitAndSaySo) {
   auto jig = letterJig();
   layOut(*jig, {"", 0, {}, 1e-4, false, kO, kO, {100, 0, 0}, {}});
   ZcArray<ZcGePoint3d> points = jig->positionArray();
   ASSERT_EQ(points.length(), kMaxCopies);
   expectNear(points[kMaxCopies - 1], {110, 50, 0});
+  EXPECT_TRUE(jig->layoutCut());
+
+  // A spacing that fits more often than 32 bits count is cut the same way, not dropped.
+  layOut(*jig, {"", 0, {}, 1e-9, false, kO, kO, {35, 0, 0}, {}});
+  ASSERT_EQ(jig->positionArray().length(), kMaxCopies);
+  expectNear(jig->positionArray()[kMaxCopies - 1], {100.0001, 50, 0});
+  EXPECT_TRUE(jig->layoutCut());
+  layOut(*jig, {"", 1, {}, 1e-12, false, kO, kA, kAt100, {}});
+  EXPECT_EQ(jig->positionArray().length(), kMaxCopies);
+  EXPECT_TRUE(jig->layoutCut());
+
+  // Exactly the limit is no cut; the next update forgets an earlier one.
+  layOut(*jig, {"", 0, {}, 0.5, false, kO, kO, {50000, 0, 0}, {}});
+  EXPECT_EQ(jig->positionArray().length(), kMaxCopies);
+  EXPECT_FALSE(jig->layoutCut());
 
   // With the count given the spacing still follows from it: the first copies of the longer array.
   layOut(*jig, {"", 0, 2 * kMaxCopies, 0, false, kO, kO, {100, 0, 0}, {}});
@@ -210,6 +226,17 @@ TEST_F(LayoutTest, ArraysStopAtTheLimit) {
   ASSERT_EQ(points.length(), kMaxCopies);
   expectNear(points[kMaxCopies - 1], {150, 50, 0});
   EXPECT_EQ(jig->stringArray().length(), kMaxCopies);
+  EXPECT_TRUE(jig->layoutCut());
+
+  // A run that falls below zero ends the array before the limit does: that is no cut.
+  TextSpec three;
+  three.string = L"3";
+  TallyJig down(addText(three), three.position);
+  down.incType = 0;
+  down.setIncValue(-1);
+  layOut(down, {"", 0, {}, 1e-6, false, kO, kO, {100, 0, 0}, {}});
+  EXPECT_EQ(down.positionArray().length(), 3);
+  EXPECT_FALSE(down.layoutCut());
 }
 
 TEST_F(LayoutTest, PreviewGetsBothLists) {

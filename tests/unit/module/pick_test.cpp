@@ -80,7 +80,9 @@ struct PickCase {
   const char* message;
 };
 
-void PrintTo(const PickCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PickCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class PickTable : public PickTest, public ::testing::WithParamInterface<PickCase> {};
 

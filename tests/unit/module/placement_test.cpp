@@ -93,6 +93,17 @@ TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
   place(textId, 0, 1, "N\n0\n-2\n3\n0,0\n30,0\n");
   EXPECT_EQ(copyStrings(textId).size(), 3u);
 
+  // Past the limit a count is refused with its own message and asked again; the limit itself is taken.
+  ZcDbObjectId many = source(L"5");
+  const size_t before = entities().size();
+  const std::string refusal = "\nThe number of items cannot exceed 100000. Enter it again.\nEnter the number of items:";
+  place(many, 0, 1, "N\n100001\n100000\n0,0\n0,1\n");
+  EXPECT_EQ(entities().size(), before + 100000);
+  const std::string out = transcript.str();
+  EXPECT_NE(out.find(refusal), std::string::npos) << out.substr(0, 2000);
+  EXPECT_EQ(out.find(refusal), out.rfind(refusal));
+  EXPECT_FALSE(printed("cut"));
+
   // Zero and negative spacings reach the jig and lay out nothing; accepting writes nothing.
   for (const char* spacing : {"0", "-5"}) {
     ZcDbObjectId other = source(L"3");

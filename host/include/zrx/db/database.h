@@ -12,6 +12,10 @@ class ZcDbBlockTable;
 class ZcDbLayerTable;
 class ZcDbTextStyleTable;
 
+namespace zrxhost {
+class UndoHistory;
+}
+
 class ZcDbDatabase : public ZcRxObject {
   ZCRX_DECLARE_MEMBERS(ZcDbDatabase);
 
@@ -51,6 +55,8 @@ class ZcDbDatabase : public ZcRxObject {
   // Host side: marks every object as unchanged (a reader calls it when the drawing is complete);
   // opening an object for write marks it changed again.
   void markAllUnchanged();
+  // Host side: what the commands did to this drawing, for U, UNDO and REDO.
+  zrxhost::UndoHistory& undoHistory();
   ZcDbHandle handseed() const { return mHandseed; }
   void setHandseed(ZcDbHandle seed) { mHandseed = seed; }
   // Makes a table the database's own (used while reading a drawing).

@@ -10,6 +10,10 @@
 // defines it and writes it back unchanged. Shared so that clones keep it cheaply.
 struct ZcDbForeignData;
 
+namespace zrxhost {
+class UndoHistory;
+}
+
 class ZcDbObject : public ZcRxObject {
   ZCRX_DECLARE_MEMBERS(ZcDbObject);
 
@@ -60,6 +64,7 @@ class ZcDbObject : public ZcRxObject {
 
  private:
   friend class ZcDbDatabase;
+  friend class zrxhost::UndoHistory;  // restores an object's fields from a copy
   ZcDbStub* mStub = nullptr;
   ZcDbObjectId mOwnerId;
   std::shared_ptr<ZcDbForeignData> mForeign;

@@ -1,0 +1,112 @@
+// SAVE, SAVEAS and QUIT: saving the drawing from the command line and leaving without losing work.
+#include "drawing_commands.h"
+
+#include "zrx/db.h"
+#include "zrx/ed.h"
+#include "zrxhost/dxf.h"
+#include "zrxhost/host_commands.h"
+#include "zrxhost/messages.h"
+#include "zrxhost/progress.h"
+#include "zrxhost/session.h"
+#include "zrxhost/undo.h"
+
+namespace zrxhost::app {
+namespace {
+
+DrawingFile* gFile = nullptr;
+
+void say(HostMessage message, std::string_view argument = {}) {
+  Session::instance().print("\n" + hostMessage(message, argument));
+}
+
+std::wstring wide(const std::string& utf8) {
+  return utf16ToWide(utf8ToUtf16(utf8));
+}
+
+// Saves to `path` and makes it the drawing's file; reports either way.
+bool saveTo(const std::string& path) {
+  std::string error;
+  if (!saveDrawing(*gFile->db, path, error)) {
+    say(HostMessage::kSaveFailed, error);
+    return false;
+  }
+  gFile->saveTarget = path;
+  say(HostMessage::kSaved, path);
+  return true;
+}
+
+// Asks for a file name; empty when the user gave none.
+std::string askFileName() {
+  wchar_t answer[4096] = {};
+  const std::wstring prompt = wide("\n" + hostMessage(HostMessage::kSaveAsPrompt));
+  if (zcedGetString(1, prompt.c_str(), answer, sizeof answer / sizeof answer[0]) != RTNORM) return {};
+  return utf16ToUtf8(wideToUtf16(answer));
+}
+
+bool saveToTargetOrAsk() {
+  std::string path = gFile->saveTarget.empty() ? askFileName() : gFile->saveTarget;
+  return !path.empty() && saveTo(path);
+}
+
+void saveCommand() {
+  if (gFile->saveTarget.empty()) {
+    say(HostMessage::kNoFileName);
+    return;
+  }
+  saveTo(gFile->saveTarget);
+}
+
+void saveAsCommand() {
+  const std::string path = askFileName();
+  if (!path.empty()) saveTo(path);
+}
+
+void quitCommand() {
+  if (mayEndSession(*gFile)) Session::instance().requestEnd();
+}
+
+}  // namespace
+
+bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error) {
+  Progress progress(hostMessage(HostMessage::kProgressSaving, path));
+  DxfError dxfError;
+  if (!writeDxf(db, path, dxfError, [&](double fraction) { progress.set(fraction); })) {
+    error = dxfError.message;
+    return false;
+  }
+  db.undoHistory().markSaved();
+  return true;
+}
+
+bool mayEndSession(DrawingFile& file) {
+  Session& session = Session::instance();
+  InputSource* input = session.input();
+  if (file.saveAsTarget || !file.db->undoHistory().modifiedSinceSave() || !input || !input->isInteractive())
+    return true;
+  // After Ctrl-D the terminal can still answer this one question.
+  if (session.inputEnded() && !session.resumeInput()) return true;
+  const std::string name = file.saveTarget.empty() ? std::string("Drawing") : file.saveTarget;
+  zcedInitGet(0, L"Yes No Cancel");
+  wchar_t keyword[16] = {};
+  const std::wstring prompt = wide("\n" + hostMessage(HostMessage::kSaveChangesPrompt, name));
+  const int status = zcedGetKword(prompt.c_str(), keyword, sizeof keyword / sizeof keyword[0]);
+  if (status == RTNONE || (status == RTNORM && std::wstring(keyword) == L"Yes")) return saveToTargetOrAsk();
+  // The user ended the input at the question too: that is a No, or the session could never end.
+  if ((status == RTNORM && std::wstring(keyword) == L"No") || session.inputEnded()) {
+    say(HostMessage::kChangesDiscarded);
+    return true;
+  }
+  return false;
+}
+
+void registerDrawingCommands(DrawingFile& file) {
+  gFile = &file;
+  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
+  if (!stack) return;
+  const int flags = ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker;
+  stack->addCommand(kHostCommandGroup, L"SAVE", L"SAVE", flags, saveCommand);
+  stack->addCommand(kHostCommandGroup, L"SAVEAS", L"SAVEAS", flags, saveAsCommand);
+  stack->addCommand(kHostCommandGroup, L"QUIT", L"QUIT", flags, quitCommand);
+}
+
+}  // namespace zrxhost::app

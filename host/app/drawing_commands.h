@@ -1,0 +1,30 @@
+// SAVE, SAVEAS and QUIT at zrxhost's command line, and the question before unsaved work is dropped.
+#pragma once
+
+#include <optional>
+#include <string>
+
+class ZcDbDatabase;
+
+namespace zrxhost::app {
+
+// The drawing the commands work on and where SAVE writes it.
+struct DrawingFile {
+  ZcDbDatabase* db = nullptr;
+  // --save-as when given: the drawing is written there at the end anyway, so nothing is lost.
+  std::optional<std::string> saveAsTarget;
+  // Where SAVE writes: the last SAVEAS file, else --save-as, else the file read; empty for a new drawing.
+  std::string saveTarget;
+};
+
+// Registers SAVE, SAVEAS and QUIT for `file`, which must outlive the command line.
+void registerDrawingCommands(DrawingFile& file);
+
+// Writes the drawing atomically, showing progress on a terminal; false with `error` on failure.
+bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error);
+
+// Whether the session may end now. On a terminal, with changes that would be lost, asks whether to
+// save them: Yes saves (false if that fails), No drops them, Cancel (or Esc) keeps the session.
+bool mayEndSession(DrawingFile& file);
+
+}  // namespace zrxhost::app

@@ -1,0 +1,99 @@
+// The host's message table: every text the host itself shows, in English and Simplified Chinese.
+#include "zrxhost/messages.h"
+
+#include "zrxhost/session.h"
+
+namespace zrxhost {
+namespace {
+
+struct Texts {
+  HostMessage id;
+  const char* english;
+  const char* chinese;
+};
+
+// In the order of HostMessage, checked at compile time below.
+constexpr Texts kTexts[] = {
+    {HostMessage::kCommandPrompt, "Command: ", "命令: "},
+    {HostMessage::kUnknownCommand, "Unknown command \"{}\".  Press F1 for help.", "未知命令“{}”。按 F1 查看帮助。"},
+    {HostMessage::kCancel, "*Cancel*", "*取消*"},
+    {HostMessage::kCommandFailed, "Command failed.", "命令失败。"},
+    {HostMessage::kCommandFailedBecause, "Command failed: {}", "命令失败：{}"},
+    {HostMessage::kValueRequired, "A value is required.", "需要一个值。"},
+    {HostMessage::kValuePositiveNonzero, "Value must be positive and nonzero.", "值必须为正且非零。"},
+    {HostMessage::kValueNonzero, "Value must be nonzero.", "值必须非零。"},
+    {HostMessage::kValuePositive, "Value must be positive.", "值必须为正。"},
+    {HostMessage::kRequiresInteger, "Requires an integer value.", "需要整数值。"},
+    {HostMessage::kRequiresNumber, "Requires a numeric value.", "需要数值。"},
+    {HostMessage::kRequiresDistance, "Requires numeric distance or two points.", "需要数值距离或两个点。"},
+    {HostMessage::kRequiresAngle, "Requires numeric angle or two points.", "需要数值角度或两个点。"},
+    {HostMessage::kInvalidPoint, "Invalid point.", "点无效。"},
+    {HostMessage::kInvalidKeyword, "Invalid option keyword.", "选项关键字无效。"},
+    {HostMessage::kInvalidSelection, "*Invalid selection*", "*无效选择*"},
+    {HostMessage::kSecondPoint, "Specify second point: ", "指定第二个点: "},
+    {HostMessage::kBanner,
+     "Type a command name at the prompt (HELP lists them); Esc cancels, U undoes, Ctrl-D ends the session.",
+     "在提示下输入命令名（HELP 列出全部命令）；Esc 取消，U 放弃，Ctrl-D 结束会话。"},
+    {HostMessage::kUndone, "Undone: {}", "已放弃：{}"},
+    {HostMessage::kEverythingUndone, "Everything has been undone", "已全部放弃"},
+    {HostMessage::kNothingToRedo, "Nothing to redo.", "没有可重做的操作。"},
+    {HostMessage::kRedone, "Redone: {}", "已重做：{}"},
+    {HostMessage::kUndoCount, "Enter the number of operations to undo <1>: ", "输入要放弃的操作数目 <1>: "},
+    {HostMessage::kHelpHeading, "Commands:", "命令："},
+    {HostMessage::kHelpHostCommands,
+     "  U                 undo the last command\n"
+     "  UNDO              undo a number of commands\n"
+     "  REDO              redo what the last U or UNDO took back\n"
+     "  SAVE              save the drawing to its file\n"
+     "  SAVEAS            save the drawing to a new file\n"
+     "  QUIT              end the session\n"
+     "  HELP              this list",
+     "  U                 放弃上一个命令\n"
+     "  UNDO              放弃若干个命令\n"
+     "  REDO              重做上一次 U 或 UNDO 放弃的操作\n"
+     "  SAVE              将图形保存到其文件\n"
+     "  SAVEAS            将图形另存为新文件\n"
+     "  QUIT              结束会话\n"
+     "  HELP              本列表"},
+    {HostMessage::kHelpModuleCommands, "Commands of the loaded modules:", "已加载模块的命令："},
+    {HostMessage::kHelpScripts, "Enter at Command: repeats the last command; Esc cancels the running command.",
+     "在“命令:”提示下按 Enter 重复上一个命令；Esc 取消正在运行的命令。"},
+    {HostMessage::kSaved, "Saved {}", "已保存 {}"},
+    {HostMessage::kSaveFailed, "The drawing was not saved: {}", "图形未保存：{}"},
+    {HostMessage::kSaveAsPrompt, "Save drawing as: ", "图形另存为: "},
+    {HostMessage::kNoFileName, "The drawing has no file name yet: use SAVEAS.", "图形尚无文件名：请使用 SAVEAS。"},
+    {HostMessage::kSaveChangesPrompt,
+     "Save changes to {}? [Yes/No/Cancel] <Yes>: ", "是否将改动保存到 {}? [是(Y)/否(N)/取消(C)] <是>: "},
+    {HostMessage::kChangesDiscarded, "The changes were discarded.", "改动已放弃。"},
+    {HostMessage::kProgressReading, "Reading {}", "正在读取 {}"},
+    {HostMessage::kProgressSaving, "Saving {}", "正在保存 {}"},
+    {HostMessage::kProgressObjectsAdded, "{} objects added", "已添加 {} 个对象"},
+};
+
+constexpr bool inOrder() {
+  for (int i = 0; i < static_cast<int>(HostMessage::kCount_); ++i) {
+    if (static_cast<int>(kTexts[i].id) != i) return false;
+  }
+  return sizeof kTexts / sizeof kTexts[0] == static_cast<int>(HostMessage::kCount_);
+}
+static_assert(inOrder(), "kTexts must list every HostMessage once, in order");
+
+}  // namespace
+
+bool hostSpeaksChinese() {
+  std::optional<std::string> language = Session::instance().sysVar("VERLAN");
+  return language && *language == "zh-CN";
+}
+
+std::string hostMessageIn(bool chinese, HostMessage message, std::string_view argument) {
+  const Texts& texts = kTexts[static_cast<int>(message)];
+  std::string text = chinese ? texts.chinese : texts.english;
+  if (const size_t slot = text.find("{}"); slot != std::string::npos) text.replace(slot, 2, argument);
+  return text;
+}
+
+std::string hostMessage(HostMessage message, std::string_view argument) {
+  return hostMessageIn(hostSpeaksChinese(), message, argument);
+}
+
+}  // namespace zrxhost

@@ -1,0 +1,65 @@
+// The undo history of a drawing: what each command added, erased or changed, to take back and redo.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ZcDbObject;
+struct ZcDbStub;
+
+namespace zrxhost {
+
+// Records, while a group is open, the state every object had before the group first touched it: an
+// object opened for write is copied, an object added is noted as new. Undoing a group swaps each
+// recorded state with the object's current one, so the same group redone swaps them back; an
+// object keeps its id and handle throughout.
+class UndoHistory {
+ public:
+  UndoHistory();
+  ~UndoHistory();
+  UndoHistory(const UndoHistory&) = delete;
+  UndoHistory& operator=(const UndoHistory&) = delete;
+
+  // One command's changes. A group that changed nothing is dropped; one that did clears what could
+  // be redone.
+  void beginGroup(std::string name);
+  void endGroup();
+  bool recording() const { return mOpen != nullptr; }
+
+  // Takes back up to `count` groups, the newest first; returns their names in that order.
+  std::vector<std::string> undo(int count);
+  // Redoes what the last undo took back (only the last: an earlier undo is not redone, as REDO
+  // works at a CAD command line); returns the names of the groups redone.
+  std::vector<std::string> redo();
+  std::size_t undoableGroups() const { return mDone.size(); }
+
+  // Whether the drawing differs from what was last saved (or read): the current state is not the
+  // one marked saved.
+  bool modifiedSinceSave() const { return currentState() != mSavedState; }
+  void markSaved() { mSavedState = currentState(); }
+
+  // Objects added in the open group so far (read by a progress display on another thread).
+  std::uint64_t objectsAddedInGroup() const { return mAddedInGroup.load(std::memory_order_relaxed); }
+
+  // Called by the database: an object about to be changed, a new object.
+  void willModify(ZcDbStub& stub);
+  void added(ZcDbStub& stub);
+
+ private:
+  struct Group;
+  std::uint64_t currentState() const;
+  static void swapStates(Group& group);
+
+  std::vector<std::unique_ptr<Group>> mDone;
+  // What the last undo took back, newest first.
+  std::vector<std::unique_ptr<Group>> mUndone;
+  std::unique_ptr<Group> mOpen;
+  std::uint64_t mNextSerial = 1;
+  std::uint64_t mSavedState = 0;
+  std::atomic<std::uint64_t> mAddedInGroup{0};
+};
+
+}  // namespace zrxhost
