@@ -101,12 +101,9 @@ bool mayEndSession(DrawingFile& file) {
 
 void registerDrawingCommands(DrawingFile& file) {
   gFile = &file;
-  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
-  if (!stack) return;
-  const int flags = ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker;
-  stack->addCommand(kHostCommandGroup, L"SAVE", L"SAVE", flags, saveCommand);
-  stack->addCommand(kHostCommandGroup, L"SAVEAS", L"SAVEAS", flags, saveAsCommand);
-  stack->addCommand(kHostCommandGroup, L"QUIT", L"QUIT", flags, quitCommand);
+  addHostCommand(L"SAVE", saveCommand);
+  addHostCommand(L"SAVEAS", saveAsCommand);
+  addHostCommand(L"QUIT", quitCommand);
 }
 
 }  // namespace zrxhost::app

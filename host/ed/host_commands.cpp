@@ -75,14 +75,18 @@ void helpCommand() {
 
 }  // namespace
 
-void registerEditorCommands() {
+void addHostCommand(const wchar_t* name, void (*function)()) {
   auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
   if (!stack) return;
-  const int flags = ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker;
-  stack->addCommand(kHostCommandGroup, L"U", L"U", flags, uCommand);
-  stack->addCommand(kHostCommandGroup, L"UNDO", L"UNDO", flags, undoCommand);
-  stack->addCommand(kHostCommandGroup, L"REDO", L"REDO", flags, redoCommand);
-  stack->addCommand(kHostCommandGroup, L"HELP", L"HELP", flags, helpCommand);
+  stack->addCommand(kHostCommandGroup, name, name, ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker,
+                    function);
+}
+
+void registerEditorCommands() {
+  addHostCommand(L"U", uCommand);
+  addHostCommand(L"UNDO", undoCommand);
+  addHostCommand(L"REDO", redoCommand);
+  addHostCommand(L"HELP", helpCommand);
 }
 
 }  // namespace zrxhost

@@ -200,6 +200,22 @@ bool sameAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
+// While the user answers, the running command's progress line gives way.
+class PausedWhileAsking {
+ public:
+  explicit PausedWhileAsking(Progress* progress) : mProgress(progress) {
+    if (mProgress) mProgress->pause();
+  }
+  ~PausedWhileAsking() {
+    if (mProgress) mProgress->resume();
+  }
+  PausedWhileAsking(const PausedWhileAsking&) = delete;
+  PausedWhileAsking& operator=(const PausedWhileAsking&) = delete;
+
+ private:
+  Progress* mProgress;
+};
+
 }  // namespace
 
 Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool commandPrompt) {
@@ -212,14 +228,13 @@ Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool
   }
   const bool echo = !mInput || mInput->echoes();
   if (echo) print(prompt);
-  if (mCommandProgress) mCommandProgress->pause();
+  const PausedWhileAsking paused(mCommandProgress);
   while (true) {
     std::optional<std::string> line;
     if (!mInputEnded && mInput) line = mInput->nextLine(prompt);
     if (!line) {
       mInputEnded = true;
       if (!commandPrompt) print(hostMessage(HostMessage::kCancel));
-      if (mCommandProgress) mCommandProgress->resume();
       return {LineKind::kEnd, {}};
     }
     std::string text = std::move(*line);
@@ -228,7 +243,6 @@ Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool
     const bool interrupt = sameAscii(body, kInterruptLine);
     if (interrupt || sameAscii(body, kEscapeLine)) {
       if (!(interrupt && commandPrompt)) print(hostMessage(HostMessage::kCancel));
-      if (mCommandProgress) mCommandProgress->resume();
       return {LineKind::kCancel, std::string(body)};
     }
     if (body.size() >= 7 && body.substr(0, 6) == "<move " && body.back() == '>') {
@@ -238,7 +252,6 @@ Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool
     if (echo) print(text);
     // The user pressed Enter: the terminal's cursor is at the start of a new line.
     if (!echo) mLineTail.clear();
-    if (mCommandProgress) mCommandProgress->resume();
     return {LineKind::kText, std::move(text)};
   }
 }

@@ -9,4 +9,8 @@ inline constexpr const wchar_t* kHostCommandGroup = L"ZRXHOST";
 // Registers U, UNDO, REDO and HELP (idempotent).
 void registerEditorCommands();
 
+// Adds one of the host's own commands: modal, and no undo group of its own (none of them changes
+// the drawing, and U must not record itself).
+void addHostCommand(const wchar_t* name, void (*function)());
+
 }  // namespace zrxhost

@@ -15,6 +15,8 @@ class ZcDbDatabase;
 
 namespace zrxhost {
 
+class Progress;
+
 // A source of command-line input, one answer per line, as a script holds it or a user types it.
 class InputSource {
  public:
@@ -124,7 +126,7 @@ class Session {
   std::deque<std::string> mPendingAnswers;
   std::string mLastCommand;
   // The running command's progress line, which gives way while the user answers a prompt.
-  class Progress* mCommandProgress = nullptr;
+  Progress* mCommandProgress = nullptr;
   struct Vars;
   std::shared_ptr<Vars> mVars;
 };
