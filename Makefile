@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: setup setup-demo build build-demo test demo bench asan-test format clean
+.PHONY: setup setup-demo build build-demo test demo bench asan-test fuzz format clean
 
 setup:
 	./scripts/setup.sh test
@@ -31,6 +31,12 @@ asan-test: setup
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS each under ASan and UBSan; a finding fails.
+FUZZ_SECONDS ?= 60
+fuzz:
+	./scripts/setup.sh fuzz
+	JOBS=$(JOBS) ./fuzz/run.sh $(FUZZ_SECONDS)
 
 demo: build-demo
 	./examples/run-demo.sh $(BUILD)

@@ -73,9 +73,9 @@ void perCopy(benchmark::State& state, int copies) {
 // `copies` copies with their strings, and the preview draws them all.
 std::unique_ptr<TallyJig> secondDrag(int copies) {
   auto jig = std::make_unique<TallyJig>(addText(ZcString(kSource), ZcGePoint3d(0, 0, 0)), ZcGePoint3d(0, 0, 0));
-  jig->setIncMethod(0);
+  jig->setIncMethod(kLine);
   jig->setIncValue(3);
-  jig->incType = 0;
+  jig->incType = kDigitRun;
   jig->runStart = 5;
   jig->runEnd = 7;
   jig->setObjNum(copies);

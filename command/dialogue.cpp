@@ -22,7 +22,7 @@ TextPick promptForText() {
   for (;;) {
     printModeLine();
     zcedInitGet(RSG_NONULL, L"O");
-    int result = zcedEntSel(catalogueText(3), pick.entName, pick.clickPt);
+    int result = zcedEntSel(catalogueText(kPickPrompt), pick.entName, pick.clickPt);
     if (result == RTNORM) {
       pick.picked = true;
       return pick;
@@ -37,17 +37,17 @@ TextPick promptForText() {
     // shows, so both are taken in either language.
     zcedInitGet(RSG_NONULL, L"M D I");
     keyword[0] = L'\0';
-    if (zcedGetKword(catalogueText(4), keyword, kKeywordLength) != RTNORM) return TextPick{};
+    if (zcedGetKword(catalogueText(kModifyModePrompt), keyword, kKeywordLength) != RTNORM) return TextPick{};
 
     if (isKeyword(keyword, L"M")) {
       zcedInitGet(RSG_NONULL, L"L P F");
       keyword[0] = L'\0';
-      if (zcedGetKword(catalogueText(5), keyword, kKeywordLength) != RTNORM) return TextPick{};
+      if (zcedGetKword(catalogueText(kMethodPrompt), keyword, kKeywordLength) != RTNORM) return TextPick{};
       incrementMethod = isKeyword(keyword, L"L") ? kLine : isKeyword(keyword, L"P") ? kPolar : kFree;
       continue;
     }
 
-    zcutPrintf(catalogueText(6));
+    zcutPrintf(catalogueText(kStepPrompt));
     zcedInitGet(RSG_NONULL, nullptr);
     // Read into a local so that a cancelled answer cannot touch the setting.
     int value = incrementValue;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "command/message_catalogue.h"
+#include "jig/commit.h"
 #include "text/measure.h"
 
 namespace {
@@ -98,25 +99,16 @@ ZcDbObjectId replaceMText(ZcDbEntity* pEnt, ZcDbObjectId eId, ZcGePoint3d* pickP
 
   ZcDbObjectId textId;
   double pickedDistance = 0;
-  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
-  ZcDbBlockTable* pBlockTable = nullptr;
-  ZcDbBlockTableRecord* pBlockTableRecord = nullptr;
-  if (db != nullptr && db->getSymbolTable(pBlockTable, ZcDb::kForRead) == Zcad::eOk && pBlockTable != nullptr) {
-    if (pBlockTable->getAt(ZCDB_MODEL_SPACE, pBlockTableRecord, ZcDb::kForWrite) != Zcad::eOk) {
-      pBlockTableRecord = nullptr;
-    }
-    if (pBlockTableRecord != nullptr && pBlockTableRecord->appendZcDbEntity(textId, pFirst) == Zcad::eOk) {
+  // The other pieces go now; a Text the drawing refuses is deleted by the append.
+  deletePieces(entitySet, pFirst);
+  {
+    ModelSpace modelSpace;
+    if (modelSpace.append(pFirst, textId)) {
       // Measured as the drawing holds it, with the fonts its database gives it, as the pick will be.
       if (pickPoint != nullptr) pickedDistance = distanceOfCharacter(pFirst, picked);
       pFirst->close();
-    } else {
-      textId = ZcDbObjectId::kNull;
     }
-    pBlockTable->close();
-    if (pBlockTableRecord != nullptr) pBlockTableRecord->close();
   }
-  // A piece the drawing did not take is deleted along with the others.
-  deletePieces(entitySet, textId.isNull() ? nullptr : pFirst);
   if (textId.isNull()) {
     zcutPrintf(catalogueText(kMTextNotReplaced));
     return textId;

@@ -52,7 +52,7 @@ void handlePick(const TextPick& pick) {
     ZcDbObjectId textId = flattenMText(pEnt, eId, clickPoint);
     if (!textId.isNull()) placeCopies(textId, clickPoint);
   } else {
-    zcutPrintf(catalogueText(7));
+    zcutPrintf(catalogueText(kWrongEntity));
     pObj->close();
   }
 }

@@ -68,7 +68,8 @@ MessageCatalogue::MessageCatalogue(const ZTCHAR* language)
 MessageCatalogue::MessageCatalogue(const resbuf* verlan)
     : MessageCatalogue(verlan != nullptr && verlan->restype == RTSTR ? verlan->resval.rstring : nullptr) {}
 
-const ZTCHAR* catalogueText(int index) {
+const ZTCHAR* catalogueText(CatalogueMessage message) {
+  const int index = message;
   if (index < 0 || index >= MessageCatalogue::kCount) return L"";
   return activeCatalogue != nullptr ? activeCatalogue->at(index) : kEnglish[index];
 }

@@ -3,17 +3,34 @@
 
 #include "module/host.h"
 
-// The texts added after the first seventeen, which callers name rather than number.
+// The catalogue's texts by name, in the catalogue's order.
 enum CatalogueMessage {
-  kCountAboveLimit = 17,   // a typed number of items above the array limit
-  kArrayCut = 18,          // a layout asked for more items than the limit and was cut
-  kMTextWithoutText = 19,  // the MText's explode gave no Text to carry its content
-  kMTextNotReplaced = 20,  // the drawing refused to take the Text or give up the MText
+  kModeLine,  // the mode line of each method, in IncrementMethod's order
+  kModePolar,
+  kModeFree,
+  kPickPrompt,
+  kModifyModePrompt,
+  kMethodPrompt,
+  kStepPrompt,
+  kWrongEntity,  // the picked entity is neither Text nor MText
+  kSpacingPrompt,
+  kCountPrompt,
+  kCentrePrompt,
+  kAnglePrompt,
+  kDirectionPrompt,
+  kBasePointPrompt,
+  kSecondPointPrompt,
+  kNothingSelected,   // no character lies under the pick
+  kWrongRunKind,      // the picked character is neither a digit nor an ASCII letter
+  kCountAboveLimit,   // a typed number of items above the array limit
+  kArrayCut,          // a layout asked for more items than the limit and was cut
+  kMTextWithoutText,  // the MText's explode gave no Text to carry its content
+  kMTextNotReplaced,  // the drawing refused to take the Text or give up the MText
 };
 
 class MessageCatalogue {
  public:
-  static constexpr int kCount = 21;
+  static constexpr int kCount = kMTextNotReplaced + 1;
 
   // Chinese when the buffer holds exactly "zh-CN", English for every other value (or no string).
   explicit MessageCatalogue(const resbuf* verlan);
@@ -31,6 +48,6 @@ class MessageCatalogue {
 // Set by the command for the length of one run, null between runs.
 extern MessageCatalogue* activeCatalogue;
 
-// The text of `index` from the active catalogue; English when no run is active, so that helpers
-// called outside the command (tests, other tools) still speak.
-const ZTCHAR* catalogueText(int index);
+// The text from the active catalogue; English when no run is active, so that helpers called outside
+// the command (tests, other tools) still speak.
+const ZTCHAR* catalogueText(CatalogueMessage message);

@@ -5,7 +5,7 @@
 #include "module/host.h"
 
 int incrementValue = 1;
-int incrementMethod = kFree;
+IncrementMethod incrementMethod = kFree;
 
 void resetIncrementSettings() {
   incrementValue = 1;
@@ -13,6 +13,8 @@ void resetIncrementSettings() {
 }
 
 void printModeLine() {
-  int message = incrementMethod == kLine ? 0 : incrementMethod == kPolar ? 1 : 2;
+  const CatalogueMessage message = incrementMethod == kLine    ? kModeLine
+                                   : incrementMethod == kPolar ? kModePolar
+                                                               : kModeFree;
   zcutPrintf(L"%s = %d", catalogueText(message), incrementValue);
 }

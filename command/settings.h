@@ -1,12 +1,11 @@
 // The two settings that steer every placement, kept for as long as the module is loaded.
 #pragma once
 
-enum IncrementMethod { kLine = 0, kPolar = 1, kFree = 2 };
+#include "jig/placement.h"
 
 // The step added to the run per copy (any value, zero and negative included).
 extern int incrementValue;
-// An IncrementMethod code.
-extern int incrementMethod;
+extern IncrementMethod incrementMethod;
 
 // Back to the values of a fresh load: free placement, step 1.
 void resetIncrementSettings();

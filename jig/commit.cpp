@@ -1,53 +1,51 @@
-// Copies of the source Text appended to model space: every copy of a line or polar array at once, or
-// the one copy of a free placement.
+// Writing into model space: the copies of a line or polar array at once, or the one copy of a free
+// placement; the shared model-space door and placement rule.
 #include "jig/commit.h"
 
 #include <algorithm>
 
 #include "jig/tally_jig.h"
+#include "jig/text_array.h"
 
-namespace {
-
-// The working database's model space, open for write, with its block table open for read. Both
-// stay null when either cannot be opened.
-struct ModelSpace {
-  ZcDbBlockTable* pBlockTable = nullptr;
-  ZcDbBlockTableRecord* pBlockTableRecord = nullptr;
-
-  ModelSpace() {
-    ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
-    if (db == nullptr || db->getSymbolTable(pBlockTable, ZcDb::kForRead) != Zcad::eOk || pBlockTable == nullptr) {
-      pBlockTable = nullptr;
-      return;
-    }
-    if (pBlockTable->getAt(ZCDB_MODEL_SPACE, pBlockTableRecord, ZcDb::kForWrite, false) != Zcad::eOk ||
-        pBlockTableRecord == nullptr) {
-      pBlockTableRecord = nullptr;
-      pBlockTable->close();
-      pBlockTable = nullptr;
-    }
+ModelSpace::ModelSpace() {
+  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
+  if (db == nullptr || db->getSymbolTable(pBlockTable, ZcDb::kForRead) != Zcad::eOk || pBlockTable == nullptr) {
+    pBlockTable = nullptr;
+    return;
   }
-  ~ModelSpace() {
-    if (pBlockTable != nullptr) pBlockTable->close();
-    if (pBlockTableRecord != nullptr) pBlockTableRecord->close();
+  if (pBlockTable->getAt(ZCDB_MODEL_SPACE, pBlockTableRecord, ZcDb::kForWrite, false) != Zcad::eOk ||
+      pBlockTableRecord == nullptr) {
+    pBlockTableRecord = nullptr;
+    pBlockTable->close();
+    pBlockTable = nullptr;
   }
-  ModelSpace(const ModelSpace&) = delete;
-  ModelSpace& operator=(const ModelSpace&) = delete;
+}
 
-  bool isOpen() const { return pBlockTableRecord != nullptr; }
+ModelSpace::~ModelSpace() {
+  if (pBlockTable != nullptr) pBlockTable->close();
+  if (pBlockTableRecord != nullptr) pBlockTableRecord->close();
+}
 
-  // Hands the copy to the drawing and closes it; a copy the drawing refuses is deleted.
-  bool append(ZcDbText* pText) {
-    if (pBlockTableRecord->appendZcDbEntity(pText) != Zcad::eOk) {
-      delete pText;
-      return false;
-    }
-    pText->close();
-    return true;
+bool ModelSpace::append(ZcDbEntity* pEnt, ZcDbObjectId& id) {
+  if (!isOpen() || pBlockTableRecord->appendZcDbEntity(id, pEnt) != Zcad::eOk) {
+    delete pEnt;
+    id = ZcDbObjectId::kNull;
+    return false;
   }
-};
+  return true;
+}
 
-}  // namespace
+void placeCopy(ZcDbText* pText, const ZcGePoint3d& point) {
+  const int h = pText->horizontalMode();
+  if (!placedByPosition(h, pText->verticalMode())) {
+    pText->setAlignmentPoint(point);
+    return;
+  }
+  const ZcGeVector3d baseline = pText->alignmentPoint() - pText->position();
+  pText->setPosition(point);
+  // Both ends move together, so the copy keeps the source's baseline direction and length.
+  if (h == ZcDb::kTextFit || h == ZcDb::kTextAlign) pText->setAlignmentPoint(point + baseline);
+}
 
 ZcDbText* makeCopy(ZcDbObjectId textId, const ZcGePoint3d& point, const ZcString& string) {
   ZcDbText* pSource = nullptr;
@@ -61,19 +59,21 @@ ZcDbText* makeCopy(ZcDbObjectId textId, const ZcGePoint3d& point, const ZcString
   }
   auto* pText = static_cast<ZcDbText*>(pCopy);
   pText->setTextString(string);
-  const int h = pText->horizontalMode();
-  const ZcGeVector3d vec = pText->alignmentPoint() - pText->position();
-  if (pText->isDefaultAlignment()) {
-    pText->setPosition(point);
-  } else if (h == ZcDb::kTextFit || h == ZcDb::kTextAlign) {
-    // Both ends move together, so the copy keeps the source's baseline direction and length.
-    pText->setPosition(point);
-    pText->setAlignmentPoint(point + vec);
-  } else {
-    pText->setAlignmentPoint(point);
-  }
+  placeCopy(pText, point);
   return pText;
 }
+
+namespace {
+
+// Hands the copy to the drawing and closes it.
+bool appendCopy(ModelSpace& modelSpace, ZcDbText* pText) {
+  ZcDbObjectId id;
+  if (!modelSpace.append(pText, id)) return false;
+  pText->close();
+  return true;
+}
+
+}  // namespace
 
 int commitAllCopies(const TallyJig& jig) {
   const ZcArray<ZcGePoint3d> PositionArray = jig.positionArray();
@@ -86,7 +86,7 @@ int commitAllCopies(const TallyJig& jig) {
     ZcDbText* pText = makeCopy(jig.textId, PositionArray[i], StringArray[i]);
     // The source is the same for every copy: once it cannot be copied, none of the rest can.
     if (pText == nullptr) break;
-    if (!modelSpace.append(pText)) break;
+    if (!appendCopy(modelSpace, pText)) break;
     ++written;
   }
   return written;
@@ -99,9 +99,5 @@ bool commitOneCopy(const TallyJig& jig) {
   ZcDbText* pText = makeCopy(jig.textId, PositionArray[0], StringArray[0]);
   if (pText == nullptr) return false;
   ModelSpace modelSpace;
-  if (!modelSpace.isOpen()) {
-    delete pText;
-    return false;
-  }
-  return modelSpace.append(pText);
+  return appendCopy(modelSpace, pText);
 }

@@ -32,7 +32,7 @@ bool TallyJig::update() {
 
   positionArray_.removeAll();
   layoutCut_ = false;
-  if (incMethod == 0) {
+  if (incMethod == kLine) {
     const ZcGeVector3d vec_Apt2Ept = endPoint_ - basePoint_;
     const ZcGeVector3d vec_Apt2Ept_norm = vec_Apt2Ept.normal(ZcGeContext::gTol);
     const double length = vec_Apt2Ept.length();
@@ -51,7 +51,7 @@ bool TallyJig::update() {
       const ZcGePoint3d pt = basePoint_ + vec_Apt2Ept_norm * spacing * i;
       positionArray_.append(pt - vec_TMpt2Apt);
     }
-  } else if (incMethod == 1) {
+  } else if (incMethod == kPolar) {
     const ZcGeVector3d vec_CCpt2Apt = basePoint_ - objCenter_;
     const ZcGeVector3d vec_CCpt2Ept = endPoint_ - objCenter_;
     const ZcGeVector3d axis = isClockwise ? ZcGeVector3d(0, 0, -1) : ZcGeVector3d(0, 0, 1);
@@ -73,7 +73,7 @@ bool TallyJig::update() {
       const ZcGePoint3d pt = objCenter_ + vec;
       positionArray_.append(pt - vec_TMpt2Apt);
     }
-  } else if (incMethod == 2) {
+  } else if (incMethod == kFree) {
     setObjNum(1);
     positionArray_.append(endPoint_ - vec_TMpt2Apt);
   }

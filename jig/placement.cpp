@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int kLine = 0;
-constexpr int kPolar = 1;
-constexpr int kFree = 2;
 constexpr size_t kKeywordLength = 20;
 
 // After the keyword answer "N": the count of copies, refused when empty, zero or negative.
@@ -24,7 +21,7 @@ bool askNumber(TallyJig& jig) {
   for (;;) {
     int objNum = 0;
     zcedInitGet(RSG_NONULL | RSG_NOZERO | RSG_NONEG, nullptr);
-    if (zcedGetInt(catalogueText(9), &objNum) != RTNORM) return false;
+    if (zcedGetInt(catalogueText(kCountPrompt), &objNum) != RTNORM) return false;
     // A count past the limit would be laid out as fewer copies spread over the same drag, so it is
     // refused like a count of 0 and asked for again.
     if (objNum <= kMaxCopies) {
@@ -38,7 +35,7 @@ bool askNumber(TallyJig& jig) {
 bool askLine(TallyJig& jig) {
   double objDist = 0;
   zcedInitGet(RSG_NONULL, L"N");
-  const int rc = zcedGetDist(nullptr, catalogueText(8), &objDist);
+  const int rc = zcedGetDist(nullptr, catalogueText(kSpacingPrompt), &objDist);
   if (rc == RTNORM) {
     jig.setObjDist(objDist);
     return true;
@@ -49,12 +46,12 @@ bool askLine(TallyJig& jig) {
 bool askPolar(TallyJig& jig) {
   zds_point objCenter = {0, 0, 0};
   zcedInitGet(RSG_NONULL, nullptr);
-  if (zcedGetPoint(nullptr, catalogueText(10), objCenter) != RTNORM) return false;
+  if (zcedGetPoint(nullptr, catalogueText(kCentrePrompt), objCenter) != RTNORM) return false;
   jig.setObjCenter(asPnt3d(objCenter));
 
   double objAngle = 0;
   zcedInitGet(RSG_NONULL, L"N");
-  const int rc = zcedGetAngle(objCenter, catalogueText(11), &objAngle);
+  const int rc = zcedGetAngle(objCenter, catalogueText(kAnglePrompt), &objAngle);
   if (rc == RTNORM) {
     jig.setObjAngle(objAngle);
   } else if (rc != RTKWORD || !askNumber(jig)) {
@@ -65,14 +62,14 @@ bool askPolar(TallyJig& jig) {
   // "CW" is the counterclockwise letter scripts have always used; "A" is the one the English prompt
   // shows. Every answer but "C" turns counterclockwise.
   zcedInitGet(RSG_NONULL, L"C CW A");
-  if (zcedGetKword(catalogueText(12), keyword, kKeywordLength) != RTNORM) return false;
+  if (zcedGetKword(catalogueText(kDirectionPrompt), keyword, kKeywordLength) != RTNORM) return false;
   jig.setClockwise(std::wcscmp(keyword, L"C") == 0);
   return true;
 }
 
 // One drag of the jig: 0 for the base point (no copies shown), 1 for the second point.
 bool runDrag(TallyJig& jig, int stage) {
-  jig.setDispPrompt(catalogueText(stage == 0 ? 13 : 14));
+  jig.setDispPrompt(catalogueText(stage == 0 ? kBasePointPrompt : kSecondPointPrompt));
   jig.dragStage = stage;
   if (jig.pTextArray != nullptr) jig.pTextArray->setDragStage(stage);
   return jig.drag() == ZcEdJig::kNormal;
@@ -85,7 +82,7 @@ bool pickRun(TallyJig& jig) {
 
 }  // namespace
 
-void placeArray(TallyJig& jig, int method, int increment) {
+void placeArray(TallyJig& jig, IncrementMethod method, int increment) {
   if (method == kFree) {
     placeFree(jig, increment);
     return;

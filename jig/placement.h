@@ -3,5 +3,8 @@
 
 class TallyJig;
 
-void placeArray(TallyJig& jig, int method, int increment);
+// How the copies are laid out: along a line, around a centre, or one at a time at picked points.
+enum IncrementMethod { kLine = 0, kPolar = 1, kFree = 2 };
+
+void placeArray(TallyJig& jig, IncrementMethod method, int increment);
 void placeFree(TallyJig& jig, int increment);

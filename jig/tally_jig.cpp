@@ -3,7 +3,10 @@
 
 #include <cmath>
 
+#include "command/message_catalogue.h"
+#include "jig/commit.h"
 #include "jig/text_array.h"
+#include "text/pick.h"
 
 namespace {
 // Taken once when the module loads, as the default step angle's source.
@@ -65,4 +68,45 @@ ZcEdJig::DragStatus TallyJig::sampler() {
 
 ZcDbEntity* TallyJig::entity() const {
   return pTextArray;
+}
+
+namespace {
+
+// Adds the closed red polyline through the four corners to model space; its id, or null when it
+// could not be added.
+ZcDbObjectId appendMark(const ZcGePoint3d (&corners)[4]) {
+  ZcArray<ZcGePoint3d> edgePts(0, 8);
+  for (const ZcGePoint3d& corner : corners) edgePts.append(corner);
+  auto* pEdge = new ZcDb3dPolyline(ZcDb::k3dSimplePoly, edgePts, true);
+  pEdge->setColorIndex(1, true);
+  ZcDbObjectId markId;
+  ModelSpace modelSpace;
+  if (modelSpace.append(pEdge, markId)) pEdge->close();
+  return markId;
+}
+
+}  // namespace
+
+RunKind TallyJig::pickCharacterRun() {
+  const PickedRun run = analysePick(textId, clickPoint);
+  if (run.kind == kNothingPicked) {
+    zcutPrintf(catalogueText(kNothingSelected));
+    return run.kind;
+  }
+  if (run.kind == kNotCountable) {
+    zcutPrintf(catalogueText(kWrongRunKind));
+  } else {
+    runStart = run.runStart;
+    runEnd = run.runEnd;
+  }
+  // A character that cannot be counted is marked too, so that the user sees what was picked.
+  markId = appendMark(run.corners);
+  return run.kind;
+}
+
+void TallyJig::eraseMark() {
+  ZcDb3dPolyline* pEdge = nullptr;
+  if (zcdbOpenObject(pEdge, markId, ZcDb::kForWrite) != Zcad::eOk || pEdge == nullptr) return;
+  pEdge->erase(true);
+  pEdge->close();
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "jig/placement.h"
 #include "module/host.h"
 #include "text/run.h"
 
@@ -24,12 +25,12 @@ class TallyJig : public ZcEdJig {
   bool update() override;
   ZcDbEntity* entity() const override;
 
-  // Finds the run under the pick and draws the mark; returns the run kind (0 digits, 1 letter,
-  // 2 nothing picked, 3 not countable).
-  int pickCharacterRun();
+  // Finds the run under the pick and draws the mark around it; says why when nothing can be
+  // counted there.
+  RunKind pickCharacterRun();
   void eraseMark();
 
-  void setIncMethod(int method) { incMethod = method; }
+  void setIncMethod(IncrementMethod method) { incMethod = method; }
   // The step of copy 1 onwards: the typed step, or in free placement the typed step times the
   // copy's number, which may leave the 32-bit range of the step itself.
   void setIncValue(std::int64_t value) { incValue = value; }
@@ -61,45 +62,35 @@ class TallyJig : public ZcEdJig {
   bool layoutCut() const { return layoutCut_; }
   ZcArray<ZcString> stringArray() const { return stringArray_; }
 
-  // Read directly by the placement dialogue and the commit.
+  // Read and set directly by the placement dialogue, the commit and the preview.
   int dragStage = 0;
   TextArray* pTextArray = nullptr;
-  int incMethod = 0;
+  IncrementMethod incMethod = kLine;
   ZcDbObjectId textId;
   ZcGePoint3d clickPoint;
-
- private:
-  ZcGePoint3d textPosition_;
-
- public:
+  // The picked Text's values, taken when the jig is made.
   ZcString textString;
   ZcGePoint3d alignmentPoint;
   bool isDefaultAlignment = true;
   int horizontalMode = 0;
   int verticalMode = 0;
-
- private:
-  int objNum_ = 0;
-  double objDist_ = 10.0;
-  double objAngle_;
-  ZcGePoint3d objCenter_;
-
- public:
   bool isClockwise = false;
   bool objNumGiven = false;
-
- private:
-  ZcGePoint3d basePoint_;
-  ZcGePoint3d endPoint_{30, 0, 0};
-
- public:
   std::int64_t incValue = 1;
-  int incType = 0;
+  // The run under the pick.
+  RunKind incType = kDigitRun;
   int runStart = 0;
   int runEnd = 0;
   ZcDbObjectId markId;
 
  private:
+  ZcGePoint3d textPosition_;
+  int objNum_ = 0;
+  double objDist_ = 10.0;
+  double objAngle_;
+  ZcGePoint3d objCenter_;
+  ZcGePoint3d basePoint_;
+  ZcGePoint3d endPoint_{30, 0, 0};
   bool layoutCut_ = false;
   ZcArray<ZcGePoint3d> positionArray_;
   ZcArray<ZcString> stringArray_;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "jig/commit.h"
+
 namespace {
 
 // Held from registration (or the first desc()) on; the module's one class descriptor.
@@ -66,12 +68,12 @@ void TextArray::rxUninit() {
 
 void TextArray::setPositionArray(const ZcArray<ZcGePoint3d>& positions) {
   assertWriteEnabled(true, true);
-  positionArray.items() = positions.items();
+  hostfast::assignItems(positionArray, positions);
 }
 
 void TextArray::setStringArray(const ZcArray<ZcString>& strings) {
   assertWriteEnabled(true, true);
-  stringArray.items() = strings.items();
+  hostfast::assignItems(stringArray, strings);
 }
 
 void TextArray::setTextId(ZcDbObjectId id) {
@@ -102,22 +104,13 @@ bool TextArray::subWorldDraw(ZcGiWorldDraw* mode) {
   // The setters keep both lists the same length; a pair of lists set apart is drawn only as far as
   // both reach.
   const int count = std::min(positionArray.length(), stringArray.length());
+  // Placed as the commit places them; a copy placed by its alignment point settles its position
+  // now, as closing it would.
   const bool byPosition = placedByPosition(h, v);
-  // An aligned or fit text spans its two points. Moving only the first would stretch each copy
-  // toward the source's second point, unlike the copies the commit writes; both points move.
-  const bool spansTwoPoints = h == ZcDb::kTextAlign || h == ZcDb::kTextFit;
-  const ZcGeVector3d baseline = pText->alignmentPoint() - pText->position();
   for (int i = 0; i < count; ++i) {
     pText->setTextString(stringArray[i]);
-    if (byPosition) {
-      pText->setPosition(positionArray[i]);
-      if (spansTwoPoints) pText->setAlignmentPoint(positionArray[i] + baseline);
-    } else {
-      pText->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(h));
-      pText->setVerticalMode(static_cast<ZcDb::TextVertMode>(v));
-      pText->setAlignmentPoint(positionArray[i]);
-      pText->adjustAlignment(nullptr);
-    }
+    placeCopy(pText, positionArray[i]);
+    if (!byPosition) pText->adjustAlignment(nullptr);
     pText->worldDraw(mode);
   }
   delete pText;

@@ -2,6 +2,7 @@
 # Installs the Debian packages the project needs, and only those not installed yet.
 # Usage: setup.sh demo   what zrxhost and the module need to build and run (the demo)
 #        setup.sh test   that, plus what the tests and benchmarks need (the default)
+#        setup.sh fuzz   that, plus what the fuzz targets need (clang and its libFuzzer runtime)
 set -eu
 DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
@@ -9,12 +10,14 @@ fonts-dejavu-core fonts-wqy-microhei"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib
 librecad-data z88-data freecad-common"
+FUZZ_PACKAGES="clang libclang-rt-dev"
 
 case "${1:-test}" in
   demo) PACKAGES="$DEMO_PACKAGES" ;;
   test) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES" ;;
+  fuzz) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES" ;;
   *)
-    echo "usage: $0 [demo|test]" >&2
+    echo "usage: $0 [demo|test|fuzz]" >&2
     exit 2
     ;;
 esac

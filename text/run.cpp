@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "command/message_catalogue.h"
-
 namespace {
 
 bool isRunDigit(ZTCHAR c) {
@@ -25,7 +23,7 @@ bool prepare(const ZcString& text, int kind, int runStart, int runEnd, RunParts&
   if (kind != kDigitRun && kind != kLetterRun) return false;
   if (runStart < 0 || runEnd < runStart || runEnd >= text.length()) return false;
   if (kind == kLetterRun && runStart != runEnd) return false;
-  const std::u16string& units = text.utf16();
+  const std::u16string& units = hostfast::units(text);
   parts.prefixLength = runStart;
   parts.width = runEnd - runStart + 1;
   if (kind == kLetterRun) {
@@ -56,7 +54,7 @@ class DigitOdometer {
  public:
   // Each advance adds k × step to the number: k = 1 walks the copies one by one.
   DigitOdometer(const ZcString& text, const RunParts& parts, std::int64_t step, std::int64_t k)
-      : mUnits(text.utf16()),
+      : mUnits(hostfast::units(text)),
         mStart(static_cast<size_t>(parts.prefixLength)),
         mLength(static_cast<size_t>(parts.width)) {
     setDelta(step, k);
@@ -122,17 +120,14 @@ void letterCopy(const ZcString& text, const RunParts& parts, std::int64_t step, 
   int shift = static_cast<int>(((k % 26) * (step % 26)) % 26);
   char16_t base = parts.letter >= u'a' ? u'a' : u'A';
   int offset = ((parts.letter - base + shift) % 26 + 26) % 26;
-  result.setUnits(text.utf16());
-  result.utf16Mutable()[static_cast<size_t>(parts.prefixLength)] = static_cast<char16_t>(base + offset);
+  hostfast::setUnits(result, hostfast::units(text));
+  hostfast::mutableUnits(result)[static_cast<size_t>(parts.prefixLength)] = static_cast<char16_t>(base + offset);
 }
 
 }  // namespace
 
-int extractRun(const ZcString& text, int index, int& runStart, int& runEnd) {
-  if (index < 0 || index >= text.length()) {
-    zcutPrintf(catalogueText(16));
-    return kNotCountable;
-  }
+RunKind extractRun(const ZcString& text, int index, int& runStart, int& runEnd) {
+  if (index < 0 || index >= text.length()) return kNotCountable;
   ZTCHAR c = text.getAt(index);
   if (isRunDigit(c)) {
     int start = index;
@@ -148,12 +143,11 @@ int extractRun(const ZcString& text, int index, int& runStart, int& runEnd) {
     runEnd = index;
     return kLetterRun;
   }
-  zcutPrintf(catalogueText(16));
   return kNotCountable;
 }
 
 std::int64_t runValue(const ZcString& digitString) {
-  const std::u16string& units = digitString.utf16();
+  const std::u16string& units = hostfast::units(digitString);
   if (units.empty()) return -1;
   std::int64_t value = 0;
   for (char16_t c : units) {
@@ -216,9 +210,9 @@ int CopyStringList::make(const ZcString& text, int kind, int runStart, int runEn
   } else {
     DigitOdometer odometer(text, parts, step, made + 1);  // straight to the first copy not made yet
     if (odometer.advance()) {
-      strings[made++].setUnits(odometer.units());
+      hostfast::setUnits(strings[made++], odometer.units());
       odometer.setDelta(step, 1);
-      while (made < count && odometer.advance()) strings[made++].setUnits(odometer.units());
+      while (made < count && odometer.advance()) hostfast::setUnits(strings[made++], odometer.units());
     }
   }
   mExhausted = made < count;
@@ -237,6 +231,6 @@ bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, st
   }
   DigitOdometer odometer(text, parts, step, k);
   if (!odometer.advance()) return false;
-  result.setUnits(odometer.units());
+  hostfast::setUnits(result, odometer.units());
   return true;
 }

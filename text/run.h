@@ -10,9 +10,9 @@ enum RunKind { kDigitRun = 0, kLetterRun = 1, kNothingPicked = 2, kNotCountable 
 
 // Finds the run that contains the character at `index` of `text`: the longest stretch of ASCII digits
 // around it (kDigitRun), or that character alone when it is an ASCII letter (kLetterRun); sets
-// runStart and runEnd (inclusive) for those two. Otherwise prints message 16 and returns
-// kNotCountable, leaving runStart and runEnd untouched.
-int extractRun(const ZcString& text, int index, int& runStart, int& runEnd);
+// runStart and runEnd (inclusive) for those two. Otherwise returns kNotCountable, leaving runStart
+// and runEnd untouched; the caller tells the user.
+RunKind extractRun(const ZcString& text, int index, int& runStart, int& runEnd);
 
 // The value of a string of ASCII digits (leading zeros allowed). -1 when it does not fit in 63 bits
 // or holds a non-digit; such runs are advanced by decimal addition instead.

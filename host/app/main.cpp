@@ -137,6 +137,8 @@ int run(const std::vector<std::string>& args) {
     Progress progress(hostMessage(HostMessage::kProgressReading, *options.drawing));
     run.db = readDxf(*options.drawing, dxfError, [&](double fraction) { progress.set(fraction); });
     if (!run.db) return fail(kBadDrawing, aboutFile("cannot read drawing", *options.drawing, dxfError.message));
+    for (const std::string& warning : dxfError.warnings)
+      std::cerr << "zrxhost: warning: " << *options.drawing << ": " << warning << '\n';
   } else {
     run.db = newDrawing();
     if (!run.db) return fail(kInternal, "cannot create a new drawing");

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "zrx/rx.h"
+#include "zrxhost/ownership.h"
 #include "zrxhost/version.h"
 
 namespace zrxhost::app {
@@ -67,11 +68,29 @@ bool LoadedModules::load(const std::string& path, std::string& error) {
     return refuse("it was built for interface version " + hex(version) + ", this host offers " + hex(kApiVersion));
   }
   mModules.push_back({path, handle, entryPoint, false});
-  const std::int32_t result = entryPoint(ZcRx::kInitAppMsg, handle);
+  takeNameClashes();
+  std::int32_t result = 0;
+  {
+    ModuleScope scope(handle);
+    result = entryPoint(ZcRx::kInitAppMsg, handle);
+  }
+  const std::vector<std::string> clashes = takeNameClashes();
   if (result != 0) {
     // A module that refuses to start gets no unload message: it has nothing to undo.
     mModules.pop_back();
     return refuse("its initialisation failed (result " + std::to_string(result) + ")");
+  }
+  if (!clashes.empty()) {
+    // Two modules cannot own one name (a byte copy of a loaded module registers all of its names
+    // again). The module undoes what it did register; what it found taken stays with its owner.
+    {
+      ModuleScope scope(handle);
+      entryPoint(ZcRx::kUnloadAppMsg, handle);
+    }
+    mModules.pop_back();
+    std::string names;
+    for (const std::string& clash : clashes) names += (names.empty() ? "" : ", ") + clash;
+    return refuse("it registers " + names + ", already registered by another module or the host");
   }
   mModules.back().initialized = true;
   return true;
@@ -81,6 +100,7 @@ void LoadedModules::sendUnload() {
   for (auto it = mModules.rbegin(); it != mModules.rend(); ++it) {
     if (!it->initialized) continue;
     it->initialized = false;
+    ModuleScope scope(it->handle);
     it->entryPoint(ZcRx::kUnloadAppMsg, it->handle);
   }
 }

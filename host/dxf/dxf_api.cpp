@@ -1,11 +1,16 @@
 // The DXF entry points of the host: reading files and strings, new drawings, safe saving.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <string_view>
 
@@ -25,7 +30,7 @@ std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& n
     auto file = std::make_shared<dxf::TagFile>();
     file->buffer = std::move(bytes);
     std::string message;
-    std::unique_ptr<ZcDbDatabase> db = dxf::readTags(file, message, progress);
+    std::unique_ptr<ZcDbDatabase> db = dxf::readTags(file, message, error.warnings, progress);
     if (!db) {
       error.message = name.empty() ? message : name + ": " + message;
       return nullptr;
@@ -38,6 +43,34 @@ std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& n
   }
 }
 
+// Reads up to `size` bytes at the end of `bytes`; the count read (short only at the end of the file),
+// or -1 on a read error.
+ssize_t readUpTo(int fd, std::string& bytes, std::size_t have, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::read(fd, bytes.data() + have + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+// Whether the first line of `head` can begin a DXF file: a group code or the binary sentinel. A file
+// that fails this is refused from its head, without reading the rest of it.
+bool mayBeDxf(std::string_view head) {
+  if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+  if (head.starts_with("AutoCAD Binary DXF")) return true;
+  std::size_t eol = head.find('\n');
+  if (eol == std::string_view::npos) return false;  // a first line longer than the head
+  std::string_view line = dxf::TagFile::trimmed(head.substr(0, eol));
+  if (line.starts_with('-')) line.remove_prefix(1);
+  return !line.empty() && line.size() <= 9 && line.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The file's bytes in `bytes`, read straight into a string sized from the file's length (no copy as it
+// grows); or its first bytes only, when they show that it is no DXF drawing (the reader then says why).
 bool readFile(const std::string& path, std::string& bytes, std::string& error) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -50,18 +83,40 @@ bool readFile(const std::string& path, std::string& bytes, std::string& error) {
     error = path + ": is a directory, not a drawing";
     return false;
   }
-  // Straight into the string, sized from the file's length: no stdio buffer in between. A file
-  // that is not regular or grows meanwhile is read on in chunks.
-  std::size_t have = 0;
-  bytes.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : std::size_t{1} << 16);
-  bool failed = false;
-  while (true) {
-    if (have == bytes.size()) bytes.resize(bytes.size() + (std::size_t{1} << 16));
-    ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failed = true;
-    if (n <= 0) break;
-    have += static_cast<std::size_t>(n);
+  constexpr std::size_t kHead = std::size_t{1} << 12, kChunk = std::size_t{1} << 16;
+  const std::size_t expected = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+  if (expected >= std::numeric_limits<std::uint32_t>::max()) {
+    ::close(fd);
+    error = path + ": line 1: the file is too large (4 GB at most)";
+    return false;
+  }
+  std::string head(kHead, '\0');
+  ssize_t n = readUpTo(fd, head, 0, kHead);
+  bool failed = n < 0;
+  std::size_t have = failed ? 0 : static_cast<std::size_t>(n);
+  head.resize(have);
+  if (failed || have < kHead || !mayBeDxf(head)) {
+    bytes = std::move(head);
+  } else {
+    try {
+      // One byte more than the file's length: a read that fills it shows that the file has grown.
+      bytes.resize(std::max(expected, have) + 1);
+      std::memcpy(bytes.data(), head.data(), have);
+      while (true) {
+        ssize_t got = readUpTo(fd, bytes, have, bytes.size() - have);
+        if (got < 0) {
+          failed = true;
+          break;
+        }
+        have += static_cast<std::size_t>(got);
+        if (have < bytes.size()) break;
+        bytes.resize(bytes.size() + kChunk);  // not a regular file, or one that grows meanwhile
+      }
+    } catch (const std::bad_alloc&) {
+      ::close(fd);
+      error = path + ": not enough memory to read the drawing";
+      return false;
+    }
   }
   bytes.resize(have);
   ::close(fd);
@@ -84,6 +139,91 @@ bool writeAll(int fd, std::string_view data) {
     data.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
+}
+
+// The file a path names once every symbolic link on its last component is followed (a dangling
+// link gives the path it points at). False with errno set for a loop of links.
+bool followLinks(const std::string& path, std::string& target) {
+  target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n < 0) return true;
+    link.resize(static_cast<std::size_t>(n));
+    std::size_t slash = target.rfind('/');
+    target = link.starts_with('/') || slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// Temporaries are named TARGET.zrxsave-XXXXXX, so that those of a save that was killed can be known
+// and removed by the next one. The writer holds a lock on its temporary: a save still running
+// elsewhere keeps its own.
+constexpr std::string_view kTemporaryMark = ".zrxsave-";
+
+class SaveTemporary {
+ public:
+  explicit SaveTemporary(const std::string& target) : mTarget(target), mPath(target + std::string(kTemporaryMark)) {
+    mPath += "XXXXXX";
+  }
+  ~SaveTemporary() {
+    if (mFd >= 0) ::close(mFd);
+    if (!mCommitted) ::unlink(mPath.c_str());
+  }
+  bool open() {
+    mFd = mkstemp(mPath.data());
+    if (mFd < 0) {
+      mCommitted = true;  // nothing to remove
+      return false;
+    }
+    ::flock(mFd, LOCK_EX | LOCK_NB);
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(mFd, 0666 & ~mask);
+    return true;
+  }
+  int fd() const { return mFd; }
+  const std::string& path() const { return mPath; }
+  // Makes the written file the target: flushed to disk, then renamed over it.
+  bool commit() {
+    if (::fsync(mFd) != 0) return false;
+    int fd = mFd;
+    mFd = -1;
+    if (::close(fd) != 0) return false;
+    if (std::rename(mPath.c_str(), mTarget.c_str()) != 0) return false;
+    mCommitted = true;
+    return true;
+  }
+
+ private:
+  std::string mTarget, mPath;
+  int mFd = -1;
+  bool mCommitted = false;
+};
+
+// Removes what killed saves of `target` left beside it; a temporary another save holds locked stays.
+void removeStaleTemporaries(const std::string& target, const std::string& own) {
+  std::size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string prefix =
+      (slash == std::string::npos ? target : target.substr(slash + 1)) + std::string(kTemporaryMark);
+  DIR* folder = ::opendir(dir.c_str());
+  if (folder == nullptr) return;
+  while (const dirent* entry = ::readdir(folder)) {
+    std::string_view name(entry->d_name);
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + 6) continue;
+    std::string stale = (slash == std::string::npos ? std::string() : dir) + std::string(name);
+    if (stale == own) continue;
+    int fd = ::open(stale.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(stale.c_str());
+    ::close(fd);
+  }
+  ::closedir(folder);
 }
 
 }  // namespace
@@ -121,36 +261,34 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
     error.message = path + ": not enough memory to write the drawing";
     return false;
   }
-  // A temporary file beside the target, renamed over it only once completely written.
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) {
+  // A link is written through, so that it keeps pointing at the drawing.
+  std::string target;
+  if (!followLinks(path, target)) {
     error.message = path + ": cannot write: " + std::strerror(errno);
     return false;
   }
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  const std::string_view body(pieces.body);
-  for (std::string_view piece :
-       {body.substr(0, pieces.headerAt), std::string_view(pieces.header), body.substr(pieces.headerAt)}) {
-    if (!writeAll(fd, piece)) {
-      error.message = path + ": cannot write: " + std::strerror(errno);
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return false;
-    }
+  // A size limit makes a write fail (EFBIG) instead of killing the process with SIGXFSZ, so that the
+  // temporary file is removed and the failure reported.
+  struct sigaction ignore {
+  }, before{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &before);
+  SaveTemporary tmp(target);
+  bool written = tmp.open();
+  if (written) {
+    const std::string_view body(pieces.body);
+    for (std::string_view piece :
+         {body.substr(0, pieces.headerAt), std::string_view(pieces.header), body.substr(pieces.headerAt)})
+      if (written && !writeAll(tmp.fd(), piece)) written = false;
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    error.message = path + ": cannot write: " + std::strerror(errno);
-    ::unlink(tmp.c_str());
+  if (written) written = tmp.commit();
+  const int writeErrno = errno;
+  sigaction(SIGXFSZ, &before, nullptr);
+  if (!written) {
+    error.message = path + ": cannot write: " + std::strerror(writeErrno);
     return false;
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    error.message = path + ": cannot replace: " + std::strerror(errno);
-    ::unlink(tmp.c_str());
-    return false;
-  }
+  removeStaleTemporaries(target, tmp.path());
   return true;
 }
 

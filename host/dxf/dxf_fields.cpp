@@ -624,6 +624,14 @@ WriteScratch& writeScratch() {
 
 }  // namespace
 
+// Whether a 102 group opened before `from` is closed by "}" before `end`. One that is not is written as
+// it stands: skipping to its end would drop the rest of the record.
+static bool closes102(const TagFile& file, std::size_t from, std::size_t end) {
+  for (std::size_t k = from; k < end; ++k)
+    if (file.tags[k].code == 102 && TagFile::trimmed(file.value(k)) == "}") return true;
+  return false;
+}
+
 void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                  bool original, std::uint64_t handle, std::uint64_t owner, const Slots& nowIn,
                  const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
@@ -690,7 +698,7 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
     }
     if (tag.code == 102) {
       std::string_view name = TagFile::trimmed(value);
-      if (!original && (name == "{ACAD_REACTORS" || name == "{ACAD_XDICTIONARY")) {
+      if (!original && (name == "{ACAD_REACTORS" || name == "{ACAD_XDICTIONARY") && closes102(file, k + 1, end)) {
         skipping102 = true;
         continue;
       }

@@ -57,6 +57,7 @@ struct DrawingLayout {
   std::string codePage = "ANSI_1252";
   bool r12 = false;              // AC1009 and older: no subclass markers, no owners
   bool usesHandles = true;       // R12 files may go without handles
+  bool binary = false;           // read from a binary DXF file, and so written as one
   ZcDbHandle maxFileHandle = 0;  // the largest handle the file used
   // Handles the writer gave to pieces that are not database objects (vertices and the SEQEND of a
   // new polyline, BLOCK/ENDBLK of a new block), by the owning object's handle, so that saving

@@ -2,8 +2,10 @@
 #include "dxf/dxf_read.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
+#include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
@@ -18,14 +20,20 @@ struct Section {
   std::size_t begin, end;  // 0 SECTION .. 0 ENDSEC (inclusive)
 };
 
+// Names are looked up as C strings: one with a NUL in it would name another entry.
+bool usableName(std::u16string_view name) {
+  return !name.empty() && name.find(u'\0') == std::u16string_view::npos;
+}
+
 bool equalsAscii(std::string_view a, std::string_view b) {
   return TagFile::trimmed(a) == b;
 }
 
 class Reader {
  public:
-  Reader(std::shared_ptr<TagFile> file, std::string& error, const std::function<void(double)>& progress)
-      : mFile(std::move(file)), f(*mFile), mError(error), mProgress(progress) {}
+  Reader(std::shared_ptr<TagFile> file, std::string& error, std::vector<std::string>& warnings,
+         const std::function<void(double)>& progress)
+      : mFile(std::move(file)), f(*mFile), mError(error), mProgress(progress), mWarnings(warnings) {}
 
   std::unique_ptr<ZcDbDatabase> run();
 
@@ -58,7 +66,30 @@ class Reader {
     item.end = static_cast<std::uint32_t>(end);
     items.push_back(std::move(item));
   }
-  ZcDbHandle freshHandle() { return mNextFresh++; }
+  // A handle no object (nor a reference read so far) has. The file's own handles all lie below the
+  // first one given out, so later objects of the file keep theirs.
+  ZcDbHandle freshHandle() {
+    ZcDbObjectId taken;
+    while (mDb->getZcDbObjectId(taken, false, mNextFresh) == Zcad::eOk) ++mNextFresh;
+    return mNextFresh++;
+  }
+  // What the reader mended, one line each for the user: the file is read, but not as it stood.
+  void repaired(std::size_t tag, const std::string& msg) {
+    mWarnings.push_back("line " + std::to_string(TagFile::lineOf(tag)) + ": " + msg);
+  }
+  // Says that an object of the file was added under a fresh handle instead of its own, and gives the
+  // handle its record is written with: a renumbered one no longer matches the object's, so the writer
+  // writes the object's handle instead of the file's group. R12 files may leave any handle out.
+  ZcDbHandle renumbered(std::size_t k, ZcDbHandle own, ZcDbHandle fresh) {
+    if (own == fresh || (own == 0 && mR12)) return fresh;
+    std::string what = printable(TagFile::trimmed(f.value(k)));
+    if (own != 0)
+      repaired(k, what + " has handle " + formatHandle(own) + ", which an earlier object has; it gets handle " +
+                      formatHandle(fresh));
+    else
+      repaired(k, what + " has no handle; it gets handle " + formatHandle(fresh));
+    return own;
+  }
   ZcDbHandle handleAt(std::size_t k, std::size_t end) {
     ZcDbHandle h = 0;
     if (k + 1 < end && f.code(k + 1) == 5 && parseHandle(f.value(k + 1), h) && h != 0) return h;
@@ -96,7 +127,9 @@ class Reader {
                   std::size_t& next);
   ZcDbObjectId ensureBlockTable();
   ZcDbObjectId ensureBlock(const std::u16string& name);
-  void ensureDefaults();
+  bool ensureDefaults();
+  template <class Table, class Record>
+  bool ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName);
   ZcDbBlockTableRecord* openRecord(ZcDbObjectId id);
   void closeRecord();
 
@@ -117,6 +150,7 @@ class Reader {
   Slots mSlots, mCheck, mVertex;
   FieldScan mScan;
   std::vector<ZcDbObjectId> mInserts;
+  std::vector<std::string>& mWarnings;
   ZcDbBlockTableRecord* mOpenRecord = nullptr;
   ZcDbObjectId mOpenRecordId;
 };
@@ -128,6 +162,8 @@ bool Reader::readSections() {
     if (i >= count()) return fail(count(), "the file ends without EOF (it is truncated)");
     if (isZero(i, "EOF")) {
       mEof = i;
+      if (f.dataAfterEofLine != 0)
+        mWarnings.push_back("line " + std::to_string(f.dataAfterEofLine) + ": what follows EOF is ignored");
       return true;
     }
     if (f.code(i) == 999) {  // comments between sections are kept where they are
@@ -148,6 +184,14 @@ bool Reader::readSections() {
       if (v == "SECTION" || v == "EOF") return fail(j, "section " + std::string(name) + " is not closed by ENDSEC");
     }
     if (j >= count()) return fail(count(), "section " + std::string(name) + " is not closed (the file is truncated)");
+    // The sections the database models hold the whole drawing's tables, blocks or entities: a second
+    // one cannot be written back as it was read, and which one holds is anybody's guess.
+    if (name == "HEADER" || name == "TABLES" || name == "BLOCKS" || name == "ENTITIES") {
+      for (const Section& earlier : mSections)
+        if (earlier.name == name)
+          return fail(i, "a second " + std::string(name) + " section (the first is at line " +
+                             std::to_string(TagFile::lineOf(earlier.begin)) + "); a drawing has one");
+    }
     mSections.push_back({name, i, j});
     i = j + 1;
   }
@@ -164,6 +208,12 @@ bool Reader::readHeader(const Section& s) {
     }
     if (var == "$ACADVER" && code == 1) {
       mLayout->version = std::string(TagFile::trimmed(v));
+      if (mLayout->version == "AC1006") {
+        // R10 differs from R12 in nothing this host writes.
+        mLayout->version = "AC1009";
+        mWarnings.push_back("line " + std::to_string(TagFile::lineOf(k) + 1) +
+                            ": an R10 drawing (AC1006) is read as R12 and will be saved as R12 (AC1009)");
+      }
       if (!isKnownVersion(mLayout->version))
         return failValue(k, "unsupported DXF version '" + printable(mLayout->version) +
                                 "' (versions R12 to R2018, AC1009 to AC1032, can be read)");
@@ -226,7 +276,10 @@ ZcDbObjectId Reader::ensureBlockTable() {
   if (!mDb->blockTableId().isNull()) return mDb->blockTableId();
   ZcDbObjectId id;
   auto* table = new ZcDbBlockTable;
-  mDb->addZcDbObject(id, table, freshHandle());
+  if (mDb->addZcDbObject(id, table, freshHandle()) != Zcad::eOk) {
+    delete table;
+    return ZcDbObjectId::kNull;
+  }
   table->close();
   mDb->setBlockTableId(id);
   return id;
@@ -237,7 +290,7 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
   closeRecord();
   ZcDbObjectId tableId = ensureBlockTable();
   ZcDbBlockTable* table = nullptr;
-  if (zcdbOpenObject(table, tableId, ZcDb::kForWrite) != Zcad::eOk) return ZcDbObjectId::kNull;
+  if (tableId.isNull() || zcdbOpenObject(table, tableId, ZcDb::kForWrite) != Zcad::eOk) return ZcDbObjectId::kNull;
   ZcDbObjectId id;
   std::wstring wide(name.begin(), name.end());
   if (table->getAt(wide.c_str(), id) != Zcad::eOk) {
@@ -260,48 +313,41 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
   return id;
 }
 
-void Reader::ensureDefaults() {
-  ensureBlock(u"*Model_Space");
-  ensureBlock(u"*Paper_Space");
-  auto synthetic = [&](ZcDbObject* rec, ZcDbHandle h) {
+// A table the file lacks, with its one record every drawing has (synthetic, never written).
+template <class Table, class Record>
+bool Reader::ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName) {
+  if (!current.isNull()) return true;
+  ZcDbObjectId tableId;
+  auto* table = new Table;
+  if (mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
+    delete table;
+    return false;
+  }
+  (mDb.get()->*setId)(tableId);
+  auto* rec = new Record;
+  rec->setName(recordName);
+  ZcDbHandle h = freshHandle();
+  ZcDbObjectId id;
+  bool added = table->add(id, rec, h) == Zcad::eOk;
+  if (added) {
     auto fd = std::make_shared<ZcDbForeignData>();
     fd->file = mFile;
     fd->handle = h;
     fd->synthetic = true;
     rec->setForeignData(fd);
-  };
-  if (mDb->layerTableId().isNull()) {
-    ZcDbObjectId id;
-    auto* table = new ZcDbLayerTable;
-    mDb->addZcDbObject(id, table, freshHandle());
-    mDb->setLayerTableId(id);
-    auto* layer = new ZcDbLayerTableRecord;
-    layer->setName(L"0");
-    ZcDbHandle h = freshHandle();
-    if (table->add(id, layer, h) == Zcad::eOk) {
-      synthetic(layer, h);
-      layer->close();
-    } else {
-      delete layer;
-    }
-    table->close();
+    rec->close();
+  } else {
+    delete rec;
   }
-  if (mDb->textStyleTableId().isNull()) {
-    ZcDbObjectId id;
-    auto* table = new ZcDbTextStyleTable;
-    mDb->addZcDbObject(id, table, freshHandle());
-    mDb->setTextStyleTableId(id);
-    auto* style = new ZcDbTextStyleTableRecord;
-    style->setName(L"Standard");
-    ZcDbHandle h = freshHandle();
-    if (table->add(id, style, h) == Zcad::eOk) {
-      synthetic(style, h);
-      style->close();
-    } else {
-      delete style;
-    }
-    table->close();
-  }
+  table->close();
+  return added;
+}
+
+bool Reader::ensureDefaults() {
+  return !ensureBlock(u"*Model_Space").isNull() && !ensureBlock(u"*Paper_Space").isNull() &&
+         ensureTable<ZcDbLayerTable, ZcDbLayerTableRecord>(mDb->layerTableId(), &ZcDbDatabase::setLayerTableId, L"0") &&
+         ensureTable<ZcDbTextStyleTable, ZcDbTextStyleTableRecord>(mDb->textStyleTableId(),
+                                                                   &ZcDbDatabase::setTextStyleTableId, L"Standard");
 }
 
 bool Reader::readTables(const Section& s) {
@@ -365,11 +411,13 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     }
     table = new ZcDbBlockTable;
   }
-  if (mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk &&
-      mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
-    delete table;
-    raw(begin, endtab + 1);
-    return true;
+  // The TABLE group is written back as read, so a handle it lacks (R12 files often do) or shares is
+  // the database's business only and not said.
+  if (tableHandle == 0 || mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk) {
+    if (mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
+      delete table;
+      return fail(begin, "the table cannot be added to the drawing");
+    }
   }
   if (type == RecordType::Layer)
     mDb->setLayerTableId(tableId);
@@ -396,13 +444,17 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     else
       rec = new ZcDbBlockTableRecord;
     slotsToObject(type, mSlots, rec, mDb.get(), mNames);
-    ZcDbHandle h = handleAt(k, n);
-    bool hadHandle = h != 0;
-    if (!hadHandle) h = freshHandle();
+    const ZcDbHandle own = handleAt(k, n);
+    ZcDbHandle h = own != 0 ? own : freshHandle();
     ZcDbObjectId id;
-    Zcad::ErrorStatus es = rec->name().isEmpty() ? Zcad::eInvalidInput : table->add(id, rec, h);
+    Zcad::ErrorStatus es = !usableName(rec->name().utf16()) ? Zcad::eInvalidInput : table->add(id, rec, h);
+    if (es == Zcad::eDuplicateKey && own != 0 && !table->has(rec->getName())) {
+      // The name is new, so the handle is the one taken.
+      h = freshHandle();
+      es = table->add(id, rec, h);
+    }
     if (es == Zcad::eOk) {
-      auto fd = foreign(k, n, h);
+      auto fd = foreign(k, n, renumbered(k, own, h));
       fd->owner = tableId.handle();
       noteRefused(type, rec, mSlots, *fd, false);
       rec->setForeignData(std::move(fd));
@@ -425,7 +477,7 @@ bool Reader::readBlocks(const Section& s) {
   raw(s.begin, s.begin + 2);
   LayoutItem item;
   item.kind = LayoutItem::kBlocks;
-  ensureBlockTable();
+  if (ensureBlockTable().isNull()) return fail(s.begin, "the block table cannot be made");
   const TypeDef& blockDef = typeDef(RecordType::Block);
   std::size_t k = s.begin + 2;
   while (k < s.end) {
@@ -441,6 +493,7 @@ bool Reader::readBlocks(const Section& s) {
     if (!readFields(blockDef, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
     std::u16string name = mSlots[block_slot::kName].s;
     if (name.empty()) return fail(k, "BLOCK without a name");
+    if (!usableName(name)) return fail(k, "the BLOCK's name holds a NUL character");
     ZcDbObjectId recId = ensureBlock(name);
     if (recId.isNull()) return fail(k, "BLOCK cannot be defined");
     ZcDbBlockTableRecord* rec = openRecord(recId);
@@ -448,6 +501,8 @@ bool Reader::readBlocks(const Section& s) {
     auto fd = rec->foreignData();
     if (!fd || fd->synthetic) {
       // A block the BLOCK_RECORD table did not list (always so in R12).
+      if (!mR12)
+        repaired(k, "block \"" + printable(ZcString(name).toUtf8()) + "\" has no BLOCK_RECORD entry; one is added");
       auto made = std::make_shared<ZcDbForeignData>();
       made->file = mFile;
       made->handle = rec->handle();
@@ -483,7 +538,7 @@ bool Reader::readBlocks(const Section& s) {
 
 bool Reader::readEntities(const Section& s) {
   raw(s.begin, s.begin + 2);
-  ensureDefaults();
+  if (!ensureDefaults()) return fail(s.begin, "the drawing's tables cannot be made");
   LayoutItem item;
   item.kind = LayoutItem::kEntities;
   mLayout->items.push_back(std::move(item));
@@ -575,14 +630,15 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   if (ownerByFlag && paper) owner = ensureBlock(u"*Paper_Space");
   ZcDbBlockTableRecord* rec = openRecord(owner);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
-  ZcDbHandle h = handleAt(k, mainEnd);
+  const ZcDbHandle own = handleAt(k, mainEnd);
+  ZcDbHandle h = own;
   ZcDbObjectId id;
   if (h == 0 || rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) {
     h = freshHandle();
     if (rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) return fail(k, "the entity cannot be added to the drawing");
   }
   holder.release();
-  auto fd = foreign(k, mainEnd, h);
+  auto fd = foreign(k, mainEnd, renumbered(k, own, h));
   fd->subEnd = static_cast<std::uint32_t>(subEnd);
   fd->sequence = sequence;
   fd->owner = owner.handle();
@@ -603,6 +659,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     if (s.name == "HEADER" && !readHeader(s)) return nullptr;
   mR12 = mLayout->version <= "AC1009";
   mLayout->r12 = mR12;
+  mLayout->binary = f.binary;
   mCodec = std::make_unique<TextCodec>(isUtf8Version(mLayout->version), mLayout->codePage);
   findMaxHandle();
   mDb = std::make_unique<ZcDbDatabase>(false);
@@ -630,7 +687,11 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     }
   }
   raw(mEof, mEof + 1);
-  ensureDefaults();
+  if (!ensureDefaults()) {
+    closeRecord();
+    fail(mEof, "the drawing's tables cannot be made");
+    return nullptr;
+  }
   closeRecord();
   // Inserts find their blocks once every block is known.
   ZcDbBlockTable* blocks = nullptr;
@@ -669,11 +730,40 @@ bool isKnownVersion(const std::string& v) {
   return false;
 }
 
+namespace {
+
+// Messages about a binary file name its groups ("group 12"), not lines of the ASCII form it is read in.
+void nameGroups(std::string& message) {
+  std::size_t line = 0;
+  auto [ptr, ec] =
+      std::from_chars(message.data() + std::min<std::size_t>(5, message.size()), message.data() + message.size(), line);
+  if (!message.starts_with("line ") || ec != std::errc()) return;
+  message = "group " + std::to_string((line + 1) / 2) + " of the binary file" + std::string(ptr);
+}
+
+}  // namespace
+
 std::unique_ptr<ZcDbDatabase> readTags(std::shared_ptr<TagFile> file, std::string& error,
+                                       std::vector<std::string>& warnings,
                                        const std::function<void(double)>& progress) {
-  if (!scanTags(*file, error, progress)) return nullptr;
-  Reader reader(std::move(file), error, progress);
-  return reader.run();
+  if (isBinaryDxf(file->buffer)) {
+    std::string text;
+    if (!binaryToText(file->buffer, text, error)) return nullptr;
+    file->buffer = std::move(text);
+    file->binary = true;
+  }
+  const bool binary = file->binary;
+  const std::size_t warned = warnings.size();
+  std::unique_ptr<ZcDbDatabase> db;
+  if (scanTags(*file, error, progress)) {
+    Reader reader(std::move(file), error, warnings, progress);
+    db = reader.run();
+  }
+  if (binary) {
+    if (!db) nameGroups(error);
+    for (std::size_t i = warned; i < warnings.size(); ++i) nameGroups(warnings[i]);
+  }
+  return db;
 }
 
 }  // namespace zrxhost::dxf

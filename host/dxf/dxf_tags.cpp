@@ -94,8 +94,10 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
     std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - data) : n;
     pos = nl ? end + 1 : n;
     if (end > begin && data[end - 1] == '\r') {
-      --end;
       if (first) file.crlf = true;
+      // Every CR at the end goes with the line break: a value ending in CR would come back from a
+      // save as a line ending of its own.
+      while (end > begin && data[end - 1] == '\r') --end;
     }
     first = false;
     len = end - begin;
@@ -127,6 +129,15 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
     line += 2;
     if (progress && (file.tags.size() & 0xffff) == 0)
       progress(kScanShare * static_cast<double>(pos) / static_cast<double>(n));
+    if (code == 0 && TagFile::trimmed({data + vb, vl}) == "EOF") {
+      // The drawing ends here. Some programs leave more behind (padding, another copy, junk): it is
+      // not read, and said when it is more than blanks.
+      auto padding = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\x1A'; };
+      std::size_t rest = pos;
+      while (rest < n && padding(data[rest])) ++rest;
+      if (rest < n) file.dataAfterEofLine = line;
+      break;
+    }
   }
   return true;
 }

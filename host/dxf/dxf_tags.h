@@ -24,7 +24,9 @@ struct Tag {
 struct TagFile {
   std::string buffer;
   std::vector<Tag> tags;
-  bool crlf = false;  // the file ended its lines with CR LF
+  bool crlf = false;                 // the file ended its lines with CR LF
+  std::size_t dataAfterEofLine = 0;  // the first line of what followed EOF and was not read; 0: none
+  bool binary = false;               // read from a binary DXF file (`buffer` holds its ASCII form)
 
   std::string_view value(const Tag& t) const { return {buffer.data() + t.offset, t.length}; }
   std::string_view value(std::size_t i) const { return value(tags[i]); }

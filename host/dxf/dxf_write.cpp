@@ -5,6 +5,7 @@
 #include <set>
 
 #include "db/stub.h"
+#include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
@@ -50,9 +51,16 @@ class Writer {
   void note(ZcDbHandle h) { mMaxWritten = std::max(mMaxWritten, h); }
   // Handles that reach the file count for the seed; those the reader gave to handle-less R12
   // records do not.
+  // An object written as read carries the file's handle group, whatever it holds (an empty one
+  // too): only a handle that is written moves the seed, or every save would move it again.
   void noteWritten(const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle h) {
-    bool has = begin + 1 < end && file.code(begin + 1) == 5;
-    if (original ? has : (!L.r12 || L.usesHandles)) note(h);
+    if (!original) {
+      if (!L.r12 || L.usesHandles) note(h);
+      return;
+    }
+    ZcDbHandle written = 0;
+    if (begin + 1 < end && file.code(begin + 1) == 5 && parseHandle(file.value(begin + 1), written) && written != 0)
+      note(written);
   }
   ZcDbHandle subHandle(ZcDbHandle owner, std::size_t j) {
     auto& v = L.writerHandles[owner];
@@ -110,6 +118,8 @@ void Writer::writeHeader(const LayoutItem& item, std::string& out) {
     if (code == 9) var = TagFile::trimmed(v);
     if (var == "$HANDSEED" && code == 5 && seed != seedRead) {
       w.tagHandle(5, seed);
+    } else if (var == "$ACADVER" && code == 1 && TagFile::trimmed(v) != L.version) {
+      w.tag(code, L.version);  // a version read as another (R10 as R12)
     } else if (var == "$TILEMODE" && code == 70) {
       long long t = 1;
       bool ok = parseInt(v, t);
@@ -435,6 +445,14 @@ bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::
   }
   Writer writer(db, *data->layout, progress);
   writer.run(out);
+  if (data->layout->binary) {
+    // Written as ASCII first, like every drawing, then turned group by group into binary.
+    std::string text = std::move(out.body);
+    text.insert(out.headerAt, out.header);
+    out.header.clear();
+    out.headerAt = 0;
+    if (!textToBinary(text, data->layout->r12, out.body, error)) return false;
+  }
   return true;
 }
 

@@ -1,16 +1,34 @@
 // Commands and the command stack; documents and their locks.
 #include <cwctype>
 #include <exception>
+#include <map>
 
 #include "zrx/ed.h"
 #include "zrx/rx_define.h"
 #include "zrxhost/messages.h"
+#include "zrxhost/ownership.h"
 #include "zrxhost/session.h"
 
 ZCRX_DEFINE_MEMBERS(ZcEdCommand, ZcRxObject, L"AcEdCommand", nullptr, nullptr)
 ZCRX_DEFINE_MEMBERS(ZcEdCommandStack, ZcRxObject, L"AcEdCommandStack", nullptr, nullptr)
 
 namespace {
+
+// The module that added each command (none for the host's own): a module removes only its own, even
+// where another module added a group of the same name.
+std::map<const ZcEdCommand*, const void*>& commandOwners() {
+  static std::map<const ZcEdCommand*, const void*> owners;
+  return owners;
+}
+
+bool removableHere(const ZcEdCommand& cmd) {
+  const void* running = zrxhost::currentModule();
+  auto it = commandOwners().find(&cmd);
+  const void* owner = it == commandOwners().end() ? nullptr : it->second;
+  if (running != nullptr && owner != running) return false;
+  commandOwners().erase(&cmd);
+  return true;
+}
 
 // Command names are ASCII in practice, but a localised name may not be: compare code point by
 // code point without case.
@@ -52,19 +70,25 @@ Zcad::ErrorStatus ZcEdCommandStack::addCommand(const ZTCHAR* groupName, const ZT
   if (!groupName || !*groupName || !globalName || !*globalName || !function) return Zcad::eInvalidInput;
   for (const auto& cmd : mCommands) {
     if (sameName(cmd->groupName().kwszPtr(), groupName) && sameName(cmd->globalName(), globalName)) {
+      zrxhost::noteNameClash("command \"" + ZcString(globalName).toUtf8() + "\"");
       return Zcad::eDuplicateKey;
     }
   }
   const ZTCHAR* local = localName && *localName ? localName : globalName;
   mCommands.push_back(std::make_unique<ZcEdCommand>(ZcString(groupName), ZcString(globalName), ZcString(local),
                                                     commandFlags, function, uiContext, functionCode, resourceHandle));
+  if (zrxhost::currentModule() != nullptr)
+    commandOwners()[mCommands.back().get()] = zrxhost::currentModule();
+  else
+    commandOwners().erase(mCommands.back().get());  // a stale entry of a command freed before
   if (commandCreated) *commandCreated = mCommands.back().get();
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcEdCommandStack::removeCmd(const ZTCHAR* groupName, const ZTCHAR* globalName) {
   for (auto it = mCommands.begin(); it != mCommands.end(); ++it) {
-    if (sameName((*it)->groupName().kwszPtr(), groupName) && sameName((*it)->globalName(), globalName)) {
+    if (sameName((*it)->groupName().kwszPtr(), groupName) && sameName((*it)->globalName(), globalName) &&
+        removableHere(**it)) {
       mCommands.erase(it);
       return Zcad::eOk;
     }
@@ -74,7 +98,9 @@ Zcad::ErrorStatus ZcEdCommandStack::removeCmd(const ZTCHAR* groupName, const ZTC
 
 Zcad::ErrorStatus ZcEdCommandStack::removeGroup(const ZTCHAR* groupName) {
   size_t before = mCommands.size();
-  std::erase_if(mCommands, [&](const auto& cmd) { return sameName(cmd->groupName().kwszPtr(), groupName); });
+  std::erase_if(mCommands, [&](const auto& cmd) {
+    return sameName(cmd->groupName().kwszPtr(), groupName) && removableHere(*cmd);
+  });
   return mCommands.size() == before ? Zcad::eKeyNotFound : Zcad::eOk;
 }
 

@@ -1,11 +1,15 @@
 // Runtime classes: ZcRxObject, ZcRxClass, the class registry, dictionaries and the system registry.
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "rx/wformat.h"
 #include "zrx/ed.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/ownership.h"
 
 namespace {
 
@@ -28,6 +32,19 @@ bool wouldLoop(const ZcRxClass* cls, const ZcRxClass* parent) {
     if (p == cls || ++depth > kMaxDepth) return true;
   }
   return false;
+}
+
+const void* gCurrentModule = nullptr;
+std::vector<std::string> gNameClashes;
+// The module that registered each class; the host's own classes are not listed.
+std::map<const ZcRxClass*, const void*>& classOwners() {
+  static std::map<const ZcRxClass*, const void*> owners;
+  return owners;
+}
+
+const void* ownerOf(const ZcRxClass* cls) {
+  auto it = classOwners().find(cls);
+  return it == classOwners().end() ? nullptr : it->second;
 }
 
 void linkParent(ZcRxClass* cls) {
@@ -130,12 +147,17 @@ ZcRxClass* newZcRxClass(const ZTCHAR* className, const ZTCHAR* parentClassName, 
                         const ZTCHAR* appName, AppNameChangeFuncPtr func) {
   if (!className || !*className) return nullptr;
   ZcString name(className);
-  if (ZcRxClass* existing = findClass(name)) return existing;
+  if (ZcRxClass* existing = findClass(name)) {
+    if (gCurrentModule != nullptr && ownerOf(existing) != gCurrentModule)
+      zrxhost::noteNameClash("class \"" + name.toUtf8() + "\"");
+    return existing;
+  }
   auto* cls = new ZcRxClass(name, nullptr, dwgVer, maintVer, proxyFlags, pseudoConstructor, ZcString(dxfName),
                             ZcString(appName), func);
   cls->setParentName(ZcString(parentClassName));
   linkParent(cls);
   zcrxClassDictionary()->atPut(className, cls);
+  if (gCurrentModule != nullptr) classOwners()[cls] = gCurrentModule;
   return cls;
 }
 
@@ -149,6 +171,11 @@ void deleteZcRxClass(ZcRxClass* pClass) {
   ZcRxDictionary* dict = zcrxClassDictionary();
   // Only a registered descriptor is freed: a stale pointer (deleted before) must not be freed twice.
   if (dict->at(pClass->name()) != pClass) return;
+  // A module takes away only what it registered itself (or the host's own classes, which come back
+  // on their next use): another module's class stays while that module is loaded.
+  const void* owner = ownerOf(pClass);
+  if (gCurrentModule != nullptr && owner != nullptr && owner != gCurrentModule) return;
+  classOwners().erase(pClass);
   dict->remove(pClass->name());
   for (const auto& [key, obj] : dict->entries()) {
     auto* cls = static_cast<ZcRxClass*>(obj);
@@ -178,6 +205,26 @@ void zcrx_abort(const ZTCHAR* format, ...) {
 }
 
 namespace zrxhost {
+
+ModuleScope::ModuleScope(const void* module) : mPrevious(gCurrentModule) {
+  gCurrentModule = module;
+}
+
+ModuleScope::~ModuleScope() {
+  gCurrentModule = mPrevious;
+}
+
+const void* currentModule() {
+  return gCurrentModule;
+}
+
+void noteNameClash(const std::string& what) {
+  if (gCurrentModule != nullptr) gNameClashes.push_back(what);
+}
+
+std::vector<std::string> takeNameClashes() {
+  return std::exchange(gNameClashes, {});
+}
 
 ZcRxClass* builtinClass(const ZTCHAR* name, ZcRxClass* (*parentDesc)(), ZcRxPseudoConstructor constructor,
                         const ZTCHAR* dxfName, ZcRxClass*& cache, unsigned& generation) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ZcDbDatabase;
 
@@ -11,6 +12,8 @@ namespace zrxhost {
 
 struct DxfError {
   std::string message;  // names the line where the input went wrong
+  // Reading: what was mended or left out to read the drawing ("line N: ..."), also when it succeeds.
+  std::vector<std::string> warnings;
 };
 
 // Told now and then how much of a long read or write is done, as a fraction of the whole.

@@ -132,13 +132,14 @@ TEST(Catalogue, LimitAndMTextMessagesInBothLanguages) {
 
 TEST(Catalogue, CatalogueTextFollowsTheActiveCatalogue) {
   ASSERT_EQ(activeCatalogue, nullptr);
-  EXPECT_EQ(std::wstring(catalogueText(15)), L"\nNo characters are selected!");
+  EXPECT_EQ(std::wstring(catalogueText(kNothingSelected)), L"\nNo characters are selected!");
   MessageCatalogue zh(L"zh-CN");
   activeCatalogue = &zh;
-  EXPECT_EQ(std::wstring(catalogueText(15)), text(zh, 15));
+  EXPECT_EQ(std::wstring(catalogueText(kNothingSelected)), text(zh, kNothingSelected));
   activeCatalogue = nullptr;
-  EXPECT_EQ(std::wstring(catalogueText(MessageCatalogue::kCount)), L"");
-  EXPECT_EQ(std::wstring(catalogueText(-1)), L"");
+  // The names keep the catalogue's order: the first and the last name its first and last texts.
+  EXPECT_EQ(std::wstring(catalogueText(kModeLine)), L"\nCurrent Mode: Increment method= line, increment");
+  EXPECT_EQ(MessageCatalogue::kCount, 21);
 }
 
 }  // namespace

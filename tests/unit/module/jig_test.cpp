@@ -64,9 +64,9 @@ TEST_F(JigTest, ListsAreHandedOutAsCopies) {
   TextSpec props;
   props.string = L"A";
   TallyJig jig(addText(props), props.position);
-  jig.incType = 1;
+  jig.incType = kLetterRun;
   jig.runStart = jig.runEnd = 0;
-  jig.setIncMethod(2);
+  jig.setIncMethod(kFree);
   jig.setEndPoint(ZcGePoint3d(5, 0, 0));
   jig.update();
   ZcArray<ZcGePoint3d> points = jig.positionArray();
@@ -85,8 +85,8 @@ TEST_F(JigTest, SamplerMovesBothPointsFirstThenOnlyTheEnd) {
   props.string = L"N7";
   ZcDbObjectId textId = addText(props);
   TallyJig jig(textId, props.position);
-  jig.setIncMethod(0);
-  jig.incType = 0;
+  jig.setIncMethod(kLine);
+  jig.incType = kDigitRun;
   jig.runStart = jig.runEnd = 1;
   jig.setObjDist(10);
   auto& logs = zrxhost::Session::instance().dragLogs();

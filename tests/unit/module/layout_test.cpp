@@ -12,7 +12,7 @@ constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
 struct LayoutCase {
   const char* name;
-  int method;
+  IncrementMethod method;
   std::optional<int> count;  // the number of copies given; otherwise `step` is the spacing or angle
   double step;
   bool clockwise;
@@ -32,7 +32,7 @@ class LayoutTest : public JigFixture {
   std::unique_ptr<TallyJig> letterJig(TextSpec props = {}) {
     props.string = L"A";
     auto jig = std::make_unique<TallyJig>(addText(props), props.position);
-    jig->incType = 1;
+    jig->incType = kLetterRun;
     jig->runStart = 0;
     jig->runEnd = 0;
     return jig;
@@ -42,7 +42,7 @@ class LayoutTest : public JigFixture {
     jig.setIncMethod(c.method);
     if (c.count) {
       jig.setObjNum(*c.count);
-    } else if (c.method == 0) {
+    } else if (c.method == kLine) {
       jig.setObjDist(c.step);
     } else {
       jig.setObjAngle(c.step);
@@ -80,17 +80,32 @@ const ZcGePoint3d kAt100(std::cos(100 * kDeg) * 7, std::sin(100 * kDeg) * 7, 0);
 INSTANTIATE_TEST_SUITE_P(
     Methods, LayoutTable,
     ::testing::Values(
-        LayoutCase{"lineSpacing", 0, {}, 10, false, kO, kO, {35, 0, 0}, {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}}},
-        LayoutCase{"lineShorterThanSpacing", 0, {}, 10, false, kO, kO, {9.99, 0, 0}, {}},
-        LayoutCase{"lineQuotientTruncated", 0, {}, 0.1, false, kO, kO, {0.3, 0, 0}, {{100.1, 50, 0}, {100.2, 50, 0}}},
+        LayoutCase{"lineSpacing", kLine, {}, 10, false, kO, kO, {35, 0, 0}, {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}}},
+        LayoutCase{"lineShorterThanSpacing", kLine, {}, 10, false, kO, kO, {9.99, 0, 0}, {}},
         LayoutCase{
-            "lineCount", 0, 4, 0, false, kO, kO, {0, 20, 0}, {{100, 55, 0}, {100, 60, 0}, {100, 65, 0}, {100, 70, 0}}},
-        LayoutCase{
-            "lineCountNoLength", 0, 3, 0, false, kO, {5, 5, 0}, {5, 5, 0}, {{100, 50, 0}, {100, 50, 0}, {100, 50, 0}}},
-        LayoutCase{"lineZeroSpacing", 0, {}, 0, false, kO, kO, {35, 0, 0}, {}},
-        LayoutCase{"lineNegativeSpacing", 0, {}, -5, false, kO, kO, {35, 0, 0}, {}},
+            "lineQuotientTruncated", kLine, {}, 0.1, false, kO, kO, {0.3, 0, 0}, {{100.1, 50, 0}, {100.2, 50, 0}}},
+        LayoutCase{"lineCount",
+                   kLine,
+                   4,
+                   0,
+                   false,
+                   kO,
+                   kO,
+                   {0, 20, 0},
+                   {{100, 55, 0}, {100, 60, 0}, {100, 65, 0}, {100, 70, 0}}},
+        LayoutCase{"lineCountNoLength",
+                   kLine,
+                   3,
+                   0,
+                   false,
+                   kO,
+                   {5, 5, 0},
+                   {5, 5, 0},
+                   {{100, 50, 0}, {100, 50, 0}, {100, 50, 0}}},
+        LayoutCase{"lineZeroSpacing", kLine, {}, 0, false, kO, kO, {35, 0, 0}, {}},
+        LayoutCase{"lineNegativeSpacing", kLine, {}, -5, false, kO, kO, {35, 0, 0}, {}},
         LayoutCase{"polarCounterClockwise",
-                   1,
+                   kPolar,
                    {},
                    30 * kDeg,
                    false,
@@ -99,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                    kAt100,
                    {{98.660254, 55, 0}, {95, 58.660254, 0}, {90, 60, 0}}},
         LayoutCase{"polarClockwise",
-                   1,
+                   kPolar,
                    {},
                    30 * kDeg,
                    true,
@@ -115,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {81.339746, 55, 0},
                     {85, 58.660254, 0}}},
         LayoutCase{"polarCount",
-                   1,
+                   kPolar,
                    4,
                    0,
                    false,
@@ -123,26 +138,26 @@ INSTANTIATE_TEST_SUITE_P(
                    kA,
                    {0, 3, 0},
                    {{99.238795, 53.826834, 0}, {97.071068, 57.071068, 0}, {93.826834, 59.238795, 0}, {90, 60, 0}}},
-        LayoutCase{"polarOnTheRayThroughA", 1, {}, 30 * kDeg, false, kO, kA, {25, 0, 0}, {}},
-        LayoutCase{"polarZeroAngle", 1, {}, 0, false, kO, kA, kAt100, {}},
-        LayoutCase{"free", 2, {}, 0, false, kO, kO, {7, -2, 0}, {{107, 48, 0}}},
-        LayoutCase{"freeFromAMovedBase", 2, {}, 0, false, kO, {-3, 4, 0}, {7, -2, 0}, {{110, 44, 0}}}),
+        LayoutCase{"polarOnTheRayThroughA", kPolar, {}, 30 * kDeg, false, kO, kA, {25, 0, 0}, {}},
+        LayoutCase{"polarZeroAngle", kPolar, {}, 0, false, kO, kA, kAt100, {}},
+        LayoutCase{"free", kFree, {}, 0, false, kO, kO, {7, -2, 0}, {{107, 48, 0}}},
+        LayoutCase{"freeFromAMovedBase", kFree, {}, 0, false, kO, {-3, 4, 0}, {7, -2, 0}, {{110, 44, 0}}}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LayoutTest, DerivedValuesAreWrittenBack) {
   auto jig = letterJig();
-  layOut(*jig, {"", 0, {}, 10, false, kO, kO, {35, 0, 0}, {}});
+  layOut(*jig, {"", kLine, {}, 10, false, kO, kO, {35, 0, 0}, {}});
   EXPECT_EQ(jig->objNum(), 3);
   EXPECT_FALSE(jig->objNumGiven);
 
-  layOut(*jig, {"", 0, 4, 0, false, kO, kO, {0, 20, 0}, {}});
+  layOut(*jig, {"", kLine, 4, 0, false, kO, kO, {0, 20, 0}, {}});
   EXPECT_DOUBLE_EQ(jig->objDist(), 5);
   EXPECT_TRUE(jig->objNumGiven);
 
-  layOut(*jig, {"", 1, 4, 0, false, kO, kA, {0, 3, 0}, {}});
+  layOut(*jig, {"", kPolar, 4, 0, false, kO, kA, {0, 3, 0}, {}});
   EXPECT_NEAR(jig->objAngle(), 22.5 * kDeg, 1e-12);
 
-  layOut(*jig, {"", 2, {}, 0, false, kO, kO, {1, 1, 0}, {}});
+  layOut(*jig, {"", kFree, {}, 0, false, kO, kO, {1, 1, 0}, {}});
   EXPECT_EQ(jig->objNum(), 1);
   EXPECT_TRUE(jig->objNumGiven);
 }
@@ -164,7 +179,7 @@ TEST_F(LayoutTest, ReferencePointFollowsTheAlignment) {
     if (a.byPosition) {
       EXPECT_FALSE(jig->textPosition().isEqualTo(ZcGePoint3d(140, 70, 0)));
     }
-    layOut(*jig, {"", 0, {}, 10, false, kO, {1, 1, 0}, {1, 26, 0}, {}});
+    layOut(*jig, {"", kLine, {}, 10, false, kO, {1, 1, 0}, {1, 26, 0}, {}});
     expectPoints(jig->positionArray(), {reference + ZcGeVector3d(0, 10, 0), reference + ZcGeVector3d(0, 20, 0)});
   }
 }
@@ -173,11 +188,11 @@ TEST_F(LayoutTest, NegativeDigitRunCutsTheArray) {
   TextSpec props;
   props.string = L"3";
   auto jig = std::make_unique<TallyJig>(addText(props), props.position);
-  jig->incType = 0;
+  jig->incType = kDigitRun;
   jig->runStart = 0;
   jig->runEnd = 0;
   jig->setIncValue(-1);
-  layOut(*jig, {"", 0, 5, 0, false, kO, kO, {50, 0, 0}, {}});
+  layOut(*jig, {"", kLine, 5, 0, false, kO, kO, {50, 0, 0}, {}});
   expectPoints(jig->positionArray(), {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}});
   ZcArray<ZcString> strings = jig->stringArray();
   ASSERT_EQ(strings.length(), 3);
@@ -189,39 +204,39 @@ TEST_F(LayoutTest, NegativeDigitRunCutsTheArray) {
   TextSpec one;
   one.string = L"1";
   TallyJig free(addText(one), one.position);
-  free.incType = 0;
+  free.incType = kDigitRun;
   free.runStart = 0;
   free.runEnd = 0;
   free.setIncValue(-2);
-  layOut(free, {"", 2, {}, 0, false, kO, kO, {7, -2, 0}, {}});
+  layOut(free, {"", kFree, {}, 0, false, kO, kO, {7, -2, 0}, {}});
   EXPECT_EQ(free.positionArray().length(), 0);
   EXPECT_EQ(free.stringArray().length(), 0);
 }
 
 TEST_F(LayoutTest, ArraysStopAtTheLimitAndSaySo) {
   auto jig = letterJig();
-  layOut(*jig, {"", 0, {}, 1e-4, false, kO, kO, {100, 0, 0}, {}});
+  layOut(*jig, {"", kLine, {}, 1e-4, false, kO, kO, {100, 0, 0}, {}});
   ZcArray<ZcGePoint3d> points = jig->positionArray();
   ASSERT_EQ(points.length(), kMaxCopies);
   expectNear(points[kMaxCopies - 1], {110, 50, 0});
   EXPECT_TRUE(jig->layoutCut());
 
   // A spacing that fits more often than 32 bits count is cut the same way, not dropped.
-  layOut(*jig, {"", 0, {}, 1e-9, false, kO, kO, {35, 0, 0}, {}});
+  layOut(*jig, {"", kLine, {}, 1e-9, false, kO, kO, {35, 0, 0}, {}});
   ASSERT_EQ(jig->positionArray().length(), kMaxCopies);
   expectNear(jig->positionArray()[kMaxCopies - 1], {100.0001, 50, 0});
   EXPECT_TRUE(jig->layoutCut());
-  layOut(*jig, {"", 1, {}, 1e-12, false, kO, kA, kAt100, {}});
+  layOut(*jig, {"", kPolar, {}, 1e-12, false, kO, kA, kAt100, {}});
   EXPECT_EQ(jig->positionArray().length(), kMaxCopies);
   EXPECT_TRUE(jig->layoutCut());
 
   // Exactly the limit is no cut; the next update forgets an earlier one.
-  layOut(*jig, {"", 0, {}, 0.5, false, kO, kO, {50000, 0, 0}, {}});
+  layOut(*jig, {"", kLine, {}, 0.5, false, kO, kO, {50000, 0, 0}, {}});
   EXPECT_EQ(jig->positionArray().length(), kMaxCopies);
   EXPECT_FALSE(jig->layoutCut());
 
   // With the count given the spacing still follows from it: the first copies of the longer array.
-  layOut(*jig, {"", 0, 2 * kMaxCopies, 0, false, kO, kO, {100, 0, 0}, {}});
+  layOut(*jig, {"", kLine, 2 * kMaxCopies, 0, false, kO, kO, {100, 0, 0}, {}});
   points = jig->positionArray();
   ASSERT_EQ(points.length(), kMaxCopies);
   expectNear(points[kMaxCopies - 1], {150, 50, 0});
@@ -232,9 +247,9 @@ TEST_F(LayoutTest, ArraysStopAtTheLimitAndSaySo) {
   TextSpec three;
   three.string = L"3";
   TallyJig down(addText(three), three.position);
-  down.incType = 0;
+  down.incType = kDigitRun;
   down.setIncValue(-1);
-  layOut(down, {"", 0, {}, 1e-6, false, kO, kO, {100, 0, 0}, {}});
+  layOut(down, {"", kLine, {}, 1e-6, false, kO, kO, {100, 0, 0}, {}});
   EXPECT_EQ(down.positionArray().length(), 3);
   EXPECT_FALSE(down.layoutCut());
 }
@@ -243,11 +258,11 @@ TEST_F(LayoutTest, PreviewGetsBothLists) {
   TextSpec props;
   props.string = L"K9";
   auto jig = std::make_unique<TallyJig>(addText(props), props.position);
-  jig->incType = 0;
+  jig->incType = kDigitRun;
   jig->runStart = 1;
   jig->runEnd = 1;
   jig->setIncValue(3);
-  layOut(*jig, {"", 0, {}, 10, false, kO, kO, {0, 25, 0}, {}});
+  layOut(*jig, {"", kLine, {}, 10, false, kO, kO, {0, 25, 0}, {}});
   ASSERT_NE(jig->pTextArray, nullptr);
   jig->pTextArray->setDragStage(1);
   ZcGiDrawRecorder recorder;
@@ -259,7 +274,7 @@ TEST_F(LayoutTest, PreviewGetsBothLists) {
   expectNear(recorder.texts()[1].position, {100, 70, 0});
 
   // The next layout replaces what the preview holds.
-  layOut(*jig, {"", 0, {}, 10, false, kO, kO, {0, 5, 0}, {}});
+  layOut(*jig, {"", kLine, {}, 10, false, kO, kO, {0, 5, 0}, {}});
   recorder.clear();
   EXPECT_FALSE(jig->entity()->worldDraw(&recorder));
   EXPECT_TRUE(recorder.texts().empty());

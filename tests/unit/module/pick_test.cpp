@@ -2,6 +2,7 @@
 // mark's corners, and the text left as it was.
 #include <cmath>
 
+#include "command/message_catalogue.h"
 #include "jig/tally_jig.h"
 #include "jig_fixture.h"
 
@@ -149,6 +150,24 @@ TEST_F(PickTest, NothingUnderThePickLeavesNoMark) {
     jig.eraseMark();
     EXPECT_EQ(entities().size(), before);
   }
+}
+
+TEST_F(PickTest, SaysWhyInTheLanguageOfTheRun) {
+  TextSpec props;
+  props.string = L"A#1";
+  ZcDbObjectId textId = addText(props);
+  MessageCatalogue chinese(L"zh-CN");
+  activeCatalogue = &chinese;
+  transcript.str("");
+  TallyJig uncountable(textId, middleOf(props, 1));
+  EXPECT_EQ(uncountable.pickCharacterRun(), kNotCountable);
+  TallyJig beside(textId, at(props, edges(props).back() + 1, 1));
+  EXPECT_EQ(beside.pickCharacterRun(), kNothingPicked);
+  activeCatalogue = nullptr;
+  uncountable.eraseMark();
+  EXPECT_NE(transcript.str().find("\n\u9012\u589e\u7c7b\u578b\u9519\u8bef!"), std::string::npos) << transcript.str();
+  EXPECT_NE(transcript.str().find("\n\u672a\u9009\u4e2d\u4efb\u4f55\u5b57\u7b26!"), std::string::npos)
+      << transcript.str();
 }
 
 TEST_F(PickTest, BoundariesAndLeftOfStart) {

@@ -51,7 +51,7 @@ class PlacementTest : public JigFixture {
   }
 
   // Runs the dialogue and the mark's removal as the command does, picking the first character.
-  void place(ZcDbObjectId textId, int method, int increment, const std::string& input) {
+  void place(ZcDbObjectId textId, IncrementMethod method, int increment, const std::string& input) {
     ZcGePoint3d pick = firstCharacter();
     {
       auto pText = openText(textId);
@@ -71,7 +71,7 @@ class PlacementTest : public JigFixture {
 TEST_F(PlacementTest, LineWithSpacing) {
   ZcDbObjectId textId = source(L"7");
   // An empty answer at the spacing prompt is refused and asked again.
-  place(textId, 0, 1, "\n10\n0,0\n35,0\n");
+  place(textId, kLine, 1, "\n10\n0,0\n35,0\n");
   EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"8", "9", "10"})) << transcript.str();
   expectPoints(copyPoints(textId), {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}});
   EXPECT_TRUE(printed("Specify the spacing betwwen items[Numbers (N)]:"));
@@ -82,7 +82,7 @@ TEST_F(PlacementTest, LineWithSpacing) {
 
 TEST_F(PlacementTest, LineWithCount) {
   ZcDbObjectId textId = source(L"7");
-  place(textId, 0, 5, "N\n4\n0,0\n0,20\n");
+  place(textId, kLine, 5, "N\n4\n0,0\n0,20\n");
   EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"12", "17", "22", "27"}));
   expectPoints(copyPoints(textId), {{100, 55, 0}, {100, 60, 0}, {100, 65, 0}, {100, 70, 0}});
   EXPECT_TRUE(printed("Enter the number of items:"));
@@ -90,14 +90,14 @@ TEST_F(PlacementTest, LineWithCount) {
 
 TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
   ZcDbObjectId textId = source(L"7");
-  place(textId, 0, 1, "N\n0\n-2\n3\n0,0\n30,0\n");
+  place(textId, kLine, 1, "N\n0\n-2\n3\n0,0\n30,0\n");
   EXPECT_EQ(copyStrings(textId).size(), 3u);
 
   // Past the limit a count is refused with its own message and asked again; the limit itself is taken.
   ZcDbObjectId many = source(L"5");
   const size_t before = entities().size();
   const std::string refusal = "\nThe number of items cannot exceed 100000. Enter it again.\nEnter the number of items:";
-  place(many, 0, 1, "N\n100001\n100000\n0,0\n0,1\n");
+  place(many, kLine, 1, "N\n100001\n100000\n0,0\n0,1\n");
   EXPECT_EQ(entities().size(), before + 100000);
   const std::string out = transcript.str();
   EXPECT_NE(out.find(refusal), std::string::npos) << out.substr(0, 2000);
@@ -110,7 +110,7 @@ TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
     size_t before = entities().size();
     script(std::string(spacing) + "\n0,0\n35,0\n");
     TallyJig jig(other, firstCharacter());
-    placeArray(jig, 0, 1);
+    placeArray(jig, kLine, 1);
     EXPECT_EQ(jig.objDist(), std::atof(spacing));
     EXPECT_FALSE(jig.objNumGiven);
     jig.eraseMark();
@@ -121,7 +121,7 @@ TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
 TEST_F(PlacementTest, PolarBothDirections) {
   const std::string e = point(7 * std::cos(100 * kDeg), 7 * std::sin(100 * kDeg));
   ZcDbObjectId ccw = source(L"A");
-  place(ccw, 1, 1, "0,0\n30\nCW\n10,0\n" + e + "\n");
+  place(ccw, kPolar, 1, "0,0\n30\nCW\n10,0\n" + e + "\n");
   EXPECT_EQ(copyStrings(ccw), (std::vector<std::string>{"B", "C", "D"}));
   expectPoints(copyPoints(ccw), {{98.660254, 55, 0}, {95, 58.660254, 0}, {90, 60, 0}});
   EXPECT_TRUE(printed("Specify the centre point of items:"));
@@ -136,7 +136,7 @@ TEST_F(PlacementTest, PolarBothDirections) {
     pText->close();
   }
   ZcDbObjectId cw = source(L"A");
-  place(cw, 1, 1, "0,0\n30\nC\n10,0\n" + e + "\n");
+  place(cw, kPolar, 1, "0,0\n30\nC\n10,0\n" + e + "\n");
   std::vector<std::string> strings = copyStrings(cw);
   strings.erase(std::remove(strings.begin(), strings.end(), "A"), strings.end());  // the first source
   EXPECT_EQ(strings, (std::vector<std::string>{"B", "C", "D", "E", "F", "G", "H", "I"}));
@@ -144,14 +144,14 @@ TEST_F(PlacementTest, PolarBothDirections) {
 
 TEST_F(PlacementTest, PolarWithCount) {
   ZcDbObjectId textId = source(L"A");
-  place(textId, 1, 1, "0,0\nN\n4\nCW\n10,0\n0,3\n");
+  place(textId, kPolar, 1, "0,0\nN\n4\nCW\n10,0\n0,3\n");
   expectPoints(copyPoints(textId),
                {{99.238795, 53.826834, 0}, {97.071068, 57.071068, 0}, {93.826834, 59.238795, 0}, {90, 60, 0}});
 }
 
 TEST_F(PlacementTest, FreeAdvancesEachCopyByTheStep) {
   ZcDbObjectId textId = source(L"7");
-  place(textId, 2, 2, "0,0\n10,0\n20,0\n30,-1\n\n");
+  place(textId, kFree, 2, "0,0\n10,0\n20,0\n30,-1\n\n");
   EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"9", "11", "13"}));
   expectPoints(copyPoints(textId), {{110, 50, 0}, {120, 50, 0}, {130, 49, 0}});
   // The free method asks for nothing but the points.
@@ -163,7 +163,7 @@ TEST_F(PlacementTest, FreeAdvancesEachCopyByTheStep) {
   ZcDbObjectId same = source(L"Q7", TextSpec{{0, 0, 0}});
   script("0,0\n1,1\n2,2\n<esc>\n");
   TallyJig jig(same, ZcGePoint3d(0.3, 1, 0));
-  placeArray(jig, 2, 0);
+  placeArray(jig, kFree, 0);
   jig.eraseMark();
   EXPECT_EQ(copyStrings(textId).size(), 3u + 1u + 2u);
   std::vector<std::string> all = copyStrings(textId);
@@ -172,7 +172,7 @@ TEST_F(PlacementTest, FreeAdvancesEachCopyByTheStep) {
 
 TEST_F(PlacementTest, FreeEndsWhenTheRunWouldFallBelowZero) {
   ZcDbObjectId textId = source(L"3");
-  place(textId, 2, -2, "0,0\n10,0\n20,0\n30,0\n");
+  place(textId, kFree, -2, "0,0\n10,0\n20,0\n30,0\n");
   EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"1"}));
 }
 
@@ -188,7 +188,7 @@ TEST_F(PlacementTest, EscAtAnyStepLeavesTheDrawingUnchanged) {
     SCOPED_TRACE(input);
     ZcDbObjectId textId = source(L"5");
     std::vector<ZcDbObjectId> before = entities();
-    place(textId, 0, 1, input);
+    place(textId, kLine, 1, input);
     EXPECT_EQ(entities(), before);
   }
   const char* polarScripts[] = {
@@ -203,19 +203,19 @@ TEST_F(PlacementTest, EscAtAnyStepLeavesTheDrawingUnchanged) {
     SCOPED_TRACE(input);
     ZcDbObjectId textId = source(L"5");
     std::vector<ZcDbObjectId> before = entities();
-    place(textId, 1, 1, input);
+    place(textId, kPolar, 1, input);
     EXPECT_EQ(entities(), before);
   }
   ZcDbObjectId textId = source(L"5");
   std::vector<ZcDbObjectId> before = entities();
-  place(textId, 2, 1, "<esc>\n");
+  place(textId, kFree, 1, "<esc>\n");
   EXPECT_EQ(entities(), before);
 }
 
 TEST_F(PlacementTest, UncountablePickAsksNothing) {
   ZcDbObjectId textId = source(L"-5");
   std::vector<ZcDbObjectId> before = entities();
-  place(textId, 0, 1, "10\n0,0\n35,0\n");
+  place(textId, kLine, 1, "10\n0,0\n35,0\n");
   EXPECT_TRUE(printed("Increment type error!"));
   EXPECT_FALSE(printed("Specify the spacing"));
   EXPECT_EQ(entities(), before);
@@ -294,7 +294,7 @@ TEST_F(CommitTest, ErasedSourceGivesNoCopy) {
 
 TEST_F(CommitTest, WholeDialogueOnACentredText) {
   ZcDbObjectId id = styled(ZcDb::kTextCenter, ZcDb::kTextBase, {120, 60, 0});
-  place(id, 0, 1, "10\n0,0\n0,25\n");
+  place(id, kLine, 1, "10\n0,0\n0,25\n");
   EXPECT_EQ(copyStrings(id), (std::vector<std::string>{"2R", "3R"}));
   expectPoints(copyPoints(id, true), {{120, 70, 0}, {120, 80, 0}});
 }
@@ -306,9 +306,9 @@ TEST_F(CommitTest, PaperSpaceSourceGivesModelSpaceCopies) {
   ZcDbObjectId id = addText(props);
   size_t paperBefore = entities(ZCDB_PAPER_SPACE).size();
   TallyJig jig(id, firstCharacter());
-  jig.incType = 0;
+  jig.incType = kDigitRun;
   jig.runStart = jig.runEnd = 1;
-  jig.setIncMethod(0);
+  jig.setIncMethod(kLine);
   jig.setObjDist(5);
   jig.setEndPoint(ZcGePoint3d(0, 11, 0));
   jig.update();

@@ -12,15 +12,15 @@ using Settings = HostSession;
 
 TEST_F(Settings, ModeLineNamesTheMethodAndTheStep) {
   struct Case {
-    int method;
+    IncrementMethod method;
     int value;
     const char* line;
   };
   for (const Case& c : {Case{kFree, 1, "\nCurrent Mode: Increment method= free, increment = 1"},
                         Case{kLine, -3, "\nCurrent Mode: Increment method= line, increment = -3"},
                         Case{kPolar, 0, "\nCurrent Mode: Increment method= polar, increment = 0"},
-                        Case{7, INT_MIN, "\nCurrent Mode: Increment method= free, increment = -2147483648"},
-                        Case{-1, INT_MAX, "\nCurrent Mode: Increment method= free, increment = 2147483647"}}) {
+                        Case{kFree, INT_MIN, "\nCurrent Mode: Increment method= free, increment = -2147483648"},
+                        Case{kLine, INT_MAX, "\nCurrent Mode: Increment method= line, increment = 2147483647"}}) {
     clearTranscript();
     incrementMethod = c.method;
     incrementValue = c.value;

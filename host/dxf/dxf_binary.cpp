@@ -1,0 +1,246 @@
+// Binary DXF to ASCII DXF text and back, group by group, with the value types of the DXF reference.
+#include "dxf/dxf_binary.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "dxf/dxf_tags.h"
+
+namespace zrxhost::dxf {
+
+namespace {
+
+constexpr std::string_view kSentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);
+
+enum class Binary { String, Double, Int16, Int32, Int64, Byte, Chunk };
+
+bool in(int code, int lo, int hi) {
+  return code >= lo && code <= hi;
+}
+
+// How a group's value is stored in a binary file (handles are strings there).
+Binary binaryType(int code) {
+  if (in(code, 310, 319) || code == 1004) return Binary::Chunk;
+  if (in(code, 290, 299)) return Binary::Byte;
+  if (in(code, 10, 59) || in(code, 110, 149) || in(code, 210, 239) || in(code, 460, 469) || in(code, 1010, 1059))
+    return Binary::Double;
+  if (in(code, 60, 79) || in(code, 170, 179) || in(code, 270, 289) || in(code, 370, 389) || in(code, 400, 409) ||
+      in(code, 1060, 1070))
+    return Binary::Int16;
+  if (in(code, 90, 99) || in(code, 420, 459) || code == 1071) return Binary::Int32;
+  if (in(code, 160, 169)) return Binary::Int64;
+  return Binary::String;
+}
+
+template <class T>
+T load(const char* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);  // binary DXF is little-endian, as is every host this builds on
+  return value;
+}
+
+template <class T>
+void store(std::string& out, T value) {
+  char bytes[sizeof value];
+  std::memcpy(bytes, &value, sizeof value);
+  out.append(bytes, sizeof value);
+}
+
+template <class T>
+void appendNumber(std::string& out, T value) {
+  char buf[32];
+  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  (void)ec;
+  out.append(buf, ptr);
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+}  // namespace
+
+bool isBinaryDxf(std::string_view bytes) {
+  return bytes.starts_with(kSentinel.substr(0, 18));
+}
+
+bool binaryToText(std::string_view bytes, std::string& text, std::string& error) {
+  std::size_t group = 0;
+  auto fail = [&](const std::string& why) {
+    error = "group " + std::to_string(group) + " of the binary file: " + why;
+    return false;
+  };
+  if (!bytes.starts_with(kSentinel)) return fail("the binary DXF sentinel is damaged");
+  std::size_t at = kSentinel.size();
+  const std::size_t n = bytes.size();
+  // The first group is "0 SECTION": its code is one byte (R12 and before) or two.
+  const bool oneByteCodes = at + 1 < n && bytes[at] == 0 && bytes[at + 1] != 0;
+  text.clear();
+  text.reserve(n * 2);
+  while (at < n) {
+    ++group;
+    int code = 0;
+    if (oneByteCodes) {
+      code = static_cast<unsigned char>(bytes[at++]);
+      if (code == 255) {
+        if (at + 2 > n) return fail("the file ends inside a group code (it is truncated)");
+        code = load<std::int16_t>(bytes.data() + at);
+        at += 2;
+      }
+    } else {
+      if (at + 2 > n) return fail("the file ends inside a group code (it is truncated)");
+      code = load<std::int16_t>(bytes.data() + at);
+      at += 2;
+    }
+    if (code < -5 || code > 1071) return fail("invalid group code " + std::to_string(code));
+    appendNumber(text, code);
+    text.push_back('\n');
+    const Binary type = binaryType(code);
+    auto need = [&](std::size_t size) { return at + size <= n; };
+    switch (type) {
+      case Binary::String: {
+        const void* end = std::memchr(bytes.data() + at, '\0', n - at);
+        if (end == nullptr) return fail("a string is not ended (the file is truncated)");
+        std::string_view value(bytes.data() + at, static_cast<const char*>(end) - (bytes.data() + at));
+        if (value.find('\n') != std::string_view::npos || value.ends_with('\r'))
+          return fail("a string holds a line break, which a drawing cannot keep");
+        text += value;
+        at += value.size() + 1;
+        break;
+      }
+      case Binary::Double: {
+        if (!need(8)) return fail("the file ends inside a number (it is truncated)");
+        double v = load<double>(bytes.data() + at);
+        at += 8;
+        if (v == 0 && std::signbit(v))
+          text += "-0.0";
+        else
+          appendNumber(text, v);
+        break;
+      }
+      case Binary::Int16:
+        if (!need(2)) return fail("the file ends inside a number (it is truncated)");
+        appendNumber(text, load<std::int16_t>(bytes.data() + at));
+        at += 2;
+        break;
+      case Binary::Int32:
+        if (!need(4)) return fail("the file ends inside a number (it is truncated)");
+        appendNumber(text, load<std::int32_t>(bytes.data() + at));
+        at += 4;
+        break;
+      case Binary::Int64:
+        if (!need(8)) return fail("the file ends inside a number (it is truncated)");
+        appendNumber(text, load<std::int64_t>(bytes.data() + at));
+        at += 8;
+        break;
+      case Binary::Byte:
+        if (!need(1)) return fail("the file ends inside a number (it is truncated)");
+        appendNumber(text, static_cast<unsigned char>(bytes[at++]));
+        break;
+      case Binary::Chunk: {
+        if (!need(1)) return fail("the file ends inside binary data (it is truncated)");
+        std::size_t size = static_cast<unsigned char>(bytes[at++]);
+        if (!need(size)) return fail("the file ends inside binary data (it is truncated)");
+        for (std::size_t i = 0; i < size; ++i) {
+          auto b = static_cast<unsigned char>(bytes[at + i]);
+          text.push_back(kHex[b >> 4]);
+          text.push_back(kHex[b & 15]);
+        }
+        at += size;
+        break;
+      }
+    }
+    text.push_back('\n');
+    // What follows EOF is no part of the drawing; the reader is told as for an ASCII file.
+    if (code == 0 && text.ends_with("\nEOF\n")) {
+      if (at < n) text += "\n(data after EOF)\n";
+      break;
+    }
+  }
+  return true;
+}
+
+bool textToBinary(std::string_view text, bool r12, std::string& out, std::string& error) {
+  out.clear();
+  out.reserve(text.size());
+  out += kSentinel;
+  std::size_t pos = 0, line = 1;
+  auto nextLine = [&](std::string_view& l) {
+    if (pos >= text.size()) return false;
+    std::size_t eol = text.find('\n', pos);
+    if (eol == std::string_view::npos) eol = text.size();
+    l = text.substr(pos, eol - pos);
+    if (l.ends_with('\r')) l.remove_suffix(1);
+    pos = eol + 1;
+    return true;
+  };
+  auto fail = [&](const std::string& why) {
+    error = "line " + std::to_string(line) + ": " + why + " (in a binary file)";
+    return false;
+  };
+  std::string_view codeLine, value;
+  while (nextLine(codeLine)) {
+    long long code = 0;
+    if (!parseInt(codeLine, code) || code < -5 || code > 1071) return fail("a group code was expected");
+    if (!nextLine(value)) return fail("a value was expected");
+    if (r12 && code >= 0 && code < 255) {
+      out.push_back(static_cast<char>(code));
+    } else {
+      if (r12) out.push_back(static_cast<char>(255));
+      store(out, static_cast<std::int16_t>(code));
+    }
+    const Binary type = binaryType(static_cast<int>(code));
+    long long whole = 0;
+    double real = 0;
+    bool ok = true;
+    switch (type) {
+      case Binary::String:
+        out += value;
+        out.push_back('\0');
+        break;
+      case Binary::Double:
+        ok = parseDouble(value, real);
+        if (ok) store(out, real);
+        break;
+      case Binary::Int16:
+        ok = parseInt(value, whole) && whole >= std::numeric_limits<std::int16_t>::min() &&
+             whole <= std::numeric_limits<std::uint16_t>::max();
+        if (ok) store(out, static_cast<std::int16_t>(whole));
+        break;
+      case Binary::Int32:
+        ok = parseInt(value, whole) && whole >= std::numeric_limits<std::int32_t>::min() &&
+             whole <= std::numeric_limits<std::uint32_t>::max();
+        if (ok) store(out, static_cast<std::int32_t>(whole));
+        break;
+      case Binary::Int64:
+        ok = parseInt(value, whole);
+        if (ok) store(out, static_cast<std::int64_t>(whole));
+        break;
+      case Binary::Byte:
+        ok = parseInt(value, whole) && whole >= -128 && whole <= 255;
+        if (ok) out.push_back(static_cast<char>(whole));
+        break;
+      case Binary::Chunk: {
+        std::string_view hex = TagFile::trimmed(value);
+        ok = hex.size() % 2 == 0 && hex.size() <= 2 * 255;
+        out.push_back(static_cast<char>(hex.size() / 2));
+        for (std::size_t i = 0; ok && i < hex.size(); i += 2) {
+          unsigned byte = 0;
+          auto [ptr, ec] = std::from_chars(hex.data() + i, hex.data() + i + 2, byte, 16);
+          ok = ec == std::errc() && ptr == hex.data() + i + 2;
+          out.push_back(static_cast<char>(byte));
+        }
+        break;
+      }
+    }
+    if (!ok) {
+      ++line;
+      return fail("the value '" + printable(value) + "' does not fit group " + std::to_string(code));
+    }
+    line += 2;
+  }
+  return true;
+}
+
+}  // namespace zrxhost::dxf
