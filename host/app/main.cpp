@@ -171,10 +171,15 @@ int run(const std::vector<std::string>& args) {
       status = fail(kWriteFailed, aboutFile("cannot save", *options.saveAs, saveError));
     }
   }
-  if (options.svg && !renderSvg(*run.db, *options.svg, error)) {
+  RenderOptions pictureOptions;
+  if (options.view) {
+    pictureOptions.hasView = true;
+    std::copy(options.view->begin(), options.view->end(), pictureOptions.view);
+  }
+  if (options.svg && !renderSvg(*run.db, *options.svg, error, pictureOptions)) {
     status = fail(kWriteFailed, "cannot write " + *options.svg + ": " + error);
   }
-  if (options.png && !renderPng(*run.db, *options.png, error)) {
+  if (options.png && !renderPng(*run.db, *options.png, error, pictureOptions)) {
     status = fail(kWriteFailed, "cannot write " + *options.png + ": " + error);
   }
   return status;

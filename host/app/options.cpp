@@ -2,11 +2,13 @@
 #include "options.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 
 namespace zrxhost::app {
 namespace {
 
-enum class Kind { kModule, kScript, kSet, kSaveAs, kSvg, kPng };
+enum class Kind { kModule, kScript, kSet, kSaveAs, kSvg, kPng, kView };
 
 struct ValueOption {
   const char* name;
@@ -14,9 +16,35 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--load", Kind::kModule},    {"--script", Kind::kScript}, {"--set", Kind::kSet},
-    {"--save-as", Kind::kSaveAs}, {"--svg", Kind::kSvg},       {"--png", Kind::kPng},
+    {"--load", Kind::kModule}, {"--script", Kind::kScript}, {"--set", Kind::kSet},   {"--save-as", Kind::kSaveAs},
+    {"--svg", Kind::kSvg},     {"--png", Kind::kPng},       {"--view", Kind::kView},
 };
+
+// --view X0,Y0,X1,Y1: four finite numbers, the second corner right of and above the first.
+bool parseView(const std::string& value, Options& options, std::string& error) {
+  std::array<double, 4> corners{};
+  const char* at = value.c_str();
+  for (int i = 0; i < 4; ++i) {
+    char* end = nullptr;
+    corners[i] = std::strtod(at, &end);
+    const char expected = i < 3 ? ',' : '\0';
+    if (end == at || *end != expected || !std::isfinite(corners[i])) {
+      error = "option --view takes X0,Y0,X1,Y1 (four numbers), not \"" + value + "\"";
+      return false;
+    }
+    at = end + 1;
+  }
+  if (!(corners[2] > corners[0]) || !(corners[3] > corners[1])) {
+    error = "option --view needs X1 greater than X0 and Y1 greater than Y0, not \"" + value + "\"";
+    return false;
+  }
+  if (options.view) {
+    error = "option --view given more than once";
+    return false;
+  }
+  options.view = corners;
+  return true;
+}
 
 bool setOnce(std::optional<std::string>& slot, const std::string& option, const std::string& value,
              std::string& error) {
@@ -49,6 +77,8 @@ bool apply(Kind kind, const std::string& option, const std::string& value, Optio
       return setOnce(options.svg, option, value, error);
     case Kind::kPng:
       return setOnce(options.png, option, value, error);
+    case Kind::kView:
+      return parseView(value, options, error);
     case Kind::kSet: {
       const size_t eq = value.find('=');
       if (eq == std::string::npos || eq == 0) {
@@ -123,7 +153,7 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
 
 std::string usageText() {
   return "Usage: zrxhost [DRAWING.dxf] [--load MODULE]... [--script FILE|-] [--set NAME=VALUE]...\n"
-         "               [--save-as OUT.dxf] [--svg OUT.svg] [--png OUT.png]\n"
+         "               [--save-as OUT.dxf] [--svg OUT.svg] [--png OUT.png] [--view X0,Y0,X1,Y1]\n"
          "\n"
          "Opens DRAWING.dxf (or starts a new drawing), loads the modules, runs the script (\"-\": standard\n"
          "input; without --script: an interactive command line on a terminal, else standard input), then\n"
@@ -135,6 +165,7 @@ std::string usageText() {
          "  --save-as OUT.dxf   save the drawing after the input has run\n"
          "  --svg OUT.svg       draw the current space as SVG\n"
          "  --png OUT.png       draw the current space as PNG\n"
+         "  --view X0,Y0,X1,Y1  pictures show exactly this window of the drawing (default: its extents)\n"
          "  --help, --version\n"
          "\n"
          "At the command line: HELP lists the commands; U, UNDO and REDO walk back and forth through\n"

@@ -1,6 +1,7 @@
 // The zrxhost command line: what the user asked for, parsed and checked.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@ struct Options {
   std::optional<std::string> saveAs;
   std::optional<std::string> svg;
   std::optional<std::string> png;
+  std::optional<std::array<double, 4>> view;  // --view X0,Y0,X1,Y1: the window pictures show
   bool help = false;
   bool version = false;
 };

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "render/scene.h"
 
@@ -32,13 +33,39 @@ struct View {
   double originY = 0;
 };
 
+// The view of the window [minX, maxX] × [minY, maxY], uniformly scaled and centred in the picture.
+void fitWindow(double minX, double minY, double maxX, double maxY, int width, int maxHeight, View& view) {
+  const double w = maxX - minX, h = maxY - minY;
+  view.width = width;
+  view.scale = width / w;
+  double height = std::round(h * view.scale);
+  if (height > maxHeight) {
+    height = maxHeight;
+    view.scale = height / h;
+  }
+  view.height = std::max(1, static_cast<int>(height));
+  view.originX = (minX + maxX) / 2 - view.width / 2.0 / view.scale;
+  view.originY = (minY + maxY) / 2 + view.height / 2.0 / view.scale;
+}
+
 bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::string& error) {
   if (options.widthPixels < 1 || options.widthPixels > kMaxSide) {
     error = "the picture width must be between 1 and " + std::to_string(kMaxSide) + " pixels";
     return false;
   }
   view.width = options.widthPixels;
-  const render::Bounds& b = scene.bounds;
+  const int maxHeight = std::min(kMaxSide, std::max(view.width * 4, 1));
+  if (options.hasView) {
+    const double* v = options.view;
+    const double w = v[2] - v[0], h = v[3] - v[1];
+    if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) {
+      error = "the view window must have a finite, positive width and height";
+      return false;
+    }
+    fitWindow(v[0], v[1], v[2], v[3], view.width, maxHeight, view);
+    return true;
+  }
+  const render::Bounds& b = scene.extents();
   if (!b.valid) {
     // Nothing to fit: a blank 4:3 picture with the drawing's origin in the middle.
     view.height = std::max(1, view.width * 3 / 4);
@@ -51,33 +78,55 @@ bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::
   double size = std::max(w, h);
   // A drawing of one point (or whose size is lost in its coordinates' precision) gets a unit view.
   const double magnitude = std::max({1.0, std::fabs(b.minX), std::fabs(b.maxX), std::fabs(b.minY), std::fabs(b.maxY)});
-  if (!(size > magnitude * 1e-12)) size = std::max(1.0, magnitude * 1e-9);
-  if (!std::isfinite(size)) {
-    error = "the drawing's extents are not finite";
-    return false;
+  if (!(size > magnitude * 1e-12) || !std::isfinite(size)) {
+    // Far-out copies only, spread wider than a double can measure: show the first corner.
+    size = std::isfinite(size) && size > magnitude * 1e-12 ? size : std::max(1.0, std::fabs(b.minX) * 1e-9);
+    w = h = size;
+    if (!std::isfinite(size) || !std::isfinite(b.minX + size) || !std::isfinite(b.minY + size)) size = 1, w = h = 1;
   }
   const double fraction = std::isfinite(options.marginFraction) ? std::clamp(options.marginFraction, 0.0, 0.45) : 0.05;
   const double margin = fraction * size;
   // A straight horizontal or vertical drawing still needs some room across.
   const double viewW = std::max(w, size * 0.01) + 2 * margin;
   const double viewH = std::max(h, size * 0.01) + 2 * margin;
-  view.scale = view.width / viewW;
-  double height = std::ceil(viewH * view.scale);
-  const int maxHeight = std::min(kMaxSide, std::max(view.width * 4, 1));
-  if (height > maxHeight) {
-    height = maxHeight;
-    view.scale = height / viewH;
-  }
-  view.height = std::max(1, static_cast<int>(height));
-  const double centerX = (b.minX + b.maxX) / 2;
-  const double centerY = (b.minY + b.maxY) / 2;
-  view.originX = centerX - view.width / 2.0 / view.scale;
-  view.originY = centerY + view.height / 2.0 / view.scale;
+  const double centerX = std::isfinite(b.maxX - b.minX) ? b.minX / 2 + b.maxX / 2 : b.minX;
+  const double centerY = std::isfinite(b.maxY - b.minY) ? b.minY / 2 + b.maxY / 2 : b.minY;
+  fitWindow(centerX - viewW / 2, centerY - viewH / 2, centerX + viewW / 2, centerY + viewH / 2, view.width, maxHeight,
+            view);
+  view.height = std::max(view.height, 1);
   return true;
 }
 
 void setColor(cairo_t* cr, std::uint32_t rgb) {
   cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
+}
+
+// Pixel coordinates past this are cut before cairo sees them (its fixed-point numbers end near 8e6).
+constexpr double kPixelLimit = 1e5;
+
+// Cuts the segment to the box; false when nothing of it is inside (Liang-Barsky).
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, double hiX, double hiY) {
+  double t0 = 0, t1 = 1;
+  const double dx = x1 - x0, dy = y1 - y0;
+  const double p[4] = {-dx, dx, -dy, dy}, q[4] = {x0 - lo, hiX - x0, y0 - lo, hiY - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double r = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, r);
+    else
+      t1 = std::min(t1, r);
+    if (t0 > t1) return false;
+  }
+  const double ax = x0 + dx * t0, ay = y0 + dy * t0;
+  x1 = x0 + dx * t1;
+  y1 = y0 + dy * t1;
+  x0 = ax;
+  y0 = ay;
+  return true;
 }
 
 void paint(cairo_t* cr, const Scene& scene, const View& view) {
@@ -86,37 +135,91 @@ void paint(cairo_t* cr, const Scene& scene, const View& view) {
   cairo_set_line_width(cr, 1.0);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
   auto px = [&](double x) { return (x - view.originX) * view.scale; };
   auto py = [&](double y) { return (view.originY - y) * view.scale; };
   // A one-pixel stroke centred on a pixel centre stays one crisp pixel wide in its own colour.
   auto snap = [](double v) { return std::floor(v) + 0.5; };
+  const double lo = -2, hiX = view.width + 2, hiY = view.height + 2;
+  std::vector<double> pixels;
   for (const render::SceneItem& item : scene.items) {
-    cairo_new_path(cr);
+    // The item's pixel coordinates and their box: items off the picture are skipped whole.
+    pixels.clear();
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
     for (const PathOp& op : item.ops) {
-      switch (op.kind) {
-        case PathOp::kMove:
-          if (item.filled)
-            cairo_move_to(cr, px(op.p[0]), py(op.p[1]));
-          else
-            cairo_move_to(cr, snap(px(op.p[0])), snap(py(op.p[1])));
-          break;
-        case PathOp::kLine:
-          if (item.filled)
-            cairo_line_to(cr, px(op.p[0]), py(op.p[1]));
-          else
-            cairo_line_to(cr, snap(px(op.p[0])), snap(py(op.p[1])));
-          break;
-        case PathOp::kCurve:
-          cairo_curve_to(cr, px(op.p[0]), py(op.p[1]), px(op.p[2]), py(op.p[3]), px(op.p[4]), py(op.p[5]));
-          break;
-        case PathOp::kClose:
-          cairo_close_path(cr);
-          break;
+      const int points = op.kind == PathOp::kCurve ? 3 : (op.kind == PathOp::kClose ? 0 : 1);
+      for (int i = 0; i < points; ++i) {
+        const double x = px(op.p[2 * i]), y = py(op.p[2 * i + 1]);
+        pixels.push_back(x);
+        pixels.push_back(y);
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+      }
+    }
+    if (!(maxX >= lo && minX <= hiX && maxY >= lo && minY <= hiY)) continue;
+    const bool huge = minX < -kPixelLimit || minY < -kPixelLimit || maxX > kPixelLimit || maxY > kPixelLimit;
+    cairo_new_path(cr);
+    std::size_t k = 0;
+    if (huge && !item.filled) {
+      // Only the part of each piece inside the picture; curves by their chords (a far-out piece
+      // crossing the picture is all but straight there).
+      double lastX = 0, lastY = 0, startX = 0, startY = 0;
+      auto segment = [&](double x1, double y1) {
+        double ax = lastX, ay = lastY, bx = x1, by = y1;
+        if (clipSegment(ax, ay, bx, by, lo, hiX, hiY)) {
+          cairo_move_to(cr, snap(ax), snap(ay));
+          cairo_line_to(cr, snap(bx), snap(by));
+        }
+        lastX = x1;
+        lastY = y1;
+      };
+      for (const PathOp& op : item.ops) {
+        if (op.kind == PathOp::kMove) {
+          lastX = startX = pixels[k];
+          lastY = startY = pixels[k + 1];
+          k += 2;
+        } else if (op.kind == PathOp::kLine) {
+          segment(pixels[k], pixels[k + 1]);
+          k += 2;
+        } else if (op.kind == PathOp::kCurve) {
+          segment(pixels[k + 4], pixels[k + 5]);
+          k += 6;
+        } else {
+          segment(startX, startY);
+        }
+      }
+    } else {
+      auto at = [&](std::size_t i) { return huge ? std::clamp(pixels[i], -kPixelLimit, kPixelLimit) : pixels[i]; };
+      for (const PathOp& op : item.ops) {
+        switch (op.kind) {
+          case PathOp::kMove:
+            if (item.filled)
+              cairo_move_to(cr, at(k), at(k + 1));
+            else
+              cairo_move_to(cr, snap(at(k)), snap(at(k + 1)));
+            k += 2;
+            break;
+          case PathOp::kLine:
+            if (item.filled)
+              cairo_line_to(cr, at(k), at(k + 1));
+            else
+              cairo_line_to(cr, snap(at(k)), snap(at(k + 1)));
+            k += 2;
+            break;
+          case PathOp::kCurve:
+            cairo_curve_to(cr, at(k), at(k + 1), at(k + 2), at(k + 3), at(k + 4), at(k + 5));
+            k += 6;
+            break;
+          case PathOp::kClose:
+            cairo_close_path(cr);
+            break;
+        }
       }
     }
     setColor(cr, item.rgb);
     if (item.filled) {
+      cairo_set_fill_rule(cr, item.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
       cairo_fill(cr);
     } else if (item.ops.size() == 1) {
       // A polyline of one point is a dot.
@@ -128,6 +231,21 @@ void paint(cairo_t* cr, const Scene& scene, const View& view) {
     } else {
       cairo_stroke(cr);
     }
+  }
+  for (const render::SceneRay& ray : scene.rays) {
+    // Far enough both ways to cross the whole picture, then cut to it.
+    const double x0 = px(ray.x), y0 = py(ray.y), dx = ray.dx * view.scale, dy = -ray.dy * view.scale;
+    const double len = std::hypot(dx, dy);
+    if (!(len > 0) || !std::isfinite(x0) || !std::isfinite(y0)) continue;
+    const double reach = (std::hypot(x0, y0) + view.width + view.height) / len * 2;
+    double ax = ray.bothWays ? x0 - dx * reach : x0, ay = ray.bothWays ? y0 - dy * reach : y0;
+    double bx = x0 + dx * reach, by = y0 + dy * reach;
+    if (!clipSegment(ax, ay, bx, by, lo, hiX, hiY)) continue;
+    cairo_new_path(cr);
+    cairo_move_to(cr, snap(ax), snap(ay));
+    cairo_line_to(cr, snap(bx), snap(by));
+    setColor(cr, ray.rgb);
+    cairo_stroke(cr);
   }
 }
 

@@ -1,10 +1,16 @@
-// Collects the current space into 2D paths: polylines as drawn, texts as their glyph outlines.
+// Collects the current space into 2D paths: every entity kind, inserts through their blocks, texts as glyph outlines.
 #include "render/scene.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 
+#include "dxf/dxf_model.h"
+#include "dxf/dxf_text.h"
+#include "render/foreign_geometry.h"
+#include "render/record_fields.h"
+#include "render/shapes.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
 #include "zrxhost/fonts.h"
@@ -27,6 +33,18 @@ void Bounds::add(double x, double y) {
 
 namespace {
 
+// Inserts nest this deep at most; a block that contains itself stops there.
+constexpr int kMaxNesting = 16;
+// A dashed entity would need more dashes than this: it is drawn solid, as CAD programs do.
+constexpr double kMaxDashesPerEntity = 20000;
+
+V3 v3(const ZcGePoint3d& p) {
+  return {p.x, p.y, p.z};
+}
+V3 v3(const ZcGeVector3d& v) {
+  return {v.x, v.y, v.z};
+}
+
 bool finite(const ZcGePoint3d& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
@@ -41,12 +59,12 @@ std::uint32_t colorOf(int recorded, int fallback) {
   return aciToRgb(index);
 }
 
-// The text's local frame (along the baseline, across it) projected onto the drawing's XY plane,
-// with the shape parameters folded in, so a glyph point maps to the drawing by one affine step.
+// The text's local frame (along the baseline, across it) with the shape parameters folded in, so a
+// glyph point maps to the drawing by one affine step, then by the insert's transform.
 class GlyphPlacer : public GlyphPathSink {
  public:
-  GlyphPlacer(const ZcGiDrawRecorder::TextPrimitive& text, SceneItem& item, Bounds& bounds)
-      : mItem(item), mBounds(bounds) {
+  GlyphPlacer(const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, SceneItem& item, Scene& scene)
+      : mXform(xform), mItem(item), mScene(scene) {
     ZcGeVector3d normal = text.normal.isZeroLength() ? ZcGeVector3d::kZAxis : text.normal.normal();
     ZcGeVector3d along = text.direction - normal * text.direction.dotProduct(normal);
     if (along.isZeroLength()) along = normal.perpVector();
@@ -58,12 +76,9 @@ class GlyphPlacer : public GlyphPathSink {
     mSize = style.textSize;
     mXScale = style.xScale;
     mSlant = std::tan(oblique);
-    mOriginX = text.position.x;
-    mOriginY = text.position.y;
-    mAlongX = along.x;
-    mAlongY = along.y;
-    mAcrossX = across.x;
-    mAcrossY = across.y;
+    mOrigin = v3(text.position);
+    mAlong = v3(along);
+    mAcross = v3(across);
   }
 
   void setPen(double pen) { mPen = pen; }
@@ -83,20 +98,22 @@ class GlyphPlacer : public GlyphPathSink {
       const double gx = it[0], gy = it[1];
       const double lx = (mPen + gx) * mSize * mXScale + gy * mSize * mSlant;
       const double ly = gy * mSize;
-      op.p[i] = mOriginX + lx * mAlongX + ly * mAcrossX;
-      op.p[i + 1] = mOriginY + lx * mAlongY + ly * mAcrossY;
-      mBounds.add(op.p[i], op.p[i + 1]);
+      const V3 p = mXform.apply(mOrigin + mAlong * lx + mAcross * ly);
+      op.p[i] = p.x;
+      op.p[i + 1] = p.y;
+      mScene.include(p.x, p.y);
     }
     mItem.ops.push_back(op);
   }
 
+  const Xform& mXform;
   SceneItem& mItem;
-  Bounds& mBounds;
+  Scene& mScene;
   double mSize = 1, mXScale = 1, mSlant = 0, mPen = 0;
-  double mOriginX = 0, mOriginY = 0, mAlongX = 1, mAlongY = 0, mAcrossX = 0, mAcrossY = 1;
+  V3 mOrigin, mAlong{1, 0, 0}, mAcross{0, 1, 0};
 };
 
-void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, int fallbackColor) {
+void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, std::uint32_t rgb) {
   const ZcGiDrawRecorder::RecordedStyle& style = text.style;
   if (!finite(text.position) || !finite(text.normal) || !finite(text.direction) || !std::isfinite(style.textSize) ||
       !std::isfinite(style.xScale) || !std::isfinite(style.obliquingAngle) || style.textSize == 0) {
@@ -104,9 +121,9 @@ void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, int fall
   }
   const Font& font = fontFor(style.fileName().toUtf8(), style.bigFontFileName().toUtf8());
   SceneItem item;
-  item.rgb = colorOf(text.color, fallbackColor);
+  item.rgb = rgb;
   item.filled = true;
-  GlyphPlacer placer(text, item, scene.bounds);
+  GlyphPlacer placer(text, xform, item, scene);
   double pen = 0;
   for (char32_t c : utf16ToUtf32(text.message.utf16())) {
     placer.setPen(pen);
@@ -116,45 +133,374 @@ void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, int fall
   if (!item.ops.empty()) scene.items.push_back(std::move(item));
 }
 
-void addPolyline(Scene& scene, const ZcGiDrawRecorder::PolylinePrimitive& polyline, int fallbackColor) {
-  SceneItem item;
-  item.rgb = colorOf(polyline.color, fallbackColor);
-  for (const ZcGePoint3d& p : polyline.points) {
-    if (!finite(p)) continue;
-    item.ops.push_back({item.ops.empty() ? PathOp::kMove : PathOp::kLine, {p.x, p.y}});
-    scene.bounds.add(p.x, p.y);
+// A dash pattern in drawing units: positive dashes, negative gaps, zero dots.
+struct Dashes {
+  std::vector<double> lengths;
+  double period = 0;
+};
+
+// Cuts polylines into the pattern's dashes, the pattern restarting at each polyline's start.
+void addDashed(SceneItem& item, const std::vector<std::vector<V3>>& lines, const Dashes& dashes) {
+  for (const std::vector<V3>& line : lines) {
+    if (line.empty()) continue;
+    std::size_t element = 0;
+    double left = std::fabs(dashes.lengths[0]);
+    bool penDown = dashes.lengths[0] >= 0;
+    if (penDown) item.ops.push_back({PathOp::kMove, {line[0].x, line[0].y}});
+    for (std::size_t k = 0; k + 1 < line.size(); ++k) {
+      const V3 a = line[k], b = line[k + 1];
+      const double len = std::hypot(b.x - a.x, b.y - a.y);
+      double done = 0;
+      while (len - done > left) {
+        done += left;
+        const double t = done / len;
+        const double x = a.x + (b.x - a.x) * t, y = a.y + (b.y - a.y) * t;
+        item.ops.push_back({penDown ? PathOp::kLine : PathOp::kMove, {x, y}});
+        element = (element + 1) % dashes.lengths.size();
+        left = std::fabs(dashes.lengths[element]);
+        penDown = dashes.lengths[element] >= 0;
+      }
+      left -= len - done;
+      if (penDown) item.ops.push_back({PathOp::kLine, {b.x, b.y}});
+    }
   }
-  if (!item.ops.empty()) scene.items.push_back(std::move(item));
 }
 
-// Off and frozen layers are not drawn; their state is looked up once per name.
-class LayerVisibility {
+// What a layer, a linetype and the header say about drawing the entities.
+class DrawingStyle {
  public:
-  explicit LayerVisibility(ZcDbDatabase& db) : mDb(db) {}
-  bool visible(const ZcString& name) {
-    auto found = mCache.find(name);
-    if (found != mCache.end()) return found->second;
-    bool shown = true;
-    ZcDbLayerTableRecord* layer = nullptr;
-    ZcDbObjectId id = mDb.layerId(name);
-    if (!id.isNull() && zcdbOpenObject(layer, id, ZcDb::kForRead) == Zcad::eOk && layer) {
-      shown = !layer->isOff() && !layer->isFrozen();
-      layer->close();
+  explicit DrawingStyle(ZcDbDatabase& db) : mDb(db) {
+    const ZcDbForeignData* data = db.foreignData().get();
+    if (data == nullptr || !data->layout || !data->file) return;
+    const dxf::DrawingLayout& layout = *data->layout;
+    mCodec = std::make_unique<dxf::TextCodec>(dxf::isUtf8Version(layout.version), layout.codePage);
+    const dxf::TagFile& f = *data->file;
+    for (const dxf::LayoutItem& item : layout.items) {
+      if (item.kind == dxf::LayoutItem::kHeader) readHeader(f, item.begin, item.end);
+      if (item.kind == dxf::LayoutItem::kRaw) readLinetypes(f, item.begin, item.end);
     }
-    mCache.emplace(name, shown);
-    return shown;
+  }
+
+  struct Layer {
+    bool visible = true;
+    std::uint32_t rgb = 0xFFFFFF;
+    std::string linetype = "CONTINUOUS";
+  };
+
+  const Layer& layer(const ZcString& name) {
+    auto found = mLayers.find(name);
+    if (found != mLayers.end()) return found->second;
+    Layer info;
+    ZcDbLayerTableRecord* record = nullptr;
+    ZcDbObjectId id = mDb.layerId(name);
+    if (!id.isNull() && zcdbOpenObject(record, id, ZcDb::kForRead) == Zcad::eOk && record) {
+      info.visible = !record->isOff() && !record->isFrozen();
+      info.rgb = colorOf(record->colorIndex(), 7);
+      if (const ZcDbForeignData* fd = record->foreignData().get(); fd && fd->file && fd->end > fd->begin) {
+        const Fields tags(*fd->file, fd->begin + 1, fd->end);
+        if (tags.has(420)) info.rgb = static_cast<std::uint32_t>(tags.integer(420, 0)) & 0xFFFFFF;
+        if (tags.has(6)) info.linetype = upper(dxf::TagFile::trimmed(tags.text(6)));
+      }
+      record->close();
+    }
+    return mLayers.emplace(name, info).first->second;
+  }
+
+  // The pattern of a linetype name (upper case), scaled; null for a solid line.
+  const Dashes* dashes(const std::string& name) const {
+    auto found = mLinetypes.find(name);
+    return found == mLinetypes.end() ? nullptr : &found->second;
+  }
+  double ltscale() const { return mLtscale; }
+  const DecodeSettings& settings() const { return mSettings; }
+  const dxf::TextCodec* codec() const { return mCodec.get(); }
+
+  static std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
   }
 
  private:
+  void readHeader(const dxf::TagFile& f, std::uint32_t begin, std::uint32_t end) {
+    double dimasz = 0.18, dimscale = 1;
+    for (std::uint32_t i = begin; i + 1 < end; ++i) {
+      if (f.code(i) != 9) continue;
+      const std::string_view name = dxf::TagFile::trimmed(f.value(i));
+      double v = 0;
+      if (!dxf::parseDouble(f.value(i + 1), v) || !std::isfinite(v)) continue;
+      if (name == "$LTSCALE" && v > 0) mLtscale = v;
+      if (name == "$DIMASZ" && v > 0) dimasz = v;
+      if (name == "$DIMSCALE" && v > 0) dimscale = v;
+    }
+    mSettings.arrowSize = dimasz * dimscale;
+  }
+
+  void readLinetypes(const dxf::TagFile& f, std::uint32_t begin, std::uint32_t end) {
+    for (std::uint32_t i = begin; i < end; ++i) {
+      if (f.code(i) != 0 || dxf::TagFile::trimmed(f.value(i)) != "LTYPE") continue;
+      std::uint32_t e = i + 1;
+      while (e < end && f.code(e) != 0) ++e;
+      const Fields tags(f, i + 1, e);
+      Dashes d;
+      for (std::uint32_t k = tags.begin; k < tags.end; ++k)
+        if (tags.code(k) == 49) d.lengths.push_back(tags.value(k));
+      for (double l : d.lengths) d.period += std::fabs(l);
+      if (!d.lengths.empty() && d.period > 0) mLinetypes[upper(dxf::TagFile::trimmed(tags.text(2)))] = std::move(d);
+      i = e - 1;
+    }
+  }
+
   ZcDbDatabase& mDb;
-  std::map<ZcString, bool> mCache;
+  std::map<ZcString, Layer> mLayers;
+  std::map<std::string, Dashes> mLinetypes;
+  double mLtscale = 1;
+  DecodeSettings mSettings;
+  std::unique_ptr<dxf::TextCodec> mCodec;
+};
+
+// What an insert passes to the entities of its block.
+struct Placement {
+  Xform xform;
+  std::uint32_t byBlockRgb = 0xFFFFFF;
+  std::string byBlockLinetype = "CONTINUOUS";
+  ZcString layer;  // entities on layer 0 take the insert's layer
+  int depth = 0;
+};
+
+class SceneBuilder {
+ public:
+  SceneBuilder(ZcDbDatabase& db, Scene& scene) : mDb(db), mScene(scene), mStyle(db) {}
+
+  void drawBlock(const std::vector<ZcDbObjectId>& ids, const Placement& placement) {
+    for (const ZcDbObjectId& id : ids) {
+      if (id.isNull() || id.isErased()) continue;
+      ZcDbEntity* entity = nullptr;
+      if (zcdbOpenObject(entity, id, ZcDb::kForRead) != Zcad::eOk || !entity) continue;
+      drawEntity(*entity, placement);
+      entity->close();
+    }
+  }
+
+ private:
+  struct Look {
+    std::uint32_t rgb;
+    const Dashes* dashes;
+    double dashScale;
+    ZcString layer;
+  };
+
+  void drawEntity(ZcDbEntity& entity, const Placement& placement) {
+    ZcString layerName = entity.layerName();
+    if (placement.depth > 0 && layerName == ZcString(L"0")) layerName = placement.layer;
+    const DrawingStyle::Layer& layer = mStyle.layer(layerName);
+    if (!layer.visible) return;
+    const ZcDbForeignData* fd = entity.foreignData().get();
+    const bool records = fd != nullptr && fd->file && fd->end > fd->begin;
+    Look look{colorFor(entity, layer, placement, records ? fd : nullptr), nullptr, 1, layerName};
+    std::string linetype = DrawingStyle::upper(entity.linetypeName().toUtf8());
+    if (linetype == "BYLAYER") linetype = layer.linetype;
+    if (linetype == "BYBLOCK") linetype = placement.byBlockLinetype;
+    look.dashes = mStyle.dashes(linetype);
+    look.dashScale = mStyle.ltscale() * entity.linetypeScale() * placement.xform.planarScale();
+
+    if (auto* insert = ZcDbBlockReference::cast(&entity)) {
+      drawInsert(*insert, records ? fd : nullptr, placement, look, linetype);
+      return;
+    }
+    if (auto* foreign = ZcDbForeignEntity::cast(&entity)) {
+      if (!records) return;
+      ForeignDrawing drawing;
+      decodeForeign(foreign->dxfType().toUtf8(), {fd->file.get(), fd->begin, fd->end, fd->subEnd}, mStyle.settings(),
+                    drawing);
+      for (const Shape& shape : drawing.shapes) addShape(shape, placement.xform, look);
+      for (const ForeignDrawing::Ray& ray : drawing.rays) {
+        const V3 o = placement.xform.apply(ray.origin), d = placement.xform.applyVector(ray.direction);
+        if (o.finite() && d.finite() && (d.x != 0 || d.y != 0))
+          mScene.rays.push_back({o.x, o.y, d.x, d.y, ray.bothWays, look.rgb});
+      }
+      if (!drawing.block.empty()) drawNamedBlock(ZcString(drawing.block), placement, look, linetype, Xform());
+      return;
+    }
+    mRecorder.clear();
+    entity.worldDraw(&mRecorder);
+    for (const auto& polyline : mRecorder.polylines()) {
+      Shape shape;
+      for (const ZcGePoint3d& p : polyline.points)
+        shape.ops.push_back({shape.ops.empty() ? PathOp::kMove : PathOp::kLine, {v3(p)}});
+      addShape(shape, placement.xform, look);
+    }
+    for (const auto& text : mRecorder.texts()) addText(mScene, text, placement.xform, look.rgb);
+  }
+
+  std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,
+                         const ZcDbForeignData* fd) {
+    const int index = entity.colorIndex();
+    if (fd != nullptr) {
+      // A true colour stands while the entity keeps the colour index the file gave beside it.
+      const Fields tags(*fd->file, fd->begin + 1, fd->end);
+      if (tags.has(420) && tags.integer(62, 256) == index)
+        return static_cast<std::uint32_t>(tags.integer(420, 0)) & 0xFFFFFF;
+    }
+    if (index == 0) return placement.byBlockRgb;
+    if (index == 256) return layer.rgb;
+    return colorOf(index, 7);
+  }
+
+  void drawInsert(const ZcDbBlockReference& insert, const ZcDbForeignData* fd, const Placement& placement,
+                  const Look& look, const std::string& linetype) {
+    if (placement.depth >= kMaxNesting) return;
+    ZcDbObjectId blockId = insert.blockTableRecord();
+    V3 position = v3(insert.position()), scale = v3(insert.scaleFactors()), normal = v3(insert.normal());
+    double rotation = insert.rotation();
+    if (fd != nullptr) {
+      // An arrayed insert (subclass AcDbMInsertBlock) is kept as records only: its values come from them.
+      const Fields tags(*fd->file, fd->begin + 1, fd->end);
+      bool arrayed = false;
+      for (std::uint32_t i = tags.begin; i < tags.end && !arrayed; ++i)
+        arrayed = tags.code(i) == 100 && dxf::TagFile::trimmed(tags.file.value(i)) == "AcDbMInsertBlock";
+      if (arrayed) {
+        std::u16string name;
+        if (mStyle.codec() != nullptr) mStyle.codec()->decode(dxf::TagFile::trimmed(tags.text(2)), name);
+        blockId = blockNamed(ZcString(name));
+        position = tags.point(10);
+        scale = {tags.number(41, 1), tags.number(42, 1), tags.number(43, 1)};
+        rotation = tags.number(50, 0) * M_PI / 180;
+        normal = tags.point(210, {0, 0, 1});
+      }
+    }
+    ZcDbBlockTableRecord* block = nullptr;
+    if (blockId.isNull() || zcdbOpenObject(block, blockId, ZcDb::kForRead) != Zcad::eOk || !block) return;
+    const std::vector<ZcDbObjectId> ids = block->entityIds();
+    const V3 origin = v3(block->origin());
+    block->close();
+    int columns = 1, rows = 1;
+    double columnSpacing = 0, rowSpacing = 0;
+    if (fd != nullptr) {
+      const Fields tags(*fd->file, fd->begin + 1, fd->end);
+      columns = std::clamp(tags.integer(70, 1), 1, 10000);
+      rows = std::clamp(tags.integer(71, 1), 1, 10000);
+      columnSpacing = tags.number(44, 0);
+      rowSpacing = tags.number(45, 0);
+      if (static_cast<long>(columns) * rows > 100000) columns = rows = 1;
+    }
+    const Xform frame = Xform::ocs(normal) * Xform::translation(position) * Xform::rotationZ(rotation);
+    const Xform scaled = Xform::scaling(scale) * Xform::translation(origin * -1);
+    Placement inner;
+    inner.byBlockRgb = look.rgb;
+    inner.byBlockLinetype = linetype;
+    inner.layer = look.layer;
+    inner.depth = placement.depth + 1;
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c) {
+        inner.xform = placement.xform * frame * Xform::translation({c * columnSpacing, r * rowSpacing, 0}) * scaled;
+        drawBlock(ids, inner);
+      }
+    }
+    if (fd != nullptr && mStyle.codec() != nullptr) {
+      for (const auto& text : decodeAttributes({fd->file.get(), fd->begin, fd->end, fd->subEnd}, *mStyle.codec())) {
+        mRecorder.clear();
+        text->worldDraw(&mRecorder);
+        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, look.rgb);
+      }
+    }
+  }
+
+  void drawNamedBlock(const ZcString& name, const Placement& placement, const Look& look, const std::string& linetype,
+                      const Xform& xform) {
+    if (placement.depth >= kMaxNesting) return;
+    ZcDbBlockTableRecord* block = nullptr;
+    const ZcDbObjectId id = blockNamed(name);
+    if (id.isNull() || zcdbOpenObject(block, id, ZcDb::kForRead) != Zcad::eOk || !block) return;
+    const std::vector<ZcDbObjectId> ids = block->entityIds();
+    block->close();
+    Placement inner;
+    inner.xform = placement.xform * xform;
+    inner.byBlockRgb = look.rgb;
+    inner.byBlockLinetype = linetype;
+    inner.layer = look.layer;
+    inner.depth = placement.depth + 1;
+    drawBlock(ids, inner);
+  }
+
+  ZcDbObjectId blockNamed(const ZcString& name) {
+    ZcDbBlockTable* table = nullptr;
+    ZcDbObjectId id;
+    if (name.isEmpty() || mDb.getBlockTable(table, ZcDb::kForRead) != Zcad::eOk || !table) return id;
+    if (table->getAt(name.kwszPtr(), id) != Zcad::eOk) id = ZcDbObjectId();
+    table->close();
+    return id;
+  }
+
+  void addShape(const Shape& shape, const Xform& xform, const Look& look) {
+    SceneItem item;
+    item.rgb = shape.rgb >= 0 ? static_cast<std::uint32_t>(shape.rgb) : look.rgb;
+    if (shape.kind == Shape::kMask) item.rgb = kBackgroundRgb;
+    item.filled = shape.kind != Shape::kStroke;
+    item.evenOdd = shape.evenOdd;
+    const bool identity = xform.isIdentity();
+    Shape placed;
+    const Shape* source = &shape;
+    if (!identity) {
+      placed = shape;
+      for (Op3& op : placed.ops)
+        for (V3& p : op.p) p = xform.apply(p);
+      source = &placed;
+    }
+    const Dashes* dashes = shape.kind == Shape::kStroke && shape.dashed ? look.dashes : nullptr;
+    if (dashes != nullptr && shape.ops.size() > 1) {
+      const std::vector<std::vector<V3>> lines = flatten(*source, 8);
+      double length = 0;
+      for (const auto& line : lines)
+        for (std::size_t k = 0; k + 1 < line.size(); ++k)
+          length += std::hypot(line[k + 1].x - line[k].x, line[k + 1].y - line[k].y);
+      const double period = dashes->period * look.dashScale;
+      if (period > 0 && length / period < kMaxDashesPerEntity) {
+        Dashes scaled = *dashes;
+        for (double& l : scaled.lengths) l *= look.dashScale;
+        scaled.period = period;
+        addDashed(item, lines, scaled);
+        for (const PathOp& op : item.ops) mScene.include(op.p[0], op.p[1]);
+        if (!item.ops.empty()) mScene.items.push_back(std::move(item));
+        return;
+      }
+    }
+    item.ops.reserve(source->ops.size());
+    for (const Op3& op : source->ops) {
+      PathOp out{op.kind, {}};
+      const int points = op.kind == PathOp::kCurve ? 3 : (op.kind == PathOp::kClose ? 0 : 1);
+      for (int i = 0; i < points; ++i)
+        if (!std::isfinite(op.p[i].x) || !std::isfinite(op.p[i].y)) return;  // nothing sensible to draw
+      for (int i = 0; i < points; ++i) {
+        out.p[2 * i] = op.p[i].x;
+        out.p[2 * i + 1] = op.p[i].y;
+        mScene.include(op.p[i].x, op.p[i].y);
+      }
+      item.ops.push_back(out);
+    }
+    if (!item.ops.empty()) mScene.items.push_back(std::move(item));
+  }
+
+  ZcDbDatabase& mDb;
+  Scene& mScene;
+  DrawingStyle mStyle;
+  ZcGiDrawRecorder mRecorder;
 };
 
 }  // namespace
 
 void addRecording(Scene& scene, const ZcGiDrawRecorder& recorder, int fallbackColor) {
-  for (const auto& polyline : recorder.polylines()) addPolyline(scene, polyline, fallbackColor);
-  for (const auto& text : recorder.texts()) addText(scene, text, fallbackColor);
+  for (const auto& polyline : recorder.polylines()) {
+    SceneItem item;
+    item.rgb = colorOf(polyline.color, fallbackColor);
+    for (const ZcGePoint3d& p : polyline.points) {
+      if (!finite(p)) continue;
+      item.ops.push_back({item.ops.empty() ? PathOp::kMove : PathOp::kLine, {p.x, p.y}});
+      scene.include(p.x, p.y);
+    }
+    if (!item.ops.empty()) scene.items.push_back(std::move(item));
+  }
+  for (const auto& text : recorder.texts()) addText(scene, text, Xform(), colorOf(text.color, fallbackColor));
 }
 
 bool buildScene(ZcDbDatabase& db, Scene& scene, std::string& error) {
@@ -166,20 +512,8 @@ bool buildScene(ZcDbDatabase& db, Scene& scene, std::string& error) {
   }
   const std::vector<ZcDbObjectId> ids = space->entityIds();
   space->close();
-
-  LayerVisibility layers(db);
-  ZcGiDrawRecorder recorder;
-  for (const ZcDbObjectId& id : ids) {
-    if (id.isNull() || id.isErased()) continue;
-    ZcDbEntity* entity = nullptr;
-    if (zcdbOpenObject(entity, id, ZcDb::kForRead) != Zcad::eOk || !entity) continue;
-    if (layers.visible(entity->layerName())) {
-      recorder.clear();
-      entity->worldDraw(&recorder);
-      addRecording(scene, recorder, entity->resolvedColorIndex());
-    }
-    entity->close();
-  }
+  SceneBuilder builder(db, scene);
+  builder.drawBlock(ids, Placement());
   return true;
 }
 

@@ -12,10 +12,14 @@ namespace zrxhost {
 struct RenderOptions {
   int widthPixels = 1600;  // PNG size; the height follows the drawing's aspect
   double marginFraction = 0.05;
+  // A window of the drawing (minX, minY, maxX, maxY) to show exactly, without margin, instead of
+  // the drawing's extents; the height then follows the window's aspect.
+  bool hasView = false;
+  double view[4] = {0, 0, 0, 0};
 };
 
-// The current space fitted to its extents with a margin, on a dark background, colours by the
-// standard colour index, texts from their glyph outlines. False and `error` on failure.
+// The current space fitted to its extents (of the part near the origin when copies lie far out) with a margin, on a
+// dark background, colours by the standard colour index, texts from their glyph outlines. False and `error` on failure.
 bool renderSvg(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
 bool renderPng(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
 
