@@ -1,0 +1,205 @@
+// The drawing from the render layer's scene and the drag preview from the jig's frame, painted with
+// QPainter: glyph outlines cached per font and character, small things drawn at low detail.
+#include "window/drawing_painter.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "zrx/gi.h"
+#include "zrxhost/fonts.h"
+#include "zrxhost/render.h"
+
+namespace zrxhost::window {
+namespace {
+
+QColor colorOf(std::uint32_t rgb) {
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+QColor colorOfIndex(int index) {
+  // By-block and by-layer in a preview: the frame has no layer to ask, white as the drawing's default.
+  return colorOf(aciToRgb(index >= 1 && index <= 255 ? index : 7));
+}
+
+// A view transform as Qt's, for paths in drawing coordinates.
+QTransform toScreen(const ViewTransform& view) {
+  return QTransform(view.scale, 0, 0, -view.scale, view.width / 2.0 - view.centerX * view.scale,
+                    view.height / 2.0 + view.centerY * view.scale);
+}
+
+class PathSink : public GlyphPathSink {
+ public:
+  explicit PathSink(QPainterPath& path) : mPath(path) {}
+  void moveTo(double x, double y) override { mPath.moveTo(x, y); }
+  void lineTo(double x, double y) override { mPath.lineTo(x, y); }
+  void cubicTo(double x1, double y1, double x2, double y2, double x3, double y3) override {
+    mPath.cubicTo(x1, y1, x2, y2, x3, y3);
+  }
+  void closePath() override { mPath.closeSubpath(); }
+
+ private:
+  QPainterPath& mPath;
+};
+
+bool finite(const ZcGePoint3d& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+}  // namespace
+
+bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
+  render::Scene scene;
+  if (!render::buildScene(db, scene, error)) return false;
+  std::vector<Item> items;
+  items.reserve(scene.items.size());
+  for (const render::SceneItem& source : scene.items) {
+    Item item{{}, {}, source.rgb, source.filled};
+    item.path.setFillRule(source.evenOdd ? Qt::OddEvenFill : Qt::WindingFill);
+    for (const render::PathOp& op : source.ops) {
+      switch (op.kind) {
+        case render::PathOp::kMove:
+          item.path.moveTo(op.p[0], op.p[1]);
+          break;
+        case render::PathOp::kLine:
+          item.path.lineTo(op.p[0], op.p[1]);
+          break;
+        case render::PathOp::kCurve:
+          item.path.cubicTo(op.p[0], op.p[1], op.p[2], op.p[3], op.p[4], op.p[5]);
+          break;
+        case render::PathOp::kClose:
+          item.path.closeSubpath();
+          break;
+      }
+    }
+    item.box = item.path.boundingRect();
+    items.push_back(std::move(item));
+  }
+  mScene = std::move(scene);
+  mItems = std::move(items);
+  return true;
+}
+
+void DrawingPaths::paint(QPainter& painter, const ViewTransform& view) const {
+  const QTransform transform = toScreen(view);
+  const QRectF visible(view.drawingX(-2), view.drawingY(view.height + 2), (view.width + 4) / view.scale,
+                       (view.height + 4) / view.scale);
+  const double pixel = view.pixelSize();
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  for (const Item& item : mItems) {
+    if (!item.box.intersects(visible) && !(item.box.width() == 0 || item.box.height() == 0)) continue;
+    const QColor color = colorOf(item.rgb);
+    if (item.box.width() < pixel && item.box.height() < pixel) {
+      const QPointF at = transform.map(item.box.center());
+      painter.fillRect(QRectF(at.x() - 0.5, at.y() - 0.5, 1, 1), color);
+      continue;
+    }
+    if (item.filled) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(color);
+      painter.drawPath(transform.map(item.path));
+    } else {
+      painter.setPen(QPen(color, 1.0));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawPath(transform.map(item.path));
+    }
+  }
+  // Construction lines reach across the whole view.
+  for (const render::SceneRay& ray : mScene.rays) {
+    const double reach =
+        (view.width + view.height) / view.scale + std::hypot(ray.x - view.centerX, ray.y - view.centerY);
+    const double length = std::hypot(ray.dx, ray.dy);
+    if (!(length > 0)) continue;
+    const double ux = ray.dx / length, uy = ray.dy / length;
+    const QPointF from = ray.bothWays ? QPointF(ray.x - ux * reach, ray.y - uy * reach) : QPointF(ray.x, ray.y);
+    painter.setPen(QPen(colorOf(ray.rgb), 1.0));
+    painter.drawLine(transform.map(QLineF(from, QPointF(ray.x + ux * reach, ray.y + uy * reach))));
+  }
+  painter.restore();
+}
+
+const PreviewPainter::Glyph& PreviewPainter::glyph(const Font& font, char32_t c) {
+  auto& glyphs = mGlyphs[&font];
+  auto found = glyphs.find(c);
+  if (found != glyphs.end()) return found->second;
+  Glyph g;
+  PathSink sink(g.path);
+  font.outline(c, sink);
+  g.advance = font.advance(c);
+  return glyphs.emplace(c, std::move(g)).first->second;
+}
+
+void PreviewPainter::paint(QPainter& painter, const ZcGiDrawRecorder& frame, const ViewTransform& view) {
+  painter.save();
+  const QTransform transform = toScreen(view);
+  for (const auto& polyline : frame.polylines()) {
+    QPolygonF points;
+    points.reserve(static_cast<int>(polyline.points.size()));
+    for (const ZcGePoint3d& p : polyline.points) {
+      if (finite(p)) points << QPointF(view.screenX(p.x), view.screenY(p.y));
+    }
+    painter.setPen(QPen(colorOfIndex(polyline.color), 1.0));
+    painter.drawPolyline(points);
+  }
+
+  // Texts in runs of one colour: the outlines filled, the small ones gathered into one batch of lines.
+  const Font* lastFont = nullptr;
+  const ZcGiTextStyle* lastFonts = nullptr;
+  mLines.clear();
+  int lineColor = -1;
+  auto flushLines = [&] {
+    if (mLines.empty()) return;
+    painter.setPen(QPen(colorOfIndex(lineColor), 1.0));
+    painter.drawLines(mLines.data(), static_cast<int>(mLines.size()));
+    mLines.clear();
+  };
+  painter.setPen(Qt::NoPen);
+  for (const ZcGiDrawRecorder::TextPrimitive& text : frame.texts()) {
+    const auto& style = text.style;
+    if (!finite(text.position) || !std::isfinite(style.textSize) || style.textSize == 0) continue;
+    if (style.fonts != lastFonts) {
+      lastFont = &fontFor(style.fileName().toUtf8(), style.bigFontFileName().toUtf8());
+      lastFonts = style.fonts;
+    }
+    const Font& font = *lastFont;
+    double ax = text.direction.x, ay = text.direction.y;
+    const double along = std::hypot(ax, ay);
+    if (!(along > 0) || !std::isfinite(along))
+      ax = 1, ay = 0;
+    else
+      ax /= along, ay /= along;
+    // Mirrored texts (a normal pointing down) run their cross direction the other way.
+    const double flip = text.normal.z < 0 ? -1 : 1;
+    const double cx = -ay * flip, cy = ax * flip;
+    const double size = style.textSize, xScale = style.xScale;
+    const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
+    if (std::fabs(size) * view.scale < kTextDetailPixels) {
+      if (text.color != lineColor) {
+        flushLines();
+        lineColor = text.color;
+      }
+      const double length = font.measure(text.message.utf16()) * size * xScale;
+      mLines.emplace_back(view.screenX(text.position.x), view.screenY(text.position.y),
+                          view.screenX(text.position.x + ax * length), view.screenY(text.position.y + ay * length));
+      continue;
+    }
+    painter.setBrush(colorOfIndex(text.color));
+    double pen = 0;
+    for (char32_t c : utf16ToUtf32(text.message.utf16())) {
+      const Glyph& g = glyph(font, c);
+      // Glyph units to drawing: along the baseline by the width factor and the slant, across by the height.
+      const double ox = text.position.x + pen * size * xScale * ax, oy = text.position.y + pen * size * xScale * ay;
+      const QTransform local(size * xScale * ax, size * xScale * ay, size * (slant * ax + cx), size * (slant * ay + cy),
+                             ox, oy);
+      painter.setTransform(local * transform);
+      painter.drawPath(g.path);
+      pen += g.advance;
+    }
+    painter.resetTransform();
+  }
+  flushLines();
+  painter.restore();
+}
+
+}  // namespace zrxhost::window
