@@ -58,6 +58,7 @@ void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
 }
 
 void Canvas::zoomExtents() {
+  mFollowExtents = true;
   const render::Bounds& b = mDrawing.extents();
   mHasExtents = b.valid;
   if (b.valid) {
@@ -69,6 +70,7 @@ void Canvas::zoomExtents() {
 }
 
 void Canvas::setView(const ViewTransform& view) {
+  mFollowExtents = false;
   mView = view;
   mView.width = std::max(1, width());
   mView.height = std::max(1, height());
@@ -123,11 +125,15 @@ void Canvas::paintOverlay(QPainter& painter) {
 }
 
 void Canvas::resizeEvent(QResizeEvent*) {
-  // The drawing stays centred; the scale stays, as CAD windows keep the zoom on resize.
   mView.width = std::max(1, width());
   mView.height = std::max(1, height());
-  if (!mHasExtents && mDb) zoomExtents();
-  viewMoved();
+  // Until the user zooms or pans, the whole drawing stays in view; after that the centre and the
+  // scale stay, as CAD windows keep the zoom on resize.
+  if (mFollowExtents) {
+    zoomExtents();
+  } else {
+    viewMoved();
+  }
 }
 
 void Canvas::mousePressEvent(QMouseEvent* event) {
@@ -154,6 +160,7 @@ void Canvas::mouseMoveEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   if (mPanning) {
     mView.panBy(at.x() - mPanFrom.x(), at.y() - mPanFrom.y());
+    mFollowExtents = false;
     mPanFrom = at;
     if (mSpaceHeld) mPannedWithSpace = true;
     viewMoved();
@@ -179,6 +186,7 @@ void Canvas::wheelEvent(QWheelEvent* event) {
   if (steps == 0) return;
   const QPointF at = event->position();
   mView.zoomAt(at.x(), at.y(), std::pow(1.25, steps));
+  mFollowExtents = false;
   viewMoved();
 }
 

@@ -64,6 +64,7 @@ class Canvas : public QWidget {
   ZcDbDatabase* mDb = nullptr;
   std::uint64_t mDrawnState = 0;
   bool mHasExtents = false;
+  bool mFollowExtents = true;
   QPoint mCursor{-1, -1};
   QPoint mPanFrom;
   bool mPanning = false;
