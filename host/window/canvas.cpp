@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "window/window_input.h"
@@ -84,7 +85,7 @@ void Canvas::viewMoved() {
   update();
 }
 
-void Canvas::paintFrame(QPainter& painter) {
+void Canvas::renderFrame(QImage& image) {
   const QSize size(mView.width, mView.height);
   if (!mDrawingImageValid || mDrawingImage.size() != size) {
     mDrawingImage = QImage(size, QImage::Format_RGB32);
@@ -93,20 +94,18 @@ void Canvas::paintFrame(QPainter& painter) {
     mDrawing.paint(drawingPainter, mView);
     mDrawingImageValid = true;
   }
-  painter.drawImage(0, 0, mDrawingImage);
-  if (const DragLog* drag = Session::instance().activeDrag()) mPreview.paint(painter, drag->lastFrame, mView);
+  // The drawing's picture is copied, not repainted: a frame costs what the drag changes.
+  if (image.size() != size || image.format() != mDrawingImage.format()) image = QImage(size, mDrawingImage.format());
+  std::memcpy(image.bits(), mDrawingImage.constBits(), static_cast<size_t>(mDrawingImage.sizeInBytes()));
+  if (const DragLog* drag = Session::instance().activeDrag()) mPreview.paint(image, drag->lastFrame, mView);
+  QPainter painter(&image);
   paintOverlay(painter);
 }
 
-void Canvas::renderFrame(QImage& image) {
-  if (image.size() != QSize(mView.width, mView.height)) image = QImage(mView.width, mView.height, QImage::Format_RGB32);
-  QPainter painter(&image);
-  paintFrame(painter);
-}
-
 void Canvas::paintEvent(QPaintEvent*) {
+  renderFrame(mFrameImage);
   QPainter painter(this);
-  paintFrame(painter);
+  painter.drawImage(0, 0, mFrameImage);
 }
 
 // The crosshair across the canvas, with the pick box at its centre when an entity is asked for.

@@ -51,7 +51,6 @@ class Canvas : public QWidget {
 
  private:
   void viewMoved();
-  void paintFrame(QPainter& painter);
   void paintOverlay(QPainter& painter);
 
   WindowInput& mInput;
@@ -60,6 +59,7 @@ class Canvas : public QWidget {
   ViewTransform mView;
   // The drawing at the current view, painted once and reused for every frame of a drag.
   QImage mDrawingImage;
+  QImage mFrameImage;
   bool mDrawingImageValid = false;
   ZcDbDatabase* mDb = nullptr;
   std::uint64_t mDrawnState = 0;

@@ -130,8 +130,51 @@ const PreviewPainter::Glyph& PreviewPainter::glyph(const Font& font, char32_t c)
   return glyphs.emplace(c, std::move(g)).first->second;
 }
 
-void PreviewPainter::paint(QPainter& painter, const ZcGiDrawRecorder& frame, const ViewTransform& view) {
-  painter.save();
+double PreviewPainter::width(const Font& font, const std::u16string& text) {
+  if (&font != mAsciiFont) {
+    mAscii = &mAsciiAdvances[&font];
+    mAsciiFont = &font;
+  }
+  std::vector<double>& ascii = *mAscii;
+  if (ascii.empty()) {
+    ascii.resize(128);
+    for (char32_t c = 0; c < 128; ++c) ascii[c] = font.advance(c);
+  }
+  double sum = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit < 128) {
+      sum += ascii[unit];
+    } else {
+      return font.measure(text);
+    }
+  }
+  return sum;
+}
+
+void PreviewPainter::rasterize(QImage& image, const std::vector<Baseline>& lines) {
+  const int w = image.width(), h = image.height();
+  const qsizetype stride = image.bytesPerLine() / 4;
+  auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+  for (const Baseline& line : lines) {
+    const float dx = line.x1 - line.x0, dy = line.y1 - line.y0;
+    const int steps = std::max(1, static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy)))));
+    // Lines far off the image are skipped whole; the rest are clipped pixel by pixel.
+    if (std::min(line.x0, line.x1) >= w || std::max(line.x0, line.x1) < 0 || std::min(line.y0, line.y1) >= h ||
+        std::max(line.y0, line.y1) < 0 || steps > 4 * (w + h)) {
+      continue;
+    }
+    const float sx = dx / steps, sy = dy / steps;
+    float x = line.x0, y = line.y0;
+    for (int i = 0; i <= steps; ++i, x += sx, y += sy) {
+      const int px = static_cast<int>(x), py = static_cast<int>(y);
+      if (px >= 0 && px < w && py >= 0 && py < h) pixels[py * stride + px] = line.argb;
+    }
+  }
+}
+
+void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const ViewTransform& view) {
+  QPainter painter(&image);
   const QTransform transform = toScreen(view);
   for (const auto& polyline : frame.polylines()) {
     QPolygonF points;
@@ -143,17 +186,12 @@ void PreviewPainter::paint(QPainter& painter, const ZcGiDrawRecorder& frame, con
     painter.drawPolyline(points);
   }
 
-  // Texts in runs of one colour: the outlines filled, the small ones gathered into one batch of lines.
+  // Texts: the outlines filled, the small ones gathered and set into the image afterwards.
+  int lastColor = -1;
+  std::uint32_t lastArgb = 0;
   const Font* lastFont = nullptr;
   const ZcGiTextStyle* lastFonts = nullptr;
   mLines.clear();
-  int lineColor = -1;
-  auto flushLines = [&] {
-    if (mLines.empty()) return;
-    painter.setPen(QPen(colorOfIndex(lineColor), 1.0));
-    painter.drawLines(mLines.data(), static_cast<int>(mLines.size()));
-    mLines.clear();
-  };
   painter.setPen(Qt::NoPen);
   for (const ZcGiDrawRecorder::TextPrimitive& text : frame.texts()) {
     const auto& style = text.style;
@@ -165,25 +203,28 @@ void PreviewPainter::paint(QPainter& painter, const ZcGiDrawRecorder& frame, con
     const Font& font = *lastFont;
     double ax = text.direction.x, ay = text.direction.y;
     const double along = std::hypot(ax, ay);
-    if (!(along > 0) || !std::isfinite(along))
+    if (!(along > 0) || !std::isfinite(along)) {
       ax = 1, ay = 0;
-    else
+    } else {
       ax /= along, ay /= along;
+    }
+    const double size = style.textSize, xScale = style.xScale;
+    if (std::fabs(size) * view.scale < kTextDetailPixels) {
+      if (text.color != lastColor) {
+        lastColor = text.color;
+        lastArgb = colorOfIndex(text.color).rgb();
+      }
+      const double length = width(font, text.message.utf16()) * size * xScale;
+      mLines.push_back(
+          {static_cast<float>(view.screenX(text.position.x)), static_cast<float>(view.screenY(text.position.y)),
+           static_cast<float>(view.screenX(text.position.x + ax * length)),
+           static_cast<float>(view.screenY(text.position.y + ay * length)), colorOfIndex(text.color).rgb()});
+      continue;
+    }
     // Mirrored texts (a normal pointing down) run their cross direction the other way.
     const double flip = text.normal.z < 0 ? -1 : 1;
     const double cx = -ay * flip, cy = ax * flip;
-    const double size = style.textSize, xScale = style.xScale;
     const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
-    if (std::fabs(size) * view.scale < kTextDetailPixels) {
-      if (text.color != lineColor) {
-        flushLines();
-        lineColor = text.color;
-      }
-      const double length = font.measure(text.message.utf16()) * size * xScale;
-      mLines.emplace_back(view.screenX(text.position.x), view.screenY(text.position.y),
-                          view.screenX(text.position.x + ax * length), view.screenY(text.position.y + ay * length));
-      continue;
-    }
     painter.setBrush(colorOfIndex(text.color));
     double pen = 0;
     for (char32_t c : utf16ToUtf32(text.message.utf16())) {
@@ -198,8 +239,8 @@ void PreviewPainter::paint(QPainter& painter, const ZcGiDrawRecorder& frame, con
     }
     painter.resetTransform();
   }
-  flushLines();
-  painter.restore();
+  painter.end();
+  rasterize(image, mLines);
 }
 
 }  // namespace zrxhost::window

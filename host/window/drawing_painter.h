@@ -2,6 +2,7 @@
 // the jig's recorded frame for the preview, both through one view transform.
 #pragma once
 
+#include <QImage>
 #include <QPainterPath>
 #include <QRectF>
 #include <cstdint>
@@ -46,7 +47,8 @@ class DrawingPaths {
 // two pixels high as a short line along its baseline, which is what the eye sees of it anyway.
 class PreviewPainter {
  public:
-  void paint(QPainter& painter, const ZcGiDrawRecorder& frame, const ViewTransform& view);
+  // Paints onto `image`, which holds the drawing already; `view` maps the drawing onto it.
+  void paint(QImage& image, const ZcGiDrawRecorder& frame, const ViewTransform& view);
   // Below this height on screen a text is drawn as its baseline.
   static constexpr double kTextDetailPixels = 2.0;
 
@@ -55,10 +57,22 @@ class PreviewPainter {
     QPainterPath path;  // in units of the cap height, y up
     double advance = 0;
   };
+  struct Baseline {
+    float x0, y0, x1, y1;
+    std::uint32_t argb;
+  };
   const Glyph& glyph(const Font& font, char32_t c);
+  // The advance width of a text of height 1: ASCII from a table per font, the rest from the cache.
+  double width(const Font& font, const std::u16string& text);
+  // Sets the pixels of each baseline straight into the image: a hundred thousand lines a few pixels
+  // long cost less this way than through a painter's per-line set-up.
+  static void rasterize(QImage& image, const std::vector<Baseline>& lines);
 
   std::unordered_map<const Font*, std::unordered_map<char32_t, Glyph>> mGlyphs;
-  std::vector<QLineF> mLines;
+  std::unordered_map<const Font*, std::vector<double>> mAsciiAdvances;
+  const Font* mAsciiFont = nullptr;
+  std::vector<double>* mAscii = nullptr;
+  std::vector<Baseline> mLines;
 };
 
 }  // namespace zrxhost::window
