@@ -159,16 +159,98 @@ void PreviewPainter::rasterize(QImage& image, const std::vector<Baseline>& lines
   for (const Baseline& line : lines) {
     const float dx = line.x1 - line.x0, dy = line.y1 - line.y0;
     const int steps = std::max(1, static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy)))));
-    // Lines far off the image are skipped whole; the rest are clipped pixel by pixel.
+    // Lines far off the image are skipped whole.
     if (std::min(line.x0, line.x1) >= w || std::max(line.x0, line.x1) < 0 || std::min(line.y0, line.y1) >= h ||
-        std::max(line.y0, line.y1) < 0 || steps > 4 * (w + h)) {
+        std::max(line.y0, line.y1) < 0) {
       continue;
     }
-    const float sx = dx / steps, sy = dy / steps;
-    float x = line.x0, y = line.y0;
-    for (int i = 0; i <= steps; ++i, x += sx, y += sy) {
-      const int px = static_cast<int>(x), py = static_cast<int>(y);
+    const bool inside = std::min(line.x0, line.x1) >= 0 && std::max(line.x0, line.x1) < w - 1 &&
+                        std::min(line.y0, line.y1) >= 0 && std::max(line.y0, line.y1) < h - 1;
+    if (inside) {
+      // Wholly inside, the common case: 16.16 fixed-point steps and no clipping.
+      const auto stepX = static_cast<std::int32_t>(dx / steps * 65536);
+      const auto stepY = static_cast<std::int32_t>(dy / steps * 65536);
+      auto x = static_cast<std::int32_t>(line.x0 * 65536), y = static_cast<std::int32_t>(line.y0 * 65536);
+      for (int i = 0; i <= steps; ++i, x += stepX, y += stepY) pixels[(y >> 16) * stride + (x >> 16)] = line.argb;
+      continue;
+    }
+    const double sx = static_cast<double>(dx) / steps, sy = static_cast<double>(dy) / steps;
+    // Only the part that can be on the image is walked.
+    for (int i = 0; i <= std::min(steps, 4 * (w + h)); ++i) {
+      const int px = static_cast<int>(std::floor(line.x0 + sx * i)),
+                py = static_cast<int>(std::floor(line.y0 + sy * i));
       if (px >= 0 && px < w && py >= 0 && py < h) pixels[py * stride + px] = line.argb;
+    }
+  }
+}
+
+size_t PreviewPainter::SpriteKeyHash::operator()(const SpriteKey& k) const {
+  size_t h = std::hash<const void*>()(k.font);
+  for (std::int64_t part : {std::int64_t(k.c), std::int64_t(k.size), std::int64_t(k.angle), std::int64_t(k.xScale),
+                            std::int64_t(k.slant)}) {
+    h = h * 1000003u ^ std::hash<std::int64_t>()(part);
+  }
+  return h;
+}
+
+const PreviewPainter::Sprite& PreviewPainter::sprite(const SpriteKey& key, const QTransform& glyphToPixels) {
+  auto found = mSprites.find(key);
+  if (found != mSprites.end()) return found->second;
+  // A drag through every angle of a polar array makes many; the oldest are not worth tracking.
+  if (mSprites.size() > 50000) mSprites.clear();
+  const Glyph& g = glyph(*key.font, key.c);
+  const QPainterPath path = glyphToPixels.map(g.path);
+  const QRectF box = path.boundingRect();
+  Sprite sprite;
+  sprite.advance = g.advance;
+  sprite.left = static_cast<int>(std::floor(box.left())) - 1;
+  sprite.top = static_cast<int>(std::floor(box.top())) - 1;
+  sprite.width = static_cast<int>(std::ceil(box.right())) + 1 - sprite.left;
+  sprite.height = static_cast<int>(std::ceil(box.bottom())) + 1 - sprite.top;
+  if (!path.isEmpty() && sprite.width > 0 && sprite.height > 0) {
+    QImage mask(sprite.width, sprite.height, QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    QPainter painter(&mask);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.translate(-sprite.left, -sprite.top);
+    painter.fillPath(path, Qt::white);
+    painter.end();
+    sprite.coverage.resize(static_cast<size_t>(sprite.width) * sprite.height);
+    for (int y = 0; y < sprite.height; ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+      for (int x = 0; x < sprite.width; ++x)
+        sprite.coverage[static_cast<size_t>(y) * sprite.width + x] = qAlpha(row[x]);
+    }
+  } else {
+    sprite.width = sprite.height = 0;
+  }
+  return mSprites.emplace(key, std::move(sprite)).first->second;
+}
+
+void PreviewPainter::blend(QImage& image, const std::vector<SpriteBlit>& blits) {
+  const int w = image.width(), h = image.height();
+  const qsizetype stride = image.bytesPerLine() / 4;
+  auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+  for (const SpriteBlit& blit : blits) {
+    const Sprite& s = *blit.sprite;
+    const int x0 = blit.x + s.left, y0 = blit.y + s.top;
+    if (x0 >= w || y0 >= h || x0 + s.width <= 0 || y0 + s.height <= 0) continue;
+    const int r = (blit.argb >> 16) & 0xFF, g = (blit.argb >> 8) & 0xFF, b = blit.argb & 0xFF;
+    const int fromY = std::max(0, -y0), toY = std::min(s.height, h - y0);
+    const int fromX = std::max(0, -x0), toX = std::min(s.width, w - x0);
+    for (int y = fromY; y < toY; ++y) {
+      const std::uint8_t* cover = &s.coverage[static_cast<size_t>(y) * s.width];
+      std::uint32_t* row = pixels + static_cast<qsizetype>(y0 + y) * stride + x0;
+      for (int x = fromX; x < toX; ++x) {
+        const int a = cover[x];
+        if (a == 0) continue;
+        const std::uint32_t d = row[x];
+        const int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
+        const auto mix = [a](int from, int to) {
+          return static_cast<std::uint32_t>(from + ((to - from) * a + 127) / 255);
+        };
+        row[x] = 0xFF000000u | (mix(dr, r) << 16) | (mix(dg, g) << 8) | mix(db, b);
+      }
     }
   }
 }
@@ -192,6 +274,7 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
   const Font* lastFont = nullptr;
   const ZcGiTextStyle* lastFonts = nullptr;
   mLines.clear();
+  mBlits.clear();
   painter.setPen(Qt::NoPen);
   for (const ZcGiDrawRecorder::TextPrimitive& text : frame.texts()) {
     const auto& style = text.style;
@@ -202,7 +285,7 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
     }
     const Font& font = *lastFont;
     double ax = text.direction.x, ay = text.direction.y;
-    const double along = std::hypot(ax, ay);
+    const double along = std::sqrt(ax * ax + ay * ay);
     if (!(along > 0) || !std::isfinite(along)) {
       ax = 1, ay = 0;
     } else {
@@ -225,6 +308,36 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
     const double flip = text.normal.z < 0 ? -1 : 1;
     const double cx = -ay * flip, cy = ax * flip;
     const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
+    if (text.color != lastColor) {
+      lastColor = text.color;
+      lastArgb = colorOfIndex(text.color).rgb();
+    }
+    if (std::fabs(size) * view.scale <= kSpriteMaxPixels) {
+      // The glyph's frame in pixels without the pen position: one mask serves every copy at this
+      // size, angle and shape, placed at the pen's nearest pixel.
+      const double k = view.scale;
+      const QTransform shape(size * xScale * ax * k, -size * xScale * ay * k, size * (slant * ax + cx) * k,
+                             -size * (slant * ay + cy) * k, 0, 0);
+      const SpriteKey base{&font, 0, static_cast<std::int32_t>(std::lround(size * k * 8)),
+                           static_cast<std::int32_t>(std::lround(std::atan2(ay, ax) * 180 / M_PI * 4)),
+                           // A mirrored text's masks are not the others'.
+                           static_cast<std::int32_t>(std::lround(xScale * 64 * flip)),
+                           static_cast<std::int32_t>(std::lround(slant * 64))};
+      double pen = 0;
+      for (char32_t c : utf16ToUtf32(text.message.utf16())) {
+        SpriteKey key = base;
+        key.c = c;
+        const Sprite& glyphSprite = sprite(key, shape);
+        const double px = view.screenX(text.position.x + pen * size * xScale * ax);
+        const double py = view.screenY(text.position.y + pen * size * xScale * ay);
+        if (glyphSprite.width > 0) {
+          mBlits.push_back(
+              {&glyphSprite, static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)), lastArgb});
+        }
+        pen += glyphSprite.advance;
+      }
+      continue;
+    }
     painter.setBrush(colorOfIndex(text.color));
     double pen = 0;
     for (char32_t c : utf16ToUtf32(text.message.utf16())) {
@@ -241,6 +354,7 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
   }
   painter.end();
   rasterize(image, mLines);
+  blend(image, mBlits);
 }
 
 }  // namespace zrxhost::window

@@ -68,7 +68,37 @@ class PreviewPainter {
   // long cost less this way than through a painter's per-line set-up.
   static void rasterize(QImage& image, const std::vector<Baseline>& lines);
 
+  // A glyph rendered once at one size, angle and shape as an 8-bit coverage mask; every copy of it
+  // in a frame is blended from the mask instead of filled from its outline again.
+  struct SpriteKey {
+    const Font* font;
+    char32_t c;
+    std::int32_t size, angle, xScale, slant;  // quantized
+    bool operator==(const SpriteKey&) const = default;
+  };
+  struct SpriteKeyHash {
+    size_t operator()(const SpriteKey& k) const;
+  };
+  struct Sprite {
+    int left = 0, top = 0;  // of the mask, from the pen position, in pixels
+    int width = 0, height = 0;
+    double advance = 0;
+    std::vector<std::uint8_t> coverage;
+  };
+  struct SpriteBlit {
+    const Sprite* sprite;
+    int x, y;
+    std::uint32_t argb;
+  };
+  const Sprite& sprite(const SpriteKey& key, const QTransform& glyphToPixels);
+  static void blend(QImage& image, const std::vector<SpriteBlit>& blits);
+  // Texts larger than this on screen are filled from their outlines: few fit in a view, and their
+  // masks would be large.
+  static constexpr double kSpriteMaxPixels = 64;
+
   std::unordered_map<const Font*, std::unordered_map<char32_t, Glyph>> mGlyphs;
+  std::unordered_map<SpriteKey, Sprite, SpriteKeyHash> mSprites;
+  std::vector<SpriteBlit> mBlits;
   std::unordered_map<const Font*, std::vector<double>> mAsciiAdvances;
   const Font* mAsciiFont = nullptr;
   std::vector<double>* mAscii = nullptr;
