@@ -51,6 +51,9 @@ class PreviewPainter {
   void paint(QImage& image, const ZcGiDrawRecorder& frame, const ViewTransform& view);
   // Below this height on screen a text is drawn as its baseline.
   static constexpr double kTextDetailPixels = 2.0;
+  // Texts larger than this on screen are filled from their outlines: few fit in a view, and their
+  // masks would be large.
+  static constexpr double kSpriteMaxPixels = 64;
 
  private:
   struct Glyph {
@@ -92,9 +95,6 @@ class PreviewPainter {
   };
   const Sprite& sprite(const SpriteKey& key, const QTransform& glyphToPixels);
   static void blend(QImage& image, const std::vector<SpriteBlit>& blits);
-  // Texts larger than this on screen are filled from their outlines: few fit in a view, and their
-  // masks would be large.
-  static constexpr double kSpriteMaxPixels = 64;
 
   std::unordered_map<const Font*, std::unordered_map<char32_t, Glyph>> mGlyphs;
   std::unordered_map<SpriteKey, Sprite, SpriteKeyHash> mSprites;

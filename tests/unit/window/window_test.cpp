@@ -12,10 +12,12 @@
 
 #include "window/canvas.h"
 #include "window/command_line.h"
+#include "window/drawing_painter.h"
 #include "window/main_window.h"
 #include "window/view_transform.h"
 #include "window/window_input.h"
 #include "zrx/db.h"
+#include "zrx/gi.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
@@ -173,6 +175,63 @@ class WindowTest : public QObject {
     // An absurd zoom stops short of losing the drawing to rounding.
     for (int i = 0; i < 200; ++i) view.zoomAt(300, 200, 10);
     QVERIFY(std::isfinite(view.scale) && view.drawingX(301) != view.drawingX(300));
+  }
+
+  // The preview's three ways to draw a text agree on where its ink goes: outlines when large, cached
+  // glyph masks when of ordinary size, the baseline when under two pixels high.
+  void previewTextsInkTheirBoxAtEveryLevelOfDetail() {
+    initializeHost();
+    ZcDbText text(ZcGePoint3d(0, 0, 0), L"H-8", ZcDbObjectId::kNull, 1, 0.5);
+    text.setDatabaseDefaults();
+    ZcGiDrawRecorder frame(true);
+    text.worldDraw(&frame);
+    QCOMPARE(static_cast<int>(frame.texts().size()), 1);
+    ZcGePoint3d lo, hi;
+    {
+      ZcDbExtents extents;
+      QCOMPARE(text.getGeomExtents(extents), Zcad::eOk);
+      lo = extents.minPoint();
+      hi = extents.maxPoint();
+    }
+    PreviewPainter painter;
+    // Inked pixels inside the text's box (grown by two pixels) and outside it, at a scale.
+    auto ink = [&](double scale) {
+      ViewTransform view;
+      view.width = 400;
+      view.height = 300;
+      view.scale = scale;
+      view.centerX = (lo.x + hi.x) / 2;
+      view.centerY = (lo.y + hi.y) / 2;
+      QImage image(view.width, view.height, QImage::Format_RGB32);
+      image.fill(Qt::black);
+      painter.paint(image, frame, view);
+      const QRectF box(QPointF(view.screenX(lo.x) - 2, view.screenY(hi.y) - 2),
+                       QPointF(view.screenX(hi.x) + 2, view.screenY(lo.y) + 2));
+      std::pair<int, int> counts{0, 0};
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if (qGray(image.pixel(x, y)) < 40) continue;
+          (box.contains(QPointF(x + 0.5, y + 0.5)) ? counts.first : counts.second)++;
+        }
+      }
+      return counts;
+    };
+    const auto outline = ink(PreviewPainter::kSpriteMaxPixels * 1.5);
+    const auto masks = ink(PreviewPainter::kSpriteMaxPixels * 0.9);
+    const auto masksAgain = ink(PreviewPainter::kSpriteMaxPixels * 0.9);
+    const auto baseline = ink(PreviewPainter::kTextDetailPixels * 0.9);
+    QCOMPARE(outline.second, 0);
+    QCOMPARE(masks.second, 0);
+    QCOMPARE(baseline.second, 0);
+    QVERIFY(outline.first > 500);
+    // At 0.9 / 1.5 of the size the masks ink about 0.36 of the area the outlines did.
+    const double ratio = masks.first / (outline.first * 0.36);
+    QVERIFY2(ratio > 0.8 && ratio < 1.25, qPrintable(QString::number(ratio)));
+    QCOMPARE(masksAgain, masks);  // from the cache, the same pixels
+    // The baseline: a short line, a few pixels long, no longer than the box's diagonal.
+    const double diagonal = std::hypot(hi.x - lo.x, hi.y - lo.y) * PreviewPainter::kTextDetailPixels * 0.9;
+    QVERIFY2(baseline.first >= 3 && baseline.first <= diagonal + 2,
+             qPrintable(QString("%1 pixels, diagonal %2").arg(baseline.first).arg(diagonal)));
   }
 
   void tallyWithTheMouseWritesTheCopyThenCtrlZTakesItBack() {
