@@ -9,6 +9,7 @@ libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
 fonts-dejavu-core fonts-wqy-microhei"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib
+qt6-base-dev xvfb xdotool xauth
 librecad-data z88-data freecad-common"
 FUZZ_PACKAGES="clang libclang-rt-dev"
 

@@ -248,7 +248,7 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   stub->changed = true;
   object->mStub = stub;
   id = ZcDbObjectId(stub);
-  if (mImpl->undo.recording()) mImpl->undo.added(*stub);
+  mImpl->undo.added(*stub);
   return Zcad::eOk;
 }
 

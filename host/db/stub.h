@@ -36,7 +36,7 @@ namespace zrxdb {
 inline void willOpenForWrite(ZcDbStub& stub) {
   if (stub.database) {
     zrxhost::UndoHistory& history = stub.database->undoHistory();
-    if (history.recording()) history.willModify(stub);
+    history.willModify(stub);
   }
 }
 

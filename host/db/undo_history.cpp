@@ -42,6 +42,7 @@ void UndoHistory::endGroup() {
 }
 
 void UndoHistory::willModify(ZcDbStub& stub) {
+  ++mEdits;
   if (!mOpen || stub.undoSerial == mOpen->serial || stub.object == nullptr) return;
   stub.undoSerial = mOpen->serial;
   auto* copy = static_cast<ZcDbObject*>(stub.object->clone());
@@ -49,6 +50,7 @@ void UndoHistory::willModify(ZcDbStub& stub) {
 }
 
 void UndoHistory::added(ZcDbStub& stub) {
+  ++mEdits;
   if (!mOpen) return;
   stub.undoSerial = mOpen->serial;
   // Before the group the object did not exist: undone, it is erased (keeping its id and handle).
@@ -71,6 +73,7 @@ void UndoHistory::swapStates(Group& group) {
 
 std::vector<std::string> UndoHistory::undo(int count) {
   endGroup();
+  ++mEdits;
   std::vector<std::string> names;
   std::vector<std::unique_ptr<Group>> batch;
   while (count-- > 0 && !mDone.empty()) {
@@ -86,6 +89,7 @@ std::vector<std::string> UndoHistory::undo(int count) {
 
 std::vector<std::string> UndoHistory::redo() {
   endGroup();
+  ++mEdits;
   std::vector<std::string> names;
   std::vector<std::unique_ptr<Group>> batch = std::move(mUndone);
   mUndone.clear();

@@ -51,6 +51,13 @@ void copyOut(ZTCHAR* buffer, size_t length, const std::wstring& text) {
   buffer[n] = 0;
 }
 
+// Marks what the current request asks for while it is read.
+class RequestScope {
+ public:
+  explicit RequestScope(Session::Request request) { Session::instance().setRequest(request); }
+  ~RequestScope() { Session::instance().setRequest(Session::Request::kOther); }
+};
+
 // A refusal or notice on a line of its own.
 void say(HostMessage message) {
   Session::instance().print("\n" + zrxhost::hostMessage(message));
@@ -200,6 +207,7 @@ int zcedGetReal(const ZTCHAR* prompt, double* result) {
 int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {
   (void)takeInitGet();  // the control bits and keywords do not apply to free text
   copyOut(result, bufferLength, L"");
+  RequestScope scope(allowSpaces ? Session::Request::kFreeText : Session::Request::kOther);
   Session::InputLine line = Session::instance().readLine(utf8(prompt), false);
   if (line.kind != Session::LineKind::kText) return RTCAN;
   std::string text = line.text;
@@ -310,8 +318,7 @@ namespace {
 ZcDbObjectId pickAt(const ZcGePoint3d& point) {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
   if (!db) return ZcDbObjectId::kNull;
-  double aperture = 0.5;
-  if (auto text = Session::instance().sysVar("PICKBOX")) zrxhost::ed::parseReal(*text, aperture);
+  const double aperture = Session::instance().pickAperture();
   // The pick looks at the entities as the display shows them, whoever has them open, so it reads
   // them without going through the open protocol.
   auto* space = zrxdb::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
@@ -330,6 +337,7 @@ ZcDbObjectId pickAt(const ZcGePoint3d& point) {
 int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint) {
   InitGet p = takeInitGet();
   if (entity) entity[0] = entity[1] = 0;
+  RequestScope scope(Session::Request::kEntity);
   return ask(utf8(prompt), p, RTERROR, [&](std::string_view text) {
     ZcGePoint3d point;
     if (readPoint(text, point)) {

@@ -70,6 +70,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
 
   DragStatus status = kCancel;
   std::string prompt = log.prompt;
+  session.setActiveDrag(&log);
   while (true) {
     zrxhost::Session::InputLine line = session.readLine(prompt, true);
     // After a move the user is still at the same prompt: nothing is printed again.
@@ -89,7 +90,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
       break;
     }
     if (zrxhost::ed::parsePoint(text, zrxhost::ed::lastPoint(), point)) {
-      sample(point, true);
+      sample(point, !line.clicked);
       if (!(mControls & kDontUpdateLastPoint)) {
         ZcGePoint3d accepted;
         acquirePoint(accepted);
@@ -106,6 +107,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     session.print("\n" + zrxhost::hostMessage(zrxhost::HostMessage::kInvalidPoint));
     prompt = session.retryPrompt(log.prompt);
   }
+  session.setActiveDrag(nullptr);
   log.status = status;
   session.dragLogs().push_back(std::move(log));
   return status;

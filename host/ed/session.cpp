@@ -63,6 +63,20 @@ std::optional<std::string> ScriptInput::nextLine(const std::string& prompt) {
   return mLines[mNext++];
 }
 
+namespace {
+std::string markedPoint(const char* mark, double x, double y) {
+  return std::string("<") + mark + " " + ed::formatPoint(ZcGePoint3d(x, y, 0)) + ">";
+}
+}  // namespace
+
+std::string moveLine(double x, double y) {
+  return markedPoint("move", x, y);
+}
+
+std::string clickLine(double x, double y) {
+  return markedPoint("click", x, y);
+}
+
 // ---- System variables
 
 namespace {
@@ -249,11 +263,23 @@ Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool
       if (moves) return {LineKind::kMove, std::string(ed::trim(body.substr(6, body.size() - 7)))};
       continue;  // the cursor moved without a click: nothing for a prompt that takes no drag
     }
+    bool clicked = false;
+    if (body.size() >= 8 && body.substr(0, 7) == "<click " && body.back() == '>') {
+      // Shown and answered as the point itself, as CAD command lines echo a picked point.
+      text = std::string(ed::trim(body.substr(7, body.size() - 8)));
+      clicked = true;
+    }
     if (echo) print(text);
     // The user pressed Enter: the terminal's cursor is at the start of a new line.
     if (!echo) mLineTail.clear();
-    return {LineKind::kText, std::move(text)};
+    return {LineKind::kText, std::move(text), clicked};
   }
+}
+
+double Session::pickAperture() const {
+  double aperture = 0.5;
+  if (auto text = sysVar("PICKBOX")) ed::parseReal(*text, aperture);
+  return mPixelSize > 0 ? aperture * mPixelSize : aperture;
 }
 
 std::string Session::retryPrompt(const std::string& prompt) const {
@@ -340,6 +366,9 @@ void Session::reset() {
   mLastCommand.clear();
   mCommandProgress = nullptr;
   mDragLogs.clear();
+  mActiveDrag = nullptr;
+  mPixelSize = 0;
+  mRequest = Request::kOther;
   ed::resetInputState();
 }
 

@@ -35,6 +35,9 @@ class InputSource {
 // What a terminal hands back for the Esc key and for Ctrl-C: lines no keyboard can type otherwise.
 inline constexpr const char* kEscapeLine = "<esc>";
 inline constexpr const char* kInterruptLine = "<ctrl-c>";
+// A cursor move and a mouse click at drawing coordinates, as a window reports them.
+std::string moveLine(double x, double y);
+std::string clickLine(double x, double y);
 
 // Lines of a script held in memory (comments "# …" skipped).
 class ScriptInput : public InputSource {
@@ -88,17 +91,35 @@ class Session {
   // The drags of the session, oldest first (each keeps only its last frame).
   std::vector<DragLog>& dragLogs() { return mDragLogs; }
   void clearDragLogs() { mDragLogs.clear(); }
+  // The drag in progress (its frame is the preview of the last update), null between drags: a window
+  // draws it over the drawing while it waits for the next cursor move.
+  const DragLog* activeDrag() const { return mActiveDrag; }
+  void setActiveDrag(const DragLog* drag) { mActiveDrag = drag; }
+
+  // Drawing units per screen pixel when a window answers picks; zero (scripts, terminals) reads
+  // PICKBOX in drawing units, a window's PICKBOX counts pixels.
+  void setPixelSize(double drawingUnitsPerPixel) { mPixelSize = drawingUnitsPerPixel; }
+  // The pick aperture in drawing units.
+  double pickAperture() const;
+
+  // What the request being read asks for, so that a window can show the pick box at an entity pick
+  // and let Space into a free-text answer.
+  enum class Request { kOther, kEntity, kFreeText };
+  Request request() const { return mRequest; }
+  void setRequest(Request request) { mRequest = request; }
 
   // Low-level input used by the zced* functions and the jig: the next answer, or nullopt for Esc
   // (an exhausted input answers Esc). Echoes the answer after the prompt.
   std::optional<std::string> readAnswer(const std::string& prompt);
 
   // One line of input: typed text, a cursor move "<move x,y[,z]>" (its coordinates in `text`), Esc,
-  // or the end of the input.
+  // or the end of the input. A mouse click "<click x,y[,z]>" comes back as the text "x,y[,z]" with
+  // `clicked` set: a cursor position, which ortho may bend, where a typed point is taken as typed.
   enum class LineKind { kText, kMove, kCancel, kEnd };
   struct InputLine {
     LineKind kind = LineKind::kEnd;
     std::string text;
+    bool clicked = false;
   };
   // Shows the prompt and reads a line. Text is echoed after the prompt; Esc, Ctrl-C and the end of the
   // input echo "*Cancel*", except at the command prompt, where only Esc does (there is nothing to
@@ -118,6 +139,9 @@ class Session {
   std::unique_ptr<InputSource> mInput;
   std::ostream* mOut;
   std::vector<DragLog> mDragLogs;
+  const DragLog* mActiveDrag = nullptr;
+  double mPixelSize = 0;
+  Request mRequest = Request::kOther;
   bool mInputEnded = false;
   bool mEndRequested = false;
   // What the transcript shows after its last line break.

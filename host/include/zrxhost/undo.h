@@ -40,6 +40,9 @@ class UndoHistory {
   // one marked saved.
   bool modifiedSinceSave() const { return currentState() != mSavedState; }
   void markSaved() { mSavedState = currentState(); }
+  // Changes whenever the drawing's content may have (an object opened for write or added, an undo,
+  // a redo), inside a command too: a display redraws when it differs from the one it drew.
+  std::uint64_t editCount() const { return mEdits; }
 
   // Objects added in the open group so far (read by a progress display on another thread).
   std::uint64_t objectsAddedInGroup() const { return mAddedInGroup.load(std::memory_order_relaxed); }
@@ -59,6 +62,7 @@ class UndoHistory {
   std::unique_ptr<Group> mOpen;
   std::uint64_t mNextSerial = 1;
   std::uint64_t mSavedState = 0;
+  std::uint64_t mEdits = 0;
   std::atomic<std::uint64_t> mAddedInGroup{0};
 };
 

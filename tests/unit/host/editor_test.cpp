@@ -370,6 +370,15 @@ TEST_F(EditorTest, EntSelPicksTheTopmostLiveEntityOfTheCurrentSpace) {
   EXPECT_EQ(zcedEntSel(L"", ent, pt), RTERROR);
   ASSERT_TRUE(Session::instance().setSysVar("PICKBOX", "0.5"));
   EXPECT_EQ(zcedEntSel(L"", ent, pt), RTNORM);
+  // A window counts PICKBOX in pixels: 3 pixels of 0.1 units reach 0.3, too short; of 0.2, enough.
+  ASSERT_TRUE(Session::instance().setSysVar("PICKBOX", "3"));
+  Session::instance().setPixelSize(0.1);
+  feed("3,0.4\n<click 3,0.4>\n");
+  EXPECT_EQ(zcedEntSel(L"", ent, pt), RTERROR);
+  Session::instance().setPixelSize(0.2);
+  EXPECT_EQ(zcedEntSel(L"", ent, pt), RTNORM);
+  Session::instance().setPixelSize(0);
+  ASSERT_TRUE(Session::instance().setSysVar("PICKBOX", "0.5"));
 
   // In paper space only the paper-space line is there to pick.
   mDb.setTileMode(false);

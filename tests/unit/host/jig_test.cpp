@@ -2,7 +2,9 @@
 // the recorded preview, and ortho mode.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include "zrx/db.h"
 #include "zrx/ed.h"
@@ -172,6 +174,56 @@ TEST_F(JigTest, OrthoModeConstrainsTheAcquiredPointWhenTheJigAsks) {
   feed("<move 20,25>\n");
   jig.drag();
   EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(20, 25, 0));
+}
+
+// A window clicks where the cursor is: ortho bends a click as it bends a move, and the click is
+// echoed and accepted as the point it became.
+TEST_F(JigTest, AClickIsACursorPositionThatOrthoBendsAndEndsTheDrag) {
+  ASSERT_TRUE(Session::instance().setSysVar("LASTPOINT", "10,10,0"));
+  ASSERT_TRUE(Session::instance().setSysVar("ORTHOMODE", "1"));
+  LineJig jig;
+  jig.setDispPrompt(L"\nPoint: ");
+  jig.setUserInputControls(ZcEdJig::kGovernedByOrthoMode);
+  feed(zrxhost::moveLine(14, 11) + "\n" + zrxhost::clickLine(15, 12) + "\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(15, 10, 0));
+  EXPECT_EQ(Session::instance().sysVar("LASTPOINT"), "15,10,0");
+  EXPECT_EQ(mOut.str(), "\nPoint: 15,12,0");
+  EXPECT_EQ(jig.samplerCalls, 2);
+
+  // Without ortho, the click lands where it was made.
+  ASSERT_TRUE(Session::instance().setSysVar("ORTHOMODE", "0"));
+  feed("<click 3.5,-2>\n");
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  EXPECT_EQ(jig.lineEnd(), ZcGePoint3d(3.5, -2, 0));
+}
+
+// While the drag runs, the session shows its frame so far; afterwards there is none.
+class FrameWatcher : public zrxhost::InputSource {
+ public:
+  std::optional<std::string> nextLine(const std::string&) override {
+    const zrxhost::DragLog* drag = Session::instance().activeDrag();
+    segmentsSeen.push_back(drag ? static_cast<int>(drag->lastFrame.polylines().size()) : -1);
+    if (lines.empty()) return std::nullopt;
+    std::string line = lines.front();
+    lines.erase(lines.begin());
+    return line;
+  }
+  std::vector<std::string> lines;
+  std::vector<int> segmentsSeen;
+};
+
+TEST_F(JigTest, TheDragInProgressShowsItsLatestFrame) {
+  auto watcher = std::make_unique<FrameWatcher>();
+  watcher->lines = {"<move 1,1>", "<move 2,2>", "2,3"};
+  FrameWatcher* seen = watcher.get();
+  Session::instance().setInput(std::move(watcher));
+  EXPECT_EQ(Session::instance().activeDrag(), nullptr);
+  LineJig jig;
+  ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
+  // Before the first move nothing is drawn yet; after each move the line is.
+  EXPECT_EQ(seen->segmentsSeen, (std::vector<int>{0, 1, 1}));
+  EXPECT_EQ(Session::instance().activeDrag(), nullptr);
 }
 
 TEST(DrawRecorderTest, KeepsPrimitivesWithTheColourInEffect) {

@@ -1,0 +1,197 @@
+// The canvas: view changes, the cached picture of the drawing, the frame of a drag, mouse answers.
+#include "window/canvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "window/window_input.h"
+#include "zrx/db.h"
+#include "zrxhost/render.h"
+#include "zrxhost/session.h"
+#include "zrxhost/undo.h"
+
+namespace zrxhost::window {
+namespace {
+
+// A coordinate to the precision a pixel gives it, so that a clicked point reads as a person would
+// type it ("12.05", not "12.047772410091255").
+std::string pixelPrecise(double value, double pixelSize) {
+  const int digits = std::clamp(static_cast<int>(std::ceil(-std::log10(pixelSize))) + 1, 0, 12);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", digits, value);
+  std::string result = text;
+  if (result.find('.') != std::string::npos) {
+    result.erase(result.find_last_not_of('0') + 1);
+    if (result.back() == '.') result.pop_back();
+  }
+  if (result == "-0") result = "0";
+  return result;
+}
+
+}  // namespace
+
+Canvas::Canvas(WindowInput& input, QWidget* parent) : QWidget(parent), mInput(input) {
+  setMouseTracking(true);
+  // The command line keeps the keyboard; the canvas answers with the mouse.
+  setFocusPolicy(Qt::NoFocus);
+  setCursor(Qt::BlankCursor);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumSize(200, 150);
+}
+
+void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
+  const std::uint64_t state = db.undoHistory().editCount();
+  if (!force && mDb == &db && state == mDrawnState) return;
+  const bool newDrawing = mDb != &db;
+  std::string error;
+  if (!mDrawing.rebuild(db, error)) return;
+  mDb = &db;
+  mDrawnState = state;
+  mDrawingImageValid = false;
+  if (newDrawing || !mHasExtents) zoomExtents();
+  update();
+}
+
+void Canvas::zoomExtents() {
+  mFollowExtents = true;
+  const render::Bounds& b = mDrawing.extents();
+  mHasExtents = b.valid;
+  if (b.valid) {
+    mView.fit(b.minX, b.minY, b.maxX, b.maxY);
+  } else {
+    mView.fit(-10, -10, 10, 10);
+  }
+  viewMoved();
+}
+
+void Canvas::setView(const ViewTransform& view) {
+  mFollowExtents = false;
+  mView = view;
+  mView.width = std::max(1, width());
+  mView.height = std::max(1, height());
+  viewMoved();
+}
+
+void Canvas::viewMoved() {
+  mDrawingImageValid = false;
+  Session::instance().setPixelSize(mView.pixelSize());
+  emit viewChanged();
+  update();
+}
+
+void Canvas::renderFrame(QImage& image) {
+  const QSize size(mView.width, mView.height);
+  if (!mDrawingImageValid || mDrawingImage.size() != size) {
+    mDrawingImage = QImage(size, QImage::Format_RGB32);
+    mDrawingImage.fill(QColor::fromRgb(kBackgroundRgb));
+    QPainter drawingPainter(&mDrawingImage);
+    mDrawing.paint(drawingPainter, mView);
+    mDrawingImageValid = true;
+  }
+  // The drawing's picture is copied, not repainted: a frame costs what the drag changes.
+  if (image.size() != size || image.format() != mDrawingImage.format()) image = QImage(size, mDrawingImage.format());
+  std::memcpy(image.bits(), mDrawingImage.constBits(), static_cast<size_t>(mDrawingImage.sizeInBytes()));
+  if (const DragLog* drag = Session::instance().activeDrag()) mPreview.paint(image, drag->lastFrame, mView);
+  QPainter painter(&image);
+  paintOverlay(painter);
+}
+
+void Canvas::paintEvent(QPaintEvent*) {
+  renderFrame(mFrameImage);
+  QPainter painter(this);
+  painter.drawImage(0, 0, mFrameImage);
+}
+
+// The crosshair across the canvas, with the pick box at its centre when an entity is asked for.
+void Canvas::paintOverlay(QPainter& painter) {
+  if (mCursor.x() < 0) return;
+  painter.setPen(QPen(QColor(230, 230, 230), 1));
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  const int x = mCursor.x(), y = mCursor.y();
+  painter.drawLine(0, y, mView.width, y);
+  painter.drawLine(x, 0, x, mView.height);
+  if (Session::instance().request() == Session::Request::kEntity) {
+    const int half = std::max(1, static_cast<int>(std::lround(Session::instance().pickAperture() * mView.scale)));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(x - half, y - half, 2 * half, 2 * half);
+  }
+}
+
+void Canvas::resizeEvent(QResizeEvent*) {
+  mView.width = std::max(1, width());
+  mView.height = std::max(1, height());
+  // Until the user zooms or pans, the whole drawing stays in view; after that the centre and the
+  // scale stay, as CAD windows keep the zoom on resize.
+  if (mFollowExtents) {
+    zoomExtents();
+  } else {
+    viewMoved();
+  }
+}
+
+void Canvas::mousePressEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && mSpaceHeld)) {
+    mPanning = true;
+    mPanFrom = at;
+    return;
+  }
+  if (event->button() == Qt::LeftButton) {
+    const double pixel = mView.pixelSize();
+    mInput.submit("<click " + pixelPrecise(mView.drawingX(at.x()), pixel) + "," +
+                  pixelPrecise(mView.drawingY(at.y()), pixel) + ">");
+  } else if (event->button() == Qt::RightButton) {
+    mInput.submit("");  // right click is Enter
+  }
+}
+
+void Canvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton || event->button() == Qt::LeftButton) mPanning = false;
+}
+
+void Canvas::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (mPanning) {
+    mView.panBy(at.x() - mPanFrom.x(), at.y() - mPanFrom.y());
+    mFollowExtents = false;
+    mPanFrom = at;
+    if (mSpaceHeld) mPannedWithSpace = true;
+    viewMoved();
+  }
+  mCursor = at;
+  const double x = mView.drawingX(at.x()), y = mView.drawingY(at.y());
+  emit cursorMoved(x, y);
+  mInput.moveTo(x, y);
+  update();
+}
+
+void Canvas::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) {
+    zoomExtents();
+    return;
+  }
+  // The second click of a quick pair is a click of its own.
+  mousePressEvent(event);
+}
+
+void Canvas::wheelEvent(QWheelEvent* event) {
+  const double steps = event->angleDelta().y() / 120.0;
+  if (steps == 0) return;
+  const QPointF at = event->position();
+  mView.zoomAt(at.x(), at.y(), std::pow(1.25, steps));
+  mFollowExtents = false;
+  viewMoved();
+}
+
+void Canvas::leaveEvent(QEvent*) {
+  mCursor = {-1, -1};
+  update();
+}
+
+}  // namespace zrxhost::window

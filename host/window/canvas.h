@@ -1,0 +1,75 @@
+// The drawing area of the window: the drawing, the drag preview, the crosshair and pick box, and the
+// mouse's answers to the editor.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+#include <cstdint>
+
+#include "window/drawing_painter.h"
+#include "window/view_transform.h"
+
+class ZcDbDatabase;
+
+namespace zrxhost::window {
+
+class WindowInput;
+
+class Canvas : public QWidget {
+  Q_OBJECT
+
+ public:
+  Canvas(WindowInput& input, QWidget* parent = nullptr);
+
+  // Rebuilds the drawing's paths when the drawing changed since they were built (or `force`).
+  void refreshDrawing(ZcDbDatabase& db, bool force = false);
+  void zoomExtents();
+  const ViewTransform& view() const { return mView; }
+  void setView(const ViewTransform& view);
+  // One frame into `image` of the canvas's size: the drawing (from its cached picture), the preview,
+  // the cursor. What paintEvent shows, callable offscreen.
+  void renderFrame(QImage& image);
+  // Whether Space is held, turning a left drag into a pan.
+  void setSpaceHeld(bool held) { mSpaceHeld = held; }
+  bool pannedWhileSpaceHeld() const { return mPannedWithSpace; }
+  void clearSpacePan() { mPannedWithSpace = false; }
+
+ signals:
+  void cursorMoved(double x, double y);
+  void viewChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void viewMoved();
+  void paintOverlay(QPainter& painter);
+
+  WindowInput& mInput;
+  DrawingPaths mDrawing;
+  PreviewPainter mPreview;
+  ViewTransform mView;
+  // The drawing at the current view, painted once and reused for every frame of a drag.
+  QImage mDrawingImage;
+  QImage mFrameImage;
+  bool mDrawingImageValid = false;
+  ZcDbDatabase* mDb = nullptr;
+  std::uint64_t mDrawnState = 0;
+  bool mHasExtents = false;
+  bool mFollowExtents = true;
+  QPoint mCursor{-1, -1};
+  QPoint mPanFrom;
+  bool mPanning = false;
+  bool mSpaceHeld = false;
+  bool mPannedWithSpace = false;
+};
+
+}  // namespace zrxhost::window

@@ -1,0 +1,360 @@
+// The drawing from the render layer's scene and the drag preview from the jig's frame, painted with
+// QPainter: glyph outlines cached per font and character, small things drawn at low detail.
+#include "window/drawing_painter.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "zrx/gi.h"
+#include "zrxhost/fonts.h"
+#include "zrxhost/render.h"
+
+namespace zrxhost::window {
+namespace {
+
+QColor colorOf(std::uint32_t rgb) {
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+QColor colorOfIndex(int index) {
+  // By-block and by-layer in a preview: the frame has no layer to ask, white as the drawing's default.
+  return colorOf(aciToRgb(index >= 1 && index <= 255 ? index : 7));
+}
+
+// A view transform as Qt's, for paths in drawing coordinates.
+QTransform toScreen(const ViewTransform& view) {
+  return QTransform(view.scale, 0, 0, -view.scale, view.width / 2.0 - view.centerX * view.scale,
+                    view.height / 2.0 + view.centerY * view.scale);
+}
+
+class PathSink : public GlyphPathSink {
+ public:
+  explicit PathSink(QPainterPath& path) : mPath(path) {}
+  void moveTo(double x, double y) override { mPath.moveTo(x, y); }
+  void lineTo(double x, double y) override { mPath.lineTo(x, y); }
+  void cubicTo(double x1, double y1, double x2, double y2, double x3, double y3) override {
+    mPath.cubicTo(x1, y1, x2, y2, x3, y3);
+  }
+  void closePath() override { mPath.closeSubpath(); }
+
+ private:
+  QPainterPath& mPath;
+};
+
+bool finite(const ZcGePoint3d& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+}  // namespace
+
+bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
+  render::Scene scene;
+  if (!render::buildScene(db, scene, error)) return false;
+  std::vector<Item> items;
+  items.reserve(scene.items.size());
+  for (const render::SceneItem& source : scene.items) {
+    Item item{{}, {}, source.rgb, source.filled};
+    item.path.setFillRule(source.evenOdd ? Qt::OddEvenFill : Qt::WindingFill);
+    for (const render::PathOp& op : source.ops) {
+      switch (op.kind) {
+        case render::PathOp::kMove:
+          item.path.moveTo(op.p[0], op.p[1]);
+          break;
+        case render::PathOp::kLine:
+          item.path.lineTo(op.p[0], op.p[1]);
+          break;
+        case render::PathOp::kCurve:
+          item.path.cubicTo(op.p[0], op.p[1], op.p[2], op.p[3], op.p[4], op.p[5]);
+          break;
+        case render::PathOp::kClose:
+          item.path.closeSubpath();
+          break;
+      }
+    }
+    item.box = item.path.boundingRect();
+    items.push_back(std::move(item));
+  }
+  mScene = std::move(scene);
+  mItems = std::move(items);
+  return true;
+}
+
+void DrawingPaths::paint(QPainter& painter, const ViewTransform& view) const {
+  const QTransform transform = toScreen(view);
+  const QRectF visible(view.drawingX(-2), view.drawingY(view.height + 2), (view.width + 4) / view.scale,
+                       (view.height + 4) / view.scale);
+  const double pixel = view.pixelSize();
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  for (const Item& item : mItems) {
+    if (!item.box.intersects(visible) && !(item.box.width() == 0 || item.box.height() == 0)) continue;
+    const QColor color = colorOf(item.rgb);
+    if (item.box.width() < pixel && item.box.height() < pixel) {
+      const QPointF at = transform.map(item.box.center());
+      painter.fillRect(QRectF(at.x() - 0.5, at.y() - 0.5, 1, 1), color);
+      continue;
+    }
+    if (item.filled) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(color);
+      painter.drawPath(transform.map(item.path));
+    } else {
+      painter.setPen(QPen(color, 1.0));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawPath(transform.map(item.path));
+    }
+  }
+  // Construction lines reach across the whole view.
+  for (const render::SceneRay& ray : mScene.rays) {
+    const double reach =
+        (view.width + view.height) / view.scale + std::hypot(ray.x - view.centerX, ray.y - view.centerY);
+    const double length = std::hypot(ray.dx, ray.dy);
+    if (!(length > 0)) continue;
+    const double ux = ray.dx / length, uy = ray.dy / length;
+    const QPointF from = ray.bothWays ? QPointF(ray.x - ux * reach, ray.y - uy * reach) : QPointF(ray.x, ray.y);
+    painter.setPen(QPen(colorOf(ray.rgb), 1.0));
+    painter.drawLine(transform.map(QLineF(from, QPointF(ray.x + ux * reach, ray.y + uy * reach))));
+  }
+  painter.restore();
+}
+
+const PreviewPainter::Glyph& PreviewPainter::glyph(const Font& font, char32_t c) {
+  auto& glyphs = mGlyphs[&font];
+  auto found = glyphs.find(c);
+  if (found != glyphs.end()) return found->second;
+  Glyph g;
+  PathSink sink(g.path);
+  font.outline(c, sink);
+  g.advance = font.advance(c);
+  return glyphs.emplace(c, std::move(g)).first->second;
+}
+
+double PreviewPainter::width(const Font& font, const std::u16string& text) {
+  if (&font != mAsciiFont) {
+    mAscii = &mAsciiAdvances[&font];
+    mAsciiFont = &font;
+  }
+  std::vector<double>& ascii = *mAscii;
+  if (ascii.empty()) {
+    ascii.resize(128);
+    for (char32_t c = 0; c < 128; ++c) ascii[c] = font.advance(c);
+  }
+  double sum = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit < 128) {
+      sum += ascii[unit];
+    } else {
+      return font.measure(text);
+    }
+  }
+  return sum;
+}
+
+void PreviewPainter::rasterize(QImage& image, const std::vector<Baseline>& lines) {
+  const int w = image.width(), h = image.height();
+  const qsizetype stride = image.bytesPerLine() / 4;
+  auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+  for (const Baseline& line : lines) {
+    const float dx = line.x1 - line.x0, dy = line.y1 - line.y0;
+    const int steps = std::max(1, static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy)))));
+    // Lines far off the image are skipped whole.
+    if (std::min(line.x0, line.x1) >= w || std::max(line.x0, line.x1) < 0 || std::min(line.y0, line.y1) >= h ||
+        std::max(line.y0, line.y1) < 0) {
+      continue;
+    }
+    const bool inside = std::min(line.x0, line.x1) >= 0 && std::max(line.x0, line.x1) < w - 1 &&
+                        std::min(line.y0, line.y1) >= 0 && std::max(line.y0, line.y1) < h - 1;
+    if (inside) {
+      // Wholly inside, the common case: 16.16 fixed-point steps and no clipping.
+      const auto stepX = static_cast<std::int32_t>(dx / steps * 65536);
+      const auto stepY = static_cast<std::int32_t>(dy / steps * 65536);
+      auto x = static_cast<std::int32_t>(line.x0 * 65536), y = static_cast<std::int32_t>(line.y0 * 65536);
+      for (int i = 0; i <= steps; ++i, x += stepX, y += stepY) pixels[(y >> 16) * stride + (x >> 16)] = line.argb;
+      continue;
+    }
+    const double sx = static_cast<double>(dx) / steps, sy = static_cast<double>(dy) / steps;
+    // Only the part that can be on the image is walked.
+    for (int i = 0; i <= std::min(steps, 4 * (w + h)); ++i) {
+      const int px = static_cast<int>(std::floor(line.x0 + sx * i)),
+                py = static_cast<int>(std::floor(line.y0 + sy * i));
+      if (px >= 0 && px < w && py >= 0 && py < h) pixels[py * stride + px] = line.argb;
+    }
+  }
+}
+
+size_t PreviewPainter::SpriteKeyHash::operator()(const SpriteKey& k) const {
+  size_t h = std::hash<const void*>()(k.font);
+  for (std::int64_t part : {std::int64_t(k.c), std::int64_t(k.size), std::int64_t(k.angle), std::int64_t(k.xScale),
+                            std::int64_t(k.slant)}) {
+    h = h * 1000003u ^ std::hash<std::int64_t>()(part);
+  }
+  return h;
+}
+
+const PreviewPainter::Sprite& PreviewPainter::sprite(const SpriteKey& key, const QTransform& glyphToPixels) {
+  auto found = mSprites.find(key);
+  if (found != mSprites.end()) return found->second;
+  // A drag through every angle of a polar array makes many; the oldest are not worth tracking.
+  if (mSprites.size() > 50000) mSprites.clear();
+  const Glyph& g = glyph(*key.font, key.c);
+  const QPainterPath path = glyphToPixels.map(g.path);
+  const QRectF box = path.boundingRect();
+  Sprite sprite;
+  sprite.advance = g.advance;
+  sprite.left = static_cast<int>(std::floor(box.left())) - 1;
+  sprite.top = static_cast<int>(std::floor(box.top())) - 1;
+  sprite.width = static_cast<int>(std::ceil(box.right())) + 1 - sprite.left;
+  sprite.height = static_cast<int>(std::ceil(box.bottom())) + 1 - sprite.top;
+  if (!path.isEmpty() && sprite.width > 0 && sprite.height > 0) {
+    QImage mask(sprite.width, sprite.height, QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    QPainter painter(&mask);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.translate(-sprite.left, -sprite.top);
+    painter.fillPath(path, Qt::white);
+    painter.end();
+    sprite.coverage.resize(static_cast<size_t>(sprite.width) * sprite.height);
+    for (int y = 0; y < sprite.height; ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+      for (int x = 0; x < sprite.width; ++x)
+        sprite.coverage[static_cast<size_t>(y) * sprite.width + x] = qAlpha(row[x]);
+    }
+  } else {
+    sprite.width = sprite.height = 0;
+  }
+  return mSprites.emplace(key, std::move(sprite)).first->second;
+}
+
+void PreviewPainter::blend(QImage& image, const std::vector<SpriteBlit>& blits) {
+  const int w = image.width(), h = image.height();
+  const qsizetype stride = image.bytesPerLine() / 4;
+  auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+  for (const SpriteBlit& blit : blits) {
+    const Sprite& s = *blit.sprite;
+    const int x0 = blit.x + s.left, y0 = blit.y + s.top;
+    if (x0 >= w || y0 >= h || x0 + s.width <= 0 || y0 + s.height <= 0) continue;
+    const int r = (blit.argb >> 16) & 0xFF, g = (blit.argb >> 8) & 0xFF, b = blit.argb & 0xFF;
+    const int fromY = std::max(0, -y0), toY = std::min(s.height, h - y0);
+    const int fromX = std::max(0, -x0), toX = std::min(s.width, w - x0);
+    for (int y = fromY; y < toY; ++y) {
+      const std::uint8_t* cover = &s.coverage[static_cast<size_t>(y) * s.width];
+      std::uint32_t* row = pixels + static_cast<qsizetype>(y0 + y) * stride + x0;
+      for (int x = fromX; x < toX; ++x) {
+        const int a = cover[x];
+        if (a == 0) continue;
+        const std::uint32_t d = row[x];
+        const int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
+        const auto mix = [a](int from, int to) {
+          return static_cast<std::uint32_t>(from + ((to - from) * a + 127) / 255);
+        };
+        row[x] = 0xFF000000u | (mix(dr, r) << 16) | (mix(dg, g) << 8) | mix(db, b);
+      }
+    }
+  }
+}
+
+void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const ViewTransform& view) {
+  QPainter painter(&image);
+  const QTransform transform = toScreen(view);
+  for (const auto& polyline : frame.polylines()) {
+    QPolygonF points;
+    points.reserve(static_cast<int>(polyline.points.size()));
+    for (const ZcGePoint3d& p : polyline.points) {
+      if (finite(p)) points << QPointF(view.screenX(p.x), view.screenY(p.y));
+    }
+    painter.setPen(QPen(colorOfIndex(polyline.color), 1.0));
+    painter.drawPolyline(points);
+  }
+
+  // Texts: the outlines filled, the small ones gathered and set into the image afterwards.
+  int lastColor = -1;
+  std::uint32_t lastArgb = 0;
+  const Font* lastFont = nullptr;
+  const ZcGiTextStyle* lastFonts = nullptr;
+  mLines.clear();
+  mBlits.clear();
+  painter.setPen(Qt::NoPen);
+  for (const ZcGiDrawRecorder::TextPrimitive& text : frame.texts()) {
+    const auto& style = text.style;
+    if (!finite(text.position) || !std::isfinite(style.textSize) || style.textSize == 0) continue;
+    if (style.fonts != lastFonts) {
+      lastFont = &fontFor(style.fileName().toUtf8(), style.bigFontFileName().toUtf8());
+      lastFonts = style.fonts;
+    }
+    const Font& font = *lastFont;
+    double ax = text.direction.x, ay = text.direction.y;
+    const double along = std::sqrt(ax * ax + ay * ay);
+    if (!(along > 0) || !std::isfinite(along)) {
+      ax = 1, ay = 0;
+    } else {
+      ax /= along, ay /= along;
+    }
+    const double size = style.textSize, xScale = style.xScale;
+    if (std::fabs(size) * view.scale < kTextDetailPixels) {
+      if (text.color != lastColor) {
+        lastColor = text.color;
+        lastArgb = colorOfIndex(text.color).rgb();
+      }
+      const double length = width(font, text.message.utf16()) * size * xScale;
+      mLines.push_back(
+          {static_cast<float>(view.screenX(text.position.x)), static_cast<float>(view.screenY(text.position.y)),
+           static_cast<float>(view.screenX(text.position.x + ax * length)),
+           static_cast<float>(view.screenY(text.position.y + ay * length)), colorOfIndex(text.color).rgb()});
+      continue;
+    }
+    // Mirrored texts (a normal pointing down) run their cross direction the other way.
+    const double flip = text.normal.z < 0 ? -1 : 1;
+    const double cx = -ay * flip, cy = ax * flip;
+    const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
+    if (text.color != lastColor) {
+      lastColor = text.color;
+      lastArgb = colorOfIndex(text.color).rgb();
+    }
+    if (std::fabs(size) * view.scale <= kSpriteMaxPixels) {
+      // The glyph's frame in pixels without the pen position: one mask serves every copy at this
+      // size, angle and shape, placed at the pen's nearest pixel.
+      const double k = view.scale;
+      const QTransform shape(size * xScale * ax * k, -size * xScale * ay * k, size * (slant * ax + cx) * k,
+                             -size * (slant * ay + cy) * k, 0, 0);
+      const SpriteKey base{&font, 0, static_cast<std::int32_t>(std::lround(size * k * 8)),
+                           static_cast<std::int32_t>(std::lround(std::atan2(ay, ax) * 180 / M_PI * 4)),
+                           // A mirrored text's masks are not the others'.
+                           static_cast<std::int32_t>(std::lround(xScale * 64 * flip)),
+                           static_cast<std::int32_t>(std::lround(slant * 64))};
+      double pen = 0;
+      for (char32_t c : utf16ToUtf32(text.message.utf16())) {
+        SpriteKey key = base;
+        key.c = c;
+        const Sprite& glyphSprite = sprite(key, shape);
+        const double px = view.screenX(text.position.x + pen * size * xScale * ax);
+        const double py = view.screenY(text.position.y + pen * size * xScale * ay);
+        if (glyphSprite.width > 0) {
+          mBlits.push_back(
+              {&glyphSprite, static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)), lastArgb});
+        }
+        pen += glyphSprite.advance;
+      }
+      continue;
+    }
+    painter.setBrush(colorOfIndex(text.color));
+    double pen = 0;
+    for (char32_t c : utf16ToUtf32(text.message.utf16())) {
+      const Glyph& g = glyph(font, c);
+      // Glyph units to drawing: along the baseline by the width factor and the slant, across by the height.
+      const double ox = text.position.x + pen * size * xScale * ax, oy = text.position.y + pen * size * xScale * ay;
+      const QTransform local(size * xScale * ax, size * xScale * ay, size * (slant * ax + cx), size * (slant * ay + cy),
+                             ox, oy);
+      painter.setTransform(local * transform);
+      painter.drawPath(g.path);
+      pen += g.advance;
+    }
+    painter.resetTransform();
+  }
+  painter.end();
+  rasterize(image, mLines);
+  blend(image, mBlits);
+}
+
+}  // namespace zrxhost::window

@@ -1,0 +1,84 @@
+// zrxcad: the window over the host's editor. Opens a drawing, loads modules, sets system variables,
+// and runs the command line in the window until it closes.
+#include <QApplication>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "window/main_window.h"
+#include "zrx/db.h"
+#include "zrxhost/dxf.h"
+#include "zrxhost/session.h"
+
+namespace {
+
+enum ExitCode { kDone = 0, kUsage = 1, kBadDrawing = 2, kBadModule = 3 };
+
+const char* kUsageText =
+    "usage: zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
+    "  DRAWING.dxf        the drawing to open (none: a new drawing)\n"
+    "  --load MODULE      load a module such as ZrxForTally.zrx (repeatable)\n"
+    "  --set NAME=VALUE   set a system variable first (VERLAN=zh-CN: Chinese)\n";
+
+int fail(int code, const std::string& message) {
+  std::cerr << "zrxcad: " << message << '\n';
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  std::vector<std::string> args;
+  for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());
+
+  std::string drawing;
+  std::vector<std::string> modules;
+  std::vector<std::pair<std::string, std::string>> sysVars;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsageText;
+      return kDone;
+    }
+    if (arg == "--load" || arg == "--set") {
+      if (i + 1 >= args.size()) return fail(kUsage, arg + " needs a value\n" + kUsageText);
+      const std::string& value = args[++i];
+      if (arg == "--load") {
+        modules.push_back(value);
+        continue;
+      }
+      const size_t equals = value.find('=');
+      if (equals == std::string::npos || equals == 0) return fail(kUsage, "--set takes NAME=VALUE, not " + value);
+      sysVars.emplace_back(value.substr(0, equals), value.substr(equals + 1));
+    } else if (!arg.empty() && arg[0] == '-') {
+      return fail(kUsage, "unknown option " + arg + "\n" + kUsageText);
+    } else if (drawing.empty()) {
+      drawing = arg;
+    } else {
+      return fail(kUsage, "one drawing at a time: " + arg + "\n" + kUsageText);
+    }
+  }
+
+  zrxhost::DxfError error;
+  std::unique_ptr<ZcDbDatabase> db = drawing.empty() ? zrxhost::newDrawing() : zrxhost::readDxf(drawing, error);
+  if (!db) return fail(kBadDrawing, "cannot read drawing " + drawing + ": " + error.message);
+  zrxhost::initializeHost(db.get());
+  zrxhost::Session& session = zrxhost::Session::instance();
+  zrxhost::window::applyWindowDefaults();
+  for (const auto& [name, value] : sysVars) {
+    if (!session.sysVar(name)) return fail(kUsage, "--set " + name + ": unknown system variable " + name);
+    if (!session.setSysVar(name, value)) return fail(kUsage, "--set " + name + ": invalid value \"" + value + "\"");
+  }
+
+  zrxhost::window::MainWindow window(std::move(db), drawing);
+  for (const std::string& module : modules) {
+    std::string why;
+    if (!window.loadModule(module, why)) return fail(kBadModule, why);
+  }
+  window.show();
+  window.run();
+  window.close();
+  return kDone;
+}

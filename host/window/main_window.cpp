@@ -1,0 +1,272 @@
+// The main window: layout, menus and shortcuts as commands at the command line, the frame per
+// answer, the OPEN and ZOOM commands, and the question before unsaved changes are lost.
+#include "window/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <cstdio>
+#include <cstdlib>
+
+#include "window/canvas.h"
+#include "window/command_line.h"
+#include "window/window_input.h"
+#include "window/window_texts.h"
+#include "zrx/db.h"
+#include "zrx/ed.h"
+#include "zrxhost/dxf.h"
+#include "zrxhost/host_commands.h"
+#include "zrxhost/messages.h"
+#include "zrxhost/session.h"
+#include "zrxhost/undo.h"
+
+namespace zrxhost::window {
+namespace {
+
+MainWindow* gWindow = nullptr;
+
+std::wstring wide(const QString& text) {
+  return text.toStdWString();
+}
+
+void say(const QString& text) {
+  Session::instance().print("\n" + text.toStdString());
+}
+
+}  // namespace
+
+void applyWindowDefaults() {
+  // A window's pick box counts screen pixels; three is what CAD programs start with.
+  Session::instance().setSysVar("PICKBOX", "3");
+}
+
+MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path) : mDb(std::move(db)) {
+  gWindow = this;
+  initializeHost(mDb.get());
+  Session& session = Session::instance();
+  auto input = std::make_unique<WindowInput>();
+  mInput = input.get();
+  session.setInput(std::move(input));
+
+  mCanvas = new Canvas(*mInput, this);
+  setCentralWidget(mCanvas);
+  mCommandLine = new CommandLine(*mInput, *mCanvas, this);
+  session.setTranscript(&mCommandLine->transcript());
+  auto* dock = new QDockWidget(windowText(WindowText::kCommandLine), this);
+  dock->setObjectName("commandLine");
+  dock->setWidget(mCommandLine);
+  dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  addDockWidget(Qt::BottomDockWidgetArea, dock);
+  mCoordinates = new QLabel(this);
+  statusBar()->addPermanentWidget(mCoordinates);
+  connect(mCanvas, &Canvas::cursorMoved, this,
+          [this](double x, double y) { mCoordinates->setText(QString::asprintf("%.4f, %.4f", x, y)); });
+  connect(mInput, &WindowInput::waiting, this, [this] { refresh(); });
+  buildMenus();
+
+  mFile.db = mDb.get();
+  mFile.saveTarget = path;
+  app::registerDrawingCommands(mFile);
+  registerWindowCommands();
+  mCanvas->refreshDrawing(*mDb, true);
+  mCommandLine->edit().setFocus();
+  resize(1280, 860);
+  updateTitle();
+}
+
+MainWindow::~MainWindow() {
+  Session& session = Session::instance();
+  mModules.sendUnload();
+  session.setInput(nullptr);
+  session.setTranscript(nullptr);
+  session.setPixelSize(0);
+  if (zcdbHostApplicationServices()->workingDatabase() == mDb.get())
+    zcdbHostApplicationServices()->setWorkingDatabase(nullptr);
+  if (zcDocManagerPtr()->curDocument()->database() == mDb.get()) zcDocManagerPtr()->curDocument()->setDatabase(nullptr);
+  mDb.reset();
+  mModules.close();
+  if (gWindow == this) gWindow = nullptr;
+}
+
+bool MainWindow::loadModule(const std::string& path, std::string& error) {
+  return mModules.load(path, error);
+}
+
+void MainWindow::buildMenus() {
+  QMenu* file = menuBar()->addMenu(windowText(WindowText::kFileMenu));
+  QAction* open = file->addAction(windowText(WindowText::kOpen));
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
+    if (!path.isEmpty()) mInput->runCommand("OPEN " + path.toStdString());
+  });
+  QAction* save = file->addAction(windowText(WindowText::kSave));
+  save->setShortcut(QKeySequence::Save);
+  QAction* saveAs = file->addAction(windowText(WindowText::kSaveAs));
+  saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  auto askSaveAs = [this] {
+    const QString path = mSaveFileQuestion
+                             ? mSaveFileQuestion()
+                             : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
+    if (!path.isEmpty()) mInput->runCommand("SAVEAS " + path.toStdString());
+  };
+  connect(save, &QAction::triggered, this, [this, askSaveAs] {
+    // A new drawing has no file yet: Save is Save As.
+    if (mFile.saveTarget.empty()) {
+      askSaveAs();
+    } else {
+      mInput->runCommand("SAVE");
+    }
+  });
+  connect(saveAs, &QAction::triggered, this, askSaveAs);
+  file->addSeparator();
+  QAction* exit = file->addAction(windowText(WindowText::kExit));
+  exit->setShortcut(QKeySequence::Quit);
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* edit = menuBar()->addMenu(windowText(WindowText::kEditMenu));
+  QAction* undo = edit->addAction(windowText(WindowText::kUndo));
+  undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  connect(undo, &QAction::triggered, this, [this] { mInput->runCommand("U"); });
+  QAction* redo = edit->addAction(windowText(WindowText::kRedo));
+  redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+  connect(redo, &QAction::triggered, this, [this] { mInput->runCommand("REDO"); });
+
+  QMenu* view = menuBar()->addMenu(windowText(WindowText::kViewMenu));
+  QAction* extents = view->addAction(windowText(WindowText::kZoomExtents));
+  connect(extents, &QAction::triggered, mCanvas, &Canvas::zoomExtents);
+}
+
+// A frame per answer asked for: the transcript, the drawing when it changed, the preview.
+void MainWindow::refresh() {
+  mCommandLine->flush();
+  mCanvas->refreshDrawing(*mDb);
+  updateTitle();
+  // Painted now, not at the next idle moment: the user sees every update the jig makes.
+  mCanvas->repaint();
+  // ZRXCAD_TRACE=1: each wait for input on standard error, with the prompt and where the view puts
+  // the drawing on the screen, so that a program driving the window's mouse knows where to click.
+  static const bool trace = std::getenv("ZRXCAD_TRACE") != nullptr;
+  if (trace) {
+    const ViewTransform& view = mCanvas->view();
+    const QPoint origin = mCanvas->mapToGlobal(QPoint(0, 0));
+    QString prompt = QString::fromStdString(mInput->prompt()).trimmed();
+    std::fprintf(stderr, "zrxcad-wait origin=%d,%d scale=%.17g center=%.17g,%.17g size=%d,%d prompt=%s\n", origin.x(),
+                 origin.y(), view.scale, view.centerX, view.centerY, view.width, view.height,
+                 prompt.toUtf8().constData());
+    std::fflush(stderr);
+  }
+}
+
+void MainWindow::updateTitle() {
+  QString name = mFile.saveTarget.empty() ? windowText(WindowText::kUntitled)
+                                          : QFileInfo(QString::fromStdString(mFile.saveTarget)).fileName();
+  if (mDb->undoHistory().modifiedSinceSave()) name += QLatin1Char('*');
+  setWindowTitle(windowText(WindowText::kTitle, name));
+}
+
+void MainWindow::run() {
+  Session& session = Session::instance();
+  mRunning = true;
+  do {
+    session.runCommandLine();
+  } while (!mayClose());
+  mRunning = false;
+  mCommandLine->flush();
+}
+
+bool MainWindow::mayClose() {
+  Session& session = Session::instance();
+  // QUIT asked its own question at the command line.
+  if (!session.inputEnded()) return true;
+  if (!mDb->undoHistory().modifiedSinceSave()) return true;
+  const QString name =
+      mFile.saveTarget.empty() ? windowText(WindowText::kUntitled) : QString::fromStdString(mFile.saveTarget);
+  std::optional<bool> save;
+  if (mSaveQuestion) {
+    save = mSaveQuestion(name);
+  } else {
+    const auto button = QMessageBox::question(this, windowText(WindowText::kSaveChangesTitle),
+                                              windowText(WindowText::kSaveChangesQuestion, name),
+                                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    if (button == QMessageBox::Save) save = true;
+    if (button == QMessageBox::Discard) save = false;
+  }
+  if (save == false) return true;
+  std::string path = mFile.saveTarget;
+  if (save && path.empty()) {
+    path = (mSaveFileQuestion ? mSaveFileQuestion()
+                              : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter)))
+               .toStdString();
+  }
+  if (save && !path.empty()) {
+    std::string error;
+    if (app::saveDrawing(*mDb, path, error)) return true;
+    session.print("\n" + hostMessage(HostMessage::kSaveFailed, error));
+  }
+  // Not saved: the window stays, and the command line goes on.
+  session.resumeInput();
+  return false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (mRunning) {
+    // The command line decides: it ends the request being read, then asks about unsaved changes.
+    event->ignore();
+    mInput->requestClose();
+    return;
+  }
+  event->accept();
+}
+
+void MainWindow::openDrawing(const std::string& path) {
+  DxfError error;
+  std::unique_ptr<ZcDbDatabase> db = readDxf(path, error);
+  if (!db) {
+    say(windowText(WindowText::kOpenFailed, QString::fromStdString(error.message)));
+    return;
+  }
+  zcdbHostApplicationServices()->setWorkingDatabase(db.get());
+  zcDocManagerPtr()->curDocument()->setDatabase(db.get());
+  mFile.db = db.get();
+  mFile.saveTarget = path;
+  mFile.saveAsTarget.reset();
+  mDb = std::move(db);
+  mCanvas->refreshDrawing(*mDb, true);
+  say(windowText(WindowText::kOpened, QString::fromStdString(path)));
+}
+
+void MainWindow::zoomCommand() {
+  if (!gWindow) return;
+  zcedInitGet(0, L"Extents");
+  wchar_t keyword[32] = {};
+  const std::wstring prompt = wide("\n" + windowText(WindowText::kZoomPrompt));
+  const int status = zcedGetKword(prompt.c_str(), keyword, sizeof keyword / sizeof keyword[0]);
+  if (status == RTNORM || status == RTNONE) gWindow->mCanvas->zoomExtents();
+}
+
+void MainWindow::openCommand() {
+  if (!gWindow) return;
+  wchar_t answer[4096] = {};
+  const std::wstring prompt = wide("\n" + windowText(WindowText::kOpenPrompt));
+  if (zcedGetString(1, prompt.c_str(), answer, sizeof answer / sizeof answer[0]) != RTNORM || !answer[0]) return;
+  // Changes to the drawing now open are saved or dropped first, as the user answers.
+  if (!app::mayEndSession(gWindow->mFile)) return;
+  gWindow->openDrawing(QString::fromWCharArray(answer).toStdString());
+}
+
+void MainWindow::registerWindowCommands() {
+  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
+  if (!stack) return;
+  const int flags = ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker;
+  stack->addCommand(kHostCommandGroup, L"ZOOM", L"ZOOM", flags, zoomCommand);
+  stack->addCommand(kHostCommandGroup, L"OPEN", L"OPEN", flags, openCommand);
+}
+
+}  // namespace zrxhost::window

@@ -1,0 +1,78 @@
+// zrxcad's main window: the canvas, the docked command line, menus, the status bar, and a session of
+// the editor run over them.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/drawing_commands.h"
+#include "app/modules.h"
+
+class QLabel;
+class ZcDbDatabase;
+
+namespace zrxhost::window {
+
+class Canvas;
+class CommandLine;
+class WindowInput;
+
+// Sets what a window needs unlike a script: PICKBOX counted in screen pixels (3).
+void applyWindowDefaults();
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Takes the drawing (read from `path`, empty for a new one) and shows nothing yet.
+  MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path);
+  ~MainWindow() override;
+
+  // Loads a module; false and `error` when it cannot be used.
+  bool loadModule(const std::string& path, std::string& error);
+  // Runs the command line until the window closes (or QUIT). Returns when the session ends.
+  void run();
+
+  // What the window asks when it closes with unsaved changes: save (true), discard (false), or
+  // stay open (nullopt). A dialog by default; tests answer it themselves.
+  using SaveQuestion = std::function<std::optional<bool>(const QString& drawingName)>;
+  void setSaveQuestion(SaveQuestion question) { mSaveQuestion = std::move(question); }
+  // Where Save As writes; a file dialog by default.
+  using FileQuestion = std::function<QString()>;
+  void setSaveFileQuestion(FileQuestion question) { mSaveFileQuestion = std::move(question); }
+
+  Canvas& canvas() { return *mCanvas; }
+  CommandLine& commandLine() { return *mCommandLine; }
+  WindowInput& input() { return *mInput; }
+  ZcDbDatabase& database() { return *mDb; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildMenus();
+  void refresh();
+  void updateTitle();
+  bool mayClose();
+  void openDrawing(const std::string& path);
+  void registerWindowCommands();
+  static void zoomCommand();
+  static void openCommand();
+
+  std::unique_ptr<ZcDbDatabase> mDb;
+  app::DrawingFile mFile;
+  app::LoadedModules mModules;
+  WindowInput* mInput = nullptr;  // owned by the session
+  Canvas* mCanvas = nullptr;
+  CommandLine* mCommandLine = nullptr;
+  QLabel* mCoordinates = nullptr;
+  bool mRunning = false;
+  SaveQuestion mSaveQuestion;
+  FileQuestion mSaveFileQuestion;
+};
+
+}  // namespace zrxhost::window

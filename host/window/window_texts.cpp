@@ -1,0 +1,56 @@
+// The window's text table: English and Simplified Chinese side by side.
+#include "window/window_texts.h"
+
+#include "zrxhost/messages.h"
+
+namespace zrxhost::window {
+namespace {
+
+struct Texts {
+  WindowText id;
+  const char* english;
+  const char* chinese;
+};
+
+constexpr Texts kTexts[] = {
+    {WindowText::kTitle, "{} - zrxcad", "{} - zrxcad"},
+    {WindowText::kUntitled, "Drawing", "图形"},
+    {WindowText::kFileMenu, "&File", "文件(&F)"},
+    {WindowText::kOpen, "&Open…", "打开(&O)…"},
+    {WindowText::kSave, "&Save", "保存(&S)"},
+    {WindowText::kSaveAs, "Save &As…", "另存为(&A)…"},
+    {WindowText::kExit, "E&xit", "退出(&X)"},
+    {WindowText::kEditMenu, "&Edit", "编辑(&E)"},
+    {WindowText::kUndo, "&Undo", "放弃(&U)"},
+    {WindowText::kRedo, "&Redo", "重做(&R)"},
+    {WindowText::kViewMenu, "&View", "视图(&V)"},
+    {WindowText::kZoomExtents, "Zoom &Extents", "范围缩放(&E)"},
+    {WindowText::kCommandLine, "Command Line", "命令行"},
+    {WindowText::kDrawingFilter, "DXF drawings (*.dxf);;All files (*)", "DXF 图形 (*.dxf);;所有文件 (*)"},
+    {WindowText::kSaveChangesTitle, "Unsaved changes", "未保存的修改"},
+    {WindowText::kSaveChangesQuestion, "Save changes to {}?", "是否将修改保存到 {}？"},
+    {WindowText::kSaveFailedTitle, "Cannot save", "无法保存"},
+    {WindowText::kOpenFailed, "Cannot open the drawing: {}", "无法打开图形：{}"},
+    {WindowText::kZoomPrompt, "Enter an option [Extents] <Extents>: ", "输入选项 [范围(E)] <范围>: "},
+    {WindowText::kOpenPrompt, "Drawing to open: ", "要打开的图形: "},
+    {WindowText::kOpened, "Opened {}.", "已打开 {}。"},
+};
+static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(WindowText::kCount_));
+constexpr bool inOrder() {
+  for (int i = 0; i < static_cast<int>(WindowText::kCount_); ++i) {
+    if (static_cast<int>(kTexts[i].id) != i) return false;
+  }
+  return true;
+}
+static_assert(inOrder(), "the table follows the order of WindowText");
+
+}  // namespace
+
+QString windowText(WindowText text, const QString& argument) {
+  const Texts& texts = kTexts[static_cast<int>(text)];
+  QString result = QString::fromUtf8(hostSpeaksChinese() ? texts.chinese : texts.english);
+  result.replace(QStringLiteral("{}"), argument);
+  return result;
+}
+
+}  // namespace zrxhost::window

@@ -1,0 +1,36 @@
+// The window's own texts (menus, dialogs, the status bar) in English and Simplified Chinese.
+#pragma once
+
+#include <QString>
+
+namespace zrxhost::window {
+
+enum class WindowText {
+  kTitle,  // {} : the drawing's name
+  kUntitled,
+  kFileMenu,
+  kOpen,
+  kSave,
+  kSaveAs,
+  kExit,
+  kEditMenu,
+  kUndo,
+  kRedo,
+  kViewMenu,
+  kZoomExtents,
+  kCommandLine,
+  kDrawingFilter,
+  kSaveChangesTitle,
+  kSaveChangesQuestion,  // {} : the drawing's name
+  kSaveFailedTitle,
+  kOpenFailed,  // {} : the reason
+  kZoomPrompt,
+  kOpenPrompt,
+  kOpened,  // {} : the file
+  kCount_
+};
+
+// The text in the language VERLAN chooses, with `argument` in place of its "{}".
+QString windowText(WindowText text, const QString& argument = {});
+
+}  // namespace zrxhost::window

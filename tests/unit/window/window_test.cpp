@@ -1,0 +1,354 @@
+// zrxcad's window driven as a user would, offscreen: typed commands, clicks on the canvas, drags with
+// their preview, Esc, Ctrl+Z, the close question, Chinese texts, and the view's transform.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QtTest/QtTest>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "window/canvas.h"
+#include "window/command_line.h"
+#include "window/drawing_painter.h"
+#include "window/main_window.h"
+#include "window/view_transform.h"
+#include "window/window_input.h"
+#include "zrx/db.h"
+#include "zrx/gi.h"
+#include "zrxhost/dxf.h"
+#include "zrxhost/session.h"
+#include "zrxhost/undo.h"
+
+using namespace zrxhost;
+using namespace zrxhost::window;
+
+namespace {
+
+// Plays the user's part: each time the editor waits with nothing to read, the next step runs.
+// Steps that give no answer (a check, a move outside a drag) are followed at once by the next one;
+// when the steps run out the window is closed, so a test that went wrong ends instead of hanging.
+class User : public QObject {
+ public:
+  User(MainWindow& window, std::vector<std::function<void()>> steps) : mWindow(window), mSteps(std::move(steps)) {
+    connect(&window.input(), &WindowInput::waiting, this, [this] { QTimer::singleShot(0, this, [this] { step(); }); });
+  }
+  size_t stepsRun() const { return mNext; }
+
+ private:
+  void step() {
+    if (!mWindow.input().idle()) return;
+    if (mNext < mSteps.size()) {
+      mSteps[mNext++]();
+    } else {
+      mWindow.close();
+    }
+    if (mWindow.input().idle()) QTimer::singleShot(0, this, [this] { step(); });
+  }
+  MainWindow& mWindow;
+  std::vector<std::function<void()>> mSteps;
+  size_t mNext = 0;
+};
+
+void sendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+  QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+  QApplication::sendEvent(&widget, &event);
+}
+
+int countTexts(ZcDbDatabase& db, const wchar_t* string = nullptr) {
+  ZcDbBlockTableRecord* space = nullptr;
+  if (zcdbOpenObject(space, db.currentSpaceId(), ZcDb::kForRead) != Zcad::eOk) return -1;
+  const std::vector<ZcDbObjectId> ids = space->entityIds();
+  space->close();
+  int count = 0;
+  for (const ZcDbObjectId& id : ids) {
+    if (id.isErased()) continue;
+    ZcDbText* text = nullptr;
+    if (zcdbOpenObject(text, id, ZcDb::kForRead) != Zcad::eOk) continue;
+    if (!string || std::wstring(text->textString()) == string) ++count;
+    text->close();
+  }
+  return count;
+}
+
+// The position of the text with `string`.
+ZcGePoint3d positionOf(ZcDbDatabase& db, const wchar_t* string) {
+  ZcDbBlockTableRecord* space = nullptr;
+  zcdbOpenObject(space, db.currentSpaceId(), ZcDb::kForRead);
+  const std::vector<ZcDbObjectId> ids = space->entityIds();
+  space->close();
+  for (const ZcDbObjectId& id : ids) {
+    ZcDbText* text = nullptr;
+    if (id.isErased() || zcdbOpenObject(text, id, ZcDb::kForRead) != Zcad::eOk) continue;
+    const bool found = std::wstring(text->textString()) == string;
+    const ZcGePoint3d position = text->position();
+    text->close();
+    if (found) return position;
+  }
+  return ZcGePoint3d(1e300, 1e300, 0);
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<MainWindow> mWindow;
+
+  MainWindow& open(const char* verlan = "en-US") {
+    Session::instance().reset();
+    DxfError error;
+    std::unique_ptr<ZcDbDatabase> db = readDxf(SAMPLE_DRAWING, error);
+    if (!db) qFatal("cannot read the sample drawing: %s", error.message.c_str());
+    initializeHost(db.get());
+    applyWindowDefaults();
+    Session::instance().setSysVar("VERLAN", verlan);
+    mWindow = std::make_unique<MainWindow>(std::move(db), SAMPLE_DRAWING);
+    // Unsaved changes are dropped at the end of a test unless the test answers itself.
+    mWindow->setSaveQuestion([](const QString&) { return std::optional<bool>(false); });
+    std::string why;
+    if (!mWindow->loadModule(TALLY_MODULE, why)) qFatal("cannot load the module: %s", why.c_str());
+    mWindow->resize(1000, 700);
+    mWindow->show();
+    mWindow->canvas().zoomExtents();
+    return *mWindow;
+  }
+
+  // The canvas pixel of drawing point (x, y), at the view of the moment the step runs.
+  QPoint pixel(double x, double y) {
+    const ViewTransform& view = mWindow->canvas().view();
+    return QPoint(static_cast<int>(std::lround(view.screenX(x))), static_cast<int>(std::lround(view.screenY(y))));
+  }
+  std::function<void()> click(double x, double y, Qt::MouseButton button = Qt::LeftButton) {
+    return [=, this] {
+      Canvas& canvas = mWindow->canvas();
+      const QPoint at = pixel(x, y);
+      sendMouse(canvas, QEvent::MouseMove, at, Qt::NoButton);
+      sendMouse(canvas, QEvent::MouseButtonPress, at, button);
+      sendMouse(canvas, QEvent::MouseButtonRelease, at, button);
+    };
+  }
+  std::function<void()> move(double x, double y) {
+    return [=, this] { sendMouse(mWindow->canvas(), QEvent::MouseMove, pixel(x, y), Qt::NoButton); };
+  }
+  std::function<void()> type(const QString& text) {
+    return [=, this] {
+      QTest::keyClicks(&mWindow->commandLine().edit(), text);
+      QTest::keyClick(&mWindow->commandLine().edit(), Qt::Key_Return);
+    };
+  }
+  std::function<void()> key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [=, this] { QTest::keyClick(&mWindow->commandLine().edit(), key, modifiers); };
+  }
+
+ private slots:
+  void cleanup() {
+    mWindow.reset();
+    Session::instance().reset();
+  }
+
+  void viewTransformRoundTripsAndZoomsAtTheCursor() {
+    ViewTransform view;
+    view.width = 1600;
+    view.height = 1000;
+    view.fit(-50, 10, 150, 90);
+    // The box fits inside the canvas, centred.
+    QVERIFY(view.screenX(-50) >= 0 && view.screenX(150) <= 1600);
+    QVERIFY(view.screenY(10) <= 1000 && view.screenY(90) >= 0);
+    QCOMPARE(view.screenX(50), 800.0);
+    for (const auto& [x, y] : std::vector<std::pair<double, double>>{{0, 0}, {-50, 90}, {123.456, -7.5}}) {
+      QVERIFY(std::fabs(view.drawingX(view.screenX(x)) - x) < 1e-9);
+      QVERIFY(std::fabs(view.drawingY(view.screenY(y)) - y) < 1e-9);
+    }
+    // The drawing point under the cursor stays under it through a zoom and back.
+    const double x = view.drawingX(300), y = view.drawingY(200);
+    view.zoomAt(300, 200, 4);
+    QVERIFY(std::fabs(view.screenX(x) - 300) < 1e-6 && std::fabs(view.screenY(y) - 200) < 1e-6);
+    view.panBy(10, -20);
+    QVERIFY(std::fabs(view.screenX(x) - 310) < 1e-6 && std::fabs(view.screenY(y) - 180) < 1e-6);
+    // Y grows up in the drawing, down on the screen.
+    QVERIFY(view.screenY(y + 1) < view.screenY(y));
+    // An absurd zoom stops short of losing the drawing to rounding.
+    for (int i = 0; i < 200; ++i) view.zoomAt(300, 200, 10);
+    QVERIFY(std::isfinite(view.scale) && view.drawingX(301) != view.drawingX(300));
+  }
+
+  // The preview's three ways to draw a text agree on where its ink goes: outlines when large, cached
+  // glyph masks when of ordinary size, the baseline when under two pixels high.
+  void previewTextsInkTheirBoxAtEveryLevelOfDetail() {
+    initializeHost();
+    ZcDbText text(ZcGePoint3d(0, 0, 0), L"H-8", ZcDbObjectId::kNull, 1, 0.5);
+    text.setDatabaseDefaults();
+    ZcGiDrawRecorder frame(true);
+    text.worldDraw(&frame);
+    QCOMPARE(static_cast<int>(frame.texts().size()), 1);
+    ZcGePoint3d lo, hi;
+    {
+      ZcDbExtents extents;
+      QCOMPARE(text.getGeomExtents(extents), Zcad::eOk);
+      lo = extents.minPoint();
+      hi = extents.maxPoint();
+    }
+    PreviewPainter painter;
+    // Inked pixels inside the text's box (grown by two pixels) and outside it, at a scale.
+    auto ink = [&](double scale) {
+      ViewTransform view;
+      view.width = 400;
+      view.height = 300;
+      view.scale = scale;
+      view.centerX = (lo.x + hi.x) / 2;
+      view.centerY = (lo.y + hi.y) / 2;
+      QImage image(view.width, view.height, QImage::Format_RGB32);
+      image.fill(Qt::black);
+      painter.paint(image, frame, view);
+      const QRectF box(QPointF(view.screenX(lo.x) - 2, view.screenY(hi.y) - 2),
+                       QPointF(view.screenX(hi.x) + 2, view.screenY(lo.y) + 2));
+      std::pair<int, int> counts{0, 0};
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if (qGray(image.pixel(x, y)) < 40) continue;
+          (box.contains(QPointF(x + 0.5, y + 0.5)) ? counts.first : counts.second)++;
+        }
+      }
+      return counts;
+    };
+    const auto outline = ink(PreviewPainter::kSpriteMaxPixels * 1.5);
+    const auto masks = ink(PreviewPainter::kSpriteMaxPixels * 0.9);
+    const auto masksAgain = ink(PreviewPainter::kSpriteMaxPixels * 0.9);
+    const auto baseline = ink(PreviewPainter::kTextDetailPixels * 0.9);
+    QCOMPARE(outline.second, 0);
+    QCOMPARE(masks.second, 0);
+    QCOMPARE(baseline.second, 0);
+    QVERIFY(outline.first > 500);
+    // At 0.9 / 1.5 of the size the masks ink about 0.36 of the area the outlines did.
+    const double ratio = masks.first / (outline.first * 0.36);
+    QVERIFY2(ratio > 0.8 && ratio < 1.25, qPrintable(QString::number(ratio)));
+    QCOMPARE(masksAgain, masks);  // from the cache, the same pixels
+    // The baseline: a short line, a few pixels long, no longer than the box's diagonal.
+    const double diagonal = std::hypot(hi.x - lo.x, hi.y - lo.y) * PreviewPainter::kTextDetailPixels * 0.9;
+    QVERIFY2(baseline.first >= 3 && baseline.first <= diagonal + 2,
+             qPrintable(QString("%1 pixels, diagonal %2").arg(baseline.first).arg(diagonal)));
+  }
+
+  void tallyWithTheMouseWritesTheCopyThenCtrlZTakesItBack() {
+    MainWindow& window = open();
+    const int before = countTexts(window.database());
+    int previewTexts = 0;
+    bool markShown = false;
+    int afterCopy = -1;
+    auto atDrag = [&] {
+      const DragLog* drag = Session::instance().activeDrag();
+      previewTexts = drag ? static_cast<int>(drag->lastFrame.texts().size()) : -1;
+      QImage frame;
+      window.canvas().renderFrame(frame);
+      // The mark over the picked digit is red in the frame shown.
+      for (int y = 0; y < frame.height() && !markShown; ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+          const QRgb p = frame.pixel(x, y);
+          if (qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60) {
+            markShown = true;
+            break;
+          }
+        }
+      }
+      if (const char* path = std::getenv("ZRXCAD_SCREENSHOT")) window.grab().save(QString::fromLocal8Bit(path));
+    };
+    User user(window, {type("tally"), click(12, 102), click(0, 0), move(5, -10), move(0, -20), atDrag, click(0, -20),
+                       click(0, 0, Qt::RightButton), [&] { afterCopy = countTexts(window.database()); },
+                       key(Qt::Key_Z, Qt::ControlModifier)});
+    window.run();
+    QCOMPARE(user.stepsRun(), size_t(10));
+    QVERIFY(previewTexts > 0);
+    QVERIFY(markShown);
+    QCOMPARE(afterCopy, before + 1);
+    QCOMPARE(countTexts(window.database()), before);
+    QCOMPARE(countTexts(window.database(), L"A-02"), 0);
+    const QString transcript = window.commandLine().transcriptText();
+    QVERIFY2(transcript.contains("Command: U"), qPrintable(transcript));
+  }
+
+  void theCopyLandsWhereTheClickWas() {
+    MainWindow& window = open();
+    const ZcGePoint3d source = positionOf(window.database(), L"A-01");
+    User user(window,
+              {type("tally"), click(12, 102), click(0, 0), move(30, 0), click(30, -10), click(0, 0, Qt::RightButton)});
+    window.run();
+    const ZcGePoint3d copy = positionOf(window.database(), L"A-02");
+    // The free method moves the copy by the dragged offset; a pixel is the click's precision.
+    const double pixel = window.canvas().view().pixelSize();
+    QVERIFY2(std::fabs(copy.x - (source.x + 30)) <= pixel && std::fabs(copy.y - (source.y - 10)) <= pixel,
+             qPrintable(QString("copy at %1,%2").arg(copy.x).arg(copy.y)));
+  }
+
+  void escDuringTheDragWritesNothing() {
+    MainWindow& window = open();
+    const int before = countTexts(window.database());
+    bool dragging = false;
+    User user(window, {type("tally"), click(12, 102), click(0, 0), move(25, 0),
+                       [&] { dragging = Session::instance().activeDrag() != nullptr; }, key(Qt::Key_Escape)});
+    window.run();
+    QVERIFY(dragging);
+    QCOMPARE(countTexts(window.database()), before);
+    QCOMPARE(countTexts(window.database(), L"A-02"), 0);
+    QVERIFY(window.commandLine().transcriptText().contains("*Cancel*"));
+  }
+
+  void closingWithUnsavedChangesAsksFirst() {
+    MainWindow& window = open();
+    std::vector<QString> asked;
+    int answers = 0;
+    window.setSaveQuestion([&](const QString& name) -> std::optional<bool> {
+      asked.push_back(name);
+      // First Cancel (the window stays and the command line goes on), then Discard.
+      return answers++ == 0 ? std::nullopt : std::optional<bool>(false);
+    });
+    bool stillRunning = false;
+    User user(window, {type("tally"), click(12, 102), click(0, 0), click(30, 0), click(0, 0, Qt::RightButton),
+                       [&] { window.close(); }, [&] { stillRunning = window.input().atCommandPrompt(); },
+                       [&] { window.close(); }});
+    window.run();
+    QCOMPARE(static_cast<int>(asked.size()), 2);
+    QVERIFY(asked[0].endsWith("sample.dxf"));
+    QVERIFY(stillRunning);
+  }
+
+  void chineseTextsUnderZhCn() {
+    MainWindow& window = open("zh-CN");
+    QString prompt;
+    User user(window,
+              {type("tally"), [&] { prompt = QString::fromStdString(window.input().prompt()); }, key(Qt::Key_Escape)});
+    window.run();
+    QVERIFY2(prompt.contains(QString::fromUtf8("选择需要递增的数字/字母")), qPrintable(prompt));
+    const QString transcript = window.commandLine().transcriptText();
+    QVERIFY(transcript.contains(QString::fromUtf8("命令: tally")));
+    QVERIFY(transcript.contains(QString::fromUtf8("*取消*")));
+    QCOMPARE(window.menuBar()->actions().first()->text(), QString::fromUtf8("文件(&F)"));
+  }
+
+  void spaceAcceptsAndHistoryRecallsAndEnterRepeats() {
+    MainWindow& window = open();
+    QString recalled;
+    User user(window, {[&] {
+                         QTest::keyClicks(&window.commandLine().edit(), "zoom");
+                         QTest::keyClick(&window.commandLine().edit(), Qt::Key_Space);
+                       },
+                       key(Qt::Key_Return), key(Qt::Key_Return), key(Qt::Key_Return),
+                       [&] {
+                         QTest::keyClick(&window.commandLine().edit(), Qt::Key_Up);
+                         recalled = window.commandLine().edit().text();
+                         window.commandLine().edit().clear();
+                       }});
+    window.run();
+    QCOMPARE(recalled, QString("zoom"));
+    const QString transcript = window.commandLine().transcriptText();
+    // Space gave the command; Enter took the default; Enter at Command: ran ZOOM again.
+    QCOMPARE(transcript.count("Command: zoom"), 2);
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
