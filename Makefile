@@ -39,6 +39,7 @@ fuzz:
 	JOBS=$(JOBS) ./fuzz/run.sh $(FUZZ_SECONDS)
 
 demo: build-demo
+	./examples/run-floorplan.sh $(BUILD)
 	./examples/run-demo.sh $(BUILD)
 
 bench: build
