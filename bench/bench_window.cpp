@@ -169,9 +169,9 @@ void BM_DragFrame(benchmark::State& state) {
   std::vector<double> frameMs, paintMs, cpuMs;
   for (auto _ : state) {
     TallyJig jig(sourceId, ZcGePoint3d(1000, 600, 0));
-    jig.setIncMethod(0);
+    jig.setIncMethod(kLine);
     jig.setIncValue(3);
-    jig.incType = 0;
+    jig.incType = kDigitRun;
     jig.runStart = 5;
     jig.runEnd = 7;
     jig.setObjNum(copies);
