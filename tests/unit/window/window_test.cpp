@@ -68,7 +68,9 @@ int countTexts(ZcDbDatabase& db, const wchar_t* string = nullptr) {
     if (id.isErased()) continue;
     ZcDbText* text = nullptr;
     if (zcdbOpenObject(text, id, ZcDb::kForRead) != Zcad::eOk) continue;
-    if (!string || std::wstring(text->textString()) == string) ++count;
+    ZcString contents;
+    text->textString(contents);
+    if (!string || std::wstring(contents.kwszPtr()) == string) ++count;
     text->close();
   }
   return count;
@@ -83,7 +85,9 @@ ZcGePoint3d positionOf(ZcDbDatabase& db, const wchar_t* string) {
   for (const ZcDbObjectId& id : ids) {
     ZcDbText* text = nullptr;
     if (id.isErased() || zcdbOpenObject(text, id, ZcDb::kForRead) != Zcad::eOk) continue;
-    const bool found = std::wstring(text->textString()) == string;
+    ZcString contents;
+    text->textString(contents);
+    const bool found = std::wstring(contents.kwszPtr()) == string;
     const ZcGePoint3d position = text->position();
     text->close();
     if (found) return position;
