@@ -39,7 +39,6 @@ fuzz:
 	JOBS=$(JOBS) ./fuzz/run.sh $(FUZZ_SECONDS)
 
 demo: build-demo
-	./examples/run-floorplan.sh $(BUILD)
 	./examples/run-demo.sh $(BUILD)
 
 bench: build

@@ -4,7 +4,7 @@
 dimensions and a title around the room number "101"; the script counts the other rooms 102 to 106.
 
 Usage: examples/make_floorplan.py [OUT.dxf]   (default: examples/floorplan.dxf)
-Then:  examples/run-floorplan.sh BUILD_DIR    (writes out/floorplan.dxf and out/floorplan.png)
+Then:  examples/run-demo.sh BUILD_DIR    (writes out/floorplan.dxf and out/floorplan.png, then the sample demo)
 """
 import os
 import sys

@@ -1,6 +1,8 @@
 #!/bin/sh
-# Runs zrxhost with the tally module on the sample drawing and the demo script; writes out/demo.dxf
-# and out/demo.png. Usage: examples/run-demo.sh BUILD_DIR
+# Runs zrxhost with the tally module on the two demo drawings: the floor plan (examples/floorplan.scr
+# numbers its rooms; out/floorplan.dxf and out/floorplan.png, the picture in docs/demo.png) and the
+# sample (examples/demo.scr runs every placement method; out/demo.dxf and out/demo.png).
+# Usage: examples/run-demo.sh BUILD_DIR
 set -eu
 
 if [ $# -ne 1 ]; then
@@ -20,6 +22,11 @@ for f in "$host" "$module"; do
 done
 
 mkdir -p "$root/out"
-"$host" "$root/examples/sample.dxf" --load "$module" --script "$root/examples/demo.scr" \
-  --save-as "$root/out/demo.dxf" --png "$root/out/demo.png"
-echo "wrote $root/out/demo.dxf and $root/out/demo.png"
+# run DRAWING SCRIPT OUTPUT_NAME
+run() {
+  "$host" "$root/examples/$1" --load "$module" --script "$root/examples/$2" \
+    --save-as "$root/out/$3.dxf" --png "$root/out/$3.png"
+  echo "wrote $root/out/$3.dxf and $root/out/$3.png"
+}
+run floorplan.dxf floorplan.scr floorplan
+run sample.dxf demo.scr demo

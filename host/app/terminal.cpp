@@ -111,8 +111,6 @@ wchar_t* TerminalInput::currentPrompt(editline* editor) {
 }
 
 int TerminalInput::readCharacter(editline* editor, wchar_t* character) {
-  TerminalInput* self = nullptr;
-  el_wget(editor, EL_CLIENTDATA, &self);
   unsigned char byte = 0;
   while (true) {
     if (gInterrupted) {
@@ -154,7 +152,6 @@ int TerminalInput::readCharacter(editline* editor, wchar_t* character) {
   }
   if (follow < 0 || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) code = 0xfffd;
   *character = static_cast<wchar_t>(code);
-  (void)self;
   return 1;
 }
 

@@ -6,14 +6,8 @@
 namespace zrxhost {
 namespace {
 
-struct Texts {
-  HostMessage id;
-  const char* english;
-  const char* chinese;
-};
-
 // In the order of HostMessage, checked at compile time below.
-constexpr Texts kTexts[] = {
+constexpr BilingualText<HostMessage> kTexts[] = {
     {HostMessage::kCommandPrompt, "Command: ", "命令: "},
     {HostMessage::kUnknownCommand, "Unknown command \"{}\".  Press F1 for help.", "未知命令“{}”。按 F1 查看帮助。"},
     {HostMessage::kCancel, "*Cancel*", "*取消*"},
@@ -70,13 +64,7 @@ constexpr Texts kTexts[] = {
     {HostMessage::kProgressObjectsAdded, "{} objects added", "已添加 {} 个对象"},
 };
 
-constexpr bool inOrder() {
-  for (int i = 0; i < static_cast<int>(HostMessage::kCount_); ++i) {
-    if (static_cast<int>(kTexts[i].id) != i) return false;
-  }
-  return sizeof kTexts / sizeof kTexts[0] == static_cast<int>(HostMessage::kCount_);
-}
-static_assert(inOrder(), "kTexts must list every HostMessage once, in order");
+static_assert(listsEveryIdInOrder(kTexts), "kTexts must list every HostMessage once, in order");
 
 }  // namespace
 
@@ -85,15 +73,15 @@ bool hostSpeaksChinese() {
   return language && *language == "zh-CN";
 }
 
-std::string hostMessageIn(bool chinese, HostMessage message, std::string_view argument) {
-  const Texts& texts = kTexts[static_cast<int>(message)];
-  std::string text = chinese ? texts.chinese : texts.english;
+std::string textInLanguage(const char* english, const char* chinese, std::string_view argument) {
+  std::string text = hostSpeaksChinese() ? chinese : english;
   if (const size_t slot = text.find("{}"); slot != std::string::npos) text.replace(slot, 2, argument);
   return text;
 }
 
 std::string hostMessage(HostMessage message, std::string_view argument) {
-  return hostMessageIn(hostSpeaksChinese(), message, argument);
+  const BilingualText<HostMessage>& texts = kTexts[static_cast<int>(message)];
+  return textInLanguage(texts.english, texts.chinese, argument);
 }
 
 }  // namespace zrxhost

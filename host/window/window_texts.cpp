@@ -6,13 +6,7 @@
 namespace zrxhost::window {
 namespace {
 
-struct Texts {
-  WindowText id;
-  const char* english;
-  const char* chinese;
-};
-
-constexpr Texts kTexts[] = {
+constexpr BilingualText<WindowText> kTexts[] = {
     {WindowText::kTitle, "{} - zrxcad", "{} - zrxcad"},
     {WindowText::kUntitled, "Drawing", "图形"},
     {WindowText::kFileMenu, "&File", "文件(&F)"},
@@ -35,22 +29,13 @@ constexpr Texts kTexts[] = {
     {WindowText::kOpenPrompt, "Drawing to open: ", "要打开的图形: "},
     {WindowText::kOpened, "Opened {}.", "已打开 {}。"},
 };
-static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(WindowText::kCount_));
-constexpr bool inOrder() {
-  for (int i = 0; i < static_cast<int>(WindowText::kCount_); ++i) {
-    if (static_cast<int>(kTexts[i].id) != i) return false;
-  }
-  return true;
-}
-static_assert(inOrder(), "the table follows the order of WindowText");
+static_assert(listsEveryIdInOrder(kTexts), "the table follows the order of WindowText");
 
 }  // namespace
 
 QString windowText(WindowText text, const QString& argument) {
-  const Texts& texts = kTexts[static_cast<int>(text)];
-  QString result = QString::fromUtf8(hostSpeaksChinese() ? texts.chinese : texts.english);
-  result.replace(QStringLiteral("{}"), argument);
-  return result;
+  const BilingualText<WindowText>& texts = kTexts[static_cast<int>(text)];
+  return QString::fromStdString(textInLanguage(texts.english, texts.chinese, argument.toStdString()));
 }
 
 }  // namespace zrxhost::window

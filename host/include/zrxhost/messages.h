@@ -1,6 +1,7 @@
 // The host's own messages (prompts, refusals, command-line texts) in English and Simplified Chinese.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -49,9 +50,29 @@ enum class HostMessage {
 // The message in the language of the system variable VERLAN ("zh-CN": Chinese, anything else:
 // English), with `argument` in place of its "{}".
 std::string hostMessage(HostMessage message, std::string_view argument = {});
-// The same in a chosen language, for texts shown before the session has its variables.
-std::string hostMessageIn(bool chinese, HostMessage message, std::string_view argument = {});
 // Whether VERLAN asks for Chinese.
 bool hostSpeaksChinese();
+
+// One entry of a table of texts in both languages (the host's here, the window's its own).
+template <typename Id>
+struct BilingualText {
+  Id id;
+  const char* english;
+  const char* chinese;
+};
+
+// Whether `table` lists every id of `Id` (whose last member is kCount_) once, in the enum's order,
+// so that an id indexes its entry.
+template <typename Id, std::size_t N>
+constexpr bool listsEveryIdInOrder(const BilingualText<Id> (&table)[N]) {
+  if (N != static_cast<std::size_t>(Id::kCount_)) return false;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (static_cast<std::size_t>(table[i].id) != i) return false;
+  }
+  return true;
+}
+
+// The entry's text in the language VERLAN chooses, with `argument` in place of its "{}".
+std::string textInLanguage(const char* english, const char* chinese, std::string_view argument);
 
 }  // namespace zrxhost
