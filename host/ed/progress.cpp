@@ -66,9 +66,13 @@ void Progress::pause() {
 
 void Progress::resume() {
   if (!mThread.joinable()) return;
-  std::lock_guard lock(mMutex);
-  mPaused = false;
-  mSince = std::chrono::steady_clock::now();
+  {
+    std::lock_guard lock(mMutex);
+    mPaused = false;
+    mSince = std::chrono::steady_clock::now();
+  }
+  // Work after the last answer may be shorter than a redraw period: look again now.
+  mWake.notify_one();
 }
 
 void Progress::clearLocked() {
