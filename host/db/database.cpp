@@ -275,6 +275,10 @@ void ZcDbDatabase::markAllUnchanged() {
   mImpl->forEachStub([](ZcDbStub& stub) { stub.changed = false; });
 }
 
+bool ZcDbDatabase::changedSinceMarked(ZcDbObjectId id) const {
+  return id.isNull() || id.stub()->changed;
+}
+
 void ZcDbDatabase::reserveObjects(std::size_t count) {
   mImpl->byHandle.reserve(count);
 }

@@ -152,7 +152,7 @@ ZcRxObject* ZcDbObject::clone() const {
 }
 
 void ZcDbObject::copyFieldsTo(ZcDbObject* target) const {
-  target->mForeign = mForeign;
+  target->mExtension = mExtension;
 }
 
 Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxClass* pClass, ZcDb::OpenMode mode,
@@ -174,6 +174,10 @@ Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxC
   }
   pObj = stub->object;
   return Zcad::eOk;
+}
+
+ZcDbObject* zrxhost::peekObject(ZcDbObjectId id) {
+  return id.isNull() ? nullptr : id.stub()->object;
 }
 
 Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode, bool openErased) {

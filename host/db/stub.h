@@ -23,8 +23,8 @@ struct ZcDbStub {
   int readers = 0;
   bool writer = false;
   bool erased = false;
-  // Opened for write (or made) since the drawing was read: a writer may copy an unchanged object's
-  // record from the file as it stands.
+  // Opened for write (or made) since markAllUnchanged: a writer may copy an unchanged object's
+  // record from the file it came from as it stands.
   bool changed = true;
   // The undo group that last recorded this object, so that a group records it once.
   std::uint64_t undoSerial = 0;

@@ -238,6 +238,11 @@ std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfErro
   return readBuffer(text, std::string(), error);
 }
 
+std::string dxfVersion(const ZcDbDatabase& db) {
+  const dxf::DrawingLayout* layout = dxf::layoutOf(db);
+  return layout ? layout->version : std::string();
+}
+
 std::unique_ptr<ZcDbDatabase> newDrawing() {
   DxfError error;
   return readBuffer(dxf::newDrawingTemplate(), std::string(), error);

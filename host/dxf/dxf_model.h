@@ -9,16 +9,16 @@
 
 #include "dxf/dxf_fields.h"
 #include "dxf/dxf_tags.h"
+#include "zrx/db/database.h"
 #include "zrx/db/ids.h"
+#include "zrx/db/object.h"
 
 namespace zrxhost::dxf {
-struct DrawingLayout;
-}
 
-// The tags an object had in the file. Shared by an object and its clones: a clone is recognised by
-// its handle differing from `handle`.
-struct ZcDbForeignData {
-  std::shared_ptr<const zrxhost::dxf::TagFile> file;
+// The tags an object had in the file, kept as the object's extension. Shared by an object and its
+// clones: a clone is recognised by its handle differing from `handle`.
+struct ObjectRecord : ObjectExtension {
+  std::shared_ptr<const TagFile> file;
   std::uint32_t begin = 0, end = 0;  // the object's own tags, from its 0 group
   std::uint32_t subEnd = 0;          // entities: [end, subEnd) holds following VERTEX/ATTRIB/SEQEND
   // Block records: the BLOCK and ENDBLK entities of the BLOCKS section (empty ranges when absent).
@@ -29,11 +29,8 @@ struct ZcDbForeignData {
   bool synthetic = false;      // made by the reader for a file that lacked it: never written
   // Values the file held that the object refused (an oblique of 89 degrees, colour 300), with
   // the value the object kept instead: while the object still has that value, the file's stands.
-  std::vector<std::pair<std::uint8_t, zrxhost::dxf::SlotValue>> refused;
-  std::unique_ptr<zrxhost::dxf::DrawingLayout> layout;  // the database's own data
+  std::vector<std::pair<std::uint8_t, SlotValue>> refused;
 };
-
-namespace zrxhost::dxf {
 
 // One piece of the file in order: tags written as read, the header, or a part the database models.
 struct LayoutItem {
@@ -50,7 +47,8 @@ struct LayoutItem {
   std::size_t recordsRead = 0;  // tables: how many records the file listed
 };
 
-struct DrawingLayout {
+// The file's layout, kept as the database's extension.
+struct DrawingLayout : ObjectExtension {
   std::shared_ptr<const TagFile> file;
   std::vector<LayoutItem> items;
   std::string version = "AC1032";  // $ACADVER
@@ -64,6 +62,18 @@ struct DrawingLayout {
   // again writes the same handles.
   std::map<ZcDbHandle, std::vector<ZcDbHandle>> writerHandles;
 };
+
+// The DXF layer is the only one that gives objects and databases an extension, so what it finds
+// there is its own.
+inline const ObjectRecord* recordOf(const ZcDbObject& object) {
+  return static_cast<const ObjectRecord*>(object.extension().get());
+}
+inline ObjectRecord* recordOf(ZcDbObject& object) {
+  return static_cast<ObjectRecord*>(object.extension().get());
+}
+inline DrawingLayout* layoutOf(const ZcDbDatabase& db) {
+  return static_cast<DrawingLayout*>(db.extension().get());
+}
 
 bool isUtf8Version(const std::string& version);
 bool isKnownVersion(const std::string& version);

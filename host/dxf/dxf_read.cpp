@@ -95,8 +95,8 @@ class Reader {
     if (k + 1 < end && f.code(k + 1) == 5 && parseHandle(f.value(k + 1), h) && h != 0) return h;
     return 0;
   }
-  std::shared_ptr<ZcDbForeignData> foreign(std::size_t begin, std::size_t end, ZcDbHandle handle) {
-    auto fd = std::make_shared<ZcDbForeignData>();
+  std::shared_ptr<ObjectRecord> foreign(std::size_t begin, std::size_t end, ZcDbHandle handle) {
+    auto fd = std::make_shared<ObjectRecord>();
     fd->file = mFile;
     fd->begin = static_cast<std::uint32_t>(begin);
     fd->end = static_cast<std::uint32_t>(end);
@@ -105,7 +105,7 @@ class Reader {
     return fd;
   }
   // Notes the values the object refused, so that writing it unchanged gives the file's values.
-  void noteRefused(RecordType type, const ZcDbObject* obj, const Slots& read, ZcDbForeignData& fd, bool ps) {
+  void noteRefused(RecordType type, const ZcDbObject* obj, const Slots& read, ObjectRecord& fd, bool ps) {
     objectToSlots(type, obj, mCheck, mNames, ps);
     for (std::size_t s = 0; s < read.v.size(); ++s) {
       const SlotValue& a = read.v[s];
@@ -298,11 +298,11 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
     rec->setName(ZcString(name));
     ZcDbHandle h = freshHandle();
     if (table->add(id, rec, h) == Zcad::eOk) {
-      auto fd = std::make_shared<ZcDbForeignData>();
+      auto fd = std::make_shared<ObjectRecord>();
       fd->file = mFile;
       fd->handle = h;
       fd->synthetic = true;
-      rec->setForeignData(fd);
+      rec->setExtension(fd);
       rec->close();
     } else {
       delete rec;
@@ -330,11 +330,11 @@ bool Reader::ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbO
   ZcDbObjectId id;
   bool added = table->add(id, rec, h) == Zcad::eOk;
   if (added) {
-    auto fd = std::make_shared<ZcDbForeignData>();
+    auto fd = std::make_shared<ObjectRecord>();
     fd->file = mFile;
     fd->handle = h;
     fd->synthetic = true;
-    rec->setForeignData(fd);
+    rec->setExtension(fd);
     rec->close();
   } else {
     delete rec;
@@ -457,7 +457,7 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
       auto fd = foreign(k, n, renumbered(k, own, h));
       fd->owner = tableId.handle();
       noteRefused(type, rec, mSlots, *fd, false);
-      rec->setForeignData(std::move(fd));
+      rec->setExtension(std::move(fd));
       rec->close();
       entry.id = id;
       ++item.recordsRead;
@@ -498,15 +498,15 @@ bool Reader::readBlocks(const Section& s) {
     if (recId.isNull()) return fail(k, "BLOCK cannot be defined");
     ZcDbBlockTableRecord* rec = openRecord(recId);
     if (rec == nullptr) return fail(k, "BLOCK is defined twice");
-    auto fd = rec->foreignData();
+    auto fd = std::static_pointer_cast<ObjectRecord>(rec->extension());
     if (!fd || fd->synthetic) {
       // A block the BLOCK_RECORD table did not list (always so in R12).
       if (!mR12)
         repaired(k, "block \"" + printable(ZcString(name).toUtf8()) + "\" has no BLOCK_RECORD entry; one is added");
-      auto made = std::make_shared<ZcDbForeignData>();
+      auto made = std::make_shared<ObjectRecord>();
       made->file = mFile;
       made->handle = rec->handle();
-      rec->setForeignData(made);
+      rec->setExtension(made);
       fd = made;
     } else if (fd->blockEnd != 0) {
       return fail(k, "BLOCK is defined twice");
@@ -522,7 +522,7 @@ bool Reader::readBlocks(const Section& s) {
     }
     if (e >= s.end) return fail(k, "BLOCK has no ENDBLK");
     std::size_t endblkEnd = nextZero(e, s.end);
-    fd = openRecord(recId) ? mOpenRecord->foreignData() : fd;
+    if (openRecord(recId)) fd = std::static_pointer_cast<ObjectRecord>(mOpenRecord->extension());
     fd->endblkBegin = static_cast<std::uint32_t>(e);
     fd->endblkEnd = static_cast<std::uint32_t>(endblkEnd);
     LayoutItem::Entry entry;
@@ -643,7 +643,7 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   fd->sequence = sequence;
   fd->owner = owner.handle();
   noteRefused(rt, ent, mSlots, *fd, paper);
-  ent->setForeignData(std::move(fd));
+  ent->setExtension(std::move(fd));
   ent->close();
   if (rt == RecordType::Insert) mInserts.push_back(id);
   next = subEnd;
@@ -707,11 +707,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   }
   mDb->setHandseed(std::max({mNextFresh, mSeedRead, mDb->handseed()}));
   mDb->setTileMode(mTileMode);
-  mDb->setDxfVersion(mLayout->version);
-  auto dbData = std::make_shared<ZcDbForeignData>();
-  dbData->file = mFile;
-  dbData->layout = std::move(mLayout);
-  mDb->setForeignData(std::move(dbData));
+  mDb->setExtension(std::shared_ptr<DrawingLayout>(std::move(mLayout)));
   mDb->markAllUnchanged();
   return std::move(mDb);
 }

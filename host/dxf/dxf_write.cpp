@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <set>
 
-#include "db/stub.h"
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
@@ -28,6 +27,7 @@ class Opened {
   Opened& operator=(const Opened&) = delete;
   T* get() const { return mObj; }
   T* operator->() const { return mObj; }
+  T& operator*() const { return *mObj; }
   explicit operator bool() const { return mObj != nullptr; }
 
  private:
@@ -81,8 +81,8 @@ class Writer {
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
   void writeEntity(ZcDbObjectId id);
-  void writeVertices(const ZcDb3dPolyline* poly, const ZcDbForeignData* fd, bool original, const Slots& polySlots);
-  void writeSubEntities(const ZcDbForeignData& fd, ZcDbHandle owner);
+  void writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original, const Slots& polySlots);
+  void writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner);
 
   ZcDbDatabase& mDb;
   DrawingLayout& L;
@@ -137,7 +137,7 @@ bool Writer::writeRecord(ZcDbObjectId id, RecordType type) {
   if (id.isErased()) return false;
   Opened<ZcDbObject> obj(id);
   if (!obj) return false;
-  const ZcDbForeignData* fd = obj->foreignData().get();
+  const ObjectRecord* fd = recordOf(*obj);
   if (fd && fd->synthetic) return false;
   bool fromFile = fd && fd->end > fd->begin && fd->file;
   const char* name = type == RecordType::Layer ? "LAYER" : type == RecordType::Style ? "STYLE" : "BLOCK_RECORD";
@@ -171,7 +171,7 @@ void Writer::writeTable(const LayoutItem& item, RecordType type) {
   for (ZcDbObjectId id : records) {
     if (id.isErased()) continue;
     Opened<ZcDbObject> rec(id);
-    if (rec && (!rec->foreignData() || !rec->foreignData()->synthetic)) ++live;
+    if (rec && (!recordOf(*rec) || !recordOf(*rec)->synthetic)) ++live;
   }
   bool countChanged = live != item.recordsRead;
   bool countDone = false;
@@ -198,7 +198,7 @@ void Writer::writeBlock(ZcDbObjectId id) {
   if (id.isErased()) return;
   Opened<ZcDbBlockTableRecord> rec(id);
   if (!rec) return;
-  const ZcDbForeignData* fd = rec->foreignData().get();
+  const ObjectRecord* fd = recordOf(*rec);
   if (fd && fd->synthetic) return;
   bool hasBlock = fd && fd->blockEnd > fd->blockBegin && fd->file;
   if (L.r12 && !hasBlock && rec->isLayout()) return;  // R12 layouts need no BLOCK
@@ -244,7 +244,7 @@ void Writer::writeBlocks(const LayoutItem& item) {
     if (listed.count(id) == 0) writeBlock(id);
 }
 
-void Writer::writeSubEntities(const ZcDbForeignData& fd, ZcDbHandle owner) {
+void Writer::writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner) {
   const TagFile& file = *fd.file;
   const TypeDef& def = typeDef(RecordType::Foreign);
   std::size_t j = 0;
@@ -258,8 +258,7 @@ void Writer::writeSubEntities(const ZcDbForeignData& fd, ZcDbHandle owner) {
   }
 }
 
-void Writer::writeVertices(const ZcDb3dPolyline* poly, const ZcDbForeignData* fd, bool original,
-                           const Slots& polySlots) {
+void Writer::writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original, const Slots& polySlots) {
   struct Range {
     std::size_t begin, end;
   };
@@ -316,7 +315,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   if (!ent) return;
   RecordType type;
   if (!recordTypeOf(ent.get(), type)) return;
-  const ZcDbForeignData* fd = ent->foreignData().get();
+  const ObjectRecord* fd = recordOf(*ent);
   bool fromFile = fd && fd->file && fd->end > fd->begin;
   if (type == RecordType::Foreign && !fromFile) return;         // nothing known to write
   if (type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
@@ -326,7 +325,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   bool original = fromFile && fd->handle == ent->handle();
   ZcDbObjectId owner = ent->ownerId();
   // Not opened for write since the drawing was read: its record is the file's, as it stands.
-  if (original && !id.stub()->changed && owner.handle() == fd->owner && type != RecordType::Poly3d) {
+  if (original && !mDb.changedSinceMarked(id) && owner.handle() == fd->owner && type != RecordType::Poly3d) {
     noteWritten(*tmpl, b, e, original, ent->handle());
     mW.raw(*fd->file, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
@@ -367,11 +366,9 @@ void Writer::writeEntities() {
     for (ZcDbObjectId id : rec->entityIds()) {
       if (id.isErased()) continue;
       // Entities read from the file keep their place; new ones follow their predecessor.
-      if (ZcDbStub* stub = id.stub()) {
-        Opened<ZcDbObject> obj(id);
-        const ZcDbForeignData* fd = obj ? obj->foreignData().get() : nullptr;
+      if (const ZcDbObject* obj = peekObject(id)) {
+        const ObjectRecord* fd = recordOf(*obj);
         if (fd && fd->sequence > 0 && fd->handle == id.handle()) key = fd->sequence;
-        (void)stub;
       }
       items.push_back({key, list, pos++, id});
     }
@@ -438,20 +435,20 @@ bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error) {
 }
 
 bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::function<void(double)>& progress) {
-  ZcDbForeignData* data = db.foreignData().get();
-  if (data == nullptr || !data->layout || !data->layout->file) {
+  DrawingLayout* layout = layoutOf(db);
+  if (layout == nullptr || !layout->file) {
     error = "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
     return false;
   }
-  Writer writer(db, *data->layout, progress);
+  Writer writer(db, *layout, progress);
   writer.run(out);
-  if (data->layout->binary) {
+  if (layout->binary) {
     // Written as ASCII first, like every drawing, then turned group by group into binary.
     std::string text = std::move(out.body);
     text.insert(out.headerAt, out.header);
     out.header.clear();
     out.headerAt = 0;
-    if (!textToBinary(text, data->layout->r12, out.body, error)) return false;
+    if (!textToBinary(text, layout->r12, out.body, error)) return false;
   }
   return true;
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "db/stub.h"
 #include "ed/parse.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
@@ -321,12 +320,12 @@ ZcDbObjectId pickAt(const ZcGePoint3d& point) {
   const double aperture = Session::instance().pickAperture();
   // The pick looks at the entities as the display shows them, whoever has them open, so it reads
   // them without going through the open protocol.
-  auto* space = zrxdb::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
+  auto* space = zrxhost::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
   if (!space) return ZcDbObjectId::kNull;
   const std::vector<ZcDbObjectId>& ids = space->entityIds();
   for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
     if (it->isNull() || it->isErased()) continue;
-    ZcDbEntity* entity = zrxdb::peek<ZcDbEntity>(*it);
+    ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(*it);
     if (entity && entity->hitTest(point, aperture)) return *it;
   }
   return ZcDbObjectId::kNull;

@@ -175,11 +175,11 @@ void addDashed(SceneItem& item, const std::vector<std::vector<V3>>& lines, const
 class DrawingStyle {
  public:
   explicit DrawingStyle(ZcDbDatabase& db) : mDb(db) {
-    const ZcDbForeignData* data = db.foreignData().get();
-    if (data == nullptr || !data->layout || !data->file) return;
-    const dxf::DrawingLayout& layout = *data->layout;
+    const dxf::DrawingLayout* read = dxf::layoutOf(db);
+    if (read == nullptr || !read->file) return;
+    const dxf::DrawingLayout& layout = *read;
     mCodec = std::make_unique<dxf::TextCodec>(dxf::isUtf8Version(layout.version), layout.codePage);
-    const dxf::TagFile& f = *data->file;
+    const dxf::TagFile& f = *layout.file;
     for (const dxf::LayoutItem& item : layout.items) {
       if (item.kind == dxf::LayoutItem::kHeader) readHeader(f, item.begin, item.end);
       if (item.kind == dxf::LayoutItem::kRaw) readLinetypes(f, item.begin, item.end);
@@ -201,7 +201,7 @@ class DrawingStyle {
     if (!id.isNull() && zcdbOpenObject(record, id, ZcDb::kForRead) == Zcad::eOk && record) {
       info.visible = !record->isOff() && !record->isFrozen();
       info.rgb = colorOf(record->colorIndex(), 7);
-      if (const ZcDbForeignData* fd = record->foreignData().get(); fd && fd->file && fd->end > fd->begin) {
+      if (const dxf::ObjectRecord* fd = dxf::recordOf(*record); fd && fd->file && fd->end > fd->begin) {
         const Fields tags(*fd->file, fd->begin + 1, fd->end);
         if (tags.has(420)) info.rgb = static_cast<std::uint32_t>(tags.integer(420, 0)) & 0xFFFFFF;
         if (tags.has(6)) info.linetype = upper(dxf::TagFile::trimmed(tags.text(6)));
@@ -301,7 +301,7 @@ class SceneBuilder {
     if (placement.depth > 0 && layerName == ZcString(L"0")) layerName = placement.layer;
     const DrawingStyle::Layer& layer = mStyle.layer(layerName);
     if (!layer.visible) return;
-    const ZcDbForeignData* fd = entity.foreignData().get();
+    const dxf::ObjectRecord* fd = dxf::recordOf(entity);
     const bool records = fd != nullptr && fd->file && fd->end > fd->begin;
     Look look{colorFor(entity, layer, placement, records ? fd : nullptr), nullptr, 1, layerName};
     std::string linetype = DrawingStyle::upper(entity.linetypeName().toUtf8());
@@ -344,7 +344,7 @@ class SceneBuilder {
   }
 
   std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,
-                         const ZcDbForeignData* fd) {
+                         const dxf::ObjectRecord* fd) {
     const int index = entity.colorIndex();
     if (fd != nullptr) {
       // A true colour stands while the entity keeps the colour index the file gave beside it.
@@ -357,7 +357,7 @@ class SceneBuilder {
     return colorOf(index, 7);
   }
 
-  void drawInsert(const ZcDbBlockReference& insert, const ZcDbForeignData* fd, const Placement& placement,
+  void drawInsert(const ZcDbBlockReference& insert, const dxf::ObjectRecord* fd, const Placement& placement,
                   const Look& look, const std::string& linetype) {
     if (placement.depth >= kMaxNesting) return;
     ZcDbObjectId blockId = insert.blockTableRecord();

@@ -26,6 +26,10 @@ std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfErro
 std::unique_ptr<ZcDbDatabase> newDrawing();
 // Writes the drawing in the version it was read in, to a temporary file beside `path` that is
 // renamed over it when complete. False and `error` on failure; the target is then untouched.
+// The version the drawing is written in: the one it was read in ("AC1009" for R12 up to "AC1032"
+// for R2018, "AC1032" for a new drawing); empty for a database that neither was read nor made by
+// newDrawing().
+std::string dxfVersion(const ZcDbDatabase& db);
 bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const DxfProgress& progress = {});
 std::string writeDxfToString(ZcDbDatabase& db);
 

@@ -186,9 +186,8 @@ TEST(Clone, IsANewIndependentObjectOfTheSameClass) {
   text->setColorIndex(2);
   text->setHorizontalMode(ZcDb::kTextRight);
   text->setAlignmentPoint(ZcGePoint3d(30, 4, 0));
-  auto foreign = std::shared_ptr<ZcDbForeignData>(reinterpret_cast<ZcDbForeignData*>(new int(5)),
-                                                  [](ZcDbForeignData* p) { delete reinterpret_cast<int*>(p); });
-  text->setForeignData(foreign);
+  auto extension = std::make_shared<zrxhost::ObjectExtension>();
+  text->setExtension(extension);
   ZcDbObjectId id;
   ASSERT_EQ(model->appendZcDbEntity(id, text), Zcad::eOk);
   text->close();
@@ -208,7 +207,7 @@ TEST(Clone, IsANewIndependentObjectOfTheSameClass) {
   EXPECT_EQ(copy->colorIndex(), 2);
   EXPECT_EQ(copy->horizontalMode(), ZcDb::kTextRight);
   EXPECT_EQ(copy->alignmentPoint(), ZcGePoint3d(30, 4, 0));
-  EXPECT_EQ(copy->foreignData().get(), foreign.get());  // shared, not copied
+  EXPECT_EQ(copy->extension().get(), extension.get());  // shared, not copied
 
   // The clone is writable without opening, and changing it leaves the source alone.
   EXPECT_EQ(copy->setTextString(L"No. 8"), Zcad::eOk);

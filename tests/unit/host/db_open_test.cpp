@@ -205,4 +205,30 @@ TEST(DatabaseLifetime, NamesOfADestroyedDatabaseAreRefused) {
   EXPECT_TRUE(id.isNull());
 }
 
+// A writer copies the record of an object nobody changed from the file: only opening for write (or
+// upgrading to it) may count as a change, reading must not, and undo takes the mark back too.
+TEST_F(OpenRules, OnlyWriteAccessMarksAnObjectChanged) {
+  EXPECT_TRUE(db->changedSinceMarked(textId));  // added since the database was made
+  db->markAllUnchanged();
+  EXPECT_FALSE(db->changedSinceMarked(textId));
+  EXPECT_FALSE(db->changedSinceMarked(lineId));
+
+  ZcDbObject* obj = nullptr;
+  ASSERT_EQ(zcdbOpenObject(obj, textId, ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(obj, zrxhost::peekObject(textId));  // the host's look without opening finds the same object
+  ASSERT_EQ(obj->close(), Zcad::eOk);
+  EXPECT_FALSE(db->changedSinceMarked(textId));
+
+  ASSERT_EQ(zcdbOpenObject(obj, textId, ZcDb::kForRead), Zcad::eOk);
+  ASSERT_EQ(obj->upgradeOpen(), Zcad::eOk);
+  ASSERT_EQ(obj->close(), Zcad::eOk);
+  EXPECT_TRUE(db->changedSinceMarked(textId));
+
+  ASSERT_EQ(zcdbOpenObject(obj, lineId, ZcDb::kForWrite), Zcad::eOk);
+  ASSERT_EQ(obj->close(), Zcad::eOk);
+  EXPECT_TRUE(db->changedSinceMarked(lineId));
+  EXPECT_TRUE(db->changedSinceMarked(ZcDbObjectId::kNull));
+  EXPECT_EQ(zrxhost::peekObject(ZcDbObjectId::kNull), nullptr);
+}
+
 }  // namespace

@@ -302,7 +302,7 @@ TEST(DxfDatabase, UnchangedDrawingIsWrittenByteForByte) {
 TEST(DxfDatabase, ModelledValuesAreRead) {
   auto db = read(r2000Drawing());
   ASSERT_TRUE(db);
-  EXPECT_EQ(db->dxfVersion(), "AC1015");
+  EXPECT_EQ(zrxhost::dxfVersion(*db), "AC1015");
   EXPECT_TRUE(db->tileMode());
   auto model = entities(*db, db->modelSpaceId());
   ASSERT_EQ(model.size(), 4u);
@@ -482,7 +482,7 @@ TEST(DxfDatabase, R12WithoutHandlesStaysWithoutHandles) {
                          "0 LINE", "8 0", "10 0.0", "20 0.0", "11 1.0", "21 1.0", "0 ENDSEC", "0 EOF"});
   auto db = read(r12);
   ASSERT_TRUE(db);
-  EXPECT_EQ(db->dxfVersion(), "AC1009");
+  EXPECT_EQ(zrxhost::dxfVersion(*db), "AC1009");
   auto model = entities(*db, db->modelSpaceId());
   ASSERT_EQ(model.size(), 2u);
   EXPECT_NE(model[0].handle(), model[1].handle());
@@ -499,7 +499,7 @@ TEST(DxfDatabase, R12WithoutHandlesStaysWithoutHandles) {
 TEST(DxfDatabase, NewDrawingIsComplete) {
   auto db = zrxhost::newDrawing();
   ASSERT_TRUE(db);
-  EXPECT_EQ(db->dxfVersion(), "AC1032");
+  EXPECT_EQ(zrxhost::dxfVersion(*db), "AC1032");
   EXPECT_FALSE(db->modelSpaceId().isNull());
   EXPECT_FALSE(db->paperSpaceId().isNull());
   EXPECT_FALSE(db->layerId(ZcString(L"0")).isNull());

@@ -55,6 +55,8 @@ class ZcDbDatabase : public ZcRxObject {
   // Host side: marks every object as unchanged (a reader calls it when the drawing is complete);
   // opening an object for write marks it changed again.
   void markAllUnchanged();
+  // Whether the object was opened for write, or added, since markAllUnchanged (true for a null id).
+  bool changedSinceMarked(ZcDbObjectId id) const;
   // Host side: what the commands did to this drawing, for U, UNDO and REDO.
   zrxhost::UndoHistory& undoHistory();
   ZcDbHandle handseed() const { return mHandseed; }
@@ -67,15 +69,12 @@ class ZcDbDatabase : public ZcRxObject {
   std::vector<ZcDbObjectId> allObjectIds() const;
   int numObjects() const;
 
-  // The drawing's file name and DXF version as read ("AC1032" for a new drawing).
+  // The drawing's file name as read.
   const std::string& fileName() const { return mFileName; }
   void setFileName(const std::string& f) { mFileName = f; }
-  const std::string& dxfVersion() const { return mDxfVersion; }
-  void setDxfVersion(const std::string& v) { mDxfVersion = v; }
-  // What the drawing file held that the host does not interpret (header, classes, other tables,
-  // objects); the DXF layer owns its meaning.
-  const std::shared_ptr<ZcDbForeignData>& foreignData() const { return mForeign; }
-  void setForeignData(std::shared_ptr<ZcDbForeignData> data) { mForeign = std::move(data); }
+  // What a layer above keeps with the whole drawing (the file reader: the file's layout).
+  const std::shared_ptr<zrxhost::ObjectExtension>& extension() const { return mExtension; }
+  void setExtension(std::shared_ptr<zrxhost::ObjectExtension> data) { mExtension = std::move(data); }
 
  private:
   // A new table holding one new record per name (the default drawing's tables).
@@ -90,8 +89,7 @@ class ZcDbDatabase : public ZcRxObject {
   ZcDbHandle mHandseed = 1;
   bool mTileMode = true;
   std::string mFileName;
-  std::string mDxfVersion = "AC1032";
-  std::shared_ptr<ZcDbForeignData> mForeign;
+  std::shared_ptr<zrxhost::ObjectExtension> mExtension;
 };
 
 class ZcDbHostApplicationServices {

@@ -6,13 +6,17 @@
 #include "zrx/db/ids.h"
 #include "zrx/rx.h"
 
-// Data the drawing file held for an object that the host does not interpret; the DXF layer
-// defines it and writes it back unchanged. Shared so that clones keep it cheaply.
-struct ZcDbForeignData;
-
 namespace zrxhost {
 class UndoHistory;
-}
+
+// What a layer above the database keeps with an object or a drawing (a file reader: where the
+// object's record lies in the file it came from). The database holds it, hands it on to clones and
+// undo copies, and never looks inside. Shared, so that clones keep it cheaply.
+class ObjectExtension {
+ public:
+  virtual ~ObjectExtension() = default;
+};
+}  // namespace zrxhost
 
 class ZcDbObject : public ZcRxObject {
   ZCRX_DECLARE_MEMBERS(ZcDbObject);
@@ -46,12 +50,12 @@ class ZcDbObject : public ZcRxObject {
   void assertReadEnabled() const;
   void assertWriteEnabled(bool autoUndo = true, bool recordModified = true);
 
-  // A copy of this object that belongs to no database; the foreign data is shared.
+  // A copy of this object that belongs to no database; the extension is shared.
   ZcRxObject* clone() const override;
 
   // Host side.
-  const std::shared_ptr<ZcDbForeignData>& foreignData() const { return mForeign; }
-  void setForeignData(std::shared_ptr<ZcDbForeignData> data) { mForeign = std::move(data); }
+  const std::shared_ptr<zrxhost::ObjectExtension>& extension() const { return mExtension; }
+  void setExtension(std::shared_ptr<zrxhost::ObjectExtension> data) { mExtension = std::move(data); }
   ZcDbStub* stub() const { return mStub; }
 
  protected:
@@ -67,7 +71,7 @@ class ZcDbObject : public ZcRxObject {
   friend class zrxhost::UndoHistory;  // restores an object's fields from a copy
   ZcDbStub* mStub = nullptr;
   ZcDbObjectId mOwnerId;
-  std::shared_ptr<ZcDbForeignData> mForeign;
+  std::shared_ptr<zrxhost::ObjectExtension> mExtension;
 };
 
 // Opens an object for read or write. A null id, an erased object (unless `openErased`), an object
@@ -77,6 +81,16 @@ Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, ZcDb::OpenM
 // The same, also refusing (eNotThatKindOfClass) an object not derived from `pClass`.
 Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxClass* pClass, ZcDb::OpenMode mode,
                                  bool openErased = false);
+
+namespace zrxhost {
+// The object behind an id without opening it, for the host's own lookups (a pick looks at what the
+// display shows, whoever has it open); null for a null id or a handle known only by reference.
+ZcDbObject* peekObject(ZcDbObjectId id);
+template <typename T>
+T* peek(ZcDbObjectId id) {
+  return T::cast(peekObject(id));
+}
+}  // namespace zrxhost
 
 template <typename T>
 Zcad::ErrorStatus zcdbOpenObject(T*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode, bool openErased = false) {
