@@ -7,7 +7,7 @@ set -eu
 DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
 fonts-dejavu-core fonts-wqy-microhei"
-TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
+TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev time
 python3 python3-ezdxf python3-matplotlib
 qt6-base-dev xvfb xdotool xauth
 librecad-data z88-data freecad-common"

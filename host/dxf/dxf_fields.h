@@ -58,7 +58,8 @@ struct TypeDef {
   }
 };
 
-const TypeDef& typeDef(RecordType type);
+// `t` with the lookups made once: subclass ids, the first field of each group code, the text slots.
+TypeDef indexFields(TypeDef t);
 // Sets `s` to the type's defaults, reusing its memory.
 void resetSlots(Slots& s, const TypeDef& def);
 

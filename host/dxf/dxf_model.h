@@ -27,17 +27,17 @@ struct ObjectRecord : ObjectExtension {
   ZcDbHandle owner = 0;        // its owner's handle then (a file's odd 330 stays while it stays)
   std::uint32_t sequence = 0;  // 1 + its place in the ENTITIES section; 0: elsewhere
   bool synthetic = false;      // made by the reader for a file that lacked it: never written
-  // Values the file held that the object refused (an oblique of 89 degrees, colour 300), with
-  // the value the object kept instead: while the object still has that value, the file's stands.
-  std::vector<std::pair<std::uint8_t, SlotValue>> refused;
 };
+
+struct RecordDescriptor;
 
 // One piece of the file in order: tags written as read, the header, or a part the database models.
 struct LayoutItem {
-  enum Kind { kRaw, kHeader, kLayerTable, kStyleTable, kBlockRecordTable, kBlocks, kEntities };
+  enum Kind { kRaw, kHeader, kTable, kBlocks, kEntities };
   Kind kind = kRaw;
-  std::uint32_t begin = 0, end = 0;          // raw and header: the tags; tables: the TABLE head
-  std::uint32_t tailBegin = 0, tailEnd = 0;  // tables: the ENDTAB group
+  const RecordDescriptor* records = nullptr;  // tables: what their records are
+  std::uint32_t begin = 0, end = 0;           // raw and header: the tags; tables: the TABLE head
+  std::uint32_t tailBegin = 0, tailEnd = 0;   // tables: the ENDTAB group
   // Tables and blocks: the entries in file order, each a record or (null id) raw tags kept as read.
   struct Entry {
     ZcDbObjectId id;

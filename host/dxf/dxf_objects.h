@@ -1,7 +1,8 @@
-// Moving modelled values between slots and the database's objects.
+// One descriptor per DXF record type the host models: its name, class, groups and how it is built.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "dxf/dxf_fields.h"
@@ -9,6 +10,8 @@
 
 class ZcDbObject;
 class ZcDbDatabase;
+class ZcDbSymbolTable;
+class ZcRxClass;
 
 namespace zrxhost::dxf {
 
@@ -25,12 +28,46 @@ class NameCache {
   std::unordered_map<std::u16string, ZcDbObjectId> mStyles;
 };
 
-// Sets the object's properties from slots read from a file. Values the object refuses keep its
-// defaults (the caller notices them by reading the slots back).
-void slotsToObject(RecordType type, const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names);
-// The object's current values as slots. `paperSpace`: the entity lives in a paper-space layout.
-void objectToSlots(RecordType type, const ZcDbObject* obj, Slots& s, NameCache& names, bool paperSpace);
-// The record type that models `obj` (Foreign for entities the host keeps as tags).
-bool recordTypeOf(const ZcDbObject* obj, RecordType& type);
+// Everything the reader and the writer know of one record type. Entities and table records have a
+// class and are made by `make`; the parts of other records (VERTEX, BLOCK, the groups every entity
+// has) have groups only.
+struct RecordDescriptor {
+  RecordType type;
+  // The 0 group of the record ("TEXT"), or for a table record the table's name ("LAYER").
+  const char* dxfName;
+  ZcRxClass* (*rxClass)();
+  ZcDbObject* (*make)();
+  // The groups, in the order a writer puts them, with their defaults.
+  TypeDef fields;
+  // Sets the object's properties from slots read from a file. Values the object refuses keep its
+  // defaults (the writer notices them by reading the slots back).
+  void (*toObject)(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names);
+  // The object's current values as slots (after the type's defaults).
+  void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names);
+  // Table records: the table, and where the database keeps its id.
+  ZcDbSymbolTable* (*makeTable)() = nullptr;
+  ZcDbObjectId (ZcDbDatabase::*tableId)() const = nullptr;
+  void (ZcDbDatabase::*setTableId)(ZcDbObjectId) = nullptr;
+};
+
+const RecordDescriptor& descriptor(RecordType type);
+const TypeDef& typeDef(RecordType type);
+// The descriptor of the entity type named by a 0 group; null for one the host keeps as tags.
+const RecordDescriptor* entityDescriptor(std::string_view dxfName);
+// The descriptor of the table a TABLE's group 2 names; null for tables kept as tags.
+const RecordDescriptor* tableDescriptor(std::string_view tableName);
+// The descriptor that models `obj`, an entity or a table record (null for other objects).
+const RecordDescriptor* descriptorOf(const ZcDbObject& obj);
+
+// Sets the object's properties (the groups every entity has, then the type's own) from slots.
+void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, ZcDbDatabase* db, NameCache& names);
+// The object's values as slots; `paperSpace`: the entity lives in a paper-space layout.
+void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names,
+                   bool paperSpace = false);
+// The values an object made from `read` would give back where they differ from `read`: values the
+// object refuses or settles otherwise (an oblique of 89 degrees, colour 300). While an object still
+// has such a value, the file's value stands.
+void refusedValues(const RecordDescriptor& d, const Slots& read, ZcDbDatabase* db, NameCache& names,
+                   std::vector<std::pair<std::uint8_t, SlotValue>>& refused);
 
 }  // namespace zrxhost::dxf

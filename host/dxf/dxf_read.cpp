@@ -104,23 +104,11 @@ class Reader {
     fd->handle = handle;
     return fd;
   }
-  // Notes the values the object refused, so that writing it unchanged gives the file's values.
-  void noteRefused(RecordType type, const ZcDbObject* obj, const Slots& read, ObjectRecord& fd, bool ps) {
-    objectToSlots(type, obj, mCheck, mNames, ps);
-    for (std::size_t s = 0; s < read.v.size(); ++s) {
-      const SlotValue& a = read.v[s];
-      const SlotValue& b = mCheck.v[s];
-      if (a.d == b.d && a.i == b.i && a.s == b.s) continue;
-      if (a.d != a.d && b.d != b.d && a.i == b.i && a.s == b.s) continue;
-      fd.refused.emplace_back(static_cast<std::uint8_t>(s), b);
-    }
-  }
-
   bool readSections();
   bool readHeader(const Section& s);
   void findMaxHandle();
   bool readTables(const Section& s);
-  bool readTable(std::size_t begin, std::size_t endtab, std::string_view name);
+  bool readTable(std::size_t begin, std::size_t endtab, const RecordDescriptor& records);
   bool readBlocks(const Section& s);
   bool readEntities(const Section& s);
   bool readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
@@ -147,7 +135,7 @@ class Reader {
   ZcDbHandle mSeedRead = 0, mNextFresh = 1;
   bool mTileMode = true;
   NameCache mNames;
-  Slots mSlots, mCheck, mVertex;
+  Slots mSlots, mVertex;
   FieldScan mScan;
   std::vector<ZcDbObjectId> mInserts;
   std::vector<std::string>& mWarnings;
@@ -364,8 +352,8 @@ bool Reader::readTables(const Section& s) {
     while (m < s.end && !isZero(m, "ENDTAB")) ++m;
     if (m >= s.end) return fail(k, "table is not closed by ENDTAB");
     std::string_view name = k + 1 < m && f.code(k + 1) == 2 ? TagFile::trimmed(f.value(k + 1)) : std::string_view();
-    if (name == "LAYER" || name == "STYLE" || name == "BLOCK_RECORD") {
-      if (!readTable(k, m, name)) return false;
+    if (const RecordDescriptor* records = tableDescriptor(name)) {
+      if (!readTable(k, m, *records)) return false;
     } else {
       raw(k, m + 1);
     }
@@ -375,12 +363,10 @@ bool Reader::readTables(const Section& s) {
   return true;
 }
 
-bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view name) {
+bool Reader::readTable(std::size_t begin, std::size_t endtab, const RecordDescriptor& records) {
   LayoutItem item;
-  item.kind = name == "LAYER"   ? LayoutItem::kLayerTable
-              : name == "STYLE" ? LayoutItem::kStyleTable
-                                : LayoutItem::kBlockRecordTable;
-  RecordType type = name == "LAYER" ? RecordType::Layer : name == "STYLE" ? RecordType::Style : RecordType::BlockRecord;
+  item.kind = LayoutItem::kTable;
+  item.records = &records;
   std::size_t first = nextZero(begin, endtab);
   item.begin = static_cast<std::uint32_t>(begin);
   item.end = static_cast<std::uint32_t>(first);
@@ -390,27 +376,12 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
   ZcDbHandle tableHandle = 0;
   for (std::size_t k = begin + 1; k < first; ++k)
     if (f.code(k) == 5 && parseHandle(f.value(k), tableHandle)) break;
-  ZcDbSymbolTable* table = nullptr;
-  ZcDbObjectId tableId;
-  if (type == RecordType::Layer) {
-    if (!mDb->layerTableId().isNull()) {
-      raw(begin, endtab + 1);
-      return true;
-    }
-    table = new ZcDbLayerTable;
-  } else if (type == RecordType::Style) {
-    if (!mDb->textStyleTableId().isNull()) {
-      raw(begin, endtab + 1);
-      return true;
-    }
-    table = new ZcDbTextStyleTable;
-  } else {
-    if (!mDb->blockTableId().isNull()) {
-      raw(begin, endtab + 1);
-      return true;
-    }
-    table = new ZcDbBlockTable;
+  if (!(mDb.get()->*records.tableId)().isNull()) {  // a second table of the kind is kept as read
+    raw(begin, endtab + 1);
+    return true;
   }
+  ZcDbSymbolTable* table = records.makeTable();
+  ZcDbObjectId tableId;
   // The TABLE group is written back as read, so a handle it lacks (R12 files often do) or shares is
   // the database's business only and not said.
   if (tableHandle == 0 || mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk) {
@@ -419,14 +390,9 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
       return fail(begin, "the table cannot be added to the drawing");
     }
   }
-  if (type == RecordType::Layer)
-    mDb->setLayerTableId(tableId);
-  else if (type == RecordType::Style)
-    mDb->setTextStyleTableId(tableId);
-  else
-    mDb->setBlockTableId(tableId);
+  (mDb.get()->*records.setTableId)(tableId);
 
-  const TypeDef& def = typeDef(type);
+  const TypeDef& def = records.fields;
   for (std::size_t k = first; k < endtab;) {
     std::size_t n = nextZero(k, endtab);
     LayoutItem::Entry entry;
@@ -436,14 +402,8 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
       table->close();
       return false;
     }
-    ZcDbSymbolTableRecord* rec = nullptr;
-    if (type == RecordType::Layer)
-      rec = new ZcDbLayerTableRecord;
-    else if (type == RecordType::Style)
-      rec = new ZcDbTextStyleTableRecord;
-    else
-      rec = new ZcDbBlockTableRecord;
-    slotsToObject(type, mSlots, rec, mDb.get(), mNames);
+    auto* rec = static_cast<ZcDbSymbolTableRecord*>(records.make());
+    slotsToObject(records, mSlots, *rec, mDb.get(), mNames);
     const ZcDbHandle own = handleAt(k, n);
     ZcDbHandle h = own != 0 ? own : freshHandle();
     ZcDbObjectId id;
@@ -456,7 +416,6 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, std::string_view n
     if (es == Zcad::eOk) {
       auto fd = foreign(k, n, renumbered(k, own, h));
       fd->owner = tableId.handle();
-      noteRefused(type, rec, mSlots, *fd, false);
       rec->setExtension(std::move(fd));
       rec->close();
       entry.id = id;
@@ -478,7 +437,7 @@ bool Reader::readBlocks(const Section& s) {
   LayoutItem item;
   item.kind = LayoutItem::kBlocks;
   if (ensureBlockTable().isNull()) return fail(s.begin, "the block table cannot be made");
-  const TypeDef& blockDef = typeDef(RecordType::Block);
+  const RecordDescriptor& block = descriptor(RecordType::Block);
   std::size_t k = s.begin + 2;
   while (k < s.end) {
     std::size_t n = nextZero(k, s.end);
@@ -490,7 +449,7 @@ bool Reader::readBlocks(const Section& s) {
       k = n;
       continue;
     }
-    if (!readFields(blockDef, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
+    if (!readFields(block.fields, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
     std::u16string name = mSlots[block_slot::kName].s;
     if (name.empty()) return fail(k, "BLOCK without a name");
     if (!usableName(name)) return fail(k, "the BLOCK's name holds a NUL character");
@@ -513,7 +472,7 @@ bool Reader::readBlocks(const Section& s) {
     }
     fd->blockBegin = static_cast<std::uint32_t>(k);
     fd->blockEnd = static_cast<std::uint32_t>(n);
-    slotsToObject(RecordType::Block, mSlots, rec, mDb.get(), mNames);
+    slotsToObject(block, mSlots, *rec, mDb.get(), mNames);
     std::size_t e = n;
     while (e < s.end && !isZero(e, "ENDBLK")) {
       std::size_t next = e;
@@ -587,33 +546,23 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
       }
     }
   }
-  RecordType rt = RecordType::Foreign;
+  const RecordDescriptor* modelled = entityDescriptor(type);
+  if (modelled != nullptr && modelled->type == RecordType::Poly3d && !simple3d) modelled = nullptr;
   ZcDbEntity* ent = nullptr;
-  if (type == "TEXT") {
-    rt = RecordType::Text;
-    ent = new ZcDbText;
-  } else if (type == "MTEXT") {
-    rt = RecordType::MText;
-    ent = new ZcDbMText;
-  } else if (type == "LINE") {
-    rt = RecordType::Line;
-    ent = new ZcDbLine;
-  } else if (insert) {
-    rt = RecordType::Insert;
-    ent = new ZcDbBlockReference;
-  } else if (poly && simple3d) {
-    rt = RecordType::Poly3d;
-    ent = new ZcDb3dPolyline;
+  if (modelled != nullptr) {
+    ent = static_cast<ZcDbEntity*>(modelled->make());
   } else {
+    modelled = &descriptor(RecordType::Foreign);
     auto* foreignEntity = new ZcDbForeignEntity;
     std::u16string name(type.begin(), type.end());
     foreignEntity->setDxfType(ZcString(name));
     ent = foreignEntity;
   }
+  const RecordDescriptor& d = *modelled;
   std::unique_ptr<ZcDbEntity> holder(ent);
-  if (!readFields(typeDef(rt), f, k, mainEnd, *mCodec, mR12, mSlots, mScan, mError)) return false;
-  slotsToObject(rt, mSlots, ent, mDb.get(), mNames);
-  if (rt == RecordType::Poly3d) {
+  if (!readFields(d.fields, f, k, mainEnd, *mCodec, mR12, mSlots, mScan, mError)) return false;
+  slotsToObject(d, mSlots, *ent, mDb.get(), mNames);
+  if (d.type == RecordType::Poly3d) {
     std::vector<ZcGePoint3d> points;
     const TypeDef& vdef = typeDef(RecordType::Vertex);
     for (std::size_t q = mainEnd; q < subEnd;) {
@@ -642,10 +591,9 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   fd->subEnd = static_cast<std::uint32_t>(subEnd);
   fd->sequence = sequence;
   fd->owner = owner.handle();
-  noteRefused(rt, ent, mSlots, *fd, paper);
   ent->setExtension(std::move(fd));
   ent->close();
-  if (rt == RecordType::Insert) mInserts.push_back(id);
+  if (d.type == RecordType::Insert) mInserts.push_back(id);
   next = subEnd;
   return true;
 }

@@ -14,6 +14,8 @@ namespace zrxhost::dxf {
 
 namespace {
 
+using Refused = std::vector<std::pair<std::uint8_t, SlotValue>>;
+
 template <typename T>
 class Opened {
  public:
@@ -75,8 +77,11 @@ class Writer {
     return v[j];
   }
   void writeHeader(const LayoutItem& item, std::string& out);
-  void writeTable(const LayoutItem& item, RecordType type);
-  bool writeRecord(ZcDbObjectId id, RecordType type);
+  void writeTable(const LayoutItem& item);
+  bool writeRecord(ZcDbObjectId id, const RecordDescriptor& d);
+  // The values of a record kept from the file that an object made from them would not give back;
+  // null when the record's tags are not the file's.
+  const Refused* refusedFor(const RecordDescriptor& d, const ObjectRecord* fd, bool fromFile);
   void writeBlocks(const LayoutItem& item);
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
@@ -92,7 +97,8 @@ class Writer {
   TagWriter mW;
   WriteTarget mTarget;
   NameCache mNames;
-  Slots mNow, mVertex;
+  Slots mNow, mVertex, mRead;
+  Refused mRefused;
   FieldScan mScan;
   ZcDbObjectId mModel, mPaper;
   ZcDbHandle mMaxWritten = 0;
@@ -133,29 +139,40 @@ void Writer::writeHeader(const LayoutItem& item, std::string& out) {
   }
 }
 
-bool Writer::writeRecord(ZcDbObjectId id, RecordType type) {
+const Refused* Writer::refusedFor(const RecordDescriptor& d, const ObjectRecord* fd, bool fromFile) {
+  if (!fromFile) return nullptr;
+  std::string ignored;
+  readFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mRead, mScan, ignored);
+  refusedValues(d, mRead, &mDb, mNames, mRefused);
+  return &mRefused;
+}
+
+bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
   if (id.isErased()) return false;
   Opened<ZcDbObject> obj(id);
   if (!obj) return false;
   const ObjectRecord* fd = recordOf(*obj);
   if (fd && fd->synthetic) return false;
   bool fromFile = fd && fd->end > fd->begin && fd->file;
-  const char* name = type == RecordType::Layer ? "LAYER" : type == RecordType::Style ? "STYLE" : "BLOCK_RECORD";
-  std::shared_ptr<const TagFile> tmpl = fromFile ? fd->file : templateTags(name, L.r12);
+  std::shared_ptr<const TagFile> tmpl = fromFile ? fd->file : templateTags(d.dxfName, L.r12);
   std::size_t begin = fromFile ? fd->begin : 0, end = fromFile ? fd->end : tmpl->tags.size();
   bool original = fromFile && fd->handle == obj->handle();
-  objectToSlots(type, obj.get(), mNow, mNames, false);
   noteWritten(*tmpl, begin, end, original, obj->handle());
   ZcDbHandle owner = obj->ownerId().handle();
-  writeFields(mTarget, typeDef(type), *tmpl, begin, end, original, obj->handle(),
-              original && owner == fd->owner ? 0 : owner, mNow, fd ? &fd->refused : nullptr);
+  if (original && !mDb.changedSinceMarked(id) && owner == fd->owner) {
+    mW.raw(*tmpl, begin, end);
+    return true;
+  }
+  const Refused* refused = refusedFor(d, fd, fromFile);
+  objectToSlots(d, *obj, mNow, mNames, false);
+  writeFields(mTarget, d.fields, *tmpl, begin, end, original, obj->handle(), original && owner == fd->owner ? 0 : owner,
+              mNow, refused);
   return true;
 }
 
-void Writer::writeTable(const LayoutItem& item, RecordType type) {
-  ZcDbObjectId tableId = type == RecordType::Layer   ? mDb.layerTableId()
-                         : type == RecordType::Style ? mDb.textStyleTableId()
-                                                     : mDb.blockTableId();
+void Writer::writeTable(const LayoutItem& item) {
+  const RecordDescriptor& d = *item.records;
+  ZcDbObjectId tableId = (mDb.*d.tableId)();
   std::vector<ZcDbObjectId> records;
   {
     Opened<ZcDbSymbolTable> table(tableId);
@@ -187,10 +204,10 @@ void Writer::writeTable(const LayoutItem& item, RecordType type) {
     if (e.id.isNull())
       mW.raw(f, e.begin, e.end);
     else
-      writeRecord(e.id, type);
+      writeRecord(e.id, d);
   }
   for (ZcDbObjectId id : records)
-    if (listed.count(id) == 0) writeRecord(id, type);
+    if (listed.count(id) == 0) writeRecord(id, d);
   mW.raw(f, item.tailBegin, item.tailEnd);
 }
 
@@ -205,11 +222,12 @@ void Writer::writeBlock(ZcDbObjectId id) {
   ZcDbHandle h = rec->handle();
   bool original = hasBlock && fd->handle == h;
   Slots slots;
-  objectToSlots(RecordType::Block, rec.get(), slots, mNames, false);
-  auto blockTags = hasBlock ? fd->file : templateTags("BLOCK", L.r12);
+  const RecordDescriptor& block = descriptor(RecordType::Block);
+  objectToSlots(block, *rec, slots, mNames);
+  auto blockTags = hasBlock ? fd->file : templateTags(block.dxfName, L.r12);
   std::size_t b = hasBlock ? fd->blockBegin : 0, e = hasBlock ? fd->blockEnd : blockTags->tags.size();
-  writeFields(mTarget, typeDef(RecordType::Block), *blockTags, b, e, original, original ? 0 : subHandle(h, 0),
-              original ? 0 : h, slots);
+  writeFields(mTarget, block.fields, *blockTags, b, e, original, original ? 0 : subHandle(h, 0), original ? 0 : h,
+              slots);
   bool inEntitiesSection = id == mModel || id == mPaper;
   if (!inEntitiesSection)
     for (ZcDbObjectId ent : rec->entityIds()) writeEntity(ent);
@@ -313,19 +331,18 @@ void Writer::writeEntity(ZcDbObjectId id) {
   if (id.isErased()) return;
   Opened<ZcDbEntity> ent(id);
   if (!ent) return;
-  RecordType type;
-  if (!recordTypeOf(ent.get(), type)) return;
+  const RecordDescriptor* d = descriptorOf(*ent);
+  if (d == nullptr) return;
   const ObjectRecord* fd = recordOf(*ent);
   bool fromFile = fd && fd->file && fd->end > fd->begin;
-  if (type == RecordType::Foreign && !fromFile) return;         // nothing known to write
-  if (type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
-  static const char* const names[] = {"TEXT", "MTEXT", "LINE", "INSERT", "POLYLINE"};
-  auto tmpl = fromFile ? fd->file : templateTags(names[static_cast<int>(type)], L.r12);
+  if (d->type == RecordType::Foreign && !fromFile) return;         // nothing known to write
+  if (d->type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
+  auto tmpl = fromFile ? fd->file : templateTags(d->dxfName, L.r12);
   std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl->tags.size();
   bool original = fromFile && fd->handle == ent->handle();
   ZcDbObjectId owner = ent->ownerId();
   // Not opened for write since the drawing was read: its record is the file's, as it stands.
-  if (original && !mDb.changedSinceMarked(id) && owner.handle() == fd->owner && type != RecordType::Poly3d) {
+  if (original && !mDb.changedSinceMarked(id) && owner.handle() == fd->owner && d->type != RecordType::Poly3d) {
     noteWritten(*tmpl, b, e, original, ent->handle());
     mW.raw(*fd->file, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
@@ -335,11 +352,12 @@ void Writer::writeEntity(ZcDbObjectId id) {
     Opened<ZcDbBlockTableRecord> rec(owner);
     paper = rec && rec->isLayout();
   }
-  objectToSlots(type, ent.get(), mNow, mNames, paper);
+  const Refused* refused = refusedFor(*d, fd, fromFile);
+  objectToSlots(*d, *ent, mNow, mNames, paper);
   noteWritten(*tmpl, b, e, original, ent->handle());
-  writeFields(mTarget, typeDef(type), *tmpl, b, e, original, ent->handle(),
-              original && owner.handle() == fd->owner ? 0 : owner.handle(), mNow, fd ? &fd->refused : nullptr);
-  if (type == RecordType::Poly3d) {
+  writeFields(mTarget, d->fields, *tmpl, b, e, original, ent->handle(),
+              original && owner.handle() == fd->owner ? 0 : owner.handle(), mNow, refused);
+  if (d->type == RecordType::Poly3d) {
     writeVertices(static_cast<const ZcDb3dPolyline*>(ent.get()), fromFile ? fd : nullptr, original, mNow);
   } else if (fromFile && fd->subEnd > fd->end) {
     if (original)
@@ -400,14 +418,8 @@ void Writer::run(DxfPieces& out) {
         headerAt = mBody.size();
         header = &item;
         break;
-      case LayoutItem::kLayerTable:
-        writeTable(item, RecordType::Layer);
-        break;
-      case LayoutItem::kStyleTable:
-        writeTable(item, RecordType::Style);
-        break;
-      case LayoutItem::kBlockRecordTable:
-        writeTable(item, RecordType::BlockRecord);
+      case LayoutItem::kTable:
+        writeTable(item);
         break;
       case LayoutItem::kBlocks:
         writeBlocks(item);
