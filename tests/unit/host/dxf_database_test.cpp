@@ -417,6 +417,27 @@ TEST(DxfDatabase, ErasedLeaveNewGetHandlesAndOwners) {
   EXPECT_GT(std::stoull(out.substr(seed, out.find('\n', seed) - seed), nullptr, 16), id.handle());
 }
 
+// Opening for write makes the writer rebuild a record from the object instead of copying it; an
+// object left as it was must still come out as read, values it refused (the oblique of 89 degrees)
+// included, in every kind of record the host models.
+TEST(DxfDatabase, ObjectsOpenedForWriteButLeftAsTheyWereAreWrittenAsRead) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  for (ZcDbObjectId id : db->allObjectIds()) {
+    ZcDbObject* obj = nullptr;
+    if (zcdbOpenObject(obj, id, ZcDb::kForWrite) != Zcad::eOk) continue;
+    obj->close();
+  }
+  EXPECT_EQ(zrxhost::writeDxfToString(*db), r2000Drawing());
+
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, entities(*db, db->modelSpaceId())[0], ZcDb::kForWrite), Zcad::eOk);
+  t->setPosition(ZcGePoint3d(4, 2, 0));
+  t->close();
+  const std::vector<std::string> changed = changedLines(r2000Drawing(), zrxhost::writeDxfToString(*db));
+  EXPECT_EQ(changed, (std::vector<std::string>{"1.10000000000000001 -> 4.0"}));
+}
+
 TEST(DxfDatabase, CloneKeepsGroupsButNotHandleOwnerOrReactors) {
   auto db = read(r2000Drawing());
   ASSERT_TRUE(db);
