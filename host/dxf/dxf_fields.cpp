@@ -427,12 +427,17 @@ static bool closes102(const TagFile& file, std::size_t from, std::size_t end) {
 }
 
 void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                 bool original, std::uint64_t handle, std::uint64_t owner, const Slots& nowIn,
+                 bool original, std::uint64_t handle, std::uint64_t owner, const Slots& now,
                  const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
   WriteScratch& scratch = writeScratch();
-  Slots& was = scratch.was;
-  FieldScan& scan = scratch.scan;
-  readFields(def, file, begin, end, t.codec, t.r12, was, scan, scratch.ignored);
+  readFields(def, file, begin, end, t.codec, t.r12, scratch.was, scratch.scan, scratch.ignored);
+  writeReadFields(t, def, file, begin, end, original, handle, owner, scratch.was, scratch.scan, now, refused);
+}
+
+void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                     bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
+                     const Slots& nowIn, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
+  WriteScratch& scratch = writeScratch();
   const Slots* nowPtr = &nowIn;
   Slots& adjusted = scratch.adjusted;
   if (refused && !refused->empty()) {

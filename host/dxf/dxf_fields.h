@@ -171,6 +171,10 @@ struct WriteTarget {
 void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                  bool original, std::uint64_t handle, std::uint64_t owner, const Slots& now,
                  const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
+// The same for a record whose groups the caller has read already (`was`, `scan`, by readFields).
+void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                     bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
+                     const Slots& now, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

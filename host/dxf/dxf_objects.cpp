@@ -2,6 +2,7 @@
 #include "dxf/dxf_objects.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -493,6 +494,10 @@ ZcDbSymbolTable* makeTable() {
   return new Table;
 }
 
+void setExact(RecordDescriptor& d, std::initializer_list<std::uint8_t> slots) {
+  for (std::uint8_t slot : slots) d.exactSlots |= std::uint64_t{1} << slot;
+}
+
 std::vector<RecordDescriptor> makeDescriptors() {
   std::vector<RecordDescriptor> d;
   d.push_back({RecordType::Text, "TEXT", &ZcDbText::desc, make<ZcDbText>, indexFields(textFields()), textToObject,
@@ -506,18 +511,24 @@ std::vector<RecordDescriptor> makeDescriptors() {
   d.push_back({RecordType::Poly3d, "POLYLINE", &ZcDb3dPolyline::desc, make<ZcDb3dPolyline>, indexFields(poly3dFields()),
                poly3dToObject, poly3dToSlots});
   d.push_back({RecordType::Layer, "LAYER", &ZcDbLayerTableRecord::desc, make<ZcDbLayerTableRecord>,
-               indexFields(layerFields()), layerToObject, layerToSlots, makeTable<ZcDbLayerTable>,
+               indexFields(layerFields()), layerToObject, layerToSlots, 0, makeTable<ZcDbLayerTable>,
                &ZcDbDatabase::layerTableId, &ZcDbDatabase::setLayerTableId});
   d.push_back({RecordType::Style, "STYLE", &ZcDbTextStyleTableRecord::desc, make<ZcDbTextStyleTableRecord>,
-               indexFields(styleFields()), styleToObject, styleToSlots, makeTable<ZcDbTextStyleTable>,
+               indexFields(styleFields()), styleToObject, styleToSlots, 0, makeTable<ZcDbTextStyleTable>,
                &ZcDbDatabase::textStyleTableId, &ZcDbDatabase::setTextStyleTableId});
   d.push_back({RecordType::BlockRecord, "BLOCK_RECORD", &ZcDbBlockTableRecord::desc, make<ZcDbBlockTableRecord>,
-               indexFields(blockRecordFields()), blockRecordToObject, blockRecordToSlots, makeTable<ZcDbBlockTable>,
+               indexFields(blockRecordFields()), blockRecordToObject, blockRecordToSlots, 0, makeTable<ZcDbBlockTable>,
                &ZcDbDatabase::blockTableId, &ZcDbDatabase::setBlockTableId});
   d.push_back({RecordType::Block, "BLOCK", nullptr, nullptr, indexFields(blockFields()), blockToObject, blockToSlots});
   d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields()), noObject, noSlots});
   d.push_back(
       {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(foreignFields()), noObject, noSlots});
+  setExact(d[0], {text_slot::kPosX, text_slot::kPosY, text_slot::kPosZ, text_slot::kAlignX, text_slot::kAlignY,
+                  text_slot::kAlignZ, text_slot::kRotation, text_slot::kThickness});
+  setExact(d[1], {mtext_slot::kPosX, mtext_slot::kPosY, mtext_slot::kPosZ});
+  setExact(d[2], {line_slot::kStartX, line_slot::kStartY, line_slot::kStartZ, line_slot::kEndX, line_slot::kEndY,
+                  line_slot::kEndZ, line_slot::kThickness});
+  setExact(d[3], {insert_slot::kPosX, insert_slot::kPosY, insert_slot::kPosZ, insert_slot::kRotation});
   return d;
 }
 
@@ -591,6 +602,16 @@ void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, N
   resetSlots(s, d.fields);
   if (auto* e = as<ZcDbEntity>(&obj)) entityToCommon(e, s, paperSpace);
   d.toSlots(&obj, s, names);
+}
+
+bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now) {
+  for (std::size_t s = 0; s < read.v.size(); ++s) {
+    const SlotValue& a = read.v[s];
+    const SlotValue& b = now.v[s];
+    if (a.d == b.d && a.i == b.i && a.s == b.s) continue;
+    if (s >= 64 || (d.exactSlots >> s & 1) == 0 || !std::isfinite(a.d)) return false;
+  }
+  return true;
 }
 
 void refusedValues(const RecordDescriptor& d, const Slots& read, ZcDbDatabase* db, NameCache& names,

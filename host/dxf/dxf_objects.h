@@ -44,6 +44,9 @@ struct RecordDescriptor {
   void (*toObject)(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names);
   // The object's current values as slots (after the type's defaults).
   void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names);
+  // Slots whose every finite value an object keeps exactly as given (points, angles): a change there
+  // cannot meet a value the object refused.
+  std::uint64_t exactSlots = 0;
   // Table records: the table, and where the database keeps its id.
   ZcDbSymbolTable* (*makeTable)() = nullptr;
   ZcDbObjectId (ZcDbDatabase::*tableId)() const = nullptr;
@@ -64,6 +67,9 @@ void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, Z
 // The object's values as slots; `paperSpace`: the entity lives in a paper-space layout.
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names,
                    bool paperSpace = false);
+// Whether every value of `now` that differs from `read` lies in a slot the object keeps exactly, so
+// that no refused value can matter (the writer then need not work them out).
+bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now);
 // The values an object made from `read` would give back where they differ from `read`: values the
 // object refuses or settles otherwise (an oblique of 89 degrees, colour 300). While an object still
 // has such a value, the file's value stands.

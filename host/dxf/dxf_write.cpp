@@ -79,9 +79,11 @@ class Writer {
   void writeHeader(const LayoutItem& item, std::string& out);
   void writeTable(const LayoutItem& item);
   bool writeRecord(ZcDbObjectId id, const RecordDescriptor& d);
-  // The values of a record kept from the file that an object made from them would not give back;
-  // null when the record's tags are not the file's.
-  const Refused* refusedFor(const RecordDescriptor& d, const ObjectRecord* fd, bool fromFile);
+  // Writes the record of `obj` from its tags in `file` (the file's own when `fromFile`, else a
+  // template) with the object's values; the file's values the object refused stand while it keeps them.
+  void writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, const ObjectRecord* fd, bool fromFile,
+                     const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle owner,
+                     bool paperSpace);
   void writeBlocks(const LayoutItem& item);
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
@@ -139,12 +141,22 @@ void Writer::writeHeader(const LayoutItem& item, std::string& out) {
   }
 }
 
-const Refused* Writer::refusedFor(const RecordDescriptor& d, const ObjectRecord* fd, bool fromFile) {
-  if (!fromFile) return nullptr;
+void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, const ObjectRecord* fd, bool fromFile,
+                           const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle owner,
+                           bool paperSpace) {
+  objectToSlots(d, obj, mNow, mNames, paperSpace);
+  if (!fromFile) {
+    writeFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mNow);
+    return;
+  }
   std::string ignored;
   readFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mRead, mScan, ignored);
-  refusedValues(d, mRead, &mDb, mNames, mRefused);
-  return &mRefused;
+  const Refused* refused = nullptr;
+  if (!refusalsCannotMatter(d, mRead, mNow)) {
+    refusedValues(d, mRead, &mDb, mNames, mRefused);
+    refused = &mRefused;
+  }
+  writeReadFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mRead, mScan, mNow, refused);
 }
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
@@ -163,10 +175,7 @@ bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
     mW.raw(*tmpl, begin, end);
     return true;
   }
-  const Refused* refused = refusedFor(d, fd, fromFile);
-  objectToSlots(d, *obj, mNow, mNames, false);
-  writeFields(mTarget, d.fields, *tmpl, begin, end, original, obj->handle(), original && owner == fd->owner ? 0 : owner,
-              mNow, refused);
+  writeModelled(d, *obj, fd, fromFile, *tmpl, begin, end, original, original && owner == fd->owner ? 0 : owner, false);
   return true;
 }
 
@@ -352,11 +361,9 @@ void Writer::writeEntity(ZcDbObjectId id) {
     Opened<ZcDbBlockTableRecord> rec(owner);
     paper = rec && rec->isLayout();
   }
-  const Refused* refused = refusedFor(*d, fd, fromFile);
-  objectToSlots(*d, *ent, mNow, mNames, paper);
   noteWritten(*tmpl, b, e, original, ent->handle());
-  writeFields(mTarget, d->fields, *tmpl, b, e, original, ent->handle(),
-              original && owner.handle() == fd->owner ? 0 : owner.handle(), mNow, refused);
+  writeModelled(*d, *ent, fd, fromFile, *tmpl, b, e, original,
+                original && owner.handle() == fd->owner ? 0 : owner.handle(), paper);
   if (d->type == RecordType::Poly3d) {
     writeVertices(static_cast<const ZcDb3dPolyline*>(ent.get()), fromFile ? fd : nullptr, original, mNow);
   } else if (fromFile && fd->subEnd > fd->end) {
