@@ -42,34 +42,39 @@ void sizes(benchmark::internal::Benchmark* b) {
   b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 }
 
-void BM_ReadDxf(benchmark::State& state) {
+// Reads the drawing of state.range(0) texts over and over. Freeing it is not reading it (and zrxhost
+// leaves it to the end of the process): it is timed only with `timeFreeing`.
+void readRepeatedly(benchmark::State& state, bool timeFreeing) {
   const std::string& text = drawing(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     zrxhost::DxfError error;
     std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(text, error);
     if (!db) state.SkipWithError(error.message.c_str());
     benchmark::DoNotOptimize(db.get());
-    // Freeing the drawing is not reading it (and zrxhost leaves it to the end of the process).
-    state.PauseTiming();
+    if (!timeFreeing) state.PauseTiming();
     db.reset();
-    state.ResumeTiming();
+    if (!timeFreeing) state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_ReadDxf(benchmark::State& state) {
+  readRepeatedly(state, false);
 }
 BENCHMARK(BM_ReadDxf)->Apply(sizes);
 
-// Reading and freeing the drawing, as a program that closes it does.
 void BM_ReadAndFreeDxf(benchmark::State& state) {
-  const std::string& text = drawing(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    zrxhost::DxfError error;
-    std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(text, error);
-    if (!db) state.SkipWithError(error.message.c_str());
-    benchmark::DoNotOptimize(db.get());
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  readRepeatedly(state, true);
 }
 BENCHMARK(BM_ReadAndFreeDxf)->Apply(sizes);
+
+// The drawing of state.range(0) texts as read; null (and the benchmark skipped) when it cannot be.
+std::unique_ptr<ZcDbDatabase> readDrawing(benchmark::State& state) {
+  zrxhost::DxfError error;
+  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(drawing(static_cast<int>(state.range(0))), error);
+  if (!db) state.SkipWithError(error.message.c_str());
+  return db;
+}
 
 double secondsToWrite(ZcDbDatabase& db, std::size_t& bytes) {
   auto start = std::chrono::steady_clock::now();
@@ -80,12 +85,8 @@ double secondsToWrite(ZcDbDatabase& db, std::size_t& bytes) {
 }
 
 void BM_WriteDxf(benchmark::State& state) {
-  zrxhost::DxfError error;
-  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(drawing(static_cast<int>(state.range(0))), error);
-  if (!db) {
-    state.SkipWithError(error.message.c_str());
-    return;
-  }
+  std::unique_ptr<ZcDbDatabase> db = readDrawing(state);
+  if (!db) return;
   std::size_t bytes = 0;
   for (auto _ : state) secondsToWrite(*db, bytes);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
@@ -96,12 +97,8 @@ BENCHMARK(BM_WriteDxf)->Apply(sizes);
 // counter `x_unchanged` is the time of this write over that of the same drawing written unchanged,
 // both measured here (best of three).
 void BM_WriteAllChanged(benchmark::State& state) {
-  zrxhost::DxfError error;
-  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(drawing(static_cast<int>(state.range(0))), error);
-  if (!db) {
-    state.SkipWithError(error.message.c_str());
-    return;
-  }
+  std::unique_ptr<ZcDbDatabase> db = readDrawing(state);
+  if (!db) return;
   std::size_t bytes = 0;
   double unchanged = 1e9;
   for (int i = 0; i < 3; ++i) unchanged = std::min(unchanged, secondsToWrite(*db, bytes));
