@@ -52,6 +52,33 @@ TEST(DxfTags, ErrorsNameTheLine) {
   EXPECT_NE(error.find("binary"), std::string::npos) << error;
 }
 
+// Group-code lines come in more forms than the usual right-aligned one; each must give the same
+// code, and a bad one the same message, whichever way the scanner reads it.
+TEST(DxfTags, GroupCodeLinesInEveryForm) {
+  TagFile f = scan("  0\nA\n10\nB\n\t 20 \nC\n -5\nD\n0010\nE\n1071\nF\n  30\r\nG\n  0\nH");
+  ASSERT_EQ(f.tags.size(), 8u);
+  const int codes[] = {0, 10, 20, -5, 10, 1071, 30, 0};
+  for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(f.code(i), codes[i]) << i;
+  EXPECT_EQ(f.value(7), "H");
+  EXPECT_FALSE(f.crlf);
+
+  TagFile crlf = scan("  0\r\nA\r\n 10\r\r\n1.5\r\n 20\r\n2.5\r\n");
+  ASSERT_EQ(crlf.tags.size(), 3u);
+  EXPECT_EQ(crlf.code(1), 10);
+  EXPECT_EQ(crlf.value(2), "2.5");
+
+  std::string error;
+  const std::pair<const char*, const char*> bad[] = {{"  0\nA\n  0\nB\n10000\nC\n", "line 5: invalid group code 10000"},
+                                                     {"  0\nA\n +5\nB\n", "line 3: a group code was expected"},
+                                                     {"  0\nA\n 1 0\nB\n", "line 3: a group code was expected"},
+                                                     {"  0\nA\n-6\nB\n", "line 3: invalid group code -6"},
+                                                     {"  0\nA\n  1\n", "line 4: group code 1 has no value"}};
+  for (const auto& [text, message] : bad) {
+    scan(text, &error);
+    EXPECT_EQ(error.rfind(message, 0), 0u) << error;
+  }
+}
+
 TEST(DxfTags, ControlBytesInMessagesArePrintable) {
   std::string error;
   scan("\x01\xff\n", &error);
