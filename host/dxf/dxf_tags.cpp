@@ -50,6 +50,15 @@ std::string_view TagFile::trimmed(std::string_view s) {
   return s;
 }
 
+std::size_t TagFile::longValueLength(const Tag& t) const {
+  const char* begin = buffer.data() + t.offset;
+  const std::size_t rest = buffer.size() - t.offset;
+  const void* nl = std::memchr(begin, '\n', rest);
+  std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - begin) : rest;
+  while (end > 0 && begin[end - 1] == '\r') --end;
+  return end;
+}
+
 std::string printable(std::string_view text) {
   constexpr std::size_t kMax = 40;
   std::string out;
@@ -172,7 +181,9 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
               " has no value (the file is truncated)";
       return false;
     }
-    file.tags.push_back(Tag{code, static_cast<std::uint32_t>(vb), static_cast<std::uint32_t>(vl)});
+    file.tags.push_back(Tag{static_cast<std::uint32_t>(vb),
+                            static_cast<std::uint16_t>(std::min<std::size_t>(vl, Tag::kLongValue)),
+                            static_cast<std::int16_t>(code)});
     line += 2;
     if (progress && (file.tags.size() & 0xffff) == 0)
       progress(kScanShare * static_cast<double>(pos) / static_cast<double>(n));

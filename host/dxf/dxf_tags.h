@@ -12,11 +12,13 @@ namespace zrxhost::dxf {
 
 // One group: its code and where its value text lies in the file buffer. The value is kept as the
 // file wrote it (no trimming, no re-rounding) so that data the host does not model is written back
-// byte for byte.
+// byte for byte. Eight bytes, as a large drawing holds tens of millions of them: a value of
+// kLongValue bytes or more is measured again from the buffer when asked for.
 struct Tag {
-  std::int32_t code;
+  static constexpr std::uint16_t kLongValue = 0xFFFF;
   std::uint32_t offset;
-  std::uint32_t length;
+  std::uint16_t length;  // kLongValue: that long or longer
+  std::int16_t code;
 };
 
 // A whole file held in memory: its bytes and its tags, in order. Tag i sits on lines 2i+1 and 2i+2
@@ -28,7 +30,9 @@ struct TagFile {
   std::size_t dataAfterEofLine = 0;  // the first line of what followed EOF and was not read; 0: none
   bool binary = false;               // read from a binary DXF file (`buffer` holds its ASCII form)
 
-  std::string_view value(const Tag& t) const { return {buffer.data() + t.offset, t.length}; }
+  std::string_view value(const Tag& t) const {
+    return {buffer.data() + t.offset, t.length != Tag::kLongValue ? t.length : longValueLength(t)};
+  }
   std::string_view value(std::size_t i) const { return value(tags[i]); }
   int code(std::size_t i) const { return tags[i].code; }
   bool is(std::size_t i, int code, std::string_view text) const {
@@ -36,6 +40,10 @@ struct TagFile {
   }
   static std::size_t lineOf(std::size_t tagIndex) { return 2 * tagIndex + 1; }
   static std::string_view trimmed(std::string_view s);
+
+ private:
+  // The value's line up to its line break, without the CRs before it (as the scanner measured it).
+  std::size_t longValueLength(const Tag& t) const;
 };
 
 enum class ValueType { String, Int, Double, Handle, Binary, Bool };

@@ -28,6 +28,17 @@ TEST(DxfTags, KeepsValueTextExactly) {
   EXPECT_FALSE(f.crlf);
 }
 
+// Tags keep short lengths; values of 64 KiB and more are measured again from the buffer.
+TEST(DxfTags, LongValuesKeepTheirWholeText) {
+  const std::string justShort(65534, 'a'), atLimit(65535, 'b'), longer(70000, 'c');
+  TagFile f = scan("  1\n" + justShort + "\n  1\n" + atLimit + "\r\r\n  1\n" + longer + "\n  1\n" + longer);
+  ASSERT_EQ(f.tags.size(), 4u);
+  EXPECT_EQ(f.value(0), justShort);
+  EXPECT_EQ(f.value(1), atLimit);  // the CRs before the line break are no part of it
+  EXPECT_EQ(f.value(2), longer);
+  EXPECT_EQ(f.value(3), longer);  // the last line, without a line break
+}
+
 TEST(DxfTags, CrLfLinesAndByteOrderMark) {
   TagFile f = scan("\xEF\xBB\xBF  0\r\nSECTION\r\n  2\r\nHEADER\r\n");
   ASSERT_EQ(f.tags.size(), 2u);
