@@ -1,4 +1,4 @@
-// The modelled groups of each DXF record type and the engine that reads and rewrites them in place.
+// The engine that reads a record's modelled groups into slots and rewrites them in place.
 #include "dxf/dxf_fields.h"
 
 #include <array>

@@ -1,4 +1,4 @@
-// The groups the host models for each kind of DXF record, read into and written from slots.
+// Modelled groups and their slots: how a record type's groups are described, read and rewritten.
 #pragma once
 
 #include <cstdint>
