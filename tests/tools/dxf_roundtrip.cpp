@@ -40,11 +40,20 @@ bool addSamples(ZcDbDatabase& db, const std::string& text) {
   return ok;
 }
 
+// Opens every object for write and closes it unchanged, so that the writer rebuilds each record
+// from its object instead of copying the file's.
+void touchAll(ZcDbDatabase& db) {
+  for (ZcDbObjectId id : db.allObjectIds()) {
+    ZcDbObject* obj = nullptr;
+    if (zcdbOpenObject(obj, id, ZcDb::kForWrite) == Zcad::eOk) obj->close();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: dxf_roundtrip IN.dxf|--new OUT.dxf [--add-samples TEXT]\n");
+    std::fprintf(stderr, "usage: dxf_roundtrip IN.dxf|--new OUT.dxf [--add-samples TEXT | --touch]\n");
     return 2;
   }
   zrxhost::DxfError error;
@@ -58,6 +67,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot add the sample entities\n");
     return 1;
   }
+  if (argc >= 4 && std::strcmp(argv[3], "--touch") == 0) touchAll(*db);
   if (!zrxhost::writeDxf(*db, argv[2], error)) {
     std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
