@@ -3,8 +3,8 @@
 
 #include <cwchar>
 
-#include "command/message_catalogue.h"
 #include "command/settings.h"
+#include "jig/message_catalogue.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "command/message_catalogue.h"
 #include "jig/commit.h"
+#include "jig/message_catalogue.h"
 #include "text/measure.h"
 
 namespace {

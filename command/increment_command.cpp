@@ -3,8 +3,8 @@
 
 #include "command/dialogue.h"
 #include "command/flatten_mtext.h"
-#include "command/message_catalogue.h"
 #include "command/settings.h"
+#include "jig/message_catalogue.h"
 #include "jig/placement.h"
 #include "jig/tally_jig.h"
 #include "module/host.h"

@@ -1,7 +1,7 @@
 // The increment settings and the mode line that shows them.
 #include "command/settings.h"
 
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 #include "module/host.h"
 
 int incrementValue = 1;

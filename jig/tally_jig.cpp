@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "command/message_catalogue.h"
 #include "jig/commit.h"
+#include "jig/message_catalogue.h"
 #include "jig/text_array.h"
 #include "text/pick.h"
 

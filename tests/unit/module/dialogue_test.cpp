@@ -8,9 +8,9 @@
 #include <cwchar>
 
 #include "command/increment_command.h"
-#include "command/message_catalogue.h"
 #include "command/settings.h"
 #include "host_session.h"
+#include "jig/message_catalogue.h"
 
 // A host may hand back a keyword answer that the dialogue did not offer, or fail to fetch it. While
 // `forcedInput` is set, zcedGetInput answers as such a host would; otherwise it is the host's own.

@@ -2,7 +2,7 @@
 // mark's corners, and the text left as it was.
 #include <cmath>
 
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 #include "jig/tally_jig.h"
 #include "jig_fixture.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 #include "zrxhost/session.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <climits>
 
-#include "command/message_catalogue.h"
 #include "host_session.h"
+#include "jig/message_catalogue.h"
 
 namespace {
 
