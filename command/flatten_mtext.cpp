@@ -5,7 +5,7 @@
 
 #include "jig/commit.h"
 #include "jig/message_catalogue.h"
-#include "text/measure.h"
+#include "text/pick.h"
 
 namespace {
 

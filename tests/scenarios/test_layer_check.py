@@ -67,7 +67,7 @@ class LayerCheck(unittest.TestCase):
 
     def test_downward_and_same_layer_includes_pass(self):
         self.plant("host/render/scene.h", "zrx/ge.h")
-        self.plant("command/settings.cpp", "text/run.h")
+        self.plant("command/increment_command.cpp", "text/run.h")
         self.plant("host/window/canvas.h", "app/modules.h")
         result = run_check(self.tmp)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)

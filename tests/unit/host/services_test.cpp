@@ -24,15 +24,21 @@ class RecordingServices final : public zrxhost::HostServices {
   std::string fontAlt = "DejaVu Serif";
 };
 
-// Puts back the services that were in use, so that the other tests keep the editor behind them.
+// Puts back the services that were in use and the session's FONTALT, so that the tests after these
+// keep the editor behind the lower layers and the font they expect.
 class ServicesSwap : public ::testing::Test {
  protected:
-  void TearDown() override { zrxhost::setHostServices(mEditor); }
+  void SetUp() override { mFontAlt = zrxhost::Session::instance().sysVar("FONTALT").value_or(""); }
+  void TearDown() override {
+    zrxhost::setHostServices(mEditor);
+    zrxhost::Session::instance().setSysVar("FONTALT", mFontAlt);
+  }
   void install(zrxhost::HostServices* services) {
     zrxhost::HostServices* previous = zrxhost::setHostServices(services);
     if (!mEditor) mEditor = previous;
   }
   zrxhost::HostServices* mEditor = nullptr;
+  std::string mFontAlt;
 };
 
 TEST(HostServices, TheEditorIsBehindTheLowerLayersFromTheStart) {
