@@ -41,7 +41,10 @@ fuzz:
 demo: build-demo
 	./examples/run-demo.sh $(BUILD)
 
-bench: build
+# The benchmarks, then the DXF comparison with the other libraries (installed for it alone).
+bench:
+	./scripts/setup.sh bench
+	$(MAKE) build
 	./bench/run-all.sh $(BUILD)
 
 format:
