@@ -1,5 +1,4 @@
-// incrementCommand: from the language choice to the erased mark, for one run of "tally"; before it
-// the settings it keeps and the dialogue that changes them.
+// The command "tally": the settings it keeps, the dialogue before the pick, and one run to the erased mark.
 #include "command/increment_command.h"
 
 #include <cwchar>

@@ -1,5 +1,4 @@
-// TallyJig: construction from the picked text, the preview it owns, the sampler of both drags, and
-// the update that lays the copies out along a line, around a centre or at the dragged point.
+// TallyJig: built from the picked text, its preview, the sampler of both drags, the layout of the copies.
 #include "jig/tally_jig.h"
 
 #include <cmath>

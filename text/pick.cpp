@@ -1,5 +1,4 @@
-// The character under the pick point, its run, and the box the mark is drawn around; before them the
-// character edges of a Text measured one character at a time.
+// Texts measured character by character; the character under a pick, its run, and the mark's box.
 #include "text/pick.h"
 
 #include <cmath>

@@ -1,5 +1,4 @@
-// What a pick on a Text finds: the run of characters to count and the box around it; the measuring
-// of a Text character by character it rests on.
+// What a pick on a Text finds (the run to count, the box around it), and Texts measured per character.
 #pragma once
 
 #include "module/host.h"

@@ -1,5 +1,4 @@
-// Test fixture of the module's tests: a fresh drawing, default settings, scripted input, a captured
-// transcript, and helpers that put real Texts into the drawing and list what it holds.
+// The module tests' fixture: a fresh drawing, default settings, scripted input, the transcript, Texts.
 #pragma once
 
 #include <gtest/gtest.h>
