@@ -45,9 +45,10 @@ PUBLIC_HEADERS = {
     "zrxhost/version.h": "app",
 }
 
-# Upward edges that the DXF record keeping in db causes (db's stub.h and the per-object DXF data in
-# object.h and database.h). They go when that record keeping moves behind the dxf layer; until then
-# they are allowed here, and only these. Each entry: (including file, included header).
+# Upward includes tolerated for now, each as (including file, included header) with its reason. An
+# entry that no longer occurs fails the check, so that the list only shrinks. Empty today: the DXF
+# record keeping db still holds (its stub.h, the DXF data in object.h and database.h) is included
+# only from above (by ed and dxf), so in this order it makes no upward edge.
 ALLOWED_UPWARD = set()
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
@@ -103,6 +104,7 @@ def scan(root):
     edges = collections.Counter()
     upward = []
     problems = []
+    seen_allowed = set()
     for path in layered_files(root):
         own = layer_of(root, path)
         rel = path.relative_to(root).as_posix()
@@ -117,8 +119,13 @@ def scan(root):
                                 "(give it one in PUBLIC_HEADERS)")
                 continue
             edges[(own, other)] += 1
-            if rank(other) > rank(own) and (rel, name) not in ALLOWED_UPWARD:
-                upward.append(f"{rel} ({own}) includes {name} ({other})")
+            if rank(other) > rank(own):
+                if (rel, name) in ALLOWED_UPWARD:
+                    seen_allowed.add((rel, name))
+                else:
+                    upward.append(f"{rel} ({own}) includes {name} ({other})")
+    for rel, name in sorted(ALLOWED_UPWARD - seen_allowed):
+        problems.append(f"{rel}: no longer includes {name} upward; take it off ALLOWED_UPWARD")
     return edges, upward, problems
 
 
@@ -147,9 +154,9 @@ def main():
         print_graph(edges)
     for line in problems + upward:
         print(line)
-    allowed = sum(1 for _ in ALLOWED_UPWARD)
+    allowed = len(ALLOWED_UPWARD)
     if problems or upward:
-        print(f"layer check failed: {len(upward)} upward includes, {len(problems)} unplaced",
+        print(f"layer check failed: {len(upward)} upward includes, {len(problems)} other problems",
               file=sys.stderr)
         return 1
     print(f"layer check passed ({sum(edges.values())} includes, {allowed} allowed upward)")

@@ -65,6 +65,26 @@ class LayerCheck(unittest.TestCase):
         self.assertIn("host/ed/session.cpp: includes zrxhost/stray.h, which belongs to no layer", result.stdout)
         self.assertIn("host/app/main.cpp: includes missing/nowhere.h, which is not in the tree", result.stdout)
 
+    def test_the_allow_list_lets_its_edges_pass_and_fails_when_one_is_gone(self):
+        script = self.tmp / "check_layers.py"
+        allowed = '{("host/ed/input.cpp", "zrxhost/render.h"), ("host/db/text.cpp", "zrxhost/dxf.h")}'
+        text = CHECK.read_text(encoding="utf-8")
+        self.assertIn("ALLOWED_UPWARD = set()", text)
+        script.write_text(text.replace("ALLOWED_UPWARD = set()", "ALLOWED_UPWARD = " + allowed), encoding="utf-8")
+        self.plant("host/ed/input.cpp", "zrxhost/render.h")
+        self.plant("host/db/text.cpp", "zrxhost/dxf.h")
+        both = subprocess.run([sys.executable, str(script), "--root", str(self.tmp)],
+                              capture_output=True, text=True, timeout=120)
+        self.assertEqual(both.returncode, 0, both.stdout + both.stderr)
+        self.assertIn("2 allowed upward", both.stdout)
+
+        (self.tmp / "host/db/text.cpp").write_text((ROOT / "host/db/text.cpp").read_text(encoding="utf-8"),
+                                                   encoding="utf-8")
+        one = subprocess.run([sys.executable, str(script), "--root", str(self.tmp)],
+                             capture_output=True, text=True, timeout=120)
+        self.assertEqual(one.returncode, 1, one.stdout)
+        self.assertIn("host/db/text.cpp: no longer includes zrxhost/dxf.h upward", one.stdout)
+
     def test_downward_and_same_layer_includes_pass(self):
         self.plant("host/render/scene.h", "zrx/ge.h")
         self.plant("command/increment_command.cpp", "text/run.h")
