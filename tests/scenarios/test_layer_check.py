@@ -45,6 +45,7 @@ class LayerCheck(unittest.TestCase):
             ("text/run.cpp", "jig/placement.h", "text/run.cpp (text) includes jig/placement.h (jig)"),
             ("module/host.h", "text/run.h", "(module/host.h) includes text/run.h (text)"),
             ("host/render/scene.h", "../../jig/commit.h", "(render) includes ../../jig/commit.h (jig)"),
+            ("jig/commit.cpp", "zrx/db.h", "jig/commit.cpp (jig) includes zrx/db.h (db) around module/host.h"),
         ]
         for rel, include, expected in cases:
             with self.subTest(file=rel, include=include):
@@ -54,7 +55,7 @@ class LayerCheck(unittest.TestCase):
                 (self.tmp / rel).write_text(original, encoding="utf-8")
                 self.assertEqual(result.returncode, 1, result.stdout)
                 self.assertIn(expected, result.stdout)
-                self.assertIn("1 upward includes", result.stderr)
+                self.assertIn("1 forbidden includes", result.stderr)
 
     def test_a_header_of_no_layer_fails(self):
         (self.tmp / "host" / "include" / "zrxhost" / "stray.h").write_text("#pragma once\n")
