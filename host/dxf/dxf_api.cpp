@@ -243,9 +243,10 @@ std::string dxfVersion(const ZcDbDatabase& db) {
   return layout ? layout->version : std::string();
 }
 
-std::unique_ptr<ZcDbDatabase> newDrawing() {
+std::unique_ptr<ZcDbDatabase> newDrawing(const std::string& version) {
+  if (!dxf::canMakeDrawing(version)) return nullptr;
   DxfError error;
-  return readBuffer(dxf::newDrawingTemplate(), std::string(), error);
+  return readBuffer(dxf::newDrawingText(version), std::string(), error);
 }
 
 std::string writeDxfToString(ZcDbDatabase& db) {

@@ -22,14 +22,14 @@ using DxfProgress = std::function<void(double fraction)>;
 // Reads a drawing; on failure returns null and fills `error`.
 std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error, const DxfProgress& progress = {});
 std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfError& error);
-// A new drawing (R2018) with the default tables, layouts and objects.
-std::unique_ptr<ZcDbDatabase> newDrawing();
+// A new drawing with the default tables, layouts and objects, saved in `version`: R12 (AC1009) or
+// R2000 to R2018 (AC1015 to AC1032). Null for any other version.
+std::unique_ptr<ZcDbDatabase> newDrawing(const std::string& version = "AC1032");
+// The version the drawing is written in: the one it was read or made in ("AC1009" for R12 up to
+// "AC1032" for R2018); empty for a database that neither was read nor made by newDrawing().
+std::string dxfVersion(const ZcDbDatabase& db);
 // Writes the drawing in the version it was read in, to a temporary file beside `path` that is
 // renamed over it when complete. False and `error` on failure; the target is then untouched.
-// The version the drawing is written in: the one it was read in ("AC1009" for R12 up to "AC1032"
-// for R2018, "AC1032" for a new drawing); empty for a database that neither was read nor made by
-// newDrawing().
-std::string dxfVersion(const ZcDbDatabase& db);
 bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const DxfProgress& progress = {});
 std::string writeDxfToString(ZcDbDatabase& db);
 
