@@ -204,6 +204,75 @@ class SaveTemporary {
   bool mCommitted = false;
 };
 
+// The file a save streams into. The header, put in again at the end, may have grown by a few
+// bytes (a handle seed with more digits): what follows it is then moved back, from the end.
+class FileSink : public dxf::DxfSink {
+ public:
+  explicit FileSink(int fd) : mFd(fd) {}
+  bool append(std::string_view bytes) override {
+    if (!writeAll(mFd, bytes)) return failed();
+    mSize += bytes.size();
+    return true;
+  }
+  bool replace(std::size_t at, std::size_t reserved, std::string_view header) override {
+    // The seed only grows, and its header with it.
+    if (header.size() < reserved || at + reserved > mSize) {
+      errno = EINVAL;
+      return failed();
+    }
+    const std::size_t grow = header.size() - reserved;
+    std::string chunk(std::min<std::size_t>(kChunk, mSize), '\0');
+    for (std::size_t end = mSize; grow > 0 && end > at + reserved;) {
+      const std::size_t begin = std::max(at + reserved, end > chunk.size() ? end - chunk.size() : 0);
+      if (!readAt(chunk.data(), end - begin, begin) || !writeAt(chunk.data(), end - begin, begin + grow))
+        return failed();
+      end = begin;
+    }
+    if (!writeAt(header.data(), header.size(), at)) return failed();
+    mSize += grow;
+    return true;
+  }
+  int failedErrno() const { return mErrno; }
+
+ private:
+  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+  bool failed() {
+    mErrno = errno != 0 ? errno : EIO;
+    return false;
+  }
+  bool readAt(char* data, std::size_t size, std::size_t offset) {
+    while (size > 0) {
+      ssize_t n = ::pread(mFd, data, size, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n == 0) errno = EIO;
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      offset += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  bool writeAt(const char* data, std::size_t size, std::size_t offset) {
+    while (size > 0) {
+      ssize_t n = ::pwrite(mFd, data, size, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n == 0) errno = EIO;
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      offset += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  int mFd;
+  std::size_t mSize = 0;
+  int mErrno = 0;
+};
+
 // Removes what killed saves of `target` left beside it; a temporary another save holds locked stays.
 void removeStaleTemporaries(const std::string& target, const std::string& own) {
   std::size_t slash = target.rfind('/');
@@ -260,13 +329,6 @@ std::string writeDxfToString(ZcDbDatabase& db) {
 }
 
 bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const DxfProgress& progress) {
-  dxf::DxfPieces pieces;
-  try {
-    if (!dxf::writeTags(db, pieces, error.message, progress)) return false;
-  } catch (const std::bad_alloc&) {
-    error.message = path + ": not enough memory to write the drawing";
-    return false;
-  }
   // A link is written through, so that it keeps pointing at the drawing.
   std::string target;
   if (!followLinks(path, target)) {
@@ -280,18 +342,28 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &before);
   SaveTemporary tmp(target);
+  int writeErrno = 0;
   bool written = tmp.open();
+  if (!written) writeErrno = errno;
+  std::string writeError;
   if (written) {
-    const std::string_view body(pieces.body);
-    for (std::string_view piece :
-         {body.substr(0, pieces.headerAt), std::string_view(pieces.header), body.substr(pieces.headerAt)})
-      if (written && !writeAll(tmp.fd(), piece)) written = false;
+    FileSink sink(tmp.fd());
+    try {
+      written = dxf::writeTags(db, sink, writeError, progress);
+    } catch (const std::bad_alloc&) {
+      written = false;
+      writeError = path + ": not enough memory to write the drawing";
+    }
+    writeErrno = sink.failedErrno();
+    if (written && !tmp.commit()) {
+      written = false;
+      writeErrno = errno;
+    }
   }
-  if (written) written = tmp.commit();
-  const int writeErrno = errno;
   sigaction(SIGXFSZ, &before, nullptr);
   if (!written) {
-    error.message = path + ": cannot write: " + std::strerror(writeErrno);
+    // The temporary goes with `tmp`; the drawing on disk stays as it was.
+    error.message = writeError.empty() ? path + ": cannot write: " + std::strerror(writeErrno) : writeError;
     return false;
   }
   removeStaleTemporaries(target, tmp.path());

@@ -16,6 +16,9 @@ namespace {
 
 using Refused = std::vector<std::pair<std::uint8_t, SlotValue>>;
 
+constexpr const char* kNoLayout =
+    "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
+
 template <typename T>
 class Opened {
  public:
@@ -48,8 +51,20 @@ class Writer {
         mProgress(progress) {}
 
   void run(DxfPieces& out);
+  // Streams the file to `sink`; false when the sink failed.
+  bool run(DxfSink& sink);
 
  private:
+  // Streamed writes hand the text on in pieces of about this size, at record boundaries.
+  static constexpr std::size_t kFlushAt = std::size_t{1} << 20;
+  void flush(bool all = false) {
+    if (mSink == nullptr || (!all && mBody.size() < kFlushAt)) return;
+    if (!mSinkFailed && !mSink->append(mBody)) mSinkFailed = true;
+    mStreamed += mBody.size();
+    mBody.clear();
+  }
+  // Writes every part of the layout; the header's place in the whole text and its item.
+  std::size_t writeItems(const LayoutItem*& header);
   void note(ZcDbHandle h) { mMaxWritten = std::max(mMaxWritten, h); }
   // Handles that reach the file count for the seed; those the reader gave to handle-less R12
   // records do not.
@@ -105,6 +120,10 @@ class Writer {
   ZcDbObjectId mModel, mPaper;
   ZcDbHandle mMaxWritten = 0;
   const std::function<void(double)>& mProgress;
+  DxfSink* mSink = nullptr;
+  std::size_t mStreamed = 0;  // bytes handed to the sink so far
+  bool mSinkFailed = false;
+  std::string mEarlyHeader;  // streamed: the header as written in its place
 };
 
 void Writer::writeHeader(const LayoutItem& item, std::string& out) {
@@ -239,7 +258,10 @@ void Writer::writeBlock(ZcDbObjectId id) {
               slots);
   bool inEntitiesSection = id == mModel || id == mPaper;
   if (!inEntitiesSection)
-    for (ZcDbObjectId ent : rec->entityIds()) writeEntity(ent);
+    for (ZcDbObjectId ent : rec->entityIds()) {
+      writeEntity(ent);
+      flush();
+    }
   bool hasEnd = fd && fd->endblkEnd > fd->endblkBegin && fd->file;
   auto endTags = hasEnd ? fd->file : templateTags("ENDBLK", L.r12);
   b = hasEnd ? fd->endblkBegin : 0;
@@ -261,6 +283,7 @@ void Writer::writeBlocks(const LayoutItem& item) {
     }
     listed.insert(e.id);
     writeBlock(e.id);
+    flush();
   }
   std::vector<ZcDbObjectId> records;
   {
@@ -406,24 +429,29 @@ void Writer::writeEntities() {
   });
   for (std::size_t i = 0; i < items.size(); ++i) {
     writeEntity(items[i].id);
+    flush();
     if (mProgress && (i & 0xfff) == 0) mProgress(static_cast<double>(i) / static_cast<double>(items.size()));
   }
 }
 
-void Writer::run(DxfPieces& out) {
+std::size_t Writer::writeItems(const LayoutItem*& header) {
   mModel = mDb.modelSpaceId();
   mPaper = mDb.paperSpaceId();
-  mBody.reserve(f.buffer.size() + f.buffer.size() / 8 + 4096);
   std::size_t headerAt = std::string::npos;
-  const LayoutItem* header = nullptr;
+  header = nullptr;
   for (const LayoutItem& item : L.items) {
     switch (item.kind) {
       case LayoutItem::kRaw:
         mW.raw(f, item.begin, item.end);
         break;
       case LayoutItem::kHeader:
-        headerAt = mBody.size();
+        headerAt = mStreamed + mBody.size();
         header = &item;
+        // A stream cannot leave a gap: the header goes in now, with the seed known so far.
+        if (mSink != nullptr) {
+          writeHeader(item, mEarlyHeader);
+          mBody += mEarlyHeader;
+        }
         break;
       case LayoutItem::kTable:
         writeTable(item);
@@ -435,12 +463,31 @@ void Writer::run(DxfPieces& out) {
         writeEntities();
         break;
     }
+    flush();
   }
+  return header == nullptr ? mStreamed + mBody.size() : headerAt;
+}
+
+void Writer::run(DxfPieces& out) {
+  mBody.reserve(f.buffer.size() + f.buffer.size() / 8 + 4096);
+  const LayoutItem* header = nullptr;
+  out.headerAt = writeItems(header);
   // The header goes in last: only now is the handle seed known.
   out.header.clear();
-  out.headerAt = header == nullptr ? mBody.size() : headerAt;
   if (header != nullptr) writeHeader(*header, out.header);
   out.body = std::move(mBody);
+}
+
+bool Writer::run(DxfSink& sink) {
+  mSink = &sink;
+  mBody.reserve(kFlushAt + kFlushAt / 4);
+  const LayoutItem* header = nullptr;
+  const std::size_t headerAt = writeItems(header);
+  flush(true);
+  if (mSinkFailed || header == nullptr) return !mSinkFailed;
+  std::string final;
+  writeHeader(*header, final);
+  return final == mEarlyHeader || sink.replace(headerAt, mEarlyHeader.size(), final);
 }
 
 }  // namespace
@@ -456,7 +503,7 @@ bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error) {
 bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::function<void(double)>& progress) {
   DrawingLayout* layout = layoutOf(db);
   if (layout == nullptr || !layout->file) {
-    error = "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
+    error = kNoLayout;
     return false;
   }
   Writer writer(db, *layout, progress);
@@ -470,6 +517,22 @@ bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::
     if (!textToBinary(text, layout->r12, out.body, error)) return false;
   }
   return true;
+}
+
+bool writeTags(ZcDbDatabase& db, DxfSink& sink, std::string& error, const std::function<void(double)>& progress) {
+  DrawingLayout* layout = layoutOf(db);
+  if (layout != nullptr && layout->file && layout->binary) {
+    // A binary file is made from the whole ASCII text.
+    DxfPieces pieces;
+    if (!writeTags(db, pieces, error, progress)) return false;
+    return sink.append(pieces.body);
+  }
+  if (layout == nullptr || !layout->file) {
+    error = kNoLayout;
+    return false;
+  }
+  Writer writer(db, *layout, progress);
+  return writer.run(sink);
 }
 
 }  // namespace zrxhost::dxf

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class ZcDbDatabase;
 
@@ -22,5 +23,20 @@ struct DxfPieces {
 };
 // `progress` (may be empty) hears the fraction of the entities written.
 bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::function<void(double)>& progress = {});
+
+// Where a streamed write puts the file, piece by piece, so that the whole text is never held.
+class DxfSink {
+ public:
+  virtual ~DxfSink() = default;
+  // Adds `bytes` at the end; false when they cannot be kept (the write then stops).
+  virtual bool append(std::string_view bytes) = 0;
+  // Puts `header` at `at` in place of the `reserved` bytes there, moving what follows when it is
+  // longer. The header is written early with the handle seed known then; a seed that grew during
+  // the write (new objects past it) is put in at the end.
+  virtual bool replace(std::size_t at, std::size_t reserved, std::string_view header) = 0;
+};
+// The same file as the other forms give, handed to `sink` as it is made. False with `error` (empty
+// when the sink failed, which knows why).
+bool writeTags(ZcDbDatabase& db, DxfSink& sink, std::string& error, const std::function<void(double)>& progress = {});
 
 }  // namespace zrxhost::dxf

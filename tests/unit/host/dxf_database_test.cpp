@@ -1,7 +1,10 @@
 // Unit tests of reading DXF into the database and writing it back: values, changes, handles, errors.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -330,6 +333,41 @@ TEST(DxfDatabase, BadInputNamesTheLine) {
     EXPECT_NE(error.message.find("line "), std::string::npos) << error.message;
     EXPECT_NE(error.message.find(c.where), std::string::npos) << error.message;
   }
+}
+
+// A save streams the file in pieces with the header written first: what lands on disk must be the
+// text a write to memory gives, when it spans many pieces and when the handle seed gains digits
+// during the write (the header then grows and everything after it moves).
+TEST(DxfDatabase, SavedFileIsTheWrittenText) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  db->setHandseed(0xFFFFF0);
+  ZcDbBlockTableRecord* ms = nullptr;
+  ASSERT_EQ(zcdbOpenObject(ms, db->modelSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+  for (int i = 0; i < 20000; ++i) {
+    auto* text = new ZcDbText(ZcGePoint3d(i, 0, 0), L"a text of the saved file", ZcDbObjectId::kNull, 1.0, 0.0);
+    ZcDbObjectId id;
+    ASSERT_EQ(ms->appendZcDbEntity(id, text), Zcad::eOk);
+    text->close();
+  }
+  ms->close();
+  char dir[] = "/tmp/zrx_saved_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/saved.dxf";
+  zrxhost::DxfError error;
+  ASSERT_TRUE(zrxhost::writeDxf(*db, path, error)) << error.message;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream saved;
+  saved << in.rdbuf();
+  const std::string expected = zrxhost::writeDxfToString(*db);
+  EXPECT_GT(expected.size(), std::size_t{2} << 20);
+  EXPECT_NE(expected.find("$HANDSEED\n  5\n100"), std::string::npos);  // more digits than the file's seed
+  EXPECT_TRUE(saved.str() == expected) << "saved " << saved.str().size() << " bytes, written " << expected.size();
+  // Nothing else is left beside the drawing, and a folder that is not there is a clear refusal.
+  std::remove(path.c_str());
+  EXPECT_EQ(::rmdir(dir), 0);
+  EXPECT_FALSE(zrxhost::writeDxf(*db, path, error));
+  EXPECT_NE(error.message.find(path + ": cannot write: "), std::string::npos) << error.message;
 }
 
 TEST(DxfDatabase, WritingWithoutALayoutIsRefused) {
