@@ -245,37 +245,47 @@ std::string formatHandle(std::uint64_t handle) {
 
 namespace {
 
-// Every valid group code as written, right-aligned in three columns: looked up, not formatted,
-// for the million or so tags of a large drawing.
-struct CodeTexts {
+// Every valid group code as written, right-aligned in three columns and with its line break (LF or
+// CR LF): looked up, not formatted, and added in one piece, for the million or so tags of a large
+// drawing.
+struct CodeLines {
   static constexpr int kFirst = -5, kLast = 1071;
-  char text[kLast - kFirst + 1][6];
-  std::uint8_t length[kLast - kFirst + 1];
-  CodeTexts() {
-    for (int c = kFirst; c <= kLast; ++c) {
-      char buf[8];
-      std::size_t len = static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, c).ptr - buf);
-      std::size_t pad = len < 3 ? 3 - len : 0;
-      char* out = text[c - kFirst];
-      std::memset(out, ' ', pad);
-      std::memcpy(out + pad, buf, len);
-      length[c - kFirst] = static_cast<std::uint8_t>(pad + len);
-    }
+  char text[2][kLast - kFirst + 1][8];
+  std::uint8_t length[2][kLast - kFirst + 1];
+  CodeLines() {
+    for (int crlf = 0; crlf < 2; ++crlf)
+      for (int c = kFirst; c <= kLast; ++c) {
+        char buf[8];
+        std::size_t len = static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, c).ptr - buf);
+        std::size_t pad = len < 3 ? 3 - len : 0;
+        char* out = text[crlf][c - kFirst];
+        std::memset(out, ' ', pad);
+        std::memcpy(out + pad, buf, len);
+        len += pad;
+        if (crlf) out[len++] = '\r';
+        out[len++] = '\n';
+        length[crlf][c - kFirst] = static_cast<std::uint8_t>(len);
+      }
   }
 };
 
-const CodeTexts& codeTexts() {
-  static const CodeTexts texts;
-  return texts;
+const CodeLines& codeLines() {
+  static const CodeLines lines;
+  return lines;
 }
 
 }  // namespace
 
+TagWriter::TagWriter(std::string& out, bool crlf)
+    : mOut(out),
+      mEol(crlf ? "\r\n" : "\n"),
+      mCodeText(codeLines().text[crlf ? 1 : 0]),
+      mCodeLength(codeLines().length[crlf ? 1 : 0]) {}
+
 void TagWriter::code(int c) {
-  if (c >= CodeTexts::kFirst && c <= CodeTexts::kLast) {
-    const CodeTexts& t = codeTexts();
-    mOut.append(t.text[c - CodeTexts::kFirst], t.length[c - CodeTexts::kFirst]);
-    mOut.append(mEol);
+  if (c >= CodeLines::kFirst && c <= CodeLines::kLast) {
+    const auto at = static_cast<std::size_t>(c - CodeLines::kFirst);
+    mOut.append(mCodeText[at], mCodeLength[at]);
     return;
   }
   char buf[16];

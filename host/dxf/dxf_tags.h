@@ -72,7 +72,7 @@ std::string formatHandle(std::uint64_t handle);
 // Appends tags in the layout AutoCAD and ezdxf use: the code right-aligned in three columns.
 class TagWriter {
  public:
-  explicit TagWriter(std::string& out, bool crlf = false) : mOut(out), mEol(crlf ? "\r\n" : "\n") {}
+  explicit TagWriter(std::string& out, bool crlf = false);
   void tag(int code, std::string_view value);
   void tag(int code, double value);
   void tagInt(int code, long long value);
@@ -84,6 +84,8 @@ class TagWriter {
   void code(int c);
   std::string& mOut;
   std::string_view mEol;
+  const char (*mCodeText)[8];  // the code lines with this line break, from code -5 on
+  const std::uint8_t* mCodeLength;
 };
 
 }  // namespace zrxhost::dxf
