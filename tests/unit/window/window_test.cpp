@@ -238,6 +238,68 @@ class WindowTest : public QObject {
              qPrintable(QString("%1 pixels, diagonal %2").arg(baseline.first).arg(diagonal)));
   }
 
+  // A hundred copies on the same pixels ink them as one copy does (a drag of many copies closer than
+  // a pixel must not smear their edges); copies of two colours keep their own; far-off copies leave
+  // no ink.
+  void overlappingPreviewCopiesInkAsOne() {
+    initializeHost();
+    auto record = [](ZcGiDrawRecorder& frame, double x, double y, int color) {
+      ZcDbText text(ZcGePoint3d(x, y, 0), L"Pos. 07", ZcDbObjectId::kNull, 1, 0.3);
+      text.setDatabaseDefaults();
+      text.setColorIndex(static_cast<ZSoft::UInt16>(color));
+      text.worldDraw(&frame);
+    };
+    ViewTransform view;
+    view.width = 300;
+    view.height = 200;
+    view.scale = 12;  // 12 pixels high: drawn from the glyph masks
+    view.centerX = 3;
+    view.centerY = 0.5;
+    PreviewPainter painter;
+    auto paint = [&](const ZcGiDrawRecorder& frame) {
+      QImage image(view.width, view.height, QImage::Format_RGB32);
+      image.fill(Qt::black);
+      painter.paint(image, frame, view);
+      return image;
+    };
+    ZcGiDrawRecorder one(true), many(true);
+    record(one, 0, 0, 1);
+    // Within a hundredth of a pixel: every copy's glyphs land on the first one's pixels.
+    for (int i = 0; i < 100; ++i) record(many, i * 1e-5, 0, 1);
+    const QImage single = paint(one);
+    QCOMPARE(paint(many), single);
+    int partial = 0;
+    for (int y = 0; y < single.height(); ++y)
+      for (int x = 0; x < single.width(); ++x)
+        partial += qRed(single.pixel(x, y)) > 20 && qRed(single.pixel(x, y)) < 235;
+    QVERIFY2(partial > 10, "the masks' edges are smooth, so a smeared edge would show");
+
+    ZcGiDrawRecorder two(true);
+    record(two, 0, 3, 1);
+    record(two, 0, -3, 3);
+    record(two, 1e9, 1e9, 2);  // off the image by far
+    record(two, -1e15, 0, 2);
+    const QImage both = paint(two);
+    int red = 0, green = 0, other = 0;
+    for (int y = 0; y < both.height(); ++y) {
+      for (int x = 0; x < both.width(); ++x) {
+        const QRgb p = both.pixel(x, y);
+        if (qRed(p) > 128 && qGreen(p) < 60) {
+          ++red;
+          QVERIFY(y < view.screenY(0));  // the red copy is the upper one
+        } else if (qGreen(p) > 128 && qRed(p) < 60) {
+          ++green;
+          QVERIFY(y > view.screenY(0));
+        } else if (qRed(p) > 60 && qGreen(p) > 60) {
+          ++other;  // yellow would be a far-off copy drawn after all
+        }
+      }
+    }
+    QVERIFY(red > 30);
+    QVERIFY(green > 30);
+    QCOMPARE(other, 0);
+  }
+
   void tallyWithTheMouseWritesTheCopyThenCtrlZTakesItBack() {
     MainWindow& window = open();
     const int before = countTexts(window.database());
