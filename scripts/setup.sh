@@ -5,7 +5,7 @@
 #        setup.sh fuzz   that, plus what the fuzz targets need (clang and its libFuzzer runtime)
 set -eu
 DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
-libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
+libfreetype-dev libfontconfig-dev libcairo2-dev libpng-dev libedit-dev
 fonts-dejavu-core fonts-wqy-microhei"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib
