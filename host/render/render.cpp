@@ -103,6 +103,9 @@ void setColor(cairo_t* cr, std::uint32_t rgb) {
   cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
 }
 
+// A text less high than this in pixels is drawn as its baseline.
+constexpr double kTextDetailPixels = 2;
+
 // Pixel coordinates past this are cut before cairo sees them (its fixed-point numbers end near 8e6).
 constexpr double kPixelLimit = 1e5;
 
@@ -132,11 +135,11 @@ bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, doub
 }
 
 // A stroked item's pieces as one-pixel lines, on pixel centres as cairo's strokes are placed.
-void rasterStroke(LineRaster& raster, const render::SceneItem& item, const std::vector<double>& pixels, bool huge,
-                  double lo, double hiX, double hiY) {
+void rasterStroke(LineRaster& raster, const render::SceneItem& item, const std::vector<PathOp>& ops,
+                  const std::vector<double>& pixels, bool huge, double lo, double hiX, double hiY) {
   auto snap = [](double v) { return std::floor(v) + 0.5; };
   raster.setColor(item.rgb);
-  if (item.ops.size() == 1) {
+  if (ops.size() == 1) {
     raster.dot(pixels[0], pixels[1]);  // a polyline of one point
     return;
   }
@@ -149,7 +152,7 @@ void rasterStroke(LineRaster& raster, const render::SceneItem& item, const std::
     lastY = y1;
   };
   std::size_t k = 0;
-  for (const PathOp& op : item.ops) {
+  for (const PathOp& op : ops) {
     switch (op.kind) {
       case PathOp::kMove:
         lastX = startX = pixels[k];
@@ -198,6 +201,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
   int clip = -1;
   // Whether cairo may hold drawing of its own not yet in the pixels (and must hear of ours).
   bool cairoOwnsPixels = true;
+  std::vector<PathOp> textOps;
   for (const render::SceneItem& item : scene.items) {
     if (item.clip != clip) {
       clip = item.clip;
@@ -216,10 +220,29 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
         raster->resetClip();
       }
     }
+    const std::vector<PathOp>* itemOps = &item.ops;
+    if (item.text >= 0) {
+      const render::SceneText& text = scene.texts[static_cast<std::size_t>(item.text)];
+      if (raster != nullptr && text.height() * view.scale < kTextDetailPixels) {
+        // Too small to read: the line along its baseline is what the eye sees of it anyway.
+        if (cairoOwnsPixels) {
+          cairo_surface_flush(cairo_get_target(cr));
+          cairoOwnsPixels = false;
+        }
+        double x0 = px(text.m[4]), y0 = py(text.m[5]);
+        double x1 = px(text.m[0] * text.length + text.m[4]), y1 = py(text.m[2] * text.length + text.m[5]);
+        raster->setColor(item.rgb);
+        if (clipSegment(x0, y0, x1, y1, lo, hiX, hiY)) raster->line(x0, y0, x1, y1);
+        continue;
+      }
+      render::textOps(text, textOps);
+      itemOps = &textOps;
+    }
+    const std::vector<PathOp>& ops = *itemOps;
     // The item's pixel coordinates and their box: items off the picture are skipped whole.
     pixels.clear();
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-    for (const PathOp& op : item.ops) {
+    for (const PathOp& op : ops) {
       const int points = op.kind == PathOp::kCurve ? 3 : (op.kind == PathOp::kClose ? 0 : 1);
       for (int i = 0; i < points; ++i) {
         const double x = px(op.p[2 * i]), y = py(op.p[2 * i + 1]);
@@ -238,7 +261,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
         cairo_surface_flush(cairo_get_target(cr));
         cairoOwnsPixels = false;
       }
-      rasterStroke(*raster, item, pixels, huge, lo, hiX, hiY);
+      rasterStroke(*raster, item, ops, pixels, huge, lo, hiX, hiY);
       continue;
     }
     if (raster != nullptr && !cairoOwnsPixels) {
@@ -260,7 +283,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
         lastX = x1;
         lastY = y1;
       };
-      for (const PathOp& op : item.ops) {
+      for (const PathOp& op : ops) {
         if (op.kind == PathOp::kMove) {
           lastX = startX = pixels[k];
           lastY = startY = pixels[k + 1];
@@ -277,7 +300,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
       }
     } else {
       auto at = [&](std::size_t i) { return huge ? std::clamp(pixels[i], -kPixelLimit, kPixelLimit) : pixels[i]; };
-      for (const PathOp& op : item.ops) {
+      for (const PathOp& op : ops) {
         switch (op.kind) {
           case PathOp::kMove:
             if (item.filled)
@@ -307,7 +330,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
     if (item.filled) {
       cairo_set_fill_rule(cr, item.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
       cairo_fill(cr);
-    } else if (item.ops.size() == 1) {
+    } else if (ops.size() == 1) {
       // A polyline of one point is a dot.
       double x = 0, y = 0;
       cairo_get_current_point(cr, &x, &y);

@@ -56,10 +56,12 @@ bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
   if (!render::buildScene(db, scene, error)) return false;
   std::vector<Item> items;
   items.reserve(scene.items.size());
+  std::vector<render::PathOp> textOps;
   for (const render::SceneItem& source : scene.items) {
     Item item{{}, {}, source.rgb, source.filled};
     item.path.setFillRule(source.evenOdd ? Qt::OddEvenFill : Qt::WindingFill);
-    for (const render::PathOp& op : source.ops) {
+    if (source.text >= 0) render::textOps(scene.texts[static_cast<size_t>(source.text)], textOps);
+    for (const render::PathOp& op : source.text >= 0 ? textOps : source.ops) {
       switch (op.kind) {
         case render::PathOp::kMove:
           item.path.moveTo(op.p[0], op.p[1]);
