@@ -395,7 +395,18 @@ class SceneBuilder {
         shape.ops.push_back({shape.ops.empty() ? PathOp::kMove : PathOp::kLine, {v3(p)}});
       addShape(shape, placement.xform, look);
     }
-    for (const auto& text : mRecorder.texts()) addText(mScene, text, placement.xform, look.rgb, mClip);
+    for (const auto& text : mRecorder.texts())
+      addText(mScene, text, placement.xform, inlineColor(text, entity, layer, placement, look.rgb), mClip);
+  }
+
+  // A text's colour: the entity's, unless the entity drew it in a colour of its own (an MText's
+  // inline colour changes: a colour, or back to by layer or by block).
+  static std::uint32_t inlineColor(const ZcGiDrawRecorder::TextPrimitive& text, const ZcDbEntity& entity,
+                                   const DrawingStyle::Layer& layer, const Placement& placement, std::uint32_t own) {
+    if (text.trueColor >= 0) return static_cast<std::uint32_t>(text.trueColor);
+    if (text.color == 256 && entity.colorIndex() != 256) return layer.rgb;
+    if (text.color == 0 && entity.colorIndex() != 0) return placement.byBlockRgb;
+    return own;
   }
 
   std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,
