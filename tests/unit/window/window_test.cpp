@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest/QtTest>
 #include <functional>
 #include <memory>
@@ -393,6 +395,104 @@ class WindowTest : public QObject {
     QVERIFY(transcript.contains(QString::fromUtf8("命令: tally")));
     QVERIFY(transcript.contains(QString::fromUtf8("*取消*")));
     QCOMPARE(window.menuBar()->actions().first()->text(), QString::fromUtf8("文件(&F)"));
+  }
+
+  // The view follows real input events: the wheel zooms about the cursor, a middle-button drag and a
+  // left drag with Space held move the drawing with the cursor, and letting Space go after such a
+  // pan is not an Enter.
+  void wheelZoomsAtTheCursorAndDragsPan() {
+    MainWindow& window = open();
+    Canvas& canvas = window.canvas();
+    auto under = [&](QPoint at) { return QPointF(canvas.view().drawingX(at.x()), canvas.view().drawingY(at.y())); };
+    auto near = [](QPointF a, QPointF b, double tolerance) {
+      return std::fabs(a.x() - b.x()) <= tolerance && std::fabs(a.y() - b.y()) <= tolerance;
+    };
+    QString transcriptBefore, transcriptAfter;
+    bool wheelKeptPoint = false, middlePanned = false, spacePanned = false;
+    double scaleBefore = 0, scaleAfter = 0;
+    User user(window, {[&] {
+                         const QPoint at(300, 200);
+                         const QPointF before = under(at);
+                         scaleBefore = canvas.view().scale;
+                         QWheelEvent wheel(QPointF(at), canvas.mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 240),
+                                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                         QApplication::sendEvent(&canvas, &wheel);
+                         scaleAfter = canvas.view().scale;
+                         wheelKeptPoint = near(under(at), before, canvas.view().pixelSize());
+                       },
+                       [&] {
+                         const QPoint from(400, 300), to(460, 250);
+                         const QPointF grabbed = under(from);
+                         QTest::mousePress(&canvas, Qt::MiddleButton, Qt::NoModifier, from);
+                         QMouseEvent move(QEvent::MouseMove, QPointF(to), canvas.mapToGlobal(QPointF(to)), Qt::NoButton,
+                                          Qt::MiddleButton, Qt::NoModifier);
+                         QApplication::sendEvent(&canvas, &move);
+                         QTest::mouseRelease(&canvas, Qt::MiddleButton, Qt::NoModifier, to);
+                         middlePanned = near(under(to), grabbed, canvas.view().pixelSize());
+                       },
+                       [&] {
+                         transcriptBefore = window.commandLine().transcriptText();
+                         const QPoint from(200, 200), to(150, 260);
+                         const QPointF grabbed = under(from);
+                         QTest::keyPress(&window.commandLine().edit(), Qt::Key_Space);
+                         QTest::mousePress(&canvas, Qt::LeftButton, Qt::NoModifier, from);
+                         QMouseEvent move(QEvent::MouseMove, QPointF(to), canvas.mapToGlobal(QPointF(to)), Qt::NoButton,
+                                          Qt::LeftButton, Qt::NoModifier);
+                         QApplication::sendEvent(&canvas, &move);
+                         QTest::mouseRelease(&canvas, Qt::LeftButton, Qt::NoModifier, to);
+                         QTest::keyRelease(&window.commandLine().edit(), Qt::Key_Space);
+                         spacePanned = near(under(to), grabbed, canvas.view().pixelSize());
+                       },
+                       [&] { transcriptAfter = window.commandLine().transcriptText(); }});
+    window.run();
+    QCOMPARE(scaleAfter / scaleBefore, 1.25 * 1.25);  // two notches
+    QVERIFY(wheelKeptPoint);
+    QVERIFY(middlePanned);
+    QVERIFY(spacePanned);
+    // The pan's Space gave no answer: no click and no empty line reached the command line.
+    QCOMPARE(transcriptAfter, transcriptBefore);
+    DxfError error;
+    QCOMPARE(countTexts(window.database()), countTexts(*readDxf(SAMPLE_DRAWING, error)));
+  }
+
+  // File > Open reads the drawing the (stand-in) file dialog names; File > Save As writes the drawing
+  // where it names, and the window then calls the drawing by that name.
+  void openAndSaveAsThroughTheMenus() {
+    MainWindow& window = open();
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString other = folder.filePath("other plan.dxf"), saved = folder.filePath("saved copy.dxf");
+    QVERIFY(QFile::copy(SAMPLE_DRAWING, other));
+    window.setOpenFileQuestion([&] { return other; });
+    window.setSaveFileQuestion([&] { return saved; });
+    auto menuAction = [&](int index) { return window.menuBar()->actions().first()->menu()->actions().at(index); };
+    QString titleAfterOpen, titleAfterSave;
+    int textsAfterOpen = -1;
+    const ZcDbDatabase* first = &window.database();
+    bool newDatabase = false;
+    User user(window, {[&] { menuAction(0)->trigger(); },  // Open
+                       [&] {
+                         titleAfterOpen = window.windowTitle();
+                         textsAfterOpen = countTexts(window.database());
+                         newDatabase = &window.database() != first;
+                       },
+                       type("tally"), click(12, 102), click(0, 0), click(30, 0), click(0, 0, Qt::RightButton),
+                       [&] { menuAction(2)->trigger(); },  // Save As
+                       [&] { titleAfterSave = window.windowTitle(); }});
+    window.run();
+    QVERIFY(newDatabase);
+    QVERIFY2(titleAfterOpen.contains("other plan.dxf"), qPrintable(titleAfterOpen));
+    QVERIFY(window.commandLine().transcriptText().contains("Opened " + other));
+    QVERIFY(textsAfterOpen > 0);
+    QVERIFY2(titleAfterSave.contains("saved copy.dxf") && !titleAfterSave.contains('*'), qPrintable(titleAfterSave));
+    DxfError error;
+    std::unique_ptr<ZcDbDatabase> written = readDxf(saved.toStdString(), error);
+    QVERIFY2(written, error.message.c_str());
+    // The copy the free placement wrote is in the saved file, and the opened one is left as it was.
+    QCOMPARE(countTexts(*written), textsAfterOpen + 1);
+    std::unique_ptr<ZcDbDatabase> untouched = readDxf(other.toStdString(), error);
+    QVERIFY(untouched);
+    QCOMPARE(countTexts(*untouched), textsAfterOpen);
   }
 
   void spaceAcceptsAndHistoryRecallsAndEnterRepeats() {
