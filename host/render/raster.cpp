@@ -2,6 +2,7 @@
 #include "render/raster.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <bit>
@@ -157,8 +158,12 @@ bool encodeRows(png_structp png, png_infop info, png_bytep* rows, int width, int
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // A drawing is mostly background: the fastest level packs it almost as tightly as the default.
+  // A drawing is mostly background: after the "sub" filter its rows are long runs of zeros, which
+  // run-length matching at the fastest level packs quickly. The file comes out about half as large
+  // again as zlib's usual matching would make it, for a fraction of the time.
   png_set_compression_level(png, 1);
+  png_set_compression_strategy(png, Z_RLE);
+
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
   png_write_info(png, info);
   if constexpr (std::endian::native == std::endian::little) {
