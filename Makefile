@@ -13,12 +13,12 @@ setup-demo:
 
 # Everything: the host, the module, the tests and the benchmarks.
 build: setup
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=ON -DZRX_BENCH=ON
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=ON -DZRX_BENCH=ON -DZRX_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Only what the demo runs: zrxhost and the module.
 build-demo: setup-demo
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=OFF -DZRX_BENCH=OFF
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=OFF -DZRX_BENCH=OFF -DZRX_WERROR=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target zrxhost ZrxForTally
 
 test: build
@@ -41,7 +41,10 @@ fuzz:
 demo: build-demo
 	./examples/run-demo.sh $(BUILD)
 
-bench: build
+# The benchmarks, then the DXF comparison with the other libraries (installed for it alone).
+bench:
+	./scripts/setup.sh bench
+	$(MAKE) build
 	./bench/run-all.sh $(BUILD)
 
 format:

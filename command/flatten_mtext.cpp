@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "command/message_catalogue.h"
 #include "jig/commit.h"
-#include "text/measure.h"
+#include "jig/message_catalogue.h"
+#include "text/pick.h"
 
 namespace {
 

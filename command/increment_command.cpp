@@ -1,15 +1,34 @@
-// incrementCommand: from the language choice to the erased mark, for one run of "tally".
+// The command "tally": the settings it keeps, the dialogue before the pick, and one run to the erased mark.
 #include "command/increment_command.h"
 
-#include "command/dialogue.h"
+#include <cwchar>
+
 #include "command/flatten_mtext.h"
-#include "command/message_catalogue.h"
-#include "command/settings.h"
-#include "jig/placement.h"
+#include "jig/message_catalogue.h"
 #include "jig/tally_jig.h"
-#include "module/host.h"
+
+int incrementValue = 1;
+IncrementMethod incrementMethod = kFree;
+
+void resetIncrementSettings() {
+  incrementValue = 1;
+  incrementMethod = kFree;
+}
+
+void printModeLine() {
+  const CatalogueMessage message = incrementMethod == kLine    ? kModeLine
+                                   : incrementMethod == kPolar ? kModePolar
+                                                               : kModeFree;
+  zcutPrintf(L"%s = %d", catalogueText(message), incrementValue);
+}
 
 namespace {
+
+constexpr size_t kKeywordLength = 20;
+
+bool isKeyword(const ZTCHAR* answer, const ZTCHAR* keyword) {
+  return std::wcscmp(answer, keyword) == 0;
+}
 
 // Clears the active catalogue however the run ends.
 class ActiveCatalogueScope {
@@ -58,6 +77,46 @@ void handlePick(const TextPick& pick) {
 }
 
 }  // namespace
+
+TextPick promptForText() {
+  TextPick pick;
+  ZTCHAR keyword[kKeywordLength];
+  for (;;) {
+    printModeLine();
+    zcedInitGet(RSG_NONULL, L"O");
+    int result = zcedEntSel(catalogueText(kPickPrompt), pick.entName, pick.clickPt);
+    if (result == RTNORM) {
+      pick.picked = true;
+      return pick;
+    }
+    if (result != RTKWORD) return TextPick{};
+
+    // The host reported a keyword; anything but the option itself just shows the mode line again.
+    keyword[0] = L'\0';
+    if (zcedGetInput(keyword, kKeywordLength) != RTNORM || !isKeyword(keyword, L"O")) continue;
+
+    // "D" is the letter scripts have always used for the step; "I" is the one the English prompt
+    // shows, so both are taken in either language.
+    zcedInitGet(RSG_NONULL, L"M D I");
+    keyword[0] = L'\0';
+    if (zcedGetKword(catalogueText(kModifyModePrompt), keyword, kKeywordLength) != RTNORM) return TextPick{};
+
+    if (isKeyword(keyword, L"M")) {
+      zcedInitGet(RSG_NONULL, L"L P F");
+      keyword[0] = L'\0';
+      if (zcedGetKword(catalogueText(kMethodPrompt), keyword, kKeywordLength) != RTNORM) return TextPick{};
+      incrementMethod = isKeyword(keyword, L"L") ? kLine : isKeyword(keyword, L"P") ? kPolar : kFree;
+      continue;
+    }
+
+    zcutPrintf(catalogueText(kStepPrompt));
+    zcedInitGet(RSG_NONULL, nullptr);
+    // Read into a local so that a cancelled answer cannot touch the setting.
+    int value = incrementValue;
+    if (zcedGetInt(nullptr, &value) != RTNORM) return TextPick{};
+    incrementValue = value;
+  }
+}
 
 void incrementCommand() {
   MessageCatalogue catalogue = languageCatalogue();

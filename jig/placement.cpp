@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "command/message_catalogue.h"
 #include "jig/commit.h"
+#include "jig/message_catalogue.h"
 #include "jig/tally_jig.h"
 #include "jig/text_array.h"
 #include "text/run.h"

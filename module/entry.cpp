@@ -2,7 +2,6 @@
 #include "module/entry.h"
 
 #include "command/increment_command.h"
-#include "command/settings.h"
 #include "jig/text_array.h"
 
 namespace {

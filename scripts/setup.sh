@@ -3,6 +3,7 @@
 # Usage: setup.sh demo   what zrxhost and the module need to build and run (the demo)
 #        setup.sh test   that, plus what the tests and benchmarks need (the default)
 #        setup.sh fuzz   that, plus what the fuzz targets need (clang and its libFuzzer runtime)
+#        setup.sh bench  that of test, plus what the comparisons use: the other DXF libraries, GNU time, LibreCAD
 set -eu
 DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libpng-dev libedit-dev
@@ -12,13 +13,15 @@ python3 python3-ezdxf python3-matplotlib
 qt6-base-dev xvfb xdotool xauth
 librecad-data z88-data freecad-common"
 FUZZ_PACKAGES="clang libclang-rt-dev"
+BENCH_PACKAGES="libdxflib-dev libdime-dev time librecad"
 
 case "${1:-test}" in
   demo) PACKAGES="$DEMO_PACKAGES" ;;
   test) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES" ;;
   fuzz) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES" ;;
+  bench) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $BENCH_PACKAGES" ;;
   *)
-    echo "usage: $0 [demo|test|fuzz]" >&2
+    echo "usage: $0 [demo|test|fuzz|bench]" >&2
     exit 2
     ;;
 esac

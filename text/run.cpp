@@ -2,7 +2,6 @@
 #include "text/run.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <string>
 
@@ -144,33 +143,6 @@ RunKind extractRun(const ZcString& text, int index, int& runStart, int& runEnd) 
     return kLetterRun;
   }
   return kNotCountable;
-}
-
-std::int64_t runValue(const ZcString& digitString) {
-  const std::u16string& units = hostfast::units(digitString);
-  if (units.empty()) return -1;
-  std::int64_t value = 0;
-  for (char16_t c : units) {
-    if (c < u'0' || c > u'9') return -1;
-    if (__builtin_mul_overflow(value, 10, &value) || __builtin_add_overflow(value, c - u'0', &value)) return -1;
-  }
-  return value;
-}
-
-ZcString zeroPaddedString(std::uint64_t value, int width) {
-  char buffer[24];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  (void)ec;
-  size_t length = static_cast<size_t>(end - buffer);
-  std::u16string units;
-  if (width > 0 && length < static_cast<size_t>(width)) units.assign(static_cast<size_t>(width) - length, u'0');
-  for (const char* p = buffer; p != end; ++p) units.push_back(static_cast<char16_t>(*p));
-  return ZcString(std::move(units));
-}
-
-int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
-                    ZcArray<ZcString>& strings) {
-  return CopyStringList().make(text, kind, runStart, runEnd, step, count, strings);
 }
 
 int CopyStringList::make(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,

@@ -14,27 +14,17 @@ enum RunKind { kDigitRun = 0, kLetterRun = 1, kNothingPicked = 2, kNotCountable 
 // and runEnd untouched; the caller tells the user.
 RunKind extractRun(const ZcString& text, int index, int& runStart, int& runEnd);
 
-// The value of a string of ASCII digits (leading zeros allowed). -1 when it does not fit in 63 bits
-// or holds a non-digit; such runs are advanced by decimal addition instead.
-std::int64_t runValue(const ZcString& digitString);
-
-// `value` in decimal, padded on the left with "0" to at least `width` characters (never cut).
-ZcString zeroPaddedString(std::uint64_t value, int width);
-
-// Fills `strings` with the copy strings of copies 1..count: `text` with the run advanced by k * step
-// for copy k. A digit run stops before the first copy whose value would be negative, so fewer than
-// `count` strings may result; a letter run wraps within its case. Kinds other than digit and letter
-// give no strings. Returns the number of strings made. Existing entries of `strings` are reused, so
-// calling it again on the same array allocates little.
-int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
-                    ZcArray<ZcString>& strings);
-
-// The strings of one list of copies, made as makeCopyStrings makes them but keeping what is still
-// right from the last call: while the text, the run and the step stay the same (as they do through
-// a drag, where only the number of copies changes), the strings already in the list stay and only
-// those past them are made. Only this object may write the list it is given.
+// The strings of one list of copies, keeping what is still right from the last call: while the
+// text, the run and the step stay the same (as they do through a drag, where only the number of
+// copies changes), the strings already in the list stay and only those past them are made. Only this
+// object may write the list it is given.
 class CopyStringList {
  public:
+  // Fills `strings` with the copy strings of copies 1..count: `text` with the run advanced by
+  // k * step for copy k. A digit run stops before the first copy whose value would be negative, so
+  // fewer than `count` strings may result; a letter run wraps within its case. Kinds other than digit
+  // and letter give no strings. Returns the number of strings made. Existing entries of `strings` are
+  // reused, so a drag allocates little.
   int make(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
            ZcArray<ZcString>& strings);
 

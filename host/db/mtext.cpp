@@ -19,7 +19,6 @@
 #include "zrx/gi.h"
 #include "zrx/rx_define.h"
 #include "zrxhost/fonts.h"
-#include "zrxhost/render.h"
 
 ZCRX_DEFINE_MEMBERS(ZcDbMText, ZcDbEntity, L"AcDbMText", L"MTEXT", &zrxdb::construct<ZcDbMText>);
 
@@ -570,13 +569,8 @@ bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
     for (const Segment& segment : lines[i]) {
       if (segment.text.empty()) continue;
       const RunFormat& format = *segment.format;
-      // An index of its own goes with its RGB, so that a back end tells it from the MText's colour;
-      // by layer and by block stay indices for the back end to resolve.
-      const int index = format.colorIndex;
-      traits.setColor(index >= 0 ? static_cast<ZSoft::UInt16>(index) : ownColor);
-      traits.setTrueColor(format.trueColor >= 0        ? format.trueColor
-                          : index >= 1 && index <= 255 ? static_cast<std::int32_t>(zrxhost::aciToRgb(index))
-                                                       : -1);
+      traits.setColor(format.colorIndex >= 0 ? static_cast<ZSoft::UInt16>(format.colorIndex) : ownColor);
+      traits.setTrueColor(format.trueColor);
       if (format.font.empty()) {
         if (style.fontsSerial() != styleFonts.fontsSerial()) style = styleFonts;
       } else if (style.fileName() != ZcString(format.font)) {

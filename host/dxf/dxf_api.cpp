@@ -238,9 +238,10 @@ std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfErro
   return readBuffer(text, std::string(), error);
 }
 
-std::unique_ptr<ZcDbDatabase> newDrawing() {
+std::unique_ptr<ZcDbDatabase> newDrawing(const std::string& version) {
+  if (!dxf::canMakeDrawing(version)) return nullptr;
   DxfError error;
-  return readBuffer(dxf::newDrawingTemplate(), std::string(), error);
+  return readBuffer(dxf::newDrawingText(version), std::string(), error);
 }
 
 std::string writeDxfToString(ZcDbDatabase& db) {

@@ -68,8 +68,10 @@ struct DrawingLayout {
 bool isUtf8Version(const std::string& version);
 bool isKnownVersion(const std::string& version);
 
-// Built-in tags: the template drawing and the tags new objects start from.
+// The tags new objects start from.
 std::shared_ptr<const TagFile> templateTags(const char* name, bool r12);
-const char* newDrawingTemplate();
+// A new, empty drawing of `version` as DXF text; canMakeDrawing says which versions it can be.
+bool canMakeDrawing(const std::string& version);
+std::string newDrawingText(const std::string& version);
 
 }  // namespace zrxhost::dxf

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "zrxhost/session.h"
+#include "zrxhost/services.h"
 
 namespace zrxhost {
 namespace {
@@ -149,7 +149,7 @@ std::optional<FontFile> resolveTrueType(std::string_view name) {
 }
 
 std::string substituteName() {
-  std::optional<std::string> value = Session::instance().sysVar("FONTALT");
+  std::optional<std::string> value = hostServices().sysVar("FONTALT");
   return value && !value->empty() ? *value : std::string(kDefaultSubstitute);
 }
 

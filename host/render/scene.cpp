@@ -395,18 +395,21 @@ class SceneBuilder {
         shape.ops.push_back({shape.ops.empty() ? PathOp::kMove : PathOp::kLine, {v3(p)}});
       addShape(shape, placement.xform, look);
     }
+    // The index the entity drew in, which a text of another index (an MText's inline colour)
+    // changed from; the entity leaves it as it found it.
+    const int drawn = mRecorder.subEntityTraits().color();
     for (const auto& text : mRecorder.texts())
-      addText(mScene, text, placement.xform, inlineColor(text, entity, layer, placement, look.rgb), mClip);
+      addText(mScene, text, placement.xform, inlineColor(text, drawn, layer, placement, look.rgb), mClip);
   }
 
-  // A text's colour: the entity's, unless the entity drew it in a colour of its own (an MText's
-  // inline colour changes: a colour, or back to by layer or by block).
-  static std::uint32_t inlineColor(const ZcGiDrawRecorder::TextPrimitive& text, const ZcDbEntity& entity,
+  // A text's colour: the entity's, unless the entity drew it in a colour of its own.
+  static std::uint32_t inlineColor(const ZcGiDrawRecorder::TextPrimitive& text, int drawn,
                                    const DrawingStyle::Layer& layer, const Placement& placement, std::uint32_t own) {
     if (text.trueColor >= 0) return static_cast<std::uint32_t>(text.trueColor);
-    if (text.color == 256 && entity.colorIndex() != 256) return layer.rgb;
-    if (text.color == 0 && entity.colorIndex() != 0) return placement.byBlockRgb;
-    return own;
+    if (text.color == drawn) return own;
+    if (text.color == 256) return layer.rgb;
+    if (text.color == 0) return placement.byBlockRgb;
+    return colorOf(text.color, 7);
   }
 
   std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "rx/wformat.h"
-#include "zrx/ed.h"
 #include "zrx/rx_define.h"
 #include "zrxhost/ownership.h"
 
@@ -289,7 +288,6 @@ SystemRegistry& systemRegistry() {
     SystemRegistry r{new ZcRxDictionary, new ZcRxDictionary};
     r.root->atPut(L"ClassDictionary", r.classes);
     r.root->atPut(L"DynamicLinker", new ZcRxDynamicLinker);
-    r.root->atPut(L"ZCAD_REGISTERED_COMMANDS", new ZcEdCommandStack);
     return r;
   }();
   return reg;

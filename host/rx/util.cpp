@@ -7,7 +7,7 @@
 
 #include "rx/wformat.h"
 #include "zrx/rx.h"
-#include "zrxhost/session.h"
+#include "zrxhost/services.h"
 
 resbuf* zcutNewRb(int type) {
   auto* rb = new (std::nothrow) resbuf;
@@ -74,7 +74,7 @@ int zcutPrintf(const ZTCHAR* format, ...) {
   va_start(args, format);
   std::wstring text = zrxhost::formatWide(format, args);
   va_end(args);
-  zrxhost::Session::instance().print(zrxhost::utf16ToUtf8(zrxhost::wideToUtf16(text)));
+  zrxhost::hostServices().print(zrxhost::utf16ToUtf8(zrxhost::wideToUtf16(text)));
   return static_cast<int>(text.size());
 }
 

@@ -76,23 +76,32 @@ class NewEntities(unittest.TestCase):
         self.assertEqual(len(set(handles)), len(handles))
         self.assertLess(max(handles), seed)
 
-    def test_new_drawing_r2018(self):
+    def test_new_drawing_in_every_version_passes_audit_and_reads_back_unchanged(self):
         import ezdxf
 
-        out = self.path("new.dxf")
-        r = dxfcheck.roundtrip("--new", out, "--add-samples", CHINESE)
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(dxfcheck.strict_audit(out), [])
-        doc = ezdxf.readfile(out)
-        self.assertEqual(doc.dxfversion, "AC1032")
-        self.check_samples(doc)
-        with open(out, "rb") as f:
-            self.assertTrue(CHINESE.encode("utf-8") in f.read(), "the text is not in UTF-8")
-
-    def test_empty_new_drawing_passes_audit(self):
-        out = self.path("empty.dxf")
-        self.assertEqual(dxfcheck.roundtrip("--new", out).returncode, 0)
-        self.assertEqual(dxfcheck.strict_audit(out), [])
+        for version in ("AC1009", "AC1015", "AC1018", "AC1021", "AC1024", "AC1027", "AC1032"):
+            with self.subTest(version=version):
+                empty, out, again = self.path(f"empty-{version}.dxf"), self.path(f"new-{version}.dxf"), self.path("again.dxf")
+                r = dxfcheck.roundtrip(f"--new={version}", empty)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(dxfcheck.strict_audit(empty), [])
+                r = dxfcheck.roundtrip(f"--new={version}", out, "--add-samples", CHINESE)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(dxfcheck.strict_audit(out), [])
+                doc = ezdxf.readfile(out)
+                self.assertEqual(doc.dxfversion, version)
+                self.check_samples(doc, mtext_expected=version != "AC1009")
+                self.assertIn(doc.header.get("$LASTSAVEDBY", "zrxhost"), "zrxhost")
+                if version >= "AC1021":
+                    with open(out, "rb") as f:
+                        self.assertIn(CHINESE.encode("utf-8"), f.read(), "the text is not in UTF-8")
+                # What the host made, it reads and writes again as it was.
+                self.assertEqual(dxfcheck.roundtrip(out, again).returncode, 0)
+                with open(out, "rb") as f, open(again, "rb") as g:
+                    self.assertEqual(f.read(), g.read())
+        r = dxfcheck.roundtrip("--new=AC1012", self.path("r13.dxf"))
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("AC1012", r.stderr)
 
     def test_versions(self):
         import ezdxf

@@ -44,12 +44,19 @@ bool addSamples(ZcDbDatabase& db, const std::string& text) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: dxf_roundtrip IN.dxf|--new OUT.dxf [--add-samples TEXT]\n");
+    std::fprintf(stderr, "usage: dxf_roundtrip IN.dxf|--new[=VERSION] OUT.dxf [--add-samples TEXT]\n");
     return 2;
   }
   zrxhost::DxfError error;
-  std::unique_ptr<ZcDbDatabase> db =
-      std::strcmp(argv[1], "--new") == 0 ? zrxhost::newDrawing() : zrxhost::readDxf(argv[1], error);
+  std::unique_ptr<ZcDbDatabase> db;
+  if (std::strcmp(argv[1], "--new") == 0) {
+    db = zrxhost::newDrawing();
+  } else if (std::strncmp(argv[1], "--new=", 6) == 0) {
+    db = zrxhost::newDrawing(argv[1] + 6);
+    if (!db) error.message = std::string("no new drawing can be made in version ") + (argv[1] + 6);
+  } else {
+    db = zrxhost::readDxf(argv[1], error);
+  }
   if (!db) {
     std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;

@@ -22,8 +22,9 @@ using DxfProgress = std::function<void(double fraction)>;
 // Reads a drawing; on failure returns null and fills `error`.
 std::unique_ptr<ZcDbDatabase> readDxf(const std::string& path, DxfError& error, const DxfProgress& progress = {});
 std::unique_ptr<ZcDbDatabase> readDxfFromString(const std::string& text, DxfError& error);
-// A new drawing (R2018) with the default tables, layouts and objects.
-std::unique_ptr<ZcDbDatabase> newDrawing();
+// A new drawing with the default tables, layouts and objects, saved in `version`: R12 (AC1009) or
+// R2000 to R2018 (AC1015 to AC1032). Null for any other version.
+std::unique_ptr<ZcDbDatabase> newDrawing(const std::string& version = "AC1032");
 // Writes the drawing in the version it was read in, to a temporary file beside `path` that is
 // renamed over it when complete. False and `error` on failure; the target is then untouched.
 bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const DxfProgress& progress = {});

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 #include "jig/tally_jig.h"
 
 namespace {

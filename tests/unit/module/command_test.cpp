@@ -1,16 +1,14 @@
 // The command end to end inside the host, MText flattening, and the module's entry points.
 #include <gtest/gtest.h>
 
-#include "command/dialogue.h"
 #include "command/flatten_mtext.h"
 #include "command/increment_command.h"
-#include "command/message_catalogue.h"
-#include "command/settings.h"
-#include "host_session.h"
+#include "jig/message_catalogue.h"
 #include "jig/tally_jig.h"
 #include "jig/text_array.h"
 #include "module/entry.h"
-#include "text/measure.h"
+#include "module_fixture.h"
+#include "text/pick.h"
 #include "text/run.h"
 #include "zrx/rx_define.h"
 
@@ -54,11 +52,11 @@ class PieceSource : public ZcDbLine {
 
 namespace {
 
-class Command : public HostSession {
+class Command : public ModuleFixture {
  protected:
   ZcDbObjectId addMText(const wchar_t* contents, const ZcGePoint3d& at, bool paperSpace = false) {
     auto* pMText = new ZcDbMText;
-    pMText->setDatabaseDefaults(mDb.get());
+    pMText->setDatabaseDefaults(database.get());
     pMText->setLocation(at);
     pMText->setTextHeight(2.5);
     pMText->setContents(contents);
@@ -110,7 +108,7 @@ TEST_F(Command, WrongEntityIsRefusedWithMessage7AndTheRunEnds) {
         << out;
     EXPECT_EQ(activeCatalogue, nullptr);
   }
-  EXPECT_EQ(modelSpaceEntities().size(), 3u);
+  EXPECT_EQ(entities().size(), 3u);
   for (ZcDbObjectId id : {lineId, derivedTextId, derivedMTextId}) EXPECT_FALSE(isOpen(id));
 }
 
@@ -119,7 +117,7 @@ TEST_F(Command, CancelledDialogueDrawsNothing) {
   input("<esc>\n");
   incrementCommand();
   EXPECT_EQ(activeCatalogue, nullptr);
-  EXPECT_EQ(modelSpaceEntities().size(), 1u);
+  EXPECT_EQ(entities().size(), 1u);
 }
 
 TEST_F(Command, TextIsClosedForTheJigAndNothingIsLeftAfterACancelledPlacement) {
@@ -130,7 +128,7 @@ TEST_F(Command, TextIsClosedForTheJigAndNothingIsLeftAfterACancelledPlacement) {
   std::string out = transcript();
   // The placement asked for the spacing, so the jig opened the text and drew the mark.
   EXPECT_NE(out.find("Specify the spacing betwwen items[Numbers (N)]:"), std::string::npos) << out;
-  std::vector<ZcDbObjectId> left = modelSpaceEntities();
+  std::vector<ZcDbObjectId> left = entities();
   ASSERT_EQ(left.size(), 1u) << "the mark or a copy was left behind";
   EXPECT_EQ(left[0], id);
   EXPECT_FALSE(isOpen(id));
@@ -152,7 +150,7 @@ TEST_F(Command, EntityThatCannotBeOpenedEndsTheRunQuietly) {
   std::string out = transcript();
   EXPECT_EQ(out.find("spacing"), std::string::npos) << out;
   EXPECT_EQ(out.find("Please select"), std::string::npos) << out;
-  EXPECT_EQ(modelSpaceEntities().size(), 1u);
+  EXPECT_EQ(entities().size(), 1u);
   EXPECT_EQ(activeCatalogue, nullptr);
 }
 
@@ -162,7 +160,7 @@ TEST_F(Command, MTextBecomesOneTextBeforeThePlacementAndStaysSo) {
   input("0.5,9\n<esc>\n");
   incrementCommand();
   EXPECT_TRUE(mtextId.isErased());
-  std::vector<ZcDbObjectId> left = modelSpaceEntities();
+  std::vector<ZcDbObjectId> left = entities();
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(textOf(left[0]), L"A1B2");
   EXPECT_EQ(activeCatalogue, nullptr);
@@ -190,7 +188,7 @@ TEST_F(Command, FlattenJoinsThePiecesIntoTheFirstOne) {
   ASSERT_EQ(zcdbOpenObject(pText, textId, ZcDb::kForRead), Zcad::eOk);
   EXPECT_TRUE(pText->position().isEqualTo(firstPosition));
   EXPECT_DOUBLE_EQ(pText->height(), firstHeight);
-  EXPECT_EQ(pText->ownerId(), mDb->modelSpaceId());
+  EXPECT_EQ(pText->ownerId(), database->modelSpaceId());
   pText->close();
 }
 
@@ -200,7 +198,7 @@ TEST_F(Command, FlattenPutsAPaperSpaceMTextIntoModelSpace) {
   ASSERT_FALSE(textId.isNull());
   ZcDbText* pText = nullptr;
   ASSERT_EQ(zcdbOpenObject(pText, textId, ZcDb::kForRead), Zcad::eOk);
-  EXPECT_EQ(pText->ownerId(), mDb->modelSpaceId());
+  EXPECT_EQ(pText->ownerId(), database->modelSpaceId());
   pText->close();
   EXPECT_TRUE(mtextId.isErased());
 }
@@ -222,7 +220,7 @@ TEST_F(Command, FlattenWithoutATextPieceLeavesTheDrawingAlone) {
     auto* source = new PieceSource;
     source->pieces = pieces;
     ZcDbObjectId sourceId = append(source);
-    size_t before = modelSpaceEntities().size();
+    size_t before = entities().size();
     CountedLine::alive = 0;
     clearTranscript();
     EXPECT_TRUE(flatten(sourceId).isNull());
@@ -230,7 +228,7 @@ TEST_F(Command, FlattenWithoutATextPieceLeavesTheDrawingAlone) {
     EXPECT_EQ(CountedLine::alive, 0);
     EXPECT_FALSE(sourceId.isErased());
     EXPECT_FALSE(isOpen(sourceId));
-    EXPECT_EQ(modelSpaceEntities().size(), before);
+    EXPECT_EQ(entities().size(), before);
   }
 }
 
@@ -245,7 +243,7 @@ TEST_F(Command, FlattenThatCannotEraseTheMTextWithdrawsTheNewText) {
   EXPECT_TRUE(textId.isNull());
   EXPECT_EQ(transcript(), "\nThe drawing refused the change: the Mtext cannot be replaced by a Text.");
   EXPECT_FALSE(mtextId.isErased());
-  std::vector<ZcDbObjectId> left = modelSpaceEntities();
+  std::vector<ZcDbObjectId> left = entities();
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0], mtextId);
 }
@@ -296,7 +294,7 @@ TEST_F(Command, FlattenMovesThePickOntoTheSameCharacterOfTheJoinedText) {
   EXPECT_EQ(jig.pickCharacterRun(), kNothingPicked);
 }
 
-using Entry = HostSession;
+using Entry = ModuleFixture;
 
 ZcEdCommandStack* commandStack() {
   return ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));

@@ -1,6 +1,4 @@
 // The command's dialogue driven by scripted answers: mode line, option changes, cancels, the pick.
-#include "command/dialogue.h"
-
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -8,9 +6,8 @@
 #include <cwchar>
 
 #include "command/increment_command.h"
-#include "command/message_catalogue.h"
-#include "command/settings.h"
-#include "host_session.h"
+#include "jig/message_catalogue.h"
+#include "module_fixture.h"
 
 // A host may hand back a keyword answer that the dialogue did not offer, or fail to fetch it. While
 // `forcedInput` is set, zcedGetInput answers as such a host would; otherwise it is the host's own.
@@ -40,11 +37,11 @@ const std::string kLineLine = "\nCurrent Mode: Increment method= line, increment
 const std::string kPolarLine = "\nCurrent Mode: Increment method= polar, increment = ";
 const std::string kPickPrompt = "Specify number or letter [mode(O)]:";
 
-class Dialogue : public HostSession {
+class Dialogue : public ModuleFixture {
  protected:
   void TearDown() override {
     forceInput = false;
-    HostSession::TearDown();
+    ModuleFixture::TearDown();
   }
   size_t modeLines() const { return count(transcript(), "\nCurrent Mode: "); }
 };

@@ -1,11 +1,11 @@
 // The jig: what it takes from the picked text, its accessors, the sampler in both drags, and the
 // preview the host records while the user drags.
 #include "jig/tally_jig.h"
-#include "jig_fixture.h"
+#include "module_fixture.h"
 
 namespace {
 
-using JigTest = JigFixture;
+using JigTest = ModuleFixture;
 
 TEST_F(JigTest, ConstructionTakesTheTextAndStartsFromTheDefaults) {
   TextSpec props;
@@ -92,7 +92,7 @@ TEST_F(JigTest, SamplerMovesBothPointsFirstThenOnlyTheEnd) {
   auto& logs = zrxhost::Session::instance().dragLogs();
   logs.clear();
 
-  script("<move 3,4>\n5,6\n<move 20,6>\n<move 45,6>\n35,6\n");
+  input("<move 3,4>\n5,6\n<move 20,6>\n<move 45,6>\n35,6\n");
   jig.dragStage = 0;
   jig.pTextArray->setDragStage(0);
   ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
@@ -125,9 +125,9 @@ TEST_F(JigTest, SamplerMovesBothPointsFirstThenOnlyTheEnd) {
 TEST_F(JigTest, DragEndsOnEscAndEnter) {
   TallyJig jig(addText({}), ZcGePoint3d(100, 50, 0));
   jig.dragStage = 0;
-  script("<move 1,1>\n<esc>\n");
+  input("<move 1,1>\n<esc>\n");
   EXPECT_EQ(jig.drag(), ZcEdJig::kCancel);
-  script("\n");
+  input("\n");
   EXPECT_EQ(jig.drag(), ZcEdJig::kNull);
 }
 

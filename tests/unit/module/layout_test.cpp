@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "jig/tally_jig.h"
-#include "jig_fixture.h"
+#include "module_fixture.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ void PrintTo(const LayoutCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-class LayoutTest : public JigFixture {
+class LayoutTest : public ModuleFixture {
  protected:
   // A jig on a one-letter text whose run never ends the array early, so the points alone count.
   std::unique_ptr<TallyJig> letterJig(TextSpec props = {}) {

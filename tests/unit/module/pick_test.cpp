@@ -2,15 +2,15 @@
 // mark's corners, and the text left as it was.
 #include <cmath>
 
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 #include "jig/tally_jig.h"
-#include "jig_fixture.h"
+#include "module_fixture.h"
 
 namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
-class PickTest : public JigFixture {
+class PickTest : public ModuleFixture {
  protected:
   // Cumulative right edges of the characters, each measured alone with the text's height, style
   // and width factor, upright: what the pick compares the point with.
@@ -101,11 +101,11 @@ TEST_P(PickTable, FindsTheRunAndFramesIt) {
   EXPECT_EQ(jig.runStart, c.runStart);
   EXPECT_EQ(jig.runEnd, c.runEnd);
   if (c.message != nullptr) {
-    EXPECT_NE(transcript.str().find(c.message), std::string::npos) << transcript.str();
+    EXPECT_NE(transcript().find(c.message), std::string::npos) << transcript();
   } else {
-    EXPECT_EQ(transcript.str().find("Increment type error!"), std::string::npos) << transcript.str();
+    EXPECT_EQ(transcript().find("Increment type error!"), std::string::npos) << transcript();
   }
-  EXPECT_EQ(transcript.str().find("No characters are selected!"), std::string::npos) << transcript.str();
+  EXPECT_EQ(transcript().find("No characters are selected!"), std::string::npos) << transcript();
 
   std::vector<ZcGePoint3d> corners = markCorners(jig.markId);
   ASSERT_EQ(corners.size(), 4u);
@@ -136,7 +136,7 @@ TEST_F(PickTest, NothingUnderThePickLeavesNoMark) {
     std::vector<double> e = edges(props);
     double beyond = (e.empty() ? 0 : e.back()) + 0.01;
     size_t before = entities().size();
-    transcript.str("");
+    clearTranscript();
     TallyJig jig(textId, at(props, beyond, 1));
     jig.runStart = 4;
     jig.runEnd = 5;
@@ -146,7 +146,7 @@ TEST_F(PickTest, NothingUnderThePickLeavesNoMark) {
     EXPECT_EQ(jig.runStart, 4);
     EXPECT_EQ(jig.runEnd, 5);
     EXPECT_EQ(entities().size(), before);
-    EXPECT_NE(transcript.str().find("No characters are selected!"), std::string::npos) << transcript.str();
+    EXPECT_NE(transcript().find("No characters are selected!"), std::string::npos) << transcript();
     jig.eraseMark();
     EXPECT_EQ(entities().size(), before);
   }
@@ -158,16 +158,15 @@ TEST_F(PickTest, SaysWhyInTheLanguageOfTheRun) {
   ZcDbObjectId textId = addText(props);
   MessageCatalogue chinese(L"zh-CN");
   activeCatalogue = &chinese;
-  transcript.str("");
+  clearTranscript();
   TallyJig uncountable(textId, middleOf(props, 1));
   EXPECT_EQ(uncountable.pickCharacterRun(), kNotCountable);
   TallyJig beside(textId, at(props, edges(props).back() + 1, 1));
   EXPECT_EQ(beside.pickCharacterRun(), kNothingPicked);
   activeCatalogue = nullptr;
   uncountable.eraseMark();
-  EXPECT_NE(transcript.str().find("\n\u9012\u589e\u7c7b\u578b\u9519\u8bef!"), std::string::npos) << transcript.str();
-  EXPECT_NE(transcript.str().find("\n\u672a\u9009\u4e2d\u4efb\u4f55\u5b57\u7b26!"), std::string::npos)
-      << transcript.str();
+  EXPECT_NE(transcript().find("\n\u9012\u589e\u7c7b\u578b\u9519\u8bef!"), std::string::npos) << transcript();
+  EXPECT_NE(transcript().find("\n\u672a\u9009\u4e2d\u4efb\u4f55\u5b57\u7b26!"), std::string::npos) << transcript();
 }
 
 TEST_F(PickTest, BoundariesAndLeftOfStart) {

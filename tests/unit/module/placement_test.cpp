@@ -8,13 +8,13 @@
 
 #include "jig/commit.h"
 #include "jig/tally_jig.h"
-#include "jig_fixture.h"
+#include "module_fixture.h"
 
 namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
-class PlacementTest : public JigFixture {
+class PlacementTest : public ModuleFixture {
  protected:
   // A text at (100, 50) whose first character is picked.
   ZcDbObjectId source(const std::wstring& string, TextSpec props = {}) {
@@ -51,7 +51,7 @@ class PlacementTest : public JigFixture {
   }
 
   // Runs the dialogue and the mark's removal as the command does, picking the first character.
-  void place(ZcDbObjectId textId, IncrementMethod method, int increment, const std::string& input) {
+  void place(ZcDbObjectId textId, IncrementMethod method, int increment, const std::string& answers) {
     ZcGePoint3d pick = firstCharacter();
     {
       auto pText = openText(textId);
@@ -59,20 +59,20 @@ class PlacementTest : public JigFixture {
       offset.rotateBy(pText->rotation(), ZcGeVector3d(0, 0, 1));
       pick = pText->position() + offset;
     }
-    script(input);
+    input(answers);
     TallyJig jig(textId, pick);
     placeArray(jig, method, increment);
     jig.eraseMark();
   }
 
-  bool printed(const std::string& text) const { return transcript.str().find(text) != std::string::npos; }
+  bool printed(const std::string& text) const { return transcript().find(text) != std::string::npos; }
 };
 
 TEST_F(PlacementTest, LineWithSpacing) {
   ZcDbObjectId textId = source(L"7");
   // An empty answer at the spacing prompt is refused and asked again.
   place(textId, kLine, 1, "\n10\n0,0\n35,0\n");
-  EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"8", "9", "10"})) << transcript.str();
+  EXPECT_EQ(copyStrings(textId), (std::vector<std::string>{"8", "9", "10"})) << transcript();
   expectPoints(copyPoints(textId), {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}});
   EXPECT_TRUE(printed("Specify the spacing betwwen items[Numbers (N)]:"));
   EXPECT_TRUE(printed("Specify the base point:"));
@@ -99,7 +99,7 @@ TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
   const std::string refusal = "\nThe number of items cannot exceed 100000. Enter it again.\nEnter the number of items:";
   place(many, kLine, 1, "N\n100001\n100000\n0,0\n0,1\n");
   EXPECT_EQ(entities().size(), before + 100000);
-  const std::string out = transcript.str();
+  const std::string out = transcript();
   EXPECT_NE(out.find(refusal), std::string::npos) << out.substr(0, 2000);
   EXPECT_EQ(out.find(refusal), out.rfind(refusal));
   EXPECT_FALSE(printed("cut"));
@@ -108,7 +108,7 @@ TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
   for (const char* spacing : {"0", "-5"}) {
     ZcDbObjectId other = source(L"3");
     size_t before = entities().size();
-    script(std::string(spacing) + "\n0,0\n35,0\n");
+    input(std::string(spacing) + "\n0,0\n35,0\n");
     TallyJig jig(other, firstCharacter());
     placeArray(jig, kLine, 1);
     EXPECT_EQ(jig.objDist(), std::atof(spacing));
@@ -161,7 +161,7 @@ TEST_F(PlacementTest, FreeAdvancesEachCopyByTheStep) {
   EXPECT_FALSE(printed("Specify the direction"));
 
   ZcDbObjectId same = source(L"Q7", TextSpec{{0, 0, 0}});
-  script("0,0\n1,1\n2,2\n<esc>\n");
+  input("0,0\n1,1\n2,2\n<esc>\n");
   TallyJig jig(same, ZcGePoint3d(0.3, 1, 0));
   placeArray(jig, kFree, 0);
   jig.eraseMark();
@@ -304,7 +304,7 @@ TEST_F(CommitTest, PaperSpaceSourceGivesModelSpaceCopies) {
   props.inPaperSpace = true;
   props.string = L"P1";
   ZcDbObjectId id = addText(props);
-  size_t paperBefore = entities(ZCDB_PAPER_SPACE).size();
+  size_t paperBefore = entities(true).size();
   TallyJig jig(id, firstCharacter());
   jig.incType = kDigitRun;
   jig.runStart = jig.runEnd = 1;
@@ -313,7 +313,7 @@ TEST_F(CommitTest, PaperSpaceSourceGivesModelSpaceCopies) {
   jig.setEndPoint(ZcGePoint3d(0, 11, 0));
   jig.update();
   EXPECT_EQ(commitAllCopies(jig), 2);
-  EXPECT_EQ(entities(ZCDB_PAPER_SPACE).size(), paperBefore);
+  EXPECT_EQ(entities(true).size(), paperBefore);
   EXPECT_EQ(copyStrings(id), (std::vector<std::string>{"P2", "P3"}));
   EXPECT_EQ(openText(id)->ownerId(), database->paperSpaceId());
 }

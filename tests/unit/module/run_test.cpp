@@ -10,13 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 #include "zrxhost/session.h"
 
 namespace {
 
 std::string utf8(const ZcString& s) {
   return s.toUtf8();
+}
+
+// The strings of copies 1..count from a fresh list, as the jig's first update makes them.
+int makeCopyStrings(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, int count,
+                    ZcArray<ZcString>& strings) {
+  return CopyStringList().make(text, kind, runStart, runEnd, step, count, strings);
 }
 
 std::vector<std::string> copies(const ZcString& text, int index, std::int64_t step, int count, int* kind = nullptr) {
@@ -148,26 +154,6 @@ TEST(RunExtraction, IndicesCountUtf16UnitsAcrossSurrogatePairs) {
   EXPECT_EQ(strings[0].toUtf8(),
             "\xF0\x9F\x98\x80"
             "21");
-}
-
-TEST(RunValue, ReadsDecimalDigitsAndRefusesWhatDoesNotFit) {
-  EXPECT_EQ(runValue(ZcString("007")), 7);
-  EXPECT_EQ(runValue(ZcString("0")), 0);
-  EXPECT_EQ(runValue(ZcString("2147483648")), 2147483648LL);
-  EXPECT_EQ(runValue(ZcString("9223372036854775807")), std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(runValue(ZcString("9223372036854775808")), -1);
-  EXPECT_EQ(runValue(ZcString("12a")), -1);
-  EXPECT_EQ(runValue(ZcString("")), -1);
-}
-
-TEST(ZeroPadding, PadsToTheWidthAndNeverCuts) {
-  EXPECT_EQ(zeroPaddedString(7, 3).toUtf8(), "007");
-  EXPECT_EQ(zeroPaddedString(0, 1).toUtf8(), "0");
-  EXPECT_EQ(zeroPaddedString(0, 0).toUtf8(), "0");
-  EXPECT_EQ(zeroPaddedString(0, 4).toUtf8(), "0000");
-  EXPECT_EQ(zeroPaddedString(1000, 3).toUtf8(), "1000");
-  EXPECT_EQ(zeroPaddedString(12, -5).toUtf8(), "12");
-  EXPECT_EQ(zeroPaddedString(std::numeric_limits<std::uint64_t>::max(), 22).toUtf8(), "0018446744073709551615");
 }
 
 // Reference: the decimal value of a digit string plus k * step, computed with 128-bit integers.

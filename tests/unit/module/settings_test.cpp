@@ -1,14 +1,13 @@
 // The increment settings' mode line in both languages.
-#include "command/settings.h"
-
 #include <climits>
 
-#include "command/message_catalogue.h"
-#include "host_session.h"
+#include "command/increment_command.h"
+#include "jig/message_catalogue.h"
+#include "module_fixture.h"
 
 namespace {
 
-using Settings = HostSession;
+using Settings = ModuleFixture;
 
 TEST_F(Settings, ModeLineNamesTheMethodAndTheStep) {
   struct Case {

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cwchar>
 
-#include "jig_fixture.h"
+#include "module_fixture.h"
 
 namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
-class TextArrayTest : public JigFixture {
+class TextArrayTest : public ModuleFixture {
  protected:
   // A preview on `source` holding `points` with the strings "s0", "s1", …, in its second stage.
   std::unique_ptr<TextArray> preview(ZcDbObjectId source, const std::vector<ZcGePoint3d>& points, int stage = 1) {

@@ -1,5 +1,5 @@
 // The command's texts in both languages and the choice between them.
-#include "command/message_catalogue.h"
+#include "jig/message_catalogue.h"
 
 #include <cwchar>
 

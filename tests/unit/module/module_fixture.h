@@ -1,5 +1,4 @@
-// Test fixture for the jig's tests: a fresh drawing per test, scripted input, a captured transcript,
-// and helpers that put real Text entities into the drawing.
+// The module tests' fixture: a fresh drawing, default settings, scripted input, the transcript, Texts.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "command/increment_command.h"
 #include "jig/text_array.h"
 #include "module/host.h"
 #include "zrxhost/session.h"
@@ -28,16 +28,18 @@ struct TextSpec {
   bool inPaperSpace = false;
 };
 
-class JigFixture : public ::testing::Test {
+class ModuleFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     zrxhost::initializeHost();
     zrxhost::Session::instance().reset();
-    zrxhost::Session::instance().setTranscript(&transcript);
+    zrxhost::Session::instance().setTranscript(&mTranscript);
     previousDatabase = zcdbHostApplicationServices()->workingDatabase();
     database = std::make_unique<ZcDbDatabase>(true);
     zcdbHostApplicationServices()->setWorkingDatabase(database.get());
     zcDocManagerPtr()->curDocument()->setDatabase(database.get());
+    resetIncrementSettings();
+    // As the module's load does; loading it again later finds the class and keeps it.
     TextArray::rxInit();
     zcrxBuildClassHierarchy();
   }
@@ -50,8 +52,16 @@ class JigFixture : public ::testing::Test {
     zcDocManagerPtr()->curDocument()->setDatabase(previousDatabase);
   }
 
-  void script(const std::string& lines) {
-    zrxhost::Session::instance().setInput(std::make_unique<zrxhost::ScriptInput>(lines));
+  void input(const std::string& script) {
+    zrxhost::Session::instance().setInput(std::make_unique<zrxhost::ScriptInput>(script));
+  }
+  std::string transcript() const { return mTranscript.str(); }
+  void clearTranscript() { mTranscript.str(""); }
+
+  static size_t count(const std::string& haystack, const std::string& needle) {
+    size_t n = 0;
+    for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++n;
+    return n;
   }
 
   ZcDbObjectId addText(const TextSpec& props) {
@@ -69,14 +79,24 @@ class JigFixture : public ::testing::Test {
       pText->setAlignmentPoint(props.alignmentPoint);
       pText->adjustAlignment(database.get());
     }
-    return append(pText, props.inPaperSpace ? ZCDB_PAPER_SPACE : ZCDB_MODEL_SPACE);
+    return append(pText, props.inPaperSpace);
   }
 
-  ZcDbObjectId append(ZcDbEntity* pEnt, const ZTCHAR* space = ZCDB_MODEL_SPACE) {
+  // A left, baseline Text of height 2.5.
+  ZcDbObjectId addText(const wchar_t* text, const ZcGePoint3d& at, bool inPaperSpace = false) {
+    TextSpec props;
+    props.position = at;
+    props.string = text;
+    props.inPaperSpace = inPaperSpace;
+    return addText(props);
+  }
+
+  // Appends an entity to model space (or the paper-space layout) and closes it.
+  ZcDbObjectId append(ZcDbEntity* pEnt, bool inPaperSpace = false) {
     ZcDbBlockTable* pTable = nullptr;
     EXPECT_EQ(database->getSymbolTable(pTable, ZcDb::kForRead), Zcad::eOk);
     ZcDbBlockTableRecord* pRecord = nullptr;
-    EXPECT_EQ(pTable->getAt(space, pRecord, ZcDb::kForWrite), Zcad::eOk);
+    EXPECT_EQ(pTable->getAt(inPaperSpace ? ZCDB_PAPER_SPACE : ZCDB_MODEL_SPACE, pRecord, ZcDb::kForWrite), Zcad::eOk);
     ZcDbObjectId id;
     EXPECT_EQ(pRecord->appendZcDbEntity(id, pEnt), Zcad::eOk);
     pEnt->close();
@@ -86,9 +106,8 @@ class JigFixture : public ::testing::Test {
   }
 
   // The live (not erased) entities of a space, in drawing order.
-  std::vector<ZcDbObjectId> entities(const ZTCHAR* space = ZCDB_MODEL_SPACE) {
-    ZcDbObjectId spaceId =
-        std::wcscmp(space, ZCDB_MODEL_SPACE) == 0 ? database->modelSpaceId() : database->paperSpaceId();
+  std::vector<ZcDbObjectId> entities(bool inPaperSpace = false) {
+    ZcDbObjectId spaceId = inPaperSpace ? database->paperSpaceId() : database->modelSpaceId();
     ZcDbBlockTableRecord* pRecord = nullptr;
     EXPECT_EQ(zcdbOpenObject(pRecord, spaceId, ZcDb::kForRead), Zcad::eOk);
     std::vector<ZcDbObjectId> live;
@@ -123,9 +142,11 @@ class JigFixture : public ::testing::Test {
     return strings;
   }
 
-  std::ostringstream transcript;
   std::unique_ptr<ZcDbDatabase> database;
   ZcDbDatabase* previousDatabase = nullptr;
+
+ private:
+  std::ostringstream mTranscript;
 };
 
 inline void expectNear(const ZcGePoint3d& actual, const ZcGePoint3d& expected, double tolerance = 1e-6) {
