@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 # MText inline colour, height and font changes in pictures, each checked on its own and against ezdxf's drawing.
 import unittest
 
