@@ -54,16 +54,26 @@ void LineRaster::setClip(double x0, double y0, double x1, double y1) {
   mClipY0 = std::max(0.0, std::min(y0, y1));
   mClipX1 = std::min(static_cast<double>(mWidth), std::max(x0, x1));
   mClipY1 = std::min(static_cast<double>(mHeight), std::max(y0, y1));
+  clipChanged();
 }
 
 void LineRaster::resetClip() {
   mClipX0 = mClipY0 = 0;
   mClipX1 = mWidth;
   mClipY1 = mHeight;
+  clipChanged();
+}
+
+void LineRaster::clipChanged() {
+  // A pixel is inside when its index is: x >= clip x0 and x < clip x1.
+  mFirstX = static_cast<int>(std::ceil(mClipX0));
+  mFirstY = static_cast<int>(std::ceil(mClipY0));
+  mEndX = static_cast<int>(std::ceil(mClipX1));
+  mEndY = static_cast<int>(std::ceil(mClipY1));
 }
 
 void LineRaster::plot(int x, int y, double coverage) {
-  if (x < mClipX0 || y < mClipY0 || x >= mClipX1 || y >= mClipY1 || !(coverage > 0)) return;
+  if (x < mFirstX || y < mFirstY || x >= mEndX || y >= mEndY || !(coverage > 0)) return;
   const int a = std::min(255, static_cast<int>(coverage * 255 + 0.5));
   std::uint32_t& d = mPixels[static_cast<std::size_t>(y) * mStride + x];
   if (a == 255) {
@@ -130,7 +140,9 @@ void LineRaster::line(double x0, double y0, double x1, double y1) {
 void LineRaster::curve(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3) {
   // Chords short enough that they stray less than a tenth of a pixel from the curve: their count
   // grows with the square root of the control polygon's length, as the sagitta of an arc does.
-  const double length = std::hypot(x1 - x0, y1 - y0) + std::hypot(x2 - x1, y2 - y1) + std::hypot(x3 - x2, y3 - y2);
+  // Pixel coordinates, well inside a double's range: a plain square root does.
+  auto distance = [](double dx, double dy) { return std::sqrt(dx * dx + dy * dy); };
+  const double length = distance(x1 - x0, y1 - y0) + distance(x2 - x1, y2 - y1) + distance(x3 - x2, y3 - y2);
   const int pieces = std::clamp(static_cast<int>(std::ceil(std::sqrt(2 * length))), 1, 1000);
   double lastX = x0, lastY = y0;
   for (int i = 1; i <= pieces; ++i) {

@@ -27,7 +27,11 @@ class LineRaster {
 
   std::uint32_t* mPixels;
   int mWidth, mHeight, mStride;
+  // Sets the whole-pixel bounds from the clip.
+  void clipChanged();
+
   double mClipX0, mClipY0, mClipX1, mClipY1;
+  int mFirstX = 0, mFirstY = 0, mEndX = 0, mEndY = 0;  // the pixels inside the clip: [first, end)
   std::uint32_t mRgb = 0xFFFFFF;
 };
 
