@@ -477,10 +477,23 @@ class SceneBuilder {
       }
     }
     if (fd != nullptr && mStyle.codec() != nullptr) {
-      for (const auto& text : decodeAttributes({fd->file.get(), fd->begin, fd->end, fd->subEnd}, *mStyle.codec())) {
+      // An attribute is drawn on its own layer in its own colour; ByBlock is the insert's colour.
+      for (const Attribute& attribute :
+           decodeAttributes({fd->file.get(), fd->begin, fd->end, fd->subEnd}, *mStyle.codec())) {
+        ZcString layerName(attribute.layer);
+        if (layerName.isEmpty() || (placement.depth > 0 && layerName == ZcString(L"0"))) layerName = look.layer;
+        const DrawingStyle::Layer& layer = mStyle.layer(layerName);
+        if (!layer.visible) continue;
+        std::uint32_t rgb = look.rgb;
+        if (attribute.trueColor)
+          rgb = *attribute.trueColor;
+        else if (attribute.colorIndex == 256)
+          rgb = layer.rgb;
+        else if (attribute.colorIndex != 0)
+          rgb = colorOf(attribute.colorIndex, 7);
         mRecorder.clear();
-        text->worldDraw(&mRecorder);
-        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, look.rgb, mClip);
+        attribute.text->worldDraw(&mRecorder);
+        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, rgb, mClip);
       }
     }
   }
