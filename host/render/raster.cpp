@@ -11,9 +11,7 @@
 #include <vector>
 
 namespace zrxhost::render {
-namespace {
 
-// Cuts the segment to the box; false when nothing of it is inside (Liang-Barsky).
 bool clipToBox(double& x0, double& y0, double& x1, double& y1, double minX, double minY, double maxX, double maxY) {
   double t0 = 0, t1 = 1;
   const double dx = x1 - x0, dy = y1 - y0;
@@ -37,6 +35,8 @@ bool clipToBox(double& x0, double& y0, double& x1, double& y1, double minX, doub
   y0 = ay;
   return true;
 }
+
+namespace {
 
 double fraction(double v) {
   return v - std::floor(v);

@@ -6,6 +6,9 @@
 
 namespace zrxhost::render {
 
+// Cuts the segment to the box; false when nothing of it is inside (Liang-Barsky).
+bool clipToBox(double& x0, double& y0, double& x1, double& y1, double minX, double minY, double maxX, double maxY);
+
 // One-pixel antialiased lines (Wu's algorithm) and flattened cubic curves blended into 32-bit xRGB
 // pixels, cut to a clip rectangle. Pixel (i, j) covers [i, i+1] x [j, j+1]; a line through pixel
 // centres inks one pixel per step.

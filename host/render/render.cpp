@@ -109,29 +109,9 @@ constexpr double kTextDetailPixels = 2;
 // Pixel coordinates past this are cut before cairo sees them (its fixed-point numbers end near 8e6).
 constexpr double kPixelLimit = 1e5;
 
-// Cuts the segment to the box; false when nothing of it is inside (Liang-Barsky).
+// Cuts the segment to the picture's box grown by a margin; false when nothing of it is inside.
 bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, double hiX, double hiY) {
-  double t0 = 0, t1 = 1;
-  const double dx = x1 - x0, dy = y1 - y0;
-  const double p[4] = {-dx, dx, -dy, dy}, q[4] = {x0 - lo, hiX - x0, y0 - lo, hiY - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double r = q[i] / p[i];
-    if (p[i] < 0)
-      t0 = std::max(t0, r);
-    else
-      t1 = std::min(t1, r);
-    if (t0 > t1) return false;
-  }
-  const double ax = x0 + dx * t0, ay = y0 + dy * t0;
-  x1 = x0 + dx * t1;
-  y1 = y0 + dy * t1;
-  x0 = ax;
-  y0 = ay;
-  return true;
+  return clipToBox(x0, y0, x1, y1, lo, lo, hiX, hiY);
 }
 
 // A stroked item's pieces as one-pixel lines, on pixel centres as cairo's strokes are placed.
