@@ -111,7 +111,7 @@ constexpr double kPixelLimit = 1e5;
 
 // Cuts the segment to the picture's box grown by a margin; false when nothing of it is inside.
 bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, double hiX, double hiY) {
-  return clipToBox(x0, y0, x1, y1, lo, lo, hiX, hiY);
+  return render::clipToBox(x0, y0, x1, y1, lo, lo, hiX, hiY);
 }
 
 // A stroked item's pieces as one-pixel lines, on pixel centres as cairo's strokes are placed.
