@@ -1,13 +1,16 @@
 #!/usr/bin/python3
 # Pictures of a large mixed drawing: zrxhost --png beside `ezdxf draw` and LibreCAD's dxf2pdf.
-"""Usage: bench/render_compare.py ZRXHOST [ENTITIES]
+"""Usage: bench/render_compare.py ZRXHOST [ENTITIES] [--without-ezdxf]
 
 Makes a drawing of ENTITIES (default 100000) entities of mixed kinds with ezdxf, then times
 zrxhost at a quarter, half and all of it (to see that the time grows linearly), and `ezdxf draw`
-and `librecad dxf2pdf` on the whole drawing, on this machine in this run. Not part of `make test`.
+and `librecad dxf2pdf` on the whole drawing, on this machine in this run: the wall time and the
+CPU time (user and system) of each program. `ezdxf draw` takes about half an hour on 100,000
+entities; --without-ezdxf leaves it out. Not part of `make test`.
 """
 import os
 import random
+import resource
 import shutil
 import subprocess
 import sys
@@ -48,33 +51,48 @@ def make_drawing(path, count):
     doc.saveas(path)
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def timed(args, **kwargs):
+    """Wall seconds, CPU seconds and exit code of one run."""
+    cpu = children_cpu()
     start = time.perf_counter()
     result = subprocess.run(args, capture_output=True, text=True, **kwargs)
     elapsed = time.perf_counter() - start
-    return elapsed, result.returncode
+    return elapsed, children_cpu() - cpu, result.returncode
 
 
 def main():
-    host = sys.argv[1]
-    count = int(sys.argv[2]) if len(sys.argv) > 2 else 100000
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    with_ezdxf = "--without-ezdxf" not in sys.argv
+    host = args[0]
+    count = int(args[1]) if len(args) > 1 else 100000
     work = tempfile.mkdtemp(prefix="render-bench-")
     try:
         sizes = [count // 4, count // 2, count]
         for n in sizes:
             path = os.path.join(work, f"mixed{n}.dxf")
             make_drawing(path, n)
-            seconds, code = timed([host, path, "--png", os.path.join(work, "host.png"), "--script", "/dev/null"])
-            read, _ = timed([host, path, "--script", "/dev/null"])
-            print(f"zrxhost --png, {n} entities: {seconds:.2f} s (exit {code}); reading alone {read:.2f} s")
+            seconds, cpu, code = timed([host, path, "--png", os.path.join(work, "host.png"), "--script", "/dev/null"])
+            read, read_cpu, _ = timed([host, path, "--script", "/dev/null"])
+            print(f"zrxhost --png, {n} entities: {seconds:.2f} s wall, {cpu:.2f} s CPU (exit {code}); "
+                  f"reading alone {read:.2f} s wall, {read_cpu:.2f} s CPU")
         whole = os.path.join(work, f"mixed{count}.dxf")
-        seconds, code = timed([sys.executable, "-m", "ezdxf", "draw", "-o", os.path.join(work, "ezdxf.png"), whole])
-        print(f"ezdxf draw, {count} entities: {seconds:.2f} s (exit {code})")
+        if with_ezdxf:
+            seconds, cpu, code = timed([sys.executable, "-m", "ezdxf", "draw", "-o", os.path.join(work, "ezdxf.png"),
+                                        whole])
+            print(f"ezdxf draw, {count} entities: {seconds:.2f} s wall, {cpu:.2f} s CPU (exit {code})")
         if shutil.which("librecad"):
             env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-            seconds, code = timed(["librecad", "dxf2pdf", "-o", os.path.join(work, "librecad.pdf"), whole], env=env,
-                                  cwd=work)
-            print(f"librecad dxf2pdf, {count} entities: {seconds:.2f} s (exit {code})")
+            seconds, cpu, code = timed(["librecad", "dxf2pdf", "-o", os.path.join(work, "librecad.pdf"), whole],
+                                       env=env, cwd=work)
+            print(f"librecad dxf2pdf, {count} entities: {seconds:.2f} s wall, {cpu:.2f} s CPU (exit {code})")
+            # The same drawing again, right after, so that a change of load shows in the pair.
+            seconds, cpu, code = timed([host, whole, "--png", os.path.join(work, "host.png"), "--script", "/dev/null"])
+            print(f"zrxhost --png again, {count} entities: {seconds:.2f} s wall, {cpu:.2f} s CPU (exit {code})")
         else:
             print("librecad is not installed (apt-get install librecad): no dxf2pdf figure")
     finally:

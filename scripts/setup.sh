@@ -6,7 +6,7 @@
 #        setup.sh bench  that of test, plus what the comparisons use: the other DXF libraries, GNU time, LibreCAD
 set -eu
 DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
-libfreetype-dev libfontconfig-dev libcairo2-dev libedit-dev
+libfreetype-dev libfontconfig-dev libcairo2-dev libpng-dev libedit-dev
 fonts-dejavu-core fonts-wqy-microhei"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib

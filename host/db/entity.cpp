@@ -132,6 +132,7 @@ bool ZcDbEntity::worldDraw(ZcGiWorldDraw* mode) {
   if (mode == nullptr) return false;
   ZcGiSubEntityTraits& traits = mode->subEntityTraits();
   traits.setColor(drawColorIndex());
+  traits.setTrueColor(-1);
   if (traits.layer() != mLayer) traits.setLayer(mLayer);  // a preview draws many copies on one layer
   return subWorldDraw(mode);
 }

@@ -1,10 +1,14 @@
 // ZcDbMText: contents with inline codes, their plain text, and the lines an explode yields.
 #include "zrx/db/mtext.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "db/geom.h"
@@ -12,6 +16,7 @@
 #include "zrx/db/database.h"
 #include "zrx/db/symtab.h"
 #include "zrx/db/text.h"
+#include "zrx/gi.h"
 #include "zrx/rx_define.h"
 #include "zrxhost/fonts.h"
 
@@ -26,27 +31,112 @@ bool isHex(char16_t c) {
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-// The contents without their codes, one string per paragraph.
-std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
-  std::vector<std::u16string> paragraphs(1);
+// How a run of an MText's characters is drawn, as its inline codes set it.
+struct RunFormat {
+  int colorIndex = -1;          // "\C": 0 by block, 256 by layer, else an index; -1 the MText's own
+  std::int32_t trueColor = -1;  // "\c": 24-bit RGB, or -1
+  double height = 0;            // "\H": the cap height in drawing units
+  double widthFactor = 1;       // "\W"
+  double oblique = 0;           // "\Q", in radians
+  std::u16string font;          // "\F" / "\f": a font file or family name; empty for the style's
+  bool operator==(const RunFormat&) const = default;
+};
+
+struct Run {
+  std::u16string text;
+  RunFormat format;
+};
+using Paragraph = std::vector<Run>;
+
+// A number as the codes write it ("2.5"); false when there is none.
+bool parseNumber(std::u16string_view text, double& value) {
+  std::string ascii;
+  for (char16_t c : text) {
+    if (c > 0x7F) return false;
+    ascii.push_back(static_cast<char>(c));
+  }
+  if (ascii.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(ascii.c_str(), &end);
+  return end == ascii.c_str() + ascii.size() && std::isfinite(value);
+}
+
+// "\H2;" sets the value, "\H0.5x;" scales the one in effect; nothing changes on a bad value.
+void setScalable(std::u16string_view argument, double& value) {
+  const bool relative = !argument.empty() && (argument.back() == u'x' || argument.back() == u'X');
+  double number = 0;
+  if (!parseNumber(relative ? argument.substr(0, argument.size() - 1) : argument, number) || !(number > 0)) return;
+  value = relative ? value * number : number;
+}
+
+// An inline code's argument changes the format in effect.
+void applyCode(char16_t code, std::u16string_view argument, RunFormat& format) {
+  double number = 0;
+  switch (code) {
+    case u'C':
+      if (parseNumber(argument, number) && number >= 0 && number <= 256) {
+        format.colorIndex = static_cast<int>(number);
+        format.trueColor = -1;
+      }
+      break;
+    case u'c':
+      if (parseNumber(argument, number) && number >= 0 && number <= 0xFFFFFF) {
+        // Written blue, green, red from the high byte down.
+        const auto bgr = static_cast<std::uint32_t>(number);
+        format.trueColor = static_cast<std::int32_t>(((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF));
+      }
+      break;
+    case u'H':
+      setScalable(argument, format.height);
+      break;
+    case u'W':
+      setScalable(argument, format.widthFactor);
+      break;
+    case u'Q':
+      if (parseNumber(argument, number) && std::fabs(number) < 85) format.oblique = number * M_PI / 180;
+      break;
+    case u'F':
+    case u'f':
+      format.font = std::u16string(argument.substr(0, argument.find(u'|')));
+      break;
+    default:
+      break;  // alignment, tracking, paragraph layout: the plain layout stands
+  }
+}
+
+// The contents as paragraphs of runs, each run with the format its codes set: without the codes,
+// the runs of a paragraph joined are its plain text. `height` is the MText's own.
+std::vector<Paragraph> paragraphRunsOf(const std::u16string& s, double height) {
+  std::vector<Paragraph> paragraphs(1);
+  RunFormat format;
+  format.height = height;
+  std::vector<RunFormat> groups;  // the formats "{" kept, for "}" to bring back
+  auto out = [&](char16_t c) {
+    Paragraph& paragraph = paragraphs.back();
+    if (paragraph.empty() || !(paragraph.back().format == format)) paragraph.push_back({{}, format});
+    paragraph.back().text.push_back(c);
+  };
+  auto outString = [&](const std::u16string& text) {
+    for (char16_t c : text) out(c);
+  };
   const size_t n = s.size();
   // Codes whose argument runs to the next ';' ("\fArial|b1;", "\H2x;", "\C1;" ...).
   static const std::u16string withArgument = u"fFHCcAWQTp";
   for (size_t i = 0; i < n; ++i) {
     const char16_t c = s[i];
-    std::u16string& out = paragraphs.back();
     if (c == u'\\' && i + 1 < n) {
       const char16_t code = s[++i];
       if (code == u'P' || code == u'N' || code == u'X') {
         paragraphs.emplace_back();
       } else if (code == u'\\' || code == u'{' || code == u'}') {
-        out.push_back(code);
+        out(code);
       } else if (code == u'~') {
-        out.push_back(kNoBreakSpace);
+        out(kNoBreakSpace);
       } else if (std::u16string_view(u"LlOoKk").find(code) != std::u16string_view::npos) {
         // underline, overline, strike-through: no trace in plain text
       } else if (withArgument.find(code) != std::u16string::npos) {
         size_t end = s.find(u';', i + 1);
+        applyCode(code, std::u16string_view(s).substr(i + 1, (end == std::u16string::npos ? n : end) - i - 1), format);
         i = end == std::u16string::npos ? n : end;
       } else if (code == u'S') {
         // A stacked fraction "\Sa^b;" (also a/b, a#b) reads as "a/b"; "a^" alone is a superscript.
@@ -55,41 +145,46 @@ std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
         i = end == std::u16string::npos ? n : end;
         size_t split = stack.find_first_of(u"^/#");
         if (split == std::u16string::npos) {
-          out += stack;
+          outString(stack);
         } else {
           std::u16string top = stack.substr(0, split), bottom = stack.substr(split + 1);
           while (!top.empty() && top.front() == u' ') top.erase(0, 1);
           while (!bottom.empty() && bottom.front() == u' ') bottom.erase(0, 1);
-          out += top;
-          if (!bottom.empty()) out += u'/' + bottom;
+          outString(top);
+          if (!bottom.empty()) outString(u'/' + bottom);
         }
       } else if (code == u'U' && i + 5 < n && s[i + 1] == u'+' && isHex(s[i + 2]) && isHex(s[i + 3]) &&
                  isHex(s[i + 4]) && isHex(s[i + 5])) {
-        out.push_back(static_cast<char16_t>(std::stoi(std::string(s.begin() + i + 2, s.begin() + i + 6), nullptr, 16)));
+        out(static_cast<char16_t>(std::stoi(std::string(s.begin() + i + 2, s.begin() + i + 6), nullptr, 16)));
         i += 5;
       } else {
-        out.push_back(u'\\');  // not a code: shown as typed
-        out.push_back(code);
+        out(u'\\');  // not a code: shown as typed
+        out(code);
       }
-    } else if (c == u'{' || c == u'}') {
-      // grouping only
+    } else if (c == u'{') {
+      groups.push_back(format);
+    } else if (c == u'}') {
+      if (!groups.empty()) {
+        format = groups.back();
+        groups.pop_back();
+      }
     } else if (c == u'%' && i + 2 < n && s[i + 1] == u'%') {
       // %%d, %%p, %%c and %%% stand for a character; %%u, %%o and %%k only switch a line style.
       switch (std::towlower(s[i + 2])) {
         case u'd':
-          out.push_back(0x00B0);
+          out(0x00B0);
           i += 2;
           break;  // degree
         case u'p':
-          out.push_back(0x00B1);
+          out(0x00B1);
           i += 2;
           break;  // plus-minus
         case u'c':
-          out.push_back(0x2300);
+          out(0x2300);
           i += 2;
           break;  // diameter
         case u'%':
-          out.push_back(u'%');
+          out(u'%');
           i += 2;
           break;
         case u'u':
@@ -98,7 +193,7 @@ std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
           i += 2;
           break;
         default:
-          out.push_back(c);
+          out(c);
           break;
       }
     } else if (c == u'\n') {
@@ -106,11 +201,24 @@ std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
     } else if (c == u'\r') {
       // part of a line end
     } else if (c == u'\t') {
-      out.push_back(u' ');
+      out(u' ');
     } else {
-      out.push_back(c);
+      out(c);
     }
   }
+  return paragraphs;
+}
+
+std::u16string plainText(const Paragraph& paragraph) {
+  std::u16string text;
+  for (const Run& run : paragraph) text += run.text;
+  return text;
+}
+
+// The contents without their codes, one string per paragraph.
+std::vector<std::u16string> paragraphsOf(const std::u16string& s) {
+  std::vector<std::u16string> paragraphs;
+  for (const Paragraph& paragraph : paragraphRunsOf(s, 1)) paragraphs.push_back(plainText(paragraph));
   return paragraphs;
 }
 
@@ -368,8 +476,115 @@ bool ZcDbMText::hitTest(const ZcGePoint3d& point, double aperture) const {
   return false;
 }
 
+namespace {
+
+// A piece of a laid-out line: characters of one format, where they start along the line.
+struct Segment {
+  std::u16string text;
+  const RunFormat* format;
+  const zrxhost::Font* font;
+  double offset;
+};
+
+}  // namespace
+
+// Lines laid out as explode lays them, each cut into segments of one format: a segment is drawn
+// with its own colour, height, width factor, slant and font, the next one starting where it ends.
 bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
-  for (const auto& line : linesOf(*this)) line->worldDraw(mode);
+  const std::vector<Paragraph> paragraphs = paragraphRunsOf(mContents.utf16(), mTextHeight);
+  RunFormat plain;
+  plain.height = mTextHeight;
+  bool formatted = false;
+  for (const Paragraph& paragraph : paragraphs)
+    for (const Run& run : paragraph) formatted = formatted || !(run.format == plain);
+  if (!formatted) {
+    for (const auto& line : linesOf(*this)) line->worldDraw(mode);
+    return true;
+  }
+
+  ZcDbText probe;  // resolves the style as explode's pieces do
+  probe.setTextStyleName(mTextStyleName);
+  probe.setTextStyle(mTextStyle);
+  const zrxhost::Font& styleFont = probe.font(database());
+  const ZcDbTextStyleTableRecord* record = probe.effectiveStyle(database());
+  const ZcGiTextStyle styleFonts = record != nullptr ? record->fonts() : ZcGiTextStyle();
+  auto fontOf = [&](const RunFormat& format) -> const zrxhost::Font& {
+    return format.font.empty() ? styleFont : zrxhost::fontFor(zrxhost::utf16ToUtf8(format.font));
+  };
+
+  // Each line's segments, wrapped as the plain text wraps.
+  std::vector<std::vector<Segment>> lines;
+  std::vector<double> lineWidths, wrapSpaceWidths;
+  for (const Paragraph& paragraph : paragraphs) {
+    size_t lineStart = 0;
+    for (const std::u16string& lineText : wrapped(plainText(paragraph), mWidth, styleFont, mTextHeight)) {
+      const size_t lineEnd = lineStart + lineText.size();
+      std::vector<Segment> segments;
+      double pen = 0;
+      size_t runStart = 0;
+      for (const Run& run : paragraph) {
+        const size_t runEnd = runStart + run.text.size();
+        const size_t from = std::max(runStart, lineStart), to = std::min(runEnd, lineEnd);
+        if (from < to) {
+          const zrxhost::Font& font = fontOf(run.format);
+          std::u16string piece = withPlainSpaces(run.text.substr(from - runStart, to - from));
+          const double width = font.measure(piece) * run.format.height * run.format.widthFactor;
+          segments.push_back({std::move(piece), &run.format, &font, pen});
+          pen += width;
+        }
+        runStart = runEnd;
+      }
+      // The spaces a wrap left at the line's end reach past an alignment point, as in explode.
+      const size_t spaces = trailingSpaces(lineText);
+      const RunFormat& last = segments.empty() ? plain : *segments.back().format;
+      wrapSpaceWidths.push_back(static_cast<double>(spaces) * fontOf(last).advance(U' ') * last.height *
+                                last.widthFactor);
+      lineWidths.push_back(pen);
+      lines.push_back(std::move(segments));
+      lineStart = lineEnd;
+    }
+  }
+
+  // A line is as high as its tallest run: the first baseline lies that far below the top, and each
+  // next one 5/3 of its own line's height (times the spacing factor) lower, as in the plain layout.
+  std::vector<double> baselines;
+  double below = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    double height = lines[i].empty() ? mTextHeight : 0;
+    for (const Segment& segment : lines[i]) height = std::max(height, segment.format->height);
+    below += i == 0 ? height : 5.0 / 3.0 * height * mLineSpacingFactor;
+    baselines.push_back(below);
+  }
+  const double blockHeight = baselines.empty() ? 0 : baselines.back();
+  const int row = (mAttachment - 1) / 3, column = (mAttachment - 1) % 3;
+  const double top = row == 0 ? 0 : (row == 1 ? blockHeight / 2 : blockHeight);
+  const zrxdb::PlaneAxes axes = zrxdb::planeAxes(mNormal, mRotation);
+  ZcGiSubEntityTraits& traits = mode->subEntityTraits();
+  const ZSoft::UInt16 ownColor = traits.color();
+  ZcGiTextStyle style = styleFonts;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const ZcGePoint3d anchor = mLocation + axes.y * (top - baselines[i]);
+    const double visible = lineWidths[i] - wrapSpaceWidths[i];
+    const double start = column == 0 ? 0 : (column == 1 ? -visible / 2 : -visible);
+    for (const Segment& segment : lines[i]) {
+      if (segment.text.empty()) continue;
+      const RunFormat& format = *segment.format;
+      traits.setColor(format.colorIndex >= 0 ? static_cast<ZSoft::UInt16>(format.colorIndex) : ownColor);
+      traits.setTrueColor(format.trueColor);
+      if (format.font.empty()) {
+        if (style.fontsSerial() != styleFonts.fontsSerial()) style = styleFonts;
+      } else if (style.fileName() != ZcString(format.font)) {
+        style.setFileName(ZcString(format.font));
+        style.setBigFontFileName(ZcString());
+      }
+      style.textSize = format.height;
+      style.xScale = format.widthFactor;
+      style.obliquingAngle = format.oblique;
+      mode->geometry().text(anchor + axes.x * (start + segment.offset), mNormal, axes.x, ZcString(segment.text), style);
+    }
+  }
+  traits.setColor(ownColor);
+  traits.setTrueColor(-1);
   return true;
 }
 

@@ -34,7 +34,8 @@ bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& nor
                             const ZcString& message, const ZcGiTextStyle& style) {
   const RecordedStyle recorded{style.textSize, style.xScale, style.obliquingAngle, fontsFor(style)};
   if (mTextCount == mTexts.size()) {
-    mTexts.push_back(TextPrimitive{position, normal, direction, message, recorded, mTraits.color()});
+    mTexts.push_back(
+        TextPrimitive{position, normal, direction, message, recorded, mTraits.color(), mTraits.trueColor()});
   } else {
     TextPrimitive& reused = mTexts[mTextCount];
     reused.position = position;
@@ -43,6 +44,7 @@ bool ZcGiDrawRecorder::text(const ZcGePoint3d& position, const ZcGeVector3d& nor
     reused.message = message;  // into the record's own storage: no allocation once it is large enough
     reused.style = recorded;
     reused.color = mTraits.color();
+    reused.trueColor = mTraits.trueColor();
   }
   ++mTextCount;
   return false;

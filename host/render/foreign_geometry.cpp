@@ -355,9 +355,9 @@ void decodeForeign(std::string_view type, const EntityRecords& records, const De
   }
 }
 
-std::vector<std::unique_ptr<ZcDbText>> decodeAttributes(const EntityRecords& records, const dxf::TextCodec& codec) {
-  std::vector<std::unique_ptr<ZcDbText>> texts;
-  if (records.file == nullptr) return texts;
+std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf::TextCodec& codec) {
+  std::vector<Attribute> attributes;
+  if (records.file == nullptr) return attributes;
   const dxf::TagFile& f = *records.file;
   for (std::uint32_t q = records.end; q < records.subEnd;) {
     std::uint32_t qe = q + 1;
@@ -386,9 +386,12 @@ std::vector<std::unique_ptr<ZcDbText>> decodeAttributes(const EntityRecords& rec
     const int horizontal = a.integer(72, 0), vertical = a.integer(74, 0);
     if (horizontal >= 0 && horizontal <= 5) text->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(horizontal));
     if (vertical >= 0 && vertical <= 3) text->setVerticalMode(static_cast<ZcDb::TextVertMode>(vertical));
-    texts.push_back(std::move(text));
+    Attribute attribute{std::move(text), {}, a.integer(62, 256), std::nullopt};
+    codec.decode(dxf::TagFile::trimmed(a.text(8)), attribute.layer);
+    if (a.has(420)) attribute.trueColor = static_cast<std::uint32_t>(a.integer(420, 0)) & 0xFFFFFF;
+    attributes.push_back(std::move(attribute));
   }
-  return texts;
+  return attributes;
 }
 
 }  // namespace zrxhost::render

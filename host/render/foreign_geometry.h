@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,9 +45,15 @@ struct ForeignDrawing {
 void decodeForeign(std::string_view type, const EntityRecords& records, const DecodeSettings& settings,
                    ForeignDrawing& out);
 
-// The visible ATTRIBs after an INSERT, as texts in the block's insert coordinates (world coordinates
-// of the space the insert lives in).
-std::vector<std::unique_ptr<ZcDbText>> decodeAttributes(const EntityRecords& records, const dxf::TextCodec& codec);
+// A visible ATTRIB after an INSERT: its text in the block's insert coordinates (world coordinates of
+// the space the insert lives in), and its own layer and colour.
+struct Attribute {
+  std::unique_ptr<ZcDbText> text;
+  std::u16string layer;
+  int colorIndex = 256;                    // 0 ByBlock (the insert's colour), 256 ByLayer
+  std::optional<std::uint32_t> trueColor;  // 0xRRGGBB, when the record gives one
+};
+std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf::TextCodec& codec);
 
 // HATCH: its fill, or its pattern lines clipped to its boundary, and nothing else.
 void decodeHatch(const EntityRecords& records, ForeignDrawing& out);

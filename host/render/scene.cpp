@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_text.h"
@@ -59,61 +60,78 @@ std::uint32_t colorOf(int recorded, int fallback) {
   return aciToRgb(index);
 }
 
-// The text's local frame (along the baseline, across it) with the shape parameters folded in, so a
-// glyph point maps to the drawing by one affine step, then by the insert's transform.
-class GlyphPlacer : public GlyphPathSink {
+}  // namespace
+
+// The outlines of every glyph a scene's texts use, made once per font and character.
+class GlyphCache {
  public:
-  GlyphPlacer(const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, SceneItem& item, Scene& scene,
-              bool extents)
-      : mXform(xform), mItem(item), mScene(scene), mExtents(extents) {
-    ZcGeVector3d normal = text.normal.isZeroLength() ? ZcGeVector3d::kZAxis : text.normal.normal();
-    ZcGeVector3d along = text.direction - normal * text.direction.dotProduct(normal);
-    if (along.isZeroLength()) along = normal.perpVector();
-    along.normalize();
-    ZcGeVector3d across = normal.crossProduct(along).normal();
-    const ZcGiDrawRecorder::RecordedStyle& style = text.style;
-    // Beyond about 85 degrees a slant stops being text; CAD programs refuse it there too.
-    const double oblique = std::clamp(style.obliquingAngle, -1.48, 1.48);
-    mSize = style.textSize;
-    mXScale = style.xScale;
-    mSlant = std::tan(oblique);
-    mOrigin = v3(text.position);
-    mAlong = v3(along);
-    mAcross = v3(across);
+  const GlyphOutline& outline(const Font& font, char32_t c) {
+    auto [found, added] = mOutlines.try_emplace({&font, c});
+    if (added) {
+      Collector collector(found->second);
+      font.outline(c, collector);
+    }
+    return found->second;
   }
-
-  void setPen(double pen) { mPen = pen; }
-
-  void moveTo(double x, double y) override { add(PathOp::kMove, {x, y}); }
-  void lineTo(double x, double y) override { add(PathOp::kLine, {x, y}); }
-  void cubicTo(double x1, double y1, double x2, double y2, double x3, double y3) override {
-    add(PathOp::kCurve, {x1, y1, x2, y2, x3, y3});
-  }
-  void closePath() override { mItem.ops.push_back({PathOp::kClose, {}}); }
 
  private:
-  void add(PathOp::Kind kind, std::initializer_list<double> glyphCoords) {
-    PathOp op{kind, {}};
-    int i = 0;
-    for (auto it = glyphCoords.begin(); it != glyphCoords.end(); it += 2, i += 2) {
-      const double gx = it[0], gy = it[1];
-      const double lx = (mPen + gx) * mSize * mXScale + gy * mSize * mSlant;
-      const double ly = gy * mSize;
-      const V3 p = mXform.apply(mOrigin + mAlong * lx + mAcross * ly);
-      op.p[i] = p.x;
-      op.p[i + 1] = p.y;
-      if (mExtents) mScene.include(p.x, p.y);
+  class Collector : public GlyphPathSink {
+   public:
+    explicit Collector(GlyphOutline& outline) : mOutline(outline) {}
+    void moveTo(double x, double y) override { add(PathOp::kMove, {x, y}); }
+    void lineTo(double x, double y) override { add(PathOp::kLine, {x, y}); }
+    void cubicTo(double x1, double y1, double x2, double y2, double x3, double y3) override {
+      add(PathOp::kCurve, {x1, y1, x2, y2, x3, y3});
     }
-    mItem.ops.push_back(op);
-  }
+    void closePath() override { mOutline.ops.push_back({PathOp::kClose, {}}); }
 
-  const Xform& mXform;
-  SceneItem& mItem;
-  Scene& mScene;
-  bool mExtents;
-  double mSize = 1, mXScale = 1, mSlant = 0, mPen = 0;
-  V3 mOrigin, mAlong{1, 0, 0}, mAcross{0, 1, 0};
+   private:
+    void add(PathOp::Kind kind, std::initializer_list<double> coords) {
+      PathOp op{kind, {}};
+      int i = 0;
+      for (auto it = coords.begin(); it != coords.end(); it += 2, i += 2) {
+        op.p[i] = it[0];
+        op.p[i + 1] = it[1];
+        if (mOutline.ops.empty()) {
+          mOutline.minX = mOutline.maxX = it[0];
+          mOutline.minY = mOutline.maxY = it[1];
+        }
+        mOutline.minX = std::min(mOutline.minX, it[0]);
+        mOutline.maxX = std::max(mOutline.maxX, it[0]);
+        mOutline.minY = std::min(mOutline.minY, it[1]);
+        mOutline.maxY = std::max(mOutline.maxY, it[1]);
+      }
+      mOutline.ops.push_back(op);
+    }
+    GlyphOutline& mOutline;
+  };
+  struct KeyHash {
+    std::size_t operator()(const std::pair<const Font*, char32_t>& k) const {
+      return std::hash<const void*>()(k.first) * 31 + k.second;
+    }
+  };
+  // Node-based: the texts' pointers to outlines stay valid as more are added.
+  std::unordered_map<std::pair<const Font*, char32_t>, GlyphOutline, KeyHash> mOutlines;
 };
+
+void textOps(const SceneText& text, std::vector<PathOp>& ops) {
+  ops.clear();
+  const double* m = text.m;
+  for (const SceneText::Glyph& glyph : text.glyphs) {
+    for (const PathOp& op : glyph.outline->ops) {
+      PathOp out{op.kind, {}};
+      const int points = op.kind == PathOp::kCurve ? 3 : (op.kind == PathOp::kClose ? 0 : 1);
+      for (int i = 0; i < points; ++i) {
+        const double gx = op.p[2 * i] + glyph.pen, gy = op.p[2 * i + 1];
+        out.p[2 * i] = m[0] * gx + m[1] * gy + m[4];
+        out.p[2 * i + 1] = m[2] * gx + m[3] * gy + m[5];
+      }
+      ops.push_back(out);
+    }
+  }
+}
+
+namespace {
 
 // `clip`: the viewport the text shows in (-1: none), where it does not count for the extents.
 void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xform& xform, std::uint32_t rgb,
@@ -124,18 +142,55 @@ void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xf
     return;
   }
   const Font& font = fontFor(style.fileName().toUtf8(), style.bigFontFileName().toUtf8());
+  // The text's frame (along the baseline, across it) with its shape folded in, then the insert's
+  // transform: one affine map from glyph units to the drawing.
+  ZcGeVector3d normal = text.normal.isZeroLength() ? ZcGeVector3d::kZAxis : text.normal.normal();
+  ZcGeVector3d along = text.direction - normal * text.direction.dotProduct(normal);
+  if (along.isZeroLength()) along = normal.perpVector();
+  along.normalize();
+  const ZcGeVector3d across = normal.crossProduct(along).normal();
+  // Beyond about 85 degrees a slant stops being text; CAD programs refuse it there too.
+  const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
+  const double size = style.textSize, xScale = style.xScale;
+  const V3 origin = xform.apply(v3(text.position));
+  const V3 alongGlyph = xform.applyVector(v3(along) * (size * xScale));
+  const V3 acrossGlyph = xform.applyVector(v3(along) * (size * slant) + v3(across) * size);
+  SceneText placed;
+  placed.m[0] = alongGlyph.x;
+  placed.m[2] = alongGlyph.y;
+  placed.m[1] = acrossGlyph.x;
+  placed.m[3] = acrossGlyph.y;
+  placed.m[4] = origin.x;
+  placed.m[5] = origin.y;
+  if (!scene.glyphs) scene.glyphs = std::make_shared<GlyphCache>();
+  double pen = 0;
+  bool inked = false;
+  for (char32_t c : utf16ToUtf32(text.message.utf16())) {
+    const GlyphOutline& outline = scene.glyphs->outline(font, c);
+    if (!outline.ops.empty()) {
+      placed.glyphs.push_back({&outline, pen});
+      inked = true;
+      if (clip < 0) {
+        // The corners of the glyph's box count for the extents.
+        for (const double gx : {outline.minX + pen, outline.maxX + pen}) {
+          for (const double gy : {outline.minY, outline.maxY}) {
+            scene.include(placed.m[0] * gx + placed.m[1] * gy + placed.m[4],
+                          placed.m[2] * gx + placed.m[3] * gy + placed.m[5]);
+          }
+        }
+      }
+    }
+    pen += font.advance(c);
+  }
+  if (!inked) return;
+  placed.length = pen;
   SceneItem item;
   item.rgb = rgb;
   item.filled = true;
   item.clip = clip;
-  GlyphPlacer placer(text, xform, item, scene, clip < 0);
-  double pen = 0;
-  for (char32_t c : utf16ToUtf32(text.message.utf16())) {
-    placer.setPen(pen);
-    font.outline(c, placer);
-    pen += font.advance(c);
-  }
-  if (!item.ops.empty()) scene.items.push_back(std::move(item));
+  item.text = static_cast<int>(scene.texts.size());
+  scene.texts.push_back(std::move(placed));
+  scene.items.push_back(std::move(item));
 }
 
 // A dash pattern in drawing units: positive dashes, negative gaps, zero dots.
@@ -340,7 +395,21 @@ class SceneBuilder {
         shape.ops.push_back({shape.ops.empty() ? PathOp::kMove : PathOp::kLine, {v3(p)}});
       addShape(shape, placement.xform, look);
     }
-    for (const auto& text : mRecorder.texts()) addText(mScene, text, placement.xform, look.rgb, mClip);
+    // The index the entity drew in, which a text of another index (an MText's inline colour)
+    // changed from; the entity leaves it as it found it.
+    const int drawn = mRecorder.subEntityTraits().color();
+    for (const auto& text : mRecorder.texts())
+      addText(mScene, text, placement.xform, inlineColor(text, drawn, layer, placement, look.rgb), mClip);
+  }
+
+  // A text's colour: the entity's, unless the entity drew it in a colour of its own.
+  static std::uint32_t inlineColor(const ZcGiDrawRecorder::TextPrimitive& text, int drawn,
+                                   const DrawingStyle::Layer& layer, const Placement& placement, std::uint32_t own) {
+    if (text.trueColor >= 0) return static_cast<std::uint32_t>(text.trueColor);
+    if (text.color == drawn) return own;
+    if (text.color == 256) return layer.rgb;
+    if (text.color == 0) return placement.byBlockRgb;
+    return colorOf(text.color, 7);
   }
 
   std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,
@@ -408,10 +477,23 @@ class SceneBuilder {
       }
     }
     if (fd != nullptr && mStyle.codec() != nullptr) {
-      for (const auto& text : decodeAttributes({fd->file.get(), fd->begin, fd->end, fd->subEnd}, *mStyle.codec())) {
+      // An attribute is drawn on its own layer in its own colour; ByBlock is the insert's colour.
+      for (const Attribute& attribute :
+           decodeAttributes({fd->file.get(), fd->begin, fd->end, fd->subEnd}, *mStyle.codec())) {
+        ZcString layerName(attribute.layer);
+        if (layerName.isEmpty() || (placement.depth > 0 && layerName == ZcString(L"0"))) layerName = look.layer;
+        const DrawingStyle::Layer& layer = mStyle.layer(layerName);
+        if (!layer.visible) continue;
+        std::uint32_t rgb = look.rgb;
+        if (attribute.trueColor)
+          rgb = *attribute.trueColor;
+        else if (attribute.colorIndex == 256)
+          rgb = layer.rgb;
+        else if (attribute.colorIndex != 0)
+          rgb = colorOf(attribute.colorIndex, 7);
         mRecorder.clear();
-        text->worldDraw(&mRecorder);
-        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, look.rgb, mClip);
+        attribute.text->worldDraw(&mRecorder);
+        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, rgb, mClip);
       }
     }
   }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,29 @@ struct SceneItem {
   bool filled = false;   // glyph outlines, solids, wide polylines and hatch fills; else stroked
   bool evenOdd = false;  // filled by the odd-even rule (hatch loops) instead of the non-zero rule
   int clip = -1;         // index into Scene::clips: drawn only inside that rectangle (a viewport)
+  int text = -1;         // index into Scene::texts: a text's glyphs, its ops made by textOps when painted
   std::vector<PathOp> ops;
+};
+
+// A glyph's outline once per font and character, in units of the cap height from the pen.
+struct GlyphOutline {
+  std::vector<PathOp> ops;
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;  // of its points
+};
+
+// A text as references to its glyphs' outlines and the affine map from glyph units to the drawing:
+// x = m[0]·gx + m[1]·gy + m[4], y = m[2]·gx + m[3]·gy + m[5], gx counted from the text's start.
+// A hundred thousand texts of a few characters share a few dozen outlines.
+struct SceneText {
+  struct Glyph {
+    const GlyphOutline* outline;
+    double pen;  // where the glyph starts along the baseline
+  };
+  double m[6] = {1, 0, 0, 1, 0, 0};
+  std::vector<Glyph> glyphs;
+  double length = 0;  // the advance of the whole text
+  // The cap height in drawing units.
+  double height() const { return std::hypot(m[1], m[3]); }
 };
 
 // An infinite line (XLINE) or a half-infinite one (RAY), cut to the view when painted.
@@ -42,8 +65,13 @@ struct ClipRect {
   double minX, minY, maxX, maxY;
 };
 
+class GlyphCache;
+
 struct Scene {
   std::vector<SceneItem> items;
+  std::vector<SceneText> texts;
+  // The outlines the texts refer to; shared by copies of the scene.
+  std::shared_ptr<GlyphCache> glyphs;
   std::vector<SceneRay> rays;
   std::vector<ClipRect> clips;
   // The extents of what lies within kNearLimit of the origin, and of the rest: a picture fits the
@@ -60,6 +88,9 @@ struct Scene {
   // The extents a view fits: the near part when there is one.
   const Bounds& extents() const { return bounds.valid ? bounds : farBounds; }
 };
+
+// A text item's outline in drawing coordinates, into `ops` (emptied first).
+void textOps(const SceneText& text, std::vector<PathOp>& ops);
 
 // Adds what `recorder` holds; `fallbackColor` replaces the by-block and by-layer indices the
 // recorder could not resolve.

@@ -46,6 +46,9 @@ bool finite(const ZcGePoint3d& p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
+// Glyphs whose pen is this far off the image in pixels are not placed at all.
+constexpr double kFarPixels = 1e6;
+
 }  // namespace
 
 bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
@@ -53,10 +56,12 @@ bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
   if (!render::buildScene(db, scene, error)) return false;
   std::vector<Item> items;
   items.reserve(scene.items.size());
+  std::vector<render::PathOp> textOps;
   for (const render::SceneItem& source : scene.items) {
     Item item{{}, {}, source.rgb, source.filled};
     item.path.setFillRule(source.evenOdd ? Qt::OddEvenFill : Qt::WindingFill);
-    for (const render::PathOp& op : source.ops) {
+    if (source.text >= 0) render::textOps(scene.texts[static_cast<size_t>(source.text)], textOps);
+    for (const render::PathOp& op : source.text >= 0 ? textOps : source.ops) {
       switch (op.kind) {
         case render::PathOp::kMove:
           item.path.moveTo(op.p[0], op.p[1]);
@@ -197,7 +202,10 @@ const PreviewPainter::Sprite& PreviewPainter::sprite(const SpriteKey& key, const
   auto found = mSprites.find(key);
   if (found != mSprites.end()) return found->second;
   // A drag through every angle of a polar array makes many; the oldest are not worth tracking.
-  if (mSprites.size() > 50000) mSprites.clear();
+  if (mSprites.size() > 50000) {
+    mSprites.clear();
+    mLastStamps.fill(LastStamp{});
+  }
   const Glyph& g = glyph(*key.font, key.c);
   const QPainterPath path = glyphToPixels.map(g.path);
   const QRectF box = path.boundingRect();
@@ -227,30 +235,93 @@ const PreviewPainter::Sprite& PreviewPainter::sprite(const SpriteKey& key, const
   return mSprites.emplace(key, std::move(sprite)).first->second;
 }
 
-void PreviewPainter::blend(QImage& image, const std::vector<SpriteBlit>& blits) {
-  const int w = image.width(), h = image.height();
+const PreviewPainter::Sprite& PreviewPainter::shapedSprite(const SpriteKey& base, char32_t c,
+                                                           const QTransform& glyphToPixels) {
+  if (c >= 128) {
+    SpriteKey key = base;
+    key.c = c;
+    return sprite(key, glyphToPixels);
+  }
+  if (!(base == mAsciiShape) || mAsciiSprites.empty()) {
+    mAsciiShape = base;
+    mAsciiSprites.assign(128, nullptr);
+  }
+  const Sprite*& known = mAsciiSprites[c];
+  if (known == nullptr) {
+    SpriteKey key = base;
+    key.c = c;
+    const size_t before = mSprites.size();
+    const Sprite& made = sprite(key, glyphToPixels);
+    // A full map was emptied to make room: the table's other pointers went with it.
+    if (mSprites.size() < before) mAsciiSprites.assign(128, nullptr);
+    mAsciiSprites[c] = &made;
+    return made;
+  }
+  return *known;
+}
+
+PreviewPainter::CoverageLayer& PreviewPainter::layerFor(std::uint32_t argb, int width, int height) {
+  if (mLastLayer != nullptr && mLastLayer->argb == argb) [[likely]]
+    return *mLastLayer;
+  for (size_t i = 0; i < mLayerCount; ++i)
+    if (mLayers[i].argb == argb) return *(mLastLayer = &mLayers[i]);
+  if (mLayerCount == mLayers.size()) {
+    mLayers.emplace_back();
+    mLastStamps.fill(LastStamp{});  // they may point into the storage the vector just left
+  }
+  CoverageLayer& layer = mLayers[mLayerCount++];
+  layer.argb = argb;
+  const size_t pixels = static_cast<size_t>(width) * height;
+  // Kept clear between frames (composite clears what it used), so only a new size costs a fill.
+  if (layer.coverage.size() != pixels) layer.coverage.assign(pixels, 0);
+  layer.minX = width;
+  layer.minY = height;
+  layer.maxX = layer.maxY = -1;
+  return *(mLastLayer = &layer);
+}
+
+void PreviewPainter::stamp(CoverageLayer& layer, const Sprite& s, int x, int y, int width, int height) {
+  const int x0 = x + s.left, y0 = y + s.top;
+  if (x0 >= width || y0 >= height || x0 + s.width <= 0 || y0 + s.height <= 0) return;
+  const int fromY = std::max(0, -y0), toY = std::min(s.height, height - y0);
+  const int fromX = std::max(0, -x0), toX = std::min(s.width, width - x0);
+  layer.minX = std::min(layer.minX, x0 + fromX);
+  layer.maxX = std::max(layer.maxX, x0 + toX - 1);
+  layer.minY = std::min(layer.minY, y0 + fromY);
+  layer.maxY = std::max(layer.maxY, y0 + toY - 1);
+  for (int row = fromY; row < toY; ++row) {
+    const std::uint8_t* __restrict cover = &s.coverage[static_cast<size_t>(row) * s.width];
+    std::uint8_t* __restrict into = &layer.coverage[static_cast<size_t>(y0 + row) * width + x0];
+    // A plain loop the compiler turns into byte-wise maxima over whole vectors.
+    for (int col = fromX; col < toX; ++col) into[col] = std::max(into[col], cover[col]);
+  }
+}
+
+void PreviewPainter::composite(QImage& image, CoverageLayer& layer) {
+  if (layer.maxX < layer.minX || layer.maxY < layer.minY) return;
+  const int width = image.width();
   const qsizetype stride = image.bytesPerLine() / 4;
   auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
-  for (const SpriteBlit& blit : blits) {
-    const Sprite& s = *blit.sprite;
-    const int x0 = blit.x + s.left, y0 = blit.y + s.top;
-    if (x0 >= w || y0 >= h || x0 + s.width <= 0 || y0 + s.height <= 0) continue;
-    const int r = (blit.argb >> 16) & 0xFF, g = (blit.argb >> 8) & 0xFF, b = blit.argb & 0xFF;
-    const int fromY = std::max(0, -y0), toY = std::min(s.height, h - y0);
-    const int fromX = std::max(0, -x0), toX = std::min(s.width, w - x0);
-    for (int y = fromY; y < toY; ++y) {
-      const std::uint8_t* cover = &s.coverage[static_cast<size_t>(y) * s.width];
-      std::uint32_t* row = pixels + static_cast<qsizetype>(y0 + y) * stride + x0;
-      for (int x = fromX; x < toX; ++x) {
-        const int a = cover[x];
-        if (a == 0) continue;
-        const std::uint32_t d = row[x];
-        const int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-        const auto mix = [a](int from, int to) {
-          return static_cast<std::uint32_t>(from + ((to - from) * a + 127) / 255);
-        };
-        row[x] = 0xFF000000u | (mix(dr, r) << 16) | (mix(dg, g) << 8) | mix(db, b);
+  const std::uint32_t r = (layer.argb >> 16) & 0xFF, g = (layer.argb >> 8) & 0xFF, b = layer.argb & 0xFF;
+  const std::uint32_t opaque = 0xFF000000u | (r << 16) | (g << 8) | b;
+  for (int y = layer.minY; y <= layer.maxY; ++y) {
+    std::uint8_t* cover = &layer.coverage[static_cast<size_t>(y) * width];
+    std::uint32_t* row = pixels + static_cast<qsizetype>(y) * stride;
+    for (int x = layer.minX; x <= layer.maxX; ++x) {
+      const std::uint32_t a = cover[x];
+      if (a == 0) continue;
+      cover[x] = 0;
+      if (a == 255) {
+        row[x] = opaque;
+        continue;
       }
+      const std::uint32_t d = row[x];
+      const auto mix = [a](std::uint32_t from, std::uint32_t to) {
+        return static_cast<std::uint32_t>(
+            static_cast<int>(from) +
+            ((static_cast<int>(to) - static_cast<int>(from)) * static_cast<int>(a) + 127) / 255);
+      };
+      row[x] = 0xFF000000u | (mix((d >> 16) & 0xFF, r) << 16) | (mix((d >> 8) & 0xFF, g) << 8) | mix(d & 0xFF, b);
     }
   }
 }
@@ -274,7 +345,12 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
   const Font* lastFont = nullptr;
   const ZcGiTextStyle* lastFonts = nullptr;
   mLines.clear();
-  mBlits.clear();
+  mLayerCount = 0;
+  mLastLayer = nullptr;
+  mLastStamps.fill(LastStamp{});
+  // The scale is part of a shape: a new view starts afresh.
+  mLastShapeInputs = ShapeInputs{};
+  const int imageWidth = image.width(), imageHeight = image.height();
   painter.setPen(Qt::NoPen);
   for (const ZcGiDrawRecorder::TextPrimitive& text : frame.texts()) {
     const auto& style = text.style;
@@ -298,16 +374,16 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
         lastArgb = colorOfIndex(text.color).rgb();
       }
       const double length = width(font, text.message.utf16()) * size * xScale;
-      mLines.push_back(
-          {static_cast<float>(view.screenX(text.position.x)), static_cast<float>(view.screenY(text.position.y)),
-           static_cast<float>(view.screenX(text.position.x + ax * length)),
-           static_cast<float>(view.screenY(text.position.y + ay * length)), colorOfIndex(text.color).rgb()});
+      mLines.push_back({static_cast<float>(view.screenX(text.position.x)),
+                        static_cast<float>(view.screenY(text.position.y)),
+                        static_cast<float>(view.screenX(text.position.x + ax * length)),
+                        static_cast<float>(view.screenY(text.position.y + ay * length)), lastArgb});
       continue;
     }
     // Mirrored texts (a normal pointing down) run their cross direction the other way.
     const double flip = text.normal.z < 0 ? -1 : 1;
     const double cx = -ay * flip, cy = ax * flip;
-    const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
+    const double oblique = std::clamp(style.obliquingAngle, -1.48, 1.48);
     if (text.color != lastColor) {
       lastColor = text.color;
       lastArgb = colorOfIndex(text.color).rgb();
@@ -316,29 +392,58 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
       // The glyph's frame in pixels without the pen position: one mask serves every copy at this
       // size, angle and shape, placed at the pen's nearest pixel.
       const double k = view.scale;
-      const QTransform shape(size * xScale * ax * k, -size * xScale * ay * k, size * (slant * ax + cx) * k,
-                             -size * (slant * ay + cy) * k, 0, 0);
-      const SpriteKey base{&font, 0, static_cast<std::int32_t>(std::lround(size * k * 8)),
-                           static_cast<std::int32_t>(std::lround(std::atan2(ay, ax) * 180 / M_PI * 4)),
-                           // A mirrored text's masks are not the others'.
-                           static_cast<std::int32_t>(std::lround(xScale * 64 * flip)),
-                           static_cast<std::int32_t>(std::lround(slant * 64))};
+      const ShapeInputs inputs{&font, size, xScale, ax, ay, oblique, flip};
+      if (!(inputs == mLastShapeInputs)) {
+        const double slant = std::tan(oblique);
+        // Copies of one text share their shape: the key and the frame are worked out once for them.
+        mLastShapeInputs = inputs;
+        mLastShape = QTransform(size * xScale * ax * k, -size * xScale * ay * k, size * (slant * ax + cx) * k,
+                                -size * (slant * ay + cy) * k, 0, 0);
+        mLastShapeKey = SpriteKey{&font, 0, static_cast<std::int32_t>(std::lround(size * k * 8)),
+                                  static_cast<std::int32_t>(std::lround(std::atan2(ay, ax) * 180 / M_PI * 4)),
+                                  // A mirrored text's masks are not the others'.
+                                  static_cast<std::int32_t>(std::lround(xScale * 64 * flip)),
+                                  static_cast<std::int32_t>(std::lround(slant * 64))};
+      }
+      const QTransform& shape = mLastShape;
+      const SpriteKey& base = mLastShapeKey;
+      // Pixels per unit of pen advance, along x and y of the image.
+      const double stepX = size * xScale * ax * k, stepY = -size * xScale * ay * k;
+      const double startX = view.screenX(text.position.x), startY = view.screenY(text.position.y);
+      const std::u16string& units = text.message.utf16();
+      // A copy wholly off the image is passed over: no glyph is wider than two heights.
+      const double reach = (static_cast<double>(units.size()) * std::fabs(xScale) * 2 + 2) * std::fabs(size) * k;
+      if (startX < -reach || startX > imageWidth + reach || startY < -reach || startY > imageHeight + reach) continue;
+      CoverageLayer& layer = layerFor(lastArgb, imageWidth, imageHeight);
       double pen = 0;
-      for (char32_t c : utf16ToUtf32(text.message.utf16())) {
-        SpriteKey key = base;
-        key.c = c;
-        const Sprite& glyphSprite = sprite(key, shape);
-        const double px = view.screenX(text.position.x + pen * size * xScale * ax);
-        const double py = view.screenY(text.position.y + pen * size * xScale * ay);
+      size_t glyphIndex = 0;
+      for (size_t i = 0; i < units.size(); ++i, ++glyphIndex) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
+          c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        const Sprite& glyphSprite = shapedSprite(base, c, shape);
         if (glyphSprite.width > 0) {
-          mBlits.push_back(
-              {&glyphSprite, static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py)), lastArgb});
+          const double px = startX + pen * stepX, py = startY + pen * stepY;
+          // Far-off copies are left before a conversion to int could overflow.
+          if (px > -kFarPixels && px < kFarPixels && py > -kFarPixels && py < kFarPixels) {
+            // The nearest pixel: shifted positive so that truncation rounds down (cheaper than floor).
+            const int x = static_cast<int>(px + 0.5 + kFarPixels) - static_cast<int>(kFarPixels);
+            const int y = static_cast<int>(py + 0.5 + kFarPixels) - static_cast<int>(kFarPixels);
+            // Copies closer than a pixel put the same glyph on the same pixel again; a maximum taken
+            // twice is the same, so the repeat is skipped.
+            LastStamp& last = mLastStamps[glyphIndex % mLastStamps.size()];
+            if (last.sprite != &glyphSprite || last.x != x || last.y != y || last.layer != &layer) {
+              last = {&glyphSprite, &layer, x, y};
+              stamp(layer, glyphSprite, x, y, imageWidth, imageHeight);
+            }
+          }
         }
         pen += glyphSprite.advance;
       }
       continue;
     }
     painter.setBrush(colorOfIndex(text.color));
+    const double slant = std::tan(oblique);
     double pen = 0;
     for (char32_t c : utf16ToUtf32(text.message.utf16())) {
       const Glyph& g = glyph(font, c);
@@ -354,7 +459,7 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
   }
   painter.end();
   rasterize(image, mLines);
-  blend(image, mBlits);
+  for (size_t i = 0; i < mLayerCount; ++i) composite(image, mLayers[i]);
 }
 
 }  // namespace zrxhost::window

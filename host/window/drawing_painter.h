@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRectF>
+#include <QTransform>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -88,17 +90,46 @@ class PreviewPainter {
     double advance = 0;
     std::vector<std::uint8_t> coverage;
   };
-  struct SpriteBlit {
-    const Sprite* sprite;
-    int x, y;
-    std::uint32_t argb;
-  };
   const Sprite& sprite(const SpriteKey& key, const QTransform& glyphToPixels);
-  static void blend(QImage& image, const std::vector<SpriteBlit>& blits);
+  // The sprite of `c` at the shape of `base`: ASCII from a table kept for the last shape asked for
+  // (a preview's copies share one), the rest from the map.
+  const Sprite& shapedSprite(const SpriteKey& base, char32_t c, const QTransform& glyphToPixels);
+
+  // The coverage of every sprite of one colour in a frame, the most of any sprite at each pixel,
+  // over the rows and columns they touched. Laid into the image once, so that a pixel under a
+  // hundred overlapping copies is blended once instead of a hundred times.
+  struct CoverageLayer {
+    std::uint32_t argb = 0;
+    std::vector<std::uint8_t> coverage;  // image-sized
+    int minX = 0, minY = 0, maxX = -1, maxY = -1;
+  };
+  CoverageLayer& layerFor(std::uint32_t argb, int width, int height);
+  static void stamp(CoverageLayer& layer, const Sprite& sprite, int x, int y, int width, int height);
+  static void composite(QImage& image, CoverageLayer& layer);
 
   std::unordered_map<const Font*, std::unordered_map<char32_t, Glyph>> mGlyphs;
   std::unordered_map<SpriteKey, Sprite, SpriteKeyHash> mSprites;
-  std::vector<SpriteBlit> mBlits;
+  SpriteKey mAsciiShape{nullptr, 0, 0, 0, 0, 0};
+  // What the last text's shape was worked out from, and what came of it.
+  struct ShapeInputs {
+    const Font* font = nullptr;
+    double size = 0, xScale = 0, ax = 0, ay = 0, oblique = 0, flip = 0;
+    bool operator==(const ShapeInputs&) const = default;
+  };
+  ShapeInputs mLastShapeInputs;
+  QTransform mLastShape;
+  SpriteKey mLastShapeKey{nullptr, 0, 0, 0, 0, 0};
+  std::vector<const Sprite*> mAsciiSprites;  // by character, null until asked for
+  // The last stamp of each glyph place in a text, by its index in the text.
+  struct LastStamp {
+    const Sprite* sprite = nullptr;
+    const CoverageLayer* layer = nullptr;
+    int x = 0, y = 0;
+  };
+  std::array<LastStamp, 64> mLastStamps;
+  std::vector<CoverageLayer> mLayers;  // the first mLayerCount are this frame's
+  size_t mLayerCount = 0;
+  CoverageLayer* mLastLayer = nullptr;
   std::unordered_map<const Font*, std::vector<double>> mAsciiAdvances;
   const Font* mAsciiFont = nullptr;
   std::vector<double>* mAscii = nullptr;

@@ -103,7 +103,9 @@ void MainWindow::buildMenus() {
   QAction* open = file->addAction(windowText(WindowText::kOpen));
   open->setShortcut(QKeySequence::Open);
   connect(open, &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
+    const QString path = mOpenFileQuestion
+                             ? mOpenFileQuestion()
+                             : QFileDialog::getOpenFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
     if (!path.isEmpty()) mInput->runCommand("OPEN " + path.toStdString());
   });
   QAction* save = file->addAction(windowText(WindowText::kSave));

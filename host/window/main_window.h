@@ -41,9 +41,10 @@ class MainWindow : public QMainWindow {
   // stay open (nullopt). A dialog by default; tests answer it themselves.
   using SaveQuestion = std::function<std::optional<bool>(const QString& drawingName)>;
   void setSaveQuestion(SaveQuestion question) { mSaveQuestion = std::move(question); }
-  // Where Save As writes; a file dialog by default.
+  // Where Save As writes, and which drawing Open reads; file dialogs by default.
   using FileQuestion = std::function<QString()>;
   void setSaveFileQuestion(FileQuestion question) { mSaveFileQuestion = std::move(question); }
+  void setOpenFileQuestion(FileQuestion question) { mOpenFileQuestion = std::move(question); }
 
   Canvas& canvas() { return *mCanvas; }
   CommandLine& commandLine() { return *mCommandLine; }
@@ -73,6 +74,7 @@ class MainWindow : public QMainWindow {
   bool mRunning = false;
   SaveQuestion mSaveQuestion;
   FileQuestion mSaveFileQuestion;
+  FileQuestion mOpenFileQuestion;
 };
 
 }  // namespace zrxhost::window

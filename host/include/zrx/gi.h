@@ -39,11 +39,15 @@ class ZcGiSubEntityTraits {
   virtual ~ZcGiSubEntityTraits() = default;
   void setColor(ZSoft::UInt16 colorIndex) { mColor = colorIndex; }
   ZSoft::UInt16 color() const { return mColor; }
+  // A 24-bit RGB colour that stands instead of the index (an MText's inline "\c"), or -1.
+  void setTrueColor(std::int32_t rgb) { mTrueColor = rgb; }
+  std::int32_t trueColor() const { return mTrueColor; }
   void setLayer(const ZcString& layer) { mLayer = layer; }
   const ZcString& layer() const { return mLayer; }
 
  private:
   ZSoft::UInt16 mColor = 7;
+  std::int32_t mTrueColor = -1;
   ZcString mLayer;
 };
 
@@ -88,6 +92,7 @@ class ZcGiDrawRecorder : public ZcGiWorldDraw, private ZcGiWorldGeometry {
     ZcString message;
     RecordedStyle style;
     ZSoft::UInt16 color;
+    std::int32_t trueColor = -1;  // 24-bit RGB, or -1: the colour index holds
   };
   struct PolylinePrimitive {
     std::vector<ZcGePoint3d> points;

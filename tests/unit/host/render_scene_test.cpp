@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "render/scene.h"
 #include "render/shapes.h"
@@ -154,6 +155,26 @@ TEST(RenderScene, ArrayedInsertsLinetypesAndRays) {
   ASSERT_EQ(rays.rays.size(), 1u);
   EXPECT_TRUE(rays.rays[0].bothWays);
   EXPECT_FALSE(rays.bounds.valid) << "an infinite line has no extents";
+}
+
+TEST(RenderScene, AttributesKeepTheirOwnLayerAndColour) {
+  const std::string layers =
+      "0\nTABLE\n2\nLAYER\n70\n2\n0\nLAYER\n2\nBLUE\n70\n0\n62\n5\n6\nCONTINUOUS\n"
+      "0\nLAYER\n2\nHIDDEN\n70\n0\n62\n-1\n6\nCONTINUOUS\n0\nENDTAB\n";
+  const std::string block = "0\nBLOCK\n8\n0\n2\nTAG\n70\n2\n10\n0\n20\n0\n30\n0\n3\nTAG\n0\nENDBLK\n8\n0\n";
+  auto attrib = [](const std::string& layer, const std::string& colour) {
+    return "0\nATTRIB\n8\n" + layer + "\n" + colour + "10\n0\n20\n0\n30\n0\n40\n1\n1\nA1\n2\nT\n70\n0\n";
+  };
+  const std::string insert = "0\nINSERT\n8\n0\n62\n3\n66\n1\n2\nTAG\n10\n0\n20\n0\n30\n0\n" + attrib("0", "62\n1\n") +
+                             attrib("0", "62\n0\n") + attrib("BLUE", "") + attrib("HIDDEN", "62\n1\n") +
+                             attrib("0", "62\n1\n420\n1193046\n") + "0\nSEQEND\n8\n0\n";
+  Scene scene = sceneOf(insert, layers, block);
+  std::vector<std::uint32_t> colours;
+  for (const auto& item : scene.items)
+    if (item.text >= 0) colours.push_back(item.rgb);
+  // Red as given, ByBlock the insert's green, ByLayer the layer's blue, the hidden layer's not at all,
+  // and the true colour over the index beside it.
+  EXPECT_EQ(colours, (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0x123456}));
 }
 
 TEST(RenderScene, FarOutCopiesDoNotCountForTheViewExtents) {

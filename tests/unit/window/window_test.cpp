@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest/QtTest>
 #include <functional>
 #include <memory>
@@ -238,6 +240,68 @@ class WindowTest : public QObject {
              qPrintable(QString("%1 pixels, diagonal %2").arg(baseline.first).arg(diagonal)));
   }
 
+  // A hundred copies on the same pixels ink them as one copy does (a drag of many copies closer than
+  // a pixel must not smear their edges); copies of two colours keep their own; far-off copies leave
+  // no ink.
+  void overlappingPreviewCopiesInkAsOne() {
+    initializeHost();
+    auto record = [](ZcGiDrawRecorder& frame, double x, double y, int color) {
+      ZcDbText text(ZcGePoint3d(x, y, 0), L"Pos. 07", ZcDbObjectId::kNull, 1, 0.3);
+      text.setDatabaseDefaults();
+      text.setColorIndex(static_cast<ZSoft::UInt16>(color));
+      text.worldDraw(&frame);
+    };
+    ViewTransform view;
+    view.width = 300;
+    view.height = 200;
+    view.scale = 12;  // 12 pixels high: drawn from the glyph masks
+    view.centerX = 3;
+    view.centerY = 0.5;
+    PreviewPainter painter;
+    auto paint = [&](const ZcGiDrawRecorder& frame) {
+      QImage image(view.width, view.height, QImage::Format_RGB32);
+      image.fill(Qt::black);
+      painter.paint(image, frame, view);
+      return image;
+    };
+    ZcGiDrawRecorder one(true), many(true);
+    record(one, 0, 0, 1);
+    // Within a hundredth of a pixel: every copy's glyphs land on the first one's pixels.
+    for (int i = 0; i < 100; ++i) record(many, i * 1e-5, 0, 1);
+    const QImage single = paint(one);
+    QCOMPARE(paint(many), single);
+    int partial = 0;
+    for (int y = 0; y < single.height(); ++y)
+      for (int x = 0; x < single.width(); ++x)
+        partial += qRed(single.pixel(x, y)) > 20 && qRed(single.pixel(x, y)) < 235;
+    QVERIFY2(partial > 10, "the masks' edges are smooth, so a smeared edge would show");
+
+    ZcGiDrawRecorder two(true);
+    record(two, 0, 3, 1);
+    record(two, 0, -3, 3);
+    record(two, 1e9, 1e9, 2);  // off the image by far
+    record(two, -1e15, 0, 2);
+    const QImage both = paint(two);
+    int red = 0, green = 0, other = 0;
+    for (int y = 0; y < both.height(); ++y) {
+      for (int x = 0; x < both.width(); ++x) {
+        const QRgb p = both.pixel(x, y);
+        if (qRed(p) > 128 && qGreen(p) < 60) {
+          ++red;
+          QVERIFY(y < view.screenY(0));  // the red copy is the upper one
+        } else if (qGreen(p) > 128 && qRed(p) < 60) {
+          ++green;
+          QVERIFY(y > view.screenY(0));
+        } else if (qRed(p) > 60 && qGreen(p) > 60) {
+          ++other;  // yellow would be a far-off copy drawn after all
+        }
+      }
+    }
+    QVERIFY(red > 30);
+    QVERIFY(green > 30);
+    QCOMPARE(other, 0);
+  }
+
   void tallyWithTheMouseWritesTheCopyThenCtrlZTakesItBack() {
     MainWindow& window = open();
     const int before = countTexts(window.database());
@@ -331,6 +395,104 @@ class WindowTest : public QObject {
     QVERIFY(transcript.contains(QString::fromUtf8("命令: tally")));
     QVERIFY(transcript.contains(QString::fromUtf8("*取消*")));
     QCOMPARE(window.menuBar()->actions().first()->text(), QString::fromUtf8("文件(&F)"));
+  }
+
+  // The view follows real input events: the wheel zooms about the cursor, a middle-button drag and a
+  // left drag with Space held move the drawing with the cursor, and letting Space go after such a
+  // pan is not an Enter.
+  void wheelZoomsAtTheCursorAndDragsPan() {
+    MainWindow& window = open();
+    Canvas& canvas = window.canvas();
+    auto under = [&](QPoint at) { return QPointF(canvas.view().drawingX(at.x()), canvas.view().drawingY(at.y())); };
+    auto near = [](QPointF a, QPointF b, double tolerance) {
+      return std::fabs(a.x() - b.x()) <= tolerance && std::fabs(a.y() - b.y()) <= tolerance;
+    };
+    QString transcriptBefore, transcriptAfter;
+    bool wheelKeptPoint = false, middlePanned = false, spacePanned = false;
+    double scaleBefore = 0, scaleAfter = 0;
+    User user(window, {[&] {
+                         const QPoint at(300, 200);
+                         const QPointF before = under(at);
+                         scaleBefore = canvas.view().scale;
+                         QWheelEvent wheel(QPointF(at), canvas.mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 240),
+                                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                         QApplication::sendEvent(&canvas, &wheel);
+                         scaleAfter = canvas.view().scale;
+                         wheelKeptPoint = near(under(at), before, canvas.view().pixelSize());
+                       },
+                       [&] {
+                         const QPoint from(400, 300), to(460, 250);
+                         const QPointF grabbed = under(from);
+                         QTest::mousePress(&canvas, Qt::MiddleButton, Qt::NoModifier, from);
+                         QMouseEvent move(QEvent::MouseMove, QPointF(to), canvas.mapToGlobal(QPointF(to)), Qt::NoButton,
+                                          Qt::MiddleButton, Qt::NoModifier);
+                         QApplication::sendEvent(&canvas, &move);
+                         QTest::mouseRelease(&canvas, Qt::MiddleButton, Qt::NoModifier, to);
+                         middlePanned = near(under(to), grabbed, canvas.view().pixelSize());
+                       },
+                       [&] {
+                         transcriptBefore = window.commandLine().transcriptText();
+                         const QPoint from(200, 200), to(150, 260);
+                         const QPointF grabbed = under(from);
+                         QTest::keyPress(&window.commandLine().edit(), Qt::Key_Space);
+                         QTest::mousePress(&canvas, Qt::LeftButton, Qt::NoModifier, from);
+                         QMouseEvent move(QEvent::MouseMove, QPointF(to), canvas.mapToGlobal(QPointF(to)), Qt::NoButton,
+                                          Qt::LeftButton, Qt::NoModifier);
+                         QApplication::sendEvent(&canvas, &move);
+                         QTest::mouseRelease(&canvas, Qt::LeftButton, Qt::NoModifier, to);
+                         QTest::keyRelease(&window.commandLine().edit(), Qt::Key_Space);
+                         spacePanned = near(under(to), grabbed, canvas.view().pixelSize());
+                       },
+                       [&] { transcriptAfter = window.commandLine().transcriptText(); }});
+    window.run();
+    QCOMPARE(scaleAfter / scaleBefore, 1.25 * 1.25);  // two notches
+    QVERIFY(wheelKeptPoint);
+    QVERIFY(middlePanned);
+    QVERIFY(spacePanned);
+    // The pan's Space gave no answer: no click and no empty line reached the command line.
+    QCOMPARE(transcriptAfter, transcriptBefore);
+    DxfError error;
+    QCOMPARE(countTexts(window.database()), countTexts(*readDxf(SAMPLE_DRAWING, error)));
+  }
+
+  // File > Open reads the drawing the (stand-in) file dialog names; File > Save As writes the drawing
+  // where it names, and the window then calls the drawing by that name.
+  void openAndSaveAsThroughTheMenus() {
+    MainWindow& window = open();
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString other = folder.filePath("other plan.dxf"), saved = folder.filePath("saved copy.dxf");
+    QVERIFY(QFile::copy(SAMPLE_DRAWING, other));
+    window.setOpenFileQuestion([&] { return other; });
+    window.setSaveFileQuestion([&] { return saved; });
+    auto menuAction = [&](int index) { return window.menuBar()->actions().first()->menu()->actions().at(index); };
+    QString titleAfterOpen, titleAfterSave;
+    int textsAfterOpen = -1;
+    const ZcDbDatabase* first = &window.database();
+    bool newDatabase = false;
+    User user(window, {[&] { menuAction(0)->trigger(); },  // Open
+                       [&] {
+                         titleAfterOpen = window.windowTitle();
+                         textsAfterOpen = countTexts(window.database());
+                         newDatabase = &window.database() != first;
+                       },
+                       type("tally"), click(12, 102), click(0, 0), click(30, 0), click(0, 0, Qt::RightButton),
+                       [&] { menuAction(2)->trigger(); },  // Save As
+                       [&] { titleAfterSave = window.windowTitle(); }});
+    window.run();
+    QVERIFY(newDatabase);
+    QVERIFY2(titleAfterOpen.contains("other plan.dxf"), qPrintable(titleAfterOpen));
+    QVERIFY(window.commandLine().transcriptText().contains("Opened " + other));
+    QVERIFY(textsAfterOpen > 0);
+    QVERIFY2(titleAfterSave.contains("saved copy.dxf") && !titleAfterSave.contains('*'), qPrintable(titleAfterSave));
+    DxfError error;
+    std::unique_ptr<ZcDbDatabase> written = readDxf(saved.toStdString(), error);
+    QVERIFY2(written, error.message.c_str());
+    // The copy the free placement wrote is in the saved file, and the opened one is left as it was.
+    QCOMPARE(countTexts(*written), textsAfterOpen + 1);
+    std::unique_ptr<ZcDbDatabase> untouched = readDxf(other.toStdString(), error);
+    QVERIFY(untouched);
+    QCOMPARE(countTexts(*untouched), textsAfterOpen);
   }
 
   void spaceAcceptsAndHistoryRecallsAndEnterRepeats() {
