@@ -128,17 +128,25 @@ bool readFile(const std::string& path, std::string& bytes, std::string& error) {
 }
 
 // Writes all of `data` to `fd`; false with errno set on failure.
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
+// Repeats `transfer(done)` (a read or write of the bytes from `done` on) until all `size` bytes are
+// through; false with errno set when one fails or moves nothing.
+template <typename Transfer>
+bool transferAll(std::size_t size, Transfer transfer) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n = transfer(done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;
       return false;
     }
-    data.remove_prefix(static_cast<std::size_t>(n));
+    done += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+bool writeAll(int fd, std::string_view data) {
+  return transferAll(data.size(),
+                     [&](std::size_t done) { return ::write(fd, data.data() + done, data.size() - done); });
 }
 
 // The file a path names once every symbolic link on its last component is followed (a dangling
@@ -241,32 +249,14 @@ class FileSink : public dxf::DxfSink {
     return false;
   }
   bool readAt(char* data, std::size_t size, std::size_t offset) {
-    while (size > 0) {
-      ssize_t n = ::pread(mFd, data, size, static_cast<off_t>(offset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        if (n == 0) errno = EIO;
-        return false;
-      }
-      data += n;
-      size -= static_cast<std::size_t>(n);
-      offset += static_cast<std::size_t>(n);
-    }
-    return true;
+    return transferAll(size, [&](std::size_t done) {
+      return ::pread(mFd, data + done, size - done, static_cast<off_t>(offset + done));
+    });
   }
   bool writeAt(const char* data, std::size_t size, std::size_t offset) {
-    while (size > 0) {
-      ssize_t n = ::pwrite(mFd, data, size, static_cast<off_t>(offset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        if (n == 0) errno = EIO;
-        return false;
-      }
-      data += n;
-      size -= static_cast<std::size_t>(n);
-      offset += static_cast<std::size_t>(n);
-    }
-    return true;
+    return transferAll(size, [&](std::size_t done) {
+      return ::pwrite(mFd, data + done, size - done, static_cast<off_t>(offset + done));
+    });
   }
   int mFd;
   std::size_t mSize = 0;

@@ -38,16 +38,8 @@ class DrawingText {
     tag(code + 20, z);
   }
 
-  std::string newHandle() {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%X", mNextHandle++);
-    return hex;
-  }
-  std::string handleSeed() const {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%X", mNextHandle);
-    return hex;
-  }
+  std::string newHandle() { return hex(mNextHandle++); }
+  std::string handleSeed() const { return hex(mNextHandle); }
 
   // The start of an object or table record: its type, handle (under `handleCode`), owner and the
   // subclass markers R2000 and later carry. R12 records have neither owner nor markers; they have
@@ -70,6 +62,12 @@ class DrawingText {
   std::string text() && { return std::move(mText); }
 
  private:
+  static std::string hex(unsigned handle) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%X", handle);
+    return text;
+  }
+
   bool mR12;
   unsigned mNextHandle = 1;
   std::string mText;

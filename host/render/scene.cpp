@@ -60,6 +60,13 @@ std::uint32_t colorOf(int recorded, int fallback) {
   return aciToRgb(index);
 }
 
+// A colour index resolved: 0 is ByBlock, 256 ByLayer, the rest the palette's.
+std::uint32_t resolvedColor(int index, std::uint32_t layerRgb, std::uint32_t byBlockRgb) {
+  if (index == 0) return byBlockRgb;
+  if (index == 256) return layerRgb;
+  return colorOf(index, 7);
+}
+
 }  // namespace
 
 // The outlines of every glyph a scene's texts use, made once per font and character.
@@ -407,9 +414,7 @@ class SceneBuilder {
                                    const DrawingStyle::Layer& layer, const Placement& placement, std::uint32_t own) {
     if (text.trueColor >= 0) return static_cast<std::uint32_t>(text.trueColor);
     if (text.color == drawn) return own;
-    if (text.color == 256) return layer.rgb;
-    if (text.color == 0) return placement.byBlockRgb;
-    return colorOf(text.color, 7);
+    return resolvedColor(text.color, layer.rgb, placement.byBlockRgb);
   }
 
   std::uint32_t colorFor(const ZcDbEntity& entity, const DrawingStyle::Layer& layer, const Placement& placement,
@@ -421,9 +426,7 @@ class SceneBuilder {
       if (tags.has(420) && tags.integer(62, 256) == index)
         return static_cast<std::uint32_t>(tags.integer(420, 0)) & 0xFFFFFF;
     }
-    if (index == 0) return placement.byBlockRgb;
-    if (index == 256) return layer.rgb;
-    return colorOf(index, 7);
+    return resolvedColor(index, layer.rgb, placement.byBlockRgb);
   }
 
   void drawInsert(const ZcDbBlockReference& insert, const dxf::ObjectRecord* fd, const Placement& placement,
@@ -484,13 +487,8 @@ class SceneBuilder {
         if (layerName.isEmpty() || (placement.depth > 0 && layerName == ZcString(L"0"))) layerName = look.layer;
         const DrawingStyle::Layer& layer = mStyle.layer(layerName);
         if (!layer.visible) continue;
-        std::uint32_t rgb = look.rgb;
-        if (attribute.trueColor)
-          rgb = *attribute.trueColor;
-        else if (attribute.colorIndex == 256)
-          rgb = layer.rgb;
-        else if (attribute.colorIndex != 0)
-          rgb = colorOf(attribute.colorIndex, 7);
+        const std::uint32_t rgb =
+            attribute.trueColor ? *attribute.trueColor : resolvedColor(attribute.colorIndex, layer.rgb, look.rgb);
         mRecorder.clear();
         attribute.text->worldDraw(&mRecorder);
         for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, rgb, mClip);
