@@ -29,6 +29,51 @@ double degreesFor(double radians) {
   return deg;
 }
 
+// Powers of ten a double holds exactly.
+constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
+// most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
+// it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
+bool parseNumber(std::string_view text, double& out) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  std::uint64_t digits = 0;
+  int count = 0, fraction = 0;
+  const char* const intStart = p;
+  for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  bool plain = p != intStart;
+  if (plain && p != end && *p == '.') {
+    const char* const fracStart = ++p;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count, ++fraction)
+      digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    plain = p != fracStart;
+  }
+  if (!plain || p != end || count > 15) return parseDouble(text, out);
+  const double magnitude = static_cast<double>(digits) / kExactTens[fraction];
+  out = negative ? -magnitude : magnitude;
+  return true;
+}
+
+// parseInt with a direct path for plain integers of up to 18 digits.
+bool parseInteger(std::string_view text, long long& out) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  if (p == end || end - p > 18) return parseInt(text, out);
+  long long value = 0;
+  for (; p != end; ++p) {
+    if (*p < '0' || *p > '9') return parseInt(text, out);
+    value = value * 10 + (*p - '0');
+  }
+  out = negative ? -value : value;
+  return true;
+}
+
 bool sameDouble(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
 }
@@ -149,19 +194,30 @@ TypeDef indexFields(TypeDef t) {
   }
   for (std::size_t i = 0; i < t.defaults.size(); ++i)
     if (!t.defaults[i].s.empty()) t.textSlot[i] = true;
+  for (std::size_t i = 0; i < t.defaults.size(); ++i)
+    if (t.textSlot[i]) t.textSlots.push_back(static_cast<std::uint8_t>(i));
+  std::vector<int> groupsOfSlot(t.defaults.size(), 0);
+  t.comparableInPlace = t.defaults.size() <= 64 && t.fields.size() <= 64;
+  for (const SlotValue& v : t.defaults)
+    if (!std::isfinite(v.d)) t.comparableInPlace = false;
+  for (const FieldDef& fd : t.fields) {
+    const bool single = fd.kind == Kind::Real || fd.kind == Kind::Angle || fd.kind == Kind::Int ||
+                        fd.kind == Kind::Flag || fd.kind == Kind::Text || fd.kind == Kind::PosX ||
+                        fd.kind == Kind::PosY || fd.kind == Kind::PosZ;
+    if (!single || fd.slot >= groupsOfSlot.size() || ++groupsOfSlot[fd.slot] > 1) t.comparableInPlace = false;
+  }
   return t;
 }
 
 void resetSlots(Slots& s, const TypeDef& def) {
   if (s.v.size() != def.defaults.size()) s.v.resize(def.defaults.size());
+  // Slots are reused across types: a slot that held another type's text is emptied.
   for (std::size_t i = 0; i < def.defaults.size(); ++i) {
     s.v[i].d = def.defaults[i].d;
     s.v[i].i = def.defaults[i].i;
-    if (def.textSlot[i])
-      s.v[i].s.assign(def.defaults[i].s);
-    else if (!s.v[i].s.empty())
-      s.v[i].s.clear();
+    if (!s.v[i].s.empty()) s.v[i].s.clear();
   }
+  for (std::uint8_t i : def.textSlots) s.v[i].s.assign(def.defaults[i].s);
   s.hasDir = false;
   s.dirX = s.dirY = 0;
 }
@@ -180,12 +236,30 @@ std::u16string blockNameToFile(const std::u16string& name, bool r12) {
   return name;
 }
 
-bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
-                bool r12, Slots& out, FieldScan& scan, std::string& error) {
-  resetSlots(out, def);
+namespace {
+
+// Clears `scan` for the record [begin, end).
+void startScan(FieldScan& scan, const TagFile& file, std::size_t begin, std::size_t end, bool r12) {
   scan.present = 0;
   scan.markers = !r12 && hasMarkers(file, begin, end);
   scan.fieldOf.assign(end - begin, -1);
+}
+
+// An Int or Flag group's value; a real number is cut to its integer part, as some writers put "1.0".
+bool parseIntegerGroup(std::string_view value, long long& out) {
+  if (parseInteger(value, out)) return true;
+  double d = 0;
+  if (!parseDouble(value, d) || !std::isfinite(d) || std::fabs(d) > 9e15) return false;
+  out = static_cast<long long>(d);
+  return true;
+}
+
+}  // namespace
+
+bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
+                bool r12, Slots& out, FieldScan& scan, std::string& error) {
+  resetSlots(out, def);
+  startScan(scan, file, begin, end, r12);
   FieldMatcher matcher(def, !scan.markers);
   bool contentsStarted = false;
   std::u16string piece;
@@ -205,7 +279,7 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
     };
     if (isReal(fd.kind)) {
       double d = 0;
-      if (!parseDouble(value, d)) return bad("a number");
+      if (!parseNumber(value, d)) return bad("a number");
       if (fd.kind == Kind::DirX) {
         out.dirX = d;
         out.hasDir = true;
@@ -217,11 +291,7 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
       }
     } else if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
       long long i = 0;
-      if (!parseInt(value, i)) {
-        double d = 0;
-        if (!parseDouble(value, d) || !std::isfinite(d) || std::fabs(d) > 9e15) return bad("an integer");
-        i = static_cast<long long>(d);
-      }
+      if (!parseIntegerGroup(value, i)) return bad("an integer");
       slot.i = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
     } else if (fd.kind == Kind::Chunks) {
       if (!contentsStarted) slot.s.clear();
@@ -239,30 +309,76 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
   return true;
 }
 
+bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
+                   bool r12, const Slots& now, FieldScan& scan, SlotComparison& out) {
+  if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
+  startScan(scan, file, begin, end, r12);
+  FieldMatcher matcher(def, !scan.markers);
+  out = {};
+  SlotMask read = 0;
+  // Each slot has one group at most, so the value readFields would leave in a slot is the type's
+  // default with the group's value in place of one member: the other members are compared as
+  // defaults. The defaults are finite (comparableInPlace says so), so only values read can be
+  // infinite.
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const Tag& tag = file.tags[k];
+    std::string_view value = file.value(tag);
+    const int f = matcher.match(tag.code, value);
+    if (f < 0) continue;
+    scan.fieldOf[k - begin] = static_cast<std::int16_t>(f);
+    scan.present |= std::uint64_t{1} << f;
+    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+    const SlotValue& base = def.defaults[fd.slot];
+    const SlotValue& cur = now.v[fd.slot];
+    const SlotMask bit = SlotMask{1} << fd.slot;
+    read |= bit;
+    bool same = false;
+    if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
+      long long i = 0;
+      if (!parseIntegerGroup(value, i)) return false;
+      if (fd.kind == Kind::Flag) i = (i & fd.mask) != 0 ? 1 : 0;
+      same = i == cur.i && sameDouble(base.d, cur.d) && base.s == cur.s;
+    } else if (fd.kind == Kind::Text) {
+      same = sameDouble(base.d, cur.d) && base.i == cur.i && codec.equals(value, cur.s);
+    } else {
+      double d = 0;
+      if (!parseNumber(value, d) || std::isnan(d)) return false;
+      if (isAngleLike(fd.kind)) d *= kDegToRad;
+      same = sameDouble(d, cur.d) && base.i == cur.i && base.s == cur.s;
+      if (!std::isfinite(d)) out.infinite |= bit;
+    }
+    if (!same) out.differs |= bit;
+  }
+  for (std::size_t s = 0; s < def.defaults.size(); ++s) {
+    const SlotMask bit = SlotMask{1} << s;
+    if ((read & bit) == 0 && !sameSlot(def.defaults[s], now.v[s])) out.differs |= bit;
+  }
+  return true;
+}
+
 namespace {
 
 class FieldWriter {
  public:
-  FieldWriter(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, const Slots& was,
+  FieldWriter(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, SlotMask differs,
               const Slots& now, const FieldScan& scan)
-      : t(t), def(def), file(file), begin(begin), was(was), now(now), scan(scan) {}
+      : t(t), def(def), file(file), begin(begin), differs(differs), now(now), scan(scan) {}
 
   bool present(std::size_t f) const { return f < 64 && (scan.present >> f & 1) != 0; }
   bool emitted(std::size_t f) const { return f < 64 && (mEmitted >> f & 1) != 0; }
 
   bool same(std::size_t f) const {
     const FieldDef& fd = def.fields[f];
+    if ((differs >> fd.slot & 1) == 0) return true;
     if (fd.kind == Kind::PosX || fd.kind == Kind::PosY || fd.kind == Kind::PosZ) {
       using namespace text_slot;
-      if (sameSlot(was[fd.slot], now[fd.slot])) return true;
       if (now[kHMode].i == 0 && now[kVMode].i == 0) return false;
       // The position of an aligned text follows from the rest: with the rest unchanged the file's
       // position stands, whatever this host's fonts make of it.
-      for (std::size_t s = 0; s < now.v.size(); ++s)
-        if ((s < kPosX || s > kPosZ) && !sameSlot(was[s], now[s])) return false;
-      return true;
+      constexpr SlotMask kPosition = SlotMask{7} << kPosX;
+      return (differs & ~kPosition) == 0;
     }
-    return sameSlot(was[fd.slot], now[fd.slot]);
+    return false;
   }
 
   void writeValue(std::size_t f, const Tag* orig) {
@@ -389,7 +505,7 @@ class FieldWriter {
   const TypeDef& def;
   const TagFile& file;
   std::size_t begin;
-  const Slots& was;
+  SlotMask differs;
   const Slots& now;
   const FieldScan& scan;
   const std::vector<std::pair<std::string_view, int>>* markers = nullptr;
@@ -437,17 +553,26 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
 void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                      bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
                      const Slots& nowIn, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
-  WriteScratch& scratch = writeScratch();
   const Slots* nowPtr = &nowIn;
-  Slots& adjusted = scratch.adjusted;
   if (refused && !refused->empty()) {
+    Slots& adjusted = writeScratch().adjusted;
     adjusted = nowIn;
     for (const auto& [slot, kept] : *refused)
       if (slot < adjusted.v.size() && sameSlot(adjusted[slot], kept)) adjusted[slot] = was[slot];
     nowPtr = &adjusted;
   }
   const Slots& now = *nowPtr;
-  FieldWriter fw(t, def, file, begin, was, now, scan);
+  SlotMask differs = 0;
+  for (std::size_t s = 0; s < now.v.size() && s < was.v.size() && s < 64; ++s)
+    if (!sameSlot(was[s], now[s])) differs |= SlotMask{1} << s;
+  writeComparedFields(t, def, file, begin, end, original, handle, owner, scan, differs, now);
+}
+
+void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                         bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
+                         SlotMask differs, const Slots& now) {
+  WriteScratch& scratch = writeScratch();
+  FieldWriter fw(t, def, file, begin, differs, now, scan);
   fw.buf = &scratch.buf;
   const bool wantHandle = !t.r12 || t.usesHandles;
   bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;

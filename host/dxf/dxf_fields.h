@@ -51,6 +51,10 @@ struct TypeDef {
   std::vector<std::string> subclasses;
   std::vector<std::int16_t> firstByCode;
   std::vector<bool> textSlot;
+  std::vector<std::uint8_t> textSlots;  // the same as a list, for resetting slots without testing each
+  // Every slot is set by one group at most, from one number or one text: the record's values can be
+  // compared with an object's where they stand (compareFields), without reading them into slots.
+  bool comparableInPlace = false;
   int subclassIdOf(std::string_view key) const {
     for (std::size_t i = 0; i < subclasses.size(); ++i)
       if (subclasses[i] == key) return static_cast<int>(i);
@@ -164,6 +168,22 @@ struct WriteTarget {
   bool usesHandles;
 };
 
+// One bit per slot (a type has at most 64 of them).
+using SlotMask = std::uint64_t;
+
+// What compareFields found: the slots whose value in the record differs from the object's, and those
+// whose value in the record is infinite.
+struct SlotComparison {
+  SlotMask differs = 0;
+  SlotMask infinite = 0;
+};
+
+// For the writer: compares the modelled groups of the record [begin, end) with `now` without reading
+// them into slots, and scans the record as readFields does. False when readFields must do it: the
+// type is not comparableInPlace, or a value is not a number or is NaN.
+bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
+                   bool r12, const Slots& now, FieldScan& scan, SlotComparison& out);
+
 // Writes the record [begin, end) of `file` with the values of `now`: groups whose value has not
 // changed keep their text, changed ones are written from `now`, missing ones that now differ from
 // what the file implied are added where they belong. `original`: the tags are this object's own
@@ -175,6 +195,10 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
 void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                      bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
                      const Slots& now, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
+// The same for a record whose differing slots the caller knows (by compareFields).
+void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                         bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
+                         SlotMask differs, const Slots& now);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

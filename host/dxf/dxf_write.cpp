@@ -168,6 +168,15 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
     writeFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mNow);
     return;
   }
+  // Where every slot that changed is one the object keeps exactly, no value it refused can matter and
+  // the record's values need not be read into slots: comparing them where they stand is enough.
+  SlotComparison compared;
+  if (compareFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mNow, mScan, compared) &&
+      (compared.differs & ~d.exactSlots) == 0 && (compared.differs & compared.infinite) == 0) {
+    writeComparedFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mScan, compared.differs,
+                        mNow);
+    return;
+  }
   std::string ignored;
   readFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mRead, mScan, ignored);
   const Refused* refused = nullptr;
