@@ -309,6 +309,48 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
   return true;
 }
 
+namespace {
+
+enum class GroupValue { Same, Differs, Infinite, Unusable };
+
+// How the value of a group of field `fd` compares with its slot in `now`, for a comparableInPlace type:
+// each slot has one group at most, so the value readFields would leave in the slot is the type's
+// default with the group's value in place of one member, and the other members are compared as
+// defaults. Infinite: it differs and the file's value is infinite (the defaults are finite, as
+// comparableInPlace says). Unusable: the value is not a number, or is NaN.
+GroupValue compareGroup(const TypeDef& def, const FieldDef& fd, std::string_view value, const Slots& now,
+                        const TextCodec& codec) {
+  const SlotValue& base = def.defaults[fd.slot];
+  const SlotValue& cur = now.v[fd.slot];
+  if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
+    long long i = 0;
+    if (!parseIntegerGroup(value, i)) return GroupValue::Unusable;
+    if (fd.kind == Kind::Flag) i = (i & fd.mask) != 0 ? 1 : 0;
+    return i == cur.i && sameDouble(base.d, cur.d) && base.s == cur.s ? GroupValue::Same : GroupValue::Differs;
+  }
+  if (fd.kind == Kind::Text)
+    return sameDouble(base.d, cur.d) && base.i == cur.i && codec.equals(value, cur.s) ? GroupValue::Same
+                                                                                      : GroupValue::Differs;
+  double d = 0;
+  if (!parseNumber(value, d) || std::isnan(d)) return GroupValue::Unusable;
+  if (isAngleLike(fd.kind)) d *= kDegToRad;
+  if (sameDouble(d, cur.d) && base.i == cur.i && base.s == cur.s) return GroupValue::Same;
+  return std::isfinite(d) ? GroupValue::Differs : GroupValue::Infinite;
+}
+
+// The slots outside `read` (no group of the record holds them) whose value in `now` is not the type's
+// default.
+SlotMask unreadSlotsChanged(const TypeDef& def, const Slots& now, SlotMask read) {
+  SlotMask changed = 0;
+  for (std::size_t s = 0; s < def.defaults.size(); ++s) {
+    const SlotMask bit = SlotMask{1} << s;
+    if ((read & bit) == 0 && !sameSlot(def.defaults[s], now.v[s])) changed |= bit;
+  }
+  return changed;
+}
+
+}  // namespace
+
 bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
                    bool r12, const Slots& now, FieldScan& scan, SlotComparison& out) {
   if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
@@ -316,10 +358,6 @@ bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, s
   FieldMatcher matcher(def, !scan.markers);
   out = {};
   SlotMask read = 0;
-  // Each slot has one group at most, so the value readFields would leave in a slot is the type's
-  // default with the group's value in place of one member: the other members are compared as
-  // defaults. The defaults are finite (comparableInPlace says so), so only values read can be
-  // infinite.
   for (std::size_t k = begin + 1; k < end; ++k) {
     const Tag& tag = file.tags[k];
     std::string_view value = file.value(tag);
@@ -328,31 +366,22 @@ bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, s
     scan.fieldOf[k - begin] = static_cast<std::int16_t>(f);
     scan.present |= std::uint64_t{1} << f;
     const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
-    const SlotValue& base = def.defaults[fd.slot];
-    const SlotValue& cur = now.v[fd.slot];
     const SlotMask bit = SlotMask{1} << fd.slot;
     read |= bit;
-    bool same = false;
-    if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
-      long long i = 0;
-      if (!parseIntegerGroup(value, i)) return false;
-      if (fd.kind == Kind::Flag) i = (i & fd.mask) != 0 ? 1 : 0;
-      same = i == cur.i && sameDouble(base.d, cur.d) && base.s == cur.s;
-    } else if (fd.kind == Kind::Text) {
-      same = sameDouble(base.d, cur.d) && base.i == cur.i && codec.equals(value, cur.s);
-    } else {
-      double d = 0;
-      if (!parseNumber(value, d) || std::isnan(d)) return false;
-      if (isAngleLike(fd.kind)) d *= kDegToRad;
-      same = sameDouble(d, cur.d) && base.i == cur.i && base.s == cur.s;
-      if (!std::isfinite(d)) out.infinite |= bit;
+    switch (compareGroup(def, fd, value, now, codec)) {
+      case GroupValue::Same:
+        break;
+      case GroupValue::Infinite:
+        out.infinite |= bit;
+        [[fallthrough]];
+      case GroupValue::Differs:
+        out.differs |= bit;
+        break;
+      case GroupValue::Unusable:
+        return false;
     }
-    if (!same) out.differs |= bit;
   }
-  for (std::size_t s = 0; s < def.defaults.size(); ++s) {
-    const SlotMask bit = SlotMask{1} << s;
-    if ((read & bit) == 0 && !sameSlot(def.defaults[s], now.v[s])) out.differs |= bit;
-  }
+  out.differs |= unreadSlotsChanged(def, now, read);
   return true;
 }
 
@@ -667,6 +696,58 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
   }
   if (!scan.markers && !startDone) fw.emitMissingFrom(0, -1);
   fw.emitRest();
+}
+
+bool writeChangedValuesInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
+                               std::size_t end, const Slots& now, SlotMask exact) {
+  if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
+  std::string& out = t.w.out();
+  const std::size_t rewindTo = out.size();
+  WriteScratch& scratch = writeScratch();
+  FieldScan& scan = scratch.scan;
+  scan.present = 0;
+  scan.markers = !t.r12 && hasMarkers(file, begin, end);
+  FieldMatcher matcher(def, !scan.markers);
+  FieldWriter fw(t, def, file, begin, ~SlotMask{0}, now, scan);
+  fw.buf = &scratch.buf;
+  auto giveUp = [&] {
+    out.resize(rewindTo);
+    return false;
+  };
+  SlotMask read = 0;
+  t.w.tag(0, file.value(begin));
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const Tag& tag = file.tags[k];
+    std::string_view value = file.value(tag);
+    const int f = matcher.match(tag.code, value);
+    if (f < 0) {
+      t.w.tag(tag.code, value);
+      continue;
+    }
+    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+    const SlotMask bit = SlotMask{1} << fd.slot;
+    read |= bit;
+    switch (compareGroup(def, fd, value, now, t.codec)) {
+      case GroupValue::Same:
+        t.w.tag(tag.code, value);
+        break;
+      case GroupValue::Differs:
+        // A value the object may have refused, or an aligned text's position (which stands while the
+        // rest does): the general path decides those.
+        if ((exact & bit) == 0) return giveUp();
+        if ((fd.kind == Kind::PosX || fd.kind == Kind::PosY || fd.kind == Kind::PosZ) &&
+            (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0))
+          return giveUp();
+        fw.writeValue(static_cast<std::size_t>(f), &tag);
+        break;
+      case GroupValue::Infinite:
+      case GroupValue::Unusable:
+        return giveUp();
+    }
+  }
+  // A slot the record has no group for that changed needs its group added: the general path does that.
+  if (unreadSlotsChanged(def, now, read) != 0) return giveUp();
+  return true;
 }
 
 }  // namespace zrxhost::dxf
