@@ -1,0 +1,279 @@
+// Unit tests of rewriting a changed record: the quicker ways must write what reading it into slots writes.
+#include "dxf/dxf_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <random>
+
+#include "dxf/dxf_objects.h"
+#include "dxf/dxf_text.h"
+
+using namespace zrxhost::dxf;
+
+namespace {
+
+// A record from "code value" lines (the value may hold blanks) in the layout writers use, scanned as
+// the reader scans a file.
+TagFile record(std::initializer_list<const char*> lines) {
+  TagFile f;
+  for (std::string_view line : lines) {
+    std::size_t space = line.find(' ');
+    std::string code(line.substr(0, space));
+    f.buffer += std::string(code.size() < 3 ? 3 - code.size() : 0, ' ') + code + "\n";
+    f.buffer += std::string(space == std::string_view::npos ? "" : line.substr(space + 1)) + "\n";
+  }
+  std::string error;
+  EXPECT_TRUE(scanTags(f, error)) << error;
+  return f;
+}
+
+struct Case {
+  const char* name;
+  RecordType type;
+  bool r12;
+  const char* codePage;  // empty: UTF-8
+  TagFile file;
+};
+
+std::vector<Case> cases() {
+  std::vector<Case> all;
+  all.push_back({"plain text", RecordType::Text, false, "",
+                 record({"0 TEXT", "5 1D", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbText", "10 1.5", "20 0.0",
+                         "30 0.0", "40 1.25", "1 Text 1", "50 30.0", "100 AcDbText"})});
+  all.push_back({"numbers written other ways", RecordType::Text, false, "",
+                 record({"0 TEXT", "5 2A", "330 1F", "100 AcDbEntity", "8 0", "62 1.0", "100 AcDbText", "10  1.50",
+                         "20 +2", "30 -0.0", "40 1.25e0", "1 Text", "50 30", "100 AcDbText"})});
+  all.push_back(
+      {"aligned text", RecordType::Text, false, "",
+       record({"0 TEXT", "5 2B", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbText", "10 1.0", "20 2.0", "30 0.0",
+               "40 2.5", "1 Middle", "72 1", "11 3.0", "21 2.0", "31 0.0", "100 AcDbText", "73 2"})});
+  all.push_back({"R12 text without markers", RecordType::Text, true, "ANSI_1252",
+                 record({"0 TEXT", "8 WALLS", "10 4.0", "20 5.0", "30 0.0", "40 0.5", "1 R12"})});
+  all.push_back({"reactors, duplicates and extended data", RecordType::Text, false, "",
+                 record({"0 TEXT",         "5 2C",     "102 {ACAD_REACTORS",
+                         "330 1F",         "102 }",    "330 1F",
+                         "100 AcDbEntity", "8 0",      "100 AcDbText",
+                         "10 1.0",         "20 1.0",   "30 0.0",
+                         "40 1.0",         "40 9.0",   "1 Twice",
+                         "100 AcDbText",   "1001 APP", "1000 kept",
+                         "1010 1.0",       "1020 2.0", "1030 3.0"})});
+  all.push_back({"code page text with an escape", RecordType::Text, false, "ANSI_1252",
+                 record({"0 TEXT", "5 2D", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbText", "10 0.0", "20 0.0",
+                         "30 0.0", "40 1.0", "1 Caf\xE9 \\U+4E2D", "100 AcDbText"})});
+  all.push_back({"not a number", RecordType::Text, false, "",
+                 record({"0 TEXT", "5 2E", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbText", "10 1.0", "20 1.0",
+                         "30 0.0", "40 abc", "1 Bad", "100 AcDbText"})});
+  all.push_back({"not a number that reads as one", RecordType::Text, false, "",
+                 record({"0 TEXT", "5 2F", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbText", "10 nan", "20 inf",
+                         "30 0.0", "40 1.0", "1 NaN", "100 AcDbText"})});
+  all.push_back({"line", RecordType::Line, false, "",
+                 record({"0 LINE", "5 30", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbLine", "10 0.0", "20 0.0",
+                         "30 0.0", "11 10.0", "21 5.0", "31 0.0"})});
+  all.push_back({"insert", RecordType::Insert, false, "",
+                 record({"0 INSERT", "5 31", "330 1F", "100 AcDbEntity", "8 0", "100 AcDbBlockReference", "2 DOOR",
+                         "10 1.0", "20 1.0", "30 0.0", "41 2.0", "50 90.0"})});
+  return all;
+}
+
+struct Change {
+  const char* name;
+  std::function<void(Slots&, RecordType)> apply;
+};
+
+std::vector<Change> changes() {
+  // Slot numbers differ by type: each change uses the type's own.
+  auto posX = [](RecordType t) -> std::uint8_t {
+    if (t == RecordType::Line) return line_slot::kStartX;
+    if (t == RecordType::Insert) return insert_slot::kPosX;
+    return text_slot::kPosX;
+  };
+  return {
+      {"nothing", [](Slots&, RecordType) {}},
+      {"moved", [=](Slots& s, RecordType t) { s[posX(t)].d += 0.5; }},
+      {"moved to -0", [=](Slots& s, RecordType t) { s[posX(t)].d = -0.0; }},
+      {"turned",
+       [](Slots& s, RecordType t) {
+         if (t == RecordType::Text) s[text_slot::kRotation].d = 0.25;
+       }},
+      {"taller (a value the object may refuse)",
+       [](Slots& s, RecordType t) {
+         if (t == RecordType::Text) s[text_slot::kHeight].d *= 2;
+       }},
+      {"thicker (a group the record may lack)",
+       [](Slots& s, RecordType t) {
+         if (t == RecordType::Text) s[text_slot::kThickness].d = 1;
+       }},
+      {"other layer", [](Slots& s, RecordType) { s[kLayer].s = u"Walls \u4E2D"; }},
+      {"aligned differently",
+       [](Slots& s, RecordType t) {
+         if (t == RecordType::Text) s[text_slot::kHMode].i = 2;
+       }},
+  };
+}
+
+SlotMask differingSlots(const Slots& was, const Slots& now) {
+  SlotMask mask = 0;
+  for (std::size_t s = 0; s < now.v.size(); ++s) {
+    const bool same = (was[s].d == now[s].d || (std::isnan(was[s].d) && std::isnan(now[s].d))) &&
+                      was[s].i == now[s].i && was[s].s == now[s].s;
+    if (!same) mask |= SlotMask{1} << s;
+  }
+  return mask;
+}
+
+// Every record, changed in every way: where writing in place or from compared values takes the
+// record, it writes what reading the record into slots and writing them writes; where it declines, it
+// writes nothing. Writing in place declines whenever a refused value could matter.
+TEST(DxfFields, QuickerWaysWriteWhatTheGeneralWayWrites) {
+  int inPlace = 0, compared = 0, declined = 0;
+  for (const Case& c : cases()) {
+    const RecordDescriptor& d = descriptor(c.type);
+    ASSERT_LE(d.fields.defaults.size(), 64u) << "a slot mask holds 64 slots";
+    ASSERT_LE(d.fields.fields.size(), 64u) << "a field mask holds 64 fields";
+    TextCodec codec(*c.codePage == '\0', c.codePage);
+    const std::size_t n = c.file.tags.size();
+    for (const Change& change : changes()) {
+      SCOPED_TRACE(std::string(c.name) + ", " + change.name);
+      Slots was, now;
+      FieldScan scan;
+      std::string error;
+      const bool readable = readFields(d.fields, c.file, 0, n, codec, c.r12, was, scan, error);
+      now = was;
+      change.apply(now, c.type);
+
+      std::string general;
+      TagWriter generalWriter(general);
+      WriteTarget generalTarget{generalWriter, codec, c.r12, true};
+      writeReadFields(generalTarget, d.fields, c.file, 0, n, true, 0, 0, was, scan, now);
+
+      const std::string before = "already written\n";
+      std::string out = before;
+      TagWriter writer(out);
+      WriteTarget target{writer, codec, c.r12, true};
+      if (writeChangedValuesInPlace(target, d.fields, c.file, 0, n, now, d.exactSlots)) {
+        ++inPlace;
+        EXPECT_TRUE(readable);
+        EXPECT_TRUE(refusalsCannotMatter(d, was, now));
+        EXPECT_EQ(out.substr(before.size()), general);
+      } else {
+        ++declined;
+        EXPECT_EQ(out, before) << "declining leaves nothing behind";
+      }
+
+      FieldScan comparedScan;
+      SlotComparison comparison;
+      if (compareFields(d.fields, c.file, 0, n, codec, c.r12, now, comparedScan, comparison)) {
+        ++compared;
+        EXPECT_TRUE(readable);
+        EXPECT_EQ(comparison.differs, differingSlots(was, now));
+        EXPECT_EQ(comparedScan.present, scan.present);
+        EXPECT_EQ(comparedScan.fieldOf, scan.fieldOf);
+        std::string fromCompared;
+        TagWriter comparedWriter(fromCompared);
+        WriteTarget comparedTarget{comparedWriter, codec, c.r12, true};
+        writeComparedFields(comparedTarget, d.fields, c.file, 0, n, true, 0, 0, comparedScan, comparison.differs, now);
+        EXPECT_EQ(fromCompared, general);
+      }
+    }
+  }
+  // Each way is taken and declined somewhere: none of the comparisons above is empty.
+  EXPECT_GT(inPlace, 20);
+  EXPECT_GT(compared, inPlace);
+  EXPECT_GT(declined, 20);
+}
+
+// The cases the writer relies on, named: a moved text is rewritten in place with only its position
+// group replaced; a change the object might have refused, an aligned text moved, a group to add and a
+// value that is no number are left to the general way.
+TEST(DxfFields, WritingInPlaceTakesMovesAndLeavesTheRest) {
+  const RecordDescriptor& d = descriptor(RecordType::Text);
+  TextCodec codec(true, "");
+  auto attempt = [&](const TagFile& file, const std::function<void(Slots&)>& change, std::string* out = nullptr) {
+    Slots now;
+    FieldScan scan;
+    std::string error;
+    readFields(d.fields, file, 0, file.tags.size(), codec, false, now, scan, error);
+    change(now);
+    std::string text;
+    TagWriter writer(text);
+    WriteTarget target{writer, codec, false, true};
+    bool done = writeChangedValuesInPlace(target, d.fields, file, 0, file.tags.size(), now, d.exactSlots);
+    if (out) *out = text;
+    return done;
+  };
+  std::vector<Case> all = cases();
+  const TagFile& plain = all[0].file;
+  const TagFile& aligned = all[2].file;
+  std::string moved;
+  ASSERT_TRUE(attempt(
+      plain, [](Slots& s) { s[text_slot::kPosX].d = 2.0; }, &moved));
+  EXPECT_NE(moved.find(" 10\n2.0\n 20\n0.0\n"), std::string::npos) << moved;
+  EXPECT_EQ(moved.size(), plain.buffer.size());
+  EXPECT_FALSE(attempt(plain, [](Slots& s) { s[text_slot::kHeight].d = 3; }));
+  EXPECT_FALSE(attempt(plain, [](Slots& s) { s[text_slot::kThickness].d = 1; }));
+  EXPECT_FALSE(attempt(aligned, [](Slots& s) { s[text_slot::kPosX].d += 1; }));
+  EXPECT_TRUE(attempt(aligned, [](Slots& s) { s[text_slot::kAlignX].d += 1; }));
+  EXPECT_FALSE(attempt(all[6].file, [](Slots& s) { s[text_slot::kPosX].d += 1; }));
+  EXPECT_FALSE(attempt(all[7].file, [](Slots&) {}));
+}
+
+// Plain decimals are parsed by a direct path: it must give the same double as a full parse, to the
+// last bit, for every length of digits and place of the point, and leave other forms to the full one.
+TEST(DxfFields, DecimalsReadAsAFullParseReadsThem) {
+  const TypeDef& def = typeDef(RecordType::Line);
+  TextCodec codec(true, "");
+  std::mt19937_64 random(17);
+  std::vector<std::string> texts = {"0",
+                                    "-0",
+                                    "0.0",
+                                    "-0.0",
+                                    "1.",
+                                    ".5",
+                                    "+1.5",
+                                    " 2.5",
+                                    "2.5 ",
+                                    "1e3",
+                                    "-1E-3",
+                                    "0.1",
+                                    "0.3",
+                                    "123456789012345",
+                                    "-1234567890123456",
+                                    "0.000000000000001",
+                                    "9007199254740993",
+                                    "99999999999999999999",
+                                    "1.7976931348623157e308",
+                                    "4.9e-324",
+                                    "00012.50"};
+  for (int i = 0; i < 3000; ++i) {
+    const int digits = 1 + static_cast<int>(random() % 18);
+    std::string s = random() % 2 ? "-" : "";
+    const int point = static_cast<int>(random() % static_cast<unsigned>(digits + 1));
+    for (int k = 0; k < digits; ++k) {
+      if (k == point && k > 0) s += '.';
+      s += static_cast<char>('0' + random() % 10);
+    }
+    texts.push_back(s);
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    TagFile file = record({"0 LINE", "8 0", ("10 " + text).c_str()});
+    Slots slots;
+    FieldScan scan;
+    std::string error;
+    std::string_view trimmed = TagFile::trimmed(text);
+    if (!trimmed.empty() && trimmed.front() == '+') trimmed.remove_prefix(1);
+    double expected = 0;
+    auto [end, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), expected);
+    const bool parses = ec == std::errc() && end == trimmed.data() + trimmed.size();
+    ASSERT_EQ(readFields(def, file, 0, file.tags.size(), codec, true, slots, scan, error), parses) << error;
+    if (parses) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(slots[line_slot::kStartX].d), std::bit_cast<std::uint64_t>(expected));
+    }
+  }
+}
+
+}  // namespace
