@@ -74,6 +74,44 @@ bool parseInteger(std::string_view text, long long& out) {
   return true;
 }
 
+// appendDouble's text for a value with at most four decimals and a magnitude from 0.001 to 1e11 (most
+// coordinates), made from its digits as an integer: there the doubles lie closer together than
+// 0.0001, so the fewest decimals that read back as the value give the one shortest text, and it is
+// never longer than the exponent form. Otherwise (and for integers ending in 0, whose exponent
+// form may be shorter) appendDouble searches for the shortest form.
+void appendReal(std::string& out, double value) {
+  if (value == 0) {
+    out.append("0.0");
+    return;
+  }
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-3 && magnitude < 1e11) {
+    for (int decimals = 0; decimals <= 4; ++decimals) {
+      const double scaled = std::nearbyint(magnitude * kExactTens[decimals]);
+      if (scaled / kExactTens[decimals] != magnitude) continue;
+      const auto digits = static_cast<std::uint64_t>(scaled);
+      if (decimals == 0 && digits % 10 == 0) break;
+      char text[24];
+      const auto length = static_cast<int>(std::to_chars(text, text + sizeof text, digits).ptr - text);
+      if (value < 0) out.push_back('-');
+      if (length > decimals) {
+        out.append(text, static_cast<std::size_t>(length - decimals));
+      } else {
+        out.push_back('0');
+      }
+      out.push_back('.');
+      if (decimals == 0) {
+        out.push_back('0');
+        return;
+      }
+      if (length < decimals) out.append(static_cast<std::size_t>(decimals - length), '0');
+      out.append(text + std::max(0, length - decimals), static_cast<std::size_t>(std::min(length, decimals)));
+      return;
+    }
+  }
+  appendDouble(out, value);
+}
+
 bool sameDouble(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
 }
@@ -418,7 +456,9 @@ class FieldWriter {
       case Kind::PosX:
       case Kind::PosY:
       case Kind::PosZ:
-        t.w.tag(fd.code, v.d);
+        buf->clear();
+        appendReal(*buf, v.d);
+        t.w.tag(fd.code, *buf);
         break;
       case Kind::Angle:
         t.w.tag(fd.code, degreesFor(v.d));

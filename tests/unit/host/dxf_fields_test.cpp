@@ -276,4 +276,45 @@ TEST(DxfFields, DecimalsReadAsAFullParseReadsThem) {
   }
 }
 
+// A changed number is written as appendDouble writes it (the shortest text that reads back as the
+// value), whichever way the writer makes that text: checked on decimals of every length, sums that do
+// not land on a short decimal, integers ending in zeros and the edges of every range.
+TEST(DxfFields, ChangedNumbersAreWrittenInTheirShortestForm) {
+  const RecordDescriptor& d = descriptor(RecordType::Line);
+  TextCodec codec(true, "");
+  const TagFile file = record({"0 LINE", "8 0", "10 0.25", "20 0.0", "30 0.0"});
+  std::vector<double> values = {
+      0.0,     -0.0,      1.0,   10.0,       100000.0,          1200000.0,    0.001,         0.0012,
+      0.00123, 0.1 + 0.2, 1e11,  1e11 - 0.5, 99999999999.9999,  1e-3 - 1e-12, 123456789.125, -2.5,
+      7e-4,    1.0 / 3.0, 2.675, 1e15,       4503599627370497.0};
+  std::mt19937_64 random(29);
+  for (int i = 0; i < 20000; ++i) {
+    const double whole = static_cast<double>(random() % 100000000000ull);
+    const double places = std::pow(10.0, static_cast<double>(random() % 6));
+    const double decimals = static_cast<double>(random() % static_cast<std::uint64_t>(places)) / places;
+    const double scale[] = {1, 1e-3, 1e-6, 1e3};
+    double v = (whole / std::pow(10.0, static_cast<double>(random() % 12)) + decimals) * scale[random() % 4];
+    if (random() % 2) v = -v;
+    values.push_back(v);
+    values.push_back(v + 0.5);
+  }
+  for (double v : values) {
+    std::string expected;
+    appendDouble(expected, v);
+    Slots now;
+    FieldScan scan;
+    std::string error;
+    ASSERT_TRUE(readFields(d.fields, file, 0, file.tags.size(), codec, true, now, scan, error));
+    now[line_slot::kStartX].d = v;
+    std::string out;
+    TagWriter writer(out);
+    WriteTarget target{writer, codec, true, true};
+    ASSERT_TRUE(writeChangedValuesInPlace(target, d.fields, file, 0, file.tags.size(), now, d.exactSlots));
+    const std::size_t at = out.find(" 10\n");
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t from = at + 4;
+    EXPECT_EQ(out.substr(from, out.find('\n', from) - from), expected) << v;
+  }
+}
+
 }  // namespace
