@@ -180,6 +180,30 @@ std::u16string blockNameToFile(const std::u16string& name, bool r12) {
   return name;
 }
 
+namespace {
+
+// A modelled group's value as a number of its kind, or the reader's message about it.
+bool parseNumber(const FieldDef& fd, std::string_view value, std::size_t k, int code, double& real, long long& integer,
+                 std::string& error) {
+  auto bad = [&](const char* what) {
+    error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(code) + " needs " +
+            what + ", found '" + printable(TagFile::trimmed(value)) + "'";
+    return false;
+  };
+  if (isReal(fd.kind)) return parseDouble(value, real) || bad("a number");
+  if (parseInt(value, integer)) return true;
+  double d = 0;
+  if (!parseDouble(value, d) || !std::isfinite(d) || std::fabs(d) > 9e15) return bad("an integer");
+  integer = static_cast<long long>(d);
+  return true;
+}
+
+bool isNumeric(Kind kind) {
+  return isReal(kind) || kind == Kind::Int || kind == Kind::Flag;
+}
+
+}  // namespace
+
 bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
                 bool r12, Slots& out, FieldScan& scan, std::string& error) {
   resetSlots(out, def);
@@ -198,31 +222,23 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
     if (f < 64) scan.present |= std::uint64_t{1} << f;
     const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
     SlotValue& slot = out.v[fd.slot];
-    auto bad = [&](const char* what) {
-      error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(tag.code) +
-              " needs " + what + ", found '" + printable(TagFile::trimmed(value)) + "'";
-      return false;
-    };
-    if (isReal(fd.kind)) {
+    if (isNumeric(fd.kind)) {
       double d = 0;
-      if (!parseDouble(value, d)) return bad("a number");
+      long long i = 0;
+      if (!parseNumber(fd, value, k, tag.code, d, i, error)) return false;
       if (fd.kind == Kind::DirX) {
         out.dirX = d;
         out.hasDir = true;
       } else if (fd.kind == Kind::DirY) {
         out.dirY = d;
         out.hasDir = true;
+      } else if (fd.kind == Kind::Int) {
+        slot.i = i;
+      } else if (fd.kind == Kind::Flag) {
+        slot.i = (i & fd.mask) != 0 ? 1 : 0;
       } else if (fd.kind != Kind::DirZ) {
         slot.d = isAngleLike(fd.kind) ? d * kDegToRad : d;
       }
-    } else if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
-      long long i = 0;
-      if (!parseInt(value, i)) {
-        double d = 0;
-        if (!parseDouble(value, d) || !std::isfinite(d) || std::fabs(d) > 9e15) return bad("an integer");
-        i = static_cast<long long>(d);
-      }
-      slot.i = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
     } else if (fd.kind == Kind::Chunks) {
       if (!contentsStarted) slot.s.clear();
       contentsStarted = true;
@@ -236,6 +252,25 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
   // An MTEXT's x axis, when given, wins over its rotation angle.
   if (out.hasDir && def.type == RecordType::MText && (out.dirX != 0 || out.dirY != 0))
     out.v[mtext_slot::kRotation].d = std::atan2(out.dirY, out.dirX);
+  return true;
+}
+
+bool checkFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, bool r12,
+                 long long& paperSpace, std::string& error) {
+  paperSpace = def.defaults.size() > kPaperSpace ? def.defaults[kPaperSpace].i : 0;
+  FieldMatcher matcher(def, r12 || !hasMarkers(file, begin, end));
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const Tag& tag = file.tags[k];
+    std::string_view value = file.value(tag);
+    int f = matcher.match(tag.code, value);
+    if (f < 0) continue;
+    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+    if (!isNumeric(fd.kind)) continue;
+    double d = 0;
+    long long i = 0;
+    if (!parseNumber(fd, value, k, tag.code, d, i, error)) return false;
+    if (fd.slot == kPaperSpace) paperSpace = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
+  }
   return true;
 }
 
