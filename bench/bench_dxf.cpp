@@ -43,13 +43,15 @@ void sizes(benchmark::internal::Benchmark* b) {
 }
 
 // Reads the drawing of state.range(0) texts over and over. Freeing it is not reading it (and zrxhost
-// leaves it to the end of the process): it is timed only with `timeFreeing`.
-void readRepeatedly(benchmark::State& state, bool timeFreeing) {
+// leaves it to the end of the process): it is timed only with `timeFreeing`. Reading leaves the
+// texts to be built when first opened; `buildAll` builds every one, as drawing the whole drawing does.
+void readRepeatedly(benchmark::State& state, bool timeFreeing, bool buildAll = false) {
   const std::string& text = drawing(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     zrxhost::DxfError error;
     std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(text, error);
     if (!db) state.SkipWithError(error.message.c_str());
+    if (db && buildAll) db->loadPendingObjects();
     benchmark::DoNotOptimize(db.get());
     if (!timeFreeing) state.PauseTiming();
     db.reset();
@@ -67,6 +69,11 @@ void BM_ReadAndFreeDxf(benchmark::State& state) {
   readRepeatedly(state, true);
 }
 BENCHMARK(BM_ReadAndFreeDxf)->Apply(sizes);
+
+void BM_ReadAndBuildDxf(benchmark::State& state) {
+  readRepeatedly(state, false, true);
+}
+BENCHMARK(BM_ReadAndBuildDxf)->Apply(sizes);
 
 // The drawing of state.range(0) texts as read; null (and the benchmark skipped) when it cannot be.
 std::unique_ptr<ZcDbDatabase> readDrawing(benchmark::State& state) {

@@ -111,6 +111,8 @@ struct ZcDbDatabase::Impl {
   size_t usedInLastChunk = kStubsPerChunk;
   HandleTable byHandle;
   zrxhost::UndoHistory undo;
+  std::unique_ptr<zrxhost::ObjectLoader> loader;
+  std::size_t pendingCount = 0;
 
   ZcDbStub* newStub(ZcDbDatabase* db, ZcDbHandle handle) {
     if (usedInLastChunk == kStubsPerChunk) {
@@ -234,7 +236,7 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
     stub = mImpl->newStub(this, handle);
   } else {
     if (ZcDbStub* found = byHandle.find(handle)) {
-      if (found->object != nullptr) return Zcad::eDuplicateKey;
+      if (found->object != nullptr || found->pending != 0) return Zcad::eDuplicateKey;
       stub = found;  // a handle referred to before its object arrived
     } else {
       stub = mImpl->newStub(this, handle);
@@ -250,6 +252,55 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   id = ZcDbObjectId(stub);
   mImpl->undo.added(*stub);
   return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbDatabase::addPendingObject(ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index) {
+  id = ZcDbObjectId::kNull;
+  if (handle == 0 || index == UINT32_MAX) return Zcad::eInvalidInput;
+  ZcDbStub* stub = mImpl->byHandle.find(handle);
+  if (stub == nullptr)
+    stub = mImpl->newStub(this, handle);
+  else if (stub->object != nullptr || stub->pending != 0)
+    return Zcad::eDuplicateKey;
+  mHandseed = std::max(mHandseed, handle + 1);
+  stub->pending = index + 1;
+  stub->changed = false;
+  ++mImpl->pendingCount;
+  id = ZcDbObjectId(stub);
+  return Zcad::eOk;
+}
+
+void ZcDbDatabase::setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader) {
+  mImpl->loader = std::move(loader);
+}
+
+zrxhost::ObjectLoader* ZcDbDatabase::objectLoader() const {
+  return mImpl->loader.get();
+}
+
+bool ZcDbDatabase::pendingIndex(ZcDbObjectId id, std::uint32_t& index) {
+  if (id.isNull() || id.stub()->pending == 0) return false;
+  index = id.stub()->pending - 1;
+  return true;
+}
+
+ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
+  const std::uint32_t index = stub.pending - 1;
+  stub.pending = 0;
+  --mImpl->pendingCount;
+  ZcDbObject* object = mImpl->loader->load(ZcDbObjectId(&stub), index);
+  stub.object = object;
+  object->mStub = &stub;
+  // Built as if added and closed, as a reader adds what it builds at once: a text settles the
+  // position its alignment implies.
+  stub.writer = true;
+  object->close();
+  return object;
+}
+
+void ZcDbDatabase::loadPendingObjects() {
+  if (mImpl->pendingCount == 0) return;
+  mImpl->forEachStub([](ZcDbStub& stub) { zrxdb::objectOf(stub); });
 }
 
 Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const {
@@ -287,7 +338,7 @@ std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
   std::vector<ZcDbObjectId> ids;
   ids.reserve(mImpl->byHandle.size());
   mImpl->forEachStub([&](ZcDbStub& stub) {
-    if (stub.object != nullptr) ids.emplace_back(&stub);
+    if (stub.object != nullptr || stub.pending != 0) ids.emplace_back(&stub);
   });
   std::sort(ids.begin(), ids.end(),
             [](const ZcDbObjectId& a, const ZcDbObjectId& b) { return a.stub()->handle < b.stub()->handle; });
@@ -297,7 +348,7 @@ std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
 int ZcDbDatabase::numObjects() const {
   int count = 0;
   mImpl->forEachStub([&](const ZcDbStub& stub) {
-    if (stub.object != nullptr) ++count;
+    if (stub.object != nullptr || stub.pending != 0) ++count;
   });
   return count;
 }

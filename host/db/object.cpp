@@ -5,6 +5,7 @@
 
 #include "db/stub.h"
 #include "zrx/db/database.h"
+#include "zrx/db/symtab.h"
 #include "zrx/rx_define.h"
 
 const ZcDbObjectId ZcDbObjectId::kNull;
@@ -160,24 +161,30 @@ Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxC
   pObj = nullptr;
   ZcDbStub* stub = id.stub();
   if (stub == nullptr) return Zcad::eNullObjectId;
-  if (stub->object == nullptr) return Zcad::eKeyNotFound;
+  ZcDbObject* object = zrxdb::objectOf(*stub);
+  if (object == nullptr) return Zcad::eKeyNotFound;
   if (stub->erased && !openErased) return Zcad::eWasErased;
-  if (pClass != nullptr && !stub->object->isKindOf(pClass)) return Zcad::eNotThatKindOfClass;
+  if (pClass != nullptr && !object->isKindOf(pClass)) return Zcad::eNotThatKindOfClass;
   if (stub->writer) return Zcad::eWasOpenedForWrite;
   if (mode == ZcDb::kForWrite) {
     if (stub->readers > 0) return Zcad::eWasOpenedForRead;
+    // Texts not built yet find their style by name when they are: built first, they bind to the
+    // styles as they stood when the drawing was read, as if they had been built then.
+    if (stub->database != nullptr &&
+        (object->isKindOf(ZcDbTextStyleTableRecord::desc()) || object->isKindOf(ZcDbTextStyleTable::desc())))
+      stub->database->loadPendingObjects();
     zrxdb::willOpenForWrite(*stub);
     stub->writer = true;
     stub->changed = true;
   } else {
     ++stub->readers;
   }
-  pObj = stub->object;
+  pObj = object;
   return Zcad::eOk;
 }
 
 ZcDbObject* zrxhost::peekObject(ZcDbObjectId id) {
-  return id.isNull() ? nullptr : id.stub()->object;
+  return id.isNull() ? nullptr : zrxdb::objectOf(*id.stub());
 }
 
 Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode, bool openErased) {

@@ -21,6 +21,8 @@ struct ZcDbStub {
   ZcDbDatabase* database = nullptr;
   ZcDbHandle handle = 0;
   int readers = 0;
+  // 1 + the database loader's index of an object not built yet (0: built, or known only by reference).
+  std::uint32_t pending = 0;
   bool writer = false;
   bool erased = false;
   // Opened for write (or made) since markAllUnchanged: a writer may copy an unchanged object's
@@ -40,6 +42,14 @@ inline void willOpenForWrite(ZcDbStub& stub) {
   }
 }
 
+// The object behind a stub, built by the database's loader the first time it is asked for; null for
+// a handle known only by reference.
+inline ZcDbObject* objectOf(ZcDbStub& stub) {
+  if (stub.pending != 0) [[unlikely]]
+    return stub.database->loadPending(stub);
+  return stub.object;
+}
+
 // The stub behind an entity name, or null when the value is no stub of a live database.
 ZcDbStub* liveStub(ZSoft::LongPtr value);
 
@@ -57,8 +67,9 @@ inline bool sameName(const std::u16string& a, const std::u16string& b) {
 // The exact class is tested first: it is the usual case and cheaper than walking the class tree.
 template <typename T>
 T* peek(ZcDbObjectId id) {
-  if (id.isNull() || id.stub()->object == nullptr) return nullptr;
-  ZcDbObject* object = id.stub()->object;
+  if (id.isNull()) return nullptr;
+  ZcDbObject* object = objectOf(*id.stub());
+  if (object == nullptr) return nullptr;
   if (typeid(*object) == typeid(T)) return static_cast<T*>(object);
   return T::cast(object);
 }

@@ -138,6 +138,14 @@ Zcad::ErrorStatus ZcDbBlockTableRecord::appendZcDbEntity(ZcDbObjectId& id, ZcDbE
   return Zcad::eOk;
 }
 
+Zcad::ErrorStatus ZcDbBlockTableRecord::appendPendingEntity(ZcDbObjectId id) {
+  std::uint32_t index = 0;
+  if (id.isNull() || id.database() != database() || !ZcDbDatabase::pendingIndex(id, index)) return Zcad::eInvalidInput;
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  mEntities.push_back(id);
+  return Zcad::eOk;
+}
+
 Zcad::ErrorStatus ZcDbBlockTableRecord::appendZcDbEntity(ZcDbObjectId& id, ZcDbEntity* entity) {
   return appendZcDbEntity(id, entity, 0);
 }

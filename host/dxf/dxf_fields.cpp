@@ -36,7 +36,7 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
 // parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
 // most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
 // it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
-bool parseNumber(std::string_view text, double& out) {
+bool parseDecimal(std::string_view text, double& out) {
   const char* p = text.data();
   const char* const end = p + text.size();
   const bool negative = p != end && *p == '-';
@@ -292,6 +292,36 @@ bool parseIntegerGroup(std::string_view value, long long& out) {
   return true;
 }
 
+// A modelled group's value as a number of its kind, or the reader's message about it.
+bool parseNumber(const FieldDef& fd, std::string_view value, std::size_t k, int code, double& real, long long& integer,
+                 std::string& error) {
+  auto bad = [&](const char* what) {
+    error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(code) + " needs " +
+            what + ", found '" + printable(TagFile::trimmed(value)) + "'";
+    return false;
+  };
+  if (isReal(fd.kind)) return parseDecimal(value, real) || bad("a number");
+  return parseIntegerGroup(value, integer) || bad("an integer");
+}
+
+bool isNumeric(Kind kind) {
+  return isReal(kind) || kind == Kind::Int || kind == Kind::Flag;
+}
+
+// Whether the text is a plain decimal ("-12", "0.25") short enough to be in range as an integer
+// (`integral`) or a real, and so certain to read; anything else is left to the full parse.
+bool isPlainDecimal(std::string_view text, bool integral) {
+  std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+  const std::size_t digitsFrom = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == digitsFrom || i - digitsFrom > 18) return false;
+  if (i == text.size()) return true;
+  if (integral || text[i] != '.' || text.size() > 64) return false;
+  const std::size_t fractionFrom = ++i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  return i > fractionFrom && i == text.size();
+}
+
 }  // namespace
 
 bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
@@ -310,27 +340,23 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
     if (f < 64) scan.present |= std::uint64_t{1} << f;
     const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
     SlotValue& slot = out.v[fd.slot];
-    auto bad = [&](const char* what) {
-      error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(tag.code) +
-              " needs " + what + ", found '" + printable(TagFile::trimmed(value)) + "'";
-      return false;
-    };
-    if (isReal(fd.kind)) {
+    if (isNumeric(fd.kind)) {
       double d = 0;
-      if (!parseNumber(value, d)) return bad("a number");
+      long long i = 0;
+      if (!parseNumber(fd, value, k, tag.code, d, i, error)) return false;
       if (fd.kind == Kind::DirX) {
         out.dirX = d;
         out.hasDir = true;
       } else if (fd.kind == Kind::DirY) {
         out.dirY = d;
         out.hasDir = true;
+      } else if (fd.kind == Kind::Int) {
+        slot.i = i;
+      } else if (fd.kind == Kind::Flag) {
+        slot.i = (i & fd.mask) != 0 ? 1 : 0;
       } else if (fd.kind != Kind::DirZ) {
         slot.d = isAngleLike(fd.kind) ? d * kDegToRad : d;
       }
-    } else if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
-      long long i = 0;
-      if (!parseIntegerGroup(value, i)) return bad("an integer");
-      slot.i = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
     } else if (fd.kind == Kind::Chunks) {
       if (!contentsStarted) slot.s.clear();
       contentsStarted = true;
@@ -344,6 +370,25 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
   // An MTEXT's x axis, when given, wins over its rotation angle.
   if (out.hasDir && def.type == RecordType::MText && (out.dirX != 0 || out.dirY != 0))
     out.v[mtext_slot::kRotation].d = std::atan2(out.dirY, out.dirX);
+  return true;
+}
+
+bool checkFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, bool r12,
+                 long long& paperSpace, std::string& error) {
+  paperSpace = def.defaults.size() > kPaperSpace ? def.defaults[kPaperSpace].i : 0;
+  FieldMatcher matcher(def, r12 || !hasMarkers(file, begin, end));
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const Tag& tag = file.tags[k];
+    std::string_view value = file.value(tag);
+    int f = matcher.match(tag.code, value);
+    if (f < 0) continue;
+    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+    if (!isNumeric(fd.kind) || (fd.slot != kPaperSpace && isPlainDecimal(value, !isReal(fd.kind)))) continue;
+    double d = 0;
+    long long i = 0;
+    if (!parseNumber(fd, value, k, tag.code, d, i, error)) return false;
+    if (fd.slot == kPaperSpace) paperSpace = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
+  }
   return true;
 }
 
@@ -370,7 +415,7 @@ GroupValue compareGroup(const TypeDef& def, const FieldDef& fd, std::string_view
     return sameDouble(base.d, cur.d) && base.i == cur.i && codec.equals(value, cur.s) ? GroupValue::Same
                                                                                       : GroupValue::Differs;
   double d = 0;
-  if (!parseNumber(value, d) || std::isnan(d)) return GroupValue::Unusable;
+  if (!parseDecimal(value, d) || std::isnan(d)) return GroupValue::Unusable;
   if (isAngleLike(fd.kind)) d *= kDegToRad;
   if (sameDouble(d, cur.d) && base.i == cur.i && base.s == cur.s) return GroupValue::Same;
   return std::isfinite(d) ? GroupValue::Differs : GroupValue::Infinite;

@@ -161,6 +161,11 @@ struct FieldScan {
 bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
                 bool r12, Slots& out, FieldScan& scan, std::string& error);
 
+// Checks, as readFields would, that every modelled number of the entity record [begin, end) reads,
+// and gives its paper-space flag; reads nothing else. False with readFields' message.
+bool checkFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, bool r12,
+                 long long& paperSpace, std::string& error);
+
 struct WriteTarget {
   TagWriter& w;
   const TextCodec& codec;

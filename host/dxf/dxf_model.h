@@ -31,6 +31,15 @@ struct ObjectRecord : ObjectExtension {
 
 struct RecordDescriptor;
 
+// An entity of the file the database has not built yet (see EntityLoader): its record starts at tag
+// `begin` and ends at the next 0 group. Sixteen bytes, as a large drawing holds millions.
+struct PendingRecord {
+  std::uint32_t begin = 0;
+  std::uint32_t sequence : 31 = 0;   // 1 + its place in the ENTITIES section; 0: in a block
+  std::uint32_t renumbered : 1 = 0;  // it was given a handle other than the file's
+  ZcDbObjectId owner;
+};
+
 // One piece of the file in order: tags written as read, the header, or a part the database models.
 struct LayoutItem {
   enum Kind { kRaw, kHeader, kTable, kBlocks, kEntities };
@@ -61,6 +70,8 @@ struct DrawingLayout : ObjectExtension {
   // new polyline, BLOCK/ENDBLK of a new block), by the owning object's handle, so that saving
   // again writes the same handles.
   std::map<ZcDbHandle, std::vector<ZcDbHandle>> writerHandles;
+  // The entities not built yet, by the index their stubs hold.
+  std::vector<PendingRecord> pending;
 };
 
 // The DXF layer is the only one that gives objects and databases an extension, so what it finds

@@ -29,6 +29,70 @@ bool equalsAscii(std::string_view a, std::string_view b) {
   return TagFile::trimmed(a) == b;
 }
 
+// Builds the entity of the record [begin, end) whose 0 group says `type`: the class `modelled`
+// describes, or (null) a foreign entity that keeps the record as tags. Null, with the reason in
+// `error`, when a modelled value does not read.
+ZcDbEntity* makeEntity(const RecordDescriptor* modelled, std::string_view type, const TagFile& f, std::size_t begin,
+                       std::size_t end, const TextCodec& codec, bool r12, ZcDbDatabase* db, NameCache& names,
+                       Slots& slots, FieldScan& scan, std::string& error) {
+  ZcDbEntity* ent = nullptr;
+  if (modelled != nullptr) {
+    ent = static_cast<ZcDbEntity*>(modelled->make());
+  } else {
+    modelled = &descriptor(RecordType::Foreign);
+    auto* foreignEntity = new ZcDbForeignEntity;
+    foreignEntity->setDxfType(ZcString(std::u16string(type.begin(), type.end())));
+    ent = foreignEntity;
+  }
+  std::unique_ptr<ZcDbEntity> holder(ent);
+  if (!readFields(modelled->fields, f, begin, end, codec, r12, slots, scan, error)) return nullptr;
+  slotsToObject(*modelled, slots, *ent, db, names);
+  return holder.release();
+}
+
+// Builds the entities a reader left as records (PendingRecord) when they are first asked for. The
+// reader checked their numbers, so each builds as it would have when the drawing was read.
+class EntityLoader : public ObjectLoader {
+ public:
+  EntityLoader(ZcDbDatabase& db, std::shared_ptr<const TagFile> file, const DrawingLayout& layout)
+      : mDb(db), mFile(std::move(file)), L(layout), mCodec(isUtf8Version(L.version), L.codePage) {}
+
+  ZcDbObject* load(ZcDbObjectId id, std::uint32_t index) override {
+    const PendingRecord& p = L.pending[index];
+    const TagFile& f = *mFile;
+    std::size_t end = p.begin + 1;
+    while (end < f.tags.size() && f.tags[end].code != 0) ++end;
+    const std::string_view type = TagFile::trimmed(f.value(p.begin));
+    ZcDbEntity* ent =
+        makeEntity(entityDescriptor(type), type, f, p.begin, end, mCodec, L.r12, &mDb, mNames, mSlots, mScan, mError);
+    if (ent == nullptr)
+      ent = makeEntity(nullptr, type, f, p.begin, p.begin + 1, mCodec, L.r12, &mDb, mNames, mSlots, mScan,
+                       mError);  // its record is still written as read
+    auto record = std::make_shared<ObjectRecord>();
+    record->file = mFile;
+    record->begin = p.begin;
+    record->end = record->subEnd = static_cast<std::uint32_t>(end);
+    ZcDbHandle own = 0;
+    if (p.begin + 1 < end && f.code(p.begin + 1) == 5) parseHandle(f.value(p.begin + 1), own);
+    record->handle = p.renumbered ? own : id.handle();
+    record->sequence = p.sequence;
+    record->owner = p.owner.handle();
+    ent->setOwnerId(p.owner);
+    ent->setExtension(std::move(record));
+    return ent;
+  }
+
+ private:
+  ZcDbDatabase& mDb;
+  std::shared_ptr<const TagFile> mFile;
+  const DrawingLayout& L;
+  TextCodec mCodec;
+  NameCache mNames;
+  Slots mSlots;
+  FieldScan mScan;
+  std::string mError;
+};
+
 class Reader {
  public:
   Reader(std::shared_ptr<TagFile> file, std::string& error, std::vector<std::string>& warnings,
@@ -113,6 +177,8 @@ class Reader {
   bool readEntities(const Section& s);
   bool readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
                   std::size_t& next);
+  bool addPendingEntity(std::size_t k, std::size_t end, const RecordDescriptor* modelled, ZcDbObjectId owner,
+                        bool ownerByFlag, std::uint32_t sequence);
   ZcDbObjectId ensureBlockTable();
   ZcDbObjectId ensureBlock(const std::u16string& name);
   bool ensureDefaults();
@@ -548,20 +614,16 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   }
   const RecordDescriptor* modelled = entityDescriptor(type);
   if (modelled != nullptr && modelled->type == RecordType::Poly3d && !simple3d) modelled = nullptr;
-  ZcDbEntity* ent = nullptr;
-  if (modelled != nullptr) {
-    ent = static_cast<ZcDbEntity*>(modelled->make());
-  } else {
-    modelled = &descriptor(RecordType::Foreign);
-    auto* foreignEntity = new ZcDbForeignEntity;
-    std::u16string name(type.begin(), type.end());
-    foreignEntity->setDxfType(ZcString(name));
-    ent = foreignEntity;
+  // An entity that stands alone is built when it is first asked for; polylines and inserts, which
+  // gather their vertices and attributes and find their block, are built now.
+  if (!poly && !insert && subEnd == mainEnd) {
+    next = mainEnd;
+    return addPendingEntity(k, mainEnd, modelled, owner, ownerByFlag, sequence);
   }
-  const RecordDescriptor& d = *modelled;
+  ZcDbEntity* ent = makeEntity(modelled, type, f, k, mainEnd, *mCodec, mR12, mDb.get(), mNames, mSlots, mScan, mError);
+  if (ent == nullptr) return false;
   std::unique_ptr<ZcDbEntity> holder(ent);
-  if (!readFields(d.fields, f, k, mainEnd, *mCodec, mR12, mSlots, mScan, mError)) return false;
-  slotsToObject(d, mSlots, *ent, mDb.get(), mNames);
+  const RecordDescriptor& d = modelled != nullptr ? *modelled : descriptor(RecordType::Foreign);
   if (d.type == RecordType::Poly3d) {
     std::vector<ZcGePoint3d> points;
     const TypeDef& vdef = typeDef(RecordType::Vertex);
@@ -598,6 +660,32 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   return true;
 }
 
+bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescriptor* modelled, ZcDbObjectId owner,
+                              bool ownerByFlag, std::uint32_t sequence) {
+  long long paper = 0;
+  const TypeDef& def = modelled != nullptr ? modelled->fields : typeDef(RecordType::Foreign);
+  if (!checkFields(def, f, k, end, mR12, paper, mError)) return false;
+  if (ownerByFlag && paper != 0) owner = ensureBlock(u"*Paper_Space");
+  ZcDbBlockTableRecord* rec = openRecord(owner);
+  if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
+  const auto index = static_cast<std::uint32_t>(mLayout->pending.size());
+  const ZcDbHandle own = handleAt(k, end);
+  ZcDbHandle h = own;
+  ZcDbObjectId id;
+  if (h == 0 || mDb->addPendingObject(id, h, index) != Zcad::eOk) {
+    h = freshHandle();
+    if (mDb->addPendingObject(id, h, index) != Zcad::eOk) return fail(k, "the entity cannot be added to the drawing");
+  }
+  if (rec->appendPendingEntity(id) != Zcad::eOk) return fail(k, "the entity cannot be added to its block");
+  PendingRecord pending;
+  pending.begin = static_cast<std::uint32_t>(k);
+  pending.sequence = sequence;
+  pending.renumbered = renumbered(k, own, h) != h;
+  pending.owner = owner;
+  mLayout->pending.push_back(pending);
+  return true;
+}
+
 std::unique_ptr<ZcDbDatabase> Reader::run() {
   mLayout = std::make_unique<DrawingLayout>();
   mLayout->file = mFile;
@@ -612,6 +700,8 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   findMaxHandle();
   mDb = std::make_unique<ZcDbDatabase>(false);
   mDb->reserveObjects(mRecords);  // at most one object per record, a few made up beside them
+  mLayout->pending.reserve(mRecords);
+  mDb->setObjectLoader(std::make_unique<EntityLoader>(*mDb, mFile, *mLayout));
   for (const Section& s : mSections) {
     bool ok = true;
     if (s.name == "HEADER") {

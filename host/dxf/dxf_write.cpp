@@ -66,6 +66,11 @@ class Writer {
   // Writes every part of the layout; the header's place in the whole text and its item.
   std::size_t writeItems(const LayoutItem*& header);
   void note(ZcDbHandle h) { mMaxWritten = std::max(mMaxWritten, h); }
+  // The record of an entity the reader left unbuilt; null once it is built.
+  const PendingRecord* pendingRecord(ZcDbObjectId id) const {
+    std::uint32_t index = 0;
+    return ZcDbDatabase::pendingIndex(id, index) ? &L.pending[index] : nullptr;
+  }
   // Handles that reach the file count for the seed; those the reader gave to handle-less R12
   // records do not.
   // An object written as read carries the file's handle group, whatever it holds (an empty one
@@ -372,6 +377,14 @@ void Writer::writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, b
 
 void Writer::writeEntity(ZcDbObjectId id) {
   if (id.isErased()) return;
+  // Not built since the drawing was read, so unchanged: its record is written as it stands.
+  if (const PendingRecord* p = pendingRecord(id); p != nullptr && !p->renumbered) {
+    std::size_t end = p->begin + 1;
+    while (end < f.tags.size() && f.code(end) != 0) ++end;
+    noteWritten(f, p->begin, end, true, id.handle());
+    mW.raw(f, p->begin, end);
+    return;
+  }
   Opened<ZcDbEntity> ent(id);
   if (!ent) return;
   const RecordDescriptor* d = descriptorOf(*ent);
@@ -409,35 +422,35 @@ void Writer::writeEntity(ZcDbObjectId id) {
 }
 
 void Writer::writeEntities() {
+  // Entities read from the file keep their place; new ones follow their predecessor. The place, the
+  // list (model space first) and the position in the list make one key, so that sorting needs no
+  // room beside the list, and a drawing whose entities are in order is not sorted at all.
   struct Item {
-    std::uint64_t key;
-    int list;
-    std::size_t pos;
+    std::uint64_t key;  // sequence (32 bits), list (1), position (31)
     ZcDbObjectId id;
   };
   std::vector<Item> items;
-  int list = 0;
+  std::uint64_t list = 0;
   for (ZcDbObjectId space : {mModel, mPaper}) {
     Opened<ZcDbBlockTableRecord> rec(space);
     if (!rec) continue;
-    std::uint64_t key = 0;
-    std::size_t pos = 0;
-    for (ZcDbObjectId id : rec->entityIds()) {
+    const std::vector<ZcDbObjectId>& ids = rec->entityIds();
+    items.reserve(items.size() + ids.size());
+    std::uint64_t sequence = 0, pos = 0;
+    for (ZcDbObjectId id : ids) {
       if (id.isErased()) continue;
-      // Entities read from the file keep their place; new ones follow their predecessor.
-      if (const ZcDbObject* obj = peekObject(id)) {
+      if (const PendingRecord* p = pendingRecord(id)) {
+        if (!p->renumbered) sequence = p->sequence;
+      } else if (const ZcDbObject* obj = peekObject(id)) {
         const ObjectRecord* fd = recordOf(*obj);
-        if (fd && fd->sequence > 0 && fd->handle == id.handle()) key = fd->sequence;
+        if (fd && fd->sequence > 0 && fd->handle == id.handle()) sequence = fd->sequence;
       }
-      items.push_back({key, list, pos++, id});
+      items.push_back({sequence << 32 | list << 31 | pos++, id});
     }
     ++list;
   }
-  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-    if (a.key != b.key) return a.key < b.key;
-    if (a.list != b.list) return a.list < b.list;
-    return a.pos < b.pos;
-  });
+  auto byKey = [](const Item& a, const Item& b) { return a.key < b.key; };
+  if (!std::is_sorted(items.begin(), items.end(), byKey)) std::sort(items.begin(), items.end(), byKey);
   for (std::size_t i = 0; i < items.size(); ++i) {
     writeEntity(items[i].id);
     flush();

@@ -1,6 +1,7 @@
 // The database: default drawing, handles, symbol tables, appending entities, cloning.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "zrx/db.h"
@@ -252,3 +253,77 @@ TEST(ClassRegistry, DatabaseClassesHaveTheirNamesParentsAndConstructors) {
 }
 
 }  // namespace
+
+// Builds lines on demand, counting the builds, as a file reader's loader would.
+class LineLoader : public zrxhost::ObjectLoader {
+ public:
+  explicit LineLoader(ZcDbObjectId owner) : mOwner(owner) {}
+  ZcDbObject* load(ZcDbObjectId id, std::uint32_t index) override {
+    ++builds;
+    lastId = id;
+    auto* line = new ZcDbLine(ZcGePoint3d(index, 0, 0), ZcGePoint3d(index, 1, 0));
+    line->setOwnerId(mOwner);
+    return line;
+  }
+  int builds = 0;
+  ZcDbObjectId lastId;
+
+ private:
+  ZcDbObjectId mOwner;
+};
+
+TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
+  ZcDbDatabase db;
+  auto owned = std::make_unique<LineLoader>(db.modelSpaceId());
+  LineLoader& loader = *owned;
+  db.setObjectLoader(std::move(owned));
+  const int before = db.numObjects();
+
+  ZcDbObjectId referred, a, b, clash;
+  ASSERT_EQ(db.getZcDbObjectId(referred, true, 0x500), Zcad::eOk);  // known by reference only
+  ASSERT_EQ(db.addPendingObject(a, 0x500, 7), Zcad::eOk);
+  EXPECT_EQ(a, referred);
+  ASSERT_EQ(db.addPendingObject(b, 0x501, 8), Zcad::eOk);
+  EXPECT_EQ(db.addPendingObject(clash, 0x501, 9), Zcad::eDuplicateKey);
+  auto* other = new ZcDbLine;
+  EXPECT_EQ(db.addZcDbObject(clash, other, 0x500), Zcad::eDuplicateKey);
+  delete other;
+  EXPECT_GE(db.handseed(), ZcDbHandle{0x502});
+
+  ZcDbBlockTableRecord* model = openModelSpace(db, ZcDb::kForWrite);
+  ASSERT_TRUE(model);
+  EXPECT_EQ(model->appendPendingEntity(a), Zcad::eOk);
+  EXPECT_EQ(model->appendPendingEntity(b), Zcad::eOk);
+  EXPECT_EQ(model->appendPendingEntity(db.modelSpaceId()), Zcad::eInvalidInput);  // built already
+  model->close();
+  db.markAllUnchanged();
+
+  EXPECT_EQ(db.numObjects(), before + 2);
+  EXPECT_EQ(loader.builds, 0);
+  std::uint32_t index = 0;
+  EXPECT_TRUE(ZcDbDatabase::pendingIndex(a, index));
+  EXPECT_EQ(index, 7u);
+
+  ZcDbLine* line = nullptr;
+  ASSERT_EQ(zcdbOpenObject(line, a, ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(loader.builds, 1);
+  EXPECT_EQ(loader.lastId, a);
+  EXPECT_EQ(line->startPoint(), ZcGePoint3d(7, 0, 0));
+  EXPECT_EQ(line->objectId(), a);
+  EXPECT_EQ(line->ownerId(), db.modelSpaceId());
+  EXPECT_EQ(line->handle(), ZcDbHandle{0x500});
+  line->close();
+  EXPECT_FALSE(ZcDbDatabase::pendingIndex(a, index));
+  EXPECT_FALSE(db.changedSinceMarked(a));  // built as read, not changed
+
+  ASSERT_EQ(zcdbOpenObject(line, a, ZcDb::kForWrite), Zcad::eOk);  // not built again
+  line->close();
+  EXPECT_EQ(loader.builds, 1);
+  EXPECT_TRUE(db.changedSinceMarked(a));
+
+  EXPECT_EQ(zrxhost::peek<ZcDbLine>(b)->startPoint(), ZcGePoint3d(8, 0, 0));
+  EXPECT_EQ(loader.builds, 2);
+  EXPECT_EQ(db.numObjects(), before + 2);
+  std::vector<ZcDbObjectId> all = db.allObjectIds();
+  EXPECT_EQ(std::count(all.begin(), all.end(), b), 1);
+}

@@ -126,6 +126,40 @@ TEST(DxfDatabase, ModelledValuesAreRead) {
   style->close();
 }
 
+// Standalone entities stay records of the file until first asked for; writing the drawing does not
+// build them, and when built they are what reading would have made, whatever the tables went
+// through since.
+TEST(DxfDatabase, EntitiesAreBuiltWhenFirstAskedFor) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  auto model = entities(*db, db->modelSpaceId());
+  ASSERT_EQ(model.size(), 4u);
+  auto pending = [](ZcDbObjectId id) {
+    std::uint32_t index = 0;
+    return ZcDbDatabase::pendingIndex(id, index);
+  };
+  EXPECT_TRUE(pending(model[0]));   // TEXT
+  EXPECT_TRUE(pending(model[1]));   // MTEXT
+  EXPECT_FALSE(pending(model[2]));  // a polyline gathers its vertices as it is read
+  EXPECT_TRUE(pending(model[3]));   // CIRCLE, kept as tags
+  EXPECT_EQ(zrxhost::writeDxfToString(*db), r2000Drawing());
+  EXPECT_TRUE(pending(model[0]));
+
+  // Renaming the text's style must not cut the text off from it.
+  const ZcDbObjectId standard = db->textStyleStandardId();
+  ZcDbTextStyleTableRecord* style = nullptr;
+  ASSERT_EQ(zcdbOpenObject(style, standard, ZcDb::kForWrite), Zcad::eOk);
+  EXPECT_FALSE(pending(model[0]));
+  EXPECT_FALSE(pending(model[1]));
+  EXPECT_EQ(style->setName(L"Renamed"), Zcad::eOk);
+  style->close();
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, model[0], ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(t->textStyle(), standard);
+  EXPECT_EQ(t->textZcString(), ZcString(L"caf\u00e9 \u4e2d"));
+  t->close();
+}
+
 TEST(DxfDatabase, ChangedValuesReplaceOnlyTheirGroups) {
   auto db = read(r2000Drawing());
   ASSERT_TRUE(db);

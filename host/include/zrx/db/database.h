@@ -1,6 +1,7 @@
 // ZcDbDatabase: one open drawing: its objects by id and handle, its tables; the host services.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -15,6 +16,19 @@ class ZcDbTextStyleTable;
 namespace zrxhost {
 class UndoHistory;
 }
+
+namespace zrxhost {
+// Builds the objects a database holds only as places in their source (a drawing file's records)
+// until they are first asked for: reading a large drawing then costs what its records need, not
+// what its objects would.
+class ObjectLoader {
+ public:
+  virtual ~ObjectLoader() = default;
+  // The object of `id`, which the loader listed as `index`: not in a database yet, with its owner
+  // set. Never null: a record the loader cannot model becomes an object that keeps it as it stands.
+  virtual ZcDbObject* load(ZcDbObjectId id, std::uint32_t index) = 0;
+};
+}  // namespace zrxhost
 
 class ZcDbDatabase : public ZcRxObject {
   ZCRX_DECLARE_MEMBERS(ZcDbDatabase);
@@ -49,6 +63,17 @@ class ZcDbDatabase : public ZcRxObject {
   // seed; a given handle is kept (and the seed moved past it). The object stays open for write.
   Zcad::ErrorStatus addZcDbObject(ZcDbObjectId& id, ZcDbObject* object, ZcDbHandle handle = 0);
   Zcad::ErrorStatus getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const;
+  // Host side: an object the loader builds when first opened or looked at (`index` is the loader's);
+  // the handle must be new, or one referred to so far. The object counts as unchanged.
+  Zcad::ErrorStatus addPendingObject(ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index);
+  void setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader);
+  zrxhost::ObjectLoader* objectLoader() const;
+  // True, with the loader's index, for an object not built yet.
+  static bool pendingIndex(ZcDbObjectId id, std::uint32_t& index);
+  // Builds every object not built yet.
+  void loadPendingObjects();
+  // Builds the object of a pending stub (through its id's open or peek).
+  ZcDbObject* loadPending(ZcDbStub& stub);
   // Makes room for `count` objects in all, so that a reader that knows the size of a drawing does
   // not grow the handle index step by step.
   void reserveObjects(std::size_t count);

@@ -85,6 +85,9 @@ class ZcDbBlockTableRecord : public ZcDbSymbolTableRecord {
   Zcad::ErrorStatus appendZcDbEntity(ZcDbEntity* entity);
   // The same with the entity's handle as a drawing gives it (0: a fresh handle).
   Zcad::ErrorStatus appendZcDbEntity(ZcDbObjectId& id, ZcDbEntity* entity, ZcDbHandle handle);
+  // Host side: lists an entity of this record's database that its loader has not built yet; the
+  // loader gives it this record as its owner.
+  Zcad::ErrorStatus appendPendingEntity(ZcDbObjectId id);
   // The block's entities in drawing order, erased ones included (test ZcDbObjectId::isErased).
   const std::vector<ZcDbObjectId>& entityIds() const { return mEntities; }
   bool isLayout() const;  // "*Model_Space" or a "*Paper_Space…" record
