@@ -6,11 +6,15 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
+#include "zrx/db.h"
+#include "zrxhost/dxf.h"
 
 using namespace zrxhost::dxf;
 
@@ -315,6 +319,40 @@ TEST(DxfFields, ChangedNumbersAreWrittenInTheirShortestForm) {
     const std::size_t from = at + 4;
     EXPECT_EQ(out.substr(from, out.find('\n', from) - from), expected) << v;
   }
+}
+
+// Through the whole writer: every entity of a drawing moved (a text with a value its object refuses,
+// a line in paper space, a polyline, an MTEXT) changes the lines of their coordinates and no other.
+TEST(DxfFields, MovingEveryEntityChangesOnlyTheirCoordinates) {
+  std::ifstream in(TEST_DATA_DIR "/r2000_drawing.dxf", std::ios::binary);
+  std::ostringstream whole;
+  whole << in.rdbuf();
+  const std::string text = whole.str();
+  zrxhost::DxfError error;
+  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(text, error);
+  ASSERT_TRUE(db) << error.message;
+  for (ZcDbObjectId space : {db->modelSpaceId(), db->paperSpaceId()}) {
+    ZcDbBlockTableRecord* rec = nullptr;
+    ASSERT_EQ(zcdbOpenObject(rec, space, ZcDb::kForRead), Zcad::eOk);
+    const std::vector<ZcDbObjectId> ids = rec->entityIds();
+    rec->close();
+    for (ZcDbObjectId id : ids) {
+      ZcDbEntity* ent = nullptr;
+      ASSERT_EQ(zcdbOpenObject(ent, id, ZcDb::kForWrite), Zcad::eOk);
+      if (auto* t = ZcDbText::cast(ent)) t->setPosition(t->position() + ZcGeVector3d(0.5, 0, 0));
+      if (auto* l = ZcDbLine::cast(ent)) l->setEndPoint(l->endPoint() + ZcGeVector3d(1, 0, 0));
+      if (auto* m = ZcDbMText::cast(ent)) m->setLocation(m->location() + ZcGeVector3d(0, 0.25, 0));
+      ent->close();
+    }
+  }
+  std::istringstream before(text), after(zrxhost::writeDxfToString(*db));
+  std::vector<std::string> changed;
+  std::size_t lineCount = 0;
+  for (std::string a, b; std::getline(before, a) && std::getline(after, b); ++lineCount)
+    if (a != b) changed.push_back(a + " -> " + b);
+  EXPECT_EQ(lineCount, static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  const std::vector<std::string> expected = {"1.10000000000000001 -> 1.6", "5.0 -> 5.25", "9.0 -> 10.0"};
+  EXPECT_EQ(changed, expected);
 }
 
 }  // namespace
