@@ -186,6 +186,21 @@ class Reader {
   bool ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName);
   ZcDbBlockTableRecord* openRecord(ZcDbObjectId id);
   void closeRecord();
+  // The block an entity goes to, open for write: `owner`, or paper space when the entity says so
+  // and `ownerByFlag` (the ENTITIES section); null when it cannot be opened.
+  ZcDbBlockTableRecord* openEntityBlock(ZcDbObjectId& owner, bool ownerByFlag, bool paperSpace) {
+    if (ownerByFlag && paperSpace) owner = ensureBlock(u"*Paper_Space");
+    return openRecord(owner);
+  }
+  // Adds the entity of the record at tag k under its own handle, or under a fresh one when the file
+  // gives none or an earlier object has it; `h` is the handle it got. `add(handle)` adds it.
+  template <typename Add>
+  bool addUnderHandle(std::size_t k, ZcDbHandle own, ZcDbHandle& h, Add&& add) {
+    h = own;
+    if (h != 0 && add(h) == Zcad::eOk) return true;
+    h = freshHandle();
+    return add(h) == Zcad::eOk || fail(k, "the entity cannot be added to the drawing");
+  }
 
   std::shared_ptr<TagFile> mFile;
   const TagFile& f;
@@ -637,17 +652,13 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
     }
     static_cast<ZcDb3dPolyline*>(ent)->setVertices(points);
   }
-  bool paper = mSlots[kPaperSpace].i != 0;
-  if (ownerByFlag && paper) owner = ensureBlock(u"*Paper_Space");
-  ZcDbBlockTableRecord* rec = openRecord(owner);
+  ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, mSlots[kPaperSpace].i != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
   const ZcDbHandle own = handleAt(k, mainEnd);
-  ZcDbHandle h = own;
+  ZcDbHandle h = 0;
   ZcDbObjectId id;
-  if (h == 0 || rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) {
-    h = freshHandle();
-    if (rec->appendZcDbEntity(id, ent, h) != Zcad::eOk) return fail(k, "the entity cannot be added to the drawing");
-  }
+  if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return rec->appendZcDbEntity(id, ent, handle); }))
+    return false;
   holder.release();
   auto fd = foreign(k, mainEnd, renumbered(k, own, h));
   fd->subEnd = static_cast<std::uint32_t>(subEnd);
@@ -665,17 +676,14 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
   long long paper = 0;
   const TypeDef& def = modelled != nullptr ? modelled->fields : typeDef(RecordType::Foreign);
   if (!checkFields(def, f, k, end, mR12, paper, mError)) return false;
-  if (ownerByFlag && paper != 0) owner = ensureBlock(u"*Paper_Space");
-  ZcDbBlockTableRecord* rec = openRecord(owner);
+  ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, paper != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
   const auto index = static_cast<std::uint32_t>(mLayout->pending.size());
   const ZcDbHandle own = handleAt(k, end);
-  ZcDbHandle h = own;
+  ZcDbHandle h = 0;
   ZcDbObjectId id;
-  if (h == 0 || mDb->addPendingObject(id, h, index) != Zcad::eOk) {
-    h = freshHandle();
-    if (mDb->addPendingObject(id, h, index) != Zcad::eOk) return fail(k, "the entity cannot be added to the drawing");
-  }
+  if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return mDb->addPendingObject(id, handle, index); }))
+    return false;
   if (rec->appendPendingEntity(id) != Zcad::eOk) return fail(k, "the entity cannot be added to its block");
   PendingRecord pending;
   pending.begin = static_cast<std::uint32_t>(k);
