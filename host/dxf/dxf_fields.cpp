@@ -639,6 +639,7 @@ struct WriteScratch {
   FieldScan scan;
   std::string ignored, buf;
   std::vector<std::pair<std::string_view, int>> markerCounts;
+  std::vector<std::pair<std::size_t, std::size_t>> changedGroups;
 };
 
 WriteScratch& writeScratch() {
@@ -786,52 +787,54 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
 bool writeChangedValuesInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
                                std::size_t end, const Slots& now, SlotMask exact) {
   if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
-  std::string& out = t.w.out();
-  const std::size_t rewindTo = out.size();
   WriteScratch& scratch = writeScratch();
   FieldScan& scan = scratch.scan;
   scan.present = 0;
   scan.markers = !t.r12 && hasMarkers(file, begin, end);
   FieldMatcher matcher(def, !scan.markers);
-  FieldWriter fw(t, def, file, begin, ~SlotMask{0}, now, scan);
-  fw.buf = &scratch.buf;
-  auto giveUp = [&] {
-    out.resize(rewindTo);
-    return false;
-  };
+  // The groups to write anew, as (tag, field); nothing is written until the record is known to need
+  // no more than that.
+  auto& changed = scratch.changedGroups;
+  changed.clear();
   SlotMask read = 0;
-  t.w.tag(0, file.value(begin));
   for (std::size_t k = begin + 1; k < end; ++k) {
     const Tag& tag = file.tags[k];
     std::string_view value = file.value(tag);
     const int f = matcher.match(tag.code, value);
-    if (f < 0) {
-      t.w.tag(tag.code, value);
-      continue;
-    }
+    if (f < 0) continue;
     const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
     const SlotMask bit = SlotMask{1} << fd.slot;
     read |= bit;
     switch (compareGroup(def, fd, value, now, t.codec)) {
       case GroupValue::Same:
-        t.w.tag(tag.code, value);
         break;
       case GroupValue::Differs:
         // A value the object may have refused, or an aligned text's position (which stands while the
         // rest does): the general path decides those.
-        if ((exact & bit) == 0) return giveUp();
+        if ((exact & bit) == 0) return false;
         if ((fd.kind == Kind::PosX || fd.kind == Kind::PosY || fd.kind == Kind::PosZ) &&
             (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0))
-          return giveUp();
-        fw.writeValue(static_cast<std::size_t>(f), &tag);
+          return false;
+        changed.emplace_back(k, static_cast<std::size_t>(f));
         break;
       case GroupValue::Infinite:
       case GroupValue::Unusable:
-        return giveUp();
+        return false;
     }
   }
   // A slot the record has no group for that changed needs its group added: the general path does that.
-  if (unreadSlotsChanged(def, now, read) != 0) return giveUp();
+  if (unreadSlotsChanged(def, now, read) != 0) return false;
+  // The groups between the changed ones are copied as they stand (in runs, where the file's lines
+  // are laid out as this writer lays them).
+  FieldWriter fw(t, def, file, begin, ~SlotMask{0}, now, scan);
+  fw.buf = &scratch.buf;
+  std::size_t keptFrom = begin;
+  for (const auto& [k, f] : changed) {
+    t.w.raw(file, keptFrom, k);
+    fw.writeValue(f, &file.tags[k]);
+    keptFrom = k + 1;
+  }
+  t.w.raw(file, keptFrom, end);
   return true;
 }
 
