@@ -29,9 +29,8 @@ double degreesFor(double radians) {
   return deg;
 }
 
-// Powers of ten a double holds exactly.
-constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Powers of ten (all held exactly by a double), up to the 15 digits a plain decimal may have here.
+constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 // parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
 // most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
@@ -788,10 +787,7 @@ bool writeChangedValuesInPlace(WriteTarget& t, const TypeDef& def, const TagFile
                                std::size_t end, const Slots& now, SlotMask exact) {
   if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
   WriteScratch& scratch = writeScratch();
-  FieldScan& scan = scratch.scan;
-  scan.present = 0;
-  scan.markers = !t.r12 && hasMarkers(file, begin, end);
-  FieldMatcher matcher(def, !scan.markers);
+  FieldMatcher matcher(def, t.r12 || !hasMarkers(file, begin, end));
   // The groups to write anew, as (tag, field); nothing is written until the record is known to need
   // no more than that.
   auto& changed = scratch.changedGroups;
@@ -826,7 +822,7 @@ bool writeChangedValuesInPlace(WriteTarget& t, const TypeDef& def, const TagFile
   if (unreadSlotsChanged(def, now, read) != 0) return false;
   // The groups between the changed ones are copied as they stand (in runs, where the file's lines
   // are laid out as this writer lays them).
-  FieldWriter fw(t, def, file, begin, ~SlotMask{0}, now, scan);
+  FieldWriter fw(t, def, file, begin, ~SlotMask{0}, now, scratch.scan);  // it only formats values here
   fw.buf = &scratch.buf;
   std::size_t keptFrom = begin;
   for (const auto& [k, f] : changed) {
