@@ -638,7 +638,6 @@ struct WriteScratch {
   FieldScan scan;
   std::string ignored, buf;
   std::vector<std::pair<std::string_view, int>> markerCounts;
-  std::vector<std::pair<std::size_t, std::size_t>> changedGroups;
 };
 
 WriteScratch& writeScratch() {
@@ -783,51 +782,30 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
   fw.emitRest();
 }
 
-bool writeChangedValuesInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
-                               std::size_t end, const Slots& now, SlotMask exact) {
-  if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
-  WriteScratch& scratch = writeScratch();
-  FieldMatcher matcher(def, t.r12 || !hasMarkers(file, begin, end));
-  // The groups to write anew, as (tag, field); nothing is written until the record is known to need
-  // no more than that.
-  auto& changed = scratch.changedGroups;
-  changed.clear();
-  SlotMask read = 0;
-  for (std::size_t k = begin + 1; k < end; ++k) {
-    const Tag& tag = file.tags[k];
-    std::string_view value = file.value(tag);
-    const int f = matcher.match(tag.code, value);
-    if (f < 0) continue;
-    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
-    const SlotMask bit = SlotMask{1} << fd.slot;
-    read |= bit;
-    switch (compareGroup(def, fd, value, now, t.codec)) {
-      case GroupValue::Same:
-        break;
-      case GroupValue::Differs:
-        // A value the object may have refused, or an aligned text's position (which stands while the
-        // rest does): the general path decides those.
-        if ((exact & bit) == 0) return false;
-        if ((fd.kind == Kind::PosX || fd.kind == Kind::PosY || fd.kind == Kind::PosZ) &&
-            (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0))
-          return false;
-        changed.emplace_back(k, static_cast<std::size_t>(f));
-        break;
-      case GroupValue::Infinite:
-      case GroupValue::Unusable:
-        return false;
-    }
-  }
-  // A slot the record has no group for that changed needs its group added: the general path does that.
-  if (unreadSlotsChanged(def, now, read) != 0) return false;
+bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
+                               std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now) {
+  if (!def.comparableInPlace) return false;  // a slot of several groups, or groups that are not one value
+  SlotMask withGroup = 0;
+  for (std::size_t f = 0; f < def.fields.size() && f < 64; ++f)
+    if ((scan.present >> f & 1) != 0) withGroup |= SlotMask{1} << def.fields[f].slot;
+  // A changed slot the record has no group for needs its group added, and an aligned text's position
+  // stands while the rest does: writeComparedFields decides those.
+  if ((differs & ~withGroup) != 0) return false;
+  constexpr SlotMask kTextPosition = SlotMask{7} << text_slot::kPosX;
+  if (def.type == RecordType::Text && (differs & kTextPosition) != 0 &&
+      (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0))
+    return false;
   // The groups between the changed ones are copied as they stand (in runs, where the file's lines
   // are laid out as this writer lays them).
-  FieldWriter fw(t, def, file, begin, ~SlotMask{0}, now, scratch.scan);  // it only formats values here
+  WriteScratch& scratch = writeScratch();
+  FieldWriter fw(t, def, file, begin, differs, now, scan);
   fw.buf = &scratch.buf;
   std::size_t keptFrom = begin;
-  for (const auto& [k, f] : changed) {
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const int f = scan.fieldOf[k - begin];
+    if (f < 0 || (differs >> def.fields[static_cast<std::size_t>(f)].slot & 1) == 0) continue;
     t.w.raw(file, keptFrom, k);
-    fw.writeValue(f, &file.tags[k]);
+    fw.writeValue(static_cast<std::size_t>(f), &file.tags[k]);
     keptFrom = k + 1;
   }
   t.w.raw(file, keptFrom, end);

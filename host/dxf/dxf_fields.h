@@ -205,14 +205,13 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
                          bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
                          SlotMask differs, const Slots& now);
 
-// For the record of an object written with its own handle and owner: writes it as it stands but for
-// the groups whose value differs from `now`, which are written from `now`. Does so, and says true,
-// only where that is what writeReadFields would write: every slot that changed has a group in the
-// record and is in `exact` (slots whose values an object keeps as given, so a value it refused cannot
-// matter), no value is unusable (not a number, NaN, infinite where it changed) and no aligned text
-// moved. Else writes nothing and says false.
-bool writeChangedValuesInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
-                               std::size_t end, const Slots& now, SlotMask exact);
+// For the record of an object written with its own handle and owner, whose differing slots the
+// caller knows (by compareFields): writes the record as it stands but for the groups of those slots,
+// which are written from `now`. Does so, and says true, where that is what writeComparedFields would
+// write: every differing slot has its group in the record and no aligned text moved. Else writes
+// nothing and says false.
+bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
+                               std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

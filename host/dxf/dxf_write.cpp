@@ -174,12 +174,14 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
     return;
   }
   // Where every slot that changed is one the object keeps exactly, no value it refused can matter and
-  // the record's values need not be read into slots: comparing them where they stand is enough.
-  if (original && owner == 0 && writeChangedValuesInPlace(mTarget, d.fields, file, begin, end, mNow, d.exactSlots))
-    return;
+  // the record's values need not be read into slots: comparing them where they stand is enough. The
+  // record of an object that keeps its handle and owner then usually needs only those groups replaced.
   SlotComparison compared;
   if (compareFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mNow, mScan, compared) &&
       (compared.differs & ~d.exactSlots) == 0 && (compared.differs & compared.infinite) == 0) {
+    if (original && owner == 0 &&
+        writeChangedGroupsInPlace(mTarget, d.fields, file, begin, end, mScan, compared.differs, mNow))
+      return;
     writeComparedFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mScan, compared.differs,
                         mNow);
     return;
