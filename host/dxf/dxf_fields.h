@@ -176,8 +176,8 @@ struct WriteTarget {
 // One bit per slot (a type has at most 64 of them).
 using SlotMask = std::uint64_t;
 
-// What compareFields found: the slots whose value in the record differs from the object's, and those
-// whose value in the record is infinite.
+// What compareFields found: the slots whose value in the record differs from the object's, and of
+// those the ones whose value in the record is infinite.
 struct SlotComparison {
   SlotMask differs = 0;
   SlotMask infinite = 0;
