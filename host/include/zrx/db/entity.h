@@ -73,8 +73,8 @@ class ZcDbEntity : public ZcDbObject {
   [[gnu::visibility("hidden")]] ZSoft::UInt16 drawColorIndex() const;
   void forgetLayerRecord() { mLayerRecord = nullptr; }
 
-  ZcString mLayer{L"0"};
-  ZcString mLinetype{L"ByLayer"};
+  ZcString mLayer{std::u16string(u"0")};  // from UTF-16: no conversion per entity
+  ZcString mLinetype{std::u16string(u"ByLayer")};
   ZSoft::UInt16 mColorIndex = 256;
   double mLinetypeScale = 1.0;
   // What layerRecord() found last, where, and at which symbol-table generation; not copied.

@@ -69,6 +69,6 @@ class ZcDbMText : public ZcDbEntity {
   double mLineSpacingFactor = 1.0;
   LineSpacingStyle mLineSpacingStyle = kAtLeast;
   ZcDbObjectId mTextStyle;
-  ZcString mTextStyleName{L"Standard"};
+  ZcString mTextStyleName{std::u16string(u"Standard")};  // from UTF-16: no conversion per object
   ZcString mContents;
 };

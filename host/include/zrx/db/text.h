@@ -106,7 +106,7 @@ class ZcDbText : public ZcDbEntity {
   ZcDb::TextHorzMode mHorizontalMode = ZcDb::kTextLeft;
   ZcDb::TextVertMode mVerticalMode = ZcDb::kTextBase;
   ZcDbObjectId mTextStyle;
-  ZcString mTextStyleName{L"Standard"};
+  ZcString mTextStyleName{std::u16string(u"Standard")};  // from UTF-16: no conversion per object
   ZcString mText;
   // The style record mTextStyleName led to, the databases searched (the argument, the text's own,
   // the working one) and the symbol-table generation then; not copied.
