@@ -60,8 +60,7 @@ class EntityLoader : public ObjectLoader {
   ZcDbObject* load(ZcDbObjectId id, std::uint32_t index) override {
     const PendingRecord& p = L.pending[index];
     const TagFile& f = *mFile;
-    std::size_t end = p.begin + 1;
-    while (end < f.tags.size() && f.tags[end].code != 0) ++end;
+    const std::size_t end = f.recordEnd(p.begin);
     const std::string_view type = TagFile::trimmed(f.value(p.begin));
     ZcDbEntity* ent =
         makeEntity(entityDescriptor(type), type, f, p.begin, end, mCodec, L.r12, &mDb, mNames, mSlots, mScan, mError);

@@ -39,6 +39,12 @@ struct TagFile {
     return tags[i].code == code && trimmed(value(i)) == text;
   }
   static std::size_t lineOf(std::size_t tagIndex) { return 2 * tagIndex + 1; }
+  // Where the record that starts at tag `begin` ends: its next 0 group, or the end of the tags.
+  std::size_t recordEnd(std::size_t begin) const {
+    std::size_t end = begin + 1;
+    while (end < tags.size() && tags[end].code != 0) ++end;
+    return end;
+  }
   static std::string_view trimmed(std::string_view s);
 
  private:

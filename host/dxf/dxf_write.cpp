@@ -381,8 +381,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   if (id.isErased()) return;
   // Not built since the drawing was read, so unchanged: its record is written as it stands.
   if (const PendingRecord* p = pendingRecord(id); p != nullptr && !p->renumbered) {
-    std::size_t end = p->begin + 1;
-    while (end < f.tags.size() && f.code(end) != 0) ++end;
+    const std::size_t end = f.recordEnd(p->begin);
     noteWritten(f, p->begin, end, true, id.handle());
     mW.raw(f, p->begin, end);
     return;
@@ -442,7 +441,7 @@ void Writer::writeEntities() {
     for (ZcDbObjectId id : ids) {
       if (id.isErased()) continue;
       if (const PendingRecord* p = pendingRecord(id)) {
-        if (!p->renumbered) sequence = p->sequence;
+        if (!p->renumbered && p->sequence > 0) sequence = p->sequence;
       } else if (const ZcDbObject* obj = peekObject(id)) {
         const ObjectRecord* fd = recordOf(*obj);
         if (fd && fd->sequence > 0 && fd->handle == id.handle()) sequence = fd->sequence;
