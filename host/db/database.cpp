@@ -256,7 +256,7 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
 
 Zcad::ErrorStatus ZcDbDatabase::addPendingObject(ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index) {
   id = ZcDbObjectId::kNull;
-  if (handle == 0 || index == UINT32_MAX) return Zcad::eInvalidInput;
+  if (handle == 0 || index == UINT32_MAX || !mImpl->loader) return Zcad::eInvalidInput;
   ZcDbStub* stub = mImpl->byHandle.find(handle);
   if (stub == nullptr)
     stub = mImpl->newStub(this, handle);
@@ -272,10 +272,6 @@ Zcad::ErrorStatus ZcDbDatabase::addPendingObject(ZcDbObjectId& id, ZcDbHandle ha
 
 void ZcDbDatabase::setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader) {
   mImpl->loader = std::move(loader);
-}
-
-zrxhost::ObjectLoader* ZcDbDatabase::objectLoader() const {
-  return mImpl->loader.get();
 }
 
 bool ZcDbDatabase::pendingIndex(ZcDbObjectId id, std::uint32_t& index) {

@@ -274,6 +274,8 @@ class LineLoader : public zrxhost::ObjectLoader {
 
 TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   ZcDbDatabase db;
+  ZcDbObjectId early;
+  EXPECT_EQ(db.addPendingObject(early, 0x400, 0), Zcad::eInvalidInput);  // nothing could build it
   auto owned = std::make_unique<LineLoader>(db.modelSpaceId());
   LineLoader& loader = *owned;
   db.setObjectLoader(std::move(owned));

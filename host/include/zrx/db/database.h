@@ -63,11 +63,10 @@ class ZcDbDatabase : public ZcRxObject {
   // seed; a given handle is kept (and the seed moved past it). The object stays open for write.
   Zcad::ErrorStatus addZcDbObject(ZcDbObjectId& id, ZcDbObject* object, ZcDbHandle handle = 0);
   Zcad::ErrorStatus getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const;
-  // Host side: an object the loader builds when first opened or looked at (`index` is the loader's);
-  // the handle must be new, or one referred to so far. The object counts as unchanged.
+  // Host side: an object the loader (set first) builds when first opened or looked at (`index` is
+  // the loader's); the handle must be new, or one referred to so far. The object counts as unchanged.
   Zcad::ErrorStatus addPendingObject(ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index);
   void setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader);
-  zrxhost::ObjectLoader* objectLoader() const;
   // True, with the loader's index, for an object not built yet.
   static bool pendingIndex(ZcDbObjectId id, std::uint32_t& index);
   // Builds every object not built yet.
