@@ -84,6 +84,18 @@ int copiesFromCount(int count, bool& cut) {
   return cut ? kMaxCopies : count;
 }
 
+// The copies laid out over `extent` (a length or a sweep): as many as the step fits when no count was
+// given (the count follows), else the count given with the step that shares the extent among them.
+int copiesOver(double extent, double& step, int& count, bool countGiven, bool& cut) {
+  if (!countGiven) {
+    count = copiesFromQuotient(extent / step, cut);
+    return count;
+  }
+  if (count <= 0) return 0;
+  step = extent / count;
+  return copiesFromCount(count, cut);
+}
+
 }  // namespace
 
 bool TallyJig::update() {
@@ -96,20 +108,10 @@ bool TallyJig::update() {
   if (incMethod == kLine) {
     const ZcGeVector3d vec_Apt2Ept = endPoint_ - basePoint_;
     const ZcGeVector3d vec_Apt2Ept_norm = vec_Apt2Ept.normal(ZcGeContext::gTol);
-    const double length = vec_Apt2Ept.length();
-    double spacing = objDist_;
-    int n = 0;
-    if (!objNumGiven) {
-      n = copiesFromQuotient(length / spacing, layoutCut_);
-      objNum_ = n;
-    } else if (objNum_ > 0) {
-      n = copiesFromCount(objNum_, layoutCut_);
-      spacing = length / objNum_;
-      objDist_ = spacing;
-    }
+    const int n = copiesOver(vec_Apt2Ept.length(), objDist_, objNum_, objNumGiven, layoutCut_);
     positionArray_.setPhysicalLength(n);
     for (int i = 1; i <= n; ++i) {
-      const ZcGePoint3d pt = basePoint_ + vec_Apt2Ept_norm * spacing * i;
+      const ZcGePoint3d pt = basePoint_ + vec_Apt2Ept_norm * objDist_ * i;
       positionArray_.append(pt - vec_TMpt2Apt);
     }
   } else if (incMethod == kPolar) {
@@ -117,20 +119,11 @@ bool TallyJig::update() {
     const ZcGeVector3d vec_CCpt2Ept = endPoint_ - objCenter_;
     const ZcGeVector3d axis = isClockwise ? ZcGeVector3d(0, 0, -1) : ZcGeVector3d(0, 0, 1);
     const double sweep = vec_CCpt2Apt.angleTo(vec_CCpt2Ept, axis);
-    double step = objAngle_;
-    int n = 0;
-    if (!objNumGiven) {
-      n = copiesFromQuotient(sweep / step, layoutCut_);
-      objNum_ = n;
-    } else if (objNum_ > 0) {
-      n = copiesFromCount(objNum_, layoutCut_);
-      step = sweep / objNum_;
-      objAngle_ = step;
-    }
+    const int n = copiesOver(sweep, objAngle_, objNum_, objNumGiven, layoutCut_);
     positionArray_.setPhysicalLength(n);
     for (int i = 1; i <= n; ++i) {
       ZcGeVector3d vec = vec_CCpt2Apt;
-      vec.rotateBy(step * i, axis);
+      vec.rotateBy(objAngle_ * i, axis);
       const ZcGePoint3d pt = objCenter_ + vec;
       positionArray_.append(pt - vec_TMpt2Apt);
     }

@@ -307,20 +307,6 @@ bool isNumeric(Kind kind) {
   return isReal(kind) || kind == Kind::Int || kind == Kind::Flag;
 }
 
-// Whether the text is a plain decimal ("-12", "0.25") short enough to be in range as an integer
-// (`integral`) or a real, and so certain to read; anything else is left to the full parse.
-bool isPlainDecimal(std::string_view text, bool integral) {
-  std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-  const std::size_t digitsFrom = i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  if (i == digitsFrom || i - digitsFrom > 18) return false;
-  if (i == text.size()) return true;
-  if (integral || text[i] != '.' || text.size() > 64) return false;
-  const std::size_t fractionFrom = ++i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  return i > fractionFrom && i == text.size();
-}
-
 }  // namespace
 
 bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
@@ -382,7 +368,7 @@ bool checkFields(const TypeDef& def, const TagFile& file, std::size_t begin, std
     int f = matcher.match(tag.code, value);
     if (f < 0) continue;
     const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
-    if (!isNumeric(fd.kind) || (fd.slot != kPaperSpace && isPlainDecimal(value, !isReal(fd.kind)))) continue;
+    if (!isNumeric(fd.kind)) continue;
     double d = 0;
     long long i = 0;
     if (!parseNumber(fd, value, k, tag.code, d, i, error)) return false;

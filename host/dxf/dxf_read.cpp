@@ -71,9 +71,7 @@ class EntityLoader : public ObjectLoader {
     record->file = mFile;
     record->begin = p.begin;
     record->end = record->subEnd = static_cast<std::uint32_t>(end);
-    ZcDbHandle own = 0;
-    if (p.begin + 1 < end && f.code(p.begin + 1) == 5) parseHandle(f.value(p.begin + 1), own);
-    record->handle = p.renumbered ? own : id.handle();
+    record->handle = p.renumbered ? f.recordHandle(p.begin, end) : id.handle();
     record->sequence = p.sequence;
     record->owner = p.owner.handle();
     ent->setOwnerId(p.owner);
@@ -152,11 +150,6 @@ class Reader {
     else
       repaired(k, what + " has no handle; it gets handle " + formatHandle(fresh));
     return own;
-  }
-  ZcDbHandle handleAt(std::size_t k, std::size_t end) {
-    ZcDbHandle h = 0;
-    if (k + 1 < end && f.code(k + 1) == 5 && parseHandle(f.value(k + 1), h) && h != 0) return h;
-    return 0;
   }
   std::shared_ptr<ObjectRecord> foreign(std::size_t begin, std::size_t end, ZcDbHandle handle) {
     auto fd = std::make_shared<ObjectRecord>();
@@ -484,7 +477,7 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, const RecordDescri
     }
     auto* rec = static_cast<ZcDbSymbolTableRecord*>(records.make());
     slotsToObject(records, mSlots, *rec, mDb.get(), mNames);
-    const ZcDbHandle own = handleAt(k, n);
+    const ZcDbHandle own = f.recordHandle(k, n);
     ZcDbHandle h = own != 0 ? own : freshHandle();
     ZcDbObjectId id;
     Zcad::ErrorStatus es = !usableName(rec->name().utf16()) ? Zcad::eInvalidInput : table->add(id, rec, h);
@@ -653,7 +646,7 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   }
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, mSlots[kPaperSpace].i != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
-  const ZcDbHandle own = handleAt(k, mainEnd);
+  const ZcDbHandle own = f.recordHandle(k, mainEnd);
   ZcDbHandle h = 0;
   ZcDbObjectId id;
   if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return rec->appendZcDbEntity(id, ent, handle); }))
@@ -678,7 +671,7 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, paper != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
   const auto index = static_cast<std::uint32_t>(mLayout->pending.size());
-  const ZcDbHandle own = handleAt(k, end);
+  const ZcDbHandle own = f.recordHandle(k, end);
   ZcDbHandle h = 0;
   ZcDbObjectId id;
   if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return mDb->addPendingObject(id, handle, index); }))

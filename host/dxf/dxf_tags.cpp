@@ -50,6 +50,12 @@ std::string_view TagFile::trimmed(std::string_view s) {
   return s;
 }
 
+std::uint64_t TagFile::recordHandle(std::size_t begin, std::size_t end) const {
+  std::uint64_t h = 0;
+  if (begin + 1 < end && tags[begin + 1].code == 5 && parseHandle(value(begin + 1), h)) return h;
+  return 0;
+}
+
 std::size_t TagFile::longValueLength(const Tag& t) const {
   const char* begin = buffer.data() + t.offset;
   const std::size_t rest = buffer.size() - t.offset;

@@ -45,6 +45,8 @@ struct TagFile {
     while (end < tags.size() && tags[end].code != 0) ++end;
     return end;
   }
+  // The handle the record [begin, end) gives itself (its 5 group right after the 0 group); 0: none.
+  std::uint64_t recordHandle(std::size_t begin, std::size_t end) const;
   static std::string_view trimmed(std::string_view s);
 
  private:

@@ -82,9 +82,7 @@ class Writer {
       if (!L.r12 || L.usesHandles) note(h);
       return;
     }
-    ZcDbHandle written = 0;
-    if (begin + 1 < end && file.code(begin + 1) == 5 && parseHandle(file.value(begin + 1), written) && written != 0)
-      note(written);
+    if (const ZcDbHandle written = file.recordHandle(begin, end); written != 0) note(written);
   }
   ZcDbHandle subHandle(ZcDbHandle owner, std::size_t j) {
     auto& v = L.writerHandles[owner];
