@@ -36,6 +36,7 @@ PUBLIC_HEADERS = {
     "zrx/db.h": "db",
     "zrx/db/*": "db",
     "zrxhost/undo.h": "db",
+    "zrxhost/edits.h": "db",
     "zrx/ed.h": "ed",
     "zrxhost/session.h": "ed",
     "zrxhost/messages.h": "ed",

@@ -136,18 +136,21 @@ Zcad::ErrorStatus ZcDbBlockReference::setBlockTableRecord(ZcDbObjectId block) {
   ZRX_REQUIRE_WRITE();
   mBlock = block;
   if (const auto* record = zrxdb::peek<ZcDbBlockTableRecord>(block)) mBlockName = record->name();
+  zrxdb::noteEdit(stub(), zrxhost::kEditBlock);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbBlockReference::setBlockName(const ZcString& name) {
   ZRX_REQUIRE_WRITE();
   mBlockName = name;
+  zrxdb::noteEdit(stub(), zrxhost::kEditBlock);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbBlockReference::setPosition(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
   mPosition = p;
+  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 
@@ -156,6 +159,7 @@ Zcad::ErrorStatus ZcDbBlockReference::setScaleFactors(const ZcGeVector3d& s) {
   ZRX_REQUIRE_WRITE();
   if (s.x == 0 || s.y == 0 || s.z == 0 || !std::isfinite(s.x + s.y + s.z)) return Zcad::eInvalidInput;
   mScale = s;
+  zrxdb::noteEdit(stub(), zrxhost::kEditScale);
   return Zcad::eOk;
 }
 
@@ -163,6 +167,7 @@ Zcad::ErrorStatus ZcDbBlockReference::setRotation(double radians) {
   ZRX_REQUIRE_WRITE();
   if (!std::isfinite(radians)) return Zcad::eInvalidInput;
   mRotation = radians;
+  zrxdb::noteEdit(stub(), zrxhost::kEditRotation);
   return Zcad::eOk;
 }
 
@@ -170,6 +175,7 @@ Zcad::ErrorStatus ZcDbBlockReference::setNormal(const ZcGeVector3d& n) {
   ZRX_REQUIRE_WRITE();
   if (n.isZeroLength()) return Zcad::eInvalidInput;
   mNormal = n.normal();
+  zrxdb::noteEdit(stub(), zrxhost::kEditNormal);
   return Zcad::eOk;
 }
 

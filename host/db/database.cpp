@@ -291,6 +291,7 @@ ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
   // position its alignment implies.
   stub.writer = true;
   object->close();
+  stub.edits = 0;  // what the close settled is as read
   return object;
 }
 
@@ -319,11 +320,18 @@ zrxhost::UndoHistory& ZcDbDatabase::undoHistory() {
 }
 
 void ZcDbDatabase::markAllUnchanged() {
-  mImpl->forEachStub([](ZcDbStub& stub) { stub.changed = false; });
+  mImpl->forEachStub([](ZcDbStub& stub) {
+    stub.changed = false;
+    stub.edits = 0;
+  });
 }
 
 bool ZcDbDatabase::changedSinceMarked(ZcDbObjectId id) const {
   return id.isNull() || id.stub()->changed;
+}
+
+std::uint32_t ZcDbDatabase::editsSinceMarked(ZcDbObjectId id) const {
+  return id.isNull() ? 0 : id.stub()->edits;
 }
 
 void ZcDbDatabase::reserveObjects(std::size_t count) {

@@ -24,6 +24,7 @@ Zcad::ErrorStatus ZcDbEntity::setLayer(const ZcString& layerName) {
   if (layerName.isEmpty()) return Zcad::eInvalidInput;
   mLayer = layerName;
   forgetLayerRecord();
+  zrxdb::noteEdit(stub(), zrxhost::kEditLayer);
   return Zcad::eOk;
 }
 
@@ -32,6 +33,7 @@ Zcad::ErrorStatus ZcDbEntity::setColorIndex(ZSoft::UInt16 color, bool doSubents)
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (color > 256) return Zcad::eInvalidInput;
   mColorIndex = color;
+  zrxdb::noteEdit(stub(), zrxhost::kEditColor);
   return Zcad::eOk;
 }
 
@@ -45,6 +47,7 @@ Zcad::ErrorStatus ZcDbEntity::setLinetype(const ZcString& name) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (name.isEmpty()) return Zcad::eInvalidInput;
   mLinetype = name;
+  zrxdb::noteEdit(stub(), zrxhost::kEditLinetype);
   return Zcad::eOk;
 }
 
@@ -53,6 +56,7 @@ Zcad::ErrorStatus ZcDbEntity::setLinetypeScale(double scale, bool doSubents) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (!(scale > 0)) return Zcad::eInvalidInput;
   mLinetypeScale = scale;
+  zrxdb::noteEdit(stub(), zrxhost::kEditLinetypeScale);
   return Zcad::eOk;
 }
 
@@ -116,6 +120,8 @@ void ZcDbEntity::setDatabaseDefaults(ZcDbDatabase* db) {
   mColorIndex = 256;
   mLinetype = ZcString(L"ByLayer");
   mLinetypeScale = 1.0;
+  zrxdb::noteEdit(stub(), zrxhost::Edit(zrxhost::kEditLayer | zrxhost::kEditColor | zrxhost::kEditLinetype |
+                                        zrxhost::kEditLinetypeScale));
 }
 
 Zcad::ErrorStatus ZcDbEntity::getGeomExtents(ZcDbExtents& extents) const {

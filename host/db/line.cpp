@@ -15,18 +15,21 @@ ZcDbLine::~ZcDbLine() = default;
 Zcad::ErrorStatus ZcDbLine::setStartPoint(const ZcGePoint3d& p) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   mStart = p;
+  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbLine::setEndPoint(const ZcGePoint3d& p) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   mEnd = p;
+  zrxdb::noteEdit(stub(), zrxhost::kEditEndPoint);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbLine::setThickness(double t) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   mThickness = t;
+  zrxdb::noteEdit(stub(), zrxhost::kEditThickness);
   return Zcad::eOk;
 }
 
@@ -34,6 +37,7 @@ Zcad::ErrorStatus ZcDbLine::setNormal(const ZcGeVector3d& n) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (n.isZeroLength()) return Zcad::eInvalidInput;
   mNormal = n.normal();
+  zrxdb::noteEdit(stub(), zrxhost::kEditNormal);
   return Zcad::eOk;
 }
 

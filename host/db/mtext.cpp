@@ -291,6 +291,7 @@ ZcDbMText::~ZcDbMText() = default;
 Zcad::ErrorStatus ZcDbMText::setLocation(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
   mLocation = p;
+  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 
@@ -298,6 +299,7 @@ Zcad::ErrorStatus ZcDbMText::setNormal(const ZcGeVector3d& n) {
   ZRX_REQUIRE_WRITE();
   if (n.isZeroLength()) return Zcad::eInvalidInput;
   mNormal = n.normal();
+  zrxdb::noteEdit(stub(), zrxhost::kEditNormal);
   return Zcad::eOk;
 }
 
@@ -309,6 +311,7 @@ Zcad::ErrorStatus ZcDbMText::setRotation(double radians) {
   ZRX_REQUIRE_WRITE();
   if (!std::isfinite(radians)) return Zcad::eInvalidInput;
   mRotation = radians;
+  zrxdb::noteEdit(stub(), zrxhost::kEditRotation);
   return Zcad::eOk;
 }
 
@@ -316,6 +319,7 @@ Zcad::ErrorStatus ZcDbMText::setTextHeight(double h) {
   ZRX_REQUIRE_WRITE();
   if (!(h > 0) || !std::isfinite(h)) return Zcad::eInvalidInput;
   mTextHeight = h;
+  zrxdb::noteEdit(stub(), zrxhost::kEditHeight);
   return Zcad::eOk;
 }
 
@@ -323,6 +327,7 @@ Zcad::ErrorStatus ZcDbMText::setWidth(double w) {
   ZRX_REQUIRE_WRITE();
   if (!(w >= 0) || !std::isfinite(w)) return Zcad::eInvalidInput;
   mWidth = w;
+  zrxdb::noteEdit(stub(), zrxhost::kEditWidth);
   return Zcad::eOk;
 }
 
@@ -330,6 +335,7 @@ Zcad::ErrorStatus ZcDbMText::setAttachment(AttachmentPoint a) {
   ZRX_REQUIRE_WRITE();
   if (a < kTopLeft || a > kBottomRight) return Zcad::eInvalidInput;
   mAttachment = a;
+  zrxdb::noteEdit(stub(), zrxhost::kEditJustification);
   return Zcad::eOk;
 }
 
@@ -338,6 +344,7 @@ Zcad::ErrorStatus ZcDbMText::setLineSpacingFactor(double f) {
   ZRX_REQUIRE_WRITE();
   if (!(f >= 0.25 && f <= 4.0)) return Zcad::eInvalidInput;
   mLineSpacingFactor = f;
+  zrxdb::noteEdit(stub(), zrxhost::kEditLineSpacing);
   return Zcad::eOk;
 }
 
@@ -345,6 +352,7 @@ Zcad::ErrorStatus ZcDbMText::setLineSpacingStyle(LineSpacingStyle s) {
   ZRX_REQUIRE_WRITE();
   if (s != kAtLeast && s != kExactly) return Zcad::eInvalidInput;
   mLineSpacingStyle = s;
+  zrxdb::noteEdit(stub(), zrxhost::kEditLineSpacing);
   return Zcad::eOk;
 }
 
@@ -352,6 +360,7 @@ Zcad::ErrorStatus ZcDbMText::setTextStyle(ZcDbObjectId style) {
   ZRX_REQUIRE_WRITE();
   mTextStyle = style;
   if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(style)) mTextStyleName = record->name();
+  zrxdb::noteEdit(stub(), zrxhost::kEditStyle);
   return Zcad::eOk;
 }
 
@@ -359,6 +368,7 @@ Zcad::ErrorStatus ZcDbMText::setTextStyleName(const ZcString& name) {
   ZRX_REQUIRE_WRITE();
   mTextStyleName = name;
   mTextStyle = ZcDbObjectId::kNull;
+  zrxdb::noteEdit(stub(), zrxhost::kEditStyle);
   return Zcad::eOk;
 }
 
@@ -374,12 +384,14 @@ Zcad::ErrorStatus ZcDbMText::setContents(const ZTCHAR* text) {
   ZRX_REQUIRE_WRITE();
   if (text == nullptr) return Zcad::eInvalidInput;
   mContents = text;
+  zrxdb::noteEdit(stub(), zrxhost::kEditContents);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbMText::setContents(const ZcString& text) {
   ZRX_REQUIRE_WRITE();
   mContents = text;
+  zrxdb::noteEdit(stub(), zrxhost::kEditContents);
   return Zcad::eOk;
 }
 

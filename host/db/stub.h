@@ -9,6 +9,7 @@
 #include "zrx/db/ids.h"
 #include "zrx/db/object.h"
 #include "zrx/string.h"
+#include "zrxhost/edits.h"
 #include "zrxhost/undo.h"
 
 class ZcDbObject;
@@ -28,11 +29,18 @@ struct ZcDbStub {
   // Opened for write (or made) since markAllUnchanged: a writer may copy an unchanged object's
   // record from the file it came from as it stands.
   bool changed = true;
+  // The properties the object's setters changed since markAllUnchanged (zrxhost::Edit bits).
+  std::uint32_t edits = 0;
   // The undo group that last recorded this object, so that a group records it once.
   std::uint64_t undoSerial = 0;
 };
 
 namespace zrxdb {
+
+// Notes on the stub of a database's object that a setter changed `edit` (nothing for a new object).
+inline void noteEdit(ZcDbStub* stub, std::uint32_t edit) {
+  if (stub != nullptr) stub->edits |= edit;
+}
 
 // Lets the database's undo history copy the object before it is opened for write.
 inline void willOpenForWrite(ZcDbStub& stub) {

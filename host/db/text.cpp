@@ -44,12 +44,14 @@ ZcDbText::~ZcDbText() = default;
 Zcad::ErrorStatus ZcDbText::setPosition(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
   mPosition = p;
+  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbText::setAlignmentPoint(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
   mAlignmentPoint = p;
+  zrxdb::noteEdit(stub(), zrxhost::kEditAlignmentPoint);
   return Zcad::eOk;
 }
 
@@ -57,6 +59,7 @@ Zcad::ErrorStatus ZcDbText::setNormal(const ZcGeVector3d& n) {
   ZRX_REQUIRE_WRITE();
   if (n.isZeroLength()) return Zcad::eInvalidInput;
   mNormal = n.normal();
+  zrxdb::noteEdit(stub(), zrxhost::kEditNormal);
   return Zcad::eOk;
 }
 
@@ -64,6 +67,7 @@ Zcad::ErrorStatus ZcDbText::setThickness(double t) {
   ZRX_REQUIRE_WRITE();
   if (!std::isfinite(t)) return Zcad::eInvalidInput;
   mThickness = t;
+  zrxdb::noteEdit(stub(), zrxhost::kEditThickness);
   return Zcad::eOk;
 }
 
@@ -74,6 +78,7 @@ Zcad::ErrorStatus ZcDbText::setOblique(double radians) {
   double a = std::remainder(radians, 2 * ZcGe::kPi);
   if (std::fabs(a) > 85.0 * ZcGe::kPi / 180.0 + 1e-12) return Zcad::eInvalidInput;
   mOblique = a;
+  zrxdb::noteEdit(stub(), zrxhost::kEditOblique);
   return Zcad::eOk;
 }
 
@@ -81,6 +86,7 @@ Zcad::ErrorStatus ZcDbText::setRotation(double radians) {
   ZRX_REQUIRE_WRITE();
   if (!std::isfinite(radians)) return Zcad::eInvalidInput;
   mRotation = radians;
+  zrxdb::noteEdit(stub(), zrxhost::kEditRotation);
   return Zcad::eOk;
 }
 
@@ -88,6 +94,7 @@ Zcad::ErrorStatus ZcDbText::setHeight(double h) {
   ZRX_REQUIRE_WRITE();
   if (!(h > 0) || !std::isfinite(h)) return Zcad::eInvalidInput;
   mHeight = h;
+  zrxdb::noteEdit(stub(), zrxhost::kEditHeight);
   return Zcad::eOk;
 }
 
@@ -95,18 +102,21 @@ Zcad::ErrorStatus ZcDbText::setWidthFactor(double w) {
   ZRX_REQUIRE_WRITE();
   if (!(w > 0) || !std::isfinite(w)) return Zcad::eInvalidInput;
   mWidthFactor = w;
+  zrxdb::noteEdit(stub(), zrxhost::kEditWidth);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbText::mirrorInX(bool on) {
   ZRX_REQUIRE_WRITE();
   mGenerationFlags = on ? (mGenerationFlags | 2) : (mGenerationFlags & ~2);
+  zrxdb::noteEdit(stub(), zrxhost::kEditMirror);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbText::mirrorInY(bool on) {
   ZRX_REQUIRE_WRITE();
   mGenerationFlags = on ? (mGenerationFlags | 4) : (mGenerationFlags & ~4);
+  zrxdb::noteEdit(stub(), zrxhost::kEditMirror);
   return Zcad::eOk;
 }
 
@@ -114,6 +124,7 @@ Zcad::ErrorStatus ZcDbText::setHorizontalMode(ZcDb::TextHorzMode mode) {
   ZRX_REQUIRE_WRITE();
   if (mode < ZcDb::kTextLeft || mode > ZcDb::kTextFit) return Zcad::eInvalidInput;
   mHorizontalMode = mode;
+  zrxdb::noteEdit(stub(), zrxhost::kEditJustification);
   return Zcad::eOk;
 }
 
@@ -121,6 +132,7 @@ Zcad::ErrorStatus ZcDbText::setVerticalMode(ZcDb::TextVertMode mode) {
   ZRX_REQUIRE_WRITE();
   if (mode < ZcDb::kTextBase || mode > ZcDb::kTextTop) return Zcad::eInvalidInput;
   mVerticalMode = mode;
+  zrxdb::noteEdit(stub(), zrxhost::kEditJustification);
   return Zcad::eOk;
 }
 
@@ -129,6 +141,7 @@ Zcad::ErrorStatus ZcDbText::setTextStyle(ZcDbObjectId style) {
   mTextStyle = style;
   if (const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(style)) mTextStyleName = record->name();
   forgetStyleRecord();
+  zrxdb::noteEdit(stub(), zrxhost::kEditStyle);
   return Zcad::eOk;
 }
 
@@ -138,6 +151,7 @@ Zcad::ErrorStatus ZcDbText::setTextStyleName(const ZcString& name) {
   mTextStyleName = name;
   mTextStyle = ZcDbObjectId::kNull;
   forgetStyleRecord();
+  zrxdb::noteEdit(stub(), zrxhost::kEditStyle);
   return Zcad::eOk;
 }
 
@@ -158,12 +172,14 @@ Zcad::ErrorStatus ZcDbText::setTextString(const ZTCHAR* text) {
   ZRX_REQUIRE_WRITE();
   if (text == nullptr) return Zcad::eInvalidInput;
   mText = text;
+  zrxdb::noteEdit(stub(), zrxhost::kEditContents);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbText::setTextString(const ZcString& text) {
   ZRX_REQUIRE_WRITE();
   mText = text;
+  zrxdb::noteEdit(stub(), zrxhost::kEditContents);
   return Zcad::eOk;
 }
 
@@ -304,6 +320,8 @@ Zcad::ErrorStatus ZcDbText::adjustAlignment(const ZcDbDatabase* db) {
   mHeight = p.height;
   mWidthFactor = p.widthFactor;
   mRotation = p.rotation;
+  zrxdb::noteEdit(stub(), zrxhost::Edit(zrxhost::kEditPosition | zrxhost::kEditHeight | zrxhost::kEditWidth |
+                                        zrxhost::kEditRotation));
   return Zcad::eOk;
 }
 

@@ -16,6 +16,7 @@ struct UndoHistory::Group {
     std::unique_ptr<ZcDbObject> fields;
     bool erased;
     bool changed;
+    std::uint32_t edits;  // the object's edits before the group, which its fields then match
   };
   std::uint64_t serial;
   std::string name;
@@ -46,7 +47,7 @@ void UndoHistory::willModify(ZcDbStub& stub) {
   if (!mOpen || stub.undoSerial == mOpen->serial || stub.object == nullptr) return;
   stub.undoSerial = mOpen->serial;
   auto* copy = static_cast<ZcDbObject*>(stub.object->clone());
-  mOpen->entries.push_back({&stub, std::unique_ptr<ZcDbObject>(copy), stub.erased, stub.changed});
+  mOpen->entries.push_back({&stub, std::unique_ptr<ZcDbObject>(copy), stub.erased, stub.changed, stub.edits});
 }
 
 void UndoHistory::added(ZcDbStub& stub) {
@@ -54,7 +55,7 @@ void UndoHistory::added(ZcDbStub& stub) {
   if (!mOpen) return;
   stub.undoSerial = mOpen->serial;
   // Before the group the object did not exist: undone, it is erased (keeping its id and handle).
-  mOpen->entries.push_back({&stub, nullptr, true, true});
+  mOpen->entries.push_back({&stub, nullptr, true, true, stub.edits});
   mAddedInGroup.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -68,6 +69,7 @@ void UndoHistory::swapStates(Group& group) {
     }
     std::swap(stub.erased, entry.erased);
     std::swap(stub.changed, entry.changed);
+    std::swap(stub.edits, entry.edits);
   }
 }
 

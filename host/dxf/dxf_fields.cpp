@@ -1,6 +1,7 @@
 // The engine that reads a record's modelled groups into slots and rewrites them in place.
 #include "dxf/dxf_fields.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -243,7 +244,23 @@ TypeDef indexFields(TypeDef t) {
                         fd.kind == Kind::PosY || fd.kind == Kind::PosZ;
     if (!single || fd.slot >= groupsOfSlot.size() || ++groupsOfSlot[fd.slot] > 1) t.comparableInPlace = false;
   }
+  if (t.comparableInPlace) {
+    t.fieldOfSlot.assign(t.defaults.size(), -1);
+    for (std::size_t f = 0; f < t.fields.size(); ++f) t.fieldOfSlot[t.fields[f].slot] = static_cast<std::int8_t>(f);
+  }
   return t;
+}
+
+GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, const FieldScan& scan) {
+  GroupPlaces places;
+  if (!def.comparableInPlace || def.defaults.size() > GroupPlaces::kSlots || end - begin > 0xFF ||
+      scan.fieldOf.size() != end - begin)
+    return places;
+  for (std::size_t k = 1; k < end - begin; ++k)
+    if (const int f = scan.fieldOf[k]; f >= 0)
+      places.tagOf[def.fields[static_cast<std::size_t>(f)].slot] = static_cast<std::uint8_t>(k);
+  places.known = true;
+  return places;
 }
 
 void resetSlots(Slots& s, const TypeDef& def) {
@@ -768,33 +785,94 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
   fw.emitRest();
 }
 
+namespace {
+
+// A group to be written anew: its tag and its field.
+struct Replaced {
+  std::size_t tag;
+  std::size_t field;
+};
+
+// Whether changing the `differs` slots moves the position of a text that is not left-aligned on its
+// baseline: its position then follows from the rest, which writeComparedFields works out.
+bool alignedTextMoved(const TypeDef& def, SlotMask differs, const Slots& now) {
+  constexpr SlotMask kTextPosition = SlotMask{7} << text_slot::kPosX;
+  return def.type == RecordType::Text && (differs & kTextPosition) != 0 &&
+         (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0);
+}
+
+// Writes the record [begin, end) as it stands but for the groups of `replaced` (in the order of their
+// tags), which are written from `now`. The groups between them are copied as they stand (in runs,
+// where the file's lines are laid out as this writer lays them).
+void writeReplacingGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                          const Replaced* replaced, std::size_t count, SlotMask differs, const Slots& now) {
+  static const FieldScan kNoScan;
+  WriteScratch& scratch = writeScratch();
+  FieldWriter fw(t, def, file, begin, differs, now, kNoScan);
+  fw.buf = &scratch.buf;
+  std::size_t keptFrom = begin;
+  for (std::size_t i = 0; i < count; ++i) {
+    t.w.raw(file, keptFrom, replaced[i].tag);
+    fw.writeValue(replaced[i].field, &file.tags[replaced[i].tag]);
+    keptFrom = replaced[i].tag + 1;
+  }
+  t.w.raw(file, keptFrom, end);
+}
+
+}  // namespace
+
 bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
                                std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now) {
   if (!def.comparableInPlace) return false;  // a slot of several groups, or groups that are not one value
   SlotMask withGroup = 0;
   for (std::size_t f = 0; f < def.fields.size() && f < 64; ++f)
     if ((scan.present >> f & 1) != 0) withGroup |= SlotMask{1} << def.fields[f].slot;
-  // A changed slot the record has no group for needs its group added, and an aligned text's position
-  // stands while the rest does: writeComparedFields decides those.
-  if ((differs & ~withGroup) != 0) return false;
-  constexpr SlotMask kTextPosition = SlotMask{7} << text_slot::kPosX;
-  if (def.type == RecordType::Text && (differs & kTextPosition) != 0 &&
-      (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0))
-    return false;
-  // The groups between the changed ones are copied as they stand (in runs, where the file's lines
-  // are laid out as this writer lays them).
-  WriteScratch& scratch = writeScratch();
-  FieldWriter fw(t, def, file, begin, differs, now, scan);
-  fw.buf = &scratch.buf;
-  std::size_t keptFrom = begin;
+  // A changed slot the record has no group for needs its group added: writeComparedFields does that.
+  if ((differs & ~withGroup) != 0 || alignedTextMoved(def, differs, now)) return false;
+  // One group per slot: at most 64 to replace.
+  std::array<Replaced, 64> replaced;
+  std::size_t count = 0;
   for (std::size_t k = begin + 1; k < end; ++k) {
     const int f = scan.fieldOf[k - begin];
-    if (f < 0 || (differs >> def.fields[static_cast<std::size_t>(f)].slot & 1) == 0) continue;
-    t.w.raw(file, keptFrom, k);
-    fw.writeValue(static_cast<std::size_t>(f), &file.tags[k]);
-    keptFrom = k + 1;
+    if (f >= 0 && (differs >> def.fields[static_cast<std::size_t>(f)].slot & 1) != 0)
+      replaced[count++] = {k, static_cast<std::size_t>(f)};
   }
-  t.w.raw(file, keptFrom, end);
+  writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
+  return true;
+}
+
+bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                       const GroupPlaces& places, SlotMask edited, SlotMask exact, const Slots& now) {
+  if (!places.known || now.v.size() != def.defaults.size()) return false;
+  std::array<Replaced, GroupPlaces::kSlots> replaced;
+  std::size_t count = 0;
+  SlotMask differs = 0;
+  for (std::size_t s = 0; s < def.defaults.size(); ++s) {
+    if ((edited >> s & 1) == 0) continue;
+    const std::size_t k = places.tagOf[s];
+    if (k == 0) {
+      // No group: the record implies the default, which a changed value needs a group to leave.
+      if (!sameSlot(def.defaults[s], now[s])) return false;
+      continue;
+    }
+    const auto f = static_cast<std::size_t>(def.fieldOfSlot[s]);
+    switch (compareGroup(def, def.fields[f], file.value(begin + k), now, t.codec)) {
+      case GroupValue::Same:
+        continue;
+      case GroupValue::Differs:
+        if ((exact >> s & 1) == 0) return false;
+        differs |= SlotMask{1} << s;
+        replaced[count++] = {begin + k, f};
+        continue;
+      case GroupValue::Infinite:
+      case GroupValue::Unusable:
+        return false;
+    }
+  }
+  if (alignedTextMoved(def, differs, now)) return false;
+  std::sort(replaced.begin(), replaced.begin() + static_cast<std::ptrdiff_t>(count),
+            [](const Replaced& a, const Replaced& b) { return a.tag < b.tag; });
+  writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Modelled groups and their slots: how a record type's groups are described, read and rewritten.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -55,6 +56,8 @@ struct TypeDef {
   // Every slot is set by one group at most, from one number or one text: the record's values can be
   // compared with an object's where they stand (compareFields), without reading them into slots.
   bool comparableInPlace = false;
+  // Of a comparableInPlace type: the one field that sets each slot (-1: none).
+  std::vector<std::int8_t> fieldOfSlot;
   int subclassIdOf(std::string_view key) const {
     for (std::size_t i = 0; i < subclasses.size(); ++i)
       if (subclasses[i] == key) return static_cast<int>(i);
@@ -183,6 +186,20 @@ struct SlotComparison {
   SlotMask infinite = 0;
 };
 
+// Where the groups of a record stand, per slot: the offset from the record's 0 group of the tag that
+// holds it (0: no group does). Kept with an object built from a record of a comparableInPlace type,
+// so that writing it after a change needs neither a scan of the record nor a look at its other values.
+struct GroupPlaces {
+  static constexpr std::size_t kSlots = 24;
+  std::array<std::uint8_t, kSlots> tagOf{};
+  bool known = false;
+};
+
+// The places of the groups `scan` (of readFields) found in the record [begin, end); unknown for a type
+// that is not comparableInPlace or has more slots than kSlots, for a record of 256 tags or more, and
+// when `scan` is not of that record.
+GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, const FieldScan& scan);
+
 // For the writer: compares the modelled groups of the record [begin, end) with `now` without reading
 // them into slots, and scans the record as readFields does. False when readFields must do it: the
 // type is not comparableInPlace, or a value is not a number or is NaN.
@@ -212,6 +229,16 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
 // nothing and says false.
 bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
                                std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now);
+
+// For the record of an object written with its own handle and owner, whose values can differ from the
+// record's only in the slots `edited` (its setters said which they changed): compares those slots'
+// groups with `now` and writes the record as it stands but for the groups that differ, written from
+// `now`. Does so, and says true, where that is what writeComparedFields would write: only slots of
+// `exact` (values the object keeps exactly, so no refused value can matter) differ, every edited slot
+// whose value left its default has a group, no group's value is infinite or unreadable, and no aligned
+// text moved. Else writes nothing and says false.
+bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
+                       const GroupPlaces& places, SlotMask edited, SlotMask exact, const Slots& now);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

@@ -26,6 +26,7 @@ struct ObjectRecord : ObjectExtension {
   ZcDbHandle handle = 0;       // the handle the object got when read
   ZcDbHandle owner = 0;        // its owner's handle then (a file's odd 330 stays while it stays)
   std::uint32_t sequence = 0;  // 1 + its place in the ENTITIES section; 0: elsewhere
+  GroupPlaces places;          // where the groups of its modelled values stand in [begin, end)
   bool synthetic = false;      // made by the reader for a file that lacked it: never written
 };
 

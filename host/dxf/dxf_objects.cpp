@@ -1,12 +1,14 @@
 // One descriptor per DXF record type the host models: its groups, its class and how slots map to it.
 #include "dxf/dxf_objects.h"
 
+#include <bit>
 #include <cmath>
 #include <initializer_list>
 #include <memory>
 #include <vector>
 
 #include "zrx/db.h"
+#include "zrxhost/edits.h"
 
 namespace zrxhost::dxf {
 
@@ -498,6 +500,18 @@ void setExact(RecordDescriptor& d, std::initializer_list<std::uint8_t> slots) {
   for (std::uint8_t slot : slots) d.exactSlots |= std::uint64_t{1} << slot;
 }
 
+// The slots of each Edit bit: those of ZcDbEntity's properties, then `own` (the class's).
+void setEditSlots(RecordDescriptor& d,
+                  std::initializer_list<std::pair<Edit, std::initializer_list<std::uint8_t>>> own) {
+  const std::initializer_list<std::pair<Edit, std::initializer_list<std::uint8_t>>> common = {
+      {kEditLayer, {kLayer}}, {kEditColor, {kColor}}, {kEditLinetype, {kLinetype}}, {kEditLinetypeScale, {kLtScale}}};
+  d.slotsOfEdit.assign(32, 0);
+  for (const auto& list : {common, own})
+    for (const auto& [edit, slots] : list)
+      for (std::uint8_t slot : slots)
+        d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(std::uint32_t{edit}))] |= SlotMask{1} << slot;
+}
+
 std::vector<RecordDescriptor> makeDescriptors() {
   std::vector<RecordDescriptor> d;
   d.push_back({RecordType::Text, "TEXT", &ZcDbText::desc, make<ZcDbText>, indexFields(textFields()), textToObject,
@@ -523,6 +537,29 @@ std::vector<RecordDescriptor> makeDescriptors() {
   d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields()), noObject, noSlots});
   d.push_back(
       {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(foreignFields()), noObject, noSlots});
+  {
+    using namespace text_slot;
+    setEditSlots(d[0], {{kEditPosition, {kPosX, kPosY, kPosZ}},
+                        {kEditAlignmentPoint, {kAlignX, kAlignY, kAlignZ}},
+                        {kEditNormal, {kNormX, kNormY, kNormZ}},
+                        {kEditThickness, {kThickness}},
+                        {kEditRotation, {kRotation}},
+                        {kEditHeight, {kHeight}},
+                        {kEditWidth, {kWidth}},
+                        {kEditOblique, {kOblique}},
+                        {kEditMirror, {kGenFlags}},
+                        {kEditJustification, {kHMode, kVMode}},
+                        {kEditStyle, {kStyle}},
+                        {kEditContents, {kString}}});
+    d[0].referenceSlots = SlotMask{1} << kStyle;
+  }
+  {
+    using namespace line_slot;
+    setEditSlots(d[2], {{kEditPosition, {kStartX, kStartY, kStartZ}},
+                        {kEditEndPoint, {kEndX, kEndY, kEndZ}},
+                        {kEditThickness, {kThickness}},
+                        {kEditNormal, {kNormX, kNormY, kNormZ}}});
+  }
   setExact(d[0], {text_slot::kPosX, text_slot::kPosY, text_slot::kPosZ, text_slot::kAlignX, text_slot::kAlignY,
                   text_slot::kAlignZ, text_slot::kRotation, text_slot::kThickness});
   setExact(d[1], {mtext_slot::kPosX, mtext_slot::kPosY, mtext_slot::kPosZ});
@@ -581,6 +618,12 @@ const RecordDescriptor* tableDescriptor(std::string_view tableName) {
   for (const RecordDescriptor& d : descriptors())
     if (d.makeTable != nullptr && tableName == d.dxfName) return &d;
   return nullptr;
+}
+
+SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits) {
+  SlotMask slots = d.referenceSlots;
+  for (; edits != 0; edits &= edits - 1) slots |= d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(edits))];
+  return slots;
 }
 
 const RecordDescriptor* descriptorOf(const ZcDbObject& obj) {

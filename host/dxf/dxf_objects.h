@@ -51,6 +51,12 @@ struct RecordDescriptor {
   ZcDbSymbolTable* (*makeTable)() = nullptr;
   ZcDbObjectId (ZcDbDatabase::*tableId)() const = nullptr;
   void (ZcDbDatabase::*setTableId)(ZcDbObjectId) = nullptr;
+  // For a class that tells which properties its setters changed (zrxhost/edits.h): the slots of
+  // each Edit bit, by the bit's index. Empty for other classes: the writer compares their records.
+  std::vector<SlotMask> slotsOfEdit = {};
+  // Slots whose value follows another object (a text's style, named through its id): no setter of
+  // this object tells their change, so a writer compares them whatever the edits.
+  SlotMask referenceSlots = 0;
 };
 
 const RecordDescriptor& descriptor(RecordType type);
@@ -67,6 +73,9 @@ void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, Z
 // The object's values as slots; `paperSpace`: the entity lives in a paper-space layout.
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names,
                    bool paperSpace = false);
+// The slots an object of `d` (which has slotsOfEdit) may have changed since it was read, given the
+// edits its setters told (ZcDbDatabase::editsSinceMarked): theirs and the reference slots.
+SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits);
 // Whether every value of `now` that differs from `read` lies in a slot the object keeps exactly, so
 // that no refused value can matter (the writer then need not work them out).
 bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now);

@@ -68,6 +68,7 @@ class EntityLoader : public ObjectLoader {
       ent = makeEntity(nullptr, type, f, p.begin, p.begin + 1, mCodec, L.r12, &mDb, mNames, mSlots, mScan,
                        mError);  // its record is still written as read
     auto record = std::make_shared<ObjectRecord>();
+    record->places = placeGroups(descriptorOf(*ent)->fields, p.begin, end, mScan);
     record->file = mFile;
     record->begin = p.begin;
     record->end = record->subEnd = static_cast<std::uint32_t>(end);
@@ -631,6 +632,7 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   if (ent == nullptr) return false;
   std::unique_ptr<ZcDbEntity> holder(ent);
   const RecordDescriptor& d = modelled != nullptr ? *modelled : descriptor(RecordType::Foreign);
+  const GroupPlaces places = placeGroups(d.fields, k, mainEnd, mScan);
   if (d.type == RecordType::Poly3d) {
     std::vector<ZcGePoint3d> points;
     const TypeDef& vdef = typeDef(RecordType::Vertex);
@@ -656,6 +658,7 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   fd->subEnd = static_cast<std::uint32_t>(subEnd);
   fd->sequence = sequence;
   fd->owner = owner.handle();
+  fd->places = places;
   ent->setExtension(std::move(fd));
   ent->close();
   if (d.type == RecordType::Insert) mInserts.push_back(id);

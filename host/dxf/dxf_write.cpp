@@ -104,6 +104,9 @@ class Writer {
   void writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, const ObjectRecord* fd, bool fromFile,
                      const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle owner,
                      bool paperSpace);
+  // Writes the record of an entity that keeps its handle and owner from what its setters said they
+  // changed, where that is enough (see writeEditedGroups); false when it wrote nothing.
+  bool writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd);
   void writeBlocks(const LayoutItem& item);
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
@@ -194,6 +197,14 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
     refused = &mRefused;
   }
   writeReadFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mRead, mScan, mNow, refused);
+}
+
+bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd) {
+  if (d.slotsOfEdit.empty() || !fd.places.known) return false;
+  const SlotMask edited = editedSlots(d, mDb.editsSinceMarked(ent.objectId()));
+  if ((edited & ~(d.exactSlots | d.referenceSlots)) != 0) return false;
+  objectToSlots(d, ent, mNow, mNames);
+  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, edited, d.exactSlots, mNow);
 }
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
@@ -398,20 +409,22 @@ void Writer::writeEntity(ZcDbObjectId id) {
   std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl->tags.size();
   bool original = fromFile && fd->handle == ent->handle();
   ZcDbObjectId owner = ent->ownerId();
+  const bool keepsPlace = original && owner.handle() == fd->owner;
   // Not opened for write since the drawing was read: its record is the file's, as it stands.
-  if (original && !mDb.changedSinceMarked(id) && owner.handle() == fd->owner && d->type != RecordType::Poly3d) {
+  if (keepsPlace && !mDb.changedSinceMarked(id) && d->type != RecordType::Poly3d) {
     noteWritten(*tmpl, b, e, original, ent->handle());
     mW.raw(*fd->file, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
   }
-  bool paper = false;
-  if (owner != mModel) {
-    Opened<ZcDbBlockTableRecord> rec(owner);
-    paper = rec && rec->isLayout();
-  }
   noteWritten(*tmpl, b, e, original, ent->handle());
-  writeModelled(*d, *ent, fd, fromFile, *tmpl, b, e, original,
-                original && owner.handle() == fd->owner ? 0 : owner.handle(), paper);
+  if (!keepsPlace || !writeEdited(*d, *ent, *fd)) {
+    bool paper = false;
+    if (owner != mModel) {
+      Opened<ZcDbBlockTableRecord> rec(owner);
+      paper = rec && rec->isLayout();
+    }
+    writeModelled(*d, *ent, fd, fromFile, *tmpl, b, e, original, keepsPlace ? 0 : owner.handle(), paper);
+  }
   if (d->type == RecordType::Poly3d) {
     writeVertices(static_cast<const ZcDb3dPolyline*>(ent.get()), fromFile ? fd : nullptr, original, mNow);
   } else if (fromFile && fd->subEnd > fd->end) {

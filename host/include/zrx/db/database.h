@@ -81,6 +81,10 @@ class ZcDbDatabase : public ZcRxObject {
   void markAllUnchanged();
   // Whether the object was opened for write, or added, since markAllUnchanged (true for a null id).
   bool changedSinceMarked(ZcDbObjectId id) const;
+  // The properties (zrxhost::Edit bits) the setters of an object changed since markAllUnchanged.
+  // Only the entity classes that tell their changes set them (see zrxhost/edits.h); for those, an
+  // object changed with no bit set has had nothing stored by a setter.
+  std::uint32_t editsSinceMarked(ZcDbObjectId id) const;
   // Host side: what the commands did to this drawing, for U, UNDO and REDO.
   zrxhost::UndoHistory& undoHistory();
   ZcDbHandle handseed() const { return mHandseed; }
