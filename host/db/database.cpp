@@ -236,7 +236,7 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
     stub = mImpl->newStub(this, handle);
   } else {
     if (ZcDbStub* found = byHandle.find(handle)) {
-      if (found->object != nullptr || found->pending != 0) return Zcad::eDuplicateKey;
+      if (found->object != nullptr || found->awaitsLoader()) return Zcad::eDuplicateKey;
       stub = found;  // a handle referred to before its object arrived
     } else {
       stub = mImpl->newStub(this, handle);
@@ -256,11 +256,11 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
 
 Zcad::ErrorStatus ZcDbDatabase::addPendingObject(ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index) {
   id = ZcDbObjectId::kNull;
-  if (handle == 0 || index == UINT32_MAX || !mImpl->loader) return Zcad::eInvalidInput;
+  if (handle == 0 || index >= ZcDbStub::kBuilt - 1 || !mImpl->loader) return Zcad::eInvalidInput;
   ZcDbStub* stub = mImpl->byHandle.find(handle);
   if (stub == nullptr)
     stub = mImpl->newStub(this, handle);
-  else if (stub->object != nullptr || stub->pending != 0)
+  else if (stub->object != nullptr || stub->awaitsLoader())
     return Zcad::eDuplicateKey;
   mHandseed = std::max(mHandseed, handle + 1);
   stub->pending = index + 1;
@@ -275,14 +275,20 @@ void ZcDbDatabase::setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader
 }
 
 bool ZcDbDatabase::pendingIndex(ZcDbObjectId id, std::uint32_t& index) {
-  if (id.isNull() || id.stub()->pending == 0) return false;
+  if (id.isNull() || !id.stub()->awaitsLoader()) return false;
   index = id.stub()->pending - 1;
+  return true;
+}
+
+bool ZcDbDatabase::loaderIndex(ZcDbObjectId id, std::uint32_t& index) {
+  if (id.isNull() || id.stub()->pending == 0) return false;
+  index = (id.stub()->pending & ~ZcDbStub::kBuilt) - 1;
   return true;
 }
 
 ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
   const std::uint32_t index = stub.pending - 1;
-  stub.pending = 0;
+  stub.pending |= ZcDbStub::kBuilt;
   --mImpl->pendingCount;
   ZcDbObject* object = mImpl->loader->load(ZcDbObjectId(&stub), index);
   stub.object = object;
@@ -342,7 +348,7 @@ std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
   std::vector<ZcDbObjectId> ids;
   ids.reserve(mImpl->byHandle.size());
   mImpl->forEachStub([&](ZcDbStub& stub) {
-    if (stub.object != nullptr || stub.pending != 0) ids.emplace_back(&stub);
+    if (stub.object != nullptr || stub.awaitsLoader()) ids.emplace_back(&stub);
   });
   std::sort(ids.begin(), ids.end(),
             [](const ZcDbObjectId& a, const ZcDbObjectId& b) { return a.stub()->handle < b.stub()->handle; });
@@ -352,7 +358,7 @@ std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
 int ZcDbDatabase::numObjects() const {
   int count = 0;
   mImpl->forEachStub([&](const ZcDbStub& stub) {
-    if (stub.object != nullptr || stub.pending != 0) ++count;
+    if (stub.object != nullptr || stub.awaitsLoader()) ++count;
   });
   return count;
 }

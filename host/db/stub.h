@@ -22,8 +22,12 @@ struct ZcDbStub {
   ZcDbDatabase* database = nullptr;
   ZcDbHandle handle = 0;
   int readers = 0;
-  // 1 + the database loader's index of an object not built yet (0: built, or known only by reference).
+  // 1 + the database loader's index of an object it listed, with kBuilt added once the loader built
+  // it (0: an object the loader did not list, or a handle known only by reference).
   std::uint32_t pending = 0;
+  static constexpr std::uint32_t kBuilt = 0x80000000u;
+  // Listed by the loader and not built yet.
+  bool awaitsLoader() const { return pending != 0 && (pending & kBuilt) == 0; }
   bool writer = false;
   bool erased = false;
   // Opened for write (or made) since markAllUnchanged: a writer may copy an unchanged object's
@@ -53,7 +57,7 @@ inline void willOpenForWrite(ZcDbStub& stub) {
 // The object behind a stub, built by the database's loader the first time it is asked for; null for
 // a handle known only by reference.
 inline ZcDbObject* objectOf(ZcDbStub& stub) {
-  if (stub.pending != 0) [[unlikely]]
+  if (stub.awaitsLoader()) [[unlikely]]
     return stub.database->loadPending(stub);
   return stub.object;
 }

@@ -22,6 +22,10 @@ ZCRX_DEFINE_MEMBERS(ZcDbTextStyleTableRecord, ZcDbSymbolTableRecord, L"AcDbTextS
 
 std::uint64_t zrxdb::symbolTableGeneration = 1;
 
+std::uint64_t zrxhost::symbolTableGeneration() {
+  return zrxdb::symbolTableGeneration;
+}
+
 ZcDbSymbolTable::ZcDbSymbolTable() = default;
 ZcDbSymbolTable::~ZcDbSymbolTable() {
   zrxdb::symbolTablesChanged();

@@ -272,6 +272,7 @@ void resetSlots(Slots& s, const TypeDef& def) {
     if (!s.v[i].s.empty()) s.v[i].s.clear();
   }
   for (std::uint8_t i : def.textSlots) s.v[i].s.assign(def.defaults[i].s);
+  s.filledAs = nullptr;
   s.hasDir = false;
   s.dirX = s.dirY = 0;
 }

@@ -11,6 +11,7 @@
 namespace zrxhost::dxf {
 
 class TextCodec;
+struct TypeDef;
 
 // How a group's text maps to a slot value. Angles are degrees in the file and radians in slots.
 // Dir* are the x axis of an MTEXT (they give its rotation); Pos* are a TEXT's position, which the
@@ -39,6 +40,10 @@ struct Slots {
   std::vector<SlotValue> v;
   double dirX = 0, dirY = 0;
   bool hasDir = false;
+  // Set by objectToSlots: the type whose defaults the members it does not write still hold, so that
+  // filling the slots from another object of that type need not reset them first. Whoever else
+  // writes to the slots resets them (resetSlots clears it).
+  const TypeDef* filledAs = nullptr;
   SlotValue& operator[](std::size_t i) { return v[i]; }
   const SlotValue& operator[](std::size_t i) const { return v[i]; }
 };

@@ -71,8 +71,11 @@ struct DrawingLayout : ObjectExtension {
   // new polyline, BLOCK/ENDBLK of a new block), by the owning object's handle, so that saving
   // again writes the same handles.
   std::map<ZcDbHandle, std::vector<ZcDbHandle>> writerHandles;
-  // The entities not built yet, by the index their stubs hold.
+  // The entities the reader left to be built when first asked for, by the index their stubs hold.
   std::vector<PendingRecord> pending;
+  // zrxhost::symbolTableGeneration() when the drawing was read: while it stands, every name an
+  // object finds through an id (a text's style) is the one it found when it was built.
+  std::uint64_t namesGeneration = 0;
 };
 
 // The DXF layer is the only one that gives objects and databases an extension, so what it finds

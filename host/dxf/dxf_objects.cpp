@@ -45,9 +45,13 @@ void commonToEntity(const Slots& s, ZcDbEntity* e) {
   e->setLinetypeScale(s[kLtScale].d);
 }
 
-void entityToCommon(const ZcDbEntity* e, Slots& s, bool paperSpace) {
-  s[kLayer].s = e->layerName().utf16();
-  s[kLinetype].s = e->linetypeName().utf16();
+bool isWanted(SlotMask wanted, std::uint8_t slot) {
+  return (wanted >> slot & 1) != 0;
+}
+
+void entityToCommon(const ZcDbEntity* e, Slots& s, bool paperSpace, SlotMask wanted) {
+  if (isWanted(wanted, kLayer)) s[kLayer].s = e->layerName().utf16();
+  if (isWanted(wanted, kLinetype)) s[kLinetype].s = e->linetypeName().utf16();
   s[kColor].i = e->colorIndex();
   s[kLtScale].d = e->linetypeScale();
   s[kPaperSpace].i = paperSpace ? 1 : 0;
@@ -158,11 +162,11 @@ void textToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& 
   return;
 }
 
-void textToSlots(const ZcDbObject* obj, Slots& s, NameCache& names) {
+void textToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted) {
   using namespace text_slot;
   auto* t = as<ZcDbText>(obj);
   if (!t) return;
-  s[kString].s = t->textZcString().utf16();
+  if (isWanted(wanted, kString)) s[kString].s = t->textZcString().utf16();
   setPoint(s, kNormX, t->normal());
   s[kThickness].d = t->thickness();
   s[kOblique].d = t->oblique();
@@ -172,8 +176,10 @@ void textToSlots(const ZcDbObject* obj, Slots& s, NameCache& names) {
   s[kGenFlags].i = (t->isMirroredInX() ? 2 : 0) | (t->isMirroredInY() ? 4 : 0);
   s[kHMode].i = t->horizontalMode();
   s[kVMode].i = t->verticalMode();
-  const std::u16string& byId = names.nameOf(t->textStyle());
-  s[kStyle].s = byId.empty() ? t->textStyleName().utf16() : byId;
+  if (isWanted(wanted, kStyle)) {
+    const std::u16string& byId = names.nameOf(t->textStyle());
+    s[kStyle].s = byId.empty() ? t->textStyleName().utf16() : byId;
+  }
   setPoint(s, kAlignX, t->alignmentPoint());
   setPoint(s, kPosX, t->position());
   return;
@@ -231,11 +237,11 @@ void mtextToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache&
   return;
 }
 
-void mtextToSlots(const ZcDbObject* obj, Slots& s, NameCache& names) {
+void mtextToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted) {
   using namespace mtext_slot;
   auto* m = as<ZcDbMText>(obj);
   if (!m) return;
-  s[kContents].s = m->contentsString().utf16();
+  if (isWanted(wanted, kContents)) s[kContents].s = m->contentsString().utf16();
   setPoint(s, kPosX, m->location());
   setPoint(s, kNormX, m->normal());
   s[kHeight].d = m->textHeight();
@@ -244,8 +250,10 @@ void mtextToSlots(const ZcDbObject* obj, Slots& s, NameCache& names) {
   s[kRotation].d = m->rotation();
   s[kSpacingStyle].i = m->lineSpacingStyle();
   s[kSpacingFactor].d = m->lineSpacingFactor();
-  const std::u16string& byId = names.nameOf(m->textStyle());
-  s[kStyle].s = byId.empty() ? m->textStyleName().utf16() : byId;
+  if (isWanted(wanted, kStyle)) {
+    const std::u16string& byId = names.nameOf(m->textStyle());
+    s[kStyle].s = byId.empty() ? m->textStyleName().utf16() : byId;
+  }
   return;
 }
 
@@ -275,7 +283,7 @@ void lineToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
   return;
 }
 
-void lineToSlots(const ZcDbObject* obj, Slots& s, NameCache&) {
+void lineToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
   using namespace line_slot;
   auto* l = as<ZcDbLine>(obj);
   if (!l) return;
@@ -318,7 +326,7 @@ void insertToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) 
   return;
 }
 
-void insertToSlots(const ZcDbObject* obj, Slots& s, NameCache& names) {
+void insertToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask) {
   using namespace insert_slot;
   auto* b = as<ZcDbBlockReference>(obj);
   if (!b) return;
@@ -351,7 +359,7 @@ void poly3dToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) 
   return;
 }
 
-void poly3dToSlots(const ZcDbObject* obj, Slots& s, NameCache&) {
+void poly3dToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
   if (auto* p = as<ZcDb3dPolyline>(obj)) s[poly_slot::kClosed].i = p->isClosed() ? 1 : 0;
   return;
 }
@@ -379,7 +387,7 @@ void layerToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
   return;
 }
 
-void layerToSlots(const ZcDbObject* obj, Slots& s, NameCache&) {
+void layerToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
   using namespace layer_slot;
   auto* l = as<ZcDbLayerTableRecord>(obj);
   if (!l) return;
@@ -414,7 +422,7 @@ void styleToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
   return;
 }
 
-void styleToSlots(const ZcDbObject* obj, Slots& s, NameCache&) {
+void styleToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
   using namespace style_slot;
   auto* t = as<ZcDbTextStyleTableRecord>(obj);
   if (!t) return;
@@ -441,7 +449,7 @@ void blockRecordToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCac
   return;
 }
 
-void blockRecordToSlots(const ZcDbObject* obj, Slots& s, NameCache&) {
+void blockRecordToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
   if (auto* r = as<ZcDbBlockTableRecord>(obj)) s[record_slot::kName].s = r->name().utf16();
   return;
 }
@@ -463,7 +471,7 @@ void blockToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
   return;
 }
 
-void blockToSlots(const ZcDbObject* obj, Slots& s, NameCache&) {
+void blockToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
   if (auto* r = as<ZcDbBlockTableRecord>(obj)) {
     s[block_slot::kName].s = r->name().utf16();
     setPoint(s, block_slot::kOriginX, r->origin());
@@ -489,7 +497,7 @@ TypeDef foreignFields() {
 }
 
 void noObject(const Slots&, ZcDbObject*, ZcDbDatabase*, NameCache&) {}
-void noSlots(const ZcDbObject*, Slots&, NameCache&) {}
+void noSlots(const ZcDbObject*, Slots&, NameCache&, SlotMask) {}
 
 template <typename Table>
 ZcDbSymbolTable* makeTable() {
@@ -620,8 +628,8 @@ const RecordDescriptor* tableDescriptor(std::string_view tableName) {
   return nullptr;
 }
 
-SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits) {
-  SlotMask slots = d.referenceSlots;
+SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits, bool namesAsRead) {
+  SlotMask slots = namesAsRead ? 0 : d.referenceSlots;
   for (; edits != 0; edits &= edits - 1) slots |= d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(edits))];
   return slots;
 }
@@ -641,10 +649,14 @@ void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, Z
   d.toObject(s, &obj, db, names);
 }
 
-void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names, bool paperSpace) {
-  resetSlots(s, d.fields);
-  if (auto* e = as<ZcDbEntity>(&obj)) entityToCommon(e, s, paperSpace);
-  d.toSlots(&obj, s, names);
+void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names, bool paperSpace,
+                   SlotMask wanted) {
+  // Every toSlots writes the same members of the same slots whatever the object: after one object of
+  // the type, the rest still hold the type's defaults.
+  if (s.filledAs != &d.fields) resetSlots(s, d.fields);
+  if (auto* e = as<ZcDbEntity>(&obj)) entityToCommon(e, s, paperSpace, wanted);
+  d.toSlots(&obj, s, names, wanted);
+  s.filledAs = &d.fields;
 }
 
 bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now) {

@@ -42,8 +42,9 @@ struct RecordDescriptor {
   // Sets the object's properties from slots read from a file. Values the object refuses keep its
   // defaults (the writer notices them by reading the slots back).
   void (*toObject)(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names);
-  // The object's current values as slots (after the type's defaults).
-  void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names);
+  // The object's current values as slots (after the type's defaults). Slots outside `wanted` may be
+  // left as they were, where they cost a copy or a lookup (texts).
+  void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted);
   // Slots whose every finite value an object keeps exactly as given (points, angles): a change there
   // cannot meet a value the object refused.
   std::uint64_t exactSlots = 0;
@@ -70,12 +71,14 @@ const RecordDescriptor* descriptorOf(const ZcDbObject& obj);
 
 // Sets the object's properties (the groups every entity has, then the type's own) from slots.
 void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, ZcDbDatabase* db, NameCache& names);
-// The object's values as slots; `paperSpace`: the entity lives in a paper-space layout.
+// The object's values as slots; `paperSpace`: the entity lives in a paper-space layout. Only the slots
+// of `wanted` are sure to be set: the others may keep what an earlier call left in `s`.
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names,
-                   bool paperSpace = false);
+                   bool paperSpace = false, SlotMask wanted = ~SlotMask{0});
 // The slots an object of `d` (which has slotsOfEdit) may have changed since it was read, given the
-// edits its setters told (ZcDbDatabase::editsSinceMarked): theirs and the reference slots.
-SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits);
+// edits its setters told (ZcDbDatabase::editsSinceMarked): theirs, and the reference slots unless
+// `namesAsRead` (no symbol table changed since, so no name found through an id did).
+SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits, bool namesAsRead);
 // Whether every value of `now` that differs from `read` lies in a slot the object keeps exactly, so
 // that no refused value can matter (the writer then need not work them out).
 bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now);

@@ -748,6 +748,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   }
   mDb->setHandseed(std::max({mNextFresh, mSeedRead, mDb->handseed()}));
   mDb->setTileMode(mTileMode);
+  mLayout->namesGeneration = symbolTableGeneration();
   mDb->setExtension(std::shared_ptr<DrawingLayout>(std::move(mLayout)));
   mDb->markAllUnchanged();
   return std::move(mDb);

@@ -201,9 +201,10 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
 
 bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd) {
   if (d.slotsOfEdit.empty() || !fd.places.known) return false;
-  const SlotMask edited = editedSlots(d, mDb.editsSinceMarked(ent.objectId()));
+  const SlotMask edited =
+      editedSlots(d, mDb.editsSinceMarked(ent.objectId()), symbolTableGeneration() == L.namesGeneration);
   if ((edited & ~(d.exactSlots | d.referenceSlots)) != 0) return false;
-  objectToSlots(d, ent, mNow, mNames);
+  objectToSlots(d, ent, mNow, mNames, false, edited);
   return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, edited, d.exactSlots, mNow);
 }
 
@@ -397,41 +398,42 @@ void Writer::writeEntity(ZcDbObjectId id) {
     mW.raw(f, p->begin, end);
     return;
   }
-  Opened<ZcDbEntity> ent(id);
-  if (!ent) return;
-  const RecordDescriptor* d = descriptorOf(*ent);
-  if (d == nullptr) return;
-  const ObjectRecord* fd = recordOf(*ent);
+  // Looked at, not opened: writing reads the entity as it stands, whoever has it open.
+  const ZcDbObject* obj = peekObject(id);
+  const RecordDescriptor* d = obj != nullptr ? descriptorOf(*obj) : nullptr;
+  if (d == nullptr || d->makeTable != nullptr || d->rxClass == nullptr) return;  // not an entity
+  const auto& ent = static_cast<const ZcDbEntity&>(*obj);
+  const ObjectRecord* fd = recordOf(ent);
   bool fromFile = fd && fd->file && fd->end > fd->begin;
   if (d->type == RecordType::Foreign && !fromFile) return;         // nothing known to write
   if (d->type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
-  auto tmpl = fromFile ? fd->file : templateTags(d->dxfName, L.r12);
-  std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl->tags.size();
-  bool original = fromFile && fd->handle == ent->handle();
-  ZcDbObjectId owner = ent->ownerId();
+  std::shared_ptr<const TagFile> made = fromFile ? nullptr : templateTags(d->dxfName, L.r12);
+  const TagFile& tmpl = fromFile ? *fd->file : *made;
+  std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl.tags.size();
+  bool original = fromFile && fd->handle == id.handle();
+  ZcDbObjectId owner = ent.ownerId();
   const bool keepsPlace = original && owner.handle() == fd->owner;
+  noteWritten(tmpl, b, e, original, id.handle());
   // Not opened for write since the drawing was read: its record is the file's, as it stands.
   if (keepsPlace && !mDb.changedSinceMarked(id) && d->type != RecordType::Poly3d) {
-    noteWritten(*tmpl, b, e, original, ent->handle());
-    mW.raw(*fd->file, b, fd->subEnd > fd->end ? fd->subEnd : e);
+    mW.raw(tmpl, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
   }
-  noteWritten(*tmpl, b, e, original, ent->handle());
-  if (!keepsPlace || !writeEdited(*d, *ent, *fd)) {
+  if (!keepsPlace || !writeEdited(*d, ent, *fd)) {
     bool paper = false;
     if (owner != mModel) {
       Opened<ZcDbBlockTableRecord> rec(owner);
       paper = rec && rec->isLayout();
     }
-    writeModelled(*d, *ent, fd, fromFile, *tmpl, b, e, original, keepsPlace ? 0 : owner.handle(), paper);
+    writeModelled(*d, ent, fd, fromFile, tmpl, b, e, original, keepsPlace ? 0 : owner.handle(), paper);
   }
   if (d->type == RecordType::Poly3d) {
-    writeVertices(static_cast<const ZcDb3dPolyline*>(ent.get()), fromFile ? fd : nullptr, original, mNow);
+    writeVertices(static_cast<const ZcDb3dPolyline*>(&ent), fromFile ? fd : nullptr, original, mNow);
   } else if (fromFile && fd->subEnd > fd->end) {
     if (original)
       mW.raw(*fd->file, fd->end, fd->subEnd);
     else
-      writeSubEntities(*fd, ent->handle());
+      writeSubEntities(*fd, id.handle());
   }
 }
 
@@ -453,8 +455,10 @@ void Writer::writeEntities() {
     std::uint64_t sequence = 0, pos = 0;
     for (ZcDbObjectId id : ids) {
       if (id.isErased()) continue;
-      if (const PendingRecord* p = pendingRecord(id)) {
-        if (!p->renumbered && p->sequence > 0) sequence = p->sequence;
+      // An entity the reader listed has its place there, built since or not (which spares looking
+      // at every built entity before writing).
+      if (std::uint32_t index = 0; ZcDbDatabase::loaderIndex(id, index)) {
+        if (const PendingRecord& p = L.pending[index]; !p.renumbered && p.sequence > 0) sequence = p.sequence;
       } else if (const ZcDbObject* obj = peekObject(id)) {
         const ObjectRecord* fd = recordOf(*obj);
         if (fd && fd->sequence > 0 && fd->handle == id.handle()) sequence = fd->sequence;

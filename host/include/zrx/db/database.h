@@ -69,6 +69,8 @@ class ZcDbDatabase : public ZcRxObject {
   void setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader);
   // True, with the loader's index, for an object not built yet.
   static bool pendingIndex(ZcDbObjectId id, std::uint32_t& index);
+  // True, with the loader's index, for an object the loader listed, built since or not.
+  static bool loaderIndex(ZcDbObjectId id, std::uint32_t& index);
   // Builds every object not built yet.
   void loadPendingObjects();
   // Builds the object of a pending stub (through its id's open or peek).
