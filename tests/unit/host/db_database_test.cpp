@@ -316,7 +316,12 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   EXPECT_EQ(line->handle(), ZcDbHandle{0x500});
   line->close();
   EXPECT_FALSE(ZcDbDatabase::pendingIndex(a, index));
+  index = 0;
+  EXPECT_TRUE(ZcDbDatabase::loaderIndex(a, index));  // still the loader's: its place in the source
+  EXPECT_EQ(index, 7u);
+  EXPECT_FALSE(ZcDbDatabase::loaderIndex(db.modelSpaceId(), index));
   EXPECT_FALSE(db.changedSinceMarked(a));  // built as read, not changed
+  EXPECT_EQ(db.editsSinceMarked(a), 0u);   // the loader's own setters count for nothing
 
   ASSERT_EQ(zcdbOpenObject(line, a, ZcDb::kForWrite), Zcad::eOk);  // not built again
   line->close();
@@ -326,6 +331,10 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   EXPECT_EQ(zrxhost::peek<ZcDbLine>(b)->startPoint(), ZcGePoint3d(8, 0, 0));
   EXPECT_EQ(loader.builds, 2);
   EXPECT_EQ(db.numObjects(), before + 2);
+
   std::vector<ZcDbObjectId> all = db.allObjectIds();
   EXPECT_EQ(std::count(all.begin(), all.end(), b), 1);
+  // A built object deleted by hand is gone, though the loader once listed it.
+  delete zrxhost::peekObject(b);
+  EXPECT_EQ(db.numObjects(), before + 1);
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "zrx/db.h"
+#include "zrxhost/edits.h"
 
 namespace {
 
@@ -229,6 +230,44 @@ TEST_F(OpenRules, OnlyWriteAccessMarksAnObjectChanged) {
   EXPECT_TRUE(db->changedSinceMarked(lineId));
   EXPECT_TRUE(db->changedSinceMarked(ZcDbObjectId::kNull));
   EXPECT_EQ(zrxhost::peekObject(ZcDbObjectId::kNull), nullptr);
+}
+
+// A writer trusts the edits setters tell to know which values of a changed object to write: a setter
+// tells only when it stores, refused values and reads tell nothing, and marking the drawing unchanged
+// forgets them.
+TEST_F(OpenRules, SettersTellWhichPropertiesTheyChanged) {
+  db->markAllUnchanged();
+  EXPECT_EQ(db->editsSinceMarked(textId), 0u);
+  ZcDbText* text = nullptr;
+  ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
+  EXPECT_EQ(text->setHeight(-1), Zcad::eInvalidInput);
+  EXPECT_EQ(text->setOblique(1.5), Zcad::eInvalidInput);
+  EXPECT_EQ(db->editsSinceMarked(textId), 0u);  // open for write, nothing stored yet
+  EXPECT_EQ(text->setPosition(ZcGePoint3d(3, 4, 0)), Zcad::eOk);
+  EXPECT_EQ(text->setTextString(L"B2"), Zcad::eOk);
+  EXPECT_EQ(text->setColorIndex(1), Zcad::eOk);
+  text->close();
+  EXPECT_EQ(db->editsSinceMarked(textId), zrxhost::kEditPosition | zrxhost::kEditContents | zrxhost::kEditColor);
+
+  // A text that is not left-aligned settles its position when closed after a change: that counts.
+  ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
+  db->markAllUnchanged();
+  EXPECT_EQ(text->setHorizontalMode(ZcDb::kTextRight), Zcad::eOk);
+  text->close();
+  EXPECT_EQ(db->editsSinceMarked(textId) & (zrxhost::kEditJustification | zrxhost::kEditPosition),
+            zrxhost::kEditJustification | zrxhost::kEditPosition);
+
+  ZcDbLine* line = nullptr;
+  ASSERT_EQ(zcdbOpenObject(line, lineId, ZcDb::kForRead), Zcad::eOk);
+  EXPECT_EQ(line->setEndPoint(ZcGePoint3d(1, 1, 1)), Zcad::eNotOpenForWrite);
+  ASSERT_EQ(line->upgradeOpen(), Zcad::eOk);
+  EXPECT_EQ(line->setEndPoint(ZcGePoint3d(1, 1, 1)), Zcad::eOk);
+  line->close();
+  EXPECT_EQ(db->editsSinceMarked(lineId), zrxhost::kEditEndPoint);
+  db->markAllUnchanged();
+  EXPECT_EQ(db->editsSinceMarked(lineId), 0u);
+  EXPECT_EQ(db->editsSinceMarked(textId), 0u);
+  EXPECT_EQ(db->editsSinceMarked(ZcDbObjectId::kNull), 0u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "dxf/dxf_tags.h"
@@ -250,6 +251,99 @@ TEST(DxfDatabase, ObjectsOpenedForWriteButLeftAsTheyWereAreWrittenAsRead) {
   t->close();
   const std::vector<std::string> changed = changedLines(r2000Drawing(), zrxhost::writeDxfToString(*db));
   EXPECT_EQ(changed, (std::vector<std::string>{"1.10000000000000001 -> 4.0"}));
+}
+
+// The writer rewrites only the groups of the properties an entity's setters said they changed and
+// trusts them for the rest. Each setter is checked against a write that cannot trust them: the same
+// change with the entity's colour stored again, a value the entity does not keep exactly, which has
+// the writer compare every value of the record. A setter that did not tell its change would leave
+// the first write as read.
+TEST(DxfDatabase, EditsTheSettersTellAreWrittenAsAComparisonOfEveryValueWritesThem) {
+  using Change = std::function<void(ZcDbDatabase&, ZcDbEntity*)>;
+  auto onText = [](std::function<void(ZcDbText*)> f) -> Change {
+    return [f](ZcDbDatabase&, ZcDbEntity* e) { f(static_cast<ZcDbText*>(e)); };
+  };
+  auto onLine = [](std::function<void(ZcDbLine*)> f) -> Change {
+    return [f](ZcDbDatabase&, ZcDbEntity* e) { f(static_cast<ZcDbLine*>(e)); };
+  };
+  auto onEntity = [](std::function<void(ZcDbEntity*)> f) -> Change {
+    return [f](ZcDbDatabase&, ZcDbEntity* e) { f(e); };
+  };
+  const std::vector<std::pair<std::string, Change>> textChanges = {
+      {"position", onText([](ZcDbText* t) { t->setPosition(ZcGePoint3d(4, 2, 0)); })},
+      {"position as read", onText([](ZcDbText* t) { t->setPosition(ZcGePoint3d(1.1, 2, 0)); })},
+      {"alignment point", onText([](ZcDbText* t) { t->setAlignmentPoint(ZcGePoint3d(5, 6, 0)); })},
+      {"normal", onText([](ZcDbText* t) { t->setNormal(ZcGeVector3d(0, 1, 1)); })},
+      {"thickness", onText([](ZcDbText* t) { t->setThickness(2); })},
+      {"oblique", onText([](ZcDbText* t) { t->setOblique(0.2); })},
+      {"rotation", onText([](ZcDbText* t) { t->setRotation(1); })},
+      {"height", onText([](ZcDbText* t) { t->setHeight(4); })},
+      {"width factor", onText([](ZcDbText* t) { t->setWidthFactor(0.8); })},
+      {"mirror in x", onText([](ZcDbText* t) { t->mirrorInX(true); })},
+      {"mirror in y", onText([](ZcDbText* t) { t->mirrorInY(true); })},
+      {"horizontal mode", onText([](ZcDbText* t) { t->setHorizontalMode(ZcDb::kTextCenter); })},
+      {"vertical mode", onText([](ZcDbText* t) { t->setVerticalMode(ZcDb::kTextTop); })},
+      {"moved when centred", onText([](ZcDbText* t) {
+         t->setHorizontalMode(ZcDb::kTextCenter);
+         t->setAlignmentPoint(ZcGePoint3d(7, 7, 0));
+       })},
+      {"style name", onText([](ZcDbText* t) { t->setTextStyleName(ZcString(L"Other")); })},
+      {"style",
+       [](ZcDbDatabase& db, ZcDbEntity* e) {
+         ZcDbTextStyleTable* styles = nullptr;
+         ASSERT_EQ(db.getSymbolTable(styles, ZcDb::kForWrite), Zcad::eOk);
+         auto* other = new ZcDbTextStyleTableRecord;
+         other->setName(L"Other");
+         ZcDbObjectId id;
+         ASSERT_EQ(styles->add(id, other), Zcad::eOk);
+         other->close();
+         styles->close();
+         static_cast<ZcDbText*>(e)->setTextStyle(id);
+       }},
+      {"string", onText([](ZcDbText* t) { t->setTextString(L"new"); })},
+      {"string from ZcString", onText([](ZcDbText* t) { t->setTextString(ZcString(L"newer")); })},
+      {"style renamed, text moved",
+       [](ZcDbDatabase& db, ZcDbEntity* e) {
+         ZcDbTextStyleTableRecord* style = nullptr;
+         ASSERT_EQ(zcdbOpenObject(style, db.textStyleStandardId(), ZcDb::kForWrite), Zcad::eOk);
+         style->setName(L"Renamed");
+         style->close();
+         static_cast<ZcDbText*>(e)->setPosition(ZcGePoint3d(4, 2, 0));
+       }},
+      {"layer", onEntity([](ZcDbEntity* e) { e->setLayer(L"0"); })},
+      {"colour", onEntity([](ZcDbEntity* e) { e->setColorIndex(3); })},
+      {"linetype", onEntity([](ZcDbEntity* e) { e->setLinetype(L"Dashed"); })},
+      {"linetype scale", onEntity([](ZcDbEntity* e) { e->setLinetypeScale(2); })},
+      {"database defaults", onEntity([](ZcDbEntity* e) { e->setDatabaseDefaults(); })},
+  };
+  const std::vector<std::pair<std::string, Change>> lineChanges = {
+      {"start", onLine([](ZcDbLine* l) { l->setStartPoint(ZcGePoint3d(1, 2, 3)); })},
+      {"end", onLine([](ZcDbLine* l) { l->setEndPoint(ZcGePoint3d(0.5, 9, 0)); })},
+      {"thickness", onLine([](ZcDbLine* l) { l->setThickness(0.25); })},
+      {"normal", onLine([](ZcDbLine* l) { l->setNormal(ZcGeVector3d(1, 0, 0)); })},
+      {"layer", onEntity([](ZcDbEntity* e) { e->setLayer(L"Hidden"); })},
+  };
+  auto written = [](const Change& change, bool inPaperSpace, bool compareAll) {
+    auto db = read(r2000Drawing());
+    if (!db) return std::string();
+    const ZcDbObjectId id = entities(*db, inPaperSpace ? db->paperSpaceId() : db->modelSpaceId())[0];
+    ZcDbEntity* e = nullptr;
+    EXPECT_EQ(zcdbOpenObject(e, id, ZcDb::kForWrite), Zcad::eOk);
+    if (e == nullptr) return std::string();
+    change(*db, e);
+    if (compareAll) e->setColorIndex(e->colorIndex());
+    e->close();
+    return zrxhost::writeDxfToString(*db);
+  };
+  for (const auto& [changes, inPaperSpace] : {std::pair(&textChanges, false), std::pair(&lineChanges, true)}) {
+    for (const auto& [name, change] : *changes) {
+      const std::string trusted = written(change, inPaperSpace, false);
+      EXPECT_EQ(trusted, written(change, inPaperSpace, true)) << name;
+      if (name != "position as read") {
+        EXPECT_NE(trusted, r2000Drawing()) << name;
+      }
+    }
+  }
 }
 
 TEST(DxfDatabase, CloneKeepsGroupsButNotHandleOwnerOrReactors) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "zrx/db.h"
+#include "zrxhost/edits.h"
 #include "zrxhost/undo.h"
 
 namespace {
@@ -43,6 +44,7 @@ class UndoHistoryTest : public ::testing::Test {
 TEST_F(UndoHistoryTest, UndoRestoresChangedErasedAndAddedObjectsAndRedoSwapsThemBack) {
   ZcDbObjectId kept = addText(L"A1");  // outside any group: part of the drawing as read
   ZcDbObjectId gone = addText(L"B1");
+  db.markAllUnchanged();
   EXPECT_FALSE(history.modifiedSinceSave());
 
   history.beginGroup("TALLY");
@@ -64,7 +66,12 @@ TEST_F(UndoHistoryTest, UndoRestoresChangedErasedAndAddedObjectsAndRedoSwapsThem
   text->close();
   EXPECT_FALSE(history.modifiedSinceSave());
 
+  // The edits go back with the fields: a writer that trusts them writes what the object holds.
+  EXPECT_FALSE(db.changedSinceMarked(kept));
+  EXPECT_EQ(db.editsSinceMarked(kept), 0u);
+
   EXPECT_EQ(history.redo(), std::vector<std::string>{"TALLY"});
+  EXPECT_EQ(db.editsSinceMarked(kept), zrxhost::kEditContents | zrxhost::kEditPosition);
   EXPECT_EQ(contents(kept), L"A3");
   EXPECT_TRUE(gone.isErased());
   EXPECT_FALSE(added.isErased());
