@@ -1,5 +1,6 @@
 // Fuzz target: the DXF reader on any bytes, and on what it accepts, write → read → write again, both
-// as read and with every entity changed.
+// as read and with every entity changed, and the changes written from the setters' edits against a
+// comparison of every value.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,9 +12,12 @@
 
 namespace {
 
-// Every entity of both spaces recoloured, and the kinds the host models moved, as a command would
-// change them: their records are then written from the objects, not copied.
-void changeEveryEntity(ZcDbDatabase& db) {
+// Every entity of both spaces changed as a command would change them, so that their records are
+// written from the objects rather than copied: the kinds the host models moved, and with `recolour`
+// every entity given another colour. With `colourAgain` each entity's colour is stored again as it
+// is, which has the writer compare every value of the record instead of trusting the edits its
+// setters told.
+void changeEveryEntity(ZcDbDatabase& db, bool recolour, bool colourAgain) {
   const ZcGeVector3d step(0.5, -0.25, 0);
   for (ZcDbObjectId space : {db.modelSpaceId(), db.paperSpaceId()}) {
     ZcDbBlockTableRecord* block = nullptr;
@@ -21,7 +25,8 @@ void changeEveryEntity(ZcDbDatabase& db) {
     for (ZcDbObjectId id : block->entityIds()) {
       ZcDbEntity* entity = nullptr;
       if (zcdbOpenObject(entity, id, ZcDb::kForWrite) != Zcad::eOk) continue;
-      entity->setColorIndex(entity->colorIndex() == 1 ? 2 : 1);
+      if (recolour) entity->setColorIndex(entity->colorIndex() == 1 ? 2 : 1);
+      if (colourAgain) entity->setColorIndex(entity->colorIndex());
       if (auto* text = ZcDbText::cast(entity))
         text->setPosition(text->position() + step);
       else if (auto* line = ZcDbLine::cast(entity))
@@ -61,11 +66,21 @@ void checkRoundTrip(ZcDbDatabase& db, const char* what) {
 // reading must give the same bytes: anything else is a finding, reported by aborting.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   zrxhost::DxfError error;
-  std::unique_ptr<ZcDbDatabase> db =
-      zrxhost::readDxfFromString(std::string(reinterpret_cast<const char*>(data), size), error);
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(input, error);
   if (!db) return 0;
   checkRoundTrip(*db, "as read");
-  changeEveryEntity(*db);
-  checkRoundTrip(*db, "changed");
+  // What the edits the setters told make the writer write must be what comparing every value makes
+  // it write.
+  changeEveryEntity(*db, false, false);
+  std::unique_ptr<ZcDbDatabase> compared = zrxhost::readDxfFromString(input, error);
+  if (compared) changeEveryEntity(*compared, false, true);
+  if (!compared || zrxhost::writeDxfToString(*db) != zrxhost::writeDxfToString(*compared)) {
+    std::fprintf(stderr, "moved: the edits written differ from a comparison of every value\n");
+    std::abort();
+  }
+  checkRoundTrip(*db, "moved");
+  changeEveryEntity(*db, true, false);
+  checkRoundTrip(*db, "recoloured");
   return 0;
 }

@@ -487,7 +487,8 @@ class FieldWriter {
     if ((differs >> fd.slot & 1) == 0) return true;
     if (fd.kind == Kind::PosX || fd.kind == Kind::PosY || fd.kind == Kind::PosZ) {
       using namespace text_slot;
-      if (now[kHMode].i == 0 && now[kVMode].i == 0) return false;
+      const Slots& object = objectValues != nullptr ? *objectValues : now;
+      if (object[kHMode].i == 0 && object[kVMode].i == 0) return false;
       // The position of an aligned text follows from the rest: with the rest unchanged the file's
       // position stands, whatever this host's fonts make of it.
       constexpr SlotMask kPosition = SlotMask{7} << kPosX;
@@ -626,6 +627,9 @@ class FieldWriter {
   const Slots& now;
   const FieldScan& scan;
   const std::vector<std::pair<std::string_view, int>>* markers = nullptr;
+  // The object's own values where `now` holds file values it refused in their place: its modes say
+  // whether a text is aligned (a mode the file gave and the object refused does not make it so).
+  const Slots* objectValues = nullptr;
 
  private:
   std::uint64_t mEmitted = 0;
@@ -682,15 +686,16 @@ void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, st
   SlotMask differs = 0;
   for (std::size_t s = 0; s < now.v.size() && s < was.v.size() && s < 64; ++s)
     if (!sameSlot(was[s], now[s])) differs |= SlotMask{1} << s;
-  writeComparedFields(t, def, file, begin, end, original, handle, owner, scan, differs, now);
+  writeComparedFields(t, def, file, begin, end, original, handle, owner, scan, differs, now, &nowIn);
 }
 
 void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                          bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
-                         SlotMask differs, const Slots& now) {
+                         SlotMask differs, const Slots& now, const Slots* objectValues) {
   WriteScratch& scratch = writeScratch();
   FieldWriter fw(t, def, file, begin, differs, now, scan);
   fw.buf = &scratch.buf;
+  fw.objectValues = objectValues;
   const bool wantHandle = !t.r12 || t.usesHandles;
   bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;
   bool skipping102 = false, in102 = false, inXdata = false;

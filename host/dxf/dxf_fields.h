@@ -222,10 +222,11 @@ void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::s
 void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                      bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
                      const Slots& now, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
-// The same for a record whose differing slots the caller knows (by compareFields).
+// The same for a record whose differing slots the caller knows (by compareFields). `objectValues`:
+// the object's own values, where `now` holds file values the object refused in their place.
 void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                          bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
-                         SlotMask differs, const Slots& now);
+                         SlotMask differs, const Slots& now, const Slots* objectValues = nullptr);
 
 // For the record of an object written with its own handle and owner, whose differing slots the
 // caller knows (by compareFields): writes the record as it stands but for the groups of those slots,

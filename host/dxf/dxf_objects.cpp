@@ -504,20 +504,33 @@ ZcDbSymbolTable* makeTable() {
   return new Table;
 }
 
-void setExact(RecordDescriptor& d, std::initializer_list<std::uint8_t> slots) {
-  for (std::uint8_t slot : slots) d.exactSlots |= std::uint64_t{1} << slot;
+SlotMask slotMask(std::initializer_list<std::uint8_t> slots) {
+  SlotMask mask = 0;
+  for (std::uint8_t slot : slots) mask |= SlotMask{1} << slot;
+  return mask;
 }
 
+void setExact(RecordDescriptor& d, std::initializer_list<std::uint8_t> slots) {
+  d.exactSlots |= slotMask(slots);
+}
+
+struct EditSlots {
+  Edit edit;
+  SlotMask slots;
+};
+
 // The slots of each Edit bit: those of ZcDbEntity's properties, then `own` (the class's).
-void setEditSlots(RecordDescriptor& d,
-                  std::initializer_list<std::pair<Edit, std::initializer_list<std::uint8_t>>> own) {
-  const std::initializer_list<std::pair<Edit, std::initializer_list<std::uint8_t>>> common = {
-      {kEditLayer, {kLayer}}, {kEditColor, {kColor}}, {kEditLinetype, {kLinetype}}, {kEditLinetypeScale, {kLtScale}}};
+void setEditSlots(RecordDescriptor& d, std::initializer_list<EditSlots> own) {
+  const EditSlots common[] = {{kEditLayer, slotMask({kLayer})},
+                              {kEditColor, slotMask({kColor})},
+                              {kEditLinetype, slotMask({kLinetype})},
+                              {kEditLinetypeScale, slotMask({kLtScale})}};
   d.slotsOfEdit.assign(32, 0);
-  for (const auto& list : {common, own})
-    for (const auto& [edit, slots] : list)
-      for (std::uint8_t slot : slots)
-        d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(std::uint32_t{edit}))] |= SlotMask{1} << slot;
+  auto add = [&d](const EditSlots& e) {
+    d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(std::uint32_t{e.edit}))] |= e.slots;
+  };
+  for (const EditSlots& e : common) add(e);
+  for (const EditSlots& e : own) add(e);
 }
 
 std::vector<RecordDescriptor> makeDescriptors() {
@@ -547,26 +560,26 @@ std::vector<RecordDescriptor> makeDescriptors() {
       {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(foreignFields()), noObject, noSlots});
   {
     using namespace text_slot;
-    setEditSlots(d[0], {{kEditPosition, {kPosX, kPosY, kPosZ}},
-                        {kEditAlignmentPoint, {kAlignX, kAlignY, kAlignZ}},
-                        {kEditNormal, {kNormX, kNormY, kNormZ}},
-                        {kEditThickness, {kThickness}},
-                        {kEditRotation, {kRotation}},
-                        {kEditHeight, {kHeight}},
-                        {kEditWidth, {kWidth}},
-                        {kEditOblique, {kOblique}},
-                        {kEditMirror, {kGenFlags}},
-                        {kEditJustification, {kHMode, kVMode}},
-                        {kEditStyle, {kStyle}},
-                        {kEditContents, {kString}}});
-    d[0].referenceSlots = SlotMask{1} << kStyle;
+    setEditSlots(d[0], {{kEditPosition, slotMask({kPosX, kPosY, kPosZ})},
+                        {kEditAlignmentPoint, slotMask({kAlignX, kAlignY, kAlignZ})},
+                        {kEditNormal, slotMask({kNormX, kNormY, kNormZ})},
+                        {kEditThickness, slotMask({kThickness})},
+                        {kEditRotation, slotMask({kRotation})},
+                        {kEditHeight, slotMask({kHeight})},
+                        {kEditWidth, slotMask({kWidth})},
+                        {kEditOblique, slotMask({kOblique})},
+                        {kEditMirror, slotMask({kGenFlags})},
+                        {kEditJustification, slotMask({kHMode, kVMode})},
+                        {kEditStyle, slotMask({kStyle})},
+                        {kEditContents, slotMask({kString})}});
+    d[0].referenceSlots = slotMask({kStyle});
   }
   {
     using namespace line_slot;
-    setEditSlots(d[2], {{kEditPosition, {kStartX, kStartY, kStartZ}},
-                        {kEditEndPoint, {kEndX, kEndY, kEndZ}},
-                        {kEditThickness, {kThickness}},
-                        {kEditNormal, {kNormX, kNormY, kNormZ}}});
+    setEditSlots(d[2], {{kEditPosition, slotMask({kStartX, kStartY, kStartZ})},
+                        {kEditEndPoint, slotMask({kEndX, kEndY, kEndZ})},
+                        {kEditThickness, slotMask({kThickness})},
+                        {kEditNormal, slotMask({kNormX, kNormY, kNormZ})}});
   }
   setExact(d[0], {text_slot::kPosX, text_slot::kPosY, text_slot::kPosZ, text_slot::kAlignX, text_slot::kAlignY,
                   text_slot::kAlignZ, text_slot::kRotation, text_slot::kThickness});

@@ -106,7 +106,7 @@ class Writer {
                      bool paperSpace);
   // Writes the record of an entity that keeps its handle and owner from what its setters said they
   // changed, where that is enough (see writeEditedGroups); false when it wrote nothing.
-  bool writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd);
+  bool writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace);
   void writeBlocks(const LayoutItem& item);
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
@@ -199,13 +199,16 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
   writeReadFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mRead, mScan, mNow, refused);
 }
 
-bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd) {
+bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace) {
   if (d.slotsOfEdit.empty() || !fd.places.known) return false;
   const SlotMask edited =
       editedSlots(d, mDb.editsSinceMarked(ent.objectId()), symbolTableGeneration() == L.namesGeneration);
   if ((edited & ~(d.exactSlots | d.referenceSlots)) != 0) return false;
-  objectToSlots(d, ent, mNow, mNames, false, edited);
-  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, edited, d.exactSlots, mNow);
+  // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
+  // flag may say otherwise even as read: it is compared too.
+  objectToSlots(d, ent, mNow, mNames, paperSpace, edited | SlotMask{1} << kPaperSpace);
+  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places,
+                           edited | SlotMask{1} << kPaperSpace, d.exactSlots, mNow);
 }
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
@@ -419,14 +422,13 @@ void Writer::writeEntity(ZcDbObjectId id) {
     mW.raw(tmpl, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
   }
-  if (!keepsPlace || !writeEdited(*d, ent, *fd)) {
-    bool paper = false;
-    if (owner != mModel) {
-      Opened<ZcDbBlockTableRecord> rec(owner);
-      paper = rec && rec->isLayout();
-    }
-    writeModelled(*d, ent, fd, fromFile, tmpl, b, e, original, keepsPlace ? 0 : owner.handle(), paper);
+  bool paper = false;
+  if (owner != mModel) {
+    Opened<ZcDbBlockTableRecord> rec(owner);
+    paper = rec && rec->isLayout();
   }
+  if (!keepsPlace || !writeEdited(*d, ent, *fd, paper))
+    writeModelled(*d, ent, fd, fromFile, tmpl, b, e, original, keepsPlace ? 0 : owner.handle(), paper);
   if (d->type == RecordType::Poly3d) {
     writeVertices(static_cast<const ZcDb3dPolyline*>(&ent), fromFile ? fd : nullptr, original, mNow);
   } else if (fromFile && fd->subEnd > fd->end) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -343,6 +344,56 @@ TEST(DxfDatabase, EditsTheSettersTellAreWrittenAsAComparisonOfEveryValueWritesTh
         EXPECT_NE(trusted, r2000Drawing()) << name;
       }
     }
+  }
+}
+
+// The same on the drawings fuzzing once found faults with: every text and line moved, written from
+// the edits and from a comparison of every value.
+TEST(DxfDatabase, FuzzedDrawingsMovedAreWrittenAsAComparisonOfEveryValueWritesThem) {
+  auto moved = [](const std::string& text, bool compareAll) {
+    zrxhost::DxfError error;
+    auto db = zrxhost::readDxfFromString(text, error);
+    if (!db) return std::string("refused: ") + error.message;
+    for (ZcDbObjectId space : {db->modelSpaceId(), db->paperSpaceId()}) {
+      for (ZcDbObjectId id : entities(*db, space)) {
+        ZcDbEntity* e = nullptr;
+        if (zcdbOpenObject(e, id, ZcDb::kForWrite) != Zcad::eOk) continue;
+        if (auto* t = ZcDbText::cast(e)) t->setPosition(t->position() + ZcGeVector3d(0.5, 0, 0));
+        if (auto* l = ZcDbLine::cast(e)) l->setEndPoint(l->endPoint() + ZcGeVector3d(0, 0.5, 0));
+        if (compareAll) e->setColorIndex(e->colorIndex());
+        e->close();
+      }
+    }
+    return zrxhost::writeDxfToString(*db);
+  };
+  int drawings = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(TEST_DATA_DIR "/fuzz-regressions")) {
+    if (entry.path().filename().string().rfind("dxf_read-", 0) != 0) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    EXPECT_EQ(moved(all.str(), false), moved(all.str(), true)) << entry.path();
+    ++drawings;
+  }
+  EXPECT_GE(drawings, 7);
+  EXPECT_EQ(moved(r2000Drawing(), false), moved(r2000Drawing(), true));
+}
+
+// A text whose file gives a horizontal mode the text refuses (70) is left-aligned, so moving it moves
+// it: the file's mode stands, and the position must not stand with it as an aligned text's would.
+TEST(DxfDatabase, ATextWhoseAlignmentWasRefusedIsSavedWhereItWasMoved) {
+  for (bool compareAll : {false, true}) {
+    auto db = read(dxf({"0 SECTION", "2 ENTITIES", "0 TEXT", "10 90", "20 0", "72 70", "0 ENDSEC", "0 EOF"}));
+    ASSERT_TRUE(db);
+    ZcDbText* t = nullptr;
+    ASSERT_EQ(zcdbOpenObject(t, entities(*db, db->modelSpaceId())[0], ZcDb::kForWrite), Zcad::eOk);
+    EXPECT_TRUE(t->isDefaultAlignment());
+    t->setPosition(ZcGePoint3d(90.5, 0, 0));
+    if (compareAll) t->setColorIndex(t->colorIndex());  // written by comparing every value
+    t->close();
+    const std::string out = zrxhost::writeDxfToString(*db);
+    EXPECT_NE(out.find(" 10\n90.5\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" 72\n70\n"), std::string::npos) << out;
   }
 }
 
