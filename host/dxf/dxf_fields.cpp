@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -853,8 +854,9 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
   std::array<Replaced, GroupPlaces::kSlots> replaced;
   std::size_t count = 0;
   SlotMask differs = 0;
-  for (std::size_t s = 0; s < def.defaults.size(); ++s) {
-    if ((edited >> s & 1) == 0) continue;
+  const SlotMask ofType = def.defaults.size() >= 64 ? ~SlotMask{0} : (SlotMask{1} << def.defaults.size()) - 1;
+  for (SlotMask left = edited & ofType; left != 0; left &= left - 1) {
+    const auto s = static_cast<std::size_t>(std::countr_zero(left));
     const std::size_t k = places.tagOf[s];
     if (k == 0) {
       // No group: the record implies the default, which a changed value needs a group to leave.
@@ -876,8 +878,10 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
     }
   }
   if (alignedTextMoved(def, differs, now)) return false;
-  std::sort(replaced.begin(), replaced.begin() + static_cast<std::ptrdiff_t>(count),
-            [](const Replaced& a, const Replaced& b) { return a.tag < b.tag; });
+  // A few groups, mostly in order already.
+  for (std::size_t i = 1; i < count; ++i)
+    for (std::size_t j = i; j > 0 && replaced[j].tag < replaced[j - 1].tag; --j)
+      std::swap(replaced[j], replaced[j - 1]);
   writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
   return true;
 }
