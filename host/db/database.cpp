@@ -237,7 +237,8 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   } else {
     if (ZcDbStub* found = byHandle.find(handle)) {
       if (found->object != nullptr || found->awaitsLoader()) return Zcad::eDuplicateKey;
-      stub = found;  // a handle referred to before its object arrived
+      stub = found;       // a handle referred to before its object arrived, or one whose object was deleted
+      stub->pending = 0;  // not the loader's any more
     } else {
       stub = mImpl->newStub(this, handle);
     }

@@ -56,7 +56,7 @@ struct RecordDescriptor {
   // each Edit bit, by the bit's index. Empty for other classes: the writer compares their records.
   std::vector<SlotMask> slotsOfEdit = {};
   // Slots whose value follows another object (a text's style, named through its id): no setter of
-  // this object tells their change, so a writer compares them whatever the edits.
+  // this object tells their change, so a writer compares them once a symbol table has changed.
   SlotMask referenceSlots = 0;
 };
 

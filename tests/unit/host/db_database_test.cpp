@@ -337,4 +337,11 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   // A built object deleted by hand is gone, though the loader once listed it.
   delete zrxhost::peekObject(b);
   EXPECT_EQ(db.numObjects(), before + 1);
+  // An object added under its handle since is not the loader's.
+  auto* again = new ZcDbLine(ZcGePoint3d(9, 0, 0), ZcGePoint3d(9, 1, 0));
+  ZcDbObjectId id;
+  ASSERT_EQ(db.addZcDbObject(id, again, b.handle()), Zcad::eOk);
+  again->close();
+  EXPECT_EQ(id, b);
+  EXPECT_FALSE(ZcDbDatabase::loaderIndex(b, index));
 }
