@@ -19,17 +19,13 @@ using Refused = std::vector<std::pair<std::uint8_t, SlotValue>>;
 constexpr const char* kNoLayout =
     "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
 
+// An object of the drawing as it stands, looked at rather than opened: a save reads what a command
+// still holds open for write too (a failed open would leave it out of the file). Empty for a null or
+// erased id and for an object of another class.
 template <typename T>
-class Opened {
+class Looked {
  public:
-  explicit Opened(ZcDbObjectId id) {
-    if (zcdbOpenObject(mObj, id, ZcDb::kForRead) != Zcad::eOk) mObj = nullptr;
-  }
-  ~Opened() {
-    if (mObj) mObj->close();
-  }
-  Opened(const Opened&) = delete;
-  Opened& operator=(const Opened&) = delete;
+  explicit Looked(ZcDbObjectId id) : mObj(id.isErased() ? nullptr : zrxhost::peek<T>(id)) {}
   T* get() const { return mObj; }
   T* operator->() const { return mObj; }
   T& operator*() const { return *mObj; }
@@ -213,7 +209,7 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
   if (id.isErased()) return false;
-  Opened<ZcDbObject> obj(id);
+  Looked<ZcDbObject> obj(id);
   if (!obj) return false;
   const ObjectRecord* fd = recordOf(*obj);
   if (fd && fd->synthetic) return false;
@@ -236,7 +232,7 @@ void Writer::writeTable(const LayoutItem& item) {
   ZcDbObjectId tableId = (mDb.*d.tableId)();
   std::vector<ZcDbObjectId> records;
   {
-    Opened<ZcDbSymbolTable> table(tableId);
+    Looked<ZcDbSymbolTable> table(tableId);
     if (table) records = table->recordIds();
   }
   std::set<ZcDbObjectId> listed;
@@ -248,7 +244,7 @@ void Writer::writeTable(const LayoutItem& item) {
     if (e.id.isNull()) ++rawEntries;
   for (ZcDbObjectId id : records) {
     if (id.isErased()) continue;
-    Opened<ZcDbObject> rec(id);
+    Looked<ZcDbObject> rec(id);
     if (rec && (!recordOf(*rec) || !recordOf(*rec)->synthetic)) ++live;
   }
   bool countChanged = live != item.recordsRead;
@@ -274,7 +270,7 @@ void Writer::writeTable(const LayoutItem& item) {
 
 void Writer::writeBlock(ZcDbObjectId id) {
   if (id.isErased()) return;
-  Opened<ZcDbBlockTableRecord> rec(id);
+  Looked<ZcDbBlockTableRecord> rec(id);
   if (!rec) return;
   const ObjectRecord* fd = recordOf(*rec);
   if (fd && fd->synthetic) return;
@@ -320,7 +316,7 @@ void Writer::writeBlocks(const LayoutItem& item) {
   }
   std::vector<ZcDbObjectId> records;
   {
-    Opened<ZcDbBlockTable> table(mDb.blockTableId());
+    Looked<ZcDbBlockTable> table(mDb.blockTableId());
     if (table) records = table->recordIds();
   }
   for (ZcDbObjectId id : records)
@@ -401,7 +397,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
     mW.raw(f, p->begin, end);
     return;
   }
-  // Looked at, not opened: writing reads the entity as it stands, whoever has it open.
+  // Looked at, not opened, as Looked does; its descriptor says whether it is an entity.
   const ZcDbObject* obj = peekObject(id);
   const RecordDescriptor* d = obj != nullptr ? descriptorOf(*obj) : nullptr;
   if (d == nullptr || d->makeTable != nullptr || d->rxClass == nullptr) return;  // not an entity
@@ -424,7 +420,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   }
   bool paper = false;
   if (owner != mModel) {
-    Opened<ZcDbBlockTableRecord> rec(owner);
+    Looked<ZcDbBlockTableRecord> rec(owner);
     paper = rec && rec->isLayout();
   }
   if (!keepsPlace || !writeEdited(*d, ent, *fd, paper))
@@ -450,7 +446,7 @@ void Writer::writeEntities() {
   std::vector<Item> items;
   std::uint64_t list = 0;
   for (ZcDbObjectId space : {mModel, mPaper}) {
-    Opened<ZcDbBlockTableRecord> rec(space);
+    Looked<ZcDbBlockTableRecord> rec(space);
     if (!rec) continue;
     const std::vector<ZcDbObjectId>& ids = rec->entityIds();
     items.reserve(items.size() + ids.size());

@@ -397,6 +397,23 @@ TEST(DxfDatabase, ATextWhoseAlignmentWasRefusedIsSavedWhereItWasMoved) {
   }
 }
 
+// Saving while a command still holds objects open for write writes them as they stand; they used to
+// be left out of the file, as a failed open was taken for an object that was not there.
+TEST(DxfDatabase, ObjectsOpenForWriteAreSavedAsTheyStand) {
+  auto db = read(r2000Drawing());
+  ASSERT_TRUE(db);
+  ZcDbText* t = nullptr;
+  ASSERT_EQ(zcdbOpenObject(t, entities(*db, db->modelSpaceId())[0], ZcDb::kForWrite), Zcad::eOk);
+  t->setPosition(ZcGePoint3d(4, 2, 0));
+  ZcDbLayerTableRecord* hidden = nullptr;
+  ASSERT_EQ(zcdbOpenObject(hidden, db->layerId(ZcString(L"Hidden")), ZcDb::kForWrite), Zcad::eOk);
+  hidden->setIsFrozen(true);
+  const std::string out = zrxhost::writeDxfToString(*db);
+  t->close();
+  hidden->close();
+  EXPECT_EQ(changedLines(r2000Drawing(), out), (std::vector<std::string>{"4 -> 5", "1.10000000000000001 -> 4.0"}));
+}
+
 TEST(DxfDatabase, CloneKeepsGroupsButNotHandleOwnerOrReactors) {
   auto db = read(r2000Drawing());
   ASSERT_TRUE(db);
