@@ -397,7 +397,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
     mW.raw(f, p->begin, end);
     return;
   }
-  // Looked at, not opened, as Looked does; its descriptor says whether it is an entity.
+  // Looked at rather than opened (see Looked); its descriptor says whether it is an entity.
   const ZcDbObject* obj = peekObject(id);
   const RecordDescriptor* d = obj != nullptr ? descriptorOf(*obj) : nullptr;
   if (d == nullptr || d->makeTable != nullptr || d->rxClass == nullptr) return;  // not an entity
