@@ -425,6 +425,26 @@ GroupValue compareGroup(const TypeDef& def, const FieldDef& fd, std::string_view
   return std::isfinite(d) ? GroupValue::Differs : GroupValue::Infinite;
 }
 
+// The value readFields would leave in the slot of field `fd` from the group `value`, for a
+// comparableInPlace type (the type's default with the group's value in place of one member); false
+// when the group does not read.
+bool groupSlotValue(const TypeDef& def, const FieldDef& fd, std::string_view value, const TextCodec& codec,
+                    SlotValue& out) {
+  out = def.defaults[fd.slot];
+  if (fd.kind == Kind::Int || fd.kind == Kind::Flag) {
+    if (!parseIntegerGroup(value, out.i)) return false;
+    if (fd.kind == Kind::Flag) out.i = (out.i & fd.mask) != 0 ? 1 : 0;
+    return true;
+  }
+  if (fd.kind == Kind::Text) {
+    codec.decode(value, out.s);
+    return true;
+  }
+  if (!parseDecimal(value, out.d)) return false;
+  if (isAngleLike(fd.kind)) out.d *= kDegToRad;
+  return true;
+}
+
 // The slots outside `read` (no group of the record holds them) whose value in `now` is not the type's
 // default.
 SlotMask unreadSlotsChanged(const TypeDef& def, const Slots& now, SlotMask read) {
@@ -470,6 +490,27 @@ bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, s
   }
   out.differs |= unreadSlotsChanged(def, now, read);
   return true;
+}
+
+SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t begin, const FieldScan& scan,
+                         SlotMask slots, const TextCodec& codec, KeepsAsRead keeps) {
+  if (keeps == nullptr || !def.comparableInPlace) return 0;
+  SlotMask kept = 0, found = 0;
+  SlotValue value;
+  for (std::size_t k = 1; k < scan.fieldOf.size(); ++k) {
+    const int f = scan.fieldOf[k];
+    if (f < 0) continue;
+    const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
+    const SlotMask bit = SlotMask{1} << fd.slot;
+    if ((slots & bit) == 0) continue;
+    found |= bit;
+    if (groupSlotValue(def, fd, file.value(begin + k), codec, value) && keeps(fd.slot, value)) kept |= bit;
+  }
+  for (SlotMask left = slots & ~found; left != 0; left &= left - 1) {
+    const auto s = static_cast<std::size_t>(std::countr_zero(left));
+    if (s < def.defaults.size() && keeps(static_cast<std::uint8_t>(s), def.defaults[s])) kept |= SlotMask{1} << s;
+  }
+  return kept;
 }
 
 namespace {
@@ -849,7 +890,8 @@ bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile
 }
 
 bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                       const GroupPlaces& places, SlotMask edited, SlotMask exact, const Slots& now) {
+                       const GroupPlaces& places, SlotMask edited, SlotMask exact, KeepsAsRead keeps,
+                       const Slots& now) {
   if (!places.known || now.v.size() != def.defaults.size()) return false;
   std::array<Replaced, GroupPlaces::kSlots> replaced;
   std::size_t count = 0;
@@ -864,11 +906,18 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
       continue;
     }
     const auto f = static_cast<std::size_t>(def.fieldOfSlot[s]);
-    switch (compareGroup(def, def.fields[f], file.value(begin + k), now, t.codec)) {
+    const std::string_view value = file.value(begin + k);
+    switch (compareGroup(def, def.fields[f], value, now, t.codec)) {
       case GroupValue::Same:
         continue;
       case GroupValue::Differs:
-        if ((exact >> s & 1) == 0) return false;
+        if ((exact >> s & 1) == 0) {
+          // A value the object refused could matter, unless the file's is one the object kept.
+          SlotValue read;
+          if (keeps == nullptr || !groupSlotValue(def, def.fields[f], value, t.codec, read) ||
+              !keeps(static_cast<std::uint8_t>(s), read))
+            return false;
+        }
         differs |= SlotMask{1} << s;
         replaced[count++] = {begin + k, f};
         continue;

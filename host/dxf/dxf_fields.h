@@ -236,15 +236,25 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
 bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
                                std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now);
 
+// Whether an object built from a record keeps `value` in `slot` as it was read: a value it does not
+// refuse or settle otherwise (see RecordDescriptor::keepsAsRead).
+using KeepsAsRead = bool (*)(std::uint8_t slot, const SlotValue& value);
+
+// Of `slots`, those whose value in the record [begin, end) of a comparableInPlace type (its group's,
+// else the type's default) an object keeps as read. `scan` is compareFields' of the record.
+SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t begin, const FieldScan& scan,
+                         SlotMask slots, const TextCodec& codec, KeepsAsRead keeps);
+
 // For the record of an object written with its own handle and owner, whose values can differ from the
 // record's only in the slots `edited` (its setters said which they changed): compares those slots'
 // groups with `now` and writes the record as it stands but for the groups that differ, written from
-// `now`. Does so, and says true, where that is what writeComparedFields would write: only slots of
-// `exact` (values the object keeps exactly, so no refused value can matter) differ, every edited slot
-// whose value left its default has a group, no group's value is infinite or unreadable, and no aligned
-// text moved. Else writes nothing and says false.
+// `now`. Does so, and says true, where that is what writeComparedFields would write: no refused value
+// can matter (every slot that differs is of `exact`, values the object keeps exactly, or has a value
+// in the file that `keeps` says the object kept), every edited slot whose value left its default has a
+// group, no group's value is infinite or unreadable, and no aligned text moved. Else writes nothing
+// and says false.
 bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                       const GroupPlaces& places, SlotMask edited, SlotMask exact, const Slots& now);
+                       const GroupPlaces& places, SlotMask edited, SlotMask exact, KeepsAsRead keeps, const Slots& now);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

@@ -504,6 +504,22 @@ ZcDbSymbolTable* makeTable() {
   return new Table;
 }
 
+// Whether an entity built from `value` in one of the slots every entity has keeps it as read:
+// commonToEntity and ZcDbEntity's setters refuse the rest.
+bool entityKeepsAsRead(std::uint8_t slot, const SlotValue& value) {
+  switch (slot) {
+    case kLayer:
+    case kLinetype:
+      return !value.s.empty();
+    case kColor:
+      return value.i >= 0 && value.i <= 256;
+    case kLtScale:
+      return value.d > 0 && std::isfinite(value.d);
+    default:
+      return false;
+  }
+}
+
 SlotMask slotMask(std::initializer_list<std::uint8_t> slots) {
   SlotMask mask = 0;
   for (std::uint8_t slot : slots) mask |= SlotMask{1} << slot;
@@ -573,6 +589,7 @@ std::vector<RecordDescriptor> makeDescriptors() {
                         {kEditStyle, slotMask({kStyle})},
                         {kEditContents, slotMask({kString})}});
     d[0].referenceSlots = slotMask({kStyle});
+    d[0].keepsAsRead = entityKeepsAsRead;
   }
   {
     using namespace line_slot;
@@ -580,6 +597,7 @@ std::vector<RecordDescriptor> makeDescriptors() {
                         {kEditEndPoint, slotMask({kEndX, kEndY, kEndZ})},
                         {kEditThickness, slotMask({kThickness})},
                         {kEditNormal, slotMask({kNormX, kNormY, kNormZ})}});
+    d[2].keepsAsRead = entityKeepsAsRead;
   }
   setExact(d[0], {text_slot::kPosX, text_slot::kPosY, text_slot::kPosZ, text_slot::kAlignX, text_slot::kAlignY,
                   text_slot::kAlignZ, text_slot::kRotation, text_slot::kThickness});

@@ -58,6 +58,9 @@ struct RecordDescriptor {
   // Slots whose value follows another object (a text's style, named through its id): no setter of
   // this object tells their change, so a writer compares them once a symbol table has changed.
   SlotMask referenceSlots = 0;
+  // Whether an object keeps a value of a slot outside exactSlots as it was read (null: none known).
+  // A changed slot whose value in the file the object kept cannot meet a value it refused either.
+  KeepsAsRead keepsAsRead = nullptr;
 };
 
 const RecordDescriptor& descriptor(RecordType type);

@@ -16,6 +16,8 @@ namespace {
 
 using Refused = std::vector<std::pair<std::uint8_t, SlotValue>>;
 
+thread_local bool tCompareEveryValue = false;
+
 constexpr const char* kNoLayout =
     "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
 
@@ -172,18 +174,23 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
     writeFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mNow);
     return;
   }
-  // Where every slot that changed is one the object keeps exactly, no value it refused can matter and
-  // the record's values need not be read into slots: comparing them where they stand is enough. The
-  // record of an object that keeps its handle and owner then usually needs only those groups replaced.
+  // Where every slot that changed is one the object keeps exactly, or holds a value in the file the
+  // object kept as read, no value it refused can matter and the record's values need not be read into
+  // slots: comparing them where they stand is enough. The record of an object that keeps its handle
+  // and owner then usually needs only those groups replaced.
   SlotComparison compared;
-  if (compareFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mNow, mScan, compared) &&
-      (compared.differs & ~d.exactSlots) == 0 && (compared.differs & compared.infinite) == 0) {
-    if (original && owner == 0 &&
-        writeChangedGroupsInPlace(mTarget, d.fields, file, begin, end, mScan, compared.differs, mNow))
+  if (compareFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mNow, mScan, compared)) {
+    SlotMask mayMeetRefusal = compared.differs & ~d.exactSlots;
+    if (mayMeetRefusal != 0 && !tCompareEveryValue)
+      mayMeetRefusal &= ~slotsKeptAsRead(d.fields, *fd->file, fd->begin, mScan, mayMeetRefusal, mCodec, d.keepsAsRead);
+    if (mayMeetRefusal == 0 && (compared.differs & compared.infinite) == 0) {
+      if (original && owner == 0 &&
+          writeChangedGroupsInPlace(mTarget, d.fields, file, begin, end, mScan, compared.differs, mNow))
+        return;
+      writeComparedFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mScan, compared.differs,
+                          mNow);
       return;
-    writeComparedFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mScan, compared.differs,
-                        mNow);
-    return;
+    }
   }
   std::string ignored;
   readFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mRead, mScan, ignored);
@@ -197,14 +204,14 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
 
 bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace) {
   if (d.slotsOfEdit.empty() || !fd.places.known) return false;
+  if (tCompareEveryValue) return false;
   const SlotMask edited =
       editedSlots(d, mDb.editsSinceMarked(ent.objectId()), symbolTableGeneration() == L.namesGeneration);
-  if ((edited & ~(d.exactSlots | d.referenceSlots)) != 0) return false;
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too.
   objectToSlots(d, ent, mNow, mNames, paperSpace, edited | SlotMask{1} << kPaperSpace);
   return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places,
-                           edited | SlotMask{1} << kPaperSpace, d.exactSlots, mNow);
+                           edited | SlotMask{1} << kPaperSpace, d.exactSlots, d.keepsAsRead, mNow);
 }
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
@@ -531,6 +538,10 @@ bool Writer::run(DxfSink& sink) {
 }
 
 }  // namespace
+
+void compareEveryValue(bool on) {
+  tCompareEveryValue = on;
+}
 
 bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error) {
   DxfPieces pieces;

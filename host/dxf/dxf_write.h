@@ -10,6 +10,11 @@ class ZcDbDatabase;
 
 namespace zrxhost::dxf {
 
+// For checking the writer: while on (on this thread), a changed record is written by comparing every
+// value with the object's, as records of every kind can be, trusting neither the edits setters told
+// nor which values an object keeps as read. Both ways must give the same bytes.
+void compareEveryValue(bool on);
+
 // The whole file in `out`; false with `error` when the database has no DXF layout.
 bool writeTags(ZcDbDatabase& db, std::string& out, std::string& error);
 

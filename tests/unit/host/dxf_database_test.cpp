@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "dxf/dxf_tags.h"
+#include "dxf/dxf_write.h"
 #include "zrx/db.h"
 #include "zrxhost/dxf.h"
 
@@ -70,6 +71,15 @@ std::vector<std::string> changedLines(const std::string& a, const std::string& b
   EXPECT_EQ(x.size(), y.size());
   for (std::size_t i = 0; i < std::min(x.size(), y.size()); ++i)
     if (x[i] != y[i]) out.push_back(x[i] + " -> " + y[i]);
+  return out;
+}
+
+// The drawing written, as the writer writes it or (`compareAll`) comparing every value of every
+// changed record with its object, trusting neither setters' edits nor values kept as read.
+std::string writtenComparingEveryValue(ZcDbDatabase& db, bool compareAll) {
+  zrxhost::dxf::compareEveryValue(compareAll);
+  std::string out = zrxhost::writeDxfToString(db);
+  zrxhost::dxf::compareEveryValue(false);
   return out;
 }
 
@@ -255,10 +265,9 @@ TEST(DxfDatabase, ObjectsOpenedForWriteButLeftAsTheyWereAreWrittenAsRead) {
 }
 
 // The writer rewrites only the groups of the properties an entity's setters said they changed and
-// trusts them for the rest. Each setter is checked against a write that cannot trust them: the same
-// change with the entity's colour stored again, a value the entity does not keep exactly, which has
-// the writer compare every value of the record. A setter that did not tell its change would leave
-// the first write as read.
+// trusts them for the rest. Each setter is checked against a write that trusts nothing and compares
+// every value of the record. A setter that did not tell its change would leave the first write as
+// read.
 TEST(DxfDatabase, EditsTheSettersTellAreWrittenAsAComparisonOfEveryValueWritesThem) {
   using Change = std::function<void(ZcDbDatabase&, ZcDbEntity*)>;
   auto onText = [](std::function<void(ZcDbText*)> f) -> Change {
@@ -332,9 +341,8 @@ TEST(DxfDatabase, EditsTheSettersTellAreWrittenAsAComparisonOfEveryValueWritesTh
     EXPECT_EQ(zcdbOpenObject(e, id, ZcDb::kForWrite), Zcad::eOk);
     if (e == nullptr) return std::string();
     change(*db, e);
-    if (compareAll) e->setColorIndex(e->colorIndex());
     e->close();
-    return zrxhost::writeDxfToString(*db);
+    return writtenComparingEveryValue(*db, compareAll);
   };
   for (const auto& [changes, inPaperSpace] : {std::pair(&textChanges, false), std::pair(&lineChanges, true)}) {
     for (const auto& [name, change] : *changes) {
@@ -347,10 +355,10 @@ TEST(DxfDatabase, EditsTheSettersTellAreWrittenAsAComparisonOfEveryValueWritesTh
   }
 }
 
-// The same on the drawings fuzzing once found faults with: every text and line moved, written from
-// the edits and from a comparison of every value.
+// The same on the drawings fuzzing once found faults with: every text and line moved, and recoloured,
+// written as the writer writes it and by comparing every value.
 TEST(DxfDatabase, FuzzedDrawingsMovedAreWrittenAsAComparisonOfEveryValueWritesThem) {
-  auto moved = [](const std::string& text, bool compareAll) {
+  auto moved = [](const std::string& text, bool recolour, bool compareAll) {
     zrxhost::DxfError error;
     auto db = zrxhost::readDxfFromString(text, error);
     if (!db) return std::string("refused: ") + error.message;
@@ -360,11 +368,11 @@ TEST(DxfDatabase, FuzzedDrawingsMovedAreWrittenAsAComparisonOfEveryValueWritesTh
         if (zcdbOpenObject(e, id, ZcDb::kForWrite) != Zcad::eOk) continue;
         if (auto* t = ZcDbText::cast(e)) t->setPosition(t->position() + ZcGeVector3d(0.5, 0, 0));
         if (auto* l = ZcDbLine::cast(e)) l->setEndPoint(l->endPoint() + ZcGeVector3d(0, 0.5, 0));
-        if (compareAll) e->setColorIndex(e->colorIndex());
+        if (recolour) e->setColorIndex(5);
         e->close();
       }
     }
-    return zrxhost::writeDxfToString(*db);
+    return writtenComparingEveryValue(*db, compareAll);
   };
   int drawings = 0;
   for (const auto& entry : std::filesystem::directory_iterator(TEST_DATA_DIR "/fuzz-regressions")) {
@@ -372,11 +380,13 @@ TEST(DxfDatabase, FuzzedDrawingsMovedAreWrittenAsAComparisonOfEveryValueWritesTh
     std::ifstream in(entry.path(), std::ios::binary);
     std::ostringstream all;
     all << in.rdbuf();
-    EXPECT_EQ(moved(all.str(), false), moved(all.str(), true)) << entry.path();
+    for (bool recolour : {false, true})
+      EXPECT_EQ(moved(all.str(), recolour, false), moved(all.str(), recolour, true)) << entry.path() << recolour;
     ++drawings;
   }
   EXPECT_GE(drawings, 7);
-  EXPECT_EQ(moved(r2000Drawing(), false), moved(r2000Drawing(), true));
+  for (bool recolour : {false, true})
+    EXPECT_EQ(moved(r2000Drawing(), recolour, false), moved(r2000Drawing(), recolour, true)) << recolour;
 }
 
 // A text whose file gives a horizontal mode the text refuses (70) is left-aligned, so moving it moves
@@ -389,9 +399,8 @@ TEST(DxfDatabase, ATextWhoseAlignmentWasRefusedIsSavedWhereItWasMoved) {
     ASSERT_EQ(zcdbOpenObject(t, entities(*db, db->modelSpaceId())[0], ZcDb::kForWrite), Zcad::eOk);
     EXPECT_TRUE(t->isDefaultAlignment());
     t->setPosition(ZcGePoint3d(90.5, 0, 0));
-    if (compareAll) t->setColorIndex(t->colorIndex());  // written by comparing every value
     t->close();
-    const std::string out = zrxhost::writeDxfToString(*db);
+    const std::string out = writtenComparingEveryValue(*db, compareAll);
     EXPECT_NE(out.find(" 10\n90.5\n"), std::string::npos) << out;
     EXPECT_NE(out.find(" 72\n70\n"), std::string::npos) << out;
   }
@@ -412,6 +421,45 @@ TEST(DxfDatabase, ObjectsOpenForWriteAreSavedAsTheyStand) {
   t->close();
   hidden->close();
   EXPECT_EQ(changedLines(r2000Drawing(), out), (std::vector<std::string>{"4 -> 5", "1.10000000000000001 -> 4.0"}));
+}
+
+// A colour the text refused when it was read (300) stands while the text keeps what it got instead
+// (by layer), even when that is stored again; another colour replaces it. The same holds for an
+// empty layer name and a linetype scale of 0, the other values every entity may refuse.
+TEST(DxfDatabase, ARefusedValueStandsWhileTheObjectKeepsWhatItGotInstead) {
+  struct Case {
+    const char* group;
+    std::function<void(ZcDbEntity*)> keep, change;
+    const char* changed;
+  };
+  const std::vector<Case> cases = {
+      {"62 300", [](ZcDbEntity* e) { e->setColorIndex(256); }, [](ZcDbEntity* e) { e->setColorIndex(3); }, " 62\n3\n"},
+      {"62 -2", [](ZcDbEntity* e) { e->setColorIndex(256); }, [](ZcDbEntity* e) { e->setColorIndex(0); }, " 62\n0\n"},
+      {"8 ", [](ZcDbEntity* e) { e->setLayer(L"0"); }, [](ZcDbEntity* e) { e->setLayer(L"L1"); }, "  8\nL1\n"},
+      {"48 0", [](ZcDbEntity* e) { e->setLinetypeScale(1); }, [](ZcDbEntity* e) { e->setLinetypeScale(2); },
+       " 48\n2.0\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = dxf(
+        {"0 SECTION", "2 ENTITIES", "0 TEXT", "5 2A", c.group, "10 1", "20 2", "40 2.5", "1 A1", "0 ENDSEC", "0 EOF"});
+    for (bool changeIt : {false, true}) {
+      std::string written[2];
+      for (bool compareAll : {false, true}) {
+        auto db = read(text);
+        ASSERT_TRUE(db);
+        ZcDbEntity* e = nullptr;
+        ASSERT_EQ(zcdbOpenObject(e, entities(*db, db->modelSpaceId())[0], ZcDb::kForWrite), Zcad::eOk);
+        (changeIt ? c.change : c.keep)(e);
+        static_cast<ZcDbText*>(e)->setPosition(ZcGePoint3d(4, 2, 0));
+        e->close();
+        written[compareAll] = writtenComparingEveryValue(*db, compareAll);
+      }
+      EXPECT_EQ(written[0], written[1]) << c.group << changeIt;
+      const std::string expected = changeIt ? c.changed : dxf({c.group});
+      EXPECT_NE(written[0].find(expected), std::string::npos) << c.group << changeIt << "\n" << written[0];
+      EXPECT_NE(written[0].find(" 10\n4.0\n"), std::string::npos) << c.group;
+    }
+  }
 }
 
 TEST(DxfDatabase, CloneKeepsGroupsButNotHandleOwnerOrReactors) {
