@@ -835,11 +835,24 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
 
 namespace {
 
-// A group to be written anew: its tag and its field.
+// A group to be written anew: in place of tag `tag`, or (`added`) as a new group after it.
 struct Replaced {
   std::size_t tag;
   std::size_t field;
+  bool added = false;
 };
+
+// The offset from the record's 0 group of the tag after which writeComparedFields puts the missing
+// group of field `missing`: that of the last field before it, in the type's order, that the record
+// has (of the same subclass where the record has markers). 0 where there is none: the group would go
+// at the start of its subclass, which `places` does not say.
+std::size_t placeOfMissingGroup(const TypeDef& def, const GroupPlaces& places, std::size_t missing, bool markers) {
+  for (std::size_t f = missing; f-- > 0;) {
+    if (markers && def.fields[f].subclassId != def.fields[missing].subclassId) return 0;
+    if (const std::size_t k = places.tagOf[def.fields[f].slot]; k != 0) return k;
+  }
+  return 0;
+}
 
 // Whether changing the `differs` slots moves the position of a text that is not left-aligned on its
 // baseline: its position then follows from the rest, which writeComparedFields works out.
@@ -849,8 +862,8 @@ bool alignedTextMoved(const TypeDef& def, SlotMask differs, const Slots& now) {
          (now[text_slot::kHMode].i != 0 || now[text_slot::kVMode].i != 0);
 }
 
-// Writes the record [begin, end) as it stands but for the groups of `replaced` (in the order of their
-// tags), which are written from `now`. The groups between them are copied as they stand (in runs,
+// Writes the record [begin, end) as it stands but for the groups of `replaced` (in the order they are
+// written), which are written from `now`. The groups between them are copied as they stand (in runs,
 // where the file's lines are laid out as this writer lays them).
 void writeReplacingGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                           const Replaced* replaced, std::size_t count, SlotMask differs, const Slots& now) {
@@ -860,9 +873,10 @@ void writeReplacingGroups(WriteTarget& t, const TypeDef& def, const TagFile& fil
   fw.buf = &scratch.buf;
   std::size_t keptFrom = begin;
   for (std::size_t i = 0; i < count; ++i) {
-    t.w.raw(file, keptFrom, replaced[i].tag);
-    fw.writeValue(replaced[i].field, &file.tags[replaced[i].tag]);
-    keptFrom = replaced[i].tag + 1;
+    const Replaced& r = replaced[i];
+    t.w.raw(file, keptFrom, r.added ? r.tag + 1 : r.tag);
+    fw.writeValue(r.field, r.added ? nullptr : &file.tags[r.tag]);
+    keptFrom = r.tag + 1;
   }
   t.w.raw(file, keptFrom, end);
 }
@@ -900,12 +914,20 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
   for (SlotMask left = edited & ofType; left != 0; left &= left - 1) {
     const auto s = static_cast<std::size_t>(std::countr_zero(left));
     const std::size_t k = places.tagOf[s];
+    const auto f = static_cast<std::size_t>(def.fieldOfSlot[s]);
     if (k == 0) {
-      // No group: the record implies the default, which a changed value needs a group to leave.
-      if (!sameSlot(def.defaults[s], now[s])) return false;
+      // No group: the record implies the default. A value that leaves it needs its group, which goes
+      // where writeComparedFields puts a missing group: after the nearest field before it (of its
+      // subclass) that the record has.
+      if (sameSlot(def.defaults[s], now[s])) continue;
+      if ((exact >> s & 1) == 0 && (keeps == nullptr || !keeps(static_cast<std::uint8_t>(s), def.defaults[s])))
+        return false;
+      const std::size_t after = placeOfMissingGroup(def, places, f, hasMarkers(file, begin, end));
+      if (after == 0) return false;
+      differs |= SlotMask{1} << s;
+      replaced[count++] = {begin + after, f, true};
       continue;
     }
-    const auto f = static_cast<std::size_t>(def.fieldOfSlot[s]);
     const std::string_view value = file.value(begin + k);
     switch (compareGroup(def, def.fields[f], value, now, t.codec)) {
       case GroupValue::Same:
@@ -927,10 +949,13 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
     }
   }
   if (alignedTextMoved(def, differs, now)) return false;
-  // A few groups, mostly in order already.
+  // A few groups, mostly in order already: by tag, a group replaced before those added after it, and
+  // groups added after one tag in the order of their fields.
+  auto before = [](const Replaced& a, const Replaced& b) {
+    return a.tag != b.tag ? a.tag < b.tag : a.added != b.added ? !a.added : a.field < b.field;
+  };
   for (std::size_t i = 1; i < count; ++i)
-    for (std::size_t j = i; j > 0 && replaced[j].tag < replaced[j - 1].tag; --j)
-      std::swap(replaced[j], replaced[j - 1]);
+    for (std::size_t j = i; j > 0 && before(replaced[j], replaced[j - 1]); --j) std::swap(replaced[j], replaced[j - 1]);
   writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
   return true;
 }

@@ -332,6 +332,12 @@ TEST(DxfDatabase, EditsTheSettersTellAreWrittenAsAComparisonOfEveryValueWritesTh
       {"thickness", onLine([](ZcDbLine* l) { l->setThickness(0.25); })},
       {"normal", onLine([](ZcDbLine* l) { l->setNormal(ZcGeVector3d(1, 0, 0)); })},
       {"layer", onEntity([](ZcDbEntity* e) { e->setLayer(L"Hidden"); })},
+      {"colour, a group the record lacks", onEntity([](ZcDbEntity* e) { e->setColorIndex(3); })},
+      {"linetype scale, a group the record lacks", onEntity([](ZcDbEntity* e) { e->setLinetypeScale(0.5); })},
+      {"end and colour", onLine([](ZcDbLine* l) {
+         l->setEndPoint(ZcGePoint3d(1, 1, 0));
+         l->setColorIndex(0);
+       })},
   };
   auto written = [](const Change& change, bool inPaperSpace, bool compareAll) {
     auto db = read(r2000Drawing());
