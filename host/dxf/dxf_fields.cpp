@@ -922,7 +922,7 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
       if (sameSlot(def.defaults[s], now[s])) continue;
       if ((exact >> s & 1) == 0 && (keeps == nullptr || !keeps(static_cast<std::uint8_t>(s), def.defaults[s])))
         return false;
-      const std::size_t after = placeOfMissingGroup(def, places, f, hasMarkers(file, begin, end));
+      const std::size_t after = placeOfMissingGroup(def, places, f, !t.r12 && hasMarkers(file, begin, end));
       if (after == 0) return false;
       differs |= SlotMask{1} << s;
       replaced[count++] = {begin + after, f, true};
