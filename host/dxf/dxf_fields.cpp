@@ -261,6 +261,7 @@ GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, 
     if (const int f = scan.fieldOf[k]; f >= 0)
       places.tagOf[def.fields[static_cast<std::size_t>(f)].slot] = static_cast<std::uint8_t>(k);
   places.known = true;
+  places.markers = scan.markers;
   return places;
 }
 
@@ -445,6 +446,13 @@ bool groupSlotValue(const TypeDef& def, const FieldDef& fd, std::string_view val
   return true;
 }
 
+// Whether an object keeps the value of the group `value` of field `fd` as it was read.
+bool groupKeptAsRead(const TypeDef& def, const FieldDef& fd, std::string_view value, const TextCodec& codec,
+                     KeepsAsRead keeps) {
+  SlotValue read;
+  return keeps != nullptr && groupSlotValue(def, fd, value, codec, read) && keeps(fd.slot, read);
+}
+
 // The slots outside `read` (no group of the record holds them) whose value in `now` is not the type's
 // default.
 SlotMask unreadSlotsChanged(const TypeDef& def, const Slots& now, SlotMask read) {
@@ -496,7 +504,6 @@ SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t be
                          SlotMask slots, const TextCodec& codec, KeepsAsRead keeps) {
   if (keeps == nullptr || !def.comparableInPlace) return 0;
   SlotMask kept = 0, found = 0;
-  SlotValue value;
   for (std::size_t k = 1; k < scan.fieldOf.size(); ++k) {
     const int f = scan.fieldOf[k];
     if (f < 0) continue;
@@ -504,7 +511,7 @@ SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t be
     const SlotMask bit = SlotMask{1} << fd.slot;
     if ((slots & bit) == 0) continue;
     found |= bit;
-    if (groupSlotValue(def, fd, file.value(begin + k), codec, value) && keeps(fd.slot, value)) kept |= bit;
+    if (groupKeptAsRead(def, fd, file.value(begin + k), codec, keeps)) kept |= bit;
   }
   for (SlotMask left = slots & ~found; left != 0; left &= left - 1) {
     const auto s = static_cast<std::size_t>(std::countr_zero(left));
@@ -846,9 +853,9 @@ struct Replaced {
 // group of field `missing`: that of the last field before it, in the type's order, that the record
 // has (of the same subclass where the record has markers). 0 where there is none: the group would go
 // at the start of its subclass, which `places` does not say.
-std::size_t placeOfMissingGroup(const TypeDef& def, const GroupPlaces& places, std::size_t missing, bool markers) {
+std::size_t placeOfMissingGroup(const TypeDef& def, const GroupPlaces& places, std::size_t missing) {
   for (std::size_t f = missing; f-- > 0;) {
-    if (markers && def.fields[f].subclassId != def.fields[missing].subclassId) return 0;
+    if (places.markers && def.fields[f].subclassId != def.fields[missing].subclassId) return 0;
     if (const std::size_t k = places.tagOf[def.fields[f].slot]; k != 0) return k;
   }
   return 0;
@@ -910,7 +917,7 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
   std::array<Replaced, GroupPlaces::kSlots> replaced;
   std::size_t count = 0;
   SlotMask differs = 0;
-  const SlotMask ofType = def.defaults.size() >= 64 ? ~SlotMask{0} : (SlotMask{1} << def.defaults.size()) - 1;
+  const SlotMask ofType = (SlotMask{1} << def.defaults.size()) - 1;  // at most kSlots, as places are known
   for (SlotMask left = edited & ofType; left != 0; left &= left - 1) {
     const auto s = static_cast<std::size_t>(std::countr_zero(left));
     const std::size_t k = places.tagOf[s];
@@ -922,7 +929,7 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
       if (sameSlot(def.defaults[s], now[s])) continue;
       if ((exact >> s & 1) == 0 && (keeps == nullptr || !keeps(static_cast<std::uint8_t>(s), def.defaults[s])))
         return false;
-      const std::size_t after = placeOfMissingGroup(def, places, f, !t.r12 && hasMarkers(file, begin, end));
+      const std::size_t after = placeOfMissingGroup(def, places, f);
       if (after == 0) return false;
       differs |= SlotMask{1} << s;
       replaced[count++] = {begin + after, f, true};
@@ -933,13 +940,8 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
       case GroupValue::Same:
         continue;
       case GroupValue::Differs:
-        if ((exact >> s & 1) == 0) {
-          // A value the object refused could matter, unless the file's is one the object kept.
-          SlotValue read;
-          if (keeps == nullptr || !groupSlotValue(def, def.fields[f], value, t.codec, read) ||
-              !keeps(static_cast<std::uint8_t>(s), read))
-            return false;
-        }
+        // A value the object refused could matter, unless the file's is one the object kept.
+        if ((exact >> s & 1) == 0 && !groupKeptAsRead(def, def.fields[f], value, t.codec, keeps)) return false;
         differs |= SlotMask{1} << s;
         replaced[count++] = {begin + k, f};
         continue;

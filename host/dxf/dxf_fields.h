@@ -198,6 +198,7 @@ struct GroupPlaces {
   static constexpr std::size_t kSlots = 24;
   std::array<std::uint8_t, kSlots> tagOf{};
   bool known = false;
+  bool markers = false;  // the record has subclass markers, as readFields read it (FieldScan::markers)
 };
 
 // The places of the groups `scan` (of readFields) found in the record [begin, end); unknown for a type

@@ -62,13 +62,13 @@ class EntityLoader : public ObjectLoader {
     const TagFile& f = *mFile;
     const std::size_t end = f.recordEnd(p.begin);
     const std::string_view type = TagFile::trimmed(f.value(p.begin));
-    ZcDbEntity* ent =
-        makeEntity(entityDescriptor(type), type, f, p.begin, end, mCodec, L.r12, &mDb, mNames, mSlots, mScan, mError);
+    const RecordDescriptor* modelled = entityDescriptor(type);
+    ZcDbEntity* ent = makeEntity(modelled, type, f, p.begin, end, mCodec, L.r12, &mDb, mNames, mSlots, mScan, mError);
+    auto record = std::make_shared<ObjectRecord>();
+    if (ent != nullptr && modelled != nullptr) record->places = placeGroups(modelled->fields, p.begin, end, mScan);
     if (ent == nullptr)
       ent = makeEntity(nullptr, type, f, p.begin, p.begin + 1, mCodec, L.r12, &mDb, mNames, mSlots, mScan,
                        mError);  // its record is still written as read
-    auto record = std::make_shared<ObjectRecord>();
-    record->places = placeGroups(descriptorOf(*ent)->fields, p.begin, end, mScan);
     record->file = mFile;
     record->begin = p.begin;
     record->end = record->subEnd = static_cast<std::uint32_t>(end);

@@ -22,20 +22,12 @@ constexpr const char* kNoLayout =
     "the drawing was not read from DXF nor made by newDrawing(); it has no DXF layout to write";
 
 // An object of the drawing as it stands, looked at rather than opened: a save reads what a command
-// still holds open for write too (a failed open would leave it out of the file). Empty for a null or
+// still holds open for write too (a failed open would leave it out of the file). Null for a null or
 // erased id and for an object of another class.
 template <typename T>
-class Looked {
- public:
-  explicit Looked(ZcDbObjectId id) : mObj(id.isErased() ? nullptr : zrxhost::peek<T>(id)) {}
-  T* get() const { return mObj; }
-  T* operator->() const { return mObj; }
-  T& operator*() const { return *mObj; }
-  explicit operator bool() const { return mObj != nullptr; }
-
- private:
-  T* mObj = nullptr;
-};
+T* look(ZcDbObjectId id) {
+  return id.isErased() ? nullptr : zrxhost::peek<T>(id);
+}
 
 class Writer {
  public:
@@ -209,14 +201,15 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
       editedSlots(d, mDb.editsSinceMarked(ent.objectId()), symbolTableGeneration() == L.namesGeneration);
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too.
-  objectToSlots(d, ent, mNow, mNames, paperSpace, edited | SlotMask{1} << kPaperSpace);
-  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places,
-                           edited | SlotMask{1} << kPaperSpace, d.exactSlots, d.keepsAsRead, mNow);
+  const SlotMask compared = edited | SlotMask{1} << kPaperSpace;
+  objectToSlots(d, ent, mNow, mNames, paperSpace, compared);
+  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, d.exactSlots,
+                           d.keepsAsRead, mNow);
 }
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
   if (id.isErased()) return false;
-  Looked<ZcDbObject> obj(id);
+  ZcDbObject* obj = look<ZcDbObject>(id);
   if (!obj) return false;
   const ObjectRecord* fd = recordOf(*obj);
   if (fd && fd->synthetic) return false;
@@ -239,7 +232,7 @@ void Writer::writeTable(const LayoutItem& item) {
   ZcDbObjectId tableId = (mDb.*d.tableId)();
   std::vector<ZcDbObjectId> records;
   {
-    Looked<ZcDbSymbolTable> table(tableId);
+    ZcDbSymbolTable* table = look<ZcDbSymbolTable>(tableId);
     if (table) records = table->recordIds();
   }
   std::set<ZcDbObjectId> listed;
@@ -251,7 +244,7 @@ void Writer::writeTable(const LayoutItem& item) {
     if (e.id.isNull()) ++rawEntries;
   for (ZcDbObjectId id : records) {
     if (id.isErased()) continue;
-    Looked<ZcDbObject> rec(id);
+    ZcDbObject* rec = look<ZcDbObject>(id);
     if (rec && (!recordOf(*rec) || !recordOf(*rec)->synthetic)) ++live;
   }
   bool countChanged = live != item.recordsRead;
@@ -277,7 +270,7 @@ void Writer::writeTable(const LayoutItem& item) {
 
 void Writer::writeBlock(ZcDbObjectId id) {
   if (id.isErased()) return;
-  Looked<ZcDbBlockTableRecord> rec(id);
+  ZcDbBlockTableRecord* rec = look<ZcDbBlockTableRecord>(id);
   if (!rec) return;
   const ObjectRecord* fd = recordOf(*rec);
   if (fd && fd->synthetic) return;
@@ -323,7 +316,7 @@ void Writer::writeBlocks(const LayoutItem& item) {
   }
   std::vector<ZcDbObjectId> records;
   {
-    Looked<ZcDbBlockTable> table(mDb.blockTableId());
+    ZcDbBlockTable* table = look<ZcDbBlockTable>(mDb.blockTableId());
     if (table) records = table->recordIds();
   }
   for (ZcDbObjectId id : records)
@@ -404,7 +397,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
     mW.raw(f, p->begin, end);
     return;
   }
-  // Looked at rather than opened (see Looked); its descriptor says whether it is an entity.
+  // Looked at rather than opened (see look); its descriptor says whether it is an entity.
   const ZcDbObject* obj = peekObject(id);
   const RecordDescriptor* d = obj != nullptr ? descriptorOf(*obj) : nullptr;
   if (d == nullptr || d->makeTable != nullptr || d->rxClass == nullptr) return;  // not an entity
@@ -427,7 +420,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   }
   bool paper = false;
   if (owner != mModel) {
-    Looked<ZcDbBlockTableRecord> rec(owner);
+    ZcDbBlockTableRecord* rec = look<ZcDbBlockTableRecord>(owner);
     paper = rec && rec->isLayout();
   }
   if (!keepsPlace || !writeEdited(*d, ent, *fd, paper))
@@ -453,7 +446,7 @@ void Writer::writeEntities() {
   std::vector<Item> items;
   std::uint64_t list = 0;
   for (ZcDbObjectId space : {mModel, mPaper}) {
-    Looked<ZcDbBlockTableRecord> rec(space);
+    ZcDbBlockTableRecord* rec = look<ZcDbBlockTableRecord>(space);
     if (!rec) continue;
     const std::vector<ZcDbObjectId>& ids = rec->entityIds();
     items.reserve(items.size() + ids.size());
