@@ -10,10 +10,13 @@
 #include "zrx/rx_define.h"
 #include "zrxhost/ownership.h"
 
+namespace zrxhost {
+unsigned gClassGeneration = 0;
+}  // namespace zrxhost
+
 namespace {
 
-// Bumped whenever a class leaves the registry, so every cached descriptor is looked up again.
-unsigned gClassGeneration = 0;
+using zrxhost::gClassGeneration;
 
 // A dictionary chain or a class tree built from user-given parent names could loop; walks stop here.
 constexpr int kMaxDepth = 4096;
