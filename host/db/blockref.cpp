@@ -149,8 +149,8 @@ Zcad::ErrorStatus ZcDbBlockReference::setBlockName(const ZcString& name) {
 
 Zcad::ErrorStatus ZcDbBlockReference::setPosition(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
+  zrxdb::notePointEdit(stub(), zrxhost::kEditPositionX, mPosition, p);
   mPosition = p;
-  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 

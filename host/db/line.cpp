@@ -14,15 +14,15 @@ ZcDbLine::~ZcDbLine() = default;
 
 Zcad::ErrorStatus ZcDbLine::setStartPoint(const ZcGePoint3d& p) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  zrxdb::notePointEdit(stub(), zrxhost::kEditPositionX, mStart, p);
   mStart = p;
-  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbLine::setEndPoint(const ZcGePoint3d& p) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  zrxdb::notePointEdit(stub(), zrxhost::kEditEndPointX, mEnd, p);
   mEnd = p;
-  zrxdb::noteEdit(stub(), zrxhost::kEditEndPoint);
   return Zcad::eOk;
 }
 

@@ -290,8 +290,8 @@ ZcDbMText::~ZcDbMText() = default;
 
 Zcad::ErrorStatus ZcDbMText::setLocation(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
+  zrxdb::notePointEdit(stub(), zrxhost::kEditPositionX, mLocation, p);
   mLocation = p;
-  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 

@@ -1,6 +1,8 @@
 // ZcDbStub, the database's record of one object, and helpers shared by the database sources.
 #pragma once
 
+#include <bit>
+#include <cstdint>
 #include <cwctype>
 #include <string>
 #include <typeinfo>
@@ -44,6 +46,19 @@ namespace zrxdb {
 // Notes on the stub of a database's object that a setter changed `edit` (nothing for a new object).
 inline void noteEdit(ZcDbStub* stub, std::uint32_t edit) {
   if (stub != nullptr) stub->edits |= edit;
+}
+
+// Notes on the stub the coordinates of a point property a setter changed from `before` to `after`:
+// `xEdit` is the Edit bit of its x, the next two those of y and z. A coordinate counts as changed
+// unless its bits are the same (so -0 for 0 counts, and a NaN stored again does not).
+template <typename Point>
+inline void notePointEdit(ZcDbStub* stub, std::uint32_t xEdit, const Point& before, const Point& after) {
+  if (stub == nullptr) return;
+  const auto differs = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) != std::bit_cast<std::uint64_t>(b);
+  };
+  stub->edits |= (differs(before.x, after.x) ? xEdit : 0) | (differs(before.y, after.y) ? xEdit << 1 : 0) |
+                 (differs(before.z, after.z) ? xEdit << 2 : 0);
 }
 
 // Lets the database's undo history copy the object before it is opened for write.

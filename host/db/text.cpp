@@ -43,15 +43,15 @@ ZcDbText::~ZcDbText() = default;
 
 Zcad::ErrorStatus ZcDbText::setPosition(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
+  zrxdb::notePointEdit(stub(), zrxhost::kEditPositionX, mPosition, p);
   mPosition = p;
-  zrxdb::noteEdit(stub(), zrxhost::kEditPosition);
   return Zcad::eOk;
 }
 
 Zcad::ErrorStatus ZcDbText::setAlignmentPoint(const ZcGePoint3d& p) {
   ZRX_REQUIRE_WRITE();
+  zrxdb::notePointEdit(stub(), zrxhost::kEditAlignmentPointX, mAlignmentPoint, p);
   mAlignmentPoint = p;
-  zrxdb::noteEdit(stub(), zrxhost::kEditAlignmentPoint);
   return Zcad::eOk;
 }
 
@@ -316,12 +316,12 @@ Zcad::ErrorStatus ZcDbText::adjustAlignment(const ZcDbDatabase* db) {
   ZRX_REQUIRE_WRITE();
   if (isDefaultAlignment()) return Zcad::eOk;
   const Placement p = placement(db);
+  zrxdb::notePointEdit(stub(), zrxhost::kEditPositionX, mPosition, p.position);
   mPosition = p.position;
   mHeight = p.height;
   mWidthFactor = p.widthFactor;
   mRotation = p.rotation;
-  zrxdb::noteEdit(stub(), zrxhost::Edit(zrxhost::kEditPosition | zrxhost::kEditHeight | zrxhost::kEditWidth |
-                                        zrxhost::kEditRotation));
+  zrxdb::noteEdit(stub(), zrxhost::Edit(zrxhost::kEditHeight | zrxhost::kEditWidth | zrxhost::kEditRotation));
   return Zcad::eOk;
 }
 

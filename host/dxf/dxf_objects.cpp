@@ -576,8 +576,12 @@ std::vector<RecordDescriptor> makeDescriptors() {
       {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(foreignFields()), noObject, noSlots});
   {
     using namespace text_slot;
-    setEditSlots(d[0], {{kEditPosition, slotMask({kPosX, kPosY, kPosZ})},
-                        {kEditAlignmentPoint, slotMask({kAlignX, kAlignY, kAlignZ})},
+    setEditSlots(d[0], {{kEditPositionX, slotMask({kPosX})},
+                        {kEditPositionY, slotMask({kPosY})},
+                        {kEditPositionZ, slotMask({kPosZ})},
+                        {kEditAlignmentPointX, slotMask({kAlignX})},
+                        {kEditAlignmentPointY, slotMask({kAlignY})},
+                        {kEditAlignmentPointZ, slotMask({kAlignZ})},
                         {kEditNormal, slotMask({kNormX, kNormY, kNormZ})},
                         {kEditThickness, slotMask({kThickness})},
                         {kEditRotation, slotMask({kRotation})},
@@ -593,8 +597,12 @@ std::vector<RecordDescriptor> makeDescriptors() {
   }
   {
     using namespace line_slot;
-    setEditSlots(d[2], {{kEditPosition, slotMask({kStartX, kStartY, kStartZ})},
-                        {kEditEndPoint, slotMask({kEndX, kEndY, kEndZ})},
+    setEditSlots(d[2], {{kEditPositionX, slotMask({kStartX})},
+                        {kEditPositionY, slotMask({kStartY})},
+                        {kEditPositionZ, slotMask({kStartZ})},
+                        {kEditEndPointX, slotMask({kEndX})},
+                        {kEditEndPointY, slotMask({kEndY})},
+                        {kEditEndPointZ, slotMask({kEndZ})},
                         {kEditThickness, slotMask({kThickness})},
                         {kEditNormal, slotMask({kNormX, kNormY, kNormZ})}});
     d[2].keepsAsRead = entityKeepsAsRead;

@@ -247,15 +247,24 @@ TEST_F(OpenRules, SettersTellWhichPropertiesTheyChanged) {
   EXPECT_EQ(text->setTextString(L"B2"), Zcad::eOk);
   EXPECT_EQ(text->setColorIndex(1), Zcad::eOk);
   text->close();
-  EXPECT_EQ(db->editsSinceMarked(textId), zrxhost::kEditPosition | zrxhost::kEditContents | zrxhost::kEditColor);
+  // From (1, 2, 0): a point tells the coordinates it changed.
+  EXPECT_EQ(db->editsSinceMarked(textId),
+            zrxhost::kEditPositionX | zrxhost::kEditPositionY | zrxhost::kEditContents | zrxhost::kEditColor);
+  db->markAllUnchanged();
+  ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
+  EXPECT_EQ(text->setPosition(ZcGePoint3d(3, 4, 0)), Zcad::eOk);
+  EXPECT_EQ(db->editsSinceMarked(textId), 0u);  // the same point again
+  EXPECT_EQ(text->setPosition(ZcGePoint3d(3, 4, -0.0)), Zcad::eOk);
+  EXPECT_EQ(db->editsSinceMarked(textId), zrxhost::kEditPositionZ);  // -0 is written otherwise than 0
+  text->close();
 
   // A text that is not left-aligned settles its position when closed after a change: that counts.
   ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
   db->markAllUnchanged();
   EXPECT_EQ(text->setHorizontalMode(ZcDb::kTextRight), Zcad::eOk);
   text->close();
-  EXPECT_EQ(db->editsSinceMarked(textId) & (zrxhost::kEditJustification | zrxhost::kEditPosition),
-            zrxhost::kEditJustification | zrxhost::kEditPosition);
+  EXPECT_EQ(db->editsSinceMarked(textId) & (zrxhost::kEditJustification | zrxhost::kEditPositionX),
+            zrxhost::kEditJustification | zrxhost::kEditPositionX);
 
   ZcDbLine* line = nullptr;
   ASSERT_EQ(zcdbOpenObject(line, lineId, ZcDb::kForRead), Zcad::eOk);

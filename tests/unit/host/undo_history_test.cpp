@@ -71,7 +71,7 @@ TEST_F(UndoHistoryTest, UndoRestoresChangedErasedAndAddedObjectsAndRedoSwapsThem
   EXPECT_EQ(db.editsSinceMarked(kept), 0u);
 
   EXPECT_EQ(history.redo(), std::vector<std::string>{"TALLY"});
-  EXPECT_EQ(db.editsSinceMarked(kept), zrxhost::kEditContents | zrxhost::kEditPosition);
+  EXPECT_EQ(db.editsSinceMarked(kept), zrxhost::kEditContents | zrxhost::kEditPositionX | zrxhost::kEditPositionY);
   EXPECT_EQ(contents(kept), L"A3");
   EXPECT_TRUE(gone.isErased());
   EXPECT_FALSE(added.isErased());
