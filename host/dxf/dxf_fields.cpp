@@ -842,11 +842,12 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
 
 namespace {
 
-// A group to be written anew: in place of tag `tag`, or (`added`) as a new group after it.
+// A group to be written anew: in place of tag `tag`, or (`added`) as a new group after it. Without
+// member initialisers: a writer makes an array of them for every changed record and sets those it uses.
 struct Replaced {
   std::size_t tag;
   std::size_t field;
-  bool added = false;
+  bool added;
 };
 
 // The offset from the record's 0 group of the tag after which writeComparedFields puts the missing
@@ -904,10 +905,15 @@ bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile
   for (std::size_t k = begin + 1; k < end; ++k) {
     const int f = scan.fieldOf[k - begin];
     if (f >= 0 && (differs >> def.fields[static_cast<std::size_t>(f)].slot & 1) != 0)
-      replaced[count++] = {k, static_cast<std::size_t>(f)};
+      replaced[count++] = {k, static_cast<std::size_t>(f), false};
   }
   writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
   return true;
+}
+
+SlotMask editedGroupsAlsoRead(const TypeDef& def) {
+  using namespace text_slot;
+  return def.type == RecordType::Text ? SlotMask{1} << kHMode | SlotMask{1} << kVMode : 0;
 }
 
 bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
@@ -943,7 +949,7 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
         // A value the object refused could matter, unless the file's is one the object kept.
         if ((exact >> s & 1) == 0 && !groupKeptAsRead(def, def.fields[f], value, t.codec, keeps)) return false;
         differs |= SlotMask{1} << s;
-        replaced[count++] = {begin + k, f};
+        replaced[count++] = {begin + k, f, false};
         continue;
       case GroupValue::Infinite:
       case GroupValue::Unusable:

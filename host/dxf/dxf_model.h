@@ -17,6 +17,8 @@ namespace zrxhost::dxf {
 
 // The tags an object had in the file, kept as the object's extension. Shared by an object and its
 // clones: a clone is recognised by its handle differing from `handle`.
+struct RecordDescriptor;
+
 struct ObjectRecord : ObjectExtension {
   std::shared_ptr<const TagFile> file;
   std::uint32_t begin = 0, end = 0;  // the object's own tags, from its 0 group
@@ -27,10 +29,11 @@ struct ObjectRecord : ObjectExtension {
   ZcDbHandle owner = 0;        // its owner's handle then (a file's odd 330 stays while it stays)
   std::uint32_t sequence = 0;  // 1 + its place in the ENTITIES section; 0: elsewhere
   GroupPlaces places;          // where the groups of its modelled values stand in [begin, end)
-  bool synthetic = false;      // made by the reader for a file that lacked it: never written
+  // Entities: the descriptor the reader built the object from, which stays that of its class (a copy
+  // of the object is of the same class). Null where the writer must find it (descriptorOf).
+  const RecordDescriptor* descriptor = nullptr;
+  bool synthetic = false;  // made by the reader for a file that lacked it: never written
 };
-
-struct RecordDescriptor;
 
 // An entity of the file the database has not built yet (see EntityLoader): its record starts at tag
 // `begin` and ends at the next 0 group. Sixteen bytes, as a large drawing holds millions.

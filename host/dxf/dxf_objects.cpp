@@ -48,12 +48,16 @@ void commonToEntity(const Slots& s, ZcDbEntity* e) {
 bool isWanted(SlotMask wanted, std::uint8_t slot) {
   return (wanted >> slot & 1) != 0;
 }
+// Whether any of the three slots of a point from `at` is wanted.
+bool isPointWanted(SlotMask wanted, std::uint8_t at) {
+  return (wanted >> at & 7) != 0;
+}
 
 void entityToCommon(const ZcDbEntity* e, Slots& s, bool paperSpace, SlotMask wanted) {
   if (isWanted(wanted, kLayer)) s[kLayer].s = e->layerName().utf16();
   if (isWanted(wanted, kLinetype)) s[kLinetype].s = e->linetypeName().utf16();
-  s[kColor].i = e->colorIndex();
-  s[kLtScale].d = e->linetypeScale();
+  if (isWanted(wanted, kColor)) s[kColor].i = e->colorIndex();
+  if (isWanted(wanted, kLtScale)) s[kLtScale].d = e->linetypeScale();
   s[kPaperSpace].i = paperSpace ? 1 : 0;
 }
 
@@ -167,22 +171,21 @@ void textToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wan
   auto* t = as<ZcDbText>(obj);
   if (!t) return;
   if (isWanted(wanted, kString)) s[kString].s = t->textZcString().utf16();
-  setPoint(s, kNormX, t->normal());
-  s[kThickness].d = t->thickness();
-  s[kOblique].d = t->oblique();
-  s[kRotation].d = t->rotation();
-  s[kHeight].d = t->height();
-  s[kWidth].d = t->widthFactor();
-  s[kGenFlags].i = (t->isMirroredInX() ? 2 : 0) | (t->isMirroredInY() ? 4 : 0);
-  s[kHMode].i = t->horizontalMode();
-  s[kVMode].i = t->verticalMode();
+  if (isPointWanted(wanted, kNormX)) setPoint(s, kNormX, t->normal());
+  if (isWanted(wanted, kThickness)) s[kThickness].d = t->thickness();
+  if (isWanted(wanted, kOblique)) s[kOblique].d = t->oblique();
+  if (isWanted(wanted, kRotation)) s[kRotation].d = t->rotation();
+  if (isWanted(wanted, kHeight)) s[kHeight].d = t->height();
+  if (isWanted(wanted, kWidth)) s[kWidth].d = t->widthFactor();
+  if (isWanted(wanted, kGenFlags)) s[kGenFlags].i = (t->isMirroredInX() ? 2 : 0) | (t->isMirroredInY() ? 4 : 0);
+  if (isWanted(wanted, kHMode)) s[kHMode].i = t->horizontalMode();
+  if (isWanted(wanted, kVMode)) s[kVMode].i = t->verticalMode();
   if (isWanted(wanted, kStyle)) {
     const std::u16string& byId = names.nameOf(t->textStyle());
     s[kStyle].s = byId.empty() ? t->textStyleName().utf16() : byId;
   }
-  setPoint(s, kAlignX, t->alignmentPoint());
-  setPoint(s, kPosX, t->position());
-  return;
+  if (isPointWanted(wanted, kAlignX)) setPoint(s, kAlignX, t->alignmentPoint());
+  if (isPointWanted(wanted, kPosX)) setPoint(s, kPosX, t->position());
 }
 
 // MTEXT
@@ -283,15 +286,14 @@ void lineToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
   return;
 }
 
-void lineToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
+void lineToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask wanted) {
   using namespace line_slot;
   auto* l = as<ZcDbLine>(obj);
   if (!l) return;
-  setPoint(s, kStartX, l->startPoint());
-  setPoint(s, kEndX, l->endPoint());
-  s[kThickness].d = l->thickness();
-  setPoint(s, kNormX, l->normal());
-  return;
+  if (isPointWanted(wanted, kStartX)) setPoint(s, kStartX, l->startPoint());
+  if (isPointWanted(wanted, kEndX)) setPoint(s, kEndX, l->endPoint());
+  if (isWanted(wanted, kThickness)) s[kThickness].d = l->thickness();
+  if (isPointWanted(wanted, kNormX)) setPoint(s, kNormX, l->normal());
 }
 
 // INSERT
@@ -693,7 +695,7 @@ void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, N
   // Every toSlots writes the same members of the same slots whatever the object: after one object of
   // the type, the rest still hold the type's defaults.
   if (s.filledAs != &d.fields) resetSlots(s, d.fields);
-  if (auto* e = as<ZcDbEntity>(&obj)) entityToCommon(e, s, paperSpace, wanted);
+  if (d.describesEntities()) entityToCommon(static_cast<const ZcDbEntity*>(&obj), s, paperSpace, wanted);
   d.toSlots(&obj, s, names, wanted);
   s.filledAs = &d.fields;
 }

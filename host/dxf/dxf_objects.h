@@ -43,7 +43,8 @@ struct RecordDescriptor {
   // defaults (the writer notices them by reading the slots back).
   void (*toObject)(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names);
   // The object's current values as slots (after the type's defaults). Slots outside `wanted` may be
-  // left as they were, where they cost a copy or a lookup (texts).
+  // left as they were: a writer that rewrites one value of a million objects reads only that one, and
+  // so brings into the cache only the part of each object that holds it.
   void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted);
   // Slots whose every finite value an object keeps exactly as given (points, angles): a change there
   // cannot meet a value the object refused.
@@ -61,6 +62,8 @@ struct RecordDescriptor {
   // Whether an object keeps a value of a slot outside exactSlots as it was read (null: none known).
   // A changed slot whose value in the file the object kept cannot meet a value it refused either.
   KeepsAsRead keepsAsRead = nullptr;
+
+  bool describesEntities() const { return rxClass != nullptr && makeTable == nullptr; }
 };
 
 const RecordDescriptor& descriptor(RecordType type);

@@ -65,10 +65,14 @@ class EntityLoader : public ObjectLoader {
     const RecordDescriptor* modelled = entityDescriptor(type);
     ZcDbEntity* ent = makeEntity(modelled, type, f, p.begin, end, mCodec, L.r12, &mDb, mNames, mSlots, mScan, mError);
     auto record = std::make_shared<ObjectRecord>();
-    if (ent != nullptr && modelled != nullptr) record->places = placeGroups(modelled->fields, p.begin, end, mScan);
+    if (ent != nullptr && modelled != nullptr) {
+      record->places = placeGroups(modelled->fields, p.begin, end, mScan);
+      record->descriptor = modelled;
+    }
     if (ent == nullptr)
       ent = makeEntity(nullptr, type, f, p.begin, p.begin + 1, mCodec, L.r12, &mDb, mNames, mSlots, mScan,
                        mError);  // its record is still written as read
+    if (record->descriptor == nullptr) record->descriptor = &descriptor(RecordType::Foreign);
     record->file = mFile;
     record->begin = p.begin;
     record->end = record->subEnd = static_cast<std::uint32_t>(end);
@@ -659,6 +663,7 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   fd->sequence = sequence;
   fd->owner = owner.handle();
   fd->places = places;
+  fd->descriptor = &d;
   ent->setExtension(std::move(fd));
   ent->close();
   if (d.type == RecordType::Insert) mInserts.push_back(id);

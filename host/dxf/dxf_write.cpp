@@ -202,7 +202,7 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too.
   const SlotMask compared = edited | SlotMask{1} << kPaperSpace;
-  objectToSlots(d, ent, mNow, mNames, paperSpace, compared);
+  objectToSlots(d, ent, mNow, mNames, paperSpace, compared | editedGroupsAlsoRead(d.fields));
   return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, d.exactSlots,
                            d.keepsAsRead, mNow);
 }
@@ -399,10 +399,11 @@ void Writer::writeEntity(ZcDbObjectId id) {
   }
   // Looked at rather than opened (see look); its descriptor says whether it is an entity.
   const ZcDbObject* obj = peekObject(id);
-  const RecordDescriptor* d = obj != nullptr ? descriptorOf(*obj) : nullptr;
-  if (d == nullptr || d->makeTable != nullptr || d->rxClass == nullptr) return;  // not an entity
+  if (obj == nullptr) return;
+  const ObjectRecord* fd = recordOf(*obj);
+  const RecordDescriptor* d = fd != nullptr && fd->descriptor != nullptr ? fd->descriptor : descriptorOf(*obj);
+  if (d == nullptr || !d->describesEntities()) return;  // not an entity
   const auto& ent = static_cast<const ZcDbEntity&>(*obj);
-  const ObjectRecord* fd = recordOf(ent);
   bool fromFile = fd && fd->file && fd->end > fd->begin;
   if (d->type == RecordType::Foreign && !fromFile) return;         // nothing known to write
   if (d->type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
