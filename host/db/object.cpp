@@ -187,6 +187,11 @@ ZcDbObject* zrxhost::peekObject(ZcDbObjectId id) {
   return id.isNull() ? nullptr : zrxdb::objectOf(*id.stub());
 }
 
+ZcDbObject* zrxhost::builtObject(ZcDbObjectId id) {
+  const ZcDbStub* stub = id.stub();
+  return stub == nullptr || stub->awaitsLoader() ? nullptr : stub->object;
+}
+
 Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, ZcDb::OpenMode mode, bool openErased) {
   return zcdbOpenObject(pObj, id, nullptr, mode, openErased);
 }

@@ -87,26 +87,31 @@ void appendReal(std::string& out, double value) {
   }
   const double magnitude = std::fabs(value);
   if (magnitude >= 1e-3 && magnitude < 1e11) {
+    // Rounds to the nearest integer as nearbyint does, without its library call: below 2^52, adding
+    // 2^52 leaves no fraction, and taking it away again leaves the rounded value.
+    constexpr double kTwoTo52 = 4503599627370496.0;
     for (int decimals = 0; decimals <= 4; ++decimals) {
-      const double scaled = std::nearbyint(magnitude * kExactTens[decimals]);
+      const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
       if (scaled / kExactTens[decimals] != magnitude) continue;
       const auto digits = static_cast<std::uint64_t>(scaled);
       if (decimals == 0 && digits % 10 == 0) break;
-      char text[24];
-      const auto length = static_cast<int>(std::to_chars(text, text + sizeof text, digits).ptr - text);
-      if (value < 0) out.push_back('-');
-      if (length > decimals) {
-        out.append(text, static_cast<std::size_t>(length - decimals));
-      } else {
-        out.push_back('0');
-      }
-      out.push_back('.');
+      char digitText[24];
+      const auto length =
+          static_cast<int>(std::to_chars(digitText, digitText + sizeof digitText, digits).ptr - digitText);
+      // "-", the whole part ("0" if none), ".", the decimals (a "0" if none): one append.
+      char text[40];
+      char* at = text;
+      if (value < 0) *at++ = '-';
+      const int whole = std::max(0, length - decimals);
+      at = whole > 0 ? std::copy(digitText, digitText + whole, at) : (*at = '0', at + 1);
+      *at++ = '.';
       if (decimals == 0) {
-        out.push_back('0');
-        return;
+        *at++ = '0';
+      } else {
+        at = std::fill_n(at, std::max(0, decimals - length), '0');
+        at = std::copy(digitText + whole, digitText + length, at);
       }
-      if (length < decimals) out.append(static_cast<std::size_t>(decimals - length), '0');
-      out.append(text + std::max(0, length - decimals), static_cast<std::size_t>(std::min(length, decimals)));
+      out.append(text, static_cast<std::size_t>(at - text));
       return;
     }
   }

@@ -468,7 +468,19 @@ void Writer::writeEntities() {
   }
   auto byKey = [](const Item& a, const Item& b) { return a.key < b.key; };
   if (!std::is_sorted(items.begin(), items.end(), byKey)) std::sort(items.begin(), items.end(), byKey);
+  // A changed entity is read from its object and its record, which lie apart in memory: a million of
+  // them do not fit in the caches, and waiting for each in turn cost a third of writing them. They are
+  // asked for ahead, objects first and, once those have arrived, their records.
+  constexpr std::size_t kObjectsAhead = 16, kRecordsAhead = 8;
+  auto fetch = [](const void* at, std::size_t bytes) {
+    for (std::size_t line = 0; line < bytes; line += 64) __builtin_prefetch(static_cast<const char*>(at) + line);
+  };
   for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i + kObjectsAhead < items.size())
+      if (const ZcDbObject* obj = builtObject(items[i + kObjectsAhead].id)) fetch(obj, 320);
+    if (i + kRecordsAhead < items.size())
+      if (const ZcDbObject* obj = builtObject(items[i + kRecordsAhead].id); obj && recordOf(*obj))
+        fetch(recordOf(*obj), sizeof(ObjectRecord));
     writeEntity(items[i].id);
     flush();
     if (mProgress && (i & 0xfff) == 0) mProgress(static_cast<double>(i) / static_cast<double>(items.size()));

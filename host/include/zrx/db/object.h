@@ -86,6 +86,9 @@ namespace zrxhost {
 // The object behind an id without opening it, for the host's own lookups (a pick looks at what the
 // display shows, whoever has it open); null for a null id or a handle known only by reference.
 ZcDbObject* peekObject(ZcDbObjectId id);
+// The object behind an id if it is built, else null: it never builds one (for hints, such as fetching
+// objects into the cache before they are used).
+ZcDbObject* builtObject(ZcDbObjectId id);
 template <typename T>
 T* peek(ZcDbObjectId id) {
   return T::cast(peekObject(id));
