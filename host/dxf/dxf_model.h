@@ -15,10 +15,10 @@
 
 namespace zrxhost::dxf {
 
-// The tags an object had in the file, kept as the object's extension. Shared by an object and its
-// clones: a clone is recognised by its handle differing from `handle`.
 struct RecordDescriptor;
 
+// The tags an object had in the file, kept as the object's extension. Shared by an object and its
+// clones: a clone is recognised by its handle differing from `handle`.
 struct ObjectRecord : ObjectExtension {
   std::shared_ptr<const TagFile> file;
   std::uint32_t begin = 0, end = 0;  // the object's own tags, from its 0 group

@@ -472,12 +472,13 @@ void Writer::writeEntities() {
   // them do not fit in the caches, and waiting for each in turn cost a third of writing them. They are
   // asked for ahead, objects first and, once those have arrived, their records.
   constexpr std::size_t kObjectsAhead = 16, kRecordsAhead = 8;
+  constexpr std::size_t kObjectBytes = 320;  // an entity's own members, then a text's position and modes
   auto fetch = [](const void* at, std::size_t bytes) {
     for (std::size_t line = 0; line < bytes; line += 64) __builtin_prefetch(static_cast<const char*>(at) + line);
   };
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i + kObjectsAhead < items.size())
-      if (const ZcDbObject* obj = builtObject(items[i + kObjectsAhead].id)) fetch(obj, 320);
+      if (const ZcDbObject* obj = builtObject(items[i + kObjectsAhead].id)) fetch(obj, kObjectBytes);
     if (i + kRecordsAhead < items.size())
       if (const ZcDbObject* obj = builtObject(items[i + kRecordsAhead].id); obj && recordOf(*obj))
         fetch(recordOf(*obj), sizeof(ObjectRecord));

@@ -7,7 +7,8 @@ namespace zrxhost {
 // Bumped whenever a class leaves the registry, so every cached descriptor is looked up again.
 extern unsigned gClassGeneration;
 // The descriptor of a host class, registered under `name` on first use (and again after it was
-// deleted from the registry). `cache` and `generation` make repeated calls a comparison.
+// deleted from the registry), kept in `cache` with the `generation` it was found in: while that
+// stands, desc() returns it without a call.
 ZcRxClass* builtinClass(const ZTCHAR* name, ZcRxClass* (*parentDesc)(), ZcRxPseudoConstructor constructor,
                         const ZTCHAR* dxfName, ZcRxClass*& cache, unsigned& generation);
 }  // namespace zrxhost

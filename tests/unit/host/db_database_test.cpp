@@ -328,8 +328,13 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   EXPECT_EQ(loader.builds, 1);
   EXPECT_TRUE(db.changedSinceMarked(a));
 
+  // A look for hints (a writer fetching objects ahead) finds only what is built, and builds nothing.
+  EXPECT_EQ(zrxhost::builtObject(b), nullptr);
+  EXPECT_EQ(zrxhost::builtObject(ZcDbObjectId::kNull), nullptr);
+  EXPECT_EQ(loader.builds, 1);
   EXPECT_EQ(zrxhost::peek<ZcDbLine>(b)->startPoint(), ZcGePoint3d(8, 0, 0));
   EXPECT_EQ(loader.builds, 2);
+  EXPECT_EQ(zrxhost::builtObject(b), zrxhost::peekObject(b));
   EXPECT_EQ(db.numObjects(), before + 2);
 
   std::vector<ZcDbObjectId> all = db.allObjectIds();
