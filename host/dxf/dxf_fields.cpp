@@ -92,7 +92,7 @@ void appendReal(std::string& out, double value) {
     constexpr double kTwoTo52 = 4503599627370496.0;
     for (int decimals = 0; decimals <= 4; ++decimals) {
       const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
-      if (scaled / kExactTens[decimals] != magnitude) continue;
+      if ((decimals == 0 ? scaled : scaled / kExactTens[decimals]) != magnitude) continue;  // no division by 1
       const auto digits = static_cast<std::uint64_t>(scaled);
       if (decimals == 0 && digits % 10 == 0) break;
       char digitText[24];
