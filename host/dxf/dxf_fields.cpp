@@ -93,25 +93,22 @@ void appendReal(std::string& out, double value) {
     for (int decimals = 0; decimals <= 4; ++decimals) {
       const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
       if ((decimals == 0 ? scaled : scaled / kExactTens[decimals]) != magnitude) continue;  // no division by 1
-      const auto digits = static_cast<std::uint64_t>(scaled);
+      auto digits = static_cast<std::uint64_t>(scaled);
       if (decimals == 0 && digits % 10 == 0) break;
-      char digitText[24];
-      const auto length =
-          static_cast<int>(std::to_chars(digitText, digitText + sizeof digitText, digits).ptr - digitText);
-      // "-", the whole part ("0" if none), ".", the decimals (a "0" if none): one append.
-      char text[40];
-      char* at = text;
-      if (value < 0) *at++ = '-';
-      const int whole = std::max(0, length - decimals);
-      at = whole > 0 ? std::copy(digitText, digitText + whole, at) : (*at = '0', at + 1);
-      *at++ = '.';
-      if (decimals == 0) {
-        *at++ = '0';
-      } else {
-        at = std::fill_n(at, std::max(0, decimals - length), '0');
-        at = std::copy(digitText + whole, digitText + length, at);
-      }
-      out.append(text, static_cast<std::size_t>(at - text));
+      // Written from the last digit back: the decimals (a "0" if none), ".", the whole part (a "0" if
+      // none), "-"; then one append. Pieces copied in place cost more than the digits themselves.
+      char text[32];
+      char* const end = text + sizeof text;
+      char* at = end;
+      if (decimals == 0) *--at = '0';
+      for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+      *--at = '.';
+      do {
+        *--at = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+      } while (digits != 0);
+      if (value < 0) *--at = '-';
+      out.append(at, static_cast<std::size_t>(end - at));
       return;
     }
   }
