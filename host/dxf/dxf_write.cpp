@@ -471,7 +471,7 @@ void Writer::writeEntities() {
   // A changed entity is read from its object and its record, which lie apart in memory: a million of
   // them do not fit in the caches, and waiting for each in turn cost a third of writing them. They are
   // asked for ahead, objects first and, once those have arrived, their records.
-  constexpr std::size_t kObjectsAhead = 16, kRecordsAhead = 8;
+  constexpr std::size_t kObjectsAhead = 32, kRecordsAhead = 16;
   constexpr std::size_t kObjectBytes = 320;  // an entity's own members, then a text's position and modes
   auto fetch = [](const void* at, std::size_t bytes) {
     for (std::size_t line = 0; line < bytes; line += 64) __builtin_prefetch(static_cast<const char*>(at) + line);
