@@ -22,13 +22,9 @@ ZCRX_DEFINE_MEMBERS(ZcDbTextStyleTableRecord, ZcDbSymbolTableRecord, L"AcDbTextS
 
 std::uint64_t zrxdb::symbolTableGeneration = 1;
 
-std::uint64_t zrxhost::symbolTableGeneration() {
-  return zrxdb::symbolTableGeneration;
-}
-
 ZcDbSymbolTable::ZcDbSymbolTable() = default;
 ZcDbSymbolTable::~ZcDbSymbolTable() {
-  zrxdb::symbolTablesChanged();
+  zrxdb::symbolTablesChanged(database());
 }
 
 // Looks at the records without opening them: a lookup must work while a record is open for write.
@@ -83,7 +79,7 @@ Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbObjectId& id, ZcDbSymbolTableRecord* 
   if (es != Zcad::eOk) return es;
   record->setOwnerId(objectId());
   mRecords.push_back(id);
-  zrxdb::symbolTablesChanged();
+  zrxdb::symbolTablesChanged(database());
   return Zcad::eOk;
 }
 
@@ -99,7 +95,7 @@ Zcad::ErrorStatus ZcDbSymbolTable::add(ZcDbSymbolTableRecord* record) {
 ZcDbSymbolTableRecord::ZcDbSymbolTableRecord() = default;
 // Cached lookups may still point here.
 ZcDbSymbolTableRecord::~ZcDbSymbolTableRecord() {
-  zrxdb::symbolTablesChanged();
+  zrxdb::symbolTablesChanged(database());
 }
 
 Zcad::ErrorStatus ZcDbSymbolTableRecord::setName(const ZTCHAR* name) {
@@ -111,14 +107,14 @@ Zcad::ErrorStatus ZcDbSymbolTableRecord::setName(const ZcString& name) {
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   if (name.isEmpty()) return Zcad::eInvalidInput;
   mName = name;
-  zrxdb::symbolTablesChanged();
+  zrxdb::symbolTablesChanged(database());
   return Zcad::eOk;
 }
 
 void ZcDbSymbolTableRecord::copyFieldsTo(ZcDbObject* target) const {
   ZcDbObject::copyFieldsTo(target);
   static_cast<ZcDbSymbolTableRecord*>(target)->mName = mName;
-  zrxdb::symbolTablesChanged();
+  zrxdb::symbolTablesChanged(target->database());
 }
 
 Zcad::ErrorStatus ZcDbBlockTable::getAt(const ZTCHAR* name, ZcDbBlockTableRecord*& record, ZcDb::OpenMode mode,

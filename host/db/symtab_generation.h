@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "zrx/db/database.h"
+
 namespace zrxdb {
 
 // Bumped when a record is added to a table, renamed, overwritten by a copy or destroyed, and when
@@ -11,8 +13,10 @@ namespace zrxdb {
 // cache also tests its record's erased flag. Never zero, so a zeroed cache never matches.
 extern std::uint64_t symbolTableGeneration __attribute__((visibility("hidden")));
 
-inline void symbolTablesChanged() {
+// Also counts the change in the drawing `db` (ZcDbDatabase::symbolTableChanges), where there is one.
+inline void symbolTablesChanged(ZcDbDatabase* db) {
   ++symbolTableGeneration;
+  if (db != nullptr) db->noteSymbolTableChange();
 }
 
 }  // namespace zrxdb

@@ -753,7 +753,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   }
   mDb->setHandseed(std::max({mNextFresh, mSeedRead, mDb->handseed()}));
   mDb->setTileMode(mTileMode);
-  mLayout->namesGeneration = symbolTableGeneration();
+  mLayout->namesGeneration = mDb->symbolTableChanges();
   mDb->setExtension(std::shared_ptr<DrawingLayout>(std::move(mLayout)));
   mDb->markAllUnchanged();
   return std::move(mDb);

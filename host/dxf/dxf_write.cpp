@@ -198,7 +198,7 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
   if (d.slotsOfEdit.empty() || !fd.places.known) return false;
   if (tCompareEveryValue) return false;
   const SlotMask edited =
-      editedSlots(d, mDb.editsSinceMarked(ent.objectId()), symbolTableGeneration() == L.namesGeneration);
+      editedSlots(d, mDb.editsSinceMarked(ent.objectId()), mDb.symbolTableChanges() == L.namesGeneration);
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too.
   const SlotMask compared = edited | SlotMask{1} << kPaperSpace;

@@ -279,4 +279,35 @@ TEST_F(OpenRules, SettersTellWhichPropertiesTheyChanged) {
   EXPECT_EQ(db->editsSinceMarked(ZcDbObjectId::kNull), 0u);
 }
 
+// A writer trusts the names it found through ids (a text's style) while the drawing's symbol tables
+// stand: a record added, renamed or destroyed there counts, another drawing's changes do not.
+TEST_F(OpenRules, SymbolTableChangesAreCountedPerDrawing) {
+  ZcDbDatabase other;
+  const std::uint64_t before = db->symbolTableChanges();
+  ZcDbTextStyleTableRecord* elsewhere = nullptr;
+  ASSERT_EQ(zcdbOpenObject(elsewhere, other.textStyleStandardId(), ZcDb::kForWrite), Zcad::eOk);
+  EXPECT_EQ(elsewhere->setName(L"Elsewhere"), Zcad::eOk);
+  elsewhere->close();
+  EXPECT_EQ(db->symbolTableChanges(), before);
+
+  ZcDbTextStyleTableRecord* style = nullptr;
+  ASSERT_EQ(zcdbOpenObject(style, db->textStyleStandardId(), ZcDb::kForWrite), Zcad::eOk);
+  EXPECT_EQ(style->setName(L""), Zcad::eInvalidInput);  // refused: nothing changed
+  EXPECT_EQ(db->symbolTableChanges(), before);
+  EXPECT_EQ(style->setName(L"Renamed"), Zcad::eOk);
+  style->close();
+  EXPECT_EQ(db->symbolTableChanges(), before + 1);
+
+  ZcDbTextStyleTable* styles = nullptr;
+  ASSERT_EQ(db->getSymbolTable(styles, ZcDb::kForWrite), Zcad::eOk);
+  auto* added = new ZcDbTextStyleTableRecord;
+  ASSERT_EQ(added->setName(L"Added"), Zcad::eOk);  // not in a drawing yet
+  EXPECT_EQ(db->symbolTableChanges(), before + 1);
+  ZcDbObjectId addedId;
+  ASSERT_EQ(styles->add(addedId, added), Zcad::eOk);
+  added->close();
+  styles->close();
+  EXPECT_EQ(db->symbolTableChanges(), before + 2);
+}
+
 }  // namespace

@@ -87,6 +87,11 @@ class ZcDbDatabase : public ZcRxObject {
   // Only the entity classes that tell their changes set them (see zrxhost/edits.h); for those, an
   // object changed with no bit set has had nothing stored by a setter.
   std::uint32_t editsSinceMarked(ZcDbObjectId id) const;
+  // Host side: a count of the changes to this drawing's symbol tables that can change a name found
+  // through an id (a record added, renamed, replaced or destroyed). A writer that kept such names
+  // trusts them while it stands; other drawings do not move it.
+  std::uint64_t symbolTableChanges() const { return mSymbolTableChanges; }
+  void noteSymbolTableChange() { ++mSymbolTableChanges; }
   // Host side: what the commands did to this drawing, for U, UNDO and REDO.
   zrxhost::UndoHistory& undoHistory();
   ZcDbHandle handseed() const { return mHandseed; }
@@ -117,6 +122,7 @@ class ZcDbDatabase : public ZcRxObject {
   ZcDbObjectId mLayerTableId;
   ZcDbObjectId mTextStyleTableId;
   ZcDbHandle mHandseed = 1;
+  std::uint64_t mSymbolTableChanges = 0;
   bool mTileMode = true;
   std::string mFileName;
   std::shared_ptr<zrxhost::ObjectExtension> mExtension;

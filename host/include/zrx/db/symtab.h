@@ -176,9 +176,3 @@ class ZcDbTextStyleTableRecord : public ZcDbSymbolTableRecord {
 
 constexpr const ZTCHAR* ZCDB_MODEL_SPACE = L"*Model_Space";
 constexpr const ZTCHAR* ZCDB_PAPER_SPACE = L"*Paper_Space";
-
-namespace zrxhost {
-// A count that changes whenever a symbol-table lookup, by name or of a record's name, could answer
-// differently in any database: a record added, renamed, replaced or destroyed.
-std::uint64_t symbolTableGeneration();
-}  // namespace zrxhost
