@@ -455,6 +455,12 @@ bool groupKeptAsRead(const TypeDef& def, const FieldDef& fd, std::string_view va
   return keeps != nullptr && groupSlotValue(def, fd, value, codec, read) && keeps(fd.slot, read);
 }
 
+// Whether an object keeps the type's default of slot `s`, which a record without its group implies,
+// as it was read.
+bool defaultKeptAsRead(const TypeDef& def, std::size_t s, KeepsAsRead keeps) {
+  return keeps != nullptr && s < def.defaults.size() && keeps(static_cast<std::uint8_t>(s), def.defaults[s]);
+}
+
 // The slots outside `read` (no group of the record holds them) whose value in `now` is not the type's
 // default.
 SlotMask unreadSlotsChanged(const TypeDef& def, const Slots& now, SlotMask read) {
@@ -517,7 +523,7 @@ SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t be
   }
   for (SlotMask left = slots & ~found; left != 0; left &= left - 1) {
     const auto s = static_cast<std::size_t>(std::countr_zero(left));
-    if (s < def.defaults.size() && keeps(static_cast<std::uint8_t>(s), def.defaults[s])) kept |= SlotMask{1} << s;
+    if (defaultKeptAsRead(def, s, keeps)) kept |= SlotMask{1} << s;
   }
   return kept;
 }
@@ -935,8 +941,7 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
       // where writeComparedFields puts a missing group: after the nearest field before it (of its
       // subclass) that the record has.
       if (sameSlot(def.defaults[s], now[s])) continue;
-      if ((exact >> s & 1) == 0 && (keeps == nullptr || !keeps(static_cast<std::uint8_t>(s), def.defaults[s])))
-        return false;
+      if ((exact >> s & 1) == 0 && !defaultKeptAsRead(def, s, keeps)) return false;
       const std::size_t after = placeOfMissingGroup(def, places, f);
       if (after == 0) return false;
       differs |= SlotMask{1} << s;

@@ -537,7 +537,8 @@ struct EditSlots {
   SlotMask slots;
 };
 
-// The slots of each Edit bit: those of ZcDbEntity's properties, then `own` (the class's).
+// The slots of each Edit bit: those of ZcDbEntity's properties, then `own` (the class's). An edit of
+// several bits (a point's coordinates) names as many slots, bit by bit in order.
 void setEditSlots(RecordDescriptor& d, std::initializer_list<EditSlots> own) {
   const EditSlots common[] = {{kEditLayer, slotMask({kLayer})},
                               {kEditColor, slotMask({kColor})},
@@ -545,7 +546,13 @@ void setEditSlots(RecordDescriptor& d, std::initializer_list<EditSlots> own) {
                               {kEditLinetypeScale, slotMask({kLtScale})}};
   d.slotsOfEdit.assign(32, 0);
   auto add = [&d](const EditSlots& e) {
-    d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(std::uint32_t{e.edit}))] |= e.slots;
+    const bool bitBySlot = std::popcount(std::uint32_t{e.edit}) > 1;
+    SlotMask slots = e.slots;
+    for (std::uint32_t bits = e.edit; bits != 0; bits &= bits - 1) {
+      const SlotMask slot = bitBySlot ? slots & -slots : slots;  // the lowest slot left, or all of them
+      d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(bits))] |= slot;
+      slots &= ~slot;
+    }
   };
   for (const EditSlots& e : common) add(e);
   for (const EditSlots& e : own) add(e);
@@ -578,12 +585,8 @@ std::vector<RecordDescriptor> makeDescriptors() {
       {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(foreignFields()), noObject, noSlots});
   {
     using namespace text_slot;
-    setEditSlots(d[0], {{kEditPositionX, slotMask({kPosX})},
-                        {kEditPositionY, slotMask({kPosY})},
-                        {kEditPositionZ, slotMask({kPosZ})},
-                        {kEditAlignmentPointX, slotMask({kAlignX})},
-                        {kEditAlignmentPointY, slotMask({kAlignY})},
-                        {kEditAlignmentPointZ, slotMask({kAlignZ})},
+    setEditSlots(d[0], {{kEditPosition, slotMask({kPosX, kPosY, kPosZ})},
+                        {kEditAlignmentPoint, slotMask({kAlignX, kAlignY, kAlignZ})},
                         {kEditNormal, slotMask({kNormX, kNormY, kNormZ})},
                         {kEditThickness, slotMask({kThickness})},
                         {kEditRotation, slotMask({kRotation})},
@@ -599,12 +602,8 @@ std::vector<RecordDescriptor> makeDescriptors() {
   }
   {
     using namespace line_slot;
-    setEditSlots(d[2], {{kEditPositionX, slotMask({kStartX})},
-                        {kEditPositionY, slotMask({kStartY})},
-                        {kEditPositionZ, slotMask({kStartZ})},
-                        {kEditEndPointX, slotMask({kEndX})},
-                        {kEditEndPointY, slotMask({kEndY})},
-                        {kEditEndPointZ, slotMask({kEndZ})},
+    setEditSlots(d[2], {{kEditPosition, slotMask({kStartX, kStartY, kStartZ})},
+                        {kEditEndPoint, slotMask({kEndX, kEndY, kEndZ})},
                         {kEditThickness, slotMask({kThickness})},
                         {kEditNormal, slotMask({kNormX, kNormY, kNormZ})}});
     d[2].keepsAsRead = entityKeepsAsRead;

@@ -38,6 +38,7 @@ class Writer {
         mCodec(isUtf8Version(layout.version), layout.codePage),
         mW(mBody, layout.file->crlf),
         mTarget{mW, mCodec, layout.r12, layout.usesHandles},
+        mCompareEveryValue(tCompareEveryValue),
         mProgress(progress) {}
 
   void run(DxfPieces& out);
@@ -115,6 +116,7 @@ class Writer {
   Slots mNow, mVertex, mRead;
   Refused mRefused;
   FieldScan mScan;
+  const bool mCompareEveryValue;  // compareEveryValue() when the write began
   ZcDbObjectId mModel, mPaper;
   ZcDbHandle mMaxWritten = 0;
   const std::function<void(double)>& mProgress;
@@ -173,7 +175,7 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
   SlotComparison compared;
   if (compareFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mNow, mScan, compared)) {
     SlotMask mayMeetRefusal = compared.differs & ~d.exactSlots;
-    if (mayMeetRefusal != 0 && !tCompareEveryValue)
+    if (mayMeetRefusal != 0 && !mCompareEveryValue)
       mayMeetRefusal &= ~slotsKeptAsRead(d.fields, *fd->file, fd->begin, mScan, mayMeetRefusal, mCodec, d.keepsAsRead);
     if (mayMeetRefusal == 0 && (compared.differs & compared.infinite) == 0) {
       if (original && owner == 0 &&
@@ -195,8 +197,7 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
 }
 
 bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace) {
-  if (d.slotsOfEdit.empty() || !fd.places.known) return false;
-  if (tCompareEveryValue) return false;
+  if (d.slotsOfEdit.empty() || !fd.places.known || mCompareEveryValue) return false;
   const SlotMask edited =
       editedSlots(d, mDb.editsSinceMarked(ent.objectId()), mDb.symbolTableChanges() == L.namesGeneration);
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
@@ -208,7 +209,6 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
 }
 
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
-  if (id.isErased()) return false;
   ZcDbObject* obj = look<ZcDbObject>(id);
   if (!obj) return false;
   const ObjectRecord* fd = recordOf(*obj);
@@ -243,7 +243,6 @@ void Writer::writeTable(const LayoutItem& item) {
   for (const auto& e : item.entries)
     if (e.id.isNull()) ++rawEntries;
   for (ZcDbObjectId id : records) {
-    if (id.isErased()) continue;
     ZcDbObject* rec = look<ZcDbObject>(id);
     if (rec && (!recordOf(*rec) || !recordOf(*rec)->synthetic)) ++live;
   }
@@ -269,7 +268,6 @@ void Writer::writeTable(const LayoutItem& item) {
 }
 
 void Writer::writeBlock(ZcDbObjectId id) {
-  if (id.isErased()) return;
   ZcDbBlockTableRecord* rec = look<ZcDbBlockTableRecord>(id);
   if (!rec) return;
   const ObjectRecord* fd = recordOf(*rec);
@@ -480,8 +478,8 @@ void Writer::writeEntities() {
     if (i + kObjectsAhead < items.size())
       if (const ZcDbObject* obj = builtObject(items[i + kObjectsAhead].id)) fetch(obj, kObjectBytes);
     if (i + kRecordsAhead < items.size())
-      if (const ZcDbObject* obj = builtObject(items[i + kRecordsAhead].id); obj && recordOf(*obj))
-        fetch(recordOf(*obj), sizeof(ObjectRecord));
+      if (const ZcDbObject* obj = builtObject(items[i + kRecordsAhead].id))
+        if (const ObjectRecord* record = recordOf(*obj)) fetch(record, sizeof(ObjectRecord));
     writeEntity(items[i].id);
     flush();
     if (mProgress && (i & 0xfff) == 0) mProgress(static_cast<double>(i) / static_cast<double>(items.size()));

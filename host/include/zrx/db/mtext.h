@@ -8,9 +8,15 @@ class ZcDbMText : public ZcDbEntity {
 
  public:
   enum AttachmentPoint {
-    kTopLeft = 1, kTopCenter = 2, kTopRight = 3,
-    kMiddleLeft = 4, kMiddleCenter = 5, kMiddleRight = 6,
-    kBottomLeft = 7, kBottomCenter = 8, kBottomRight = 9,
+    kTopLeft = 1,
+    kTopCenter = 2,
+    kTopRight = 3,
+    kMiddleLeft = 4,
+    kMiddleCenter = 5,
+    kMiddleRight = 6,
+    kBottomLeft = 7,
+    kBottomCenter = 8,
+    kBottomRight = 9,
   };
   enum FlowDirection { kLtoR = 1, kRtoL = 2, kTtoB = 3, kBtoT = 4, kByStyle = 5 };
   enum LineSpacingStyle { kAtLeast = 1, kExactly = 2 };
