@@ -14,10 +14,9 @@
 namespace {
 
 // Every entity of both spaces changed as a command would change them, so that their records are
-// written from the objects rather than copied: the kinds the host models moved, and with `recolour`
-// every entity given another colour.
-void changeEveryEntity(ZcDbDatabase& db, bool recolour) {
-  const ZcGeVector3d step(0.5, -0.25, 0);
+// written from the objects rather than copied: the kinds the host models moved by `step`, and with
+// `recolour` every entity given another colour.
+void changeEveryEntity(ZcDbDatabase& db, const ZcGeVector3d& step, bool recolour) {
   for (ZcDbObjectId space : {db.modelSpaceId(), db.paperSpaceId()}) {
     ZcDbBlockTableRecord* block = nullptr;
     if (zcdbOpenObject(block, space, ZcDb::kForRead) != Zcad::eOk) continue;
@@ -80,10 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       zrxhost::readDxfFromString(std::string(reinterpret_cast<const char*>(data), size), error);
   if (!db) return 0;
   checkRoundTrip(*db, "as read");
-  changeEveryEntity(*db, false);
+  const ZcGeVector3d step(0.5, -0.25, 0);
+  changeEveryEntity(*db, step, false);
   checkAgainstComparingEveryValue(*db, "moved");
   checkRoundTrip(*db, "moved");
-  changeEveryEntity(*db, true);
+  // Moved back, most coordinates are the file's again, and must be written as the file has them.
+  changeEveryEntity(*db, -step, false);
+  checkAgainstComparingEveryValue(*db, "moved back");
+  changeEveryEntity(*db, step, true);
   checkAgainstComparingEveryValue(*db, "recoloured");
   checkRoundTrip(*db, "recoloured");
   return 0;

@@ -298,7 +298,9 @@ ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
   // position its alignment implies.
   stub.writer = true;
   object->close();
-  stub.edits = 0;  // what the close settled is as read
+  // What the close settled is as read, though the file may say otherwise.
+  stub.mayBeAsRead |= stub.edits;
+  stub.edits = 0;
   return object;
 }
 
@@ -327,8 +329,10 @@ zrxhost::UndoHistory& ZcDbDatabase::undoHistory() {
 }
 
 void ZcDbDatabase::markAllUnchanged() {
+  // What objects are now is as read, though what building them settled may differ from the file.
   mImpl->forEachStub([](ZcDbStub& stub) {
     stub.changed = false;
+    stub.mayBeAsRead |= stub.edits;
     stub.edits = 0;
   });
 }
@@ -339,6 +343,10 @@ bool ZcDbDatabase::changedSinceMarked(ZcDbObjectId id) const {
 
 std::uint32_t ZcDbDatabase::editsSinceMarked(ZcDbObjectId id) const {
   return id.isNull() ? 0 : id.stub()->edits;
+}
+
+std::uint32_t ZcDbDatabase::editsLeavingMarkedValue(ZcDbObjectId id) const {
+  return id.isNull() ? 0 : id.stub()->edits & ~id.stub()->mayBeAsRead;
 }
 
 void ZcDbDatabase::reserveObjects(std::size_t count) {

@@ -198,13 +198,16 @@ void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, con
 
 bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace) {
   if (d.slotsOfEdit.empty() || !fd.places.known || mCompareEveryValue) return false;
-  const SlotMask edited =
-      editedSlots(d, mDb.editsSinceMarked(ent.objectId()), mDb.symbolTableChanges() == L.namesGeneration);
+  const ZcDbObjectId id = ent.objectId();
+  const SlotMask edited = editedSlots(d, mDb.editsSinceMarked(id), mDb.symbolTableChanges() == L.namesGeneration);
+  // A coordinate changed once from the value it was built with from this record differs from the
+  // record's where the object keeps it exactly.
+  const SlotMask leaving = editedSlots(d, mDb.editsLeavingMarkedValue(id), true) & d.exactSlots;
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too.
   const SlotMask compared = edited | SlotMask{1} << kPaperSpace;
   objectToSlots(d, ent, mNow, mNames, paperSpace, compared | editedGroupsAlsoRead(d.fields));
-  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, d.exactSlots,
+  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, leaving, d.exactSlots,
                            d.keepsAsRead, mNow);
 }
 
