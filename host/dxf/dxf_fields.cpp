@@ -562,9 +562,9 @@ class FieldWriter {
       case Kind::PosX:
       case Kind::PosY:
       case Kind::PosZ:
-        buf->clear();
-        appendReal(*buf, v.d);
-        t.w.tag(fd.code, *buf);
+        t.valueText.clear();
+        appendReal(t.valueText, v.d);
+        t.w.tag(fd.code, t.valueText);
         break;
       case Kind::Angle:
         t.w.tag(fd.code, degreesFor(v.d));
@@ -588,12 +588,12 @@ class FieldWriter {
         break;
       }
       case Kind::Text:
-        t.codec.encode(v.s, *buf);
-        t.w.tag(fd.code, *buf);
+        t.codec.encode(v.s, t.valueText);
+        t.w.tag(fd.code, t.valueText);
         break;
       case Kind::BlockName:
-        t.codec.encode(blockNameToFile(v.s, t.r12), *buf);
-        t.w.tag(fd.code, *buf);
+        t.codec.encode(blockNameToFile(v.s, t.r12), t.valueText);
+        t.w.tag(fd.code, t.valueText);
         break;
       case Kind::Chunks:
         writeChunks(v.s);
@@ -608,12 +608,12 @@ class FieldWriter {
     while (s.size() - pos > kPiece) {
       std::size_t len = kPiece;
       if (s[pos + len - 1] >= 0xD800 && s[pos + len - 1] < 0xDC00) --len;  // keep surrogate pairs whole
-      t.codec.encode(std::u16string_view(s).substr(pos, len), *buf);
-      t.w.tag(3, *buf);
+      t.codec.encode(std::u16string_view(s).substr(pos, len), t.valueText);
+      t.w.tag(3, t.valueText);
       pos += len;
     }
-    t.codec.encode(std::u16string_view(s).substr(pos), *buf);
-    t.w.tag(1, *buf);
+    t.codec.encode(std::u16string_view(s).substr(pos), t.valueText);
+    t.w.tag(1, t.valueText);
   }
 
   void emit(std::size_t f, const Tag* orig) {
@@ -693,7 +693,6 @@ class FieldWriter {
   bool mChunksDone = false;
 
  public:
-  std::string* buf = nullptr;  // encoding scratch
 };
 
 // Scratch of writeFields, kept per thread: writing calls it once per record of the drawing. One
@@ -701,7 +700,7 @@ class FieldWriter {
 struct WriteScratch {
   Slots was, adjusted;
   FieldScan scan;
-  std::string ignored, buf;
+  std::string ignored;
   std::vector<std::pair<std::string_view, int>> markerCounts;
 };
 
@@ -749,15 +748,13 @@ void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, st
 void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                          bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
                          SlotMask differs, const Slots& now, const Slots* objectValues) {
-  WriteScratch& scratch = writeScratch();
   FieldWriter fw(t, def, file, begin, differs, now, scan);
-  fw.buf = &scratch.buf;
   fw.objectValues = objectValues;
   const bool wantHandle = !t.r12 || t.usesHandles;
   bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;
   bool skipping102 = false, in102 = false, inXdata = false;
   char subclass[64] = "";
-  auto& markerCounts = scratch.markerCounts;
+  auto& markerCounts = writeScratch().markerCounts;
   markerCounts.clear();
   fw.markers = &markerCounts;
 
@@ -884,9 +881,7 @@ bool alignedTextMoved(const TypeDef& def, SlotMask differs, const Slots& now) {
 void writeReplacingGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
                           const Replaced* replaced, std::size_t count, SlotMask differs, const Slots& now) {
   static const FieldScan kNoScan;
-  WriteScratch& scratch = writeScratch();
   FieldWriter fw(t, def, file, begin, differs, now, kNoScan);
-  fw.buf = &scratch.buf;
   std::size_t keptFrom = begin;
   for (std::size_t i = 0; i < count; ++i) {
     const Replaced& r = replaced[i];

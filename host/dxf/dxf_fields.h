@@ -179,6 +179,7 @@ struct WriteTarget {
   const TextCodec& codec;
   bool r12;
   bool usesHandles;
+  std::string valueText{};  // where a value's text is made before it is written
 };
 
 // One bit per slot (a type has at most 64 of them).
