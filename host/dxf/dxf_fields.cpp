@@ -914,9 +914,22 @@ bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile
   return true;
 }
 
-SlotMask editedGroupsAlsoRead(const TypeDef& def) {
+namespace {
+
+// Whether a text's alignment modes are known to be the defaults without asking the object: its record
+// has no group for them and no setter changed them.
+bool textModesAsDefault(const GroupPlaces& places, SlotMask edited) {
   using namespace text_slot;
-  return def.type == RecordType::Text ? SlotMask{1} << kHMode | SlotMask{1} << kVMode : 0;
+  constexpr SlotMask kModes = SlotMask{1} << kHMode | SlotMask{1} << kVMode;
+  return (edited & kModes) == 0 && places.tagOf[kHMode] == 0 && places.tagOf[kVMode] == 0;
+}
+
+}  // namespace
+
+SlotMask editedGroupsAlsoRead(const TypeDef& def, const GroupPlaces& places, SlotMask edited) {
+  using namespace text_slot;
+  if (def.type != RecordType::Text || textModesAsDefault(places, edited)) return 0;
+  return SlotMask{1} << kHMode | SlotMask{1} << kVMode;
 }
 
 bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
@@ -964,7 +977,8 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
         return false;
     }
   }
-  if (alignedTextMoved(def, differs, now)) return false;
+  if (def.type == RecordType::Text && !textModesAsDefault(places, edited) && alignedTextMoved(def, differs, now))
+    return false;
   // A few groups, mostly in order already: by tag, a group replaced before those added after it, and
   // groups added after one tag in the order of their fields.
   auto before = [](const Replaced& a, const Replaced& b) {

@@ -206,7 +206,7 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too.
   const SlotMask compared = edited | SlotMask{1} << kPaperSpace;
-  objectToSlots(d, ent, mNow, mNames, paperSpace, compared | editedGroupsAlsoRead(d.fields));
+  objectToSlots(d, ent, mNow, mNames, paperSpace, compared | editedGroupsAlsoRead(d.fields, fd.places, compared));
   return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, leaving, d.exactSlots,
                            d.keepsAsRead, mNow);
 }

@@ -418,7 +418,8 @@ TEST(DxfDatabase, ATextWhoseAlignmentWasRefusedIsSavedWhereItWasMoved) {
 
 // A coordinate changed once since the drawing was read is written without looking at the record's
 // value, which it surely left. Put back where the file had it, the file's own text stands: after a
-// second change, and where the object held another value than the file's before its first change.
+// second change, where the object held another value than the file's before its first change, and
+// where an aligned text settles its position again.
 TEST(DxfDatabase, ACoordinatePutBackWhereReadKeepsTheFilesText) {
   const std::string leftAligned =
       dxf({"0 SECTION", "2 ENTITIES", "0 TEXT", "10 1.50", "20 2", "40 2.5", "1 A1", "0 ENDSEC", "0 EOF"});
@@ -435,6 +436,8 @@ TEST(DxfDatabase, ACoordinatePutBackWhereReadKeepsTheFilesText) {
          t->setPosition(ZcGePoint3d(4, 2, 0));
          t->setPosition(ZcGePoint3d(1.5, 2, 0));
        }},
+      {"right-aligned, its position set: the alignment point places it", rightAligned,
+       [](ZcDbText* t) { t->setPosition(ZcGePoint3d(4, 2, 0)); }},
       {"right-aligned, made left-aligned where read", rightAligned,
        [](ZcDbText* t) {
          t->setHorizontalMode(ZcDb::kTextLeft);
