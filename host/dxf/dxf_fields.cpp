@@ -31,9 +31,6 @@ double degreesFor(double radians) {
   return deg;
 }
 
-// Powers of ten (all held exactly by a double), up to the 15 digits a plain decimal may have here.
-constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
 // parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
 // most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
 // it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
@@ -73,46 +70,6 @@ bool parseInteger(std::string_view text, long long& out) {
   }
   out = negative ? -value : value;
   return true;
-}
-
-// appendDouble's text for a value with at most four decimals and a magnitude from 0.001 to 1e11 (most
-// coordinates), made from its digits as an integer: there the doubles lie closer together than
-// 0.0001, so the fewest decimals that read back as the value give the one shortest text, and it is
-// never longer than the exponent form. Otherwise (and for integers ending in 0, whose exponent
-// form may be shorter) appendDouble searches for the shortest form.
-void appendReal(std::string& out, double value) {
-  if (value == 0) {
-    out.append("0.0");
-    return;
-  }
-  const double magnitude = std::fabs(value);
-  if (magnitude >= 1e-3 && magnitude < 1e11) {
-    // Rounds to the nearest integer as nearbyint does, without its library call: below 2^52, adding
-    // 2^52 leaves no fraction, and taking it away again leaves the rounded value.
-    constexpr double kTwoTo52 = 4503599627370496.0;
-    for (int decimals = 0; decimals <= 4; ++decimals) {
-      const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
-      if ((decimals == 0 ? scaled : scaled / kExactTens[decimals]) != magnitude) continue;  // no division by 1
-      auto digits = static_cast<std::uint64_t>(scaled);
-      if (decimals == 0 && digits % 10 == 0) break;
-      // Written from the last digit back: the decimals (a "0" if none), ".", the whole part (a "0" if
-      // none), "-"; then one append. Pieces copied in place cost more than the digits themselves.
-      char text[32];
-      char* const end = text + sizeof text;
-      char* at = end;
-      if (decimals == 0) *--at = '0';
-      for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
-      *--at = '.';
-      do {
-        *--at = static_cast<char>('0' + digits % 10);
-        digits /= 10;
-      } while (digits != 0);
-      if (value < 0) *--at = '-';
-      out.append(at, static_cast<std::size_t>(end - at));
-      return;
-    }
-  }
-  appendDouble(out, value);
 }
 
 bool sameDouble(double a, double b) {
@@ -562,9 +519,7 @@ class FieldWriter {
       case Kind::PosX:
       case Kind::PosY:
       case Kind::PosZ:
-        t.valueText.clear();
-        appendReal(t.valueText, v.d);
-        t.w.tag(fd.code, t.valueText);
+        t.w.tag(fd.code, v.d);
         break;
       case Kind::Angle:
         t.w.tag(fd.code, degreesFor(v.d));

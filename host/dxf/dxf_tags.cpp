@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -229,8 +230,51 @@ bool parseHandle(std::string_view text, std::uint64_t& out) {
   return ec == std::errc() && ptr == text.data() + text.size();
 }
 
+namespace {
+
+// The text of a value with at most four decimals and a magnitude from 0.001 to 1e11 (most
+// coordinates), made from its digits as an integer: there the doubles lie closer together than
+// 0.0001, so the fewest decimals that read back as the value give the one shortest text, and it is
+// never longer than the exponent form. False, with nothing written, for other values and for
+// integers ending in 0, whose exponent form may be shorter.
+bool appendFewDecimals(std::string& out, double value) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-3 && magnitude < 1e11)) return false;
+  // Rounds to the nearest integer as nearbyint does, without its library call: below 2^52, adding
+  // 2^52 leaves no fraction, and taking it away again leaves the rounded value.
+  constexpr double kTwoTo52 = 4503599627370496.0;
+  for (int decimals = 0; decimals <= 4; ++decimals) {
+    const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
+    if ((decimals == 0 ? scaled : scaled / kExactTens[decimals]) != magnitude) continue;  // no division by 1
+    auto digits = static_cast<std::uint64_t>(scaled);
+    if (decimals == 0 && digits % 10 == 0) return false;
+    // Written from the last digit back: the decimals (a "0" if none), ".", the whole part (a "0" if
+    // none), "-"; then one append. Pieces copied in place cost more than the digits themselves.
+    char text[32];
+    char* const end = text + sizeof text;
+    char* at = end;
+    if (decimals == 0) *--at = '0';
+    for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+    *--at = '.';
+    do {
+      *--at = static_cast<char>('0' + digits % 10);
+      digits /= 10;
+    } while (digits != 0);
+    if (value < 0) *--at = '-';
+    out.append(at, static_cast<std::size_t>(end - at));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void appendDouble(std::string& out, double value) {
-  if (value == 0) value = 0;  // no "-0.0"
+  if (value == 0) {
+    out.append("0.0");  // no "-0.0"
+    return;
+  }
+  if (appendFewDecimals(out, value)) return;
   char buf[32];
   auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
   (void)ec;

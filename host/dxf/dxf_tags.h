@@ -75,6 +75,9 @@ bool parseInt(std::string_view text, long long& out);
 bool parseHandle(std::string_view text, std::uint64_t& out);
 // Shortest text that reads back as the same double ("1.5", "0.0", "1e-12").
 void appendDouble(std::string& out, double value);
+// Powers of ten (all held exactly by a double), up to the 15 digits a plain decimal may have here.
+inline constexpr double kExactTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 std::string formatHandle(std::uint64_t handle);
 
 // Appends tags in the layout AutoCAD and ezdxf use: the code right-aligned in three columns.
