@@ -236,7 +236,8 @@ namespace {
 // coordinates), made from its digits as an integer: there the doubles lie closer together than
 // 0.0001, so the fewest decimals that read back as the value give the one shortest text, and it is
 // never longer than the exponent form. False, with nothing written, for other values and for
-// integers ending in 0, whose exponent form may be shorter.
+// integers ending in five zeros or more, whose exponent form may be shorter ("1e+05" for 100000;
+// with fewer zeros it is never shorter, and a tie goes to the plain form).
 bool appendFewDecimals(std::string& out, double value) {
   const double magnitude = std::fabs(value);
   if (!(magnitude >= 1e-3 && magnitude < 1e11)) return false;
@@ -247,7 +248,7 @@ bool appendFewDecimals(std::string& out, double value) {
     const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
     if ((decimals == 0 ? scaled : scaled / kExactTens[decimals]) != magnitude) continue;  // no division by 1
     auto digits = static_cast<std::uint64_t>(scaled);
-    if (decimals == 0 && digits % 10 == 0) return false;
+    if (decimals == 0 && digits % 100000 == 0) return false;
     // Written from the last digit back: the decimals (a "0" if none), ".", the whole part (a "0" if
     // none), "-"; then one append. Pieces copied in place cost more than the digits themselves.
     char text[32];
