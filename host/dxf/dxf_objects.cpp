@@ -694,9 +694,12 @@ void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, N
   // Every toSlots writes the same members of the same slots whatever the object: after one object of
   // the type, the rest still hold the type's defaults.
   if (s.filledAs != &d.fields) resetSlots(s, d.fields);
-  if (d.describesEntities()) entityToCommon(static_cast<const ZcDbEntity*>(&obj), s, paperSpace, wanted);
-  d.toSlots(&obj, s, names, wanted);
   s.filledAs = &d.fields;
+  if (d.describesEntities()) {
+    entityToCommon(static_cast<const ZcDbEntity*>(&obj), s, paperSpace, wanted);
+    if ((wanted >> kFirstOwnSlot) == 0) return;  // only what every entity has (a colour changed)
+  }
+  d.toSlots(&obj, s, names, wanted);
 }
 
 bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now) {
