@@ -646,8 +646,6 @@ class FieldWriter {
  private:
   std::uint64_t mEmitted = 0;
   bool mChunksDone = false;
-
- public:
 };
 
 // Scratch of writeFields, kept per thread: writing calls it once per record of the drawing. One
