@@ -214,7 +214,7 @@ TypeDef indexFields(TypeDef t) {
 GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, const FieldScan& scan) {
   GroupPlaces places;
   if (!def.comparableInPlace || def.defaults.size() > GroupPlaces::kSlots || end - begin > 0xFF ||
-      scan.fieldOf.size() != end - begin)
+      scan.fieldOf.size() != end - begin || scan.unreadMarkers)
     return places;
   for (std::size_t k = 1; k < end - begin; ++k)
     if (const int f = scan.fieldOf[k]; f >= 0)
@@ -257,7 +257,9 @@ namespace {
 // Clears `scan` for the record [begin, end).
 void startScan(FieldScan& scan, const TagFile& file, std::size_t begin, std::size_t end, bool r12) {
   scan.present = 0;
-  scan.markers = !r12 && hasMarkers(file, begin, end);
+  const bool markerGroups = hasMarkers(file, begin, end);
+  scan.markers = !r12 && markerGroups;
+  scan.unreadMarkers = r12 && markerGroups;
   scan.fieldOf.assign(end - begin, -1);
 }
 

@@ -162,6 +162,7 @@ struct FieldScan {
   std::uint64_t present = 0;          // bit per field index
   std::vector<std::int16_t> fieldOf;  // per tag of the record: its field index or -1
   bool markers = false;               // the record has subclass markers
+  bool unreadMarkers = false;         // an R12 record with 100 groups, which it does not read as markers
 };
 
 // Reads the modelled groups of the record [begin, end) (its 0 group first) into `out` (which starts
@@ -203,8 +204,9 @@ struct GroupPlaces {
 };
 
 // The places of the groups `scan` (of readFields) found in the record [begin, end); unknown for a type
-// that is not comparableInPlace or has more slots than kSlots, for a record of 256 tags or more, and
-// when `scan` is not of that record.
+// that is not comparableInPlace or has more slots than kSlots, for a record of 256 tags or more, for
+// an R12 record with 100 groups (writeComparedFields adds a missing group after one, which the places
+// do not say), and when `scan` is not of that record.
 GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, const FieldScan& scan);
 
 // For the writer: compares the modelled groups of the record [begin, end) with `now` without reading
