@@ -232,15 +232,16 @@ bool parseHandle(std::string_view text, std::uint64_t& out) {
 
 namespace {
 
-// The text of a value with at most four decimals and a magnitude from 0.001 to 1e11 (most
-// coordinates), made from its digits as an integer: there the doubles lie closer together than
-// 0.0001, so the fewest decimals that read back as the value give the one shortest text, and it is
-// never longer than the exponent form. False, with nothing written, for other values and for
-// integers ending in five zeros or more, whose exponent form may be shorter ("1e+05" for 100000;
-// with fewer zeros it is never shorter, and a tie goes to the plain form).
-bool appendFewDecimals(std::string& out, double value) {
+// Writes the text of a value with at most four decimals and a magnitude from 0.001 to 1e11 (most
+// coordinates) so that it ends at `end`, and gives where it starts; null, with nothing written, for
+// other values and for integers ending in five zeros or more, whose exponent form may be shorter
+// ("1e+05" for 100000; with fewer zeros it is never shorter, and a tie goes to the plain form).
+// The text is made from the value's digits as an integer: there the doubles lie closer together
+// than 0.0001, so the fewest decimals that read back as the value give the one shortest text, and
+// it is never longer than the exponent form. At most 17 characters.
+char* writeFewDecimals(char* end, double value) {
   const double magnitude = std::fabs(value);
-  if (!(magnitude >= 1e-3 && magnitude < 1e11)) return false;
+  if (!(magnitude >= 1e-3 && magnitude < 1e11)) return nullptr;
   // Rounds to the nearest integer as nearbyint does, without its library call: below 2^52, adding
   // 2^52 leaves no fraction, and taking it away again leaves the rounded value.
   constexpr double kTwoTo52 = 4503599627370496.0;
@@ -248,11 +249,9 @@ bool appendFewDecimals(std::string& out, double value) {
     const double scaled = (magnitude * kExactTens[decimals] + kTwoTo52) - kTwoTo52;
     if ((decimals == 0 ? scaled : scaled / kExactTens[decimals]) != magnitude) continue;  // no division by 1
     auto digits = static_cast<std::uint64_t>(scaled);
-    if (decimals == 0 && digits % 100000 == 0) return false;
-    // Written from the last digit back: the decimals (a "0" if none), ".", the whole part (a "0" if
-    // none), "-"; then one append. Pieces copied in place cost more than the digits themselves.
-    char text[32];
-    char* const end = text + sizeof text;
+    if (decimals == 0 && digits % 100000 == 0) return nullptr;
+    // From the last digit back: the decimals (a "0" if none), ".", the whole part (a "0" if none),
+    // "-". Pieces copied in place cost more than the digits themselves.
     char* at = end;
     if (decimals == 0) *--at = '0';
     for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
@@ -262,10 +261,20 @@ bool appendFewDecimals(std::string& out, double value) {
       digits /= 10;
     } while (digits != 0);
     if (value < 0) *--at = '-';
-    out.append(at, static_cast<std::size_t>(end - at));
-    return true;
+    return at;
   }
-  return false;
+  return nullptr;
+}
+
+// The shortest text that reads back as the value, as to_chars writes it, integers with ".0".
+void appendShortest(std::string& out, double value) {
+  char buf[32];
+  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  (void)ec;
+  std::string_view s(buf, static_cast<std::size_t>(ptr - buf));
+  out.append(s);
+  // Integral values keep a decimal point as other writers do ("1.0", not "1").
+  if (s.find_first_of(".eEn") == std::string_view::npos) out.append(".0");
 }
 
 }  // namespace
@@ -275,14 +284,11 @@ void appendDouble(std::string& out, double value) {
     out.append("0.0");  // no "-0.0"
     return;
   }
-  if (appendFewDecimals(out, value)) return;
-  char buf[32];
-  auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  (void)ec;
-  std::string_view s(buf, static_cast<std::size_t>(ptr - buf));
-  out.append(s);
-  // Integral values keep a decimal point as other writers do ("1.0", not "1").
-  if (s.find_first_of(".eEn") == std::string_view::npos) out.append(".0");
+  char text[24];
+  if (const char* start = writeFewDecimals(text + sizeof text, value))
+    out.append(start, static_cast<std::size_t>(text + sizeof text - start));
+  else
+    appendShortest(out, value);
 }
 
 std::string formatHandle(std::uint64_t handle) {
@@ -362,6 +368,19 @@ void TagWriter::tag(int c, std::string_view value) {
 }
 
 void TagWriter::tag(int c, double value) {
+  // Most values: the code line, the text and the line break made in one piece and added at once.
+  if (c >= CodeLines::kFirst && c <= CodeLines::kLast && value != 0) {
+    const auto at = static_cast<std::size_t>(c - CodeLines::kFirst);
+    char line[40];
+    char* const textEnd = line + sizeof line - 2;
+    if (char* start = writeFewDecimals(textEnd, value)) {
+      std::memcpy(textEnd, mEol.data(), mEol.size());
+      start -= mCodeLength[at];
+      std::memcpy(start, mCodeText[at], mCodeLength[at]);
+      mOut.append(start, static_cast<std::size_t>(textEnd + mEol.size() - start));
+      return;
+    }
+  }
   code(c);
   appendDouble(mOut, value);
   mOut.append(mEol);
