@@ -298,9 +298,7 @@ ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
   // position its alignment implies.
   stub.writer = true;
   object->close();
-  // What the close settled is as read, though the file may say otherwise.
-  stub.mayBeAsRead |= stub.edits;
-  stub.edits = 0;
+  zrxdb::takeAsRead(stub);  // what the close settled is as read, though the file may say otherwise
   return object;
 }
 
@@ -329,11 +327,9 @@ zrxhost::UndoHistory& ZcDbDatabase::undoHistory() {
 }
 
 void ZcDbDatabase::markAllUnchanged() {
-  // What objects are now is as read, though what building them settled may differ from the file.
   mImpl->forEachStub([](ZcDbStub& stub) {
     stub.changed = false;
-    stub.mayBeAsRead |= stub.edits;
-    stub.edits = 0;
+    zrxdb::takeAsRead(stub);
   });
 }
 

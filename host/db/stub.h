@@ -2,6 +2,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cwctype>
 #include <string>
@@ -69,10 +70,17 @@ inline void notePointEdit(ZcDbStub* stub, std::uint32_t xEdit, const Point& befo
   for (int i = 0; i < 3; ++i) {
     if (std::bit_cast<std::uint64_t>(from[i]) == std::bit_cast<std::uint64_t>(to[i])) continue;
     changed |= xEdit << i;
-    if (from[i] == to[i] || (from[i] != from[i] && to[i] != to[i])) sameNumber |= xEdit << i;
+    if (from[i] == to[i] || (std::isnan(from[i]) && std::isnan(to[i]))) sameNumber |= xEdit << i;
   }
   stub->mayBeAsRead |= (stub->edits & changed) | sameNumber;  // changed again: perhaps back
   stub->edits |= changed;
+}
+
+// Takes what the object now holds as its value read (when the drawing is marked unchanged, and when
+// the loader built it): no edits since, though what the earlier ones changed may differ from the file.
+inline void takeAsRead(ZcDbStub& stub) {
+  stub.mayBeAsRead |= stub.edits;
+  stub.edits = 0;
 }
 
 // Lets the database's undo history copy the object before it is opened for write.

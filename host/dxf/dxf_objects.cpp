@@ -691,8 +691,8 @@ void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, Z
 
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names, bool paperSpace,
                    SlotMask wanted) {
-  // Every toSlots writes the same members of the same slots whatever the object: after one object of
-  // the type, the rest still hold the type's defaults.
+  // Reset to the type's defaults only when last filled for another type: every call sets the wanted
+  // slots, and promises nothing of the others.
   if (s.filledAs != &d.fields) resetSlots(s, d.fields);
   s.filledAs = &d.fields;
   if (d.describesEntities()) {

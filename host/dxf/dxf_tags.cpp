@@ -369,7 +369,7 @@ void TagWriter::tag(int c, std::string_view value) {
 
 void TagWriter::tag(int c, double value) {
   // Most values: the code line, the text and the line break made in one piece and added at once.
-  if (c >= CodeLines::kFirst && c <= CodeLines::kLast && value != 0) {
+  if (c >= CodeLines::kFirst && c <= CodeLines::kLast) {
     const auto at = static_cast<std::size_t>(c - CodeLines::kFirst);
     char line[40];
     char* const textEnd = line + sizeof line - 2;
