@@ -81,7 +81,8 @@ bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error) 
 bool mayEndSession(DrawingFile& file) {
   Session& session = Session::instance();
   InputSource* input = session.input();
-  if (file.saveAsTarget || !file.db->undoHistory().modifiedSinceSave() || !input || !input->isInteractive())
+  if (file.saveAsTarget || file.changesDiscarded || !file.db->undoHistory().modifiedSinceSave() || !input ||
+      !input->isInteractive())
     return true;
   // After Ctrl-D the terminal can still answer this one question.
   if (session.inputEnded() && !session.resumeInput()) return true;
@@ -94,6 +95,7 @@ bool mayEndSession(DrawingFile& file) {
   // The user ended the input at the question too: that is a No, or the session could never end.
   if ((status == RTNORM && std::wstring(keyword) == L"No") || session.inputEnded()) {
     say(HostMessage::kChangesDiscarded);
+    file.changesDiscarded = true;
     return true;
   }
   return false;

@@ -15,6 +15,8 @@ struct DrawingFile {
   std::optional<std::string> saveAsTarget;
   // Where SAVE writes: the last SAVEAS file, else --save-as, else the file read; empty for a new drawing.
   std::string saveTarget;
+  // The user answered No to saving this drawing's changes: the session ends without asking again.
+  bool changesDiscarded = false;
 };
 
 // Registers SAVE, SAVEAS and QUIT for `file`, which must outlive the command line.
@@ -24,7 +26,8 @@ void registerDrawingCommands(DrawingFile& file);
 bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error);
 
 // Whether the session may end now. On a terminal, with changes that would be lost, asks whether to
-// save them: Yes saves (false if that fails), No drops them, Cancel (or Esc) keeps the session.
+// save them: Yes saves (false if that fails), No drops them for good (no second question), Cancel (or
+// Esc) keeps the session.
 bool mayEndSession(DrawingFile& file);
 
 }  // namespace zrxhost::app

@@ -100,6 +100,21 @@ class Interactive(hostrun.HostTestCase):
         self.assertEqual(code, 0, shown)
         self.assertNotIn("Save changes", shown)
 
+    def test_no_at_quit_discards_without_asking_again(self):
+        drawing = self.new_drawing("in.dxf", p100)
+        with open(drawing, "rb") as f:
+            before = f.read()
+        for verlan, asked in (("en-US", "Save changes to"), ("zh-CN", "是否将改动保存到")):
+            with self.subTest(verlan=verlan):
+                # A Y after the No would save what the user chose to throw away, were it asked for.
+                code, shown = self.terminal(
+                    drawing, "--load", hostrun.module_path(), "--set", f"VERLAN={verlan}",
+                    answers=["tally", "5,1", "0,0", "0,10", "", "QUIT", "N", "Y"], end_with_ctrl_d=False)
+                self.assertEqual(code, 0, shown)
+                self.assertEqual(shown.count(asked), 1, shown)
+                with open(drawing, "rb") as f:
+                    self.assertEqual(f.read(), before)
+
     def test_progress_of_long_work_shows_on_the_terminal_only(self):
         def many_texts(msp):
             p100(msp)
