@@ -26,11 +26,12 @@ enum CatalogueMessage {
   kArrayCut,          // a layout asked for more items than the limit and was cut
   kMTextWithoutText,  // the MText's explode gave no Text to carry its content
   kMTextNotReplaced,  // the drawing refused to take the Text or give up the MText
+  kCopiesNotPlaced,   // %d copies whose coordinates overflowed were left out
 };
 
 class MessageCatalogue {
  public:
-  static constexpr int kCount = kMTextNotReplaced + 1;
+  static constexpr int kCount = kCopiesNotPlaced + 1;
 
   // Chinese when the buffer holds exactly "zh-CN", English for every other value (or no string).
   explicit MessageCatalogue(const resbuf* verlan);

@@ -96,6 +96,7 @@ void placeArray(TallyJig& jig, IncrementMethod method, int increment) {
   if (!runDrag(jig, 1)) return;
   commitAllCopies(jig);
   if (jig.layoutCut()) zcutPrintf(catalogueText(kArrayCut));
+  if (jig.unplacedCopies() > 0) zcutPrintf(catalogueText(kCopiesNotPlaced), jig.unplacedCopies());
 }
 
 void placeFree(TallyJig& jig, int increment) {
@@ -106,9 +107,15 @@ void placeFree(TallyJig& jig, int increment) {
   // Copy k carries the run advanced by k steps. The product is kept in 64 bits, which a 32-bit step
   // times any number of copies a user can place never leaves.
   const std::int64_t step = increment;
-  for (std::int64_t k = 1;; ++k) {
+  for (std::int64_t k = 1;;) {
     jig.setIncValue(step * k);
     if (!runDrag(jig, 1)) return;
+    // A point too far out to hold the copy is refused; the next point takes the same number.
+    if (jig.unplacedCopies() > 0) {
+      zcutPrintf(catalogueText(kCopiesNotPlaced), jig.unplacedCopies());
+      continue;
+    }
     if (!commitOneCopy(jig)) return;
+    ++k;
   }
 }

@@ -1,6 +1,7 @@
 // TallyJig: built from the picked text, its preview, the sampler of both drags, the layout of the copies.
 #include "jig/tally_jig.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "jig/commit.h"
@@ -137,12 +138,44 @@ bool TallyJig::update() {
   if (positionArray_.length() > made) positionArray_.setLogicalLength(made);
   // An array that a run falling below zero ended first was not cut by the limit.
   if (made < kMaxCopies) layoutCut_ = false;
+  dropUnplaceableCopies();
 
   if (pTextArray != nullptr) {
     pTextArray->setPositionArray(positionArray_);
     pTextArray->setStringArray(stringArray_);
   }
   return true;
+}
+
+namespace {
+
+bool isFinitePoint(const ZcGePoint3d& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+}  // namespace
+
+// Points far out enough overflow on the way (a spacing times a count past the largest double) and
+// come out infinite or undefined; such a copy could be neither shown nor stored, so it is left out
+// and counted, and the others keep their own numbers.
+void TallyJig::dropUnplaceableCopies() {
+  unplacedCopies_ = 0;
+  const int count = std::min(positionArray_.length(), stringArray_.length());
+  int kept = 0;
+  for (int i = 0; i < count; ++i) {
+    if (!isFinitePoint(positionArray_[i])) {
+      ++unplacedCopies_;
+      continue;
+    }
+    if (kept != i) {
+      positionArray_[kept] = positionArray_[i];
+      stringArray_[kept] = stringArray_[i];
+    }
+    ++kept;
+  }
+  if (unplacedCopies_ == 0) return;
+  positionArray_.setLogicalLength(kept);
+  stringArray_.setLogicalLength(kept);
 }
 
 ZcDbEntity* TallyJig::entity() const {

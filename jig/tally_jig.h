@@ -60,6 +60,8 @@ class TallyJig : public ZcEdJig {
   ZcArray<ZcGePoint3d> positionArray() const { return positionArray_; }
   // True when the last update was asked for more than kMaxCopies copies and laid out only those.
   bool layoutCut() const { return layoutCut_; }
+  // How many copies of the last update were left out because their coordinates are not finite.
+  int unplacedCopies() const { return unplacedCopies_; }
   ZcArray<ZcString> stringArray() const { return stringArray_; }
 
   // Read and set directly by the placement dialogue, the commit and the preview.
@@ -92,7 +94,10 @@ class TallyJig : public ZcEdJig {
   ZcGePoint3d basePoint_;
   ZcGePoint3d endPoint_{30, 0, 0};
   bool layoutCut_ = false;
+  int unplacedCopies_ = 0;
   ZcArray<ZcGePoint3d> positionArray_;
   ZcArray<ZcString> stringArray_;
   CopyStringList copyStrings_;  // writes stringArray_
+
+  void dropUnplaceableCopies();
 };

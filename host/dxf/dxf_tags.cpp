@@ -381,6 +381,7 @@ void TagWriter::tag(int c, double value) {
       return;
     }
   }
+  if (!std::isfinite(value)) mWroteNonFinite = true;  // the fast path above takes finite values only
   code(c);
   appendDouble(mOut, value);
   mOut.append(mEol);

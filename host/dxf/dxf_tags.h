@@ -90,10 +90,14 @@ class TagWriter {
   void tagHandle(int code, std::uint64_t handle);
   void raw(const TagFile& file, std::size_t begin, std::size_t end);  // tags [begin, end) as read
   std::string& out() { return mOut; }
+  // Whether a value given was infinite or not a number: no reader takes such a value back, so the
+  // writer's caller must not keep what was written.
+  bool wroteNonFinite() const { return mWroteNonFinite; }
 
  private:
   void code(int c);
   std::string& mOut;
+  bool mWroteNonFinite = false;
   std::string_view mEol;
   const char (*mCodeText)[8];  // the code lines with this line break, from code -5 on
   const std::uint8_t* mCodeLength;

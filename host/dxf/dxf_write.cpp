@@ -9,6 +9,7 @@
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
+#include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
 
@@ -44,6 +45,9 @@ class Writer {
   void run(DxfPieces& out);
   // Streams the file to `sink`; false when the sink failed.
   bool run(DxfSink& sink);
+  // After a run: false, with the reason, when a value written was not a finite number (what was
+  // written must then not be kept).
+  bool wroteOnlyFiniteValues(std::string& error) const;
 
  private:
   // Streamed writes hand the text on in pieces of about this size, at record boundaries: small
@@ -102,6 +106,10 @@ class Writer {
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
   void writeEntity(ZcDbObjectId id);
+  // Notes the first entity written with a value that is not finite, to name it in the refusal.
+  void noteNonFinite(ZcDbObjectId id) {
+    if (mNonFiniteEntity == 0 && mW.wroteNonFinite()) mNonFiniteEntity = id.handle();
+  }
   void writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original, const Slots& polySlots);
   void writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner);
 
@@ -119,6 +127,7 @@ class Writer {
   const bool mCompareEveryValue;  // compareEveryValue() when the write began
   ZcDbObjectId mModel, mPaper;
   ZcDbHandle mMaxWritten = 0;
+  ZcDbHandle mNonFiniteEntity = 0;
   const std::function<void(double)>& mProgress;
   DxfSink* mSink = nullptr;
   std::size_t mStreamed = 0;  // bytes handed to the sink so far
@@ -291,6 +300,7 @@ void Writer::writeBlock(ZcDbObjectId id) {
   if (!inEntitiesSection)
     for (ZcDbObjectId ent : rec->entityIds()) {
       writeEntity(ent);
+      noteNonFinite(ent);
       flush();
     }
   bool hasEnd = fd && fd->endblkEnd > fd->endblkBegin && fd->file;
@@ -485,6 +495,7 @@ void Writer::writeEntities() {
       if (const ZcDbObject* obj = builtObject(items[i + kRecordsAhead].id))
         if (const ObjectRecord* record = recordOf(*obj)) fetch(record, sizeof(ObjectRecord));
     writeEntity(items[i].id);
+    noteNonFinite(items[i].id);
     flush();
     if (mProgress && (i & 0xfff) == 0) mProgress(static_cast<double>(i) / static_cast<double>(items.size()));
   }
@@ -546,6 +557,23 @@ bool Writer::run(DxfSink& sink) {
   return final == mEarlyHeader || sink.replace(headerAt, mEarlyHeader.size(), final);
 }
 
+bool Writer::wroteOnlyFiniteValues(std::string& error) const {
+  if (!mW.wroteNonFinite()) return true;
+  if (mNonFiniteEntity != 0) {
+    error = textInLanguage(
+        "the entity with handle {} holds a number that is not finite (too large or undefined), which a DXF "
+        "file cannot keep; nothing was written",
+        "句柄为 {} 的对象含有非有限数值（过大或无定义），DXF 文件无法保存；未写入任何内容",
+        formatHandle(mNonFiniteEntity));
+  } else {
+    error = textInLanguage(
+        "the drawing holds a number that is not finite (too large or undefined), which a DXF file cannot keep; "
+        "nothing was written",
+        "图形含有非有限数值（过大或无定义），DXF 文件无法保存；未写入任何内容", std::string_view());
+  }
+  return false;
+}
+
 }  // namespace
 
 void compareEveryValue(bool on) {
@@ -568,6 +596,7 @@ bool writeTags(ZcDbDatabase& db, DxfPieces& out, std::string& error, const std::
   }
   Writer writer(db, *layout, progress);
   writer.run(out);
+  if (!writer.wroteOnlyFiniteValues(error)) return false;
   if (layout->binary) {
     // Written as ASCII first, like every drawing, then turned group by group into binary.
     std::string text = std::move(out.body);
@@ -592,7 +621,7 @@ bool writeTags(ZcDbDatabase& db, DxfSink& sink, std::string& error, const std::f
     return false;
   }
   Writer writer(db, *layout, progress);
-  return writer.run(sink);
+  return writer.run(sink) && writer.wroteOnlyFiniteValues(error);
 }
 
 }  // namespace zrxhost::dxf

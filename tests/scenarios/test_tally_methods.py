@@ -66,6 +66,24 @@ class LineMethod(tc.TallyCase):
         self.assertNoMark(doc)
 
 
+    def test_copies_too_far_out_for_a_number_are_left_out_and_counted(self):
+        # The spacing of a drag past the largest double overflows: no copy can be placed, none is written.
+        for verlan, said in (("en-US", "\n3 of the items could not be placed: their coordinates are beyond the "
+                                       "drawing's range."),
+                             ("zh-CN", "\n3 个对象的坐标超出图形范围，无法放置。")):
+            with self.subTest(verlan=verlan):
+                result, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "N", "3", "0,0", "1e308,5"],
+                                         verlan=verlan)
+                self.assertIn(said, result.stdout)
+                self.assertEqual([e.dxf.text for e in self.texts(doc)], ["P100"])
+                self.assertNoMark(doc)
+        # Free placement: the point too far out is refused, the next one takes its number.
+        result, doc = self.tally(p100, ["tally", "5,1", "-1e308,0", "1e308,0", "-9e307,0", ""])
+        self.assertIn("\n1 of the items could not be placed", result.stdout)
+        self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)), ["P100", "P101"])
+        self.assertAlmostEqual(self.text_named(doc, "P101").dxf.insert.x / 1e307, 1.0)
+
+
 class PolarMethod(tc.TallyCase):
     E_AT_100 = tc.fmt(tc.polar_point(5, 100))
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <sstream>
 
 #include "dxf/dxf_tags.h"
@@ -680,6 +681,47 @@ TEST(DxfDatabase, SavedFileIsTheWrittenText) {
   EXPECT_EQ(::rmdir(dir), 0);
   EXPECT_FALSE(zrxhost::writeDxf(*db, path, error));
   EXPECT_NE(error.message.find(path + ": cannot write: "), std::string::npos) << error.message;
+}
+
+TEST(DxfDatabase, ANumberThatIsNotFiniteIsRefusedAndTheFileKept) {
+  char dir[] = "/tmp/zrx_nonfinite_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/kept.dxf";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << r2000Drawing();
+  }
+  // A text read and moved (written from its edits) and a new one (written from its template).
+  for (bool added : {false, true}) {
+    auto db = read(r2000Drawing());
+    ASSERT_TRUE(db);
+    ZcDbText* text = nullptr;
+    if (added) {
+      text = new ZcDbText(ZcGePoint3d(1, 2, 0), L"new", ZcDbObjectId::kNull, 1.0, 0.0);
+      ZcDbBlockTableRecord* ms = nullptr;
+      ASSERT_EQ(zcdbOpenObject(ms, db->modelSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+      ZcDbObjectId id;
+      ASSERT_EQ(ms->appendZcDbEntity(id, text), Zcad::eOk);
+      ms->close();
+    } else {
+      ASSERT_EQ(zcdbOpenObject(text, entities(*db, db->modelSpaceId())[0], ZcDb::kForWrite), Zcad::eOk);
+    }
+    char handle[20];
+    std::snprintf(handle, sizeof handle, "%llX", static_cast<unsigned long long>(text->handle()));
+    text->setPosition(ZcGePoint3d(std::numeric_limits<double>::infinity(), std::nan(""), 0));
+    text->close();
+    zrxhost::DxfError error;
+    EXPECT_FALSE(zrxhost::writeDxf(*db, path, error)) << added;
+    EXPECT_NE(error.message.find("not finite"), std::string::npos) << error.message;
+    EXPECT_NE(error.message.find(std::string("handle ") + handle + " "), std::string::npos) << error.message;
+    EXPECT_TRUE(zrxhost::writeDxfToString(*db).empty());
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream kept;
+  kept << in.rdbuf();
+  EXPECT_TRUE(kept.str() == r2000Drawing());
+  std::remove(path.c_str());
+  EXPECT_EQ(::rmdir(dir), 0);  // no temporary left beside it
 }
 
 TEST(DxfDatabase, WritingWithoutALayoutIsRefused) {
