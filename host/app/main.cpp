@@ -29,10 +29,14 @@ namespace {
 
 enum ExitCode { kDone = 0, kUsage = 1, kBadDrawing = 2, kBadModule = 3, kWriteFailed = 4, kInternal = 5 };
 
-// The DXF layer's messages already name the file; others get it put in front.
-std::string aboutFile(const std::string& what, const std::string& path, const std::string& message) {
+// The DXF layer's messages already name the file; others get `frame` ("cannot read {}: {}") around.
+std::string aboutFile(const char* english, const char* chinese, const std::string& path, const std::string& message) {
   if (message.rfind(path + ":", 0) == 0) return message;
-  return what + " " + path + ": " + message;
+  return textInLanguage(english, chinese, {path, message});
+}
+
+std::string cannotWrite(const std::string& path, const std::string& why) {
+  return textInLanguage("cannot write {}: {}", "无法写入 {}：{}", {path, why});
 }
 
 int fail(int code, const std::string& message) {
@@ -52,11 +56,13 @@ std::string readAll(std::istream& in) {
 std::string whyNotWritable(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code code;
-  if (fs::is_directory(path, code)) return "is a folder";
+  if (fs::is_directory(path, code)) return textInLanguage("is a folder", "这是一个文件夹");
   const fs::path folder = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
-  if (!fs::is_directory(folder, code)) return "the folder " + folder.string() + " does not exist";
+  if (!fs::is_directory(folder, code))
+    return textInLanguage("the folder {} does not exist", "文件夹 {} 不存在", folder.string());
   // The file is written beside the target and renamed over it: the folder must take new files.
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return "the folder " + folder.string() + " cannot be written";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return textInLanguage("the folder {} cannot be written", "文件夹 {} 不可写入", folder.string());
   return {};
 }
 
@@ -64,7 +70,7 @@ std::string whyNotWritable(const std::string& path) {
 std::unique_ptr<InputSource> openInput(const Options& options, std::string& error) {
   if (options.script && *options.script != "-") {
     std::unique_ptr<InputSource> script = ScriptInput::fromFile(*options.script, error);
-    if (!script) error = "cannot read script " + *options.script + ": " + error;
+    if (!script) error = textInLanguage("cannot read script {}: {}", "无法读取脚本 {}：{}", {*options.script, error});
     return script;
   }
   if (!options.script && ::isatty(STDIN_FILENO)) {
@@ -118,9 +124,18 @@ class Run {
 };
 
 int run(const std::vector<std::string>& args) {
+  Session& session = Session::instance();
+  // The language comes first, from a --set VERLAN anywhere on the command line: the arguments are
+  // read once to find it, then again so that a mistake in them is told in it too.
   Options options;
   std::string error;
-  if (!parseOptions(args, options, error)) return fail(kUsage, error + "\nTry 'zrxhost --help'.");
+  parseOptions(args, options, error);
+  for (const auto& [name, value] : options.sysVars) {
+    if (name == "VERLAN") session.setSysVar(name, value);
+  }
+  options = Options();
+  const bool usable = parseOptions(args, options, error);
+  if (!usable) return fail(kUsage, textInLanguage("{}\nTry 'zrxhost --help'.", "{}\n请尝试 'zrxhost --help'。", error));
   if (options.help) {
     std::cout << usageText();
     return kDone;
@@ -128,17 +143,20 @@ int run(const std::vector<std::string>& args) {
   if (options.version) {
     char version[16];
     std::snprintf(version, sizeof version, "0x%08X", static_cast<unsigned>(kApiVersion));
-    std::cout << "zrxhost " << kProgramVersion << " (module interface " << version << ")\n";
+    std::cout << textInLanguage("zrxhost {} (module interface {})", "zrxhost {}（模块接口 {}）",
+                                {kProgramVersion, version})
+              << '\n';
     return kDone;
   }
-  Session& session = Session::instance();
   for (const auto& [name, value] : options.sysVars) {
-    if (!session.sysVar(name)) return fail(kUsage, "--set " + name + ": unknown system variable " + name);
+    if (!session.sysVar(name))
+      return fail(kUsage,
+                  textInLanguage("--set {}: unknown system variable {}", "--set {}：未知系统变量 {}", {name, name}));
   }
   for (const std::optional<std::string>* output : {&options.saveAs, &options.svg, &options.png}) {
     if (!*output) continue;
     const std::string why = whyNotWritable(**output);
-    if (!why.empty()) return fail(kWriteFailed, "cannot write " + **output + ": " + why);
+    if (!why.empty()) return fail(kWriteFailed, cannotWrite(**output, why));
   }
 
   std::unique_ptr<InputSource> input = openInput(options, error);
@@ -153,17 +171,22 @@ int run(const std::vector<std::string>& args) {
     DxfError dxfError;
     Progress progress(hostMessage(HostMessage::kProgressReading, *options.drawing));
     run.db = readDxf(*options.drawing, dxfError, [&](double fraction) { progress.set(fraction); });
-    if (!run.db) return fail(kBadDrawing, aboutFile("cannot read drawing", *options.drawing, dxfError.message));
+    if (!run.db) {
+      return fail(kBadDrawing,
+                  aboutFile("cannot read drawing {}: {}", "无法读取图形 {}：{}", *options.drawing, dxfError.message));
+    }
     for (const std::string& warning : dxfError.warnings)
-      std::cerr << "zrxhost: warning: " << *options.drawing << ": " << warning << '\n';
+      std::cerr << "zrxhost: " << textInLanguage("warning: {}: {}", "警告：{}：{}", {*options.drawing, warning})
+                << '\n';
   } else {
     run.db = newDrawing();
-    if (!run.db) return fail(kInternal, "cannot create a new drawing");
+    if (!run.db) return fail(kInternal, textInLanguage("cannot create a new drawing", "无法创建新图形"));
   }
   initializeHost(run.db.get());
 
   for (const auto& [name, value] : options.sysVars) {
-    if (!session.setSysVar(name, value)) return fail(kUsage, "--set " + name + ": invalid value \"" + value + "\"");
+    if (!session.setSysVar(name, value))
+      return fail(kUsage, textInLanguage("--set {}: invalid value \"{}\"", "--set {}：无效值“{}”", {name, value}));
   }
 
   for (const std::string& module : options.modules) {
@@ -187,7 +210,7 @@ int run(const std::vector<std::string>& args) {
   if (options.saveAs) {
     std::string saveError;
     if (!saveDrawing(*run.db, *options.saveAs, saveError)) {
-      status = fail(kWriteFailed, aboutFile("cannot save", *options.saveAs, saveError));
+      status = fail(kWriteFailed, aboutFile("cannot save {}: {}", "无法保存 {}：{}", *options.saveAs, saveError));
     }
   }
   RenderOptions pictureOptions;
@@ -196,10 +219,10 @@ int run(const std::vector<std::string>& args) {
     std::copy(options.view->begin(), options.view->end(), pictureOptions.view);
   }
   if (options.svg && !renderSvg(*run.db, *options.svg, error, pictureOptions)) {
-    status = fail(kWriteFailed, "cannot write " + *options.svg + ": " + error);
+    status = fail(kWriteFailed, cannotWrite(*options.svg, error));
   }
   if (options.png && !renderPng(*run.db, *options.png, error, pictureOptions)) {
-    status = fail(kWriteFailed, "cannot write " + *options.png + ": " + error);
+    status = fail(kWriteFailed, cannotWrite(*options.png, error));
   }
   return status;
 }
@@ -211,8 +234,9 @@ int main(int argc, char** argv) {
   try {
     return zrxhost::app::run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {
-    return zrxhost::app::fail(zrxhost::app::kInternal, std::string("internal error: ") + e.what());
+    return zrxhost::app::fail(zrxhost::app::kInternal,
+                              zrxhost::textInLanguage("internal error: {}", "内部错误：{}", e.what()));
   } catch (...) {
-    return zrxhost::app::fail(zrxhost::app::kInternal, "internal error");
+    return zrxhost::app::fail(zrxhost::app::kInternal, zrxhost::textInLanguage("internal error", "内部错误"));
   }
 }

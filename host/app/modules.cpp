@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "zrx/rx.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/ownership.h"
 #include "zrxhost/version.h"
 
@@ -23,7 +24,12 @@ std::string hex(std::int32_t value) {
 
 std::string lastDlError() {
   const char* message = dlerror();
-  return message ? message : "unknown error";
+  return message ? message : textInLanguage("unknown error", "未知错误");
+}
+
+// The message for a module that cannot be loaded; `why` is the system's own words or ours.
+std::string cannotLoad(const std::string& path, const std::string& why) {
+  return textInLanguage("cannot load module {}: {}", "无法加载模块 {}：{}", {path, why});
 }
 
 }  // namespace
@@ -37,35 +43,36 @@ bool LoadedModules::load(const std::string& path, std::string& error) {
   // A bare name means the file in the current directory, not a search of the system's libraries.
   const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
   if (::access(file.c_str(), R_OK) != 0) {
-    error = "cannot load module " + path + ": " + std::strerror(errno);
+    error = cannotLoad(path, std::strerror(errno));
     return false;
   }
   dlerror();
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
-    error = "cannot load module " + path + ": " + lastDlError();
+    error = cannotLoad(path, lastDlError());
     return false;
   }
   for (const Module& loaded : mModules) {
     if (loaded.handle == handle) {
       // dlopen counted a second reference; the module itself must not be initialised twice.
       dlclose(handle);
-      error = "module " + path + " is already loaded";
+      error = textInLanguage("module {} is already loaded", "模块 {} 已经加载", path);
       return false;
     }
   }
   auto refuse = [&](const std::string& why) {
     dlclose(handle);
-    error = "cannot load module " + path + ": " + why;
+    error = cannotLoad(path, why);
     return false;
   };
   auto getVersion = reinterpret_cast<GetApiVersionFunction>(dlsym(handle, "zcrxGetApiVersion"));
-  if (!getVersion) return refuse("it does not export zcrxGetApiVersion");
+  if (!getVersion) return refuse(textInLanguage("it does not export {}", "它没有导出 {}", "zcrxGetApiVersion"));
   auto entryPoint = reinterpret_cast<EntryPointFunction>(dlsym(handle, "zcrxEntryPoint"));
-  if (!entryPoint) return refuse("it does not export zcrxEntryPoint");
+  if (!entryPoint) return refuse(textInLanguage("it does not export {}", "它没有导出 {}", "zcrxEntryPoint"));
   const std::int32_t version = getVersion();
   if (version != kApiVersion) {
-    return refuse("it was built for interface version " + hex(version) + ", this host offers " + hex(kApiVersion));
+    return refuse(textInLanguage("it was built for interface version {}, this host offers {}",
+                                 "它是为接口版本 {} 构建的，本主机提供的是 {}", {hex(version), hex(kApiVersion)}));
   }
   mModules.push_back({path, handle, entryPoint, false});
   takeNameClashes();
@@ -78,7 +85,8 @@ bool LoadedModules::load(const std::string& path, std::string& error) {
   if (result != 0) {
     // A module that refuses to start gets no unload message: it has nothing to undo.
     mModules.pop_back();
-    return refuse("its initialisation failed (result " + std::to_string(result) + ")");
+    return refuse(
+        textInLanguage("its initialisation failed (result {})", "它的初始化失败（结果 {}）", std::to_string(result)));
   }
   if (!clashes.empty()) {
     // Two modules cannot own one name (a byte copy of a loaded module registers all of its names
@@ -90,7 +98,8 @@ bool LoadedModules::load(const std::string& path, std::string& error) {
     mModules.pop_back();
     std::string names;
     for (const std::string& clash : clashes) names += (names.empty() ? "" : ", ") + clash;
-    return refuse("it registers " + names + ", already registered by another module or the host");
+    return refuse(textInLanguage("it registers {}, already registered by another module or the host",
+                                 "它注册的 {} 已由另一个模块或主机注册", names));
   }
   mModules.back().initialized = true;
   return true;

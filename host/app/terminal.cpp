@@ -1,5 +1,5 @@
 // The terminal's line editor: libedit's wide-character interface fed by a reader of our own, which
-// decodes UTF-8 and turns a lone Esc and Ctrl-C into keys that cancel the prompt.
+// decodes UTF-8 and turns a lone Esc and Ctrl-C into keys that cancel the prompt; F1 shows the help.
 #include "terminal.h"
 
 #include <histedit.h>
@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstring>
 #include <utility>
+
+#include "zrxhost/host_commands.h"
 
 namespace zrxhost::app {
 namespace {
@@ -97,6 +99,9 @@ TerminalInput::TerminalInput(TerminalTranscript& transcript) : mTranscript(trans
   const wchar_t interrupt[] = {kInterruptKey, 0};
   el_wset(mEditor, EL_BIND, escape, L"zrx-cancel", nullptr);
   el_wset(mEditor, EL_BIND, interrupt, L"zrx-cancel", nullptr);
+  // F1 as xterm and its kin send it, as VT220-style terminals (rxvt) do, and as the Linux console does.
+  el_wset(mEditor, EL_ADDFN, L"zrx-help", L"Show the help", &TerminalInput::showHelpKey);
+  for (const wchar_t* f1 : {L"\033OP", L"\033[11~", L"\033[[A"}) el_wset(mEditor, EL_BIND, f1, L"zrx-help", nullptr);
 }
 
 TerminalInput::~TerminalInput() {
@@ -160,6 +165,16 @@ unsigned char TerminalInput::cancelPrompt(editline* editor, int key) {
   el_wget(editor, EL_CLIENTDATA, &self);
   self->mKey = key == kInterruptKey ? Key::kInterrupt : Key::kEscape;
   return CC_NEWLINE;
+}
+
+unsigned char TerminalInput::showHelpKey(editline* editor, int) {
+  TerminalInput* self = nullptr;
+  el_wget(editor, EL_CLIENTDATA, &self);
+  // The help goes below the line being edited, which the editor then shows again, typed text and all,
+  // so that F1 answers nothing and loses nothing at any prompt.
+  showHelp();
+  self->mTranscript.stream() << '\n' << std::flush;
+  return CC_REDISPLAY;
 }
 
 std::optional<std::string> TerminalInput::nextLine(const std::string& prompt) {

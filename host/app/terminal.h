@@ -1,4 +1,4 @@
-// Interactive command-line input at a terminal: UTF-8 line editing, history, Esc and Ctrl-C (libedit).
+// Interactive command-line input at a terminal: UTF-8 line editing, history, Esc, Ctrl-C, F1 (libedit).
 #pragma once
 
 #include <ostream>
@@ -59,6 +59,7 @@ class TerminalInput : public InputSource {
   static int readCharacter(editline* editor, wchar_t* character);
   static wchar_t* currentPrompt(editline* editor);
   static unsigned char cancelPrompt(editline* editor, int key);
+  static unsigned char showHelpKey(editline* editor, int key);
 
   TerminalTranscript& mTranscript;
   editline* mEditor = nullptr;

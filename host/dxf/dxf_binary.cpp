@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "dxf/dxf_tags.h"
+#include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
 
@@ -67,11 +68,12 @@ bool isBinaryDxf(std::string_view bytes) {
 
 bool binaryToText(std::string_view bytes, std::string& text, std::string& error) {
   std::size_t group = 0;
-  auto fail = [&](const std::string& why) {
-    error = "group " + std::to_string(group) + " of the binary file: " + why;
+  auto fail = [&](const char* english, const char* chinese, std::string_view arg = {}) {
+    error = textInLanguage("group {} of the binary file: {}", "二进制文件的第 {} 组：{}",
+                           {std::to_string(group), textInLanguage(english, chinese, arg)});
     return false;
   };
-  if (!bytes.starts_with(kSentinel)) return fail("the binary DXF sentinel is damaged");
+  if (!bytes.starts_with(kSentinel)) return fail("the binary DXF sentinel is damaged", "二进制 DXF 的标记已损坏");
   std::size_t at = kSentinel.size();
   const std::size_t n = bytes.size();
   // The first group is "0 SECTION": its code is one byte (R12 and before) or two.
@@ -84,16 +86,18 @@ bool binaryToText(std::string_view bytes, std::string& text, std::string& error)
     if (oneByteCodes) {
       code = static_cast<unsigned char>(bytes[at++]);
       if (code == 255) {
-        if (at + 2 > n) return fail("the file ends inside a group code (it is truncated)");
+        if (at + 2 > n)
+          return fail("the file ends inside a group code (it is truncated)", "文件在组码中间结束（文件被截断）");
         code = load<std::int16_t>(bytes.data() + at);
         at += 2;
       }
     } else {
-      if (at + 2 > n) return fail("the file ends inside a group code (it is truncated)");
+      if (at + 2 > n)
+        return fail("the file ends inside a group code (it is truncated)", "文件在组码中间结束（文件被截断）");
       code = load<std::int16_t>(bytes.data() + at);
       at += 2;
     }
-    if (code < -5 || code > 1071) return fail("invalid group code " + std::to_string(code));
+    if (code < -5 || code > 1071) return fail("invalid group code {}", "无效的组码 {}", std::to_string(code));
     appendNumber(text, code);
     text.push_back('\n');
     const Binary type = binaryType(code);
@@ -101,16 +105,18 @@ bool binaryToText(std::string_view bytes, std::string& text, std::string& error)
     switch (type) {
       case Binary::String: {
         const void* end = std::memchr(bytes.data() + at, '\0', n - at);
-        if (end == nullptr) return fail("a string is not ended (the file is truncated)");
+        if (end == nullptr)
+          return fail("a string is not ended (the file is truncated)", "字符串没有结束（文件被截断）");
         std::string_view value(bytes.data() + at, static_cast<const char*>(end) - (bytes.data() + at));
         if (value.find('\n') != std::string_view::npos || value.ends_with('\r'))
-          return fail("a string holds a line break, which a drawing cannot keep");
+          return fail("a string holds a line break, which a drawing cannot keep", "字符串含有换行符，图形无法保存它");
         text += value;
         at += value.size() + 1;
         break;
       }
       case Binary::Double: {
-        if (!need(8)) return fail("the file ends inside a number (it is truncated)");
+        if (!need(8))
+          return fail("the file ends inside a number (it is truncated)", "文件在数值中间结束（文件被截断）");
         double v = load<double>(bytes.data() + at);
         at += 8;
         if (v == 0 && std::signbit(v))
@@ -120,28 +126,34 @@ bool binaryToText(std::string_view bytes, std::string& text, std::string& error)
         break;
       }
       case Binary::Int16:
-        if (!need(2)) return fail("the file ends inside a number (it is truncated)");
+        if (!need(2))
+          return fail("the file ends inside a number (it is truncated)", "文件在数值中间结束（文件被截断）");
         appendNumber(text, load<std::int16_t>(bytes.data() + at));
         at += 2;
         break;
       case Binary::Int32:
-        if (!need(4)) return fail("the file ends inside a number (it is truncated)");
+        if (!need(4))
+          return fail("the file ends inside a number (it is truncated)", "文件在数值中间结束（文件被截断）");
         appendNumber(text, load<std::int32_t>(bytes.data() + at));
         at += 4;
         break;
       case Binary::Int64:
-        if (!need(8)) return fail("the file ends inside a number (it is truncated)");
+        if (!need(8))
+          return fail("the file ends inside a number (it is truncated)", "文件在数值中间结束（文件被截断）");
         appendNumber(text, load<std::int64_t>(bytes.data() + at));
         at += 8;
         break;
       case Binary::Byte:
-        if (!need(1)) return fail("the file ends inside a number (it is truncated)");
+        if (!need(1))
+          return fail("the file ends inside a number (it is truncated)", "文件在数值中间结束（文件被截断）");
         appendNumber(text, static_cast<unsigned char>(bytes[at++]));
         break;
       case Binary::Chunk: {
-        if (!need(1)) return fail("the file ends inside binary data (it is truncated)");
+        if (!need(1))
+          return fail("the file ends inside binary data (it is truncated)", "文件在二进制数据中间结束（文件被截断）");
         std::size_t size = static_cast<unsigned char>(bytes[at++]);
-        if (!need(size)) return fail("the file ends inside binary data (it is truncated)");
+        if (!need(size))
+          return fail("the file ends inside binary data (it is truncated)", "文件在二进制数据中间结束（文件被截断）");
         for (std::size_t i = 0; i < size; ++i) {
           auto b = static_cast<unsigned char>(bytes[at + i]);
           text.push_back(kHex[b >> 4]);
@@ -175,15 +187,16 @@ bool textToBinary(std::string_view text, bool r12, std::string& out, std::string
     pos = eol + 1;
     return true;
   };
-  auto fail = [&](const std::string& why) {
-    error = "line " + std::to_string(line) + ": " + why + " (in a binary file)";
+  auto fail = [&](const char* english, const char* chinese, std::initializer_list<std::string_view> args = {}) {
+    error = textInLanguage("line {}: {} (in a binary file)", "第 {} 行：{}（在二进制文件中）",
+                           {std::to_string(line), textInLanguage(english, chinese, args)});
     return false;
   };
   std::string_view codeLine, value;
   while (nextLine(codeLine)) {
     long long code = 0;
-    if (!parseInt(codeLine, code) || code < -5 || code > 1071) return fail("a group code was expected");
-    if (!nextLine(value)) return fail("a value was expected");
+    if (!parseInt(codeLine, code) || code < -5 || code > 1071) return fail("a group code was expected", "此处应为组码");
+    if (!nextLine(value)) return fail("a value was expected", "此处应为值");
     if (r12 && code >= 0 && code < 255) {
       out.push_back(static_cast<char>(code));
     } else {
@@ -236,7 +249,8 @@ bool textToBinary(std::string_view text, bool r12, std::string& out, std::string
     }
     if (!ok) {
       ++line;
-      return fail("the value '" + printable(value) + "' does not fit group " + std::to_string(code));
+      return fail("the value '{}' does not fit group {}", "值“{}”不适合组 {}",
+                  {printable(value), std::to_string(code)});
     }
     line += 2;
   }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "dxf/dxf_text.h"
+#include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
 
@@ -275,13 +276,18 @@ bool parseIntegerGroup(std::string_view value, long long& out) {
 // A modelled group's value as a number of its kind, or the reader's message about it.
 bool parseNumber(const FieldDef& fd, std::string_view value, std::size_t k, int code, double& real, long long& integer,
                  std::string& error) {
-  auto bad = [&](const char* what) {
-    error = "line " + std::to_string(TagFile::lineOf(k) + 1) + ": group code " + std::to_string(code) + " needs " +
-            what + ", found '" + printable(TagFile::trimmed(value)) + "'";
+  auto bad = [&](const char* english, const char* chinese) {
+    error = textInLanguage(
+        english, chinese,
+        {std::to_string(TagFile::lineOf(k) + 1), std::to_string(code), printable(TagFile::trimmed(value))});
     return false;
   };
-  if (isReal(fd.kind)) return parseDecimal(value, real) || bad("a number");
-  return parseIntegerGroup(value, integer) || bad("an integer");
+  if (isReal(fd.kind)) {
+    return parseDecimal(value, real) ||
+           bad("line {}: group code {} needs a number, found '{}'", "第 {} 行：组码 {} 需要一个数，却是“{}”");
+  }
+  return parseIntegerGroup(value, integer) ||
+         bad("line {}: group code {} needs an integer, found '{}'", "第 {} 行：组码 {} 需要一个整数，却是“{}”");
 }
 
 bool isNumeric(Kind kind) {

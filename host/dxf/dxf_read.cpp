@@ -10,6 +10,7 @@
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
+#include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
 
@@ -23,6 +24,11 @@ struct Section {
 // Names are looked up as C strings: one with a NUL in it would name another entry.
 bool usableName(std::u16string_view name) {
   return !name.empty() && name.find(u'\0') == std::u16string_view::npos;
+}
+
+// "line N: why", in the user's language.
+std::string atLine(std::size_t line, const std::string& why) {
+  return textInLanguage("line {}: {}", "第 {} 行：{}", {std::to_string(line), why});
 }
 
 bool equalsAscii(std::string_view a, std::string_view b) {
@@ -104,13 +110,16 @@ class Reader {
   std::unique_ptr<ZcDbDatabase> run();
 
  private:
-  bool fail(std::size_t tag, const std::string& msg) {
-    mError = "line " + std::to_string(TagFile::lineOf(tag)) + ": " + msg;
+  // The messages are in the user's language: `english` and `chinese` with `args` in their "{}".
+  bool fail(std::size_t tag, const char* english, const char* chinese,
+            std::initializer_list<std::string_view> args = {}) {
+    mError = atLine(TagFile::lineOf(tag), textInLanguage(english, chinese, args));
     return false;
   }
   // Errors about a value name the value's line.
-  bool failValue(std::size_t tag, const std::string& msg) {
-    mError = "line " + std::to_string(TagFile::lineOf(tag) + 1) + ": " + msg;
+  bool failValue(std::size_t tag, const char* english, const char* chinese,
+                 std::initializer_list<std::string_view> args = {}) {
+    mError = atLine(TagFile::lineOf(tag) + 1, textInLanguage(english, chinese, args));
     return false;
   }
   std::size_t count() const { return f.tags.size(); }
@@ -140,8 +149,9 @@ class Reader {
     return mNextFresh++;
   }
   // What the reader mended, one line each for the user: the file is read, but not as it stood.
-  void repaired(std::size_t tag, const std::string& msg) {
-    mWarnings.push_back("line " + std::to_string(TagFile::lineOf(tag)) + ": " + msg);
+  void repaired(std::size_t tag, const char* english, const char* chinese,
+                std::initializer_list<std::string_view> args) {
+    mWarnings.push_back(atLine(TagFile::lineOf(tag), textInLanguage(english, chinese, args)));
   }
   // Says that an object of the file was added under a fresh handle instead of its own, and gives the
   // handle its record is written with: a renumbered one no longer matches the object's, so the writer
@@ -150,10 +160,10 @@ class Reader {
     if (own == fresh || (own == 0 && mR12)) return fresh;
     std::string what = printable(TagFile::trimmed(f.value(k)));
     if (own != 0)
-      repaired(k, what + " has handle " + formatHandle(own) + ", which an earlier object has; it gets handle " +
-                      formatHandle(fresh));
+      repaired(k, "{} has handle {}, which an earlier object has; it gets handle {}",
+               "{} 的句柄 {} 已被之前的对象使用；它改用句柄 {}", {what, formatHandle(own), formatHandle(fresh)});
     else
-      repaired(k, what + " has no handle; it gets handle " + formatHandle(fresh));
+      repaired(k, "{} has no handle; it gets handle {}", "{} 没有句柄；它得到句柄 {}", {what, formatHandle(fresh)});
     return own;
   }
   std::shared_ptr<ObjectRecord> foreign(std::size_t begin, std::size_t end, ZcDbHandle handle) {
@@ -196,7 +206,7 @@ class Reader {
     h = own;
     if (h != 0 && add(h) == Zcad::eOk) return true;
     h = freshHandle();
-    return add(h) == Zcad::eOk || fail(k, "the entity cannot be added to the drawing");
+    return add(h) == Zcad::eOk || fail(k, "the entity cannot be added to the drawing", "无法将实体添加到图形中");
   }
 
   std::shared_ptr<TagFile> mFile;
@@ -222,14 +232,16 @@ class Reader {
 };
 
 bool Reader::readSections() {
-  if (count() == 0) return fail(0, "the file is empty; it is not a DXF drawing");
+  if (count() == 0) return fail(0, "the file is empty; it is not a DXF drawing", "文件为空；它不是 DXF 图形");
   std::size_t i = 0;
   while (true) {
-    if (i >= count()) return fail(count(), "the file ends without EOF (it is truncated)");
+    if (i >= count())
+      return fail(count(), "the file ends without EOF (it is truncated)", "文件没有以 EOF 结束（文件被截断）");
     if (isZero(i, "EOF")) {
       mEof = i;
       if (f.dataAfterEofLine != 0)
-        mWarnings.push_back("line " + std::to_string(f.dataAfterEofLine) + ": what follows EOF is ignored");
+        mWarnings.push_back(
+            atLine(f.dataAfterEofLine, textInLanguage("what follows EOF is ignored", "EOF 之后的内容被忽略")));
       return true;
     }
     if (f.code(i) == 999) {  // comments between sections are kept where they are
@@ -238,25 +250,29 @@ bool Reader::readSections() {
       continue;
     }
     if (!isZero(i, "SECTION"))
-      return fail(i, "expected '0 SECTION', found group " + std::to_string(f.code(i)) + " '" +
-                         printable(TagFile::trimmed(f.value(i))) + "'");
-    if (i + 1 >= count() || f.code(i + 1) != 2) return fail(i + 1, "a section name (group 2) was expected");
+      return fail(i, "expected '0 SECTION', found group {} '{}'", "此处应为“0 SECTION”，却是组 {}“{}”",
+                  {std::to_string(f.code(i)), printable(TagFile::trimmed(f.value(i)))});
+    if (i + 1 >= count() || f.code(i + 1) != 2)
+      return fail(i + 1, "a section name (group 2) was expected", "此处应为段名（组 2）");
     std::string_view name = TagFile::trimmed(f.value(i + 1));
     std::size_t j = i + 2;
     for (; j < count(); ++j) {
       if (f.tags[j].code != 0) continue;
       std::string_view v = TagFile::trimmed(f.value(j));
       if (v == "ENDSEC") break;
-      if (v == "SECTION" || v == "EOF") return fail(j, "section " + std::string(name) + " is not closed by ENDSEC");
+      if (v == "SECTION" || v == "EOF")
+        return fail(j, "section {} is not closed by ENDSEC", "段 {} 没有以 ENDSEC 结束", {name});
     }
-    if (j >= count()) return fail(count(), "section " + std::string(name) + " is not closed (the file is truncated)");
+    if (j >= count())
+      return fail(count(), "section {} is not closed (the file is truncated)", "段 {} 没有结束（文件被截断）", {name});
     // The sections the database models hold the whole drawing's tables, blocks or entities: a second
     // one cannot be written back as it was read, and which one holds is anybody's guess.
     if (name == "HEADER" || name == "TABLES" || name == "BLOCKS" || name == "ENTITIES") {
       for (const Section& earlier : mSections)
         if (earlier.name == name)
-          return fail(i, "a second " + std::string(name) + " section (the first is at line " +
-                             std::to_string(TagFile::lineOf(earlier.begin)) + "); a drawing has one");
+          return fail(i, "a second {} section (the first is at line {}); a drawing has one",
+                      "第二个 {} 段（第一个在第 {} 行）；一个图形只有一个",
+                      {name, std::to_string(TagFile::lineOf(earlier.begin))});
     }
     mSections.push_back({name, i, j});
     i = j + 1;
@@ -277,12 +293,15 @@ bool Reader::readHeader(const Section& s) {
       if (mLayout->version == "AC1006") {
         // R10 differs from R12 in nothing this host writes.
         mLayout->version = "AC1009";
-        mWarnings.push_back("line " + std::to_string(TagFile::lineOf(k) + 1) +
-                            ": an R10 drawing (AC1006) is read as R12 and will be saved as R12 (AC1009)");
+        mWarnings.push_back(
+            atLine(TagFile::lineOf(k) + 1,
+                   textInLanguage("an R10 drawing (AC1006) is read as R12 and will be saved as R12 (AC1009)",
+                                  "R10 图形（AC1006）按 R12 读取，并将保存为 R12（AC1009）")));
       }
       if (!isKnownVersion(mLayout->version))
-        return failValue(k, "unsupported DXF version '" + printable(mLayout->version) +
-                                "' (versions R12 to R2018, AC1009 to AC1032, can be read)");
+        return failValue(k, "unsupported DXF version '{}' (versions R12 to R2018, AC1009 to AC1032, can be read)",
+                         "不支持的 DXF 版本“{}”（可读取 R12 至 R2018，即 AC1009 至 AC1032）",
+                         {printable(mLayout->version)});
     } else if (var == "$DWGCODEPAGE" && code == 3) {
       mLayout->codePage = std::string(TagFile::trimmed(v));
     } else if (var == "$HANDSEED" && code == 5) {
@@ -428,7 +447,7 @@ bool Reader::readTables(const Section& s) {
     }
     std::size_t m = k + 1;
     while (m < s.end && !isZero(m, "ENDTAB")) ++m;
-    if (m >= s.end) return fail(k, "table is not closed by ENDTAB");
+    if (m >= s.end) return fail(k, "table is not closed by ENDTAB", "表没有以 ENDTAB 结束");
     std::string_view name = k + 1 < m && f.code(k + 1) == 2 ? TagFile::trimmed(f.value(k + 1)) : std::string_view();
     if (const RecordDescriptor* records = tableDescriptor(name)) {
       if (!readTable(k, m, *records)) return false;
@@ -465,7 +484,7 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, const RecordDescri
   if (tableHandle == 0 || mDb->addZcDbObject(tableId, table, tableHandle) != Zcad::eOk) {
     if (mDb->addZcDbObject(tableId, table, freshHandle()) != Zcad::eOk) {
       delete table;
-      return fail(begin, "the table cannot be added to the drawing");
+      return fail(begin, "the table cannot be added to the drawing", "无法将表添加到图形中");
     }
   }
   (mDb.get()->*records.setTableId)(tableId);
@@ -514,7 +533,7 @@ bool Reader::readBlocks(const Section& s) {
   raw(s.begin, s.begin + 2);
   LayoutItem item;
   item.kind = LayoutItem::kBlocks;
-  if (ensureBlockTable().isNull()) return fail(s.begin, "the block table cannot be made");
+  if (ensureBlockTable().isNull()) return fail(s.begin, "the block table cannot be made", "无法建立块表");
   const RecordDescriptor& block = descriptor(RecordType::Block);
   std::size_t k = s.begin + 2;
   while (k < s.end) {
@@ -529,24 +548,25 @@ bool Reader::readBlocks(const Section& s) {
     }
     if (!readFields(block.fields, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
     std::u16string name = mSlots[block_slot::kName].s;
-    if (name.empty()) return fail(k, "BLOCK without a name");
-    if (!usableName(name)) return fail(k, "the BLOCK's name holds a NUL character");
+    if (name.empty()) return fail(k, "BLOCK without a name", "BLOCK 没有名称");
+    if (!usableName(name)) return fail(k, "the BLOCK's name holds a NUL character", "BLOCK 的名称含有 NUL 字符");
     ZcDbObjectId recId = ensureBlock(name);
-    if (recId.isNull()) return fail(k, "BLOCK cannot be defined");
+    if (recId.isNull()) return fail(k, "BLOCK cannot be defined", "无法定义 BLOCK");
     ZcDbBlockTableRecord* rec = openRecord(recId);
-    if (rec == nullptr) return fail(k, "BLOCK is defined twice");
+    if (rec == nullptr) return fail(k, "BLOCK is defined twice", "BLOCK 被定义了两次");
     auto fd = std::static_pointer_cast<ObjectRecord>(rec->extension());
     if (!fd || fd->synthetic) {
       // A block the BLOCK_RECORD table did not list (always so in R12).
       if (!mR12)
-        repaired(k, "block \"" + printable(ZcString(name).toUtf8()) + "\" has no BLOCK_RECORD entry; one is added");
+        repaired(k, "block \"{}\" has no BLOCK_RECORD entry; one is added", "块“{}”没有 BLOCK_RECORD 条目；已补上一个",
+                 {printable(ZcString(name).toUtf8())});
       auto made = std::make_shared<ObjectRecord>();
       made->file = mFile;
       made->handle = rec->handle();
       rec->setExtension(made);
       fd = made;
     } else if (fd->blockEnd != 0) {
-      return fail(k, "BLOCK is defined twice");
+      return fail(k, "BLOCK is defined twice", "BLOCK 被定义了两次");
     }
     fd->blockBegin = static_cast<std::uint32_t>(k);
     fd->blockEnd = static_cast<std::uint32_t>(n);
@@ -557,7 +577,7 @@ bool Reader::readBlocks(const Section& s) {
       if (!readEntity(e, s.end, recId, false, 0, next)) return false;
       e = next;
     }
-    if (e >= s.end) return fail(k, "BLOCK has no ENDBLK");
+    if (e >= s.end) return fail(k, "BLOCK has no ENDBLK", "BLOCK 没有 ENDBLK");
     std::size_t endblkEnd = nextZero(e, s.end);
     if (openRecord(recId)) fd = std::static_pointer_cast<ObjectRecord>(mOpenRecord->extension());
     fd->endblkBegin = static_cast<std::uint32_t>(e);
@@ -575,7 +595,7 @@ bool Reader::readBlocks(const Section& s) {
 
 bool Reader::readEntities(const Section& s) {
   raw(s.begin, s.begin + 2);
-  if (!ensureDefaults()) return fail(s.begin, "the drawing's tables cannot be made");
+  if (!ensureDefaults()) return fail(s.begin, "the drawing's tables cannot be made", "无法建立图形的表");
   LayoutItem item;
   item.kind = LayoutItem::kEntities;
   mLayout->items.push_back(std::move(item));
@@ -598,7 +618,7 @@ bool Reader::readEntities(const Section& s) {
 
 bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
                         std::size_t& next) {
-  if (f.code(k) != 0) return fail(k, "an entity (group 0) was expected");
+  if (f.code(k) != 0) return fail(k, "an entity (group 0) was expected", "此处应为实体（组 0）");
   std::string_view type = TagFile::trimmed(f.value(k));
   std::size_t mainEnd = nextZero(k, limit);
   std::size_t subEnd = mainEnd;
@@ -651,7 +671,7 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
     static_cast<ZcDb3dPolyline*>(ent)->setVertices(points);
   }
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, mSlots[kPaperSpace].i != 0);
-  if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
+  if (rec == nullptr) return fail(k, "the entity's block cannot be opened", "无法打开实体所在的块");
   const ZcDbHandle own = f.recordHandle(k, mainEnd);
   ZcDbHandle h = 0;
   ZcDbObjectId id;
@@ -677,14 +697,15 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
   const TypeDef& def = modelled != nullptr ? modelled->fields : typeDef(RecordType::Foreign);
   if (!checkFields(def, f, k, end, mR12, paper, mError)) return false;
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, paper != 0);
-  if (rec == nullptr) return fail(k, "the entity's block cannot be opened");
+  if (rec == nullptr) return fail(k, "the entity's block cannot be opened", "无法打开实体所在的块");
   const auto index = static_cast<std::uint32_t>(mLayout->pending.size());
   const ZcDbHandle own = f.recordHandle(k, end);
   ZcDbHandle h = 0;
   ZcDbObjectId id;
   if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return mDb->addPendingObject(id, handle, index); }))
     return false;
-  if (rec->appendPendingEntity(id) != Zcad::eOk) return fail(k, "the entity cannot be added to its block");
+  if (rec->appendPendingEntity(id) != Zcad::eOk)
+    return fail(k, "the entity cannot be added to its block", "无法将实体添加到其块中");
   PendingRecord pending;
   pending.begin = static_cast<std::uint32_t>(k);
   pending.sequence = sequence;
@@ -735,7 +756,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   raw(mEof, mEof + 1);
   if (!ensureDefaults()) {
     closeRecord();
-    fail(mEof, "the drawing's tables cannot be made");
+    fail(mEof, "the drawing's tables cannot be made", "无法建立图形的表");
     return nullptr;
   }
   closeRecord();
@@ -777,11 +798,16 @@ namespace {
 
 // Messages about a binary file name its groups ("group 12"), not lines of the ASCII form it is read in.
 void nameGroups(std::string& message) {
+  // The message was made in the language of this read: atLine's "line N" or "第 N 行".
+  const bool chinese = hostSpeaksChinese();
+  const std::string_view before = chinese ? "第 " : "line ", after = chinese ? " 行" : "";
+  if (!message.starts_with(before)) return;
+  const char* end = message.data() + message.size();
   std::size_t line = 0;
-  auto [ptr, ec] =
-      std::from_chars(message.data() + std::min<std::size_t>(5, message.size()), message.data() + message.size(), line);
-  if (!message.starts_with("line ") || ec != std::errc()) return;
-  message = "group " + std::to_string((line + 1) / 2) + " of the binary file" + std::string(ptr);
+  auto [ptr, ec] = std::from_chars(message.data() + before.size(), end, line);
+  if (ec != std::errc() || !std::string_view(ptr, end).starts_with(after)) return;
+  message = textInLanguage("group {} of the binary file", "二进制文件的第 {} 组", std::to_string((line + 1) / 2)) +
+            std::string(ptr + after.size(), end);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "zrxhost/messages.h"
+
 namespace zrxhost::dxf {
 
 namespace {
@@ -102,13 +104,14 @@ ValueType valueType(int code) {
 bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress) {
   const std::string& b = file.buffer;
   if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
-    error = "line 1: the file is too large (4 GB at most)";
+    error = textInLanguage("line 1: the file is too large (4 GB at most)", "第 1 行：文件太大（最大 4 GB）");
     return false;
   }
   std::size_t pos = 0;
   if (b.size() >= 3 && std::memcmp(b.data(), "\xEF\xBB\xBF", 3) == 0) pos = 3;
   if (b.compare(pos, kBinarySentinel.size(), kBinarySentinel) == 0) {
-    error = "line 1: this is a binary DXF file; only ASCII DXF can be read (save it as ASCII DXF)";
+    error = textInLanguage("line 1: this is a binary DXF file; only ASCII DXF can be read (save it as ASCII DXF)",
+                           "第 1 行：这是二进制 DXF 文件；只能读取 ASCII DXF（请另存为 ASCII DXF）");
     return false;
   }
   file.tags.clear();
@@ -145,8 +148,10 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
     if (codeText.empty() && pos >= n) return kEnd;  // trailing blank line
     auto [ptr, ec] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
     if (codeText.empty() || ec != std::errc() || ptr != codeText.data() + codeText.size()) {
-      error = "line " + std::to_string(line) + ": a group code was expected, found " + quoted(codeText);
-      if (line == 1) error += " (this is not a DXF file)";
+      error = line == 1 ? textInLanguage("line 1: a group code was expected, found {} (this is not a DXF file)",
+                                         "第 1 行：此处应为组码，却是 {}（这不是 DXF 文件）", quoted(codeText))
+                        : textInLanguage("line {}: a group code was expected, found {}",
+                                         "第 {} 行：此处应为组码，却是 {}", {std::to_string(line), quoted(codeText)});
       return kBad;
     }
     return kCode;
@@ -178,14 +183,16 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
       if (read == kBad) return false;
     }
     if (code < -5 || code > 1071) {
-      error = "line " + std::to_string(line) + ": invalid group code " + std::to_string(code);
+      error = textInLanguage("line {}: invalid group code {}", "第 {} 行：无效的组码 {}",
+                             {std::to_string(line), std::to_string(code)});
       return false;
     }
     crlfSeen = file.crlf;
     std::size_t vb, vl;
     if (!nextLine(vb, vl)) {
-      error = "line " + std::to_string(line + 1) + ": group code " + std::to_string(code) +
-              " has no value (the file is truncated)";
+      error =
+          textInLanguage("line {}: group code {} has no value (the file is truncated)",
+                         "第 {} 行：组码 {} 没有值（文件被截断）", {std::to_string(line + 1), std::to_string(code)});
       return false;
     }
     file.tags.push_back(Tag{static_cast<std::uint32_t>(vb),

@@ -2,7 +2,10 @@
 #include "zrxhost/host_commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "zrx/db.h"
 #include "zrx/ed.h"
@@ -52,28 +55,87 @@ void redoCommand() {
   for (const std::string& name : redone) say(HostMessage::kRedone, name);
 }
 
+// What each of the host's commands does, for HELP: the editor's, the terminal program's and the
+// window's (they register in the host's group too). A host command not listed here is shown bare.
+struct CommandDescription {
+  const char* name;
+  const char* english;
+  const char* chinese;
+};
+
+constexpr CommandDescription kDescriptions[] = {
+    {"U", "undo the last command", "放弃上一个命令"},
+    {"UNDO", "undo a number of commands", "放弃若干个命令"},
+    {"REDO", "redo what the last U or UNDO took back", "重做上一次 U 或 UNDO 放弃的操作"},
+    {"HELP", "this list (F1 at a terminal)", "本列表（在终端中也可按 F1）"},
+    {"SAVE", "save the drawing to its file", "将图形保存到其文件"},
+    {"SAVEAS", "save the drawing to a new file", "将图形另存为新文件"},
+    {"QUIT", "end the session", "结束会话"},
+    {"ZOOM", "show the whole drawing", "显示整个图形"},
+    {"OPEN", "open another drawing", "打开另一个图形"},
+};
+
+std::string describe(const std::string& name) {
+  for (const CommandDescription& entry : kDescriptions) {
+    if (name == entry.name) return hostSpeaksChinese() ? entry.chinese : entry.english;
+  }
+  return {};
+}
+
+// The columns `utf8` takes at a terminal: two for East Asian wide characters (Chinese, kana, Hangul,
+// full-width forms, and those beyond the first plane), one for the rest.
+size_t displayWidth(const std::string& utf8) {
+  size_t width = 0;
+  for (const char16_t c : utf8ToUtf16(utf8)) {
+    if ((c & 0xfc00) == 0xdc00) continue;  // the second half of a surrogate pair, counted with the first
+    const bool wide = (c >= 0x1100 && c <= 0x115f) || (c >= 0x2e80 && c <= 0xa4cf) || (c >= 0xac00 && c <= 0xd7a3) ||
+                      (c >= 0xf900 && c <= 0xfaff) || (c >= 0xfe30 && c <= 0xfe4f) || (c >= 0xff00 && c <= 0xff60) ||
+                      (c >= 0xffe0 && c <= 0xffe6) || (c & 0xfc00) == 0xd800;
+    width += wide ? 2 : 1;
+  }
+  return width;
+}
+
 void helpCommand() {
+  showHelp();
+}
+
+}  // namespace
+
+void showHelp() {
   Session& session = Session::instance();
-  say(HostMessage::kHelpHeading);
-  session.print("\n" + hostMessage(HostMessage::kHelpHostCommands));
-  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
+  // The host's commands with what each does, then the modules' by name: in one column, wide enough
+  // for the longest name (a module's may hold Chinese, two columns a character).
+  std::vector<std::pair<std::string, std::string>> hostCommands;
   std::vector<std::string> moduleCommands;
+  size_t nameWidth = 0;
+  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
   if (stack) {
     for (const auto& command : stack->registeredCommands()) {
-      if (command->isUndefined() || command->groupName() == ZcString(kHostCommandGroup)) continue;
+      if (command->isUndefined()) continue;
       std::string name = utf16ToUtf8(wideToUtf16(command->globalName()));
       std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
-      moduleCommands.push_back(name);
+      nameWidth = std::max(nameWidth, displayWidth(name));
+      if (command->groupName() == ZcString(kHostCommandGroup))
+        hostCommands.emplace_back(name, describe(name));
+      else
+        moduleCommands.push_back(name);
     }
+  }
+  const size_t column = std::max<size_t>(nameWidth + 2, 18);
+  say(HostMessage::kHelpHeading);
+  for (const auto& [name, description] : hostCommands) {
+    std::string line = "\n  " + name;
+    if (!description.empty()) line += std::string(column - displayWidth(name), ' ') + description;
+    session.print(line);
   }
   if (!moduleCommands.empty()) {
     say(HostMessage::kHelpModuleCommands);
     for (const std::string& name : moduleCommands) session.print("\n  " + name);
   }
   say(HostMessage::kHelpScripts);
+  say(HostMessage::kHelpGuide);
 }
-
-}  // namespace
 
 void addHostCommand(const wchar_t* name, void (*function)()) {
   auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));

@@ -173,9 +173,9 @@ int zcedGetInput(ZTCHAR* result, size_t bufferLength) {
 namespace {
 
 // A number prompt: the value when it parses and the control bits allow it, else a keyword of the
-// list, else the kind's message and the prompt again.
-template <typename T, typename Parse>
-int askNumber(const ZTCHAR* prompt, T* result, Parse parse, HostMessage requirement) {
+// list, else the message `refusal` gives for the answer and the prompt again.
+template <typename T, typename Parse, typename Refusal>
+int askNumber(const ZTCHAR* prompt, T* result, Parse parse, Refusal refusal) {
   InitGet p = takeInitGet();
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     T value{};
@@ -188,7 +188,7 @@ int askNumber(const ZTCHAR* prompt, T* result, Parse parse, HostMessage requirem
       return RTNORM;
     }
     if (takeKeyword(p, text)) return RTKWORD;
-    say(requirement);
+    say(refusal(text));
     return kRetry;
   });
 }
@@ -196,11 +196,15 @@ int askNumber(const ZTCHAR* prompt, T* result, Parse parse, HostMessage requirem
 }  // namespace
 
 int zcedGetInt(const ZTCHAR* prompt, int* result) {
-  return askNumber(prompt, result, zrxhost::ed::parseInt, HostMessage::kRequiresInteger);
+  // An integer beyond 32 bits is an integer still: the user is told it is too large, not that it is none.
+  return askNumber(prompt, result, zrxhost::ed::parseInt, [](std::string_view text) {
+    return zrxhost::ed::isWholeNumber(text) ? HostMessage::kValueOutOfRange : HostMessage::kRequiresInteger;
+  });
 }
 
 int zcedGetReal(const ZTCHAR* prompt, double* result) {
-  return askNumber(prompt, result, zrxhost::ed::parseReal, HostMessage::kRequiresNumber);
+  return askNumber(prompt, result, zrxhost::ed::parseReal,
+                   [](std::string_view) { return HostMessage::kRequiresNumber; });
 }
 
 int zcedGetString(int allowSpaces, const ZTCHAR* prompt, ZTCHAR* result, size_t bufferLength) {

@@ -18,6 +18,7 @@ constexpr BilingualText<HostMessage> kTexts[] = {
     {HostMessage::kValueNonzero, "Value must be nonzero.", "值必须非零。"},
     {HostMessage::kValuePositive, "Value must be positive.", "值必须为正。"},
     {HostMessage::kRequiresInteger, "Requires an integer value.", "需要整数值。"},
+    {HostMessage::kValueOutOfRange, "Value out of range.", "值超出范围。"},
     {HostMessage::kRequiresNumber, "Requires a numeric value.", "需要数值。"},
     {HostMessage::kRequiresDistance, "Requires numeric distance or two points.", "需要数值距离或两个点。"},
     {HostMessage::kRequiresAngle, "Requires numeric angle or two points.", "需要数值角度或两个点。"},
@@ -34,24 +35,11 @@ constexpr BilingualText<HostMessage> kTexts[] = {
     {HostMessage::kRedone, "Redone: {}", "已重做：{}"},
     {HostMessage::kUndoCount, "Enter the number of operations to undo <1>: ", "输入要放弃的操作数目 <1>: "},
     {HostMessage::kHelpHeading, "Commands:", "命令："},
-    {HostMessage::kHelpHostCommands,
-     "  U                 undo the last command\n"
-     "  UNDO              undo a number of commands\n"
-     "  REDO              redo what the last U or UNDO took back\n"
-     "  SAVE              save the drawing to its file\n"
-     "  SAVEAS            save the drawing to a new file\n"
-     "  QUIT              end the session\n"
-     "  HELP              this list",
-     "  U                 放弃上一个命令\n"
-     "  UNDO              放弃若干个命令\n"
-     "  REDO              重做上一次 U 或 UNDO 放弃的操作\n"
-     "  SAVE              将图形保存到其文件\n"
-     "  SAVEAS            将图形另存为新文件\n"
-     "  QUIT              结束会话\n"
-     "  HELP              本列表"},
     {HostMessage::kHelpModuleCommands, "Commands of the loaded modules:", "已加载模块的命令："},
     {HostMessage::kHelpScripts, "Enter at Command: repeats the last command; Esc cancels the running command.",
      "在“命令:”提示下按 Enter 重复上一个命令；Esc 取消正在运行的命令。"},
+    {HostMessage::kHelpGuide, "The user guide is docs/user-guide.md, beside README.md, in zrxhost's source.",
+     "用户指南是 zrxhost 源代码中的 docs/user-guide.md（与 README.md 同在）。"},
     {HostMessage::kSaved, "Saved {}", "已保存 {}"},
     {HostMessage::kSaveFailed, "The drawing was not saved: {}", "图形未保存：{}"},
     {HostMessage::kSaveAsPrompt, "Save drawing as: ", "图形另存为: "},
@@ -74,9 +62,22 @@ bool hostSpeaksChinese() {
 }
 
 std::string textInLanguage(const char* english, const char* chinese, std::string_view argument) {
-  std::string text = hostSpeaksChinese() ? chinese : english;
-  if (const size_t slot = text.find("{}"); slot != std::string::npos) text.replace(slot, 2, argument);
-  return text;
+  return textInLanguage(english, chinese, {argument});
+}
+
+std::string textInLanguage(const char* english, const char* chinese,
+                           std::initializer_list<std::string_view> arguments) {
+  const std::string_view pattern = hostSpeaksChinese() ? chinese : english;
+  std::string text;
+  size_t from = 0;
+  // An argument is put in as it is: a "{}" inside it is no slot.
+  for (std::string_view argument : arguments) {
+    const size_t slot = pattern.find("{}", from);
+    if (slot == std::string_view::npos) break;
+    text.append(pattern, from, slot - from).append(argument);
+    from = slot + 2;
+  }
+  return text.append(pattern, from);
 }
 
 std::string hostMessage(HostMessage message, std::string_view argument) {

@@ -81,6 +81,16 @@ bool parseInt(std::string_view text, int& value) {
   return true;
 }
 
+bool isWholeNumber(std::string_view text) {
+  text = trim(text);
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!isDigit(c)) return false;
+  }
+  return true;
+}
+
 bool parsePoint(std::string_view text, const ZcGePoint3d& last, ZcGePoint3d& point) {
   text = trim(text);
   bool relative = !text.empty() && text[0] == '@';

@@ -15,6 +15,9 @@ std::string_view trim(std::string_view s);
 bool parseReal(std::string_view text, double& value);
 // An integer within the 32-bit range, optionally signed.
 bool parseInt(std::string_view text, int& value);
+// Whether `text` is written as an integer (digits, optionally signed), whatever its size: one that
+// parseInt refuses is then out of range rather than no integer.
+bool isWholeNumber(std::string_view text);
 // "x,y", "x,y,z", or "@dx,dy[,dz]" / "@" relative to `last`.
 bool parsePoint(std::string_view text, const ZcGePoint3d& last, ZcGePoint3d& point);
 

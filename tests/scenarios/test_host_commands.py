@@ -113,6 +113,17 @@ class Messages(tc.TallyCase):
         result, _ = self.tally(p100, ["tally", "O", "D", "abc", "2", "<esc>"])
         self.assertIn("\nInput increment value:abc\nRequires an integer value.\nInput increment value:2", result.stdout)
 
+    def test_an_integer_beyond_32_bits_is_out_of_range_not_a_non_integer(self):
+        hello = hostrun.test_module_path("hello")
+        script = "hello\n1,1\na\nhello\n2,2\nb\nUNDO\n99999999999\n-99999999999\n1\n"
+        for verlan, message in (("en-US", "Value out of range."), ("zh-CN", "值超出范围。")):
+            with self.subTest(verlan=verlan):
+                out = self.path("out.dxf")
+                result = self.run_host("--load", hello, "--set", f"VERLAN={verlan}", "--save-as", out, script=script)
+                self.assertExit(result, 0)
+                self.assertEqual(result.stdout.count(f"99999999999\n{message}\n"), 2, result.stdout)
+                self.assertEqual([t for t, _ in hostrun.texts_of(hostrun.read_drawing_strict(out))], ["a"])
+
     def test_ortho_governs_the_cursor_not_typed_points(self):
         # The pick leaves the last point at 5,1: ortho from there would move a typed 0,0 to 0,1.
         result, doc = self.tally(p100, ["tally"] + tc.LINE + ["5,1", "N", "2", "0,0", "0,20"],

@@ -9,6 +9,10 @@ inline constexpr const wchar_t* kHostCommandGroup = L"ZRXHOST";
 // Registers U, UNDO, REDO and HELP (idempotent).
 void registerEditorCommands();
 
+// What HELP shows: the host's commands with what each does, the modules' commands, and where the
+// user guide is. F1 at a terminal shows it too, at any prompt.
+void showHelp();
+
 // Adds one of the host's own commands: modal, and no undo group of its own (none of them changes
 // the drawing, and U must not record itself).
 void addHostCommand(const wchar_t* name, void (*function)());

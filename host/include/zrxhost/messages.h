@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,7 @@ enum class HostMessage {
   kValueNonzero,
   kValuePositive,
   kRequiresInteger,
+  kValueOutOfRange,
   kRequiresNumber,
   kRequiresDistance,
   kRequiresAngle,
@@ -32,9 +34,9 @@ enum class HostMessage {
   kRedone,  // {} : the command redone
   kUndoCount,
   kHelpHeading,
-  kHelpHostCommands,
   kHelpModuleCommands,
   kHelpScripts,
+  kHelpGuide,
   kSaved,       // {} : the file
   kSaveFailed,  // {} : the reason
   kSaveAsPrompt,
@@ -74,5 +76,8 @@ constexpr bool listsEveryIdInOrder(const BilingualText<Id> (&table)[N]) {
 
 // The entry's text in the language VERLAN chooses, with `argument` in place of its "{}".
 std::string textInLanguage(const char* english, const char* chinese, std::string_view argument);
+// The same with several "{}", filled in order: textInLanguage("line {}: {}", "第 {} 行：{}", {line, why}).
+std::string textInLanguage(const char* english, const char* chinese,
+                           std::initializer_list<std::string_view> arguments = {});
 
 }  // namespace zrxhost

@@ -8,6 +8,7 @@
 
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/host_commands.h"
 #include "zrxhost/session.h"
 
 namespace {
@@ -122,7 +123,7 @@ TEST_F(EditorTest, IntegerPromptRefusesTextFractionsOverflowAndRanges) {
   EXPECT_EQ(n, -7);
   EXPECT_EQ(mOut.str(),
             "abc\nRequires an integer value.\nHow many:2.5\nRequires an integer value.\nHow many:99999999999"
-            "\nRequires an integer value.\nHow many:-2147483649\nRequires an integer value.\nHow many:-7");
+            "\nValue out of range.\nHow many:-2147483649\nValue out of range.\nHow many:-7");
   // A prompt of its own without a leading line break is shown again on a line of its own too.
   mOut.str("");
   feed("x\n3\n");
@@ -500,6 +501,20 @@ TEST_F(EditorTest, CommandLineRunsCommandsAndRefusesUnknownOnes) {
             "\nCommand: "
             "\nCommand: _hello 5\nNumber: 5\nGot 5"
             "\nCommand: \n");
+}
+
+TEST_F(EditorTest, HelpListsEveryCommandOfTheHostGroupTheWindowsToo) {
+  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
+  ASSERT_NE(stack, nullptr);
+  // zrxcad adds ZOOM and OPEN to the host's group; a host command HELP has no words for is named bare.
+  ASSERT_EQ(stack->addCommand(zrxhost::kHostCommandGroup, L"ZOOM", L"ZOOM", 0, &helloCommand), Zcad::eOk);
+  ASSERT_EQ(stack->addCommand(zrxhost::kHostCommandGroup, L"UNTOLD", L"UNTOLD", 0, &helloCommand), Zcad::eOk);
+  feed("HELP\n");
+  Session::instance().runCommandLine();
+  stack->removeCmd(zrxhost::kHostCommandGroup, L"ZOOM");
+  stack->removeCmd(zrxhost::kHostCommandGroup, L"UNTOLD");
+  EXPECT_NE(mOut.str().find("\n  ZOOM              show the whole drawing\n"), std::string::npos) << mOut.str();
+  EXPECT_NE(mOut.str().find("\n  UNTOLD\n"), std::string::npos) << mOut.str();
 }
 
 TEST_F(EditorTest, DocumentLocksNestAndTheDocumentHoldsTheWorkingDatabase) {
