@@ -109,6 +109,6 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
   }
   session.setActiveDrag(nullptr);
   log.status = status;
-  session.dragLogs().push_back(std::move(log));
+  if (session.recordsDrags()) session.dragLogs().push_back(std::move(log));
   return status;
 }

@@ -366,6 +366,7 @@ void Session::reset() {
   mLastCommand.clear();
   mCommandProgress = nullptr;
   mDragLogs.clear();
+  mRecordDrags = false;
   mActiveDrag = nullptr;
   mPixelSize = 0;
   mRequest = Request::kOther;

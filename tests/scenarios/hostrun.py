@@ -104,6 +104,33 @@ def run_host(*args, script=None, stdin=None, cwd=None, timeout=120, env=None):
                   proc.stderr.decode(HOST_ENCODING, "replace"))
 
 
+def peak_memory_kib(*args, script, cwd=None):
+    """Runs zrxhost with `args` and the script (as run_host does) and returns its peak resident memory
+    in KiB, as the kernel counted it for that process alone."""
+    with tempfile.TemporaryDirectory(prefix="zrxhost-script-") as folder:
+        script_path = os.path.join(folder, "input.scr")
+        with open(script_path, "w", encoding=HOST_ENCODING) as f:
+            f.write(script)
+        proc = subprocess.Popen([zrxhost_path()] + [str(a) for a in args] + ["--script", script_path],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, cwd=cwd)
+        _, status, usage = os.wait4(proc.pid, 0)
+        proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        raise AssertionError(f"zrxhost {' '.join(map(str, args))} exited with {proc.returncode}")
+    return usage.ru_maxrss
+
+
+def sanitizer_runtimes(library):
+    """The sanitizer runtime libraries a program or shared object was linked with (none in a plain build)."""
+    out = subprocess.run(["ldd", library], capture_output=True, text=True).stdout
+    return [line.split("=>")[1].split()[0] for line in out.splitlines()
+            if "=>" in line and ("libasan" in line or "libubsan" in line)]
+
+
+def built_with_sanitizers():
+    return bool(sanitizer_runtimes(zrxhost_path()))
+
+
 ESC = b"\x1b"
 CTRL_C = b"\x03"
 CTRL_D = b"\x04"

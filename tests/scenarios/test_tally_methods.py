@@ -1,6 +1,7 @@
 # The three placement methods of tally through zrxhost: spacing, count, both polar directions, free.
 import unittest
 
+import hostrun
 import tally_common as tc
 
 
@@ -82,6 +83,23 @@ class LineMethod(tc.TallyCase):
         self.assertIn("\n1 of the items could not be placed", result.stdout)
         self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)), ["P100", "P101"])
         self.assertAlmostEqual(self.text_named(doc, "P101").dxf.insert.x / 1e307, 1.0)
+
+
+class Preview(tc.TallyCase):
+    def test_a_session_of_many_previews_costs_what_one_costs(self):
+        if hostrun.built_with_sanitizers():
+            self.skipTest("AddressSanitizer holds freed memory back in quarantine")
+        drawing = self.new_drawing("in.dxf", p100)
+        # Each run previews 100,000 copies (100 / 0.001), then is cancelled.
+        run = ["tally", "5,1", "0.001", "0,0", "<move 100,0>", "<esc>"]
+
+        def peak_kib(previews):
+            script = "\n".join(["tally"] + tc.LINE + run[1:] + run * (previews - 1)) + "\n"
+            return hostrun.peak_memory_kib(drawing, "--load", hostrun.module_path(), script=script,
+                                           cwd=self.workdir)
+
+        one, eight = peak_kib(1), peak_kib(8)
+        self.assertLess(eight - one, 10 * 1024, f"one preview {one} KiB, eight {eight} KiB")
 
 
 class PolarMethod(tc.TallyCase):

@@ -10,13 +10,6 @@ import tally_common as tc
 LINKER_SYMBOLS = {"_init", "_fini", "_edata", "_end", "__bss_start"}
 
 
-def sanitizer_runtimes(library):
-    """The sanitizer runtime libraries a shared object was linked with (none in a plain build)."""
-    out = subprocess.run(["ldd", library], capture_output=True, text=True).stdout
-    return [line.split("=>")[1].split()[0] for line in out.splitlines()
-            if "=>" in line and ("libasan" in line or "libubsan" in line)]
-
-
 class ModuleFile(tc.TallyCase):
     def test_exports_exactly_the_two_entry_points(self):
         out = subprocess.run(["nm", "-D", "--defined-only", hostrun.module_path()], capture_output=True,
@@ -35,7 +28,7 @@ class ModuleFile(tc.TallyCase):
             "v.argtypes = []\n"
             "print(hex(v() & 0xFFFFFFFF), hasattr(m, 'zcrxEntryPoint'), hasattr(m, 'incrementCommand'))\n")
         env = dict(os.environ)
-        runtimes = sanitizer_runtimes(path)
+        runtimes = hostrun.sanitizer_runtimes(path)
         if runtimes:
             env["LD_PRELOAD"] = " ".join(runtimes)
             env["ASAN_OPTIONS"] = "detect_leaks=0"

@@ -88,7 +88,10 @@ class Session {
   // Lets an ended input be read again (a terminal user asked a question after Ctrl-D).
   bool resumeInput();
 
-  // The drags of the session, oldest first (each keeps only its last frame).
+  // The finished drags, oldest first, each with its last frame: kept only while recordDrags is on
+  // (tests turn it on), since a frame of many copies costs megabytes a session never needs again.
+  void recordDrags(bool on) { mRecordDrags = on; }
+  bool recordsDrags() const { return mRecordDrags; }
   std::vector<DragLog>& dragLogs() { return mDragLogs; }
   void clearDragLogs() { mDragLogs.clear(); }
   // The drag in progress (its frame is the preview of the last update), null between drags: a window
@@ -131,7 +134,7 @@ class Session {
   // first and then asks with none).
   std::string retryPrompt(const std::string& prompt) const;
 
-  // Resets sysvars to defaults and forgets input and logs (for tests).
+  // Resets sysvars to defaults and forgets input and logs, and stops recording drags (for tests).
   void reset();
 
  private:
@@ -139,6 +142,7 @@ class Session {
   std::unique_ptr<InputSource> mInput;
   std::ostream* mOut;
   std::vector<DragLog> mDragLogs;
+  bool mRecordDrags = false;
   const DragLog* mActiveDrag = nullptr;
   double mPixelSize = 0;
   Request mRequest = Request::kOther;

@@ -51,6 +51,7 @@ class JigTest : public ::testing::Test {
   void SetUp() override {
     zrxhost::initializeHost();
     Session::instance().reset();
+    Session::instance().recordDrags(true);
     Session::instance().setTranscript(&mOut);
   }
   void TearDown() override {

@@ -33,6 +33,7 @@ class ModuleFixture : public ::testing::Test {
   void SetUp() override {
     zrxhost::initializeHost();
     zrxhost::Session::instance().reset();
+    zrxhost::Session::instance().recordDrags(true);
     zrxhost::Session::instance().setTranscript(&mTranscript);
     previousDatabase = zcdbHostApplicationServices()->workingDatabase();
     database = std::make_unique<ZcDbDatabase>(true);
