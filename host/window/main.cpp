@@ -7,19 +7,22 @@
 #include <vector>
 
 #include "window/main_window.h"
+#include "window/window_texts.h"
 #include "zrx/db.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/session.h"
+#include "zrxhost/version.h"
 
 namespace {
 
-enum ExitCode { kDone = 0, kUsage = 1, kBadDrawing = 2, kBadModule = 3 };
+enum ExitCode { kDone = 0, kUsage = 1, kBadModule = 3 };
 
 const char* kUsageText =
     "usage: zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
-    "  DRAWING.dxf        the drawing to open (none: a new drawing)\n"
+    "  DRAWING.dxf        the drawing to open (none, or one that cannot be read: a new drawing)\n"
     "  --load MODULE      load a module such as ZrxForTally.zrx (repeatable)\n"
-    "  --set NAME=VALUE   set a system variable first (VERLAN=zh-CN: Chinese)\n";
+    "  --set NAME=VALUE   set a system variable first (VERLAN=zh-CN: Chinese)\n"
+    "  --help, --version\n";
 
 int fail(int code, const std::string& message) {
   std::cerr << "zrxcad: " << message << '\n';
@@ -29,10 +32,9 @@ int fail(int code, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  std::vector<std::string> args;
-  for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());
-
+  // Everything that needs no window is done before Qt starts: --help, --version and a bad option
+  // answer without a display.
+  const std::vector<std::string> args(argv + 1, argv + argc);
   std::string drawing;
   std::vector<std::string> modules;
   std::vector<std::pair<std::string, std::string>> sysVars;
@@ -40,6 +42,12 @@ int main(int argc, char** argv) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsageText;
+      return kDone;
+    }
+    if (arg == "--version") {
+      char version[16];
+      std::snprintf(version, sizeof version, "0x%08X", static_cast<unsigned>(zrxhost::kApiVersion));
+      std::cout << "zrxcad " << zrxhost::kProgramVersion << " (module interface " << version << ")\n";
       return kDone;
     }
     if (arg == "--load" || arg == "--set") {
@@ -61,23 +69,33 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A drawing that cannot be read leaves the user a new one, and the reason once the window shows.
   zrxhost::DxfError error;
-  std::unique_ptr<ZcDbDatabase> db = drawing.empty() ? zrxhost::newDrawing() : zrxhost::readDxf(drawing, error);
-  if (!db) return fail(kBadDrawing, "cannot read drawing " + drawing + ": " + error.message);
+  std::unique_ptr<ZcDbDatabase> db = drawing.empty() ? nullptr : zrxhost::readDxf(drawing, error);
+  const bool unreadable = !drawing.empty() && !db;
+  if (!db) db = zrxhost::newDrawing();
   zrxhost::initializeHost(db.get());
   zrxhost::Session& session = zrxhost::Session::instance();
   zrxhost::window::applyWindowDefaults();
+  // Before the window is built: it takes its language from VERLAN.
   for (const auto& [name, value] : sysVars) {
     if (!session.sysVar(name)) return fail(kUsage, "--set " + name + ": unknown system variable " + name);
     if (!session.setSysVar(name, value)) return fail(kUsage, "--set " + name + ": invalid value \"" + value + "\"");
   }
 
-  zrxhost::window::MainWindow window(std::move(db), drawing);
+  QApplication application(argc, argv);
+  using zrxhost::window::WindowText;
+  zrxhost::window::MainWindow window(std::move(db), unreadable ? std::string() : drawing);
   for (const std::string& module : modules) {
     std::string why;
     if (!window.loadModule(module, why)) return fail(kBadModule, why);
   }
   window.show();
+  if (unreadable) {
+    window.reportProblem(zrxhost::window::windowText(WindowText::kOpenFailedTitle),
+                         zrxhost::window::windowText(WindowText::kOpenFailed, QString::fromStdString(error.message)) +
+                             "\n" + zrxhost::window::windowText(WindowText::kNewDrawingInstead));
+  }
   window.run();
   window.close();
   return kDone;

@@ -1,16 +1,21 @@
-// The main window: layout, menus and shortcuts as commands at the command line, the frame per
-// answer, the OPEN and ZOOM commands, and the question before unsaved changes are lost.
+// The main window: layout, menus and shortcuts as commands at the command line, keys typed anywhere
+// sent to it, the frame per answer, the OPEN and ZOOM commands, and the question before unsaved
+// changes are lost.
 #include "window/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -39,6 +44,16 @@ void say(const QString& text) {
   Session::instance().print("\n" + text.toStdString());
 }
 
+QString coordinatesText(double x, double y) {
+  return QString::asprintf("%.4f, %.4f", x, y);
+}
+
+// Whether a key press types a character (a letter, a digit, Space), not a command of its own.
+bool typesText(const QKeyEvent& key) {
+  return !key.text().isEmpty() && key.text().front().isPrint() &&
+         !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
 }  // namespace
 
 void applyWindowDefaults() {
@@ -49,6 +64,17 @@ void applyWindowDefaults() {
 MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path) : mDb(std::move(db)) {
   gWindow = this;
   initializeHost(mDb.get());
+  // Qt's own dialogs and buttons (Save, Discard, the file dialogs) speak the window's language too.
+  if (hostSpeaksChinese()) {
+    mQtTexts = std::make_unique<QTranslator>();
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (mQtTexts->load(QStringLiteral("qtbase_zh_CN"), folder)) {
+      QCoreApplication::installTranslator(mQtTexts.get());
+    } else {
+      std::fprintf(stderr, "zrxcad: Qt's Chinese texts (qtbase_zh_CN.qm) are not in %s; its dialogs stay in English\n",
+                   qPrintable(folder));
+    }
+  }
   Session& session = Session::instance();
   auto input = std::make_unique<WindowInput>();
   mInput = input.get();
@@ -66,7 +92,7 @@ MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path
   mCoordinates = new QLabel(this);
   statusBar()->addPermanentWidget(mCoordinates);
   connect(mCanvas, &Canvas::cursorMoved, this,
-          [this](double x, double y) { mCoordinates->setText(QString::asprintf("%.4f, %.4f", x, y)); });
+          [this](double x, double y) { mCoordinates->setText(coordinatesText(x, y)); });
   connect(mInput, &WindowInput::waiting, this, [this] { refresh(); });
   buildMenus();
 
@@ -75,12 +101,15 @@ MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path
   app::registerDrawingCommands(mFile);
   registerWindowCommands();
   mCanvas->refreshDrawing(*mDb, true);
+  showViewCentre();
   mCommandLine->edit().setFocus();
+  qApp->installEventFilter(this);
   resize(1280, 860);
   updateTitle();
 }
 
 MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
   Session& session = Session::instance();
   mModules.sendUnload();
   session.setInput(nullptr);
@@ -113,10 +142,8 @@ void MainWindow::buildMenus() {
   QAction* saveAs = file->addAction(windowText(WindowText::kSaveAs));
   saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   auto askSaveAs = [this] {
-    const QString path = mSaveFileQuestion
-                             ? mSaveFileQuestion()
-                             : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
-    if (!path.isEmpty()) mInput->runCommand("SAVEAS " + path.toStdString());
+    const std::string path = askSavePath();
+    if (!path.empty()) mInput->runCommand("SAVEAS " + path);
   };
   connect(save, &QAction::triggered, this, [this, askSaveAs] {
     // A new drawing has no file yet: Save is Save As.
@@ -143,6 +170,30 @@ void MainWindow::buildMenus() {
   QMenu* view = menuBar()->addMenu(windowText(WindowText::kViewMenu));
   QAction* extents = view->addAction(windowText(WindowText::kZoomExtents));
   connect(extents, &QAction::triggered, mCanvas, &Canvas::zoomExtents);
+
+  QMenu* help = menuBar()->addMenu(windowText(WindowText::kHelpMenu));
+  QAction* commands = help->addAction(windowText(WindowText::kHelpCommands));
+  commands->setShortcut(QKeySequence(Qt::Key_F1));
+  connect(commands, &QAction::triggered, this, [this] { mInput->runCommand("HELP"); });
+}
+
+std::string MainWindow::askSavePath() {
+  QString path = mSaveFileQuestion ? mSaveFileQuestion()
+                                   : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
+  // A name without an extension is a drawing all the same: with ".dxf" the Open dialog, which lists
+  // drawings by it, finds the file again.
+  if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
+  return path.toStdString();
+}
+
+void MainWindow::showViewCentre() {
+  mCoordinates->setText(coordinatesText(mCanvas->view().centerX, mCanvas->view().centerY));
+}
+
+void MainWindow::reportProblem(const QString& title, const QString& text) {
+  say(text);
+  mCommandLine->flush();
+  QMessageBox::warning(this, title, text);
 }
 
 // A frame per answer asked for: the transcript, the drawing when it changed, the preview.
@@ -202,11 +253,7 @@ bool MainWindow::mayClose() {
   }
   if (save == false) return true;
   std::string path = mFile.saveTarget;
-  if (save && path.empty()) {
-    path = (mSaveFileQuestion ? mSaveFileQuestion()
-                              : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter)))
-               .toStdString();
-  }
+  if (save && path.empty()) path = askSavePath();
   if (save && !path.empty()) {
     std::string error;
     if (app::saveDrawing(*mDb, path, error)) return true;
@@ -227,6 +274,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// Keys typed anywhere in the window go to the command line, as in CAD programs: after a menu closed
+// (Esc there leaves the keyboard with the menu bar, or with no widget at all), after a dialog, after
+// a click in the drawing. The menu bar keeps the keys that walk it (arrows, Enter, Esc).
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  CommandEdit& edit = mCommandLine->edit();
+  // A key the edit had first and left unhandled goes on to its parents as usual.
+  if (mForwardingKey || !widget || widget->window() != this || QApplication::focusWidget() == &edit) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (qobject_cast<QMenuBar*>(widget) && !typesText(*key)) return false;
+  mForwardingKey = true;
+  edit.setFocus(Qt::OtherFocusReason);
+  QApplication::sendEvent(&edit, key);
+  mForwardingKey = false;
+  key->accept();
+  return true;
+}
+
 void MainWindow::openDrawing(const std::string& path) {
   DxfError error;
   std::unique_ptr<ZcDbDatabase> db = readDxf(path, error);
@@ -241,6 +307,7 @@ void MainWindow::openDrawing(const std::string& path) {
   mFile.saveAsTarget.reset();
   mDb = std::move(db);
   mCanvas->refreshDrawing(*mDb, true);
+  showViewCentre();
   say(windowText(WindowText::kOpened, QString::fromStdString(path)));
 }
 
@@ -261,6 +328,9 @@ void MainWindow::openCommand() {
   // Changes to the drawing now open are saved or dropped first, as the user answers.
   if (!app::mayEndSession(gWindow->mFile)) return;
   gWindow->openDrawing(QString::fromWCharArray(answer).toStdString());
+  // The answer was about leaving that drawing: the one now open (or still open, when the read
+  // failed) is asked about again.
+  gWindow->mFile.changesDiscarded = false;
 }
 
 void MainWindow::registerWindowCommands() {

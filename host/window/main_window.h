@@ -13,6 +13,7 @@
 #include "app/modules.h"
 
 class QLabel;
+class QTranslator;
 class ZcDbDatabase;
 
 namespace zrxhost::window {
@@ -45,6 +46,8 @@ class MainWindow : public QMainWindow {
   using FileQuestion = std::function<QString()>;
   void setSaveFileQuestion(FileQuestion question) { mSaveFileQuestion = std::move(question); }
   void setOpenFileQuestion(FileQuestion question) { mOpenFileQuestion = std::move(question); }
+  // Tells the user of a problem before the work goes on: on the command line and in a message box.
+  void reportProblem(const QString& title, const QString& text);
 
   Canvas& canvas() { return *mCanvas; }
   CommandLine& commandLine() { return *mCommandLine; }
@@ -53,12 +56,16 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildMenus();
   void refresh();
   void updateTitle();
   bool mayClose();
+  // The file to save to, from the Save As question; empty when the user gave none.
+  std::string askSavePath();
+  void showViewCentre();
   void openDrawing(const std::string& path);
   void registerWindowCommands();
   static void zoomCommand();
@@ -72,6 +79,10 @@ class MainWindow : public QMainWindow {
   CommandLine* mCommandLine = nullptr;
   QLabel* mCoordinates = nullptr;
   bool mRunning = false;
+  // A key missed by the command line is being handed to it (see eventFilter).
+  bool mForwardingKey = false;
+  // Qt's own texts (standard buttons, file dialogs) in the window's language.
+  std::unique_ptr<QTranslator> mQtTexts;
   SaveQuestion mSaveQuestion;
   FileQuestion mSaveFileQuestion;
   FileQuestion mOpenFileQuestion;

@@ -18,12 +18,16 @@ enum class WindowText {
   kRedo,
   kViewMenu,
   kZoomExtents,
+  kHelpMenu,
+  kHelpCommands,
   kCommandLine,
   kDrawingFilter,
   kSaveChangesTitle,
   kSaveChangesQuestion,  // {} : the drawing's name
   kSaveFailedTitle,
   kOpenFailed,  // {} : the reason
+  kOpenFailedTitle,
+  kNewDrawingInstead,
   kZoomPrompt,
   kOpenPrompt,
   kOpened,  // {} : the file

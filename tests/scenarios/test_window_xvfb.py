@@ -1,5 +1,6 @@
-# zrxcad under a real X server (Xvfb), driven by xdotool as a person would drive it: the text is
-# clicked, the copy dragged and clicked into place, the drawing saved with Ctrl+S and read back.
+# zrxcad as a program: --help and --version with no display at all, and under a real X server (Xvfb)
+# driven by xdotool as a person would drive it: the text is clicked, the copy dragged and clicked into
+# place, the drawing saved with Ctrl+S and read back; a drawing that cannot be read.
 import os
 import re
 import shutil
@@ -62,6 +63,16 @@ def xdo(display, *args):
 
 
 @unittest.skipUnless(os.path.exists(ZRXCAD), "zrxcad is not built (no Qt 6)")
+class WithoutDisplay(unittest.TestCase):
+    def test_help_and_version_answer_without_a_display(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        for option, answer in (("--help", "usage: zrxcad"), ("--version", "zrxcad ")):
+            run = subprocess.run([ZRXCAD, option], env=env, capture_output=True, text=True, timeout=30)
+            self.assertEqual(run.returncode, 0, option + ": " + run.stderr)
+            self.assertTrue(run.stdout.startswith(answer), run.stdout)
+
+
+@unittest.skipUnless(os.path.exists(ZRXCAD), "zrxcad is not built (no Qt 6)")
 class WindowUnderX(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="zrxcad-x-")
@@ -113,6 +124,25 @@ class WindowUnderX(unittest.TestCase):
         pixel = 1 / float(wait.group(3))
         self.assertAlmostEqual(copy[0] - source[0], 30, delta=2 * pixel)
         self.assertAlmostEqual(copy[1] - source[1], 0, delta=2 * pixel)
+
+    def test_an_unreadable_drawing_opens_a_new_one_and_says_why(self):
+        drawing = os.path.join(self.dir, "broken.dxf")
+        with open(drawing, "w") as f:
+            f.write("0\nSECTION\n2\nENTITIES\n0\nTEXT\n10\nabc\n0\nENDSEC\n0\nEOF\n")
+        with open(drawing, "rb") as f:
+            before = f.read()
+        window = Window(self.display, drawing)
+        self.addCleanup(lambda: window.proc.poll() is None and window.proc.kill())
+        xdo(self.display, "search", "--sync", "--name", "^Cannot open the drawing$", "windowfocus")
+        xdo(self.display, "key", "Return")
+        window.wait_for("Command:")
+        # A new drawing, not the file that could not be read: Ctrl+S cannot overwrite it.
+        xdo(self.display, "search", "--sync", "--name", "^Drawing - zrxcad$", "windowfocus")
+        xdo(self.display, "key", "ctrl+q")
+        window.proc.wait(timeout=30)
+        self.assertEqual(window.proc.returncode, 0, "".join(window.stderr))
+        with open(drawing, "rb") as f:
+            self.assertEqual(f.read(), before)
 
 
 if __name__ == "__main__":

@@ -1,9 +1,14 @@
 // zrxcad's window driven as a user would, offscreen: typed commands, clicks on the canvas, drags with
-// their preview, Esc, Ctrl+Z, the close question, Chinese texts, and the view's transform.
+// their preview, Esc, Ctrl+Z, F1, saving and the ways out, Chinese texts, and the view's transform.
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
@@ -18,9 +23,11 @@
 #include "window/main_window.h"
 #include "window/view_transform.h"
 #include "window/window_input.h"
+#include "window/window_texts.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
 #include "zrxhost/dxf.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
 
@@ -105,21 +112,26 @@ class WindowTest : public QObject {
  private:
   std::unique_ptr<MainWindow> mWindow;
 
-  MainWindow& open(const char* verlan = "en-US") {
+  // A window over `drawing`, called by its file's name unless `untitled` (then it is a new drawing).
+  MainWindow& open(const char* verlan = "en-US", const QString& drawing = SAMPLE_DRAWING, bool untitled = false) {
+    mWindow.reset();
     Session::instance().reset();
     DxfError error;
-    std::unique_ptr<ZcDbDatabase> db = readDxf(SAMPLE_DRAWING, error);
-    if (!db) qFatal("cannot read the sample drawing: %s", error.message.c_str());
+    std::unique_ptr<ZcDbDatabase> db = readDxf(drawing.toStdString(), error);
+    if (!db) qFatal("cannot read the drawing: %s", error.message.c_str());
     initializeHost(db.get());
     applyWindowDefaults();
     Session::instance().setSysVar("VERLAN", verlan);
-    mWindow = std::make_unique<MainWindow>(std::move(db), SAMPLE_DRAWING);
+    mWindow = std::make_unique<MainWindow>(std::move(db), untitled ? std::string() : drawing.toStdString());
     // Unsaved changes are dropped at the end of a test unless the test answers itself.
     mWindow->setSaveQuestion([](const QString&) { return std::optional<bool>(false); });
     std::string why;
     if (!mWindow->loadModule(TALLY_MODULE, why)) qFatal("cannot load the module: %s", why.c_str());
     mWindow->resize(1000, 700);
     mWindow->show();
+    // As on a desktop: the window a user types in is the active one, which shortcuts need.
+    mWindow->activateWindow();
+    if (!QTest::qWaitForWindowActive(mWindow.get())) qFatal("the window does not become active");
     mWindow->canvas().zoomExtents();
     return *mWindow;
   }
@@ -149,6 +161,22 @@ class WindowTest : public QObject {
   }
   std::function<void()> key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     return [=, this] { QTest::keyClick(&mWindow->commandLine().edit(), key, modifiers); };
+  }
+  // Keys at the keyboard: Qt hands them to whichever widget it thinks has the keyboard.
+  std::function<void()> typeAtKeyboard(const QString& text) {
+    return [=, this] {
+      for (const QChar c : text) QTest::keyClick(mWindow->windowHandle(), c.toLatin1());
+      QTest::keyClick(mWindow->windowHandle(), Qt::Key_Return);
+    };
+  }
+  // The steps of one copy of "A-01" by the free method, which leave the drawing changed.
+  std::vector<std::function<void()>> copyOfA01() {
+    return {type("tally"), click(12, 102), click(0, 0), click(30, 0), click(0, 0, Qt::RightButton)};
+  }
+  QAction* fileMenuAction(WindowText text) {
+    for (QAction* action : mWindow->menuBar()->actions().first()->menu()->actions())
+      if (action->text() == windowText(text)) return action;
+    return nullptr;
   }
 
  private slots:
@@ -513,6 +541,130 @@ class WindowTest : public QObject {
     const QString transcript = window.commandLine().transcriptText();
     // Space gave the command; Enter took the default; Enter at Command: ran ZOOM again.
     QCOMPARE(transcript.count("Command: zoom"), 2);
+  }
+
+  void theStatusBarShowsWhereTheViewIsBeforeTheMouseMoves() {
+    MainWindow& window = open();
+    const QStringList xy = window.statusBar()->findChild<QLabel*>()->text().split(", ");
+    QCOMPARE(xy.size(), 2);
+    QVERIFY(std::fabs(xy[0].toDouble() - window.canvas().view().centerX) < 1e-4);
+    QVERIFY(std::fabs(xy[1].toDouble() - window.canvas().view().centerY) < 1e-4);
+  }
+
+  void f1ListsTheCommands() {
+    MainWindow& window = open();
+    User user(window, {key(Qt::Key_F1)});
+    window.run();
+    const QString transcript = window.commandLine().transcriptText();
+    QVERIFY2(transcript.contains("Command: HELP") &&
+                 transcript.contains(QString::fromStdString(hostMessage(HostMessage::kHelpHeading))),
+             qPrintable(transcript));
+  }
+
+  // Keys typed anywhere in the window reach the command line: after a menu was opened and closed
+  // with Esc, after a click in the drawing, after a dialog.
+  void typingGoesToTheCommandLineAfterMenusClicksAndDialogs() {
+    MainWindow& window = open();
+    window.setOpenFileQuestion([&] {
+      QDialog dialog(&window);
+      QTimer::singleShot(0, &dialog, &QDialog::reject);
+      dialog.exec();
+      return QString();
+    });
+    bool menuShown = false;
+    QStringList prompts;
+    auto prompt = [&] { prompts << QString::fromStdString(window.input().prompt()).trimmed(); };
+    User user(window, {[&] {
+                         QMenuBar* bar = window.menuBar();
+                         QAction* view = bar->actions().at(2);
+                         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(view).center());
+                         menuShown = view->menu()->isVisible();
+                         QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+                       },
+                       typeAtKeyboard("tally"), prompt, click(12, 102), typeAtKeyboard("0,0"), prompt,
+                       key(Qt::Key_Escape), [&] { fileMenuAction(WindowText::kOpen)->trigger(); },
+                       typeAtKeyboard("zoom"), prompt, key(Qt::Key_Escape)});
+    window.run();
+    QVERIFY(menuShown);
+    QCOMPARE(prompts.size(), 3);
+    QVERIFY2(prompts[0].contains("Specify number"), qPrintable(prompts[0]));
+    QVERIFY2(prompts[1].contains("second point"), qPrintable(prompts[1]));
+    QVERIFY2(prompts[2].contains("Extents"), qPrintable(prompts[2]));
+  }
+
+  // A name given without an extension is saved with ".dxf", so that the Open dialog, which lists
+  // drawings by it, shows the file: by Save As, and by the save asked for when a new drawing closes.
+  void aNameWithoutExtensionIsSavedAsDxf() {
+    QTemporaryDir folder;
+    {
+      MainWindow& window = open("en-US", SAMPLE_DRAWING, true);
+      window.setSaveFileQuestion([&] { return folder.filePath("fp_copy"); });
+      std::vector<std::function<void()>> steps = copyOfA01();
+      steps.push_back(key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier));
+      User user(window, steps);
+      window.run();
+      QVERIFY2(window.windowTitle().startsWith("fp_copy.dxf"), qPrintable(window.windowTitle()));
+    }
+    MainWindow& window = open("en-US", SAMPLE_DRAWING, true);
+    window.setSaveFileQuestion([&] { return folder.filePath("on_close"); });
+    window.setSaveQuestion([](const QString&) { return std::optional<bool>(true); });
+    User user(window, copyOfA01());
+    window.run();
+    QVERIFY(QFileInfo::exists(folder.filePath("fp_copy.dxf")) && QFileInfo::exists(folder.filePath("on_close.dxf")));
+    QVERIFY(!QFileInfo::exists(folder.filePath("fp_copy")) && !QFileInfo::exists(folder.filePath("on_close")));
+  }
+
+  // Under zh-CN the buttons and dialogs Qt makes itself speak Chinese too.
+  void qtsOwnButtonsSpeakChineseUnderZhCn() {
+    MainWindow& window = open("zh-CN");
+    window.setSaveQuestion({});  // the real question
+    QString saveText;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      poll.stop();
+      saveText = box->button(QMessageBox::Save)->text();
+      box->button(QMessageBox::Discard)->click();
+    });
+    poll.start(10);
+    User user(window, copyOfA01());  // then the window is closed
+    window.run();
+    QVERIFY2(saveText.contains(QString::fromUtf8("保存")), qPrintable(saveText));
+  }
+
+  // Every way out of the window, in both languages: with unsaved changes, Discard (No at the command
+  // line) ends the session without a second question and leaves the file as it was.
+  void discardingOnTheWayOutAsksOnceAndLeavesTheFile() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("plan.dxf");
+    QVERIFY(QFile::copy(SAMPLE_DRAWING, path));
+    auto contents = [&] {
+      QFile file(path);
+      return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = contents();
+    for (const char* verlan : {"en-US", "zh-CN"}) {
+      for (const QString way : {"close button", "File > Exit", "QUIT"}) {
+        MainWindow& window = open(verlan, path);
+        int questions = 0;
+        window.setSaveQuestion([&](const QString&) {
+          ++questions;
+          return std::optional<bool>(false);
+        });
+        std::vector<std::function<void()>> steps = copyOfA01();
+        if (way == "close button") steps.push_back([&] { window.close(); });
+        if (way == "File > Exit") steps.push_back([&] { fileMenuAction(WindowText::kExit)->trigger(); });
+        if (way == "QUIT") steps.insert(steps.end(), {type("QUIT"), type("N")});
+        User user(window, steps);
+        window.run();
+        const std::string asked = hostMessage(HostMessage::kSaveChangesPrompt, path.toStdString());
+        questions += window.commandLine().transcriptText().count(QString::fromStdString(asked).trimmed());
+        const QString where = QString("%1, %2").arg(verlan, way);
+        QVERIFY2(questions == 1, qPrintable(where + QString(": %1 questions").arg(questions)));
+        QVERIFY2(contents() == before, qPrintable(where));
+      }
+    }
   }
 };
 
