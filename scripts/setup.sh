@@ -10,7 +10,7 @@ libfreetype-dev libfontconfig-dev libcairo2-dev libpng-dev libedit-dev
 fonts-dejavu-core fonts-wqy-microhei"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib
-qt6-base-dev xvfb xdotool xauth
+qt6-base-dev qt6-translations-l10n xvfb xdotool xauth
 librecad-data z88-data freecad-common"
 FUZZ_PACKAGES="clang libclang-rt-dev"
 BENCH_PACKAGES="libdxflib-dev libdime-dev time librecad"

@@ -263,3 +263,10 @@ void ZcDbBlockReference::copyFieldsTo(ZcDbObject* target) const {
   t->mRotation = mRotation;
   t->mNormal = mNormal;
 }
+
+bool ZcDbBlockReference::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbBlockReference&>(other);
+  return ZcDbEntity::hasSameFieldsAs(other) && mBlock == o.mBlock && mBlockName == o.mBlockName &&
+         zrxdb::sameCoordinates(mPosition, o.mPosition) && zrxdb::sameCoordinates(mScale, o.mScale) &&
+         mRotation == o.mRotation && zrxdb::sameCoordinates(mNormal, o.mNormal);
+}

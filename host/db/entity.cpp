@@ -171,3 +171,9 @@ void ZcDbEntity::copyFieldsTo(ZcDbObject* target) const {
   t->mColorIndex = mColorIndex;
   t->mLinetypeScale = mLinetypeScale;
 }
+
+bool ZcDbEntity::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbEntity&>(other);
+  return ZcDbObject::hasSameFieldsAs(other) && mLayer == o.mLayer && mLinetype == o.mLinetype &&
+         mColorIndex == o.mColorIndex && mLinetypeScale == o.mLinetypeScale;
+}

@@ -18,3 +18,7 @@ void ZcDbForeignEntity::copyFieldsTo(ZcDbObject* target) const {
   ZcDbEntity::copyFieldsTo(target);
   static_cast<ZcDbForeignEntity*>(target)->mDxfType = mDxfType;
 }
+
+bool ZcDbForeignEntity::hasSameFieldsAs(const ZcDbObject& other) const {
+  return ZcDbEntity::hasSameFieldsAs(other) && mDxfType == static_cast<const ZcDbForeignEntity&>(other).mDxfType;
+}

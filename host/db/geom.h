@@ -7,6 +7,14 @@
 
 namespace zrxdb {
 
+// Exactly the same coordinates (no tolerance, unlike ==): a value put back is the value it was.
+inline bool sameCoordinates(const ZcGePoint3d& a, const ZcGePoint3d& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+inline bool sameCoordinates(const ZcGeVector3d& a, const ZcGeVector3d& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
 // The x axis of the plane with this normal by the arbitrary-axis rule of drawing files, so that
 // a rotation of 0 runs along world X for the usual normal (0,0,1).
 inline ZcGeVector3d planeXAxis(const ZcGeVector3d& normal) {

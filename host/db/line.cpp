@@ -66,3 +66,10 @@ void ZcDbLine::copyFieldsTo(ZcDbObject* target) const {
   t->mThickness = mThickness;
   t->mNormal = mNormal;
 }
+
+bool ZcDbLine::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbLine&>(other);
+  return ZcDbEntity::hasSameFieldsAs(other) && zrxdb::sameCoordinates(mStart, o.mStart) &&
+         zrxdb::sameCoordinates(mEnd, o.mEnd) && mThickness == o.mThickness &&
+         zrxdb::sameCoordinates(mNormal, o.mNormal);
+}

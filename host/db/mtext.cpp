@@ -615,3 +615,12 @@ void ZcDbMText::copyFieldsTo(ZcDbObject* target) const {
   t->mTextStyleName = mTextStyleName;
   t->mContents = mContents;
 }
+
+bool ZcDbMText::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbMText&>(other);
+  return ZcDbEntity::hasSameFieldsAs(other) && zrxdb::sameCoordinates(mLocation, o.mLocation) &&
+         zrxdb::sameCoordinates(mNormal, o.mNormal) && mRotation == o.mRotation && mTextHeight == o.mTextHeight &&
+         mWidth == o.mWidth && mAttachment == o.mAttachment && mLineSpacingFactor == o.mLineSpacingFactor &&
+         mLineSpacingStyle == o.mLineSpacingStyle && mTextStyle == o.mTextStyle && mTextStyleName == o.mTextStyleName &&
+         mContents == o.mContents;
+}

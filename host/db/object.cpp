@@ -156,6 +156,10 @@ void ZcDbObject::copyFieldsTo(ZcDbObject* target) const {
   target->mExtension = mExtension;
 }
 
+bool ZcDbObject::hasSameFieldsAs(const ZcDbObject& other) const {
+  return mExtension == other.mExtension;
+}
+
 Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxClass* pClass, ZcDb::OpenMode mode,
                                  bool openErased) {
   pObj = nullptr;

@@ -1,6 +1,8 @@
 // ZcDb3dPolyline: a polyline through 3D vertices.
 #include "zrx/db/polyline3d.h"
 
+#include <algorithm>
+
 #include "db/geom.h"
 #include "db/stub.h"
 #include "zrx/gi.h"
@@ -68,4 +70,11 @@ void ZcDb3dPolyline::copyFieldsTo(ZcDbObject* target) const {
   t->mType = mType;
   t->mClosed = mClosed;
   t->mVertices = mVertices;
+}
+
+bool ZcDb3dPolyline::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDb3dPolyline&>(other);
+  return ZcDbEntity::hasSameFieldsAs(other) && mType == o.mType && mClosed == o.mClosed &&
+         std::equal(mVertices.begin(), mVertices.end(), o.mVertices.begin(), o.mVertices.end(),
+                    [](const ZcGePoint3d& a, const ZcGePoint3d& b) { return zrxdb::sameCoordinates(a, b); });
 }

@@ -117,6 +117,10 @@ void ZcDbSymbolTableRecord::copyFieldsTo(ZcDbObject* target) const {
   zrxdb::symbolTablesChanged(target->database());
 }
 
+bool ZcDbSymbolTableRecord::hasSameFieldsAs(const ZcDbObject& other) const {
+  return ZcDbObject::hasSameFieldsAs(other) && mName == static_cast<const ZcDbSymbolTableRecord&>(other).mName;
+}
+
 Zcad::ErrorStatus ZcDbBlockTable::getAt(const ZTCHAR* name, ZcDbBlockTableRecord*& record, ZcDb::OpenMode mode,
                                         bool openErasedRecord) const {
   return openRecord(name, record, mode, openErasedRecord);
@@ -179,6 +183,12 @@ void ZcDbLayerTableRecord::copyFieldsTo(ZcDbObject* target) const {
   t->mFrozen = mFrozen;
 }
 
+bool ZcDbLayerTableRecord::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbLayerTableRecord&>(other);
+  return ZcDbSymbolTableRecord::hasSameFieldsAs(other) && mColorIndex == o.mColorIndex && mOff == o.mOff &&
+         mFrozen == o.mFrozen;
+}
+
 Zcad::ErrorStatus ZcDbTextStyleTable::getAt(const ZTCHAR* name, ZcDbTextStyleTableRecord*& record, ZcDb::OpenMode mode,
                                             bool openErasedRecord) const {
   return openRecord(name, record, mode, openErasedRecord);
@@ -196,4 +206,11 @@ void ZcDbTextStyleTableRecord::copyFieldsTo(ZcDbObject* target) const {
   t->mTextSize = mTextSize;
   t->mXScale = mXScale;
   t->mOblique = mOblique;
+}
+
+bool ZcDbTextStyleTableRecord::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbTextStyleTableRecord&>(other);
+  return ZcDbSymbolTableRecord::hasSameFieldsAs(other) && mFonts.fileName() == o.mFonts.fileName() &&
+         mFonts.bigFontFileName() == o.mFonts.bigFontFileName() && mTextSize == o.mTextSize && mXScale == o.mXScale &&
+         mOblique == o.mOblique;
 }

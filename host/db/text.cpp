@@ -412,3 +412,13 @@ void ZcDbText::copyFieldsTo(ZcDbObject* target) const {
   t->forgetStyleRecord();
   t->mText = mText;
 }
+
+bool ZcDbText::hasSameFieldsAs(const ZcDbObject& other) const {
+  const auto& o = static_cast<const ZcDbText&>(other);
+  return ZcDbEntity::hasSameFieldsAs(other) && zrxdb::sameCoordinates(mPosition, o.mPosition) &&
+         zrxdb::sameCoordinates(mAlignmentPoint, o.mAlignmentPoint) && zrxdb::sameCoordinates(mNormal, o.mNormal) &&
+         mThickness == o.mThickness && mOblique == o.mOblique && mRotation == o.mRotation && mHeight == o.mHeight &&
+         mWidthFactor == o.mWidthFactor && mGenerationFlags == o.mGenerationFlags &&
+         mHorizontalMode == o.mHorizontalMode && mVerticalMode == o.mVerticalMode && mTextStyle == o.mTextStyle &&
+         mTextStyleName == o.mTextStyleName && mText == o.mText;
+}

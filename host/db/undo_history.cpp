@@ -1,5 +1,6 @@
 // The undo history: per command, the states objects had before it touched them, swapped on undo/redo.
 #include <algorithm>
+#include <typeinfo>
 #include <utility>
 
 #include "db/stub.h"
@@ -38,6 +39,24 @@ void UndoHistory::beginGroup(std::string name) {
 void UndoHistory::endGroup() {
   if (!mOpen) return;
   std::unique_ptr<Group> group = std::move(mOpen);
+  // What the group left as it was is no change: neither an undo step nor a reason to save. Its
+  // notes for the writer go back to what they were, so that it is written as before.
+  std::erase_if(group->entries, [](Group::Entry& entry) {
+    ZcDbStub& stub = *entry.stub;
+    // Added and erased within the group, or with the fields and erased flag it had (values put back).
+    const ZcDbObject* before = entry.fields.get();
+    const bool leftAsItWas = before == nullptr
+                                 ? stub.erased
+                                 : stub.object != nullptr && stub.erased == entry.erased &&
+                                       typeid(*stub.object) == typeid(*before) && stub.object->hasSameFieldsAs(*before);
+    if (!leftAsItWas) return false;
+    if (before != nullptr) {
+      stub.changed = entry.changed;
+      stub.edits = entry.edits;
+      stub.mayBeAsRead = entry.mayBeAsRead;
+    }
+    return true;
+  });
   if (group->entries.empty()) return;
   mUndone.clear();
   mDone.push_back(std::move(group));

@@ -115,6 +115,23 @@ class Interactive(hostrun.HostTestCase):
                 with open(drawing, "rb") as f:
                     self.assertEqual(f.read(), before)
 
+    def test_a_run_cancelled_after_the_pick_changes_nothing(self):
+        # The picked text is measured and put back, the mark added and erased: nothing to undo or save.
+        drawing = self.new_drawing("in.dxf", p100)
+        code, shown = self.terminal(drawing, "--load", hostrun.module_path(),
+                                    answers=["tally", "5,1", ESC, "U", "QUIT"], end_with_ctrl_d=False)
+        self.assertEqual(code, 0, shown)
+        self.assertIn("Specify the base point:*Cancel*", shown)
+        self.assertNotIn("Undone", shown)
+        self.assertNotIn("Save changes", shown)
+        # Saved anyway, the drawing is the file read, byte for byte.
+        out = self.path("out.dxf")
+        result = self.run_host(drawing, "--load", hostrun.module_path(), "--save-as", out,
+                               script="tally\n5,1\n<esc>\n")
+        self.assertExit(result, 0)
+        with open(drawing, "rb") as a, open(out, "rb") as b:
+            self.assertEqual(a.read(), b.read())
+
     def test_progress_of_long_work_shows_on_the_terminal_only(self):
         def many_texts(msp):
             p100(msp)

@@ -33,6 +33,7 @@ class ZcDbBlockReference : public ZcDbEntity {
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcDbObjectId mBlock;

@@ -63,6 +63,7 @@ class ZcDbEntity : public ZcDbObject {
   virtual bool subWorldDraw(ZcGiWorldDraw* mode);
   virtual void subViewportDraw(ZcGiViewportDraw* mode);
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   // The record mLayer names in `db`, remembered between draws (a preview draws one entity many

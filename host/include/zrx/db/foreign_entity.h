@@ -20,6 +20,7 @@ class ZcDbForeignEntity : public ZcDbEntity {
  protected:
   bool subWorldDraw(ZcGiWorldDraw*) override { return true; }
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcString mDxfType;

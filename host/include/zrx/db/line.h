@@ -26,6 +26,7 @@ class ZcDbLine : public ZcDbEntity {
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcGePoint3d mStart;

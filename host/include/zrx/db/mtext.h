@@ -64,6 +64,7 @@ class ZcDbMText : public ZcDbEntity {
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcGePoint3d mLocation;

@@ -62,6 +62,10 @@ class ZcDbObject : public ZcRxObject {
   // Copies this class's fields into `target`, a new object of the same class. Each class
   // overrides it and calls its parent first; clone() calls it on a fresh object of isA().
   virtual void copyFieldsTo(ZcDbObject* target) const;
+  // Whether `other`, an object of the same class (a clone, an undo copy), holds exactly the fields
+  // copyFieldsTo copies. Each class that overrides the one overrides the other and asks its parent
+  // first: the undo history leaves out a command's record of an object the command put back as it was.
+  virtual bool hasSameFieldsAs(const ZcDbObject& other) const;
   // Runs when an object open for write is closed, before it is released (a Text settles the
   // position its alignment implies, as the real host does on close).
   virtual void subCloseForWrite() {}

@@ -26,6 +26,7 @@ class ZcDb3dPolyline : public ZcDbEntity {
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcDb::Poly3dType mType = ZcDb::k3dSimplePoly;

@@ -57,6 +57,7 @@ class ZcDbSymbolTableRecord : public ZcDbObject {
 
  protected:
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcString mName;
@@ -127,6 +128,7 @@ class ZcDbLayerTableRecord : public ZcDbSymbolTableRecord {
 
  protected:
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZSoft::UInt16 mColorIndex = 7;
@@ -166,6 +168,7 @@ class ZcDbTextStyleTableRecord : public ZcDbSymbolTableRecord {
 
  protected:
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcGiTextStyle mFonts;  // only the names are used

@@ -81,6 +81,7 @@ class ZcDbText : public ZcDbEntity {
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
+  bool hasSameFieldsAs(const ZcDbObject& other) const override;
   void subCloseForWrite() override;
 
  private:
