@@ -36,6 +36,7 @@ class Window:
                 if m:
                     self.waits.append(m)
                 self.lock.notify_all()
+        self.proc.stderr.close()
 
     def wait_for(self, prompt_part, after=0, timeout=30):
         """The first wait after the `after`-th whose prompt holds `prompt_part`; its index and match."""
