@@ -19,6 +19,7 @@
 #include "dxf/dxf_write.h"
 #include "zrx/db/database.h"
 #include "zrxhost/dxf.h"
+#include "zrxhost/messages.h"
 
 namespace zrxhost {
 
@@ -38,7 +39,9 @@ std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& n
     db->setFileName(name);
     return db;
   } catch (const std::bad_alloc&) {
-    error.message = (name.empty() ? std::string() : name + ": ") + "not enough memory to read the drawing";
+    error.message =
+        (name.empty() ? std::string() : name + ": ") +
+        textInLanguage("not enough memory to read the drawing", "内存不足，无法读取图形", std::string_view());
     return nullptr;
   }
 }
@@ -74,20 +77,22 @@ bool mayBeDxf(std::string_view head) {
 bool readFile(const std::string& path, std::string& bytes, std::string& error) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = path + ": cannot open: " + std::strerror(errno);
+    error = path + ": " + textInLanguage("cannot open: {}", "无法打开：{}", std::strerror(errno));
     return false;
   }
   struct stat st {};
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    error = path + ": is a directory, not a drawing";
+    error = path + ": " + textInLanguage("is a directory, not a drawing", "是文件夹，不是图形", std::string_view());
     return false;
   }
   constexpr std::size_t kHead = std::size_t{1} << 12, kChunk = std::size_t{1} << 16;
   const std::size_t expected = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
   if (expected >= std::numeric_limits<std::uint32_t>::max()) {
     ::close(fd);
-    error = path + ": line 1: the file is too large (4 GB at most)";
+    error = path + ": " +
+            textInLanguage("line 1: the file is too large (4 GB at most)", "第 1 行：文件太大（最大 4 GB）",
+                           std::string_view());
     return false;
   }
   std::string head(kHead, '\0');
@@ -114,14 +119,15 @@ bool readFile(const std::string& path, std::string& bytes, std::string& error) {
       }
     } catch (const std::bad_alloc&) {
       ::close(fd);
-      error = path + ": not enough memory to read the drawing";
+      error = path + ": " +
+              textInLanguage("not enough memory to read the drawing", "内存不足，无法读取图形", std::string_view());
       return false;
     }
   }
   bytes.resize(have);
   ::close(fd);
   if (failed) {
-    error = path + ": read error";
+    error = path + ": " + textInLanguage("read error", "读取错误", std::string_view());
     return false;
   }
   return true;
@@ -322,7 +328,7 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
   // A link is written through, so that it keeps pointing at the drawing.
   std::string target;
   if (!followLinks(path, target)) {
-    error.message = path + ": cannot write: " + std::strerror(errno);
+    error.message = path + ": " + textInLanguage("cannot write: {}", "无法写入：{}", std::strerror(errno));
     return false;
   }
   // A size limit makes a write fail (EFBIG) instead of killing the process with SIGXFSZ, so that the
@@ -342,7 +348,9 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
       written = dxf::writeTags(db, sink, writeError, progress);
     } catch (const std::bad_alloc&) {
       written = false;
-      writeError = path + ": not enough memory to write the drawing";
+      writeError =
+          path + ": " +
+          textInLanguage("not enough memory to write the drawing", "内存不足，无法写入图形", std::string_view());
     }
     writeErrno = sink.failedErrno();
     if (written && !tmp.commit()) {
@@ -353,7 +361,9 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
   sigaction(SIGXFSZ, &before, nullptr);
   if (!written) {
     // The temporary goes with `tmp`; the drawing on disk stays as it was.
-    error.message = writeError.empty() ? path + ": cannot write: " + std::strerror(writeErrno) : writeError;
+    error.message = writeError.empty()
+                        ? path + ": " + textInLanguage("cannot write: {}", "无法写入：{}", std::strerror(writeErrno))
+                        : writeError;
     return false;
   }
   removeStaleTemporaries(target, tmp.path());

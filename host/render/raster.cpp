@@ -10,6 +10,8 @@
 #include <csetjmp>
 #include <vector>
 
+#include "zrxhost/messages.h"
+
 namespace zrxhost::render {
 
 bool clipToBox(double& x0, double& y0, double& x1, double& y1, double minX, double minY, double maxX, double maxY) {
@@ -197,7 +199,7 @@ bool encodePng(const std::uint32_t* pixels, int width, int height, int stride, s
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (png == nullptr || info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
-    error = "out of memory for the PNG encoder";
+    error = textInLanguage("out of memory for the PNG encoder", "PNG 编码器内存不足", std::string_view());
     return false;
   }
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
@@ -207,7 +209,7 @@ bool encodePng(const std::uint32_t* pixels, int width, int height, int stride, s
   png_set_write_fn(png, &out, appendBytes, flushNothing);
   const bool done = encodeRows(png, info, rows.data(), width, height);
   png_destroy_write_struct(&png, &info);
-  if (!done) error = "the PNG encoder failed";
+  if (!done) error = textInLanguage("the PNG encoder failed", "PNG 编码失败", std::string_view());
   return done;
 }
 

@@ -16,6 +16,7 @@
 
 #include "render/raster.h"
 #include "render/scene.h"
+#include "zrxhost/messages.h"
 
 namespace zrxhost {
 namespace {
@@ -52,7 +53,8 @@ void fitWindow(double minX, double minY, double maxX, double maxY, int width, in
 
 bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::string& error) {
   if (options.widthPixels < 1 || options.widthPixels > kMaxSide) {
-    error = "the picture width must be between 1 and " + std::to_string(kMaxSide) + " pixels";
+    error = textInLanguage("the picture width must be between 1 and {} pixels", "图片宽度必须在 1 到 {} 像素之间",
+                           std::to_string(kMaxSide));
     return false;
   }
   view.width = options.widthPixels;
@@ -61,7 +63,8 @@ bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::
     const double* v = options.view;
     const double w = v[2] - v[0], h = v[3] - v[1];
     if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) {
-      error = "the view window must have a finite, positive width and height";
+      error = textInLanguage("the view window must have a finite, positive width and height",
+                             "视图窗口的宽度和高度必须为有限正数", std::string_view());
       return false;
     }
     fitWindow(v[0], v[1], v[2], v[3], view.width, maxHeight, view);
@@ -391,7 +394,7 @@ using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
 
 bool cairoFailed(cairo_status_t status, std::string& error) {
   if (status == CAIRO_STATUS_SUCCESS) return false;
-  error = std::string("drawing failed: ") + cairo_status_to_string(status);
+  error = textInLanguage("drawing failed: {}", "绘制失败：{}", cairo_status_to_string(status));
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include "zrx/db.h"
 #include "zrx/gi.h"
 #include "zrxhost/fonts.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/render.h"
 
 namespace zrxhost::render {
@@ -639,7 +640,8 @@ bool buildScene(ZcDbDatabase& db, Scene& scene, std::string& error) {
   ZcDbObjectId spaceId = db.currentSpaceId();
   ZcDbBlockTableRecord* space = nullptr;
   if (spaceId.isNull() || zcdbOpenObject(space, spaceId, ZcDb::kForRead) != Zcad::eOk || !space) {
-    error = "the drawing's current space cannot be opened";
+    error =
+        textInLanguage("the drawing's current space cannot be opened", "无法打开图形的当前空间", std::string_view());
     return false;
   }
   const std::vector<ZcDbObjectId> ids = space->entityIds();

@@ -28,6 +28,8 @@ class Diagnostics(hostrun.HostTestCase):
              f"zrxhost: {self.notes}: line 1: a group code was expected, found "
              "'These are my notes, not a drawing.' (this is not a DXF file)\n",
              [self.notes, "第 1 行：", "这不是 DXF 文件"]),
+            ([self.path("missing.dxf")], 2,
+             f"zrxhost: {self.path('missing.dxf')}: cannot open: No such file or directory\n", ["无法打开"]),
             ([self.padded], 0, None, ["警告：", self.padded, "EOF 之后的内容被忽略"]),
             (["--save-as", self.path("no-folder/out.dxf")], 4,
              f"zrxhost: cannot write {self.path('no-folder/out.dxf')}: the folder {self.path('no-folder')} does not exist\n",
