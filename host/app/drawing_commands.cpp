@@ -1,6 +1,8 @@
 // SAVE, SAVEAS and QUIT: saving the drawing from the command line and leaving without losing work.
 #include "drawing_commands.h"
 
+#include <filesystem>
+
 #include "zrx/db.h"
 #include "zrx/ed.h"
 #include "zrxhost/dxf.h"
@@ -39,8 +41,8 @@ bool saveTo(const std::string& path) {
 std::string askFileName() {
   wchar_t answer[4096] = {};
   const std::wstring prompt = wide("\n" + hostMessage(HostMessage::kSaveAsPrompt));
-  if (zcedGetString(1, prompt.c_str(), answer, sizeof answer / sizeof answer[0]) != RTNORM) return {};
-  return utf16ToUtf8(wideToUtf16(answer));
+  if (zcedGetString(1, prompt.c_str(), answer, sizeof answer / sizeof answer[0]) != RTNORM || !answer[0]) return {};
+  return drawingFileName(utf16ToUtf8(wideToUtf16(answer)));
 }
 
 bool saveToTargetOrAsk() {
@@ -66,6 +68,14 @@ void quitCommand() {
 }
 
 }  // namespace
+
+std::string drawingFileName(std::string name) {
+  std::error_code ignored;
+  // A folder is left as named: the save then says why it cannot write there.
+  if (!name.empty() && std::filesystem::path(name).extension().empty() && !std::filesystem::is_directory(name, ignored))
+    name += ".dxf";
+  return name;
+}
 
 bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error) {
   Progress progress(hostMessage(HostMessage::kProgressSaving, path));

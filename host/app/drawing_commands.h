@@ -22,6 +22,11 @@ struct DrawingFile {
 // Registers SAVE, SAVEAS and QUIT for `file`, which must outlive the command line.
 void registerDrawingCommands(DrawingFile& file);
 
+// The file a drawing is saved to under `name`: a name without an extension gets ".dxf" (unless it
+// names a folder), so that the file is found again where drawings are listed by it (the Open
+// dialog, a file manager).
+std::string drawingFileName(std::string name);
+
 // Writes the drawing atomically, showing progress on a terminal; false with `error` on failure.
 bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error);
 

@@ -67,7 +67,7 @@ constexpr CommandDescription kDescriptions[] = {
     {"U", "undo the last command", "放弃上一个命令"},
     {"UNDO", "undo a number of commands", "放弃若干个命令"},
     {"REDO", "redo what the last U or UNDO took back", "重做上一次 U 或 UNDO 放弃的操作"},
-    {"HELP", "this list (F1 at a terminal)", "本列表（在终端中也可按 F1）"},
+    {"HELP", "this list (also F1)", "本列表（也可按 F1）"},
     {"SAVE", "save the drawing to its file", "将图形保存到其文件"},
     {"SAVEAS", "save the drawing to a new file", "将图形另存为新文件"},
     {"QUIT", "end the session", "结束会话"},

@@ -178,12 +178,10 @@ void MainWindow::buildMenus() {
 }
 
 std::string MainWindow::askSavePath() {
-  QString path = mSaveFileQuestion ? mSaveFileQuestion()
-                                   : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
-  // A name without an extension is a drawing all the same: with ".dxf" the Open dialog, which lists
-  // drawings by it, finds the file again.
-  if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".dxf");
-  return path.toStdString();
+  const QString path = mSaveFileQuestion
+                           ? mSaveFileQuestion()
+                           : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
+  return app::drawingFileName(path.toStdString());
 }
 
 void MainWindow::showViewCentre() {

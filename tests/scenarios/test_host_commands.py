@@ -59,7 +59,8 @@ class DrawingCommands(hostrun.HostTestCase):
     def test_save_saveas_quit_and_help(self):
         hello = hostrun.test_module_path("hello")
         first = self.path("first.dxf")
-        script = (f"save\nhello\n1,1\nx\nsaveas\n{first}\nhello 2,2\ny\nsave\nhelp\nquit\nhello\n3,3\nnever\n")
+        # Named without its extension, as users type it: saved with it, where drawings are looked for.
+        script = (f"save\nhello\n1,1\nx\nsaveas\n{first[:-4]}\nhello 2,2\ny\nsave\nhelp\nquit\nhello\n3,3\nnever\n")
         result = self.run_host("--load", hello, script=script)
         self.assertExit(result, 0)
         # A new drawing has no file to save to; SAVEAS names it, and SAVE then writes there.
