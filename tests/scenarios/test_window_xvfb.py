@@ -63,8 +63,18 @@ def xdo(display, *args):
     subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display), check=True, timeout=30)
 
 
-@unittest.skipUnless(os.path.exists(ZRXCAD), "zrxcad is not built (no Qt 6)")
-class WithoutDisplay(unittest.TestCase):
+class WindowTestCase(unittest.TestCase):
+    """Skipped only where Qt 6 is not installed: a build that left the window out beside Qt (one
+    configured before Qt came) fails here instead of passing without it."""
+
+    def setUp(self):
+        if not os.path.exists(ZRXCAD):
+            if os.environ.get("ZRX_QT_FOUND", "").upper() in ("1", "ON", "TRUE", "YES"):
+                self.fail(f"Qt 6 is installed but {ZRXCAD} was not built: configure with -DZRX_WINDOW=ON")
+            self.skipTest("zrxcad is not built (no Qt 6)")
+
+
+class WithoutDisplay(WindowTestCase):
     def test_help_and_version_answer_without_a_display(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         for option, answer in (("--help", "usage: zrxcad"), ("--version", "zrxcad ")):
@@ -73,9 +83,9 @@ class WithoutDisplay(unittest.TestCase):
             self.assertTrue(run.stdout.startswith(answer), run.stdout)
 
 
-@unittest.skipUnless(os.path.exists(ZRXCAD), "zrxcad is not built (no Qt 6)")
-class WindowUnderX(unittest.TestCase):
+class WindowUnderX(WindowTestCase):
     def setUp(self):
+        super().setUp()
         self.dir = tempfile.mkdtemp(prefix="zrxcad-x-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         # Xvfb picks a free display itself and says which.
