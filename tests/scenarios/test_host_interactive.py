@@ -1,4 +1,5 @@
 # zrxhost at a terminal: a real pseudo-terminal with line editing, UTF-8, Esc, Ctrl-C, questions, progress.
+import itertools
 import os
 import unittest
 
@@ -100,16 +101,17 @@ class Interactive(hostrun.HostTestCase):
         self.assertEqual(code, 0, shown)
         self.assertNotIn("Save changes", shown)
 
-    def test_no_at_quit_discards_without_asking_again(self):
+    def test_no_at_the_way_out_discards_without_asking_again(self):
         drawing = self.new_drawing("in.dxf", p100)
         with open(drawing, "rb") as f:
             before = f.read()
-        for verlan, asked in (("en-US", "Save changes to"), ("zh-CN", "是否将改动保存到")):
-            with self.subTest(verlan=verlan):
+        for (verlan, asked), way_out in itertools.product(
+                (("en-US", "Save changes to"), ("zh-CN", "是否将改动保存到")), ("QUIT", CTRL_D)):
+            with self.subTest(verlan=verlan, way_out=way_out):
                 # A Y after the No would save what the user chose to throw away, were it asked for.
                 code, shown = self.terminal(
                     drawing, "--load", hostrun.module_path(), "--set", f"VERLAN={verlan}",
-                    answers=["tally", "5,1", "0,0", "0,10", "", "QUIT", "N", "Y"], end_with_ctrl_d=False)
+                    answers=["tally", "5,1", "0,0", "0,10", "", way_out, "N", "Y"], end_with_ctrl_d=False)
                 self.assertEqual(code, 0, shown)
                 self.assertEqual(shown.count(asked), 1, shown)
                 with open(drawing, "rb") as f:
