@@ -10,6 +10,7 @@
 #include "window/window_texts.h"
 #include "zrx/db.h"
 #include "zrxhost/dxf.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 #include "zrxhost/version.h"
 
@@ -17,12 +18,20 @@ namespace {
 
 enum ExitCode { kDone = 0, kUsage = 1, kBadModule = 3 };
 
-const char* kUsageText =
-    "usage: zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
-    "  DRAWING.dxf        the drawing to open (none, or one that cannot be read: a new drawing)\n"
-    "  --load MODULE      load a module such as ZrxForTally.zrx (repeatable)\n"
-    "  --set NAME=VALUE   set a system variable first (VERLAN=zh-CN: Chinese)\n"
-    "  --help, --version\n";
+std::string usageText() {
+  return zrxhost::textInLanguage(
+      "usage: zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
+      "  DRAWING.dxf        the drawing to open (none, or one that cannot be read: a new drawing)\n"
+      "  --load MODULE      load a module such as ZrxForTally.zrx (repeatable)\n"
+      "  --set NAME=VALUE   set a system variable first (VERLAN=zh-CN: Chinese)\n"
+      "  --help, --version\n",
+      "用法：zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
+      "  DRAWING.dxf        要打开的图形（省略或无法读取时：新图形）\n"
+      "  --load MODULE      加载模块，如 ZrxForTally.zrx（可重复）\n"
+      "  --set NAME=VALUE   先设置系统变量（VERLAN=zh-CN：中文）\n"
+      "  --help, --version\n",
+      std::string_view());
+}
 
 int fail(int code, const std::string& message) {
   std::cerr << "zrxcad: " << message << '\n';
@@ -35,37 +44,49 @@ int main(int argc, char** argv) {
   // Everything that needs no window is done before Qt starts: --help, --version and a bad option
   // answer without a display.
   const std::vector<std::string> args(argv + 1, argv + argc);
+  // The language first, from a --set VERLAN anywhere on the line, so that every message below is in it.
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--set" && args[i + 1].starts_with("VERLAN="))
+      zrxhost::Session::instance().setSysVar("VERLAN", args[i + 1].substr(7));
+  }
+  using zrxhost::textInLanguage;
   std::string drawing;
   std::vector<std::string> modules;
   std::vector<std::pair<std::string, std::string>> sysVars;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
-      std::cout << kUsageText;
+      std::cout << usageText();
       return kDone;
     }
     if (arg == "--version") {
       char version[16];
       std::snprintf(version, sizeof version, "0x%08X", static_cast<unsigned>(zrxhost::kApiVersion));
-      std::cout << "zrxcad " << zrxhost::kProgramVersion << " (module interface " << version << ")\n";
+      std::cout << textInLanguage("zrxcad {} (module interface {})", "zrxcad {}（模块接口 {}）",
+                                  {zrxhost::kProgramVersion, version})
+                << '\n';
       return kDone;
     }
     if (arg == "--load" || arg == "--set") {
-      if (i + 1 >= args.size()) return fail(kUsage, arg + " needs a value\n" + kUsageText);
+      if (i + 1 >= args.size())
+        return fail(kUsage, textInLanguage("{} needs a value", "{} 需要一个值", arg) + "\n" + usageText());
       const std::string& value = args[++i];
       if (arg == "--load") {
         modules.push_back(value);
         continue;
       }
       const size_t equals = value.find('=');
-      if (equals == std::string::npos || equals == 0) return fail(kUsage, "--set takes NAME=VALUE, not " + value);
+      if (equals == std::string::npos || equals == 0)
+        return fail(kUsage,
+                    textInLanguage("--set takes NAME=VALUE, not {}", "--set 需要 NAME=VALUE，而不是 {}", value));
       sysVars.emplace_back(value.substr(0, equals), value.substr(equals + 1));
     } else if (!arg.empty() && arg[0] == '-') {
-      return fail(kUsage, "unknown option " + arg + "\n" + kUsageText);
+      return fail(kUsage, textInLanguage("unknown option {}", "未知选项 {}", arg) + "\n" + usageText());
     } else if (drawing.empty()) {
       drawing = arg;
     } else {
-      return fail(kUsage, "one drawing at a time: " + arg + "\n" + kUsageText);
+      return fail(kUsage,
+                  textInLanguage("one drawing at a time: {}", "一次只能打开一个图形：{}", arg) + "\n" + usageText());
     }
   }
 
@@ -79,8 +100,11 @@ int main(int argc, char** argv) {
   zrxhost::window::applyWindowDefaults();
   // Before the window is built: it takes its language from VERLAN.
   for (const auto& [name, value] : sysVars) {
-    if (!session.sysVar(name)) return fail(kUsage, "--set " + name + ": unknown system variable " + name);
-    if (!session.setSysVar(name, value)) return fail(kUsage, "--set " + name + ": invalid value \"" + value + "\"");
+    if (!session.sysVar(name))
+      return fail(kUsage,
+                  textInLanguage("--set {}: unknown system variable {}", "--set {}：未知系统变量 {}", {name, name}));
+    if (!session.setSysVar(name, value))
+      return fail(kUsage, textInLanguage("--set {}: invalid value \"{}\"", "--set {}：无效值“{}”", {name, value}));
   }
 
   QApplication application(argc, argv);

@@ -81,6 +81,14 @@ class WithoutDisplay(WindowTestCase):
             run = subprocess.run([ZRXCAD, option], env=env, capture_output=True, text=True, timeout=30)
             self.assertEqual(run.returncode, 0, option + ": " + run.stderr)
             self.assertTrue(run.stdout.startswith(answer), run.stdout)
+        # In the language asked for, a refused option too.
+        run = subprocess.run([ZRXCAD, "--help", "--set", "VERLAN=zh-CN"], env=env, capture_output=True, text=True,
+                             timeout=30)
+        self.assertTrue(run.stdout.startswith("用法：zrxcad"), run.stdout)
+        run = subprocess.run([ZRXCAD, "--set", "VERLAN=zh-CN", "--frobnicate"], env=env, capture_output=True,
+                             text=True, timeout=30)
+        self.assertEqual(run.returncode, 1)
+        self.assertTrue(run.stderr.startswith("zrxcad: 未知选项 --frobnicate"), run.stderr)
 
 
 class WindowUnderX(WindowTestCase):
