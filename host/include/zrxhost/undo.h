@@ -23,7 +23,8 @@ class UndoHistory {
   UndoHistory(const UndoHistory&) = delete;
   UndoHistory& operator=(const UndoHistory&) = delete;
 
-  // One command's changes. A group that changed nothing is dropped; one that did clears what could
+  // One command's changes. A group that changed nothing (every object it touched stands as it stood,
+  // values put back, objects added and erased within it) is dropped; one that did clears what could
   // be redone.
   void beginGroup(std::string name);
   void endGroup();
