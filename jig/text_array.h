@@ -5,11 +5,12 @@
 
 #include "module/host.h"
 
-// Whether a copy of a text with these modes is placed by its insertion point (a baseline text that is
-// left, aligned or fit) rather than by its alignment point.
+// Whether a copy of a text with these modes is placed by its insertion point (a left baseline text,
+// and an aligned or fit text whatever its vertical mode, since it spans both of its points) rather
+// than by its alignment point.
 inline bool placedByPosition(int horizontalMode, int verticalMode) {
-  return verticalMode == ZcDb::kTextBase &&
-         (horizontalMode == ZcDb::kTextLeft || horizontalMode == ZcDb::kTextAlign || horizontalMode == ZcDb::kTextFit);
+  if (horizontalMode == ZcDb::kTextAlign || horizontalMode == ZcDb::kTextFit) return true;
+  return verticalMode == ZcDb::kTextBase && horizontalMode == ZcDb::kTextLeft;
 }
 
 class TextArray : public ZcDbEntity {

@@ -71,6 +71,30 @@ class Alignments(tc.TallyCase):
             self.assertCopies(doc, [("1601", (10, 340)), ("1602", (20, 340))])
             self.assertAlmostEqual(self.text_named(doc, "1601").dxf.rotation, 30, places=6)
 
+    def test_aligned_and_fit_copies_keep_their_baseline_whatever_the_vertical_mode(self):
+        # A drawing may give an aligned or fit text a vertical mode too; it still spans its two points.
+        def build(msp, doc):
+            for text, halign, valign, y in (("300", 3, 1, 0), ("500", 5, 2, 20)):
+                msp.add_text(text, dxfattribs={"height": 2.5, "halign": halign, "valign": valign,
+                                               "insert": (0, y), "align_point": (20, y + 5)})
+
+        lines = ["tally"] + tc.LINE + ["10,3", "N", "2", "0,0", "0,-40", "tally", "10,23", "N", "2", "0,0", "0,-40"]
+        _, doc = self.tally(build, lines)
+        for source, copies in (("300", ("301", "302")), ("500", ("501", "502"))):
+            with self.subTest(source=source):
+                original = self.text_named(doc, source)
+                heights = set()
+                for k, name in enumerate(copies, 1):
+                    copy = self.text_named(doc, name)
+                    self.assertEqual((copy.dxf.halign, copy.dxf.valign), (original.dxf.halign, original.dxf.valign))
+                    self.assertPoint(copy.dxf.insert, _moved(original.dxf.insert, (0, -20 * k)))
+                    self.assertPoint(copy.dxf.align_point, _moved(original.dxf.align_point, (0, -20 * k)))
+                    heights.add(round(copy.dxf.height, 9))
+                # Not stretched: one baseline, one height (a fit text keeps the source's own).
+                self.assertEqual(len(heights), 1, heights)
+                if source == "500":
+                    self.assertEqual(heights, {2.5})
+
 
 def _moved(point, offset):
     return point[0] + offset[0], point[1] + offset[1]

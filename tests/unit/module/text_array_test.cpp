@@ -170,10 +170,15 @@ TEST_F(TextArrayTest, OtherAlignmentsArePlacedByTheirAlignmentPoint) {
 }
 
 TEST_F(TextArrayTest, AlignedAndFitCopiesKeepTheSourcesBaseline) {
-  for (int h : {ZcDb::kTextAlign, ZcDb::kTextFit}) {
-    SCOPED_TRACE(h);
+  // Whatever vertical mode a drawing gives them: they span their two points all the same.
+  for (auto [h, v] : {std::pair{ZcDb::kTextAlign, ZcDb::kTextBase},
+                      {ZcDb::kTextFit, ZcDb::kTextBase},
+                      {ZcDb::kTextAlign, ZcDb::kTextBottom},
+                      {ZcDb::kTextFit, ZcDb::kTextTop}}) {
+    SCOPED_TRACE(testing::Message() << h << " " << v);
     TextSpec props;
     props.horizontalMode = h;
+    props.verticalMode = v;
     props.alignmentPoint = ZcGePoint3d(130, 57, 0);
     ZcDbObjectId source = addText(props);
     ZcGiDrawRecorder original;
