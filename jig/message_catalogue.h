@@ -27,11 +27,12 @@ enum CatalogueMessage {
   kMTextWithoutText,  // the MText's explode gave no Text to carry its content
   kMTextNotReplaced,  // the drawing refused to take the Text or give up the MText
   kCopiesNotPlaced,   // %d copies whose coordinates overflowed were left out
+  kTextNotMeasured,   // the drawing refused to open the picked Text for its measuring
 };
 
 class MessageCatalogue {
  public:
-  static constexpr int kCount = kCopiesNotPlaced + 1;
+  static constexpr int kCount = kTextNotMeasured + 1;
 
   // Chinese when the buffer holds exactly "zh-CN", English for every other value (or no string).
   explicit MessageCatalogue(const resbuf* verlan);

@@ -202,7 +202,7 @@ ZcDbObjectId appendMark(const ZcGePoint3d (&corners)[4]) {
 RunKind TallyJig::pickCharacterRun() {
   const PickedRun run = analysePick(textId, clickPoint);
   if (run.kind == kNothingPicked) {
-    zcutPrintf(catalogueText(kNothingSelected));
+    zcutPrintf(catalogueText(run.refused ? kTextNotMeasured : kNothingSelected));
     return run.kind;
   }
   if (run.kind == kNotCountable) {

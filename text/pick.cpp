@@ -82,9 +82,9 @@ PickedRun analysePick(ZcDbObjectId textId, const ZcGePoint3d& clickPoint) {
   const double oblique = pText->oblique();
 
   ZcArray<double> textWidths;
-  const bool measured = measureCharacters(pText, textWidths);
+  result.refused = !measureCharacters(pText, textWidths);
   pText->close();
-  if (!measured) return result;
+  if (result.refused) return result;
 
   const int count = textWidths.length();
   const int picked = characterAt(textWidths, pickOffset(textPosition, rotation, oblique, clickPoint).along);

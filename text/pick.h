@@ -25,6 +25,9 @@ int characterAt(const ZcArray<double>& textWidths, double along);
 struct PickedRun {
   // kNothingPicked when the text cannot be read or measured, or the point lies beside its characters.
   RunKind kind = kNothingPicked;
+  // The text could not be measured: the drawing would not let it be opened for write (another
+  // application holds it open).
+  bool refused = false;
   // Inclusive character indices of the run; set for kDigitRun and kLetterRun only.
   int runStart = 0;
   int runEnd = 0;

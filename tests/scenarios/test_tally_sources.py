@@ -101,6 +101,22 @@ def _moved(point, offset):
 
 
 class Sources(tc.TallyCase):
+    def test_a_text_held_open_elsewhere_says_why_it_cannot_be_counted(self):
+        holder = hostrun.test_module_path("holder")
+        for verlan, message in (("en-US", "\nThe drawing refused the change: the Text is held open elsewhere, so its "
+                                          "characters cannot be measured."),
+                                ("zh-CN", "\n图形拒绝了修改，单行文字正被占用，无法测量其字符。")):
+            with self.subTest(verlan=verlan):
+                def build(msp, doc):
+                    msp.add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, 0))
+
+                result, doc = self.tally(build, ["holdopen", "5,1", "tally"] + tc.LINE + ["5,1", "10", "0,0", "25,0"],
+                                         verlan=verlan, modules=[holder])
+                self.assertIn(message, result.stdout)
+                self.assertNotIn("No characters are selected", result.stdout)
+                self.assertEqual([e.dxf.text for e in self.texts(doc)], ["P100"])
+                self.assertNoMark(doc)
+
     def test_paper_space_source_copies_go_to_model_space(self):
         def build(msp, doc):
             doc.layout("Layout1").add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, 0))

@@ -140,7 +140,7 @@ TEST(Catalogue, CatalogueTextFollowsTheActiveCatalogue) {
   activeCatalogue = nullptr;
   // The names keep the catalogue's order: the first and the last name its first and last texts.
   EXPECT_EQ(std::wstring(catalogueText(kModeLine)), L"\nCurrent Mode: Increment method= line, increment");
-  EXPECT_EQ(MessageCatalogue::kCount, 22);
+  EXPECT_EQ(MessageCatalogue::kCount, 23);
 }
 
 }  // namespace
