@@ -157,12 +157,10 @@ void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xf
   if (along.isZeroLength()) along = normal.perpVector();
   along.normalize();
   const ZcGeVector3d across = normal.crossProduct(along).normal();
-  // Beyond about 85 degrees a slant stops being text; CAD programs refuse it there too.
-  const double slant = std::tan(std::clamp(style.obliquingAngle, -1.48, 1.48));
-  const double size = style.textSize, xScale = style.xScale;
+  const GlyphAxes<V3> axes = glyphAxes(v3(along), v3(across), style.textSize, style.xScale, style.obliquingAngle);
   const V3 origin = xform.apply(v3(text.position));
-  const V3 alongGlyph = xform.applyVector(v3(along) * (size * xScale));
-  const V3 acrossGlyph = xform.applyVector(v3(along) * (size * slant) + v3(across) * size);
+  const V3 alongGlyph = xform.applyVector(axes.along);
+  const V3 acrossGlyph = xform.applyVector(axes.across);
   SceneText placed;
   placed.m[0] = alongGlyph.x;
   placed.m[2] = alongGlyph.y;

@@ -1,6 +1,7 @@
 // A drawing flattened to 2D paths in drawing coordinates: what a painter (cairo, a window) puts on a surface.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,24 @@ struct SceneText {
   // The cap height in drawing units.
   double height() const { return std::hypot(m[1], m[3]); }
 };
+
+// A text's glyph unit in the drawing: `along` one unit of advance on the baseline (the height times
+// the width factor), `across` one unit up the glyph, leaning with the slant. The scene and the
+// window's preview painter both place glyphs by it, in whatever vector type they work in.
+template <typename Vector>
+struct GlyphAxes {
+  Vector along, across;
+};
+// How far a glyph leans per unit of height: beyond about 85 degrees (1.48 radians) a slant stops
+// being text, and CAD programs refuse it there too.
+inline double textSlant(double oblique) {
+  return std::tan(std::clamp(oblique, -1.48, 1.48));
+}
+template <typename Vector>
+GlyphAxes<Vector> glyphAxes(const Vector& baseline, const Vector& up, double height, double widthFactor,
+                            double oblique) {
+  return {baseline * (height * widthFactor), baseline * (height * textSlant(oblique)) + up * height};
+}
 
 // An infinite line (XLINE) or a half-infinite one (RAY), cut to the view when painted.
 struct SceneRay {

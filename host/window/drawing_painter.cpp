@@ -49,6 +49,16 @@ bool finite(const ZcGePoint3d& p) {
 // Glyphs whose pen is this far off the image in pixels are not placed at all.
 constexpr double kFarPixels = 1e6;
 
+// A glyph's mask serves every copy whose shape rounds to the same steps: an eighth of a pixel of
+// height, a quarter of a degree of angle, a 64th of width factor and of slant. At the largest
+// masked size (kSpriteMaxPixels) that moves an outline point by half a pixel at most, and far less
+// at the sizes copies usually have, while a drag that zooms or turns the copies a little reuses the
+// masks it made.
+constexpr double kSizeSteps = 8, kAngleSteps = 4, kShapeSteps = 64;
+// At most this many masks are kept (a byte of coverage per pixel: a few hundred bytes at the usual
+// sizes): past it they are dropped and made again as needed, so a long drag's memory stays bounded.
+constexpr std::size_t kMaxSprites = 50000;
+
 }  // namespace
 
 bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
@@ -202,7 +212,7 @@ const PreviewPainter::Sprite& PreviewPainter::sprite(const SpriteKey& key, const
   auto found = mSprites.find(key);
   if (found != mSprites.end()) return found->second;
   // A drag through every angle of a polar array makes many; the oldest are not worth tracking.
-  if (mSprites.size() > 50000) {
+  if (mSprites.size() > kMaxSprites) {
     mSprites.clear();
     mLastStamps.fill(LastStamp{});
   }
@@ -382,8 +392,8 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
     }
     // Mirrored texts (a normal pointing down) run their cross direction the other way.
     const double flip = text.normal.z < 0 ? -1 : 1;
-    const double cx = -ay * flip, cy = ax * flip;
-    const double oblique = std::clamp(style.obliquingAngle, -1.48, 1.48);
+    const render::GlyphAxes<QPointF> axes =
+        render::glyphAxes(QPointF(ax, ay), QPointF(-ay * flip, ax * flip), size, xScale, style.obliquingAngle);
     if (text.color != lastColor) {
       lastColor = text.color;
       lastArgb = colorOfIndex(text.color).rgb();
@@ -392,23 +402,23 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
       // The glyph's frame in pixels without the pen position: one mask serves every copy at this
       // size, angle and shape, placed at the pen's nearest pixel.
       const double k = view.scale;
-      const ShapeInputs inputs{&font, size, xScale, ax, ay, oblique, flip};
+      const ShapeInputs inputs{&font, size, xScale, ax, ay, style.obliquingAngle, flip};
       if (!(inputs == mLastShapeInputs)) {
-        const double slant = std::tan(oblique);
         // Copies of one text share their shape: the key and the frame are worked out once for them.
         mLastShapeInputs = inputs;
-        mLastShape = QTransform(size * xScale * ax * k, -size * xScale * ay * k, size * (slant * ax + cx) * k,
-                                -size * (slant * ay + cy) * k, 0, 0);
-        mLastShapeKey = SpriteKey{&font, 0, static_cast<std::int32_t>(std::lround(size * k * 8)),
-                                  static_cast<std::int32_t>(std::lround(std::atan2(ay, ax) * 180 / M_PI * 4)),
-                                  // A mirrored text's masks are not the others'.
-                                  static_cast<std::int32_t>(std::lround(xScale * 64 * flip)),
-                                  static_cast<std::int32_t>(std::lround(slant * 64))};
+        mLastShape =
+            QTransform(axes.along.x() * k, -axes.along.y() * k, axes.across.x() * k, -axes.across.y() * k, 0, 0);
+        mLastShapeKey =
+            SpriteKey{&font, 0, static_cast<std::int32_t>(std::lround(size * k * kSizeSteps)),
+                      static_cast<std::int32_t>(std::lround(std::atan2(ay, ax) * 180 / M_PI * kAngleSteps)),
+                      // A mirrored text's masks are not the others'.
+                      static_cast<std::int32_t>(std::lround(xScale * kShapeSteps * flip)),
+                      static_cast<std::int32_t>(std::lround(render::textSlant(style.obliquingAngle) * kShapeSteps))};
       }
       const QTransform& shape = mLastShape;
       const SpriteKey& base = mLastShapeKey;
       // Pixels per unit of pen advance, along x and y of the image.
-      const double stepX = size * xScale * ax * k, stepY = -size * xScale * ay * k;
+      const double stepX = axes.along.x() * k, stepY = -axes.along.y() * k;
       const double startX = view.screenX(text.position.x), startY = view.screenY(text.position.y);
       const std::u16string& units = text.message.utf16();
       // A copy wholly off the image is passed over: no glyph is wider than two heights.
@@ -443,14 +453,11 @@ void PreviewPainter::paint(QImage& image, const ZcGiDrawRecorder& frame, const V
       continue;
     }
     painter.setBrush(colorOfIndex(text.color));
-    const double slant = std::tan(oblique);
     double pen = 0;
     for (char32_t c : utf16ToUtf32(text.message.utf16())) {
       const Glyph& g = glyph(font, c);
-      // Glyph units to drawing: along the baseline by the width factor and the slant, across by the height.
-      const double ox = text.position.x + pen * size * xScale * ax, oy = text.position.y + pen * size * xScale * ay;
-      const QTransform local(size * xScale * ax, size * xScale * ay, size * (slant * ax + cx), size * (slant * ay + cy),
-                             ox, oy);
+      const QPointF origin = QPointF(text.position.x, text.position.y) + axes.along * pen;
+      const QTransform local(axes.along.x(), axes.along.y(), axes.across.x(), axes.across.y(), origin.x(), origin.y());
       painter.setTransform(local * transform);
       painter.drawPath(g.path);
       pen += g.advance;
