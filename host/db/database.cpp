@@ -298,7 +298,7 @@ ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
   // position its alignment implies.
   stub.writer = true;
   object->close();
-  zrxdb::takeAsRead(stub);  // what the close settled is as read, though the file may say otherwise
+  stub.edits = 0;  // what the close settled is as read
   return object;
 }
 
@@ -329,7 +329,7 @@ zrxhost::UndoHistory& ZcDbDatabase::undoHistory() {
 void ZcDbDatabase::markAllUnchanged() {
   mImpl->forEachStub([](ZcDbStub& stub) {
     stub.changed = false;
-    zrxdb::takeAsRead(stub);
+    stub.edits = 0;
   });
 }
 
@@ -339,10 +339,6 @@ bool ZcDbDatabase::changedSinceMarked(ZcDbObjectId id) const {
 
 std::uint32_t ZcDbDatabase::editsSinceMarked(ZcDbObjectId id) const {
   return id.isNull() ? 0 : id.stub()->edits;
-}
-
-std::uint32_t ZcDbDatabase::editsLeavingMarkedValue(ZcDbObjectId id) const {
-  return id.isNull() ? 0 : id.stub()->edits & ~id.stub()->mayBeAsRead;
 }
 
 void ZcDbDatabase::reserveObjects(std::size_t count) {

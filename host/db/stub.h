@@ -2,7 +2,6 @@
 #pragma once
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <cwctype>
 #include <string>
@@ -38,12 +37,6 @@ struct ZcDbStub {
   bool changed = true;
   // The properties the object's setters changed since markAllUnchanged (zrxhost::Edit bits).
   std::uint32_t edits = 0;
-  // The properties whose value may be the one read, changed or not: those stored more than once, or
-  // by a setter that does not tell a change from a store, or changed to the same number (-0 for 0);
-  // and those the object may not have held as read (changed before the mark, or settled as it was
-  // built: a text not left-aligned settles its position). The coordinates of `edits` not among them
-  // surely differ from the value read.
-  std::uint32_t mayBeAsRead = 0;
   // The undo group that last recorded this object, so that a group records it once.
   std::uint64_t undoSerial = 0;
 };
@@ -52,35 +45,20 @@ namespace zrxdb {
 
 // Notes on the stub of a database's object that a setter changed `edit` (nothing for a new object).
 inline void noteEdit(ZcDbStub* stub, std::uint32_t edit) {
-  if (stub == nullptr) return;
-  stub->edits |= edit;
-  stub->mayBeAsRead |= edit;
+  if (stub != nullptr) stub->edits |= edit;
 }
 
 // Notes on the stub the coordinates of a point property a setter changed from `before` to `after`:
 // `xEdit` is the Edit bit of its x, the next two those of y and z. A coordinate counts as changed
-// unless its bits are the same (so -0 for 0 counts, and a NaN stored again does not). It surely
-// leaves the value read only when changed once and to another number: -0 for 0, or one NaN for
-// another, compares as the same value.
+// unless its bits are the same (so -0 for 0 counts, and a NaN stored again does not).
 template <typename Point>
 inline void notePointEdit(ZcDbStub* stub, std::uint32_t xEdit, const Point& before, const Point& after) {
   if (stub == nullptr) return;
-  std::uint32_t changed = 0, sameNumber = 0;
-  const double from[] = {before.x, before.y, before.z}, to[] = {after.x, after.y, after.z};
-  for (int i = 0; i < 3; ++i) {
-    if (std::bit_cast<std::uint64_t>(from[i]) == std::bit_cast<std::uint64_t>(to[i])) continue;
-    changed |= xEdit << i;
-    if (from[i] == to[i] || (std::isnan(from[i]) && std::isnan(to[i]))) sameNumber |= xEdit << i;
-  }
-  stub->mayBeAsRead |= (stub->edits & changed) | sameNumber;  // changed again: perhaps back
-  stub->edits |= changed;
-}
-
-// Takes what the object now holds as its value read (when the drawing is marked unchanged, and when
-// the loader built it): no edits since, though what the earlier ones changed may differ from the file.
-inline void takeAsRead(ZcDbStub& stub) {
-  stub.mayBeAsRead |= stub.edits;
-  stub.edits = 0;
+  const auto differs = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) != std::bit_cast<std::uint64_t>(b);
+  };
+  stub->edits |= (differs(before.x, after.x) ? xEdit : 0) | (differs(before.y, after.y) ? xEdit << 1 : 0) |
+                 (differs(before.z, after.z) ? xEdit << 2 : 0);
 }
 
 // Lets the database's undo history copy the object before it is opened for write.

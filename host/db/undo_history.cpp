@@ -18,7 +18,6 @@ struct UndoHistory::Group {
     bool erased;
     bool changed;
     std::uint32_t edits;  // the object's edits before the group, which its fields then match
-    std::uint32_t mayBeAsRead;
   };
   std::uint64_t serial;
   std::string name;
@@ -53,7 +52,6 @@ void UndoHistory::endGroup() {
     if (before != nullptr) {
       stub.changed = entry.changed;
       stub.edits = entry.edits;
-      stub.mayBeAsRead = entry.mayBeAsRead;
     }
     return true;
   });
@@ -67,8 +65,7 @@ void UndoHistory::willModify(ZcDbStub& stub) {
   if (!mOpen || stub.undoSerial == mOpen->serial || stub.object == nullptr) return;
   stub.undoSerial = mOpen->serial;
   auto* copy = static_cast<ZcDbObject*>(stub.object->clone());
-  mOpen->entries.push_back(
-      {&stub, std::unique_ptr<ZcDbObject>(copy), stub.erased, stub.changed, stub.edits, stub.mayBeAsRead});
+  mOpen->entries.push_back({&stub, std::unique_ptr<ZcDbObject>(copy), stub.erased, stub.changed, stub.edits});
 }
 
 void UndoHistory::added(ZcDbStub& stub) {
@@ -76,7 +73,7 @@ void UndoHistory::added(ZcDbStub& stub) {
   if (!mOpen) return;
   stub.undoSerial = mOpen->serial;
   // Before the group the object did not exist: undone, it is erased (keeping its id and handle).
-  mOpen->entries.push_back({&stub, nullptr, true, true, stub.edits, stub.mayBeAsRead});
+  mOpen->entries.push_back({&stub, nullptr, true, true, stub.edits});
   mAddedInGroup.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -91,7 +88,6 @@ void UndoHistory::swapStates(Group& group) {
     std::swap(stub.erased, entry.erased);
     std::swap(stub.changed, entry.changed);
     std::swap(stub.edits, entry.edits);
-    std::swap(stub.mayBeAsRead, entry.mayBeAsRead);
   }
 }
 

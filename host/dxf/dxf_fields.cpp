@@ -894,7 +894,7 @@ SlotMask editedGroupsAlsoRead(const TypeDef& def, const GroupPlaces& places, Slo
 }
 
 bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                       const GroupPlaces& places, SlotMask edited, SlotMask leaving, SlotMask exact, KeepsAsRead keeps,
+                       const GroupPlaces& places, SlotMask edited, SlotMask exact, KeepsAsRead keeps,
                        const Slots& now) {
   if (!places.known || now.v.size() != def.defaults.size()) return false;
   std::array<Replaced, GroupPlaces::kSlots> replaced;
@@ -905,22 +905,16 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
     const auto s = static_cast<std::size_t>(std::countr_zero(left));
     const std::size_t k = places.tagOf[s];
     const auto f = static_cast<std::size_t>(def.fieldOfSlot[s]);
-    const bool knownToDiffer = (leaving >> s & 1) != 0;
     if (k == 0) {
       // No group: the record implies the default. A value that leaves it needs its group, which goes
       // where writeComparedFields puts a missing group: after the nearest field before it (of its
       // subclass) that the record has.
-      if (!knownToDiffer && sameSlot(def.defaults[s], now[s])) continue;
+      if (sameSlot(def.defaults[s], now[s])) continue;
       if ((exact >> s & 1) == 0 && !defaultKeptAsRead(def, s, keeps)) return false;
       const std::size_t after = placeOfMissingGroup(def, places, f);
       if (after == 0) return false;
       differs |= SlotMask{1} << s;
       replaced[count++] = {begin + after, f, true};
-      continue;
-    }
-    if (knownToDiffer) {
-      differs |= SlotMask{1} << s;
-      replaced[count++] = {begin + k, f, false};
       continue;
     }
     const std::string_view value = file.value(begin + k);

@@ -256,11 +256,9 @@ SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t be
 // can matter (every slot that differs is of `exact`, values the object keeps exactly, or has a value
 // in the file that `keeps` says the object kept), every edited slot whose value left its default has a
 // group, no group's value is infinite or unreadable, and no aligned text moved. Else writes nothing
-// and says false. `now` needs only the `edited` slots and editedGroupsAlsoRead(). The slots of
-// `leaving` (of `edited` and `exact`) are known to differ from the record's, which is not read for them.
+// and says false. `now` needs only the `edited` slots and editedGroupsAlsoRead().
 bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                       const GroupPlaces& places, SlotMask edited, SlotMask leaving, SlotMask exact, KeepsAsRead keeps,
-                       const Slots& now);
+                       const GroupPlaces& places, SlotMask edited, SlotMask exact, KeepsAsRead keeps, const Slots& now);
 // The slots writeEditedGroups reads besides the `edited` ones of a record whose groups stand at
 // `places`: a text's alignment modes, which say whether its position follows from the rest, unless
 // the record has no group for them and they were not edited (they are then the defaults).

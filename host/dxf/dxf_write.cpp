@@ -209,15 +209,12 @@ bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const
   if (d.slotsOfEdit.empty() || !fd.places.known || mCompareEveryValue) return false;
   const ZcDbObjectId id = ent.objectId();
   const SlotMask edited = editedSlots(d, mDb.editsSinceMarked(id), mDb.symbolTableChanges() == L.namesGeneration);
-  // A coordinate changed once from the value it was built with from this record differs from the
-  // record's where the object keeps it exactly.
-  const SlotMask leaving = editedSlots(d, mDb.editsLeavingMarkedValue(id), true) & d.exactSlots;
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
   // flag may say otherwise even as read: it is compared too, unless neither says paper space.
   const bool paperSpaceMayDiffer = paperSpace || fd.places.tagOf[kPaperSpace] != 0;
   const SlotMask compared = edited | (paperSpaceMayDiffer ? SlotMask{1} << kPaperSpace : 0);
   objectToSlots(d, ent, mNow, mNames, paperSpace, compared | editedGroupsAlsoRead(d.fields, fd.places, compared));
-  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, leaving, d.exactSlots,
+  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, d.exactSlots,
                            d.keepsAsRead, mNow);
 }
 

@@ -87,10 +87,6 @@ class ZcDbDatabase : public ZcRxObject {
   // Only the entity classes that tell their changes set them (see zrxhost/edits.h); for those, an
   // object changed with no bit set has had nothing stored by a setter.
   std::uint32_t editsSinceMarked(ZcDbObjectId id) const;
-  // Of those, the point coordinates that surely differ from their value when marked: changed once
-  // since, to another number, from what the object held when marked (and still holds as first
-  // built, if built since). What had changed before the mark stays unsure.
-  std::uint32_t editsLeavingMarkedValue(ZcDbObjectId id) const;
   // Host side: a count of the changes to this drawing's symbol tables that can change a name found
   // through an id (a record added, renamed, replaced or destroyed). A writer that kept such names
   // trusts them while it stands; other drawings do not move it.
