@@ -47,7 +47,7 @@ void placeCopy(ZcDbText* pText, const ZcGePoint3d& point) {
   if (h == ZcDb::kTextFit || h == ZcDb::kTextAlign) pText->setAlignmentPoint(point + baseline);
 }
 
-ZcDbText* makeCopy(ZcDbObjectId textId, const ZcGePoint3d& point, const ZcString& string) {
+ZcDbText* cloneText(ZcDbObjectId textId) {
   ZcDbText* pSource = nullptr;
   if (zcdbOpenObject(pSource, textId, ZcDb::kForRead) != Zcad::eOk || pSource == nullptr) return nullptr;
   ZcRxObject* pCopy = pSource->clone();
@@ -57,7 +57,12 @@ ZcDbText* makeCopy(ZcDbObjectId textId, const ZcGePoint3d& point, const ZcString
     delete pCopy;
     return nullptr;
   }
-  auto* pText = static_cast<ZcDbText*>(pCopy);
+  return static_cast<ZcDbText*>(pCopy);
+}
+
+ZcDbText* makeCopy(ZcDbObjectId textId, const ZcGePoint3d& point, const ZcString& string) {
+  ZcDbText* pText = cloneText(textId);
+  if (pText == nullptr) return nullptr;
   pText->setTextString(string);
   placeCopy(pText, point);
   return pText;

@@ -29,8 +29,11 @@ class ModelSpace {
 // keeping the source's baseline); any other moves its alignment point.
 void placeCopy(ZcDbText* pText, const ZcGePoint3d& point);
 
-// A clone of the Text `textId` saying `string`, placed at the reference point `point`; it belongs to
-// no database yet. Null when the source cannot be opened or its clone is not a Text.
+// A clone of the Text `textId`, belonging to no database; null when the source cannot be opened or
+// its clone is not a Text.
+ZcDbText* cloneText(ZcDbObjectId textId);
+
+// A clone of the Text `textId` saying `string`, placed at the reference point `point` (see cloneText).
 ZcDbText* makeCopy(ZcDbObjectId textId, const ZcGePoint3d& point, const ZcString& string);
 
 // Writes every copy the jig holds; returns how many were written.

@@ -30,6 +30,7 @@ const ZTCHAR* const kChinese[MessageCatalogue::kCount] = {
     L"\n图形拒绝了修改，多行文字无法替换为单行文字。",
     L"\n%d 个对象的坐标超出图形范围，无法放置。",
     L"\n图形拒绝了修改，单行文字正被占用，无法测量其字符。",
+    L"\n图形拒绝了修改：仅写入 %d 个对象（共 %d 个）。",
 };
 
 const ZTCHAR* const kEnglish[MessageCatalogue::kCount] = {
@@ -56,6 +57,7 @@ const ZTCHAR* const kEnglish[MessageCatalogue::kCount] = {
     L"\nThe drawing refused the change: the Mtext cannot be replaced by a Text.",
     L"\n%d of the items could not be placed: their coordinates are beyond the drawing's range.",
     L"\nThe drawing refused the change: the Text is held open elsewhere, so its characters cannot be measured.",
+    L"\nThe drawing refused the copies: %d of %d were written.",
 };
 
 bool isChineseTag(const ZTCHAR* language) {

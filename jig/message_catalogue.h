@@ -28,11 +28,12 @@ enum CatalogueMessage {
   kMTextNotReplaced,  // the drawing refused to take the Text or give up the MText
   kCopiesNotPlaced,   // %d copies whose coordinates overflowed were left out
   kTextNotMeasured,   // the drawing refused to open the picked Text for its measuring
+  kCopiesRefused,     // %d of %d copies written: the drawing refused the rest
 };
 
 class MessageCatalogue {
  public:
-  static constexpr int kCount = kTextNotMeasured + 1;
+  static constexpr int kCount = kCopiesRefused + 1;
 
   // Chinese when the buffer holds exactly "zh-CN", English for every other value (or no string).
   explicit MessageCatalogue(const resbuf* verlan);

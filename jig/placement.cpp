@@ -80,25 +80,6 @@ bool pickRun(TallyJig& jig) {
   return jig.incType == kDigitRun || jig.incType == kLetterRun;
 }
 
-}  // namespace
-
-void placeArray(TallyJig& jig, IncrementMethod method, int increment) {
-  if (method == kFree) {
-    placeFree(jig, increment);
-    return;
-  }
-  jig.setIncMethod(method);
-  jig.setIncValue(increment);
-  if (!pickRun(jig)) return;
-  if (method == kLine && !askLine(jig)) return;
-  if (method == kPolar && !askPolar(jig)) return;
-  if (!runDrag(jig, 0)) return;
-  if (!runDrag(jig, 1)) return;
-  commitAllCopies(jig);
-  if (jig.layoutCut()) zcutPrintf(catalogueText(kArrayCut));
-  if (jig.unplacedCopies() > 0) zcutPrintf(catalogueText(kCopiesNotPlaced), jig.unplacedCopies());
-}
-
 void placeFree(TallyJig& jig, int increment) {
   jig.setIncMethod(kFree);
   jig.setIncValue(increment);
@@ -115,7 +96,32 @@ void placeFree(TallyJig& jig, int increment) {
       zcutPrintf(catalogueText(kCopiesNotPlaced), jig.unplacedCopies());
       continue;
     }
-    if (!commitOneCopy(jig)) return;
+    // No copy: the run would fall below zero, and the series ends there.
+    if (jig.copyCount() == 0) return;
+    if (!commitOneCopy(jig)) {
+      zcutPrintf(catalogueText(kCopiesRefused), 0, 1);
+      return;
+    }
     ++k;
   }
+}
+
+}  // namespace
+
+void placeArray(TallyJig& jig, IncrementMethod method, int increment) {
+  if (method == kFree) {
+    placeFree(jig, increment);
+    return;
+  }
+  jig.setIncMethod(method);
+  jig.setIncValue(increment);
+  if (!pickRun(jig)) return;
+  if (method == kLine && !askLine(jig)) return;
+  if (method == kPolar && !askPolar(jig)) return;
+  if (!runDrag(jig, 0)) return;
+  if (!runDrag(jig, 1)) return;
+  const int written = commitAllCopies(jig);
+  if (written < jig.copyCount()) zcutPrintf(catalogueText(kCopiesRefused), written, jig.copyCount());
+  if (jig.layoutCut()) zcutPrintf(catalogueText(kArrayCut));
+  if (jig.unplacedCopies() > 0) zcutPrintf(catalogueText(kCopiesNotPlaced), jig.unplacedCopies());
 }

@@ -2,6 +2,7 @@
 // the pick's result, the dragged points and the laid-out copies.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "jig/placement.h"
@@ -63,6 +64,8 @@ class TallyJig : public ZcEdJig {
   // How many copies of the last update were left out because their coordinates are not finite.
   int unplacedCopies() const { return unplacedCopies_; }
   ZcArray<ZcString> stringArray() const { return stringArray_; }
+  // How many copies the last update laid out (a position and a string each).
+  int copyCount() const { return std::min(positionArray_.length(), stringArray_.length()); }
 
   // Read and set directly by the placement dialogue, the commit and the preview.
   int dragStage = 0;

@@ -20,14 +20,14 @@ ZcRxObject* makeTextArray() {
   return new TextArray;
 }
 
-void registerClass(AppNameChangeFuncPtr appNameChange) {
+void registerClass() {
   if (gTextArrayDesc != nullptr) {
     ZcRxClass* known = zcrxFindZcRxClass(kClassName);
     if (known == gTextArrayDesc) return;
     if (known != nullptr) zcrx_abort(L"Class mismatch");
   }
   gTextArrayDesc = newZcRxClass(kClassName, L"AcDbEntity", kDwgVersion, kMaintenanceVersion, kProxyFlags,
-                                &makeTextArray, kClassName, L"\"\"", appNameChange);
+                                &makeTextArray, kClassName, L"\"\"", nullptr);
 }
 
 }  // namespace
@@ -54,11 +54,7 @@ ZcRxClass* TextArray::isA() const {
 }
 
 void TextArray::rxInit() {
-  registerClass(nullptr);
-}
-
-void TextArray::rxInit(AppNameChangeFuncPtr appNameChange) {
-  registerClass(appNameChange);
+  registerClass();
 }
 
 void TextArray::rxUninit() {
@@ -88,25 +84,15 @@ bool TextArray::subWorldDraw(ZcGiWorldDraw* mode) {
   if (positionArray.isEmpty()) return false;
   if (dragStage == 0) return true;
 
-  ZcDbText* pSource = nullptr;
-  if (zcdbOpenObject(pSource, textId, ZcDb::kForRead) != Zcad::eOk || pSource == nullptr) return false;
-  const int h = pSource->horizontalMode();
-  const int v = pSource->verticalMode();
-  ZcRxObject* pCopy = pSource->clone();
-  pSource->close();
-  if (pCopy == nullptr) return false;
-  if (pCopy->isA() == nullptr || !pCopy->isA()->isDerivedFrom(ZcDbText::desc())) {
-    delete pCopy;
-    return false;
-  }
-  auto* pText = static_cast<ZcDbText*>(pCopy);
+  ZcDbText* pText = cloneText(textId);
+  if (pText == nullptr) return false;
 
   // The setters keep both lists the same length; a pair of lists set apart is drawn only as far as
   // both reach.
   const int count = std::min(positionArray.length(), stringArray.length());
   // Placed as the commit places them; a copy placed by its alignment point settles its position
   // now, as closing it would.
-  const bool byPosition = placedByPosition(h, v);
+  const bool byPosition = placedByPosition(pText->horizontalMode(), pText->verticalMode());
   for (int i = 0; i < count; ++i) {
     pText->setTextString(stringArray[i]);
     placeCopy(pText, positionArray[i]);

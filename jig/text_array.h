@@ -25,7 +25,6 @@ class TextArray : public ZcDbEntity {
   static ZcRxClass* desc();
   ZcRxClass* isA() const override;
   static void rxInit();
-  static void rxInit(AppNameChangeFuncPtr appNameChange);
   // Removes the class from the registry and forgets the held descriptor, so that a later desc()
   // never hands out a freed one.
   static void rxUninit();

@@ -192,17 +192,3 @@ int CopyStringList::make(const ZcString& text, int kind, int runStart, int runEn
   mMade = made;
   return made;
 }
-
-bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, std::int64_t k,
-                    ZcString& result) {
-  RunParts parts;
-  if (!prepare(text, kind, runStart, runEnd, parts)) return false;
-  if (kind == kLetterRun) {
-    letterCopy(text, parts, step, k, result);
-    return true;
-  }
-  DigitOdometer odometer(text, parts, step, k);
-  if (!odometer.advance()) return false;
-  hostfast::setUnits(result, odometer.units());
-  return true;
-}

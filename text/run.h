@@ -37,7 +37,3 @@ class CopyStringList {
   int mMade = 0;            // the list's first mMade entries are copies 1..mMade
   bool mExhausted = false;  // copy mMade + 1 falls below zero
 };
-
-// The string of copy k alone; false when a digit run would fall below zero there.
-bool makeCopyString(const ZcString& text, int kind, int runStart, int runEnd, std::int64_t step, std::int64_t k,
-                    ZcString& result);

@@ -318,6 +318,20 @@ TEST_F(CommitTest, PaperSpaceSourceGivesModelSpaceCopies) {
   EXPECT_EQ(openText(id)->ownerId(), database->paperSpaceId());
 }
 
+TEST_F(CommitTest, CopiesTheDrawingRefusesAreReported) {
+  // Model space is held open for write (as by another application): nothing can be added to it.
+  ZcDbObjectId textId = source(L"7");
+  ZcDbBlockTableRecord* held = nullptr;
+  ASSERT_EQ(zcdbOpenObject(held, database->modelSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+  place(textId, kLine, 1, "N\n2\n0,0\n20,0\n");
+  EXPECT_TRUE(printed("The drawing refused the copies: 0 of 2 were written.")) << transcript();
+  clearTranscript();
+  place(textId, kFree, 1, "0,0\n10,0\n20,0\n");
+  EXPECT_TRUE(printed("The drawing refused the copies: 0 of 1 were written.")) << transcript();
+  held->close();
+  EXPECT_TRUE(copyStrings(textId).empty());
+}
+
 TEST_F(CommitTest, OneCopyOfAnEmptyJigEndsTheFreePlacement) {
   TallyJig jig(source(L"1"), firstCharacter());
   EXPECT_FALSE(commitOneCopy(jig));
