@@ -25,14 +25,14 @@ std::wstring wide(const std::string& utf8) {
   return utf16ToWide(utf8ToUtf16(utf8));
 }
 
-// Saves to `path` and makes it the drawing's file; reports either way.
-bool saveTo(const std::string& path) {
+// Saves `file` to `path` and makes it the drawing's file; reports either way.
+bool saveTo(DrawingFile& file, const std::string& path) {
   std::string error;
-  if (!saveDrawing(*gFile->db, path, error)) {
+  if (!saveDrawing(*file.db, path, error)) {
     say(HostMessage::kSaveFailed, error);
     return false;
   }
-  gFile->saveTarget = path;
+  file.saveTarget = path;
   say(HostMessage::kSaved, path);
   return true;
 }
@@ -45,22 +45,17 @@ std::string askFileName() {
   return drawingFileName(utf16ToUtf8(wideToUtf16(answer)));
 }
 
-bool saveToTargetOrAsk() {
-  std::string path = gFile->saveTarget.empty() ? askFileName() : gFile->saveTarget;
-  return !path.empty() && saveTo(path);
-}
-
 void saveCommand() {
   if (gFile->saveTarget.empty()) {
     say(HostMessage::kNoFileName);
     return;
   }
-  saveTo(gFile->saveTarget);
+  saveTo(*gFile, gFile->saveTarget);
 }
 
 void saveAsCommand() {
   const std::string path = askFileName();
-  if (!path.empty()) saveTo(path);
+  if (!path.empty()) saveTo(*gFile, path);
 }
 
 void quitCommand() {
@@ -88,27 +83,39 @@ bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error) 
   return true;
 }
 
-bool mayEndSession(DrawingFile& file) {
-  Session& session = Session::instance();
-  InputSource* input = session.input();
-  if (file.saveAsTarget || file.changesDiscarded || !file.db->undoHistory().modifiedSinceSave() || !input ||
-      !input->isInteractive())
-    return true;
-  // After Ctrl-D the terminal can still answer this one question.
-  if (session.inputEnded() && !session.resumeInput()) return true;
-  const std::string name = file.saveTarget.empty() ? std::string("Drawing") : file.saveTarget;
-  zcedInitGet(0, L"Yes No Cancel");
-  wchar_t keyword[16] = {};
-  const std::wstring prompt = wide("\n" + hostMessage(HostMessage::kSaveChangesPrompt, name));
-  const int status = zcedGetKword(prompt.c_str(), keyword, sizeof keyword / sizeof keyword[0]);
-  if (status == RTNONE || (status == RTNORM && std::wstring(keyword) == L"Yes")) return saveToTargetOrAsk();
-  // The user ended the input at the question too: that is a No, or the session could never end.
-  if ((status == RTNORM && std::wstring(keyword) == L"No") || session.inputEnded()) {
+bool keepsNoUnsavedWork(DrawingFile& file, const SaveQuestion& askToSave, const FileQuestion& askFile) {
+  if (file.saveAsTarget || file.changesDiscarded || !file.db->undoHistory().modifiedSinceSave()) return true;
+  const std::optional<bool> save = askToSave();
+  if (!save) return false;
+  if (!*save) {
     say(HostMessage::kChangesDiscarded);
     file.changesDiscarded = true;
     return true;
   }
-  return false;
+  const std::string path = file.saveTarget.empty() ? askFile() : file.saveTarget;
+  return !path.empty() && saveTo(file, path);
+}
+
+bool mayEndSession(DrawingFile& file) {
+  Session& session = Session::instance();
+  InputSource* input = session.input();
+  if (!input || !input->isInteractive()) return true;
+  return keepsNoUnsavedWork(
+      file,
+      [&]() -> std::optional<bool> {
+        // After Ctrl-D the terminal can still answer this one question; input that cannot is a No.
+        if (session.inputEnded() && !session.resumeInput()) return false;
+        const std::string name = file.saveTarget.empty() ? std::string("Drawing") : file.saveTarget;
+        zcedInitGet(0, L"Yes No Cancel");
+        wchar_t keyword[16] = {};
+        const std::wstring prompt = wide("\n" + hostMessage(HostMessage::kSaveChangesPrompt, name));
+        const int status = zcedGetKword(prompt.c_str(), keyword, sizeof keyword / sizeof keyword[0]);
+        if (status == RTNONE || (status == RTNORM && std::wstring(keyword) == L"Yes")) return true;
+        // The user ended the input at the question too: that is a No, or the session could never end.
+        if ((status == RTNORM && std::wstring(keyword) == L"No") || session.inputEnded()) return false;
+        return std::nullopt;
+      },
+      askFileName);
 }
 
 void registerDrawingCommands(DrawingFile& file) {

@@ -1,6 +1,7 @@
 // SAVE, SAVEAS and QUIT at zrxhost's command line, and the question before unsaved work is dropped.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,9 +31,19 @@ std::string drawingFileName(std::string name);
 // Writes the drawing atomically, showing progress on a terminal; false with `error` on failure.
 bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error);
 
-// Whether the session may end now. On a terminal, with changes that would be lost, asks whether to
-// save them: Yes saves (false if that fails), No drops them for good (no second question), Cancel (or
-// Esc) keeps the session.
+// How the user answers "save the changes?": true save, false discard, nullopt cancel.
+using SaveQuestion = std::function<std::optional<bool>()>;
+// Where to save a drawing that has no file yet; empty when the user gave none.
+using FileQuestion = std::function<std::string()>;
+
+// Whether the drawing may be left now without losing work the user wants: true when nothing is
+// unsaved (or --save-as will write it); else asks. Save writes to the drawing's file (or the one
+// `askFile` names) and is true when that worked; Discard drops the changes for good (no second
+// question); Cancel is false.
+bool keepsNoUnsavedWork(DrawingFile& file, const SaveQuestion& askToSave, const FileQuestion& askFile);
+
+// Whether the session may end now: keepsNoUnsavedWork with the question at the command line, asked
+// only where a person answers (a terminal).
 bool mayEndSession(DrawingFile& file);
 
 }  // namespace zrxhost::app

@@ -236,27 +236,18 @@ bool MainWindow::mayClose() {
   Session& session = Session::instance();
   // QUIT asked its own question at the command line.
   if (!session.inputEnded()) return true;
-  if (!mDb->undoHistory().modifiedSinceSave()) return true;
-  const QString name =
-      mFile.saveTarget.empty() ? windowText(WindowText::kUntitled) : QString::fromStdString(mFile.saveTarget);
-  std::optional<bool> save;
-  if (mSaveQuestion) {
-    save = mSaveQuestion(name);
-  } else {
+  const auto askToSave = [this]() -> std::optional<bool> {
+    const QString name =
+        mFile.saveTarget.empty() ? windowText(WindowText::kUntitled) : QString::fromStdString(mFile.saveTarget);
+    if (mSaveQuestion) return mSaveQuestion(name);
     const auto button = QMessageBox::question(this, windowText(WindowText::kSaveChangesTitle),
                                               windowText(WindowText::kSaveChangesQuestion, name),
                                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-    if (button == QMessageBox::Save) save = true;
-    if (button == QMessageBox::Discard) save = false;
-  }
-  if (save == false) return true;
-  std::string path = mFile.saveTarget;
-  if (save && path.empty()) path = askSavePath();
-  if (save && !path.empty()) {
-    std::string error;
-    if (app::saveDrawing(*mDb, path, error)) return true;
-    session.print("\n" + hostMessage(HostMessage::kSaveFailed, error));
-  }
+    if (button == QMessageBox::Save) return true;
+    if (button == QMessageBox::Discard) return false;
+    return std::nullopt;
+  };
+  if (app::keepsNoUnsavedWork(mFile, askToSave, [this] { return askSavePath(); })) return true;
   // Not saved: the window stays, and the command line goes on.
   session.resumeInput();
   return false;
