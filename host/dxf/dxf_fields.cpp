@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
 #include "zrxhost/messages.h"
 
@@ -212,7 +213,8 @@ TypeDef indexFields(TypeDef t) {
   return t;
 }
 
-GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, const FieldScan& scan) {
+GroupPlaces placeGroups(const TypeDef& def, const Record& record, const FieldScan& scan) {
+  const std::size_t begin = record.begin, end = record.end;
   GroupPlaces places;
   if (!def.comparableInPlace || def.defaults.size() > GroupPlaces::kSlots || end - begin > 0xFF ||
       scan.fieldOf.size() != end - begin || scan.unreadMarkers)
@@ -296,8 +298,10 @@ bool isNumeric(Kind kind) {
 
 }  // namespace
 
-bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
-                bool r12, Slots& out, FieldScan& scan, std::string& error) {
+bool readFields(const TypeDef& def, const Record& record, const TextCodec& codec, bool r12, Slots& out, FieldScan& scan,
+                std::string& error) {
+  const TagFile& file = record.file;
+  const std::size_t begin = record.begin, end = record.end;
   resetSlots(out, def);
   startScan(scan, file, begin, end, r12);
   FieldMatcher matcher(def, !scan.markers);
@@ -345,8 +349,9 @@ bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std:
   return true;
 }
 
-bool checkFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, bool r12,
-                 long long& paperSpace, std::string& error) {
+bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& paperSpace, std::string& error) {
+  const TagFile& file = record.file;
+  const std::size_t begin = record.begin, end = record.end;
   paperSpace = def.defaults.size() > kPaperSpace ? def.defaults[kPaperSpace].i : 0;
   FieldMatcher matcher(def, r12 || !hasMarkers(file, begin, end));
   for (std::size_t k = begin + 1; k < end; ++k) {
@@ -437,10 +442,20 @@ SlotMask unreadSlotsChanged(const TypeDef& def, const Slots& now, SlotMask read)
   return changed;
 }
 
-}  // namespace
+// What compareFields found: the slots whose value in the record differs from the object's, and of
+// those the ones whose value in the record is infinite.
+struct SlotComparison {
+  SlotMask differs = 0;
+  SlotMask infinite = 0;
+};
 
-bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
-                   bool r12, const Slots& now, FieldScan& scan, SlotComparison& out) {
+// Compares the modelled groups of `record` with `now` without reading them into slots, and scans the
+// record as readFields does. False when readFields must do it: the type is not comparableInPlace, or
+// a value is not a number or is NaN.
+bool compareFields(const TypeDef& def, const Record& record, const TextCodec& codec, bool r12, const Slots& now,
+                   FieldScan& scan, SlotComparison& out) {
+  const TagFile& file = record.file;
+  const std::size_t begin = record.begin, end = record.end;
   if (!def.comparableInPlace || now.v.size() != def.defaults.size()) return false;
   startScan(scan, file, begin, end, r12);
   FieldMatcher matcher(def, !scan.markers);
@@ -473,8 +488,12 @@ bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, s
   return true;
 }
 
-SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t begin, const FieldScan& scan,
-                         SlotMask slots, const TextCodec& codec, KeepsAsRead keeps) {
+// Of `slots`, those whose value in `record` of a comparableInPlace type (its group's, else the type's
+// default) an object keeps as read. `scan` is compareFields' of the record.
+SlotMask slotsKeptAsRead(const TypeDef& def, const Record& record, const FieldScan& scan, SlotMask slots,
+                         const TextCodec& codec, KeepsAsRead keeps) {
+  const TagFile& file = record.file;
+  const std::size_t begin = record.begin;
   if (keeps == nullptr || !def.comparableInPlace) return 0;
   SlotMask kept = 0, found = 0;
   for (std::size_t k = 1; k < scan.fieldOf.size(); ++k) {
@@ -492,8 +511,6 @@ SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t be
   }
   return kept;
 }
-
-namespace {
 
 class FieldWriter {
  public:
@@ -656,20 +673,6 @@ class FieldWriter {
   bool mChunksDone = false;
 };
 
-// Scratch of writeFields, kept per thread: writing calls it once per record of the drawing. One
-// thread-local object, reached once per call (each access to one costs a call in a shared library).
-struct WriteScratch {
-  Slots was, adjusted;
-  FieldScan scan;
-  std::string ignored;
-  std::vector<std::pair<std::string_view, int>> markerCounts;
-};
-
-WriteScratch& writeScratch() {
-  thread_local WriteScratch scratch;
-  return scratch;
-}
-
 }  // namespace
 
 // Whether a 102 group opened before `from` is closed by "}" before `end`. One that is not is written as
@@ -680,42 +683,21 @@ static bool closes102(const TagFile& file, std::size_t from, std::size_t end) {
   return false;
 }
 
-void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                 bool original, std::uint64_t handle, std::uint64_t owner, const Slots& now,
-                 const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
-  WriteScratch& scratch = writeScratch();
-  readFields(def, file, begin, end, t.codec, t.r12, scratch.was, scratch.scan, scratch.ignored);
-  writeReadFields(t, def, file, begin, end, original, handle, owner, scratch.was, scratch.scan, now, refused);
-}
-
-void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                     bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
-                     const Slots& nowIn, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused) {
-  const Slots* nowPtr = &nowIn;
-  if (refused && !refused->empty()) {
-    Slots& adjusted = writeScratch().adjusted;
-    adjusted = nowIn;
-    for (const auto& [slot, kept] : *refused)
-      if (slot < adjusted.v.size() && sameSlot(adjusted[slot], kept)) adjusted[slot] = was[slot];
-    nowPtr = &adjusted;
-  }
-  const Slots& now = *nowPtr;
-  SlotMask differs = 0;
-  for (std::size_t s = 0; s < now.v.size() && s < was.v.size() && s < 64; ++s)
-    if (!sameSlot(was[s], now[s])) differs |= SlotMask{1} << s;
-  writeComparedFields(t, def, file, begin, end, original, handle, owner, scan, differs, now, &nowIn);
-}
-
-void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                         bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
-                         SlotMask differs, const Slots& now, const Slots* objectValues) {
+void RecordWriter::writeDiffering(const Record& record, const WriteAs& as, SlotMask differs, const Slots& now,
+                                  const Slots* objectValues) {
+  WriteTarget& t = mTarget;
+  const TypeDef& def = record.descriptor->fields;
+  const TagFile& file = record.file;
+  const std::size_t begin = record.begin, end = record.end;
+  const bool original = as.original;
+  const FieldScan& scan = mScan;
   FieldWriter fw(t, def, file, begin, differs, now, scan);
   fw.objectValues = objectValues;
   const bool wantHandle = !t.r12 || t.usesHandles;
   bool handleDone = false, ownerDone = false, seenMarker = false, startDone = false;
   bool skipping102 = false, in102 = false, inXdata = false;
   char subclass[64] = "";
-  auto& markerCounts = writeScratch().markerCounts;
+  auto& markerCounts = mMarkerCounts;
   markerCounts.clear();
   fw.markers = &markerCounts;
 
@@ -724,16 +706,16 @@ void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file
     if (original && orig) {
       t.w.tag(orig->code, file.value(*orig));
     } else if (wantHandle) {
-      t.w.tagHandle(5, handle);
+      t.w.tagHandle(5, as.handle);
     }
   };
   auto writeOwner = [&](const Tag* orig) {
     ownerDone = true;
     std::uint64_t was = 0;
-    if (orig && (owner == 0 || (parseHandle(file.value(*orig), was) && was == owner))) {
+    if (orig && (as.owner == 0 || (parseHandle(file.value(*orig), was) && was == as.owner))) {
       t.w.tag(orig->code, file.value(*orig));
-    } else if (owner != 0) {
-      t.w.tagHandle(330, owner);
+    } else if (as.owner != 0) {
+      t.w.tagHandle(330, as.owner);
     }
   };
 
@@ -816,7 +798,7 @@ struct Replaced {
   bool added;
 };
 
-// The offset from the record's 0 group of the tag after which writeComparedFields puts the missing
+// The offset from the record's 0 group of the tag after which writeDiffering puts the missing
 // group of field `missing`: that of the last field before it, in the type's order, that the record
 // has (of the same subclass where the record has markers). 0 where there is none: the group would go
 // at the start of its subclass, which `places` does not say.
@@ -829,7 +811,7 @@ std::size_t placeOfMissingGroup(const TypeDef& def, const GroupPlaces& places, s
 }
 
 // Whether changing the `differs` slots moves the position of a text that is not left-aligned on its
-// baseline: its position then follows from the rest, which writeComparedFields works out.
+// baseline: its position then follows from the rest, which writeDiffering works out.
 bool alignedTextMoved(const TypeDef& def, SlotMask differs, const Slots& now) {
   constexpr SlotMask kTextPosition = SlotMask{7} << text_slot::kPosX;
   return def.type == RecordType::Text && (differs & kTextPosition) != 0 &&
@@ -839,39 +821,41 @@ bool alignedTextMoved(const TypeDef& def, SlotMask differs, const Slots& now) {
 // Writes the record [begin, end) as it stands but for the groups of `replaced` (in the order they are
 // written), which are written from `now`. The groups between them are copied as they stand (in runs,
 // where the file's lines are laid out as this writer lays them).
-void writeReplacingGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                          const Replaced* replaced, std::size_t count, SlotMask differs, const Slots& now) {
+void writeReplacingGroups(WriteTarget& t, const TypeDef& def, const Record& record, const Replaced* replaced,
+                          std::size_t count, SlotMask differs, const Slots& now) {
   static const FieldScan kNoScan;
-  FieldWriter fw(t, def, file, begin, differs, now, kNoScan);
-  std::size_t keptFrom = begin;
+  const TagFile& file = record.file;
+  FieldWriter fw(t, def, file, record.begin, differs, now, kNoScan);
+  std::size_t keptFrom = record.begin;
   for (std::size_t i = 0; i < count; ++i) {
     const Replaced& r = replaced[i];
     t.w.raw(file, keptFrom, r.added ? r.tag + 1 : r.tag);
     fw.writeValue(r.field, r.added ? nullptr : &file.tags[r.tag]);
     keptFrom = r.tag + 1;
   }
-  t.w.raw(file, keptFrom, end);
+  t.w.raw(file, keptFrom, record.end);
 }
 
 }  // namespace
 
-bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
-                               std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now) {
+bool RecordWriter::replaceDiffering(const Record& record, SlotMask differs, const Slots& now) {
+  const TypeDef& def = record.descriptor->fields;
+  const FieldScan& scan = mScan;
   if (!def.comparableInPlace) return false;  // a slot of several groups, or groups that are not one value
   SlotMask withGroup = 0;
   for (std::size_t f = 0; f < def.fields.size() && f < 64; ++f)
     if ((scan.present >> f & 1) != 0) withGroup |= SlotMask{1} << def.fields[f].slot;
-  // A changed slot the record has no group for needs its group added: writeComparedFields does that.
+  // A changed slot the record has no group for needs its group added: writeDiffering does that.
   if ((differs & ~withGroup) != 0 || alignedTextMoved(def, differs, now)) return false;
   // One group per slot: at most 64 to replace.
   std::array<Replaced, 64> replaced;
   std::size_t count = 0;
-  for (std::size_t k = begin + 1; k < end; ++k) {
-    const int f = scan.fieldOf[k - begin];
+  for (std::size_t k = record.begin + 1; k < record.end; ++k) {
+    const int f = scan.fieldOf[k - record.begin];
     if (f >= 0 && (differs >> def.fields[static_cast<std::size_t>(f)].slot & 1) != 0)
       replaced[count++] = {k, static_cast<std::size_t>(f), false};
   }
-  writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
+  writeReplacingGroups(mTarget, def, record, replaced.data(), count, differs, now);
   return true;
 }
 
@@ -885,17 +869,24 @@ bool textModesAsDefault(const GroupPlaces& places, SlotMask edited) {
   return (edited & kModes) == 0 && places.tagOf[kHMode] == 0 && places.tagOf[kVMode] == 0;
 }
 
-}  // namespace
-
+// The slots replaceEdited reads besides the `edited` ones of a record whose groups stand at `places`:
+// a text's alignment modes, which say whether its position follows from the rest, unless the record
+// has no group for them and they were not edited (they are then the defaults).
 SlotMask editedGroupsAlsoRead(const TypeDef& def, const GroupPlaces& places, SlotMask edited) {
   using namespace text_slot;
   if (def.type != RecordType::Text || textModesAsDefault(places, edited)) return 0;
   return SlotMask{1} << kHMode | SlotMask{1} << kVMode;
 }
 
-bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                       const GroupPlaces& places, SlotMask edited, SlotMask exact, KeepsAsRead keeps,
-                       const Slots& now) {
+}  // namespace
+
+bool RecordWriter::replaceEdited(const Record& record, const RecordDescriptor& d, SlotMask edited, const Slots& now) {
+  const TypeDef& def = d.fields;
+  const GroupPlaces& places = *record.places;
+  const SlotMask exact = d.exactSlots;
+  const KeepsAsRead keeps = d.keepsAsRead;
+  const TagFile& file = record.file;
+  const std::size_t begin = record.begin;
   if (!places.known || now.v.size() != def.defaults.size()) return false;
   std::array<Replaced, GroupPlaces::kSlots> replaced;
   std::size_t count = 0;
@@ -907,7 +898,7 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
     const auto f = static_cast<std::size_t>(def.fieldOfSlot[s]);
     if (k == 0) {
       // No group: the record implies the default. A value that leaves it needs its group, which goes
-      // where writeComparedFields puts a missing group: after the nearest field before it (of its
+      // where writeDiffering puts a missing group: after the nearest field before it (of its
       // subclass) that the record has.
       if (sameSlot(def.defaults[s], now[s])) continue;
       if ((exact >> s & 1) == 0 && !defaultKeptAsRead(def, s, keeps)) return false;
@@ -918,12 +909,12 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
       continue;
     }
     const std::string_view value = file.value(begin + k);
-    switch (compareGroup(def, def.fields[f], value, now, t.codec)) {
+    switch (compareGroup(def, def.fields[f], value, now, mTarget.codec)) {
       case GroupValue::Same:
         continue;
       case GroupValue::Differs:
         // A value the object refused could matter, unless the file's is one the object kept.
-        if ((exact >> s & 1) == 0 && !groupKeptAsRead(def, def.fields[f], value, t.codec, keeps)) return false;
+        if ((exact >> s & 1) == 0 && !groupKeptAsRead(def, def.fields[f], value, mTarget.codec, keeps)) return false;
         differs |= SlotMask{1} << s;
         replaced[count++] = {begin + k, f, false};
         continue;
@@ -941,8 +932,90 @@ bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, 
   };
   for (std::size_t i = 1; i < count; ++i)
     for (std::size_t j = i; j > 0 && before(replaced[j], replaced[j - 1]); --j) std::swap(replaced[j], replaced[j - 1]);
-  writeReplacingGroups(t, def, file, begin, end, replaced.data(), count, differs, now);
+  writeReplacingGroups(mTarget, def, record, replaced.data(), count, differs, now);
   return true;
+}
+
+RecordWriter::RecordWriter(TagWriter& out, const TextCodec& codec, bool r12, bool usesHandles, ZcDbDatabase* db,
+                           bool compareEveryValue)
+    : mTarget{out, codec, r12, usesHandles}, mDb(db), mCompareEveryValue(compareEveryValue) {}
+
+void RecordWriter::write(const Record& record, const Slots& values, const WriteAs& as) {
+  std::string ignored;
+  readFields(record.descriptor->fields, record, mTarget.codec, mTarget.r12, mRead, mScan, ignored);
+  writeFromRead(record, as, mRead, values, nullptr);
+}
+
+void RecordWriter::write(const Record& record, const ZcDbObject& object, const WriteAs& as) {
+  const RecordDescriptor& d = *record.descriptor;
+  if (as.builtFromRecord && writeEdited(record, d, object, as)) return;
+  objectToSlots(d, object, mNow, mNames, as.paperSpace);
+  if (as.builtFromRecord) {
+    writeCompared(record, d, as);
+    return;
+  }
+  write(record, mNow, as);
+}
+
+bool RecordWriter::writeEdited(const Record& record, const RecordDescriptor& d, const ZcDbObject& object,
+                               const WriteAs& as) {
+  // Only for the record of an object that keeps its handle and owner, of a class whose setters tell,
+  // with the places of its groups kept.
+  if (!as.editsTold || !as.original || as.owner != 0 || record.places == nullptr || !record.places->known ||
+      d.slotsOfEdit.empty() || mCompareEveryValue)
+    return false;
+  const SlotMask edited = editedSlots(d, as.edits, as.namesAsRead);
+  // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
+  // flag may say otherwise even as read: it is compared too, unless neither says paper space.
+  const bool paperSpaceMayDiffer = as.paperSpace || record.places->tagOf[kPaperSpace] != 0;
+  const SlotMask compared = edited | (paperSpaceMayDiffer ? SlotMask{1} << kPaperSpace : 0);
+  objectToSlots(d, object, mNow, mNames, as.paperSpace,
+                compared | editedGroupsAlsoRead(d.fields, *record.places, compared));
+  return replaceEdited(record, d, compared, mNow);
+}
+
+void RecordWriter::writeCompared(const Record& record, const RecordDescriptor& d, const WriteAs& as) {
+  // Where every slot that changed is one the object keeps exactly, or holds a value in the file the
+  // object kept as read, no value it refused can matter and the record's values need not be read into
+  // slots: comparing them where they stand is enough. The record of an object that keeps its handle
+  // and owner then usually needs only those groups replaced.
+  SlotComparison compared;
+  if (compareFields(d.fields, record, mTarget.codec, mTarget.r12, mNow, mScan, compared)) {
+    SlotMask mayMeetRefusal = compared.differs & ~d.exactSlots;
+    if (mayMeetRefusal != 0 && !mCompareEveryValue)
+      mayMeetRefusal &= ~slotsKeptAsRead(d.fields, record, mScan, mayMeetRefusal, mTarget.codec, d.keepsAsRead);
+    if (mayMeetRefusal == 0 && (compared.differs & compared.infinite) == 0) {
+      if (as.original && as.owner == 0 && replaceDiffering(record, compared.differs, mNow)) return;
+      writeDiffering(record, as, compared.differs, mNow, nullptr);
+      return;
+    }
+  }
+  std::string ignored;
+  readFields(d.fields, record, mTarget.codec, mTarget.r12, mRead, mScan, ignored);
+  const RefusedValues* refused = nullptr;
+  if (!refusalsCannotMatter(d, mRead, mNow)) {
+    refusedValues(d, mRead, mDb, mNames, mRefused);
+    refused = &mRefused;
+  }
+  writeFromRead(record, as, mRead, mNow, refused);
+}
+
+void RecordWriter::writeFromRead(const Record& record, const WriteAs& as, const Slots& was, const Slots& nowIn,
+                                 const RefusedValues* refused) {
+  // While the object keeps its own value in place of one of the record's it refused, the record's
+  // value stands.
+  const Slots* nowPtr = &nowIn;
+  if (refused && !refused->empty()) {
+    mAdjusted = nowIn;
+    for (const auto& [slot, kept] : *refused)
+      if (slot < mAdjusted.v.size() && sameSlot(mAdjusted[slot], kept)) mAdjusted[slot] = was[slot];
+    nowPtr = &mAdjusted;
+  }
+  const Slots& now = *nowPtr;
+  SlotMask differs = 0;
+  for (std::size_t s = 0; s < now.v.size() && s < was.v.size() && s < 64; ++s)
+    if (!sameSlot(was[s], now[s])) differs |= SlotMask{1} << s;
+  writeDiffering(record, as, differs, now, &nowIn);
 }
 
 }  // namespace zrxhost::dxf

@@ -4,14 +4,21 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dxf/dxf_tags.h"
+#include "zrx/db/ids.h"
+
+class ZcDbObject;
+class ZcDbDatabase;
 
 namespace zrxhost::dxf {
 
 class TextCodec;
 struct TypeDef;
+struct RecordDescriptor;
 
 // How a group's text maps to a slot value. Angles are degrees in the file and radians in slots.
 // Dir* are the x axis of an MTEXT (they give its rotation); Pos* are a TEXT's position, which the
@@ -165,33 +172,8 @@ struct FieldScan {
   bool unreadMarkers = false;         // an R12 record with 100 groups, which it does not read as markers
 };
 
-// Reads the modelled groups of the record [begin, end) (its 0 group first) into `out` (which starts
-// from the type's defaults). False with "line N: ..." on a value that is not a number.
-bool readFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
-                bool r12, Slots& out, FieldScan& scan, std::string& error);
-
-// Checks, as readFields would, that every modelled number of the entity record [begin, end) reads,
-// and gives its paper-space flag; reads nothing else. False with readFields' message.
-bool checkFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, bool r12,
-                 long long& paperSpace, std::string& error);
-
-struct WriteTarget {
-  TagWriter& w;
-  const TextCodec& codec;
-  bool r12;
-  bool usesHandles;
-  std::string valueText{};  // where a value's text is made before it is written
-};
-
 // One bit per slot (a type has at most 64 of them).
 using SlotMask = std::uint64_t;
-
-// What compareFields found: the slots whose value in the record differs from the object's, and of
-// those the ones whose value in the record is infinite.
-struct SlotComparison {
-  SlotMask differs = 0;
-  SlotMask infinite = 0;
-};
 
 // Where the groups of a record stand, per slot: the offset from the record's 0 group of the tag that
 // holds it (0: no group does). Kept with an object built from a record of a comparableInPlace type,
@@ -203,66 +185,132 @@ struct GroupPlaces {
   bool markers = false;  // the record has subclass markers, as readFields read it (FieldScan::markers)
 };
 
-// The places of the groups `scan` (of readFields) found in the record [begin, end); unknown for a type
-// that is not comparableInPlace or has more slots than kSlots, for a record of 256 tags or more, for
-// an R12 record with 100 groups (writeComparedFields adds a missing group after one, which the places
-// do not say), and when `scan` is not of that record.
-GroupPlaces placeGroups(const TypeDef& def, std::size_t begin, std::size_t end, const FieldScan& scan);
+// One record of a file: the tags [begin, end) of `file`, from its 0 group, and for writing it what is
+// known of them: where its modelled groups stand (kept by the object built from it; null: the writer
+// scans the record) and the descriptor of the object or piece it holds.
+struct Record {
+  const TagFile& file;
+  std::size_t begin = 0, end = 0;
+  const GroupPlaces* places = nullptr;
+  const RecordDescriptor* descriptor = nullptr;
+};
 
-// For the writer: compares the modelled groups of the record [begin, end) with `now` without reading
-// them into slots, and scans the record as readFields does. False when readFields must do it: the
-// type is not comparableInPlace, or a value is not a number or is NaN.
-bool compareFields(const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end, const TextCodec& codec,
-                   bool r12, const Slots& now, FieldScan& scan, SlotComparison& out);
+// Reads the modelled groups of `record` into `out` (which starts from the type's defaults). False
+// with "line N: ..." on a value that is not a number.
+bool readFields(const TypeDef& def, const Record& record, const TextCodec& codec, bool r12, Slots& out, FieldScan& scan,
+                std::string& error);
 
-// Writes the record [begin, end) of `file` with the values of `now`: groups whose value has not
-// changed keep their text, changed ones are written from `now`, missing ones that now differ from
-// what the file implied are added where they belong. `original`: the tags are this object's own
-// (else its handle, owner, reactors and extension dictionary are replaced or dropped).
-void writeFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                 bool original, std::uint64_t handle, std::uint64_t owner, const Slots& now,
-                 const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
-// The same for a record whose groups the caller has read already (`was`, `scan`, by readFields).
-void writeReadFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                     bool original, std::uint64_t handle, std::uint64_t owner, const Slots& was, const FieldScan& scan,
-                     const Slots& now, const std::vector<std::pair<std::uint8_t, SlotValue>>* refused = nullptr);
-// The same for a record whose differing slots the caller knows (by compareFields). `objectValues`:
-// the object's own values, where `now` holds file values the object refused in their place.
-void writeComparedFields(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                         bool original, std::uint64_t handle, std::uint64_t owner, const FieldScan& scan,
-                         SlotMask differs, const Slots& now, const Slots* objectValues = nullptr);
+// Checks, as readFields would, that every modelled number of the entity record reads, and gives its
+// paper-space flag; reads nothing else. False with readFields' message.
+bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& paperSpace, std::string& error);
 
-// For the record of an object written with its own handle and owner, whose differing slots the
-// caller knows (by compareFields): writes the record as it stands but for the groups of those slots,
-// which are written from `now`. Does so, and says true, where that is what writeComparedFields would
-// write: every differing slot has its group in the record and no aligned text moved. Else writes
-// nothing and says false.
-bool writeChangedGroupsInPlace(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin,
-                               std::size_t end, const FieldScan& scan, SlotMask differs, const Slots& now);
+// The places of the groups `scan` (of readFields) found in `record`; unknown for a type that is not
+// comparableInPlace or has more slots than kSlots, for a record of 256 tags or more, for an R12 record
+// with 100 groups (the writer adds a missing group after one, which the places do not say), and when
+// `scan` is not of that record.
+GroupPlaces placeGroups(const TypeDef& def, const Record& record, const FieldScan& scan);
+
+// Names of symbol table records by id, looked up once per save or load.
+class NameCache {
+ public:
+  // The record's name; empty for a null or unknown id.
+  const std::u16string& nameOf(ZcDbObjectId id);
+  // A text style's id by name in `db` (null when the drawing has no such style).
+  ZcDbObjectId styleId(ZcDbDatabase* db, const std::u16string& name);
+
+ private:
+  std::unordered_map<ZcDbStub*, std::u16string> mNames;
+  std::unordered_map<std::u16string, ZcDbObjectId> mStyles;
+};
+
+// Where and how records are written: the output, the file's text encoding and version.
+struct WriteTarget {
+  TagWriter& w;
+  const TextCodec& codec;
+  bool r12;
+  bool usesHandles;
+  std::string valueText{};  // where a value's text is made before it is written
+};
+
+// How a record is written for an object.
+struct WriteAs {
+  // The tags are the object's own: its handle and owner groups, reactors and extension dictionary
+  // stay as the record has them. Else (a copy's tags, a template) `handle` is written in place of the
+  // record's, and its reactors and extension dictionary are dropped.
+  bool original = false;
+  std::uint64_t handle = 0;
+  // The owner written in place of the record's; 0: the record's stays (a template's has none).
+  std::uint64_t owner = 0;
+  // The entity lives in a paper-space layout.
+  bool paperSpace = false;
+  // The object was built from this record: where it refused one of the record's values (a colour of
+  // 300), the record's value stands while the object keeps its own. False: the object's values are
+  // written as they are (a template, a BLOCK).
+  bool builtFromRecord = false;
+  // What the object's setters said they changed since the drawing was read (zrxhost::Edit bits),
+  // where they tell (`editsTold`); `namesAsRead`: no symbol table changed since, so neither did a
+  // name the object finds through an id.
+  bool editsTold = false;
+  std::uint32_t edits = 0;
+  bool namesAsRead = false;
+};
+
+// Values of a record an object refused when it was built, by slot, with what the object holds instead.
+using RefusedValues = std::vector<std::pair<std::uint8_t, SlotValue>>;
+
+// Writes modelled records brought up to date with the values of their objects: a group whose value
+// did not change keeps its text, a changed one is written anew, a missing one that now differs from
+// what the record implied is added where it belongs, and what the host does not model is copied.
+class RecordWriter {
+ public:
+  // `db`: the drawing the objects live in (the text styles of values an object might refuse).
+  // `compareEveryValue`: compare the whole record with the object, trusting neither the edits setters
+  // told nor which values an object keeps as read (the writer's check: both ways write the same).
+  RecordWriter(TagWriter& out, const TextCodec& codec, bool r12, bool usesHandles, ZcDbDatabase* db,
+               bool compareEveryValue);
+
+  // Writes `record`, whose descriptor is the object's, with the values of `object`. Of the ways that
+  // write what comparing every value writes it takes the quickest: with the edits told and the
+  // group places known, only the edited groups are looked at; else the record is compared with the
+  // object where its values stand, and only where a value the object refused may matter is the
+  // record read into slots and the refused values worked out.
+  void write(const Record& record, const ZcDbObject& object, const WriteAs& as);
+  // Writes `record` with `values`, for pieces that are not objects of their own (a VERTEX, an ENDBLK).
+  void write(const Record& record, const Slots& values, const WriteAs& as);
+
+ private:
+  // The ways, quickest first. With the edits told: compares only the edited groups and replaces those
+  // that differ; false, with nothing written, where that cannot be sure to write what comparing
+  // every value writes.
+  bool writeEdited(const Record& record, const RecordDescriptor& d, const ZcDbObject& object, const WriteAs& as);
+  // With the object's values in mNow: compares the record's values where they stand, else reads them.
+  void writeCompared(const Record& record, const RecordDescriptor& d, const WriteAs& as);
+  // With the record read (`was`, mScan): the file's values the object refused stand in `now`.
+  void writeFromRead(const Record& record, const WriteAs& as, const Slots& was, const Slots& now,
+                     const RefusedValues* refused);
+  // The record group by group, the `differs` slots written from `now` and missing groups added.
+  // `objectValues`: the object's own values, where `now` holds file values the object refused.
+  void writeDiffering(const Record& record, const WriteAs& as, SlotMask differs, const Slots& now,
+                      const Slots* objectValues);
+  // The record as it stands but for the groups of the `differs` slots (mScan's), where each has its
+  // group and no aligned text moved; false, with nothing written, elsewhere.
+  bool replaceDiffering(const Record& record, SlotMask differs, const Slots& now);
+  // The same for the `edited` slots at the record's group places, each compared with `now` first.
+  bool replaceEdited(const Record& record, const RecordDescriptor& d, SlotMask edited, const Slots& now);
+
+  WriteTarget mTarget;
+  ZcDbDatabase* mDb;
+  const bool mCompareEveryValue;
+  NameCache mNames;
+  Slots mNow, mRead, mAdjusted;
+  FieldScan mScan;
+  RefusedValues mRefused;
+  std::vector<std::pair<std::string_view, int>> mMarkerCounts;  // subclass markers met, with their count
+};
 
 // Whether an object built from a record keeps `value` in `slot` as it was read: a value it does not
 // refuse or settle otherwise (see RecordDescriptor::keepsAsRead).
 using KeepsAsRead = bool (*)(std::uint8_t slot, const SlotValue& value);
-
-// Of `slots`, those whose value in the record [begin, end) of a comparableInPlace type (its group's,
-// else the type's default) an object keeps as read. `scan` is compareFields' of the record.
-SlotMask slotsKeptAsRead(const TypeDef& def, const TagFile& file, std::size_t begin, const FieldScan& scan,
-                         SlotMask slots, const TextCodec& codec, KeepsAsRead keeps);
-
-// For the record of an object written with its own handle and owner, whose values can differ from the
-// record's only in the slots `edited` (its setters said which they changed): compares those slots'
-// groups with `now` and writes the record as it stands but for the groups that differ, written from
-// `now`. Does so, and says true, where that is what writeComparedFields would write: no refused value
-// can matter (every slot that differs is of `exact`, values the object keeps exactly, or has a value
-// in the file that `keeps` says the object kept), every edited slot whose value left its default has a
-// group, no group's value is infinite or unreadable, and no aligned text moved. Else writes nothing
-// and says false. `now` needs only the `edited` slots and editedGroupsAlsoRead().
-bool writeEditedGroups(WriteTarget& t, const TypeDef& def, const TagFile& file, std::size_t begin, std::size_t end,
-                       const GroupPlaces& places, SlotMask edited, SlotMask exact, KeepsAsRead keeps, const Slots& now);
-// The slots writeEditedGroups reads besides the `edited` ones of a record whose groups stand at
-// `places`: a text's alignment modes, which say whether its position follows from the rest, unless
-// the record has no group for them and they were not edited (they are then the defaults).
-SlotMask editedGroupsAlsoRead(const TypeDef& def, const GroupPlaces& places, SlotMask edited);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

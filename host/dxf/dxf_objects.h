@@ -15,19 +15,6 @@ class ZcRxClass;
 
 namespace zrxhost::dxf {
 
-// Names of symbol table records by id, looked up once per save or load.
-class NameCache {
- public:
-  // The record's name; empty for a null or unknown id.
-  const std::u16string& nameOf(ZcDbObjectId id);
-  // A text style's id by name in `db` (null when the drawing has no such style).
-  ZcDbObjectId styleId(ZcDbDatabase* db, const std::u16string& name);
-
- private:
-  std::unordered_map<ZcDbStub*, std::u16string> mNames;
-  std::unordered_map<std::u16string, ZcDbObjectId> mStyles;
-};
-
 // Everything the reader and the writer know of one record type. Entities and table records have a
 // class and are made by `make`; the parts of other records (VERTEX, BLOCK, the groups every entity
 // has) have groups only.

@@ -51,7 +51,7 @@ ZcDbEntity* makeEntity(const RecordDescriptor* modelled, std::string_view type, 
     ent = foreignEntity;
   }
   std::unique_ptr<ZcDbEntity> holder(ent);
-  if (!readFields(modelled->fields, f, begin, end, codec, r12, slots, scan, error)) return nullptr;
+  if (!readFields(modelled->fields, {f, begin, end}, codec, r12, slots, scan, error)) return nullptr;
   slotsToObject(*modelled, slots, *ent, db, names);
   return holder.release();
 }
@@ -72,7 +72,7 @@ class EntityLoader : public ObjectLoader {
     ZcDbEntity* ent = makeEntity(modelled, type, f, p.begin, end, mCodec, L.r12, &mDb, mNames, mSlots, mScan, mError);
     auto record = std::make_shared<ObjectRecord>();
     if (ent != nullptr && modelled != nullptr) {
-      record->places = placeGroups(modelled->fields, p.begin, end, mScan);
+      record->places = placeGroups(modelled->fields, {f, p.begin, end}, mScan);
       record->descriptor = modelled;
     }
     if (ent == nullptr)
@@ -495,7 +495,7 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, const RecordDescri
     LayoutItem::Entry entry;
     entry.begin = static_cast<std::uint32_t>(k);
     entry.end = static_cast<std::uint32_t>(n);
-    if (!readFields(def, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) {
+    if (!readFields(def, {f, k, n}, *mCodec, mR12, mSlots, mScan, mError)) {
       table->close();
       return false;
     }
@@ -546,7 +546,7 @@ bool Reader::readBlocks(const Section& s) {
       k = n;
       continue;
     }
-    if (!readFields(block.fields, f, k, n, *mCodec, mR12, mSlots, mScan, mError)) return false;
+    if (!readFields(block.fields, {f, k, n}, *mCodec, mR12, mSlots, mScan, mError)) return false;
     std::u16string name = mSlots[block_slot::kName].s;
     if (name.empty()) return fail(k, "BLOCK without a name", "BLOCK 没有名称");
     if (!usableName(name)) return fail(k, "the BLOCK's name holds a NUL character", "BLOCK 的名称含有 NUL 字符");
@@ -656,14 +656,14 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   if (ent == nullptr) return false;
   std::unique_ptr<ZcDbEntity> holder(ent);
   const RecordDescriptor& d = modelled != nullptr ? *modelled : descriptor(RecordType::Foreign);
-  const GroupPlaces places = placeGroups(d.fields, k, mainEnd, mScan);
+  const GroupPlaces places = placeGroups(d.fields, {f, k, mainEnd}, mScan);
   if (d.type == RecordType::Poly3d) {
     std::vector<ZcGePoint3d> points;
     const TypeDef& vdef = typeDef(RecordType::Vertex);
     for (std::size_t q = mainEnd; q < subEnd;) {
       std::size_t qe = nextZero(q, subEnd);
       if (isZero(q, "VERTEX")) {
-        if (!readFields(vdef, f, q, qe, *mCodec, mR12, mVertex, mScan, mError)) return false;
+        if (!readFields(vdef, {f, q, qe}, *mCodec, mR12, mVertex, mScan, mError)) return false;
         points.emplace_back(mVertex[vertex_slot::kX].d, mVertex[vertex_slot::kY].d, mVertex[vertex_slot::kZ].d);
       }
       q = qe;
@@ -695,7 +695,7 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
                               bool ownerByFlag, std::uint32_t sequence) {
   long long paper = 0;
   const TypeDef& def = modelled != nullptr ? modelled->fields : typeDef(RecordType::Foreign);
-  if (!checkFields(def, f, k, end, mR12, paper, mError)) return false;
+  if (!checkFields(def, {f, k, end}, mR12, paper, mError)) return false;
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, paper != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened", "无法打开实体所在的块");
   const auto index = static_cast<std::uint32_t>(mLayout->pending.size());

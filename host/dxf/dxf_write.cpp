@@ -15,8 +15,6 @@ namespace zrxhost::dxf {
 
 namespace {
 
-using Refused = std::vector<std::pair<std::uint8_t, SlotValue>>;
-
 thread_local bool tCompareEveryValue = false;
 
 constexpr const char* kNoLayout =
@@ -34,12 +32,11 @@ class Writer {
  public:
   Writer(ZcDbDatabase& db, DrawingLayout& layout, const std::function<void(double)>& progress)
       : mDb(db),
-        L(layout),
-        f(*layout.file),
+        mLayout(layout),
+        mFile(*layout.file),
         mCodec(isUtf8Version(layout.version), layout.codePage),
-        mW(mBody, layout.file->crlf),
-        mTarget{mW, mCodec, layout.r12, layout.usesHandles},
-        mCompareEveryValue(tCompareEveryValue),
+        mOut(mBody, layout.file->crlf),
+        mRecords(mOut, mCodec, layout.r12, layout.usesHandles, &db, tCompareEveryValue),
         mProgress(progress) {}
 
   void run(DxfPieces& out);
@@ -66,7 +63,7 @@ class Writer {
   // The record of an entity the reader left unbuilt; null once it is built.
   const PendingRecord* pendingRecord(ZcDbObjectId id) const {
     std::uint32_t index = 0;
-    return ZcDbDatabase::pendingIndex(id, index) ? &L.pending[index] : nullptr;
+    return ZcDbDatabase::pendingIndex(id, index) ? &mLayout.pending[index] : nullptr;
   }
   // Handles that reach the file count for the seed; those the reader gave to handle-less R12
   // records do not.
@@ -74,13 +71,13 @@ class Writer {
   // too): only a handle that is written moves the seed, or every save would move it again.
   void noteWritten(const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle h) {
     if (!original) {
-      if (!L.r12 || L.usesHandles) note(h);
+      if (!mLayout.r12 || mLayout.usesHandles) note(h);
       return;
     }
     if (const ZcDbHandle written = file.recordHandle(begin, end); written != 0) note(written);
   }
   ZcDbHandle subHandle(ZcDbHandle owner, std::size_t j) {
-    auto& v = L.writerHandles[owner];
+    auto& v = mLayout.writerHandles[owner];
     while (v.size() <= j) {
       ZcDbHandle h = mDb.handseed();
       ZcDbObjectId probe;
@@ -94,37 +91,26 @@ class Writer {
   void writeHeader(const LayoutItem& item, std::string& out);
   void writeTable(const LayoutItem& item);
   bool writeRecord(ZcDbObjectId id, const RecordDescriptor& d);
-  // Writes the record of `obj` from its tags in `file` (the file's own when `fromFile`, else a
-  // template) with the object's values; the file's values the object refused stand while it keeps them.
-  void writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, const ObjectRecord* fd, bool fromFile,
-                     const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle owner,
-                     bool paperSpace);
-  // Writes the record of an entity that keeps its handle and owner from what its setters said they
-  // changed, where that is enough (see writeEditedGroups); false when it wrote nothing.
-  bool writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace);
   void writeBlocks(const LayoutItem& item);
   void writeBlock(ZcDbObjectId id);
   void writeEntities();
   void writeEntity(ZcDbObjectId id);
   // Notes the first entity written with a value that is not finite, to name it in the refusal.
   void noteNonFinite(ZcDbObjectId id) {
-    if (mNonFiniteEntity == 0 && mW.wroteNonFinite()) mNonFiniteEntity = id.handle();
+    if (mNonFiniteEntity == 0 && mOut.wroteNonFinite()) mNonFiniteEntity = id.handle();
   }
-  void writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original, const Slots& polySlots);
+  void writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original);
   void writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner);
 
   ZcDbDatabase& mDb;
-  DrawingLayout& L;
-  const TagFile& f;
+  DrawingLayout& mLayout;
+  const TagFile& mFile;  // the file the drawing was read from
   TextCodec mCodec;
   std::string mBody;
-  TagWriter mW;
-  WriteTarget mTarget;
-  NameCache mNames;
-  Slots mNow, mVertex, mRead;
-  Refused mRefused;
+  TagWriter mOut;
+  RecordWriter mRecords;  // compares every value when compareEveryValue() was on as the write began
+  Slots mVertex;
   FieldScan mScan;
-  const bool mCompareEveryValue;  // compareEveryValue() when the write began
   ZcDbObjectId mModel, mPaper;
   ZcDbHandle mMaxWritten = 0;
   ZcDbHandle mNonFiniteEntity = 0;
@@ -136,26 +122,26 @@ class Writer {
 };
 
 void Writer::writeHeader(const LayoutItem& item, std::string& out) {
-  TagWriter w(out, f.crlf);
+  TagWriter w(out, mFile.crlf);
   ZcDbHandle seedRead = 0;
   std::string_view var;
   for (std::size_t k = item.begin; k < item.end; ++k)
-    if (f.code(k) == 9)
-      var = TagFile::trimmed(f.value(k));
-    else if (var == "$HANDSEED" && f.code(k) == 5)
-      parseHandle(f.value(k), seedRead);
+    if (mFile.code(k) == 9)
+      var = TagFile::trimmed(mFile.value(k));
+    else if (var == "$HANDSEED" && mFile.code(k) == 5)
+      parseHandle(mFile.value(k), seedRead);
   // Past every handle written; handles the reader gave to what it made up for an R12 file are
   // never written, so they do not move the seed (saving again gives the same file).
-  ZcDbHandle seed = std::max({seedRead, mMaxWritten + 1, L.maxFileHandle + 1});
+  ZcDbHandle seed = std::max({seedRead, mMaxWritten + 1, mLayout.maxFileHandle + 1});
   var = {};
   for (std::size_t k = item.begin; k < item.end; ++k) {
-    int code = f.code(k);
-    std::string_view v = f.value(k);
+    int code = mFile.code(k);
+    std::string_view v = mFile.value(k);
     if (code == 9) var = TagFile::trimmed(v);
     if (var == "$HANDSEED" && code == 5 && seed != seedRead) {
       w.tagHandle(5, seed);
-    } else if (var == "$ACADVER" && code == 1 && TagFile::trimmed(v) != L.version) {
-      w.tag(code, L.version);  // a version read as another (R10 as R12)
+    } else if (var == "$ACADVER" && code == 1 && TagFile::trimmed(v) != mLayout.version) {
+      w.tag(code, mLayout.version);  // a version read as another (R10 as R12)
     } else if (var == "$TILEMODE" && code == 70) {
       long long t = 1;
       bool ok = parseInt(v, t);
@@ -169,71 +155,27 @@ void Writer::writeHeader(const LayoutItem& item, std::string& out) {
   }
 }
 
-void Writer::writeModelled(const RecordDescriptor& d, const ZcDbObject& obj, const ObjectRecord* fd, bool fromFile,
-                           const TagFile& file, std::size_t begin, std::size_t end, bool original, ZcDbHandle owner,
-                           bool paperSpace) {
-  objectToSlots(d, obj, mNow, mNames, paperSpace);
-  if (!fromFile) {
-    writeFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mNow);
-    return;
-  }
-  // Where every slot that changed is one the object keeps exactly, or holds a value in the file the
-  // object kept as read, no value it refused can matter and the record's values need not be read into
-  // slots: comparing them where they stand is enough. The record of an object that keeps its handle
-  // and owner then usually needs only those groups replaced.
-  SlotComparison compared;
-  if (compareFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mNow, mScan, compared)) {
-    SlotMask mayMeetRefusal = compared.differs & ~d.exactSlots;
-    if (mayMeetRefusal != 0 && !mCompareEveryValue)
-      mayMeetRefusal &= ~slotsKeptAsRead(d.fields, *fd->file, fd->begin, mScan, mayMeetRefusal, mCodec, d.keepsAsRead);
-    if (mayMeetRefusal == 0 && (compared.differs & compared.infinite) == 0) {
-      if (original && owner == 0 &&
-          writeChangedGroupsInPlace(mTarget, d.fields, file, begin, end, mScan, compared.differs, mNow))
-        return;
-      writeComparedFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mScan, compared.differs,
-                          mNow);
-      return;
-    }
-  }
-  std::string ignored;
-  readFields(d.fields, *fd->file, fd->begin, fd->end, mCodec, L.r12, mRead, mScan, ignored);
-  const Refused* refused = nullptr;
-  if (!refusalsCannotMatter(d, mRead, mNow)) {
-    refusedValues(d, mRead, &mDb, mNames, mRefused);
-    refused = &mRefused;
-  }
-  writeReadFields(mTarget, d.fields, file, begin, end, original, obj.handle(), owner, mRead, mScan, mNow, refused);
-}
-
-bool Writer::writeEdited(const RecordDescriptor& d, const ZcDbEntity& ent, const ObjectRecord& fd, bool paperSpace) {
-  if (d.slotsOfEdit.empty() || !fd.places.known || mCompareEveryValue) return false;
-  const ZcDbObjectId id = ent.objectId();
-  const SlotMask edited = editedSlots(d, mDb.editsSinceMarked(id), mDb.symbolTableChanges() == L.namesGeneration);
-  // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
-  // flag may say otherwise even as read: it is compared too, unless neither says paper space.
-  const bool paperSpaceMayDiffer = paperSpace || fd.places.tagOf[kPaperSpace] != 0;
-  const SlotMask compared = edited | (paperSpaceMayDiffer ? SlotMask{1} << kPaperSpace : 0);
-  objectToSlots(d, ent, mNow, mNames, paperSpace, compared | editedGroupsAlsoRead(d.fields, fd.places, compared));
-  return writeEditedGroups(mTarget, d.fields, *fd.file, fd.begin, fd.end, fd.places, compared, d.exactSlots,
-                           d.keepsAsRead, mNow);
-}
-
 bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
   ZcDbObject* obj = look<ZcDbObject>(id);
   if (!obj) return false;
   const ObjectRecord* fd = recordOf(*obj);
   if (fd && fd->synthetic) return false;
   bool fromFile = fd && fd->end > fd->begin && fd->file;
-  std::shared_ptr<const TagFile> tmpl = fromFile ? fd->file : templateTags(d.dxfName, L.r12);
+  std::shared_ptr<const TagFile> tmpl = fromFile ? fd->file : templateTags(d.dxfName, mLayout.r12);
   std::size_t begin = fromFile ? fd->begin : 0, end = fromFile ? fd->end : tmpl->tags.size();
   bool original = fromFile && fd->handle == obj->handle();
   noteWritten(*tmpl, begin, end, original, obj->handle());
   ZcDbHandle owner = obj->ownerId().handle();
   if (original && !mDb.changedSinceMarked(id) && owner == fd->owner) {
-    mW.raw(*tmpl, begin, end);
+    mOut.raw(*tmpl, begin, end);
     return true;
   }
-  writeModelled(d, *obj, fd, fromFile, *tmpl, begin, end, original, original && owner == fd->owner ? 0 : owner, false);
+  WriteAs as;
+  as.original = original;
+  as.handle = obj->handle();
+  as.owner = original && owner == fd->owner ? 0 : owner;
+  as.builtFromRecord = fromFile;
+  mRecords.write({*tmpl, begin, end, fromFile ? &fd->places : nullptr, &d}, *obj, as);
   return true;
 }
 
@@ -259,22 +201,22 @@ void Writer::writeTable(const LayoutItem& item) {
   bool countChanged = live != item.recordsRead;
   bool countDone = false;
   for (std::size_t k = item.begin; k < item.end; ++k) {
-    if (countChanged && !countDone && f.code(k) == 70) {
-      mW.tagInt(70, static_cast<long long>(live + rawEntries));
+    if (countChanged && !countDone && mFile.code(k) == 70) {
+      mOut.tagInt(70, static_cast<long long>(live + rawEntries));
       countDone = true;
       continue;
     }
-    mW.tag(f.code(k), f.value(k));
+    mOut.tag(mFile.code(k), mFile.value(k));
   }
   for (const auto& e : item.entries) {
     if (e.id.isNull())
-      mW.raw(f, e.begin, e.end);
+      mOut.raw(mFile, e.begin, e.end);
     else
       writeRecord(e.id, d);
   }
   for (ZcDbObjectId id : records)
     if (listed.count(id) == 0) writeRecord(id, d);
-  mW.raw(f, item.tailBegin, item.tailEnd);
+  mOut.raw(mFile, item.tailBegin, item.tailEnd);
 }
 
 void Writer::writeBlock(ZcDbObjectId id) {
@@ -283,16 +225,15 @@ void Writer::writeBlock(ZcDbObjectId id) {
   const ObjectRecord* fd = recordOf(*rec);
   if (fd && fd->synthetic) return;
   bool hasBlock = fd && fd->blockEnd > fd->blockBegin && fd->file;
-  if (L.r12 && !hasBlock && rec->isLayout()) return;  // R12 layouts need no BLOCK
+  if (mLayout.r12 && !hasBlock && rec->isLayout()) return;  // R12 layouts need no BLOCK
   ZcDbHandle h = rec->handle();
   bool original = hasBlock && fd->handle == h;
-  Slots slots;
   const RecordDescriptor& block = descriptor(RecordType::Block);
-  objectToSlots(block, *rec, slots, mNames);
-  auto blockTags = hasBlock ? fd->file : templateTags(block.dxfName, L.r12);
+  auto blockTags = hasBlock ? fd->file : templateTags(block.dxfName, mLayout.r12);
   std::size_t b = hasBlock ? fd->blockBegin : 0, e = hasBlock ? fd->blockEnd : blockTags->tags.size();
-  writeFields(mTarget, block.fields, *blockTags, b, e, original, original ? 0 : subHandle(h, 0), original ? 0 : h,
-              slots);
+  // Written from the block's values as they stand: a BLOCK holds nothing the block refuses.
+  mRecords.write({*blockTags, b, e, nullptr, &block}, *rec,
+                 {.original = original, .handle = original ? 0 : subHandle(h, 0), .owner = original ? 0 : h});
   bool inEntitiesSection = id == mModel || id == mPaper;
   if (!inEntitiesSection)
     for (ZcDbObjectId ent : rec->entityIds()) {
@@ -301,22 +242,20 @@ void Writer::writeBlock(ZcDbObjectId id) {
       flush();
     }
   bool hasEnd = fd && fd->endblkEnd > fd->endblkBegin && fd->file;
-  auto endTags = hasEnd ? fd->file : templateTags("ENDBLK", L.r12);
-  b = hasEnd ? fd->endblkBegin : 0;
-  e = hasEnd ? fd->endblkEnd : endTags->tags.size();
-  Slots common;
-  FieldScan scan;
+  auto endTags = hasEnd ? fd->file : templateTags("ENDBLK", mLayout.r12);
+  const Record endblk{*endTags, hasEnd ? fd->endblkBegin : 0, hasEnd ? fd->endblkEnd : endTags->tags.size(), nullptr,
+                      &descriptor(RecordType::Foreign)};
   std::string ignored;
-  readFields(typeDef(RecordType::Foreign), *endTags, b, e, mCodec, L.r12, common, scan, ignored);
-  writeFields(mTarget, typeDef(RecordType::Foreign), *endTags, b, e, original && hasEnd,
-              original && hasEnd ? 0 : subHandle(h, 1), original && hasEnd ? 0 : h, common);
+  readFields(endblk.descriptor->fields, endblk, mCodec, mLayout.r12, mVertex, mScan, ignored);
+  const bool keep = original && hasEnd;
+  mRecords.write(endblk, mVertex, {.original = keep, .handle = keep ? 0 : subHandle(h, 1), .owner = keep ? 0 : h});
 }
 
 void Writer::writeBlocks(const LayoutItem& item) {
   std::set<ZcDbObjectId> listed;
   for (const auto& e : item.entries) {
     if (e.id.isNull()) {
-      mW.raw(f, e.begin, e.end);
+      mOut.raw(mFile, e.begin, e.end);
       continue;
     }
     listed.insert(e.id);
@@ -334,19 +273,20 @@ void Writer::writeBlocks(const LayoutItem& item) {
 
 void Writer::writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner) {
   const TagFile& file = *fd.file;
-  const TypeDef& def = typeDef(RecordType::Foreign);
+  const RecordDescriptor& d = descriptor(RecordType::Foreign);
   std::size_t j = 0;
   for (std::size_t q = fd.end; q < fd.subEnd; ++j) {
     std::size_t qe = q + 1;
     while (qe < fd.subEnd && file.code(qe) != 0) ++qe;
+    const Record sub{file, q, qe, nullptr, &d};
     std::string ignored;
-    readFields(def, file, q, qe, mCodec, L.r12, mVertex, mScan, ignored);
-    writeFields(mTarget, def, file, q, qe, false, subHandle(owner, j), owner, mVertex);
+    readFields(d.fields, sub, mCodec, mLayout.r12, mVertex, mScan, ignored);
+    mRecords.write(sub, mVertex, {.original = false, .handle = subHandle(owner, j), .owner = owner});
     q = qe;
   }
 }
 
-void Writer::writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original, const Slots& polySlots) {
+void Writer::writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original) {
   struct Range {
     std::size_t begin, end;
   };
@@ -367,43 +307,44 @@ void Writer::writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, b
     }
   }
   const ZcDbHandle h = poly->handle();
-  const TypeDef& vdef = typeDef(RecordType::Vertex);
-  auto vertexTemplate = templateTags("VERTEX", L.r12);
+  const RecordDescriptor& vertexDescriptor = descriptor(RecordType::Vertex);
+  auto vertexTemplate = templateTags("VERTEX", mLayout.r12);
   const auto& points = poly->vertices();
+  // New vertices and a new SEQEND take the polyline's layer.
+  const std::u16string layer = poly->layerName().utf16();
   std::string ignored;
   std::size_t fresh = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
     bool fromOrig = i < vertices.size();
-    const TagFile& file = fromOrig ? *fd->file : *vertexTemplate;
-    std::size_t b = fromOrig ? vertices[i].begin : 0;
-    std::size_t e = fromOrig ? vertices[i].end : vertexTemplate->tags.size();
-    readFields(vdef, file, b, e, mCodec, L.r12, mVertex, mScan, ignored);
-    if (!fromOrig) mVertex[kLayer].s = polySlots[kLayer].s;
+    const Record vertex{fromOrig ? *fd->file : *vertexTemplate, fromOrig ? vertices[i].begin : 0,
+                        fromOrig ? vertices[i].end : vertexTemplate->tags.size(), nullptr, &vertexDescriptor};
+    readFields(vertexDescriptor.fields, vertex, mCodec, mLayout.r12, mVertex, mScan, ignored);
+    if (!fromOrig) mVertex[kLayer].s = layer;
     mVertex[vertex_slot::kX].d = points[i].x;
     mVertex[vertex_slot::kY].d = points[i].y;
     mVertex[vertex_slot::kZ].d = points[i].z;
     bool keep = original && fromOrig;
     // Vertices read keep their owner (AutoCAD names the polyline, ezdxf the block).
-    writeFields(mTarget, vdef, file, b, e, keep, keep ? 0 : subHandle(h, fresh++), keep ? 0 : h, mVertex);
+    mRecords.write(vertex, mVertex,
+                   {.original = keep, .handle = keep ? 0 : subHandle(h, fresh++), .owner = keep ? 0 : h});
   }
   bool origEnd = seqend.end > seqend.begin;
-  auto endTemplate = templateTags("SEQEND", L.r12);
-  const TagFile& file = origEnd ? *fd->file : *endTemplate;
-  std::size_t b = origEnd ? seqend.begin : 0, e = origEnd ? seqend.end : endTemplate->tags.size();
-  const TypeDef& def = typeDef(RecordType::Foreign);
-  readFields(def, file, b, e, mCodec, L.r12, mVertex, mScan, ignored);
-  if (!origEnd) mVertex[kLayer].s = polySlots[kLayer].s;
+  auto endTemplate = templateTags("SEQEND", mLayout.r12);
+  const Record end{origEnd ? *fd->file : *endTemplate, origEnd ? seqend.begin : 0,
+                   origEnd ? seqend.end : endTemplate->tags.size(), nullptr, &descriptor(RecordType::Foreign)};
+  readFields(end.descriptor->fields, end, mCodec, mLayout.r12, mVertex, mScan, ignored);
+  if (!origEnd) mVertex[kLayer].s = layer;
   bool keep = original && origEnd;
-  writeFields(mTarget, def, file, b, e, keep, keep ? 0 : subHandle(h, fresh++), keep ? 0 : h, mVertex);
+  mRecords.write(end, mVertex, {.original = keep, .handle = keep ? 0 : subHandle(h, fresh++), .owner = keep ? 0 : h});
 }
 
 void Writer::writeEntity(ZcDbObjectId id) {
   if (id.isErased()) return;
   // Not built since the drawing was read, so unchanged: its record is written as it stands.
   if (const PendingRecord* p = pendingRecord(id); p != nullptr && !p->renumbered) {
-    const std::size_t end = f.recordEnd(p->begin);
-    noteWritten(f, p->begin, end, true, id.handle());
-    mW.raw(f, p->begin, end);
+    const std::size_t end = mFile.recordEnd(p->begin);
+    noteWritten(mFile, p->begin, end, true, id.handle());
+    mOut.raw(mFile, p->begin, end);
     return;
   }
   // Looked at rather than opened (see look); its descriptor says whether it is an entity.
@@ -414,9 +355,9 @@ void Writer::writeEntity(ZcDbObjectId id) {
   if (d == nullptr || !d->describesEntities()) return;  // not an entity
   const auto& ent = static_cast<const ZcDbEntity&>(*obj);
   bool fromFile = fd && fd->file && fd->end > fd->begin;
-  if (d->type == RecordType::Foreign && !fromFile) return;         // nothing known to write
-  if (d->type == RecordType::MText && L.r12 && !fromFile) return;  // R12 has no MTEXT
-  std::shared_ptr<const TagFile> made = fromFile ? nullptr : templateTags(d->dxfName, L.r12);
+  if (d->type == RecordType::Foreign && !fromFile) return;               // nothing known to write
+  if (d->type == RecordType::MText && mLayout.r12 && !fromFile) return;  // R12 has no MTEXT
+  std::shared_ptr<const TagFile> made = fromFile ? nullptr : templateTags(d->dxfName, mLayout.r12);
   const TagFile& tmpl = fromFile ? *fd->file : *made;
   std::size_t b = fromFile ? fd->begin : 0, e = fromFile ? fd->end : tmpl.tags.size();
   bool original = fromFile && fd->handle == id.handle();
@@ -425,7 +366,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   noteWritten(tmpl, b, e, original, id.handle());
   // Not opened for write since the drawing was read: its record is the file's, as it stands.
   if (keepsPlace && !mDb.changedSinceMarked(id) && d->type != RecordType::Poly3d) {
-    mW.raw(tmpl, b, fd->subEnd > fd->end ? fd->subEnd : e);
+    mOut.raw(tmpl, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
   }
   bool paper = false;
@@ -433,13 +374,23 @@ void Writer::writeEntity(ZcDbObjectId id) {
     ZcDbBlockTableRecord* rec = look<ZcDbBlockTableRecord>(owner);
     paper = rec && rec->isLayout();
   }
-  if (!keepsPlace || !writeEdited(*d, ent, *fd, paper))
-    writeModelled(*d, ent, fd, fromFile, tmpl, b, e, original, keepsPlace ? 0 : owner.handle(), paper);
+  WriteAs as;
+  as.original = original;
+  as.handle = id.handle();
+  as.owner = keepsPlace ? 0 : owner.handle();
+  as.paperSpace = paper;
+  as.builtFromRecord = fromFile;
+  if (keepsPlace) {
+    as.editsTold = true;
+    as.edits = mDb.editsSinceMarked(id);
+    as.namesAsRead = mDb.symbolTableChanges() == mLayout.namesGeneration;
+  }
+  mRecords.write({tmpl, b, e, fromFile ? &fd->places : nullptr, d}, ent, as);
   if (d->type == RecordType::Poly3d) {
-    writeVertices(static_cast<const ZcDb3dPolyline*>(&ent), fromFile ? fd : nullptr, original, mNow);
+    writeVertices(static_cast<const ZcDb3dPolyline*>(&ent), fromFile ? fd : nullptr, original);
   } else if (fromFile && fd->subEnd > fd->end) {
     if (original)
-      mW.raw(*fd->file, fd->end, fd->subEnd);
+      mOut.raw(*fd->file, fd->end, fd->subEnd);
     else
       writeSubEntities(*fd, id.handle());
   }
@@ -466,7 +417,7 @@ void Writer::writeEntities() {
       // An entity the reader listed has its place there, built since or not (which spares looking
       // at every built entity before writing).
       if (std::uint32_t index = 0; ZcDbDatabase::loaderIndex(id, index)) {
-        if (const PendingRecord& p = L.pending[index]; !p.renumbered && p.sequence > 0) sequence = p.sequence;
+        if (const PendingRecord& p = mLayout.pending[index]; !p.renumbered && p.sequence > 0) sequence = p.sequence;
       } else if (const ZcDbObject* obj = peekObject(id)) {
         const ObjectRecord* fd = recordOf(*obj);
         if (fd && fd->sequence > 0 && fd->handle == id.handle()) sequence = fd->sequence;
@@ -503,10 +454,10 @@ std::size_t Writer::writeItems(const LayoutItem*& header) {
   mPaper = mDb.paperSpaceId();
   std::size_t headerAt = std::string::npos;
   header = nullptr;
-  for (const LayoutItem& item : L.items) {
+  for (const LayoutItem& item : mLayout.items) {
     switch (item.kind) {
       case LayoutItem::kRaw:
-        mW.raw(f, item.begin, item.end);
+        mOut.raw(mFile, item.begin, item.end);
         break;
       case LayoutItem::kHeader:
         headerAt = mStreamed + mBody.size();
@@ -533,7 +484,7 @@ std::size_t Writer::writeItems(const LayoutItem*& header) {
 }
 
 void Writer::run(DxfPieces& out) {
-  mBody.reserve(f.buffer.size() + f.buffer.size() / 8 + 4096);
+  mBody.reserve(mFile.buffer.size() + mFile.buffer.size() / 8 + 4096);
   const LayoutItem* header = nullptr;
   out.headerAt = writeItems(header);
   // The header goes in last: only now is the handle seed known.
@@ -555,7 +506,7 @@ bool Writer::run(DxfSink& sink) {
 }
 
 bool Writer::wroteOnlyFiniteValues(std::string& error) const {
-  if (!mW.wroteNonFinite()) return true;
+  if (!mOut.wroteNonFinite()) return true;
   if (mNonFiniteEntity != 0) {
     error = textInLanguage(
         "the entity with handle {} holds a number that is not finite (too large or undefined), which a DXF "

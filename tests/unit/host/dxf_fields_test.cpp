@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -15,6 +16,7 @@
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
 #include "zrxhost/dxf.h"
+#include "zrxhost/edits.h"
 
 using namespace zrxhost::dxf;
 
@@ -119,122 +121,85 @@ std::vector<Change> changes() {
   };
 }
 
-// The writer's quickest way: the record compared where it stands and, where only slots the object
-// keeps exactly changed, just their groups replaced. False, with nothing written, where it does not
-// apply.
-bool writeInPlace(WriteTarget& t, const RecordDescriptor& d, const TagFile& file, const Slots& now) {
-  FieldScan scan;
-  SlotComparison compared;
-  const std::size_t n = file.tags.size();
-  return compareFields(d.fields, file, 0, n, t.codec, t.r12, now, scan, compared) &&
-         (compared.differs & ~d.exactSlots) == 0 && (compared.differs & compared.infinite) == 0 &&
-         writeChangedGroupsInPlace(t, d.fields, file, 0, n, scan, compared.differs, now);
+// The object a command would leave with the values `now`: built from them as the reader builds one.
+std::unique_ptr<ZcDbObject> objectWith(const RecordDescriptor& d, const Slots& now) {
+  std::unique_ptr<ZcDbObject> object(d.make());
+  NameCache names;
+  slotsToObject(d, now, *object, nullptr, names);
+  return object;
 }
 
-SlotMask differingSlots(const Slots& was, const Slots& now) {
-  SlotMask mask = 0;
-  for (std::size_t s = 0; s < now.v.size(); ++s) {
-    const bool same = (was[s].d == now[s].d || (std::isnan(was[s].d) && std::isnan(now[s].d))) &&
-                      was[s].i == now[s].i && was[s].s == now[s].s;
-    if (!same) mask |= SlotMask{1} << s;
-  }
-  return mask;
+// The record `file` written for `object` as `as` says, by a writer that compares every value or not.
+std::string written(const RecordDescriptor& d, const TagFile& file, const TextCodec& codec, bool r12,
+                    const ZcDbObject& object, const WriteAs& as, bool compareEveryValue,
+                    const GroupPlaces* places = nullptr) {
+  std::string out;
+  TagWriter writer(out);
+  RecordWriter records(writer, codec, r12, true, nullptr, compareEveryValue);
+  records.write({file, 0, file.tags.size(), places, &d}, object, as);
+  return out;
 }
 
-// Every record, changed in every way: where writing in place or from compared values takes the
-// record, it writes what reading the record into slots and writing them writes; where it declines, it
-// writes nothing. Writing in place declines whenever a refused value could matter.
-TEST(DxfFields, QuickerWaysWriteWhatTheGeneralWayWrites) {
-  int inPlace = 0, compared = 0, declined = 0;
+// Every record, changed in every way, and its object written back: with the group places and every
+// edit told, or compared where the values stand, the writer writes what comparing every value writes;
+// and an object left as read is written as the record stands, whatever the object refused.
+TEST(DxfFields, EveryWayWritesWhatComparingEveryValueWrites) {
   for (const Case& c : cases()) {
     const RecordDescriptor& d = descriptor(c.type);
     ASSERT_LE(d.fields.defaults.size(), 64u) << "a slot mask holds 64 slots";
     ASSERT_LE(d.fields.fields.size(), 64u) << "a field mask holds 64 fields";
     TextCodec codec(*c.codePage == '\0', c.codePage);
-    const std::size_t n = c.file.tags.size();
+    const Record record{c.file, 0, c.file.tags.size()};
     for (const Change& change : changes()) {
       SCOPED_TRACE(std::string(c.name) + ", " + change.name);
-      Slots was, now;
+      Slots now;
       FieldScan scan;
       std::string error;
-      const bool readable = readFields(d.fields, c.file, 0, n, codec, c.r12, was, scan, error);
-      now = was;
+      const bool readable = readFields(d.fields, record, codec, c.r12, now, scan, error);
+      const GroupPlaces places = placeGroups(d.fields, record, scan);
       change.apply(now, c.type);
+      const std::unique_ptr<ZcDbObject> object = objectWith(d, now);
 
-      std::string general;
-      TagWriter generalWriter(general);
-      WriteTarget generalTarget{generalWriter, codec, c.r12, true};
-      writeReadFields(generalTarget, d.fields, c.file, 0, n, true, 0, 0, was, scan, now);
-
-      const std::string before = "already written\n";
-      std::string out = before;
-      TagWriter writer(out);
-      WriteTarget target{writer, codec, c.r12, true};
-      if (writeInPlace(target, d, c.file, now)) {
-        ++inPlace;
-        EXPECT_TRUE(readable);
-        EXPECT_TRUE(refusalsCannotMatter(d, was, now));
-        EXPECT_EQ(out.substr(before.size()), general);
-      } else {
-        ++declined;
-        EXPECT_EQ(out, before) << "declining leaves nothing behind";
-      }
-
-      FieldScan comparedScan;
-      SlotComparison comparison;
-      if (compareFields(d.fields, c.file, 0, n, codec, c.r12, now, comparedScan, comparison)) {
-        ++compared;
-        EXPECT_TRUE(readable);
-        EXPECT_EQ(comparison.differs, differingSlots(was, now));
-        EXPECT_EQ(comparedScan.present, scan.present);
-        EXPECT_EQ(comparedScan.fieldOf, scan.fieldOf);
-        std::string fromCompared;
-        TagWriter comparedWriter(fromCompared);
-        WriteTarget comparedTarget{comparedWriter, codec, c.r12, true};
-        writeComparedFields(comparedTarget, d.fields, c.file, 0, n, true, 0, 0, comparedScan, comparison.differs, now);
-        EXPECT_EQ(fromCompared, general);
+      WriteAs as;
+      as.original = true;
+      as.builtFromRecord = true;
+      const std::string expected = written(d, c.file, codec, c.r12, *object, as, true);
+      EXPECT_EQ(written(d, c.file, codec, c.r12, *object, as, false), expected);
+      as.editsTold = true;
+      as.edits = ~std::uint32_t{0};
+      EXPECT_EQ(written(d, c.file, codec, c.r12, *object, as, false, &places), expected);
+      if (readable && std::string_view(change.name) == "nothing") {
+        EXPECT_EQ(expected, c.file.buffer);
       }
     }
   }
-  // Each way is taken and declined somewhere: none of the comparisons above is empty.
-  EXPECT_GT(inPlace, 20);
-  EXPECT_GT(compared, inPlace);
-  EXPECT_GT(declined, 20);
 }
 
-// The cases the writer relies on, named: a moved text is rewritten in place with only its position
-// group replaced; a change the object might have refused, an aligned text moved, a group to add and a
-// value that is no number are left to the general way.
-TEST(DxfFields, WritingInPlaceTakesMovesAndLeavesTheRest) {
+// A moved text is written with only the lines of its position changed, whichever way the writer takes.
+TEST(DxfFields, AMovedTextChangesOnlyItsPosition) {
   const RecordDescriptor& d = descriptor(RecordType::Text);
   TextCodec codec(true, "");
-  auto attempt = [&](const TagFile& file, const std::function<void(Slots&)>& change, std::string* out = nullptr) {
-    Slots now;
-    FieldScan scan;
-    std::string error;
-    readFields(d.fields, file, 0, file.tags.size(), codec, false, now, scan, error);
-    change(now);
-    std::string text;
-    TagWriter writer(text);
-    WriteTarget target{writer, codec, false, true};
-    bool done = writeInPlace(target, d, file, now);
-    if (out) *out = text;
-    return done;
-  };
-  std::vector<Case> all = cases();
-  const TagFile& plain = all[0].file;
-  const TagFile& aligned = all[2].file;
-  std::string moved;
-  ASSERT_TRUE(attempt(
-      plain, [](Slots& s) { s[text_slot::kPosX].d = 2.0; }, &moved));
-  EXPECT_NE(moved.find(" 10\n2.0\n 20\n0.0\n"), std::string::npos) << moved;
-  EXPECT_EQ(moved.size(), plain.buffer.size());
-  EXPECT_FALSE(attempt(plain, [](Slots& s) { s[text_slot::kHeight].d = 3; }));
-  EXPECT_FALSE(attempt(plain, [](Slots& s) { s[text_slot::kThickness].d = 1; }));
-  EXPECT_FALSE(attempt(aligned, [](Slots& s) { s[text_slot::kPosX].d += 1; }));
-  EXPECT_TRUE(attempt(aligned, [](Slots& s) { s[text_slot::kAlignX].d += 1; }));
-  EXPECT_FALSE(attempt(all[6].file, [](Slots& s) { s[text_slot::kPosX].d += 1; }));
-  EXPECT_FALSE(attempt(all[7].file, [](Slots&) {}));
+  const TagFile plain = cases()[0].file;
+  const Record record{plain, 0, plain.tags.size()};
+  Slots now;
+  FieldScan scan;
+  std::string error;
+  ASSERT_TRUE(readFields(d.fields, record, codec, false, now, scan, error)) << error;
+  const GroupPlaces places = placeGroups(d.fields, record, scan);
+  now[text_slot::kPosX].d = 2.0;
+  const std::unique_ptr<ZcDbObject> object = objectWith(d, now);
+  WriteAs as;
+  as.original = true;
+  as.builtFromRecord = true;
+  for (bool told : {false, true}) {
+    as.editsTold = told;
+    as.edits = zrxhost::kEditPositionX;
+    const std::string moved = written(d, plain, codec, false, *object, as, false, &places);
+    std::string expected = plain.buffer;
+    const std::string_view read = " 10\n1.5\n";
+    expected.replace(expected.find(read), read.size(), " 10\n2.0\n");
+    EXPECT_EQ(moved, expected) << told;
+  }
 }
 
 // Plain decimals are parsed by a direct path: it must give the same double as a full parse, to the
@@ -285,7 +250,7 @@ TEST(DxfFields, DecimalsReadAsAFullParseReadsThem) {
     double expected = 0;
     auto [end, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), expected);
     const bool parses = ec == std::errc() && end == trimmed.data() + trimmed.size();
-    ASSERT_EQ(readFields(def, file, 0, file.tags.size(), codec, true, slots, scan, error), parses) << error;
+    ASSERT_EQ(readFields(def, {file, 0, file.tags.size()}, codec, true, slots, scan, error), parses) << error;
     if (parses) {
       EXPECT_EQ(std::bit_cast<std::uint64_t>(slots[line_slot::kStartX].d), std::bit_cast<std::uint64_t>(expected));
     }
@@ -322,17 +287,17 @@ TEST(DxfFields, ChangedNumbersAreWrittenInTheirShortestForm) {
     if (s.find_first_of(".e") == std::string::npos) s += ".0";
     return s;
   };
+  WriteAs as;
+  as.original = true;
+  as.builtFromRecord = true;
   for (double v : values) {
     const std::string expected = shortest(v);
     Slots now;
     FieldScan scan;
     std::string error;
-    ASSERT_TRUE(readFields(d.fields, file, 0, file.tags.size(), codec, true, now, scan, error));
+    ASSERT_TRUE(readFields(d.fields, {file, 0, file.tags.size()}, codec, true, now, scan, error));
     now[line_slot::kStartX].d = v;
-    std::string out;
-    TagWriter writer(out);
-    WriteTarget target{writer, codec, true, true};
-    ASSERT_TRUE(writeInPlace(target, d, file, now));
+    const std::string out = written(d, file, codec, true, *objectWith(d, now), as, false);
     const std::size_t at = out.find(" 10\n");
     ASSERT_NE(at, std::string::npos);
     const std::size_t from = at + 4;
