@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: setup setup-demo build build-demo test demo bench asan-test fuzz format clean
+.PHONY: setup setup-demo build build-demo test demo bench asan-test fuzz portable-test format clean
 
 setup:
 	./scripts/setup.sh test
@@ -32,6 +32,19 @@ asan-test: setup
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# The module as it would move to another host: built with the public host API only and tested
+# (module/host.h), and its sources checked by a Windows compiler, where wchar_t holds 16 bits.
+PORTABLE_BUILD ?= build-portable
+portable-test:
+	./scripts/setup.sh portable
+	cmake -S . -B $(PORTABLE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_MODULE_PORTABLE=ON -DZRX_BENCH=OFF -DZRX_WINDOW=OFF -DZRX_WERROR=ON
+	cmake --build $(PORTABLE_BUILD) -j $(JOBS) --target module_tests ZrxForTally zrxhost testmodule_holder testmodule_hello
+	$(PORTABLE_BUILD)/tests/module_tests
+	cd $(PORTABLE_BUILD) && ctest --output-on-failure -j $(JOBS) -R '^scenario\.test_tally'
+	for f in module/*.cpp command/*.cpp text/*.cpp jig/*.cpp; do \
+		x86_64-w64-mingw32-g++ -std=c++20 -fsyntax-only -Wall -Wextra -Wshadow -Wconversion -Werror -I. -Ihost/include $$f || exit 1; \
+	done
 
 # Every fuzz target for FUZZ_SECONDS each under ASan and UBSan; a finding fails.
 FUZZ_SECONDS ?= 60

@@ -4,6 +4,7 @@
 #        setup.sh test   that, plus what the tests and benchmarks need (the default)
 #        setup.sh fuzz   that, plus what the fuzz targets need (clang and its libFuzzer runtime)
 #        setup.sh bench  that of test, plus what the comparisons use: the other DXF libraries, GNU time, LibreCAD
+#        setup.sh portable  that of test, plus a Windows cross compiler (the module's sources checked by it)
 set -eu
 DEMO_PACKAGES="g++ cmake ninja-build pkg-config make
 libfreetype-dev libfontconfig-dev libcairo2-dev libpng-dev libedit-dev
@@ -14,14 +15,16 @@ qt6-base-dev qt6-translations-l10n xvfb xdotool xauth
 librecad-data z88-data freecad-common"
 FUZZ_PACKAGES="clang libclang-rt-dev"
 BENCH_PACKAGES="libdxflib-dev libdime-dev time librecad"
+PORTABLE_PACKAGES="g++-mingw-w64-x86-64"
 
 case "${1:-test}" in
   demo) PACKAGES="$DEMO_PACKAGES" ;;
   test) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES" ;;
   fuzz) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES" ;;
   bench) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $BENCH_PACKAGES" ;;
+  portable) PACKAGES="$DEMO_PACKAGES $TEST_PACKAGES $PORTABLE_PACKAGES" ;;
   *)
-    echo "usage: $0 [demo|test|fuzz|bench]" >&2
+    echo "usage: $0 [demo|test|fuzz|bench|portable]" >&2
     exit 2
     ;;
 esac

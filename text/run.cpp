@@ -120,7 +120,7 @@ void letterCopy(const ZcString& text, const RunParts& parts, std::int64_t step, 
   char16_t base = parts.letter >= u'a' ? u'a' : u'A';
   int offset = ((parts.letter - base + shift) % 26 + 26) % 26;
   hostfast::setUnits(result, hostfast::units(text));
-  hostfast::mutableUnits(result)[static_cast<size_t>(parts.prefixLength)] = static_cast<char16_t>(base + offset);
+  hostfast::setUnitAt(result, static_cast<size_t>(parts.prefixLength), static_cast<char16_t>(base + offset));
 }
 
 }  // namespace
