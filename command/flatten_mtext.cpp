@@ -1,6 +1,9 @@
 // flattenMText: an MText becomes one Text in model space holding all of its lines in one string.
 #include "command/flatten_mtext.h"
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
 #include <vector>
 
 #include "jig/commit.h"
@@ -26,29 +29,75 @@ void withdraw(ZcDbObjectId textId) {
   pText->close();
 }
 
-// How far a point lies from the band between a line's baseline and its text height, across the line.
-double distanceFromLine(const ZcDbText& line, const ZcGePoint3d& point) {
-  const double across = pickOffset(line.position(), line.rotation(), line.oblique(), point).across;
-  if (across < 0) return -across;
-  return across > line.height() ? across - line.height() : 0;
+// Where a point lies against a piece, in its own axes: `along` its baseline from where it starts
+// (signed, moved back along its slant), `across` the height above its baseline.
+PickOffset offsetOn(const ZcDbText& piece, const ZcGePoint3d& point) {
+  ZcGeVector3d v = point - piece.position();
+  v.rotateBy(-piece.rotation(), ZcGeVector3d(0, 0, 1));
+  return {v.x - v.y * std::tan(piece.oblique()), v.y};
 }
 
-// The index in the joined string of the character picked on the MText: the line is the one whose
-// band lies nearest the point, the character the one the pick analysis would take on that line
-// alone. -1 when the point lies beside every character of its line.
-int pickedCharacter(const std::vector<ZcDbText*>& lines, const ZcGePoint3d& point) {
-  if (lines.empty()) return -1;
-  size_t nearest = 0;
-  for (size_t i = 1; i < lines.size(); ++i)
-    if (distanceFromLine(*lines[i], point) < distanceFromLine(*lines[nearest], point)) nearest = i;
-  ZcDbText* line = lines[nearest];
+// How far `value` lies outside the range from `low` to `high`; 0 within it.
+double outside(double value, double low, double high) {
+  return value < low ? low - value : (value > high ? value - high : 0);
+}
+
+// Consecutive pieces whose starts lie on one baseline, as the explode laid them out on one line. Lines
+// lie at least 5/12 of the next one's height apart (the least spacing factor is 0.25), so a tenth of a
+// piece's height tells them apart however far from the origin the MText stands.
+struct Line {
+  size_t first = 0, end = 0;  // the pieces [first, end)
+  double height = 0;          // its tallest piece's
+};
+
+std::vector<Line> linesOf(const std::vector<ZcDbText*>& pieces) {
+  std::vector<Line> lines;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const ZcDbText& piece = *pieces[i];
+    if (lines.empty() ||
+        std::fabs(offsetOn(*pieces[lines.back().first], piece.position()).across) > 0.1 * piece.height())
+      lines.push_back({i, i, 0});
+    lines.back().end = i + 1;
+    lines.back().height = std::max(lines.back().height, piece.height());
+  }
+  return lines;
+}
+
+// The index in the joined string of the character picked on the MText. The line is the one whose
+// band (from its baseline up to its tallest piece) lies nearest the point; on it, the piece whose
+// extent along the line holds the point, else the nearest one; in that piece, the character the pick
+// analysis would take on it alone. -1 when the point lies beside every character of that piece.
+int pickedCharacter(const std::vector<ZcDbText*>& pieces, const ZcGePoint3d& point) {
+  if (pieces.empty()) return -1;
+  const std::vector<Line> lines = linesOf(pieces);
+  auto bandDistance = [&](const Line& line) {
+    return outside(offsetOn(*pieces[line.first], point).across, 0, line.height);
+  };
+  const Line* line = &lines.front();
+  for (const Line& other : lines)
+    if (bandDistance(other) < bandDistance(*line)) line = &other;
+
+  size_t nearest = line->first;
+  double nearestDistance = 0;
   ZcArray<double> edges;
-  measureCharacterEdges(line, edges);
-  const int inLine = characterAt(edges, pickOffset(line->position(), line->rotation(), line->oblique(), point).along);
-  if (inLine >= edges.length()) return -1;
+  for (size_t i = line->first; i < line->end; ++i) {
+    ZcArray<double> pieceEdges;
+    measureCharacterEdges(pieces[i], pieceEdges);
+    const double distance = outside(offsetOn(*pieces[i], point).along, 0, pieceEdges.isEmpty() ? 0 : pieceEdges.last());
+    if (i == line->first || distance < nearestDistance) {
+      nearest = i;
+      nearestDistance = distance;
+      edges = std::move(pieceEdges);
+    }
+    if (distance == 0) break;
+  }
+  const ZcDbText* piece = pieces[nearest];
+  const int inPiece =
+      characterAt(edges, pickOffset(piece->position(), piece->rotation(), piece->oblique(), point).along);
+  if (inPiece >= edges.length()) return -1;
   int before = 0;
-  for (size_t i = 0; i < nearest; ++i) before += lines[i]->textZcString().length();
-  return before + inLine;
+  for (size_t i = 0; i < nearest; ++i) before += pieces[i]->textZcString().length();
+  return before + inPiece;
 }
 
 // The distance along the baseline of the joined Text at which the pick analysis takes `index`: the
@@ -79,22 +128,22 @@ ZcDbObjectId replaceMText(ZcDbEntity* pEnt, ZcDbObjectId eId, ZcGePoint3d* pickP
   pEnt->close();
 
   // Only Text pieces carry text; anything else the explode yields is dropped.
-  std::vector<ZcDbText*> lines;
+  std::vector<ZcDbText*> pieces;
   ZcString MTextString;
   for (void* piece : entitySet) {
     ZcDbText* pText = ZcDbText::cast(static_cast<ZcDbEntity*>(piece));
     if (pText == nullptr) continue;
-    lines.push_back(pText);
+    pieces.push_back(pText);
     MTextString = MTextString.concat(pText->textZcString());
   }
-  if (lines.empty()) {
+  if (pieces.empty()) {
     deletePieces(entitySet, nullptr);
     zcutPrintf(catalogueText(kMTextWithoutText));
     return ZcDbObjectId::kNull;
   }
-  // Found on the MText's own lines, before they are run together into one.
-  const int picked = pickPoint != nullptr ? pickedCharacter(lines, *pickPoint) : -1;
-  ZcDbText* pFirst = lines.front();
+  // Found on the MText's own pieces, before they are run together into one.
+  const int picked = pickPoint != nullptr ? pickedCharacter(pieces, *pickPoint) : -1;
+  ZcDbText* pFirst = pieces.front();
   pFirst->setTextString(MTextString);
 
   ZcDbObjectId textId;

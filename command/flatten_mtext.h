@@ -10,6 +10,7 @@
 ZcDbObjectId flattenMText(ZcDbEntity* pEnt, ZcDbObjectId eId);
 
 // The same, and moves `pickPoint` (a point picked on the MText) onto the character of the new Text
-// that was under it on the MText's own lines, so that the pick analysis counts that character; a
-// point beside every character of its line is moved past the end of the new Text.
+// that was under it on the MText's own pieces (one per line, or per formatting run of a line), so
+// that the pick analysis counts that character; a point beside every character of its line is moved
+// past the end of the new Text.
 ZcDbObjectId flattenMText(ZcDbEntity* pEnt, ZcDbObjectId eId, ZcGePoint3d& pickPoint);

@@ -1,4 +1,4 @@
-// ZcDbMText: contents with inline codes, their plain text, and the lines an explode yields.
+// ZcDbMText: contents with inline codes, their plain text, and the Texts it is laid out, drawn and exploded as.
 #include "zrx/db/mtext.h"
 
 #include <algorithm>
@@ -405,121 +405,71 @@ ZcString ZcDbMText::text() const {
   return ZcString(std::move(joined));
 }
 
-// Lines in reading order. The first baseline lies one cap height below the top of the block and
-// each next one 5/3 of the height (times the spacing factor) lower; the attachment's row moves the
-// block so that its top, middle or bottom is at the location, its column picks the alignment.
-Zcad::ErrorStatus ZcDbMText::explode(ZcArray<void*>& entitySet) const {
-  ZcDbText probe;  // resolves the style as the pieces will
-  probe.setTextStyleName(mTextStyleName);
-  probe.setTextStyle(mTextStyle);
-  const zrxhost::Font& font = probe.font(database());
-  std::vector<std::u16string> lines;
-  std::vector<size_t> wrapSpaces;  // the spaces a wrap left at the end of each line
-  for (const std::u16string& paragraph : paragraphsOf(mContents.utf16())) {
-    for (std::u16string& line : wrapped(paragraph, mWidth, font, mTextHeight)) {
-      wrapSpaces.push_back(trailingSpaces(line));
-      lines.push_back(withPlainSpaces(line));
-    }
-  }
-
-  const double h = mTextHeight;
-  const double spacing = 5.0 / 3.0 * h * mLineSpacingFactor;
-  const double blockHeight = h + static_cast<double>(lines.size() - 1) * spacing;
-  const int row = (mAttachment - 1) / 3, column = (mAttachment - 1) % 3;
-  const double top = row == 0 ? 0 : (row == 1 ? blockHeight / 2 : blockHeight);
-  const zrxdb::PlaneAxes axes = zrxdb::planeAxes(mNormal, mRotation);
-  const ZcDb::TextHorzMode modes[3] = {ZcDb::kTextLeft, ZcDb::kTextCenter, ZcDb::kTextRight};
-
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].empty()) continue;  // an empty line only takes its space
-    const ZcGePoint3d anchor = mLocation + axes.y * (top - h - static_cast<double>(i) * spacing);
-    auto* piece = new ZcDbText;
-    piece->setTextString(ZcString(std::u16string(lines[i])));
-    piece->setHeight(h);
-    piece->setRotation(mRotation);
-    piece->setNormal(mNormal);
-    piece->setTextStyleName(mTextStyleName);
-    if (!mTextStyle.isNull()) piece->setTextStyle(mTextStyle);
-    piece->setLayer(layerName());
-    piece->setColorIndex(colorIndex());
-    piece->setLinetype(linetypeName());
-    piece->setLinetypeScale(linetypeScale());
-    piece->setPosition(anchor);
-    piece->setAlignmentPoint(anchor);
-    if (column != 0) {
-      // A centred or right line is aligned by its visible characters: the spaces kept at its wrap
-      // reach past the alignment point instead of pushing the words aside.
-      const double spaces = static_cast<double>(wrapSpaces[i]) * font.advance(U' ') * h;
-      piece->setAlignmentPoint(anchor + axes.x * (column == 1 ? spaces / 2 : spaces));
-      piece->setHorizontalMode(modes[column]);
-      piece->adjustAlignment(database());
-    }
-    entitySet.append(piece);
-  }
-  return Zcad::eOk;
-}
-
 namespace {
-// The exploded lines, owned, for measuring and drawing the MText as a whole.
-std::vector<std::unique_ptr<ZcDbText>> linesOf(const ZcDbMText& mtext) {
-  ZcArray<void*> pieces;
-  mtext.explode(pieces);
-  std::vector<std::unique_ptr<ZcDbText>> lines;
-  for (void* piece : pieces) lines.emplace_back(static_cast<ZcDbText*>(piece));
-  return lines;
-}
-}  // namespace
 
-Zcad::ErrorStatus ZcDbMText::getGeomExtents(ZcDbExtents& extents) const {
-  extents = ZcDbExtents();
-  bool any = false;
-  for (const auto& line : linesOf(*this)) {
-    ZcDbExtents lineExtents;
-    if (line->getGeomExtents(lineExtents) != Zcad::eOk) continue;
-    extents.addExt(lineExtents);
-    any = true;
+// A font as a style or an inline code names it, so that "Arial", "arial.ttf" and "C:\Fonts\ARIAL.TTF"
+// compare equal: no folder, no extension, no spaces, lower case.
+std::u16string fontKey(std::u16string_view name) {
+  const size_t slash = name.find_last_of(u"/\\");
+  if (slash != std::u16string_view::npos) name.remove_prefix(slash + 1);
+  const size_t dot = name.rfind(u'.');
+  if (dot != std::u16string_view::npos && dot > 0) name = name.substr(0, dot);
+  std::u16string key;
+  for (char16_t c : name)
+    if (c != u' ') key.push_back(c < 0x80 ? static_cast<char16_t>(std::towlower(c)) : c);
+  return key;
+}
+
+// The first text style of `db` whose font is `font`; null when none is.
+ZcDbObjectId styleUsingFont(const ZcDbDatabase* db, const std::u16string& font) {
+  const auto* styles = db != nullptr ? zrxdb::peek<ZcDbTextStyleTable>(db->textStyleTableId()) : nullptr;
+  if (styles == nullptr) return ZcDbObjectId::kNull;
+  const std::u16string wanted = fontKey(font);
+  for (ZcDbObjectId id : styles->recordIds()) {
+    const auto* record = zrxdb::peek<ZcDbTextStyleTableRecord>(id);
+    if (record != nullptr && !id.stub()->erased && fontKey(record->fileName().utf16()) == wanted) return id;
   }
-  return any ? Zcad::eOk : Zcad::eInvalidExtents;
+  return ZcDbObjectId::kNull;
 }
-
-bool ZcDbMText::hitTest(const ZcGePoint3d& point, double aperture) const {
-  for (const auto& line : linesOf(*this))
-    if (line->hitTest(point, aperture)) return true;
-  return false;
-}
-
-namespace {
 
 // A piece of a laid-out line: characters of one format, where they start along the line.
 struct Segment {
   std::u16string text;
   const RunFormat* format;
-  const zrxhost::Font* font;
   double offset;
 };
 
-}  // namespace
-
-// Lines laid out as explode lays them, each cut into segments of one format: a segment is drawn
-// with its own colour, height, width factor, slant and font, the next one starting where it ends.
-bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
-  const std::vector<Paragraph> paragraphs = paragraphRunsOf(mContents.utf16(), mTextHeight);
-  RunFormat plain;
-  plain.height = mTextHeight;
+// The MText as Texts: one per line when no run has a format of its own, else one per run of each
+// line. A Text cannot carry a true colour, nor a font no text style of the drawing uses: `format`
+// keeps the run's own for drawing.
+struct Piece {
+  std::unique_ptr<ZcDbText> text;
+  RunFormat format;
+};
+struct Layout {
+  std::vector<Piece> pieces;
   bool formatted = false;
-  for (const Paragraph& paragraph : paragraphs)
-    for (const Run& run : paragraph) formatted = formatted || !(run.format == plain);
-  if (!formatted) {
-    for (const auto& line : linesOf(*this)) line->worldDraw(mode);
-    return true;
-  }
+  const ZcDbTextStyleTableRecord* style = nullptr;  // the MText's, as its pieces resolve it
+};
 
-  ZcDbText probe;  // resolves the style as explode's pieces do
-  probe.setTextStyleName(mTextStyleName);
-  probe.setTextStyle(mTextStyle);
-  const zrxhost::Font& styleFont = probe.font(database());
-  const ZcDbTextStyleTableRecord* record = probe.effectiveStyle(database());
-  const ZcGiTextStyle styleFonts = record != nullptr ? record->fonts() : ZcGiTextStyle();
+// Lines in reading order, each cut into segments of one format. The first baseline lies the
+// line's height (its tallest run's) below the top of the block and each next one 5/3 of its own
+// line's height (times the spacing factor) lower; the attachment's row moves the block so that its
+// top, middle or bottom is at the location, its column aligns the lines.
+Layout layOut(const ZcDbMText& mtext) {
+  const double h = mtext.textHeight();
+  const std::vector<Paragraph> paragraphs = paragraphRunsOf(mtext.contentsString().utf16(), h);
+  Layout layout;
+  RunFormat plain;
+  plain.height = h;
+  for (const Paragraph& paragraph : paragraphs)
+    for (const Run& run : paragraph) layout.formatted = layout.formatted || !(run.format == plain);
+
+  ZcDbText probe;  // resolves the style as the pieces will
+  probe.setTextStyleName(mtext.textStyleName());
+  probe.setTextStyle(mtext.textStyle());
+  const zrxhost::Font& styleFont = probe.font(mtext.database());
+  layout.style = probe.effectiveStyle(mtext.database());
   auto fontOf = [&](const RunFormat& format) -> const zrxhost::Font& {
     return format.font.empty() ? styleFont : zrxhost::fontFor(zrxhost::utf16ToUtf8(format.font));
   };
@@ -529,7 +479,7 @@ bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
   std::vector<double> lineWidths, wrapSpaceWidths;
   for (const Paragraph& paragraph : paragraphs) {
     size_t lineStart = 0;
-    for (const std::u16string& lineText : wrapped(plainText(paragraph), mWidth, styleFont, mTextHeight)) {
+    for (const std::u16string& lineText : wrapped(plainText(paragraph), mtext.width(), styleFont, h)) {
       const size_t lineEnd = lineStart + lineText.size();
       std::vector<Segment> segments;
       double pen = 0;
@@ -538,62 +488,148 @@ bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
         const size_t runEnd = runStart + run.text.size();
         const size_t from = std::max(runStart, lineStart), to = std::min(runEnd, lineEnd);
         if (from < to) {
-          const zrxhost::Font& font = fontOf(run.format);
           std::u16string piece = withPlainSpaces(run.text.substr(from - runStart, to - from));
-          const double width = font.measure(piece) * run.format.height * run.format.widthFactor;
-          segments.push_back({std::move(piece), &run.format, &font, pen});
+          const double width = fontOf(run.format).measure(piece) * run.format.height * run.format.widthFactor;
+          segments.push_back({std::move(piece), &run.format, pen});
           pen += width;
         }
         runStart = runEnd;
       }
-      // The spaces a wrap left at the line's end reach past an alignment point, as in explode.
-      const size_t spaces = trailingSpaces(lineText);
+      // The spaces a wrap left at the line's end reach past an alignment point.
       const RunFormat& last = segments.empty() ? plain : *segments.back().format;
-      wrapSpaceWidths.push_back(static_cast<double>(spaces) * fontOf(last).advance(U' ') * last.height *
-                                last.widthFactor);
+      wrapSpaceWidths.push_back(static_cast<double>(trailingSpaces(lineText)) * fontOf(last).advance(U' ') *
+                                last.height * last.widthFactor);
       lineWidths.push_back(pen);
       lines.push_back(std::move(segments));
       lineStart = lineEnd;
     }
   }
 
-  // A line is as high as its tallest run: the first baseline lies that far below the top, and each
-  // next one 5/3 of its own line's height (times the spacing factor) lower, as in the plain layout.
   std::vector<double> baselines;
   double below = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
-    double height = lines[i].empty() ? mTextHeight : 0;
+    double height = lines[i].empty() ? h : 0;
     for (const Segment& segment : lines[i]) height = std::max(height, segment.format->height);
-    below += i == 0 ? height : 5.0 / 3.0 * height * mLineSpacingFactor;
+    below += i == 0 ? height : 5.0 / 3.0 * height * mtext.lineSpacingFactor();
     baselines.push_back(below);
   }
-  const double blockHeight = baselines.empty() ? 0 : baselines.back();
-  const int row = (mAttachment - 1) / 3, column = (mAttachment - 1) % 3;
+  // Lines of one height stand at whole steps of the spacing, computed as such.
+  const double spacing = 5.0 / 3.0 * h * mtext.lineSpacingFactor();
+  const double blockHeight = layout.formatted ? baselines.back() : h + static_cast<double>(lines.size() - 1) * spacing;
+  const int row = (mtext.attachment() - 1) / 3, column = (mtext.attachment() - 1) % 3;
   const double top = row == 0 ? 0 : (row == 1 ? blockHeight / 2 : blockHeight);
-  const zrxdb::PlaneAxes axes = zrxdb::planeAxes(mNormal, mRotation);
-  ZcGiSubEntityTraits& traits = mode->subEntityTraits();
-  const ZSoft::UInt16 ownColor = traits.color();
-  ZcGiTextStyle style = styleFonts;
+  const zrxdb::PlaneAxes axes = zrxdb::planeAxes(mtext.normal(), mtext.rotation());
+  const ZcDbDatabase* styleDatabase = layout.style != nullptr ? layout.style->database() : mtext.database();
+
+  auto newPiece = [&](const std::u16string& text, const RunFormat& format) {
+    auto piece = std::make_unique<ZcDbText>();
+    piece->setTextString(ZcString(std::u16string(text)));
+    piece->setHeight(format.height);
+    piece->setRotation(mtext.rotation());
+    piece->setNormal(mtext.normal());
+    piece->setTextStyleName(mtext.textStyleName());
+    if (!mtext.textStyle().isNull()) piece->setTextStyle(mtext.textStyle());
+    piece->setLayer(mtext.layerName());
+    piece->setColorIndex(mtext.colorIndex());
+    piece->setLinetype(mtext.linetypeName());
+    piece->setLinetypeScale(mtext.linetypeScale());
+    layout.pieces.push_back({std::move(piece), format});
+    return layout.pieces.back().text.get();
+  };
+
+  const ZcDb::TextHorzMode modes[3] = {ZcDb::kTextLeft, ZcDb::kTextCenter, ZcDb::kTextRight};
   for (size_t i = 0; i < lines.size(); ++i) {
-    const ZcGePoint3d anchor = mLocation + axes.y * (top - baselines[i]);
+    if (!layout.formatted) {
+      if (lines[i].empty()) continue;  // an empty line only takes its space
+      const ZcGePoint3d anchor = mtext.location() + axes.y * (top - h - static_cast<double>(i) * spacing);
+      ZcDbText* piece = newPiece(lines[i].front().text, plain);
+      piece->setPosition(anchor);
+      piece->setAlignmentPoint(anchor);
+      if (column != 0) {
+        // A centred or right line is aligned by its visible characters: the spaces kept at its wrap
+        // reach past the alignment point instead of pushing the words aside.
+        const double spaces = wrapSpaceWidths[i];
+        piece->setAlignmentPoint(anchor + axes.x * (column == 1 ? spaces / 2 : spaces));
+        piece->setHorizontalMode(modes[column]);
+        piece->adjustAlignment(mtext.database());
+      }
+      continue;
+    }
+    // Each run starts where the one before it ends; a centred or right line is aligned as a whole.
+    const ZcGePoint3d anchor = mtext.location() + axes.y * (top - baselines[i]);
     const double visible = lineWidths[i] - wrapSpaceWidths[i];
     const double start = column == 0 ? 0 : (column == 1 ? -visible / 2 : -visible);
     for (const Segment& segment : lines[i]) {
-      if (segment.text.empty()) continue;
       const RunFormat& format = *segment.format;
-      traits.setColor(format.colorIndex >= 0 ? static_cast<ZSoft::UInt16>(format.colorIndex) : ownColor);
-      traits.setTrueColor(format.trueColor);
-      if (format.font.empty()) {
-        if (style.fontsSerial() != styleFonts.fontsSerial()) style = styleFonts;
-      } else if (style.fileName() != ZcString(format.font)) {
-        style.setFileName(ZcString(format.font));
-        style.setBigFontFileName(ZcString());
+      ZcDbText* piece = newPiece(segment.text, format);
+      piece->setPosition(anchor + axes.x * (start + segment.offset));
+      piece->setAlignmentPoint(piece->position());
+      piece->setWidthFactor(format.widthFactor);
+      piece->setOblique(format.oblique);
+      // A true colour leaves the piece the MText's own colour.
+      if (format.colorIndex >= 0) piece->setColorIndex(static_cast<ZSoft::UInt16>(format.colorIndex));
+      if (!format.font.empty()) {
+        const ZcDbObjectId style = styleUsingFont(styleDatabase, format.font);
+        if (!style.isNull()) piece->setTextStyle(style);
       }
-      style.textSize = format.height;
-      style.xScale = format.widthFactor;
-      style.obliquingAngle = format.oblique;
-      mode->geometry().text(anchor + axes.x * (start + segment.offset), mNormal, axes.x, ZcString(segment.text), style);
     }
+  }
+  return layout;
+}
+
+}  // namespace
+
+// The pieces of the layout, handed over to the caller.
+Zcad::ErrorStatus ZcDbMText::explode(ZcArray<void*>& entitySet) const {
+  for (Piece& piece : layOut(*this).pieces) entitySet.append(static_cast<ZcDbEntity*>(piece.text.release()));
+  return Zcad::eOk;
+}
+
+Zcad::ErrorStatus ZcDbMText::getGeomExtents(ZcDbExtents& extents) const {
+  extents = ZcDbExtents();
+  bool any = false;
+  for (const Piece& piece : layOut(*this).pieces) {
+    ZcDbExtents pieceExtents;
+    if (piece.text->getGeomExtents(pieceExtents) != Zcad::eOk) continue;
+    extents.addExt(pieceExtents);
+    any = true;
+  }
+  return any ? Zcad::eOk : Zcad::eInvalidExtents;
+}
+
+bool ZcDbMText::hitTest(const ZcGePoint3d& point, double aperture) const {
+  for (const Piece& piece : layOut(*this).pieces)
+    if (piece.text->hitTest(point, aperture)) return true;
+  return false;
+}
+
+// A plain MText draws its lines as Texts. The pieces of a formatted one are drawn with their run's
+// own colour, true colour and font, which a Text may not carry.
+bool ZcDbMText::subWorldDraw(ZcGiWorldDraw* mode) {
+  const Layout layout = layOut(*this);
+  if (!layout.formatted) {
+    for (const Piece& piece : layout.pieces) piece.text->worldDraw(mode);
+    return true;
+  }
+  const ZcGiTextStyle styleFonts = layout.style != nullptr ? layout.style->fonts() : ZcGiTextStyle();
+  const ZcGeVector3d direction = zrxdb::planeAxes(mNormal, mRotation).x;
+  ZcGiSubEntityTraits& traits = mode->subEntityTraits();
+  const ZSoft::UInt16 ownColor = traits.color();
+  ZcGiTextStyle style = styleFonts;
+  for (const Piece& piece : layout.pieces) {
+    const RunFormat& format = piece.format;
+    traits.setColor(format.colorIndex >= 0 ? static_cast<ZSoft::UInt16>(format.colorIndex) : ownColor);
+    traits.setTrueColor(format.trueColor);
+    if (format.font.empty()) {
+      if (style.fontsSerial() != styleFonts.fontsSerial()) style = styleFonts;
+    } else if (style.fileName() != ZcString(format.font)) {
+      style.setFileName(ZcString(format.font));
+      style.setBigFontFileName(ZcString());
+    }
+    style.textSize = format.height;
+    style.xScale = format.widthFactor;
+    style.obliquingAngle = format.oblique;
+    mode->geometry().text(piece.text->position(), mNormal, direction, piece.text->textZcString(), style);
   }
   traits.setColor(ownColor);
   traits.setTrueColor(-1);

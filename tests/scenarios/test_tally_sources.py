@@ -167,6 +167,18 @@ class Sources(tc.TallyCase):
         result, doc = self.tally(rotated, ["tally"] + tc.LINE + ["6.5,2.4", "10", "0,0", "25,0"])
         self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)), ["A1B2", "A1B3", "A1B4"], result.stdout)
 
+    def test_a_pick_on_a_later_run_of_a_formatted_mtext_line_counts_that_character(self):
+        # Line 2 runs "N1-", a "22" twice as high (and as wide), "-", a red "33", "-44"; its baseline
+        # lies 5/3 of its tall run's height below line 1's. The point lies on the red "33" (x 15.9 to
+        # 18.1), where laid out without the codes the line would have its "-" after "33".
+        def build(msp, doc):
+            msp.add_mtext("Zone 5\\PN1-{\\H2x;22}-{\\C1;33}-44", dxfattribs={"char_height": 2.5, "insert": (0, 100)})
+
+        result, doc = self.tally(build, ["tally"] + tc.LINE + ["17,92.4", "10", "0,0", "25,0"])
+        self.assertEqual(sorted(e.dxf.text for e in self.texts(doc)),
+                         ["Zone 5N1-22-33-44", "Zone 5N1-22-34-44", "Zone 5N1-22-35-44"], result.stdout)
+        self.assertNoMark(doc)
+
     def test_a_pick_beside_the_characters_of_an_mtext_line_selects_nothing(self):
         def build(msp, doc):
             msp.add_mtext("Unit 7\\PFloor 2", dxfattribs={"char_height": 2.5, "insert": (0, 100)})

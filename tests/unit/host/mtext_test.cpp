@@ -1,4 +1,4 @@
-// MText: codes stripped, paragraphs and word wrap, lines placed by attachment and spacing.
+// MText: codes stripped, paragraphs and word wrap, lines and runs placed by attachment and spacing.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -30,27 +30,64 @@ std::unique_ptr<ZcDbMText> makeMText(const wchar_t* contents, double height = 2.
   return mtext;
 }
 
-TEST(MTextExplode, TwoFormattedParagraphsGiveTwoTextsInReadingOrder) {
-  auto mtext = makeMText(L"{\\fArial|b1;A1}\\PB\\H2x;2");
+TEST(MTextExplode, OnePiecePerFormattingRunPlacedWhereTheRunStarts) {
+  auto mtext = makeMText(L"{\\fArial|b1;A1}\\PB{\\C1;\\H2x;2}{\\c255;\\W0.5;\\Q15;3}4");
   mtext->setLayer(L"Tags");
   mtext->setColorIndex(5);
-  mtext->setRotation(0);
   auto texts = explodeToTexts(*mtext);
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0]->textZcString(), ZcString(L"A1"));
-  EXPECT_EQ(texts[1]->textZcString(), ZcString(L"B2"));
-  // The first baseline one cap height below the top, the next 5/3 of the height lower.
+  ASSERT_EQ(texts.size(), 5u);
+  struct Expected {
+    const wchar_t* text;
+    double height, widthFactor, obliqueDegrees;
+    int color;  // the true colour of "3" leaves it the MText's own
+  };
+  const Expected expected[] = {
+      {L"A1", 2.5, 1, 0, 5}, {L"B", 2.5, 1, 0, 5}, {L"2", 5, 1, 0, 1}, {L"3", 2.5, 0.5, 15, 5}, {L"4", 2.5, 1, 0, 5}};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(i);
+    const ZcDbText& t = *texts[i];
+    EXPECT_EQ(t.textZcString(), ZcString(expected[i].text));
+    EXPECT_EQ(t.height(), expected[i].height);
+    EXPECT_EQ(t.widthFactor(), expected[i].widthFactor);
+    EXPECT_NEAR(t.oblique(), expected[i].obliqueDegrees * ZcGe::kPi / 180, 1e-12);
+    EXPECT_EQ(t.colorIndex(), expected[i].color);
+    EXPECT_EQ(t.layerName(), ZcString(L"Tags"));
+    EXPECT_EQ(t.textStyleName(), ZcString(L"Standard"));  // no style of the drawing uses Arial
+    EXPECT_FALSE(t.isDatabaseResident());
+  }
+  // Line 1 one cap height below the top; line 2, as high as its tallest run, 5/3 of that lower.
   EXPECT_NEAR(texts[0]->position().y, 100 - 2.5, 1e-9);
-  EXPECT_NEAR(texts[1]->position().y, 100 - 2.5 - 5.0 / 3.0 * 2.5, 1e-9);
-  for (const auto& t : texts) {
-    EXPECT_NEAR(t->position().x, 10, 1e-9);
-    EXPECT_EQ(t->height(), 2.5);
-    EXPECT_EQ(t->layerName(), ZcString(L"Tags"));
-    EXPECT_EQ(t->colorIndex(), 5);
-    EXPECT_FALSE(t->isDatabaseResident());
+  EXPECT_NEAR(texts[0]->position().x, 10, 1e-9);
+  EXPECT_NEAR(texts[1]->position().x, 10, 1e-9);
+  for (size_t i = 2; i < texts.size(); ++i) {
+    const ZcDbText& before = *texts[i - 1];
+    const double width = before.font().measure(before.textZcString().utf16()) * before.height() * before.widthFactor();
+    EXPECT_NEAR(texts[i]->position().x, before.position().x + width, 1e-9) << i;
+    EXPECT_NEAR(texts[i]->position().y, 100 - 2.5 - 5.0 / 3.0 * 5, 1e-9) << i;
   }
   // The MText itself is unchanged.
-  EXPECT_EQ(mtext->contentsString(), ZcString(L"{\\fArial|b1;A1}\\PB\\H2x;2"));
+  EXPECT_EQ(mtext->contentsString(), ZcString(L"{\\fArial|b1;A1}\\PB{\\C1;\\H2x;2}{\\c255;\\W0.5;\\Q15;3}4"));
+}
+
+TEST(MTextExplode, AFontChangeTakesTheDrawingsStyleThatUsesThatFont) {
+  ZcDbDatabase db;
+  ZcDbTextStyleTable* styles = nullptr;
+  ASSERT_EQ(db.getSymbolTable(styles, ZcDb::kForWrite), Zcad::eOk);
+  auto* mono = new ZcDbTextStyleTableRecord;
+  mono->setName(L"Mono");
+  mono->setFileName(ZcString(L"DejaVuSansMono.ttf"));
+  ZcDbObjectId monoId;
+  ASSERT_EQ(styles->add(monoId, mono), Zcad::eOk);
+  mono->close();
+  styles->close();
+  ZcDbDatabase* working = zcdbHostApplicationServices()->workingDatabase();
+  zcdbHostApplicationServices()->setWorkingDatabase(&db);
+  auto texts = explodeToTexts(*makeMText(L"A{\\fDejaVu Sans Mono|b0;1}{\\fCourier;2}"));
+  zcdbHostApplicationServices()->setWorkingDatabase(working);
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_TRUE(texts[0]->textStyle().isNull());
+  EXPECT_EQ(texts[1]->textStyle(), monoId);
+  EXPECT_EQ(texts[2]->textStyleName(), ZcString(L"Standard"));
 }
 
 TEST(MTextCodes, PlainTextKeepsCharactersAndDropsFormatting) {

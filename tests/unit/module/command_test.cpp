@@ -249,7 +249,7 @@ TEST_F(Command, FlattenThatCannotEraseTheMTextWithdrawsTheNewText) {
 }
 
 TEST_F(Command, FlattenMovesThePickOntoTheSameCharacterOfTheJoinedText) {
-  // The middle of character `index` of exploded line `line`, on its baseline.
+  // The middle of character `index` of exploded piece `line`, a little above its baseline.
   auto onLine = [](ZcDbObjectId mtextId, int line, int index) {
     ZcDbMText* pMText = nullptr;
     EXPECT_EQ(zcdbOpenObject(pMText, mtextId, ZcDb::kForRead), Zcad::eOk);
@@ -266,12 +266,18 @@ TEST_F(Command, FlattenMovesThePickOntoTheSameCharacterOfTheJoinedText) {
     return point;
   };
   struct Case {
+    const wchar_t* contents;
     int line, index;
     int kind, runStart, runEnd;  // what the pick analysis then finds on "A1B22C333"
   };
-  for (const Case& c : {Case{2, 2, kDigitRun, 6, 8}, Case{1, 0, kLetterRun, 2, 2}, Case{0, 1, kDigitRun, 1, 1}}) {
+  // The second MText explodes into "A1", "B", a tall "22", "C" and a red "333".
+  const wchar_t* lines = L"A1\\PB22\\PC333";
+  const wchar_t* runs = L"A1\\PB{\\H2x;22}C{\\C1;333}";
+  for (const Case& c :
+       {Case{lines, 2, 2, kDigitRun, 6, 8}, Case{lines, 1, 0, kLetterRun, 2, 2}, Case{lines, 0, 1, kDigitRun, 1, 1},
+        Case{runs, 4, 2, kDigitRun, 6, 8}, Case{runs, 3, 0, kLetterRun, 5, 5}, Case{runs, 2, 1, kDigitRun, 3, 4}}) {
     SCOPED_TRACE(c.line);
-    ZcDbObjectId mtextId = addMText(L"A1\\PB22\\PC333", ZcGePoint3d(5, 50, 0));
+    ZcDbObjectId mtextId = addMText(c.contents, ZcGePoint3d(5, 50, 0));
     ZcGePoint3d pick = onLine(mtextId, c.line, c.index);
     ZcDbEntity* pEnt = nullptr;
     ASSERT_EQ(zcdbOpenObject(pEnt, mtextId, ZcDb::kForRead), Zcad::eOk);

@@ -55,8 +55,11 @@ class ZcDbMText : public ZcDbEntity {
   // Contents without codes, lines joined by "\n".
   ZcString text() const;
 
-  // One ZcDbText per line, in reading order: explicit breaks and word wrap at the reference width,
-  // formatting codes removed, special characters decoded, placed by attachment and line spacing.
+  // ZcDbTexts in reading order: explicit breaks and word wrap at the reference width, formatting codes
+  // removed, special characters decoded, placed by attachment and line spacing. One per line when no
+  // inline code changes the format; else one per run of each line, placed where the run starts and
+  // carrying its height, width factor, oblique, colour index (a true colour leaves the MText's) and,
+  // for a font change, the first text style of the drawing that uses that font (none: the MText's).
   Zcad::ErrorStatus explode(ZcArray<void*>& entitySet) const override;
   Zcad::ErrorStatus getGeomExtents(ZcDbExtents& extents) const override;
   bool hitTest(const ZcGePoint3d& point, double aperture) const override;
