@@ -176,6 +176,21 @@ bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
 }  // namespace
 
 TypeDef indexFields(TypeDef t) {
+  std::size_t slots = 0;
+  for (const FieldDef& fd : t.fields) slots = std::max<std::size_t>(slots, fd.slot + 1u);
+  t.defaults.assign(slots, SlotValue{});
+  t.keeps.assign(slots, nullptr);
+  std::vector<bool> declared(slots, false);
+  for (const FieldDef& fd : t.fields) {
+    const SlotMask bit = SlotMask{1} << (fd.slot & 63);
+    if (!declared[fd.slot]) t.defaults[fd.slot] = fd.byDefault;
+    declared[fd.slot] = true;
+    if (fd.exact) t.exactSlots |= bit;
+    if (fd.reference) t.referenceSlots |= bit;
+    if (fd.keeps != nullptr) t.keeps[fd.slot] = fd.keeps;
+    for (std::uint32_t bits = fd.edit; bits != 0; bits &= bits - 1)
+      t.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(bits))] |= bit;
+  }
   t.firstByCode.assign(1072, -1);
   t.textSlot.assign(t.defaults.size(), false);
   for (std::size_t f = t.fields.size(); f-- > 0;) {
@@ -419,16 +434,16 @@ bool groupSlotValue(const TypeDef& def, const FieldDef& fd, std::string_view val
 }
 
 // Whether an object keeps the value of the group `value` of field `fd` as it was read.
-bool groupKeptAsRead(const TypeDef& def, const FieldDef& fd, std::string_view value, const TextCodec& codec,
-                     KeepsAsRead keeps) {
+bool groupKeptAsRead(const TypeDef& def, const FieldDef& fd, std::string_view value, const TextCodec& codec) {
+  const Validity keeps = def.keeps[fd.slot];
   SlotValue read;
-  return keeps != nullptr && groupSlotValue(def, fd, value, codec, read) && keeps(fd.slot, read);
+  return keeps != nullptr && groupSlotValue(def, fd, value, codec, read) && keeps(read);
 }
 
 // Whether an object keeps the type's default of slot `s`, which a record without its group implies,
 // as it was read.
-bool defaultKeptAsRead(const TypeDef& def, std::size_t s, KeepsAsRead keeps) {
-  return keeps != nullptr && s < def.defaults.size() && keeps(static_cast<std::uint8_t>(s), def.defaults[s]);
+bool defaultKeptAsRead(const TypeDef& def, std::size_t s) {
+  return s < def.keeps.size() && def.keeps[s] != nullptr && def.keeps[s](def.defaults[s]);
 }
 
 // The slots outside `read` (no group of the record holds them) whose value in `now` is not the type's
@@ -491,10 +506,10 @@ bool compareFields(const TypeDef& def, const Record& record, const TextCodec& co
 // Of `slots`, those whose value in `record` of a comparableInPlace type (its group's, else the type's
 // default) an object keeps as read. `scan` is compareFields' of the record.
 SlotMask slotsKeptAsRead(const TypeDef& def, const Record& record, const FieldScan& scan, SlotMask slots,
-                         const TextCodec& codec, KeepsAsRead keeps) {
+                         const TextCodec& codec) {
   const TagFile& file = record.file;
   const std::size_t begin = record.begin;
-  if (keeps == nullptr || !def.comparableInPlace) return 0;
+  if (!def.comparableInPlace) return 0;
   SlotMask kept = 0, found = 0;
   for (std::size_t k = 1; k < scan.fieldOf.size(); ++k) {
     const int f = scan.fieldOf[k];
@@ -503,11 +518,11 @@ SlotMask slotsKeptAsRead(const TypeDef& def, const Record& record, const FieldSc
     const SlotMask bit = SlotMask{1} << fd.slot;
     if ((slots & bit) == 0) continue;
     found |= bit;
-    if (groupKeptAsRead(def, fd, file.value(begin + k), codec, keeps)) kept |= bit;
+    if (groupKeptAsRead(def, fd, file.value(begin + k), codec)) kept |= bit;
   }
   for (SlotMask left = slots & ~found; left != 0; left &= left - 1) {
     const auto s = static_cast<std::size_t>(std::countr_zero(left));
-    if (defaultKeptAsRead(def, s, keeps)) kept |= SlotMask{1} << s;
+    if (defaultKeptAsRead(def, s)) kept |= SlotMask{1} << s;
   }
   return kept;
 }
@@ -883,8 +898,7 @@ SlotMask editedGroupsAlsoRead(const TypeDef& def, const GroupPlaces& places, Slo
 bool RecordWriter::replaceEdited(const Record& record, const RecordDescriptor& d, SlotMask edited, const Slots& now) {
   const TypeDef& def = d.fields;
   const GroupPlaces& places = *record.places;
-  const SlotMask exact = d.exactSlots;
-  const KeepsAsRead keeps = d.keepsAsRead;
+  const SlotMask exact = def.exactSlots;
   const TagFile& file = record.file;
   const std::size_t begin = record.begin;
   if (!places.known || now.v.size() != def.defaults.size()) return false;
@@ -901,7 +915,7 @@ bool RecordWriter::replaceEdited(const Record& record, const RecordDescriptor& d
       // where writeDiffering puts a missing group: after the nearest field before it (of its
       // subclass) that the record has.
       if (sameSlot(def.defaults[s], now[s])) continue;
-      if ((exact >> s & 1) == 0 && !defaultKeptAsRead(def, s, keeps)) return false;
+      if ((exact >> s & 1) == 0 && !defaultKeptAsRead(def, s)) return false;
       const std::size_t after = placeOfMissingGroup(def, places, f);
       if (after == 0) return false;
       differs |= SlotMask{1} << s;
@@ -914,7 +928,7 @@ bool RecordWriter::replaceEdited(const Record& record, const RecordDescriptor& d
         continue;
       case GroupValue::Differs:
         // A value the object refused could matter, unless the file's is one the object kept.
-        if ((exact >> s & 1) == 0 && !groupKeptAsRead(def, def.fields[f], value, mTarget.codec, keeps)) return false;
+        if ((exact >> s & 1) == 0 && !groupKeptAsRead(def, def.fields[f], value, mTarget.codec)) return false;
         differs |= SlotMask{1} << s;
         replaced[count++] = {begin + k, f, false};
         continue;
@@ -962,7 +976,7 @@ bool RecordWriter::writeEdited(const Record& record, const RecordDescriptor& d, 
   // Only for the record of an object that keeps its handle and owner, of a class whose setters tell,
   // with the places of its groups kept.
   if (!as.editsTold || !as.original || as.owner != 0 || record.places == nullptr || !record.places->known ||
-      d.slotsOfEdit.empty() || mCompareEveryValue)
+      !d.tellsEdits || mCompareEveryValue)
     return false;
   const SlotMask edited = editedSlots(d, as.edits, as.namesAsRead);
   // Whether the entity is in paper space follows from its owner, not from a setter, and the file's
@@ -981,9 +995,9 @@ void RecordWriter::writeCompared(const Record& record, const RecordDescriptor& d
   // and owner then usually needs only those groups replaced.
   SlotComparison compared;
   if (compareFields(d.fields, record, mTarget.codec, mTarget.r12, mNow, mScan, compared)) {
-    SlotMask mayMeetRefusal = compared.differs & ~d.exactSlots;
+    SlotMask mayMeetRefusal = compared.differs & ~d.fields.exactSlots;
     if (mayMeetRefusal != 0 && !mCompareEveryValue)
-      mayMeetRefusal &= ~slotsKeptAsRead(d.fields, record, mScan, mayMeetRefusal, mTarget.codec, d.keepsAsRead);
+      mayMeetRefusal &= ~slotsKeptAsRead(d.fields, record, mScan, mayMeetRefusal, mTarget.codec);
     if (mayMeetRefusal == 0 && (compared.differs & compared.infinite) == 0) {
       if (as.original && as.owner == 0 && replaceDiffering(record, compared.differs, mNow)) return;
       writeDiffering(record, as, compared.differs, mNow, nullptr);

@@ -27,20 +27,37 @@ enum class Kind : std::uint8_t { Real, Angle, Int, Flag, Text, Chunks, BlockName
 
 enum class RecordType { Text, MText, Line, Insert, Poly3d, Vertex, Foreign, Block, Layer, Style, BlockRecord };
 
+struct SlotValue {
+  double d = 0;
+  long long i = 0;
+  std::u16string s;
+};
+
+// Whether an object keeps a value of a field as it was read: a value its setter does not refuse or
+// settle otherwise.
+using Validity = bool (*)(const SlotValue& value);
+
+// One DXF field of a record type, declared once: its group, how its text maps to its slot, the value
+// a record without the group implies, and what the object that holds it does with it. Everything
+// else the reader and the writer know of the field is derived from this (indexFields).
 struct FieldDef {
   const char* subclass;  // the subclass marker it follows (R2000 on); "Name#2" is the 2nd such marker
   short code;
   std::uint8_t slot;
   Kind kind;
-  long long mask = 0;           // Flag: the bit of the group's integer
-  std::uint8_t subclassId = 0;  // index of `subclass` in TypeDef::subclasses
+  SlotValue byDefault{};  // of a slot set by several groups, the first field's counts
+  long long mask = 0;     // Flag: the bit of the group's integer
+  // The zrxhost::Edit bit its object's setter notes when it stores the value (0: none).
+  std::uint32_t edit = 0;
+  // The object keeps every finite value exactly as given (a point, an angle): a change cannot meet
+  // a value it refused.
+  bool exact = false;
+  // Of a field not `exact`: the values the object keeps as read (null: none known, any may be refused).
+  Validity keeps = nullptr;
+  // The object finds the value through an id (a text's style): no setter of its own tells its change.
+  bool reference = false;
+  std::uint8_t subclassId = 0;  // derived: index of `subclass` in TypeDef::subclasses
   std::int16_t nextSameCode = -1;
-};
-
-struct SlotValue {
-  double d = 0;
-  long long i = 0;
-  std::u16string s;
 };
 
 struct Slots {
@@ -55,10 +72,18 @@ struct Slots {
   const SlotValue& operator[](std::size_t i) const { return v[i]; }
 };
 
+// One slot bit per zrxhost::Edit bit.
+using SlotsOfEdit = std::array<std::uint64_t, 32>;
+
 struct TypeDef {
   RecordType type;
   std::vector<FieldDef> fields;  // in the order a writer puts them
+  // Derived from the fields by indexFields.
   std::vector<SlotValue> defaults;
+  std::uint64_t exactSlots = 0;      // the slots of `exact` fields
+  std::uint64_t referenceSlots = 0;  // the slots of `reference` fields
+  std::vector<Validity> keeps;       // per slot: its field's `keeps`
+  SlotsOfEdit slotsOfEdit{};         // per Edit bit: the slots of the fields that note it
   // Lookups made once: the distinct subclass keys, the first field of each group code (-1: none)
   // and which slots hold text.
   std::vector<std::string> subclasses;
@@ -307,10 +332,6 @@ class RecordWriter {
   RefusedValues mRefused;
   std::vector<std::pair<std::string_view, int>> mMarkerCounts;  // subclass markers met, with their count
 };
-
-// Whether an object built from a record keeps `value` in `slot` as it was read: a value it does not
-// refuse or settle otherwise (see RecordDescriptor::keepsAsRead).
-using KeepsAsRead = bool (*)(std::uint8_t slot, const SlotValue& value);
 
 // The R12 names of the layout blocks and back.
 std::u16string blockNameFromFile(std::u16string name, bool r12);

@@ -3,7 +3,6 @@
 
 #include <bit>
 #include <cmath>
-#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -80,29 +79,70 @@ SlotValue text(const char16_t* s) {
   return {0, 0, s};
 }
 
-void addCommon(TypeDef& t) {
-  t.defaults = {text(u"0"), text(u"ByLayer"), integer(256), real(1), integer(0)};
-  t.fields = {{"AcDbEntity", 67, kPaperSpace, Kind::Int},
-              {"AcDbEntity", 8, kLayer, Kind::Text},
-              {"AcDbEntity", 6, kLinetype, Kind::Text},
-              {"AcDbEntity", 62, kColor, Kind::Int},
-              {"AcDbEntity", 48, kLtScale, Kind::Real}};
+// What ZcDbEntity's setters (through commonToEntity) keep as read of the fields every entity has.
+bool notEmpty(const SlotValue& v) {
+  return !v.s.empty();
+}
+bool colourIndex(const SlotValue& v) {
+  return v.i >= 0 && v.i <= 256;
+}
+bool positiveScale(const SlotValue& v) {
+  return v.d > 0 && std::isfinite(v.d);
 }
 
-void addPoint(TypeDef& t, const char* sub, short code, std::uint8_t slot, double x = 0, double y = 0, double z = 0,
-              Kind kx = Kind::Real, Kind ky = Kind::Real, Kind kz = Kind::Real) {
-  t.fields.push_back({sub, code, slot, kx});
-  t.fields.push_back({sub, static_cast<short>(code + 10), static_cast<std::uint8_t>(slot + 1), ky});
-  t.fields.push_back({sub, static_cast<short>(code + 20), static_cast<std::uint8_t>(slot + 2), kz});
-  t.defaults.resize(std::max<std::size_t>(t.defaults.size(), slot + 3u));
-  t.defaults[slot] = real(x);
-  t.defaults[slot + 1u] = real(y);
-  t.defaults[slot + 2u] = real(z);
+// The fields every entity has, first in its record.
+TypeDef entityFields(RecordType type) {
+  const char* s = "AcDbEntity";
+  TypeDef t;
+  t.type = type;
+  t.fields = {
+      {.subclass = s, .code = 67, .slot = kPaperSpace, .kind = Kind::Int, .byDefault = integer(0)},
+      {.subclass = s,
+       .code = 8,
+       .slot = kLayer,
+       .kind = Kind::Text,
+       .byDefault = text(u"0"),
+       .edit = kEditLayer,
+       .keeps = notEmpty},
+      {.subclass = s,
+       .code = 6,
+       .slot = kLinetype,
+       .kind = Kind::Text,
+       .byDefault = text(u"ByLayer"),
+       .edit = kEditLinetype,
+       .keeps = notEmpty},
+      {.subclass = s,
+       .code = 62,
+       .slot = kColor,
+       .kind = Kind::Int,
+       .byDefault = integer(256),
+       .edit = kEditColor,
+       .keeps = colourIndex},
+      {.subclass = s,
+       .code = 48,
+       .slot = kLtScale,
+       .kind = Kind::Real,
+       .byDefault = real(1),
+       .edit = kEditLinetypeScale,
+       .keeps = positiveScale},
+  };
+  return t;
 }
 
-void setDefault(TypeDef& t, std::uint8_t slot, SlotValue v) {
-  if (t.defaults.size() <= slot) t.defaults.resize(slot + 1u);
-  t.defaults[slot] = std::move(v);
+// The three fields of a point, declared by its x's: group codes `step` apart, slots in a row, the
+// defaults (x's, `y`, `z`). Where the setter tells each coordinate (`perCoordinate`), the y's and
+// z's Edit bits are the two after the x's; else the three share the x's bit.
+void addPoint(TypeDef& t, FieldDef x, double y = 0, double z = 0, bool perCoordinate = false, short step = 10) {
+  const double defaults[] = {x.byDefault.d, y, z};
+  for (int i = 0; i < 3; ++i) {
+    FieldDef f = x;
+    f.code = static_cast<short>(x.code + i * step);
+    f.slot = static_cast<std::uint8_t>(x.slot + i);
+    f.byDefault = real(defaults[i]);
+    if (x.kind == Kind::PosX) f.kind = i == 1 ? Kind::PosY : i == 2 ? Kind::PosZ : Kind::PosX;
+    if (perCoordinate) f.edit = x.edit << i;
+    t.fields.push_back(f);
+  }
 }
 
 template <typename T>
@@ -113,33 +153,51 @@ ZcDbObject* make() {
 // TEXT
 TypeDef textFields() {
   using namespace text_slot;
-  TypeDef t;
-  t.type = RecordType::Text;
-  addCommon(t);
+  TypeDef t = entityFields(RecordType::Text);
   const char* s = "AcDbText";
-  t.fields.push_back({s, 39, kThickness, Kind::Real});
-  setDefault(t, kThickness, real(0));
-  addPoint(t, s, 10, kPosX, 0, 0, 0, Kind::PosX, Kind::PosY, Kind::PosZ);
-  t.fields.push_back({s, 40, kHeight, Kind::Real});
-  t.fields.push_back({s, 1, kString, Kind::Text});
-  t.fields.push_back({s, 50, kRotation, Kind::Angle});
-  t.fields.push_back({s, 41, kWidth, Kind::Real});
-  t.fields.push_back({s, 51, kOblique, Kind::Angle});
-  t.fields.push_back({s, 7, kStyle, Kind::Text});
-  t.fields.push_back({s, 71, kGenFlags, Kind::Int});
-  t.fields.push_back({s, 72, kHMode, Kind::Int});
-  addPoint(t, s, 11, kAlignX);
-  addPoint(t, s, 210, kNormX, 0, 0, 1);
-  t.fields.push_back({"AcDbText#2", 73, kVMode, Kind::Int});
-  setDefault(t, kHeight, real(1));
-  setDefault(t, kString, text(u""));
-  setDefault(t, kRotation, real(0));
-  setDefault(t, kWidth, real(1));
-  setDefault(t, kOblique, real(0));
-  setDefault(t, kStyle, text(u"Standard"));
-  setDefault(t, kGenFlags, integer(0));
-  setDefault(t, kHMode, integer(0));
-  setDefault(t, kVMode, integer(0));
+  auto field = [&](short code, std::uint8_t slot, Kind kind, SlotValue byDefault, std::uint32_t edit) {
+    t.fields.push_back({.subclass = s, .code = code, .slot = slot, .kind = kind, .byDefault = byDefault, .edit = edit});
+  };
+  t.fields.push_back({.subclass = s,
+                      .code = 39,
+                      .slot = kThickness,
+                      .kind = Kind::Real,
+                      .byDefault = real(0),
+                      .edit = kEditThickness,
+                      .exact = true});
+  addPoint(t, {.subclass = s, .code = 10, .slot = kPosX, .kind = Kind::PosX, .edit = kEditPositionX, .exact = true}, 0,
+           0, true);
+  field(40, kHeight, Kind::Real, real(1), kEditHeight);
+  field(1, kString, Kind::Text, text(u""), kEditContents);
+  t.fields.push_back({.subclass = s,
+                      .code = 50,
+                      .slot = kRotation,
+                      .kind = Kind::Angle,
+                      .byDefault = real(0),
+                      .edit = kEditRotation,
+                      .exact = true});
+  field(41, kWidth, Kind::Real, real(1), kEditWidth);
+  field(51, kOblique, Kind::Angle, real(0), kEditOblique);
+  // The style is named through its id: a style renamed changes it without a setter of the text.
+  t.fields.push_back({.subclass = s,
+                      .code = 7,
+                      .slot = kStyle,
+                      .kind = Kind::Text,
+                      .byDefault = text(u"Standard"),
+                      .edit = kEditStyle,
+                      .reference = true});
+  field(71, kGenFlags, Kind::Int, integer(0), kEditMirror);
+  field(72, kHMode, Kind::Int, integer(0), kEditJustification);
+  addPoint(
+      t, {.subclass = s, .code = 11, .slot = kAlignX, .kind = Kind::Real, .edit = kEditAlignmentPointX, .exact = true},
+      0, 0, true);
+  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real, .edit = kEditNormal}, 0, 1);
+  t.fields.push_back({.subclass = "AcDbText#2",
+                      .code = 73,
+                      .slot = kVMode,
+                      .kind = Kind::Int,
+                      .byDefault = integer(0),
+                      .edit = kEditJustification});
   return t;
 }
 
@@ -191,32 +249,26 @@ void textToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wan
 // MTEXT
 TypeDef mtextFields() {
   using namespace mtext_slot;
-  TypeDef t;
-  t.type = RecordType::MText;
-  addCommon(t);
+  TypeDef t = entityFields(RecordType::MText);
   const char* s = "AcDbMText";
-  addPoint(t, s, 10, kPosX);
-  t.fields.push_back({s, 40, kHeight, Kind::Real});
-  t.fields.push_back({s, 41, kWidth, Kind::Real});
-  t.fields.push_back({s, 71, kAttach, Kind::Int});
-  t.fields.push_back({s, 3, kContents, Kind::Chunks});
-  t.fields.push_back({s, 1, kContents, Kind::Chunks});
-  t.fields.push_back({s, 7, kStyle, Kind::Text});
-  addPoint(t, s, 210, kNormX, 0, 0, 1);
-  t.fields.push_back({s, 11, kRotation, Kind::DirX});
-  t.fields.push_back({s, 21, kRotation, Kind::DirY});
-  t.fields.push_back({s, 31, kRotation, Kind::DirZ});
-  t.fields.push_back({s, 50, kRotation, Kind::Angle});
-  t.fields.push_back({s, 73, kSpacingStyle, Kind::Int});
-  t.fields.push_back({s, 44, kSpacingFactor, Kind::Real});
-  setDefault(t, kHeight, real(1));
-  setDefault(t, kWidth, real(0));
-  setDefault(t, kAttach, integer(1));
-  setDefault(t, kContents, text(u""));
-  setDefault(t, kStyle, text(u"Standard"));
-  setDefault(t, kRotation, real(0));
-  setDefault(t, kSpacingStyle, integer(1));
-  setDefault(t, kSpacingFactor, real(1));
+  auto field = [&](short code, std::uint8_t slot, Kind kind, SlotValue byDefault = {}) {
+    t.fields.push_back({.subclass = s, .code = code, .slot = slot, .kind = kind, .byDefault = byDefault});
+  };
+  addPoint(t, {.subclass = s, .code = 10, .slot = kPosX, .kind = Kind::Real, .exact = true});
+  field(40, kHeight, Kind::Real, real(1));
+  field(41, kWidth, Kind::Real, real(0));
+  field(71, kAttach, Kind::Int, integer(1));
+  field(3, kContents, Kind::Chunks, text(u""));
+  field(1, kContents, Kind::Chunks);
+  field(7, kStyle, Kind::Text, text(u"Standard"));
+  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real}, 0, 1);
+  // The rotation: an x axis, when given, wins over the angle.
+  field(11, kRotation, Kind::DirX, real(0));
+  field(21, kRotation, Kind::DirY);
+  field(31, kRotation, Kind::DirZ);
+  field(50, kRotation, Kind::Angle);
+  field(73, kSpacingStyle, Kind::Int, integer(1));
+  field(44, kSpacingFactor, Kind::Real, real(1));
   return t;
 }
 
@@ -263,15 +315,20 @@ void mtextToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wa
 // LINE
 TypeDef lineFields() {
   using namespace line_slot;
-  TypeDef t;
-  t.type = RecordType::Line;
-  addCommon(t);
+  TypeDef t = entityFields(RecordType::Line);
   const char* s = "AcDbLine";
-  t.fields.push_back({s, 39, kThickness, Kind::Real});
-  setDefault(t, kThickness, real(0));
-  addPoint(t, s, 10, kStartX);
-  addPoint(t, s, 11, kEndX);
-  addPoint(t, s, 210, kNormX, 0, 0, 1);
+  t.fields.push_back({.subclass = s,
+                      .code = 39,
+                      .slot = kThickness,
+                      .kind = Kind::Real,
+                      .byDefault = real(0),
+                      .edit = kEditThickness,
+                      .exact = true});
+  addPoint(t, {.subclass = s, .code = 10, .slot = kStartX, .kind = Kind::Real, .edit = kEditPositionX, .exact = true},
+           0, 0, true);
+  addPoint(t, {.subclass = s, .code = 11, .slot = kEndX, .kind = Kind::Real, .edit = kEditEndPointX, .exact = true}, 0,
+           0, true);
+  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real, .edit = kEditNormal}, 0, 1);
   return t;
 }
 
@@ -299,20 +356,15 @@ void lineToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask wanted) {
 // INSERT
 TypeDef insertFields() {
   using namespace insert_slot;
-  TypeDef t;
-  t.type = RecordType::Insert;
-  addCommon(t);
+  TypeDef t = entityFields(RecordType::Insert);
   const char* s = "AcDbBlockReference";
-  t.fields.push_back({s, 2, kName, Kind::Text});
-  setDefault(t, kName, text(u""));
-  addPoint(t, s, 10, kPosX);
-  addPoint(t, s, 41, kScaleX, 1, 1, 1);
-  // 41, 42, 43 are consecutive codes, not a point: fix the two generated ones.
-  t.fields[t.fields.size() - 2].code = 42;
-  t.fields[t.fields.size() - 1].code = 43;
-  t.fields.push_back({s, 50, kRotation, Kind::Angle});
-  setDefault(t, kRotation, real(0));
-  addPoint(t, s, 210, kNormX, 0, 0, 1);
+  t.fields.push_back({.subclass = s, .code = 2, .slot = kName, .kind = Kind::Text, .byDefault = text(u"")});
+  addPoint(t, {.subclass = s, .code = 10, .slot = kPosX, .kind = Kind::Real, .exact = true});
+  // 41, 42, 43: consecutive codes, not a point's.
+  addPoint(t, {.subclass = s, .code = 41, .slot = kScaleX, .kind = Kind::Real, .byDefault = real(1)}, 1, 1, false, 1);
+  t.fields.push_back(
+      {.subclass = s, .code = 50, .slot = kRotation, .kind = Kind::Angle, .byDefault = real(0), .exact = true});
+  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real}, 0, 1);
   return t;
 }
 
@@ -343,11 +395,13 @@ void insertToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask) 
 
 // POLYLINE
 TypeDef poly3dFields() {
-  TypeDef t;
-  t.type = RecordType::Poly3d;
-  addCommon(t);
-  t.fields.push_back({"AcDb3dPolyline", 70, poly_slot::kClosed, Kind::Flag, 1});
-  setDefault(t, poly_slot::kClosed, integer(0));
+  TypeDef t = entityFields(RecordType::Poly3d);
+  t.fields.push_back({.subclass = "AcDb3dPolyline",
+                      .code = 70,
+                      .slot = poly_slot::kClosed,
+                      .kind = Kind::Flag,
+                      .byDefault = integer(0),
+                      .mask = 1});
   return t;
 }
 
@@ -372,8 +426,9 @@ TypeDef layerFields() {
   TypeDef t;
   t.type = RecordType::Layer;
   const char* s = "AcDbLayerTableRecord";
-  t.fields = {{s, 2, kName, Kind::Text}, {s, 70, kFrozen, Kind::Flag, 1}, {s, 62, kSignedColor, Kind::Int}};
-  t.defaults = {text(u""), integer(0), integer(7)};
+  t.fields = {{.subclass = s, .code = 2, .slot = kName, .kind = Kind::Text, .byDefault = text(u"")},
+              {.subclass = s, .code = 70, .slot = kFrozen, .kind = Kind::Flag, .byDefault = integer(0), .mask = 1},
+              {.subclass = s, .code = 62, .slot = kSignedColor, .kind = Kind::Int, .byDefault = integer(7)}};
   return t;
 }
 
@@ -405,9 +460,12 @@ TypeDef styleFields() {
   TypeDef t;
   t.type = RecordType::Style;
   const char* s = "AcDbTextStyleTableRecord";
-  t.fields = {{s, 2, kName, Kind::Text},      {s, 40, kSize, Kind::Real}, {s, 41, kXScale, Kind::Real},
-              {s, 50, kOblique, Kind::Angle}, {s, 3, kFont, Kind::Text},  {s, 4, kBigFont, Kind::Text}};
-  t.defaults = {text(u""), real(0), real(1), real(0), text(u""), text(u"")};
+  t.fields = {{.subclass = s, .code = 2, .slot = kName, .kind = Kind::Text, .byDefault = text(u"")},
+              {.subclass = s, .code = 40, .slot = kSize, .kind = Kind::Real, .byDefault = real(0)},
+              {.subclass = s, .code = 41, .slot = kXScale, .kind = Kind::Real, .byDefault = real(1)},
+              {.subclass = s, .code = 50, .slot = kOblique, .kind = Kind::Angle, .byDefault = real(0)},
+              {.subclass = s, .code = 3, .slot = kFont, .kind = Kind::Text, .byDefault = text(u"")},
+              {.subclass = s, .code = 4, .slot = kBigFont, .kind = Kind::Text, .byDefault = text(u"")}};
   return t;
 }
 
@@ -441,8 +499,11 @@ void styleToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
 TypeDef blockRecordFields() {
   TypeDef t;
   t.type = RecordType::BlockRecord;
-  t.fields = {{"AcDbBlockTableRecord", 2, record_slot::kName, Kind::Text}};
-  t.defaults = {text(u"")};
+  t.fields = {{.subclass = "AcDbBlockTableRecord",
+               .code = 2,
+               .slot = record_slot::kName,
+               .kind = Kind::Text,
+               .byDefault = text(u"")}};
   return t;
 }
 
@@ -461,10 +522,10 @@ TypeDef blockFields() {
   TypeDef t;
   t.type = RecordType::Block;
   const char* s = "AcDbBlockBegin";
-  t.fields.push_back({s, 2, block_slot::kName, Kind::BlockName});
-  setDefault(t, block_slot::kName, text(u""));
-  addPoint(t, s, 10, block_slot::kOriginX);
-  t.fields.push_back({s, 3, block_slot::kName, Kind::BlockName});
+  t.fields.push_back(
+      {.subclass = s, .code = 2, .slot = block_slot::kName, .kind = Kind::BlockName, .byDefault = text(u"")});
+  addPoint(t, {.subclass = s, .code = 10, .slot = block_slot::kOriginX, .kind = Kind::Real});
+  t.fields.push_back({.subclass = s, .code = 3, .slot = block_slot::kName, .kind = Kind::BlockName});
   return t;
 }
 
@@ -483,18 +544,8 @@ void blockToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
 
 // VERTEX
 TypeDef vertexFields() {
-  TypeDef t;
-  t.type = RecordType::Vertex;
-  addCommon(t);
-  addPoint(t, "AcDb3dPolylineVertex", 10, vertex_slot::kX);
-  return t;
-}
-
-// Any entity the host keeps as tags
-TypeDef foreignFields() {
-  TypeDef t;
-  t.type = RecordType::Foreign;
-  addCommon(t);
+  TypeDef t = entityFields(RecordType::Vertex);
+  addPoint(t, {.subclass = "AcDb3dPolylineVertex", .code = 10, .slot = vertex_slot::kX, .kind = Kind::Real});
   return t;
 }
 
@@ -506,114 +557,33 @@ ZcDbSymbolTable* makeTable() {
   return new Table;
 }
 
-// Whether an entity built from `value` in one of the slots every entity has keeps it as read:
-// commonToEntity and ZcDbEntity's setters refuse the rest.
-bool entityKeepsAsRead(std::uint8_t slot, const SlotValue& value) {
-  switch (slot) {
-    case kLayer:
-    case kLinetype:
-      return !value.s.empty();
-    case kColor:
-      return value.i >= 0 && value.i <= 256;
-    case kLtScale:
-      return value.d > 0 && std::isfinite(value.d);
-    default:
-      return false;
-  }
-}
-
-SlotMask slotMask(std::initializer_list<std::uint8_t> slots) {
-  SlotMask mask = 0;
-  for (std::uint8_t slot : slots) mask |= SlotMask{1} << slot;
-  return mask;
-}
-
-void setExact(RecordDescriptor& d, std::initializer_list<std::uint8_t> slots) {
-  d.exactSlots |= slotMask(slots);
-}
-
-struct EditSlots {
-  Edit edit;
-  SlotMask slots;
-};
-
-// The slots of each Edit bit: those of ZcDbEntity's properties, then `own` (the class's). An edit of
-// several bits (a point's coordinates) names as many slots, bit by bit in order.
-void setEditSlots(RecordDescriptor& d, std::initializer_list<EditSlots> own) {
-  const EditSlots common[] = {{kEditLayer, slotMask({kLayer})},
-                              {kEditColor, slotMask({kColor})},
-                              {kEditLinetype, slotMask({kLinetype})},
-                              {kEditLinetypeScale, slotMask({kLtScale})}};
-  d.slotsOfEdit.assign(32, 0);
-  auto add = [&d](const EditSlots& e) {
-    const bool bitBySlot = std::popcount(std::uint32_t{e.edit}) > 1;
-    SlotMask slots = e.slots;
-    for (std::uint32_t bits = e.edit; bits != 0; bits &= bits - 1) {
-      const SlotMask slot = bitBySlot ? slots & -slots : slots;  // the lowest slot left, or all of them
-      d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(bits))] |= slot;
-      slots &= ~slot;
-    }
-  };
-  for (const EditSlots& e : common) add(e);
-  for (const EditSlots& e : own) add(e);
-}
-
 std::vector<RecordDescriptor> makeDescriptors() {
+  // Texts and lines tell which properties their setters changed.
+  constexpr bool kTellsEdits = true;
   std::vector<RecordDescriptor> d;
   d.push_back({RecordType::Text, "TEXT", &ZcDbText::desc, make<ZcDbText>, indexFields(textFields()), textToObject,
-               textToSlots});
+               textToSlots, nullptr, nullptr, nullptr, kTellsEdits});
   d.push_back({RecordType::MText, "MTEXT", &ZcDbMText::desc, make<ZcDbMText>, indexFields(mtextFields()), mtextToObject,
                mtextToSlots});
   d.push_back({RecordType::Line, "LINE", &ZcDbLine::desc, make<ZcDbLine>, indexFields(lineFields()), lineToObject,
-               lineToSlots});
+               lineToSlots, nullptr, nullptr, nullptr, kTellsEdits});
   d.push_back({RecordType::Insert, "INSERT", &ZcDbBlockReference::desc, make<ZcDbBlockReference>,
                indexFields(insertFields()), insertToObject, insertToSlots});
   d.push_back({RecordType::Poly3d, "POLYLINE", &ZcDb3dPolyline::desc, make<ZcDb3dPolyline>, indexFields(poly3dFields()),
                poly3dToObject, poly3dToSlots});
   d.push_back({RecordType::Layer, "LAYER", &ZcDbLayerTableRecord::desc, make<ZcDbLayerTableRecord>,
-               indexFields(layerFields()), layerToObject, layerToSlots, 0, makeTable<ZcDbLayerTable>,
+               indexFields(layerFields()), layerToObject, layerToSlots, makeTable<ZcDbLayerTable>,
                &ZcDbDatabase::layerTableId, &ZcDbDatabase::setLayerTableId});
   d.push_back({RecordType::Style, "STYLE", &ZcDbTextStyleTableRecord::desc, make<ZcDbTextStyleTableRecord>,
-               indexFields(styleFields()), styleToObject, styleToSlots, 0, makeTable<ZcDbTextStyleTable>,
+               indexFields(styleFields()), styleToObject, styleToSlots, makeTable<ZcDbTextStyleTable>,
                &ZcDbDatabase::textStyleTableId, &ZcDbDatabase::setTextStyleTableId});
   d.push_back({RecordType::BlockRecord, "BLOCK_RECORD", &ZcDbBlockTableRecord::desc, make<ZcDbBlockTableRecord>,
-               indexFields(blockRecordFields()), blockRecordToObject, blockRecordToSlots, 0, makeTable<ZcDbBlockTable>,
+               indexFields(blockRecordFields()), blockRecordToObject, blockRecordToSlots, makeTable<ZcDbBlockTable>,
                &ZcDbDatabase::blockTableId, &ZcDbDatabase::setBlockTableId});
   d.push_back({RecordType::Block, "BLOCK", nullptr, nullptr, indexFields(blockFields()), blockToObject, blockToSlots});
   d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields()), noObject, noSlots});
-  d.push_back(
-      {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(foreignFields()), noObject, noSlots});
-  {
-    using namespace text_slot;
-    setEditSlots(d[0], {{kEditPosition, slotMask({kPosX, kPosY, kPosZ})},
-                        {kEditAlignmentPoint, slotMask({kAlignX, kAlignY, kAlignZ})},
-                        {kEditNormal, slotMask({kNormX, kNormY, kNormZ})},
-                        {kEditThickness, slotMask({kThickness})},
-                        {kEditRotation, slotMask({kRotation})},
-                        {kEditHeight, slotMask({kHeight})},
-                        {kEditWidth, slotMask({kWidth})},
-                        {kEditOblique, slotMask({kOblique})},
-                        {kEditMirror, slotMask({kGenFlags})},
-                        {kEditJustification, slotMask({kHMode, kVMode})},
-                        {kEditStyle, slotMask({kStyle})},
-                        {kEditContents, slotMask({kString})}});
-    d[0].referenceSlots = slotMask({kStyle});
-    d[0].keepsAsRead = entityKeepsAsRead;
-  }
-  {
-    using namespace line_slot;
-    setEditSlots(d[2], {{kEditPosition, slotMask({kStartX, kStartY, kStartZ})},
-                        {kEditEndPoint, slotMask({kEndX, kEndY, kEndZ})},
-                        {kEditThickness, slotMask({kThickness})},
-                        {kEditNormal, slotMask({kNormX, kNormY, kNormZ})}});
-    d[2].keepsAsRead = entityKeepsAsRead;
-  }
-  setExact(d[0], {text_slot::kPosX, text_slot::kPosY, text_slot::kPosZ, text_slot::kAlignX, text_slot::kAlignY,
-                  text_slot::kAlignZ, text_slot::kRotation, text_slot::kThickness});
-  setExact(d[1], {mtext_slot::kPosX, mtext_slot::kPosY, mtext_slot::kPosZ});
-  setExact(d[2], {line_slot::kStartX, line_slot::kStartY, line_slot::kStartZ, line_slot::kEndX, line_slot::kEndY,
-                  line_slot::kEndZ, line_slot::kThickness});
-  setExact(d[3], {insert_slot::kPosX, insert_slot::kPosY, insert_slot::kPosZ, insert_slot::kRotation});
+  d.push_back({RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr,
+               indexFields(entityFields(RecordType::Foreign)), noObject, noSlots});
   return d;
 }
 
@@ -669,8 +639,9 @@ const RecordDescriptor* tableDescriptor(std::string_view tableName) {
 }
 
 SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits, bool namesAsRead) {
-  SlotMask slots = namesAsRead ? 0 : d.referenceSlots;
-  for (; edits != 0; edits &= edits - 1) slots |= d.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(edits))];
+  SlotMask slots = namesAsRead ? 0 : d.fields.referenceSlots;
+  for (; edits != 0; edits &= edits - 1)
+    slots |= d.fields.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(edits))];
   return slots;
 }
 
@@ -707,7 +678,7 @@ bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Sl
     const SlotValue& a = read.v[s];
     const SlotValue& b = now.v[s];
     if (a.d == b.d && a.i == b.i && a.s == b.s) continue;
-    if (s >= 64 || (d.exactSlots >> s & 1) == 0 || !std::isfinite(a.d)) return false;
+    if (s >= 64 || (d.fields.exactSlots >> s & 1) == 0 || !std::isfinite(a.d)) return false;
   }
   return true;
 }

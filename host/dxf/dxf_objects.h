@@ -24,7 +24,8 @@ struct RecordDescriptor {
   const char* dxfName;
   ZcRxClass* (*rxClass)();
   ZcDbObject* (*make)();
-  // The groups, in the order a writer puts them, with their defaults.
+  // The fields, each declared once (FieldDef), in the order a writer puts them, with what is derived
+  // from them.
   TypeDef fields;
   // Sets the object's properties from slots read from a file. Values the object refuses keep its
   // defaults (the writer notices them by reading the slots back).
@@ -33,22 +34,13 @@ struct RecordDescriptor {
   // left as they were: a writer that rewrites one value of a million objects reads only that one, and
   // so brings into the cache only the part of each object that holds it.
   void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted);
-  // Slots whose every finite value an object keeps exactly as given (points, angles): a change there
-  // cannot meet a value the object refused.
-  std::uint64_t exactSlots = 0;
   // Table records: the table, and where the database keeps its id.
   ZcDbSymbolTable* (*makeTable)() = nullptr;
   ZcDbObjectId (ZcDbDatabase::*tableId)() const = nullptr;
   void (ZcDbDatabase::*setTableId)(ZcDbObjectId) = nullptr;
-  // For a class that tells which properties its setters changed (zrxhost/edits.h): the slots of
-  // each Edit bit, by the bit's index. Empty for other classes: the writer compares their records.
-  std::vector<SlotMask> slotsOfEdit = {};
-  // Slots whose value follows another object (a text's style, named through its id): no setter of
-  // this object tells their change, so a writer compares them once a symbol table has changed.
-  SlotMask referenceSlots = 0;
-  // Whether an object keeps a value of a slot outside exactSlots as it was read (null: none known).
-  // A changed slot whose value in the file the object kept cannot meet a value it refused either.
-  KeepsAsRead keepsAsRead = nullptr;
+  // The class tells which properties its setters changed (zrxhost/edits.h), as its fields' `edit`
+  // say: a writer need look only at the groups of those. Else the writer compares its records.
+  bool tellsEdits = false;
 
   bool describesEntities() const { return rxClass != nullptr && makeTable == nullptr; }
 };
@@ -68,7 +60,7 @@ void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, Z
 // of `wanted` are sure to be set: the others may keep what an earlier call left in `s`.
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names,
                    bool paperSpace = false, SlotMask wanted = ~SlotMask{0});
-// The slots an object of `d` (which has slotsOfEdit) may have changed since it was read, given the
+// The slots an object of `d` (which tellsEdits) may have changed since it was read, given the
 // edits its setters told (ZcDbDatabase::editsSinceMarked): theirs, and the reference slots unless
 // `namesAsRead` (no symbol table changed since, so no name found through an id did).
 SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits, bool namesAsRead);
