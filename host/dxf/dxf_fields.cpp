@@ -181,12 +181,20 @@ TypeDef indexFields(TypeDef t) {
   t.defaults.assign(slots, SlotValue{});
   t.keeps.assign(slots, nullptr);
   std::vector<bool> declared(slots, false);
+  t.loaderOfSlot.assign(slots, -1);
+  for (std::size_t f = 0; f < t.fields.size(); ++f)
+    if (const FieldDef& fd = t.fields[f]; fd.load != nullptr)
+      for (std::size_t k = 0; k < fd.width; ++k) {
+        t.loaderOfSlot[fd.slot + k] = static_cast<std::int8_t>(f);
+        t.loadableSlots |= SlotMask{1} << (fd.slot + k);
+      }
   for (const FieldDef& fd : t.fields) {
     const SlotMask bit = SlotMask{1} << (fd.slot & 63);
     if (!declared[fd.slot]) t.defaults[fd.slot] = fd.byDefault;
     declared[fd.slot] = true;
     if (fd.exact) t.exactSlots |= bit;
     if (fd.reference) t.referenceSlots |= bit;
+    if (std::string_view(fd.subclass) == "AcDbEntity") t.entitySlots |= bit;
     if (fd.keeps != nullptr) t.keeps[fd.slot] = fd.keeps;
     for (std::uint32_t bits = fd.edit; bits != 0; bits &= bits - 1)
       t.slotsOfEdit[static_cast<std::size_t>(std::countr_zero(bits))] |= bit;

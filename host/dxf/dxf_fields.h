@@ -19,6 +19,8 @@ namespace zrxhost::dxf {
 class TextCodec;
 struct TypeDef;
 struct RecordDescriptor;
+struct Slots;
+class NameCache;
 
 // How a group's text maps to a slot value. Angles are degrees in the file and radians in slots.
 // Dir* are the x axis of an MTEXT (they give its rotation); Pos* are a TEXT's position, which the
@@ -56,6 +58,12 @@ struct FieldDef {
   Validity keeps = nullptr;
   // The object finds the value through an id (a text's style): no setter of its own tells its change.
   bool reference = false;
+  // How the object holds the value, declared on the field that names it (a point's x, for all three
+  // coordinates; null on the others): `load` sets the slots from the object's getter, `store` gives
+  // them to its setter, which may refuse them.
+  void (*load)(const ZcDbObject& object, Slots& s, std::uint8_t slot, NameCache& names) = nullptr;
+  void (*store)(ZcDbObject& object, const Slots& s, std::uint8_t slot, ZcDbDatabase* db, NameCache& names) = nullptr;
+  std::uint8_t width = 1;       // the slots from `slot` that load and store handle (3 for a point)
   std::uint8_t subclassId = 0;  // derived: index of `subclass` in TypeDef::subclasses
   std::int16_t nextSameCode = -1;
 };
@@ -80,10 +88,13 @@ struct TypeDef {
   std::vector<FieldDef> fields;  // in the order a writer puts them
   // Derived from the fields by indexFields.
   std::vector<SlotValue> defaults;
-  std::uint64_t exactSlots = 0;      // the slots of `exact` fields
-  std::uint64_t referenceSlots = 0;  // the slots of `reference` fields
-  std::vector<Validity> keeps;       // per slot: its field's `keeps`
-  SlotsOfEdit slotsOfEdit{};         // per Edit bit: the slots of the fields that note it
+  std::uint64_t exactSlots = 0;           // the slots of `exact` fields
+  std::uint64_t referenceSlots = 0;       // the slots of `reference` fields
+  std::vector<Validity> keeps;            // per slot: its field's `keeps`
+  std::uint64_t entitySlots = 0;          // the slots of the fields every entity has (subclass AcDbEntity)
+  std::uint64_t loadableSlots = 0;        // the slots some field's `load` sets
+  std::vector<std::int8_t> loaderOfSlot;  // per slot: the field whose `load` sets it (-1: none)
+  SlotsOfEdit slotsOfEdit{};              // per Edit bit: the slots of the fields that note it
   // Lookups made once: the distinct subclass keys, the first field of each group code (-1: none)
   // and which slots hold text.
   std::vector<std::string> subclasses;

@@ -1,4 +1,4 @@
-// One descriptor per DXF record type the host models: its groups, its class and how slots map to it.
+// One descriptor per DXF record type the host models: its fields, each declared once, and its class.
 #include "dxf/dxf_objects.h"
 
 #include <bit>
@@ -36,30 +36,6 @@ ZcString str(const std::u16string& s) {
   return ZcString(s);
 }
 
-void commonToEntity(const Slots& s, ZcDbEntity* e) {
-  e->setLayer(str(s[kLayer].s));
-  e->setLinetype(str(s[kLinetype].s));
-  long long c = s[kColor].i;
-  if (c >= 0 && c <= 257) e->setColorIndex(static_cast<ZSoft::UInt16>(c));
-  e->setLinetypeScale(s[kLtScale].d);
-}
-
-bool isWanted(SlotMask wanted, std::uint8_t slot) {
-  return (wanted >> slot & 1) != 0;
-}
-// Whether any of the three slots of a point from `at` is wanted.
-bool isPointWanted(SlotMask wanted, std::uint8_t at) {
-  return (wanted >> at & 7) != 0;
-}
-
-void entityToCommon(const ZcDbEntity* e, Slots& s, bool paperSpace, SlotMask wanted) {
-  if (isWanted(wanted, kLayer)) s[kLayer].s = e->layerName().utf16();
-  if (isWanted(wanted, kLinetype)) s[kLinetype].s = e->linetypeName().utf16();
-  if (isWanted(wanted, kColor)) s[kColor].i = e->colorIndex();
-  if (isWanted(wanted, kLtScale)) s[kLtScale].d = e->linetypeScale();
-  s[kPaperSpace].i = paperSpace ? 1 : 0;
-}
-
 template <typename T>
 T* as(ZcDbObject* o) {
   return o != nullptr && o->isKindOf(T::desc()) ? static_cast<T*>(o) : nullptr;
@@ -67,6 +43,17 @@ T* as(ZcDbObject* o) {
 template <typename T>
 const T* as(const ZcDbObject* o) {
   return o != nullptr && o->isKindOf(T::desc()) ? static_cast<const T*>(o) : nullptr;
+}
+
+// The object a field's load or store is given, of the class its descriptor names (objectToSlots and
+// slotsToObject check that once).
+template <typename T>
+T& the(ZcDbObject& o) {
+  return static_cast<T&>(o);
+}
+template <typename T>
+const T& the(const ZcDbObject& o) {
+  return static_cast<const T&>(o);
 }
 
 SlotValue real(double d) {
@@ -79,7 +66,7 @@ SlotValue text(const char16_t* s) {
   return {0, 0, s};
 }
 
-// What ZcDbEntity's setters (through commonToEntity) keep as read of the fields every entity has.
+// What ZcDbEntity's setters keep as read of the fields every entity has.
 bool notEmpty(const SlotValue& v) {
   return !v.s.empty();
 }
@@ -90,7 +77,8 @@ bool positiveScale(const SlotValue& v) {
   return v.d > 0 && std::isfinite(v.d);
 }
 
-// The fields every entity has, first in its record.
+// The fields every entity has, first in its record. Whether it is in paper space follows from its
+// owner: the writer sets that slot itself.
 TypeDef entityFields(RecordType type) {
   const char* s = "AcDbEntity";
   TypeDef t;
@@ -103,37 +91,58 @@ TypeDef entityFields(RecordType type) {
        .kind = Kind::Text,
        .byDefault = text(u"0"),
        .edit = kEditLayer,
-       .keeps = notEmpty},
+       .keeps = notEmpty,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].s = the<ZcDbEntity>(o).layerName().utf16(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbEntity>(o).setLayer(str(v[at].s)); }},
       {.subclass = s,
        .code = 6,
        .slot = kLinetype,
        .kind = Kind::Text,
        .byDefault = text(u"ByLayer"),
        .edit = kEditLinetype,
-       .keeps = notEmpty},
+       .keeps = notEmpty,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].s = the<ZcDbEntity>(o).linetypeName().utf16(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbEntity>(o).setLinetype(str(v[at].s)); }},
       {.subclass = s,
        .code = 62,
        .slot = kColor,
        .kind = Kind::Int,
        .byDefault = integer(256),
        .edit = kEditColor,
-       .keeps = colourIndex},
+       .keeps = colourIndex,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].i = the<ZcDbEntity>(o).colorIndex(); },
+       .store =
+           [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+             const long long c = v[at].i;
+             if (c >= 0 && c <= 257) the<ZcDbEntity>(o).setColorIndex(static_cast<ZSoft::UInt16>(c));
+           }},
       {.subclass = s,
        .code = 48,
        .slot = kLtScale,
        .kind = Kind::Real,
        .byDefault = real(1),
        .edit = kEditLinetypeScale,
-       .keeps = positiveScale},
+       .keeps = positiveScale,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].d = the<ZcDbEntity>(o).linetypeScale(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbEntity>(o).setLinetypeScale(v[at].d); }},
   };
   return t;
 }
 
-// The three fields of a point, declared by its x's: group codes `step` apart, slots in a row, the
-// defaults (x's, `y`, `z`). Where the setter tells each coordinate (`perCoordinate`), the y's and
-// z's Edit bits are the two after the x's; else the three share the x's bit.
+// The three fields of a point, declared by its x's, whose load and store handle all three: group
+// codes `step` apart, slots in a row, the defaults (x's, `y`, `z`). Where the setter tells each
+// coordinate (`perCoordinate`), the y's and z's Edit bits are the two after the x's; else the three
+// share the x's bit.
 void addPoint(TypeDef& t, FieldDef x, double y = 0, double z = 0, bool perCoordinate = false, short step = 10) {
   const double defaults[] = {x.byDefault.d, y, z};
+  x.width = 3;
   for (int i = 0; i < 3; ++i) {
     FieldDef f = x;
     f.code = static_cast<short>(x.code + i * step);
@@ -141,6 +150,11 @@ void addPoint(TypeDef& t, FieldDef x, double y = 0, double z = 0, bool perCoordi
     f.byDefault = real(defaults[i]);
     if (x.kind == Kind::PosX) f.kind = i == 1 ? Kind::PosY : i == 2 ? Kind::PosZ : Kind::PosX;
     if (perCoordinate) f.edit = x.edit << i;
+    if (i > 0) {
+      f.width = 1;
+      f.load = nullptr;
+      f.store = nullptr;
+    }
     t.fields.push_back(f);
   }
 }
@@ -155,29 +169,80 @@ TypeDef textFields() {
   using namespace text_slot;
   TypeDef t = entityFields(RecordType::Text);
   const char* s = "AcDbText";
-  auto field = [&](short code, std::uint8_t slot, Kind kind, SlotValue byDefault, std::uint32_t edit) {
-    t.fields.push_back({.subclass = s, .code = code, .slot = slot, .kind = kind, .byDefault = byDefault, .edit = edit});
-  };
   t.fields.push_back({.subclass = s,
                       .code = 39,
                       .slot = kThickness,
                       .kind = Kind::Real,
                       .byDefault = real(0),
                       .edit = kEditThickness,
-                      .exact = true});
-  addPoint(t, {.subclass = s, .code = 10, .slot = kPosX, .kind = Kind::PosX, .edit = kEditPositionX, .exact = true}, 0,
-           0, true);
-  field(40, kHeight, Kind::Real, real(1), kEditHeight);
-  field(1, kString, Kind::Text, text(u""), kEditContents);
+                      .exact = true,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbText>(o).thickness(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbText>(o).setThickness(v[at].d); }});
+  addPoint(t,
+           {.subclass = s,
+            .code = 10,
+            .slot = kPosX,
+            .kind = Kind::PosX,
+            .edit = kEditPositionX,
+            .exact = true,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbText>(o).position()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbText>(o).setPosition(point(v, at)); }},
+           0, 0, true);
+  t.fields.push_back(
+      {.subclass = s,
+       .code = 40,
+       .slot = kHeight,
+       .kind = Kind::Real,
+       .byDefault = real(1),
+       .edit = kEditHeight,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].d = the<ZcDbText>(o).height(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbText>(o).setHeight(v[at].d); }});
+  t.fields.push_back({.subclass = s,
+                      .code = 1,
+                      .slot = kString,
+                      .kind = Kind::Text,
+                      .byDefault = text(u""),
+                      .edit = kEditContents,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].s = the<ZcDbText>(o).textZcString().utf16(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbText>(o).setTextString(str(v[at].s)); }});
   t.fields.push_back({.subclass = s,
                       .code = 50,
                       .slot = kRotation,
                       .kind = Kind::Angle,
                       .byDefault = real(0),
                       .edit = kEditRotation,
-                      .exact = true});
-  field(41, kWidth, Kind::Real, real(1), kEditWidth);
-  field(51, kOblique, Kind::Angle, real(0), kEditOblique);
+                      .exact = true,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbText>(o).rotation(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbText>(o).setRotation(v[at].d); }});
+  t.fields.push_back({.subclass = s,
+                      .code = 41,
+                      .slot = kWidth,
+                      .kind = Kind::Real,
+                      .byDefault = real(1),
+                      .edit = kEditWidth,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbText>(o).widthFactor(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbText>(o).setWidthFactor(v[at].d); }});
+  t.fields.push_back(
+      {.subclass = s,
+       .code = 51,
+       .slot = kOblique,
+       .kind = Kind::Angle,
+       .byDefault = real(0),
+       .edit = kEditOblique,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].d = the<ZcDbText>(o).oblique(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbText>(o).setOblique(v[at].d); }});
   // The style is named through its id: a style renamed changes it without a setter of the text.
   t.fields.push_back({.subclass = s,
                       .code = 7,
@@ -185,65 +250,86 @@ TypeDef textFields() {
                       .kind = Kind::Text,
                       .byDefault = text(u"Standard"),
                       .edit = kEditStyle,
-                      .reference = true});
-  field(71, kGenFlags, Kind::Int, integer(0), kEditMirror);
-  field(72, kHMode, Kind::Int, integer(0), kEditJustification);
-  addPoint(
-      t, {.subclass = s, .code = 11, .slot = kAlignX, .kind = Kind::Real, .edit = kEditAlignmentPointX, .exact = true},
-      0, 0, true);
-  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real, .edit = kEditNormal}, 0, 1);
+                      .reference = true,
+                      .load =
+                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
+                            const ZcDbText& text = the<ZcDbText>(o);
+                            const std::u16string& byId = names.nameOf(text.textStyle());
+                            v[at].s = byId.empty() ? text.textStyleName().utf16() : byId;
+                          },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase* db, NameCache& names) {
+                            ZcDbText& text = the<ZcDbText>(o);
+                            text.setTextStyleName(str(v[at].s));
+                            const ZcDbObjectId style = names.styleId(db, v[at].s);
+                            if (!style.isNull()) text.setTextStyle(style);
+                          }});
+  t.fields.push_back({.subclass = s,
+                      .code = 71,
+                      .slot = kGenFlags,
+                      .kind = Kind::Int,
+                      .byDefault = integer(0),
+                      .edit = kEditMirror,
+                      .load =
+                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+                            const ZcDbText& text = the<ZcDbText>(o);
+                            v[at].i = (text.isMirroredInX() ? 2 : 0) | (text.isMirroredInY() ? 4 : 0);
+                          },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+                            the<ZcDbText>(o).mirrorInX((v[at].i & 2) != 0);
+                            the<ZcDbText>(o).mirrorInY((v[at].i & 4) != 0);
+                          }});
+  t.fields.push_back({.subclass = s,
+                      .code = 72,
+                      .slot = kHMode,
+                      .kind = Kind::Int,
+                      .byDefault = integer(0),
+                      .edit = kEditJustification,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].i = the<ZcDbText>(o).horizontalMode(); },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+                            if (v[at].i >= 0 && v[at].i <= 5)
+                              the<ZcDbText>(o).setHorizontalMode(static_cast<ZcDb::TextHorzMode>(v[at].i));
+                          }});
+  addPoint(t,
+           {.subclass = s,
+            .code = 11,
+            .slot = kAlignX,
+            .kind = Kind::Real,
+            .edit = kEditAlignmentPointX,
+            .exact = true,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbText>(o).alignmentPoint()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbText>(o).setAlignmentPoint(point(v, at)); }},
+           0, 0, true);
+  addPoint(t,
+           {.subclass = s,
+            .code = 210,
+            .slot = kNormX,
+            .kind = Kind::Real,
+            .edit = kEditNormal,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbText>(o).normal()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbText>(o).setNormal(vector(v, at)); }},
+           0, 1);
   t.fields.push_back({.subclass = "AcDbText#2",
                       .code = 73,
                       .slot = kVMode,
                       .kind = Kind::Int,
                       .byDefault = integer(0),
-                      .edit = kEditJustification});
+                      .edit = kEditJustification,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].i = the<ZcDbText>(o).verticalMode(); },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+                            if (v[at].i >= 0 && v[at].i <= 3)
+                              the<ZcDbText>(o).setVerticalMode(static_cast<ZcDb::TextVertMode>(v[at].i));
+                          }});
   return t;
-}
-
-void textToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names) {
-  using namespace text_slot;
-  auto* t = as<ZcDbText>(obj);
-  if (!t) return;
-  t->setTextString(str(s[kString].s));
-  t->setNormal(vector(s, kNormX));
-  t->setThickness(s[kThickness].d);
-  t->setOblique(s[kOblique].d);
-  t->setRotation(s[kRotation].d);
-  t->setHeight(s[kHeight].d);
-  t->setWidthFactor(s[kWidth].d);
-  t->mirrorInX((s[kGenFlags].i & 2) != 0);
-  t->mirrorInY((s[kGenFlags].i & 4) != 0);
-  if (s[kHMode].i >= 0 && s[kHMode].i <= 5) t->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(s[kHMode].i));
-  if (s[kVMode].i >= 0 && s[kVMode].i <= 3) t->setVerticalMode(static_cast<ZcDb::TextVertMode>(s[kVMode].i));
-  t->setTextStyleName(str(s[kStyle].s));
-  ZcDbObjectId style = names.styleId(db, s[kStyle].s);
-  if (!style.isNull()) t->setTextStyle(style);
-  t->setAlignmentPoint(point(s, kAlignX));
-  t->setPosition(point(s, kPosX));
-  return;
-}
-
-void textToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted) {
-  using namespace text_slot;
-  auto* t = as<ZcDbText>(obj);
-  if (!t) return;
-  if (isWanted(wanted, kString)) s[kString].s = t->textZcString().utf16();
-  if (isPointWanted(wanted, kNormX)) setPoint(s, kNormX, t->normal());
-  if (isWanted(wanted, kThickness)) s[kThickness].d = t->thickness();
-  if (isWanted(wanted, kOblique)) s[kOblique].d = t->oblique();
-  if (isWanted(wanted, kRotation)) s[kRotation].d = t->rotation();
-  if (isWanted(wanted, kHeight)) s[kHeight].d = t->height();
-  if (isWanted(wanted, kWidth)) s[kWidth].d = t->widthFactor();
-  if (isWanted(wanted, kGenFlags)) s[kGenFlags].i = (t->isMirroredInX() ? 2 : 0) | (t->isMirroredInY() ? 4 : 0);
-  if (isWanted(wanted, kHMode)) s[kHMode].i = t->horizontalMode();
-  if (isWanted(wanted, kVMode)) s[kVMode].i = t->verticalMode();
-  if (isWanted(wanted, kStyle)) {
-    const std::u16string& byId = names.nameOf(t->textStyle());
-    s[kStyle].s = byId.empty() ? t->textStyleName().utf16() : byId;
-  }
-  if (isPointWanted(wanted, kAlignX)) setPoint(s, kAlignX, t->alignmentPoint());
-  if (isPointWanted(wanted, kPosX)) setPoint(s, kPosX, t->position());
 }
 
 // MTEXT
@@ -251,65 +337,119 @@ TypeDef mtextFields() {
   using namespace mtext_slot;
   TypeDef t = entityFields(RecordType::MText);
   const char* s = "AcDbMText";
-  auto field = [&](short code, std::uint8_t slot, Kind kind, SlotValue byDefault = {}) {
-    t.fields.push_back({.subclass = s, .code = code, .slot = slot, .kind = kind, .byDefault = byDefault});
-  };
-  addPoint(t, {.subclass = s, .code = 10, .slot = kPosX, .kind = Kind::Real, .exact = true});
-  field(40, kHeight, Kind::Real, real(1));
-  field(41, kWidth, Kind::Real, real(0));
-  field(71, kAttach, Kind::Int, integer(1));
-  field(3, kContents, Kind::Chunks, text(u""));
-  field(1, kContents, Kind::Chunks);
-  field(7, kStyle, Kind::Text, text(u"Standard"));
-  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real}, 0, 1);
+  addPoint(t, {.subclass = s,
+               .code = 10,
+               .slot = kPosX,
+               .kind = Kind::Real,
+               .exact = true,
+               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                          NameCache&) { setPoint(v, at, the<ZcDbMText>(o).location()); },
+               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                           NameCache&) { the<ZcDbMText>(o).setLocation(point(v, at)); }});
+  t.fields.push_back({.subclass = s,
+                      .code = 40,
+                      .slot = kHeight,
+                      .kind = Kind::Real,
+                      .byDefault = real(1),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbMText>(o).textHeight(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbMText>(o).setTextHeight(v[at].d); }});
+  t.fields.push_back(
+      {.subclass = s,
+       .code = 41,
+       .slot = kWidth,
+       .kind = Kind::Real,
+       .byDefault = real(0),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].d = the<ZcDbMText>(o).width(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbMText>(o).setWidth(v[at].d); }});
+  t.fields.push_back({.subclass = s,
+                      .code = 71,
+                      .slot = kAttach,
+                      .kind = Kind::Int,
+                      .byDefault = integer(1),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].i = the<ZcDbMText>(o).attachment(); },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+                            if (v[at].i >= 1 && v[at].i <= 9)
+                              the<ZcDbMText>(o).setAttachment(static_cast<ZcDbMText::AttachmentPoint>(v[at].i));
+                          }});
+  // The contents: pieces of 250 characters in groups 3, the last one in group 1.
+  t.fields.push_back({.subclass = s,
+                      .code = 3,
+                      .slot = kContents,
+                      .kind = Kind::Chunks,
+                      .byDefault = text(u""),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].s = the<ZcDbMText>(o).contentsString().utf16(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbMText>(o).setContents(str(v[at].s)); }});
+  t.fields.push_back({.subclass = s, .code = 1, .slot = kContents, .kind = Kind::Chunks});
+  t.fields.push_back({.subclass = s,
+                      .code = 7,
+                      .slot = kStyle,
+                      .kind = Kind::Text,
+                      .byDefault = text(u"Standard"),
+                      .load =
+                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
+                            const ZcDbMText& m = the<ZcDbMText>(o);
+                            const std::u16string& byId = names.nameOf(m.textStyle());
+                            v[at].s = byId.empty() ? m.textStyleName().utf16() : byId;
+                          },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase* db, NameCache& names) {
+                            ZcDbMText& m = the<ZcDbMText>(o);
+                            m.setTextStyleName(str(v[at].s));
+                            const ZcDbObjectId style = names.styleId(db, v[at].s);
+                            if (!style.isNull()) m.setTextStyle(style);
+                          }});
+  addPoint(t,
+           {.subclass = s,
+            .code = 210,
+            .slot = kNormX,
+            .kind = Kind::Real,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbMText>(o).normal()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbMText>(o).setNormal(vector(v, at)); }},
+           0, 1);
   // The rotation: an x axis, when given, wins over the angle.
-  field(11, kRotation, Kind::DirX, real(0));
-  field(21, kRotation, Kind::DirY);
-  field(31, kRotation, Kind::DirZ);
-  field(50, kRotation, Kind::Angle);
-  field(73, kSpacingStyle, Kind::Int, integer(1));
-  field(44, kSpacingFactor, Kind::Real, real(1));
+  t.fields.push_back({.subclass = s,
+                      .code = 11,
+                      .slot = kRotation,
+                      .kind = Kind::DirX,
+                      .byDefault = real(0),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbMText>(o).rotation(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbMText>(o).setRotation(v[at].d); }});
+  t.fields.push_back({.subclass = s, .code = 21, .slot = kRotation, .kind = Kind::DirY});
+  t.fields.push_back({.subclass = s, .code = 31, .slot = kRotation, .kind = Kind::DirZ});
+  t.fields.push_back({.subclass = s, .code = 50, .slot = kRotation, .kind = Kind::Angle});
+  t.fields.push_back({.subclass = s,
+                      .code = 73,
+                      .slot = kSpacingStyle,
+                      .kind = Kind::Int,
+                      .byDefault = integer(1),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].i = the<ZcDbMText>(o).lineSpacingStyle(); },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+                            if (v[at].i >= 1 && v[at].i <= 2)
+                              the<ZcDbMText>(o).setLineSpacingStyle(static_cast<ZcDbMText::LineSpacingStyle>(v[at].i));
+                          }});
+  t.fields.push_back({.subclass = s,
+                      .code = 44,
+                      .slot = kSpacingFactor,
+                      .kind = Kind::Real,
+                      .byDefault = real(1),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbMText>(o).lineSpacingFactor(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbMText>(o).setLineSpacingFactor(v[at].d); }});
   return t;
-}
-
-void mtextToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names) {
-  using namespace mtext_slot;
-  auto* m = as<ZcDbMText>(obj);
-  if (!m) return;
-  m->setContents(str(s[kContents].s));
-  m->setLocation(point(s, kPosX));
-  m->setNormal(vector(s, kNormX));
-  m->setTextHeight(s[kHeight].d);
-  m->setWidth(s[kWidth].d);
-  if (s[kAttach].i >= 1 && s[kAttach].i <= 9) m->setAttachment(static_cast<ZcDbMText::AttachmentPoint>(s[kAttach].i));
-  m->setRotation(s[kRotation].d);
-  if (s[kSpacingStyle].i >= 1 && s[kSpacingStyle].i <= 2)
-    m->setLineSpacingStyle(static_cast<ZcDbMText::LineSpacingStyle>(s[kSpacingStyle].i));
-  m->setLineSpacingFactor(s[kSpacingFactor].d);
-  m->setTextStyleName(str(s[kStyle].s));
-  ZcDbObjectId style = names.styleId(db, s[kStyle].s);
-  if (!style.isNull()) m->setTextStyle(style);
-  return;
-}
-
-void mtextToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted) {
-  using namespace mtext_slot;
-  auto* m = as<ZcDbMText>(obj);
-  if (!m) return;
-  if (isWanted(wanted, kContents)) s[kContents].s = m->contentsString().utf16();
-  setPoint(s, kPosX, m->location());
-  setPoint(s, kNormX, m->normal());
-  s[kHeight].d = m->textHeight();
-  s[kWidth].d = m->width();
-  s[kAttach].i = m->attachment();
-  s[kRotation].d = m->rotation();
-  s[kSpacingStyle].i = m->lineSpacingStyle();
-  s[kSpacingFactor].d = m->lineSpacingFactor();
-  if (isWanted(wanted, kStyle)) {
-    const std::u16string& byId = names.nameOf(m->textStyle());
-    s[kStyle].s = byId.empty() ? m->textStyleName().utf16() : byId;
-  }
-  return;
 }
 
 // LINE
@@ -323,34 +463,47 @@ TypeDef lineFields() {
                       .kind = Kind::Real,
                       .byDefault = real(0),
                       .edit = kEditThickness,
-                      .exact = true});
-  addPoint(t, {.subclass = s, .code = 10, .slot = kStartX, .kind = Kind::Real, .edit = kEditPositionX, .exact = true},
+                      .exact = true,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbLine>(o).thickness(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbLine>(o).setThickness(v[at].d); }});
+  addPoint(t,
+           {.subclass = s,
+            .code = 10,
+            .slot = kStartX,
+            .kind = Kind::Real,
+            .edit = kEditPositionX,
+            .exact = true,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbLine>(o).startPoint()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbLine>(o).setStartPoint(point(v, at)); }},
            0, 0, true);
-  addPoint(t, {.subclass = s, .code = 11, .slot = kEndX, .kind = Kind::Real, .edit = kEditEndPointX, .exact = true}, 0,
-           0, true);
-  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real, .edit = kEditNormal}, 0, 1);
+  addPoint(t,
+           {.subclass = s,
+            .code = 11,
+            .slot = kEndX,
+            .kind = Kind::Real,
+            .edit = kEditEndPointX,
+            .exact = true,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbLine>(o).endPoint()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbLine>(o).setEndPoint(point(v, at)); }},
+           0, 0, true);
+  addPoint(t,
+           {.subclass = s,
+            .code = 210,
+            .slot = kNormX,
+            .kind = Kind::Real,
+            .edit = kEditNormal,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbLine>(o).normal()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbLine>(o).setNormal(vector(v, at)); }},
+           0, 1);
   return t;
-}
-
-void lineToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  using namespace line_slot;
-  auto* l = as<ZcDbLine>(obj);
-  if (!l) return;
-  l->setStartPoint(point(s, kStartX));
-  l->setEndPoint(point(s, kEndX));
-  l->setThickness(s[kThickness].d);
-  l->setNormal(vector(s, kNormX));
-  return;
-}
-
-void lineToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask wanted) {
-  using namespace line_slot;
-  auto* l = as<ZcDbLine>(obj);
-  if (!l) return;
-  if (isPointWanted(wanted, kStartX)) setPoint(s, kStartX, l->startPoint());
-  if (isPointWanted(wanted, kEndX)) setPoint(s, kEndX, l->endPoint());
-  if (isWanted(wanted, kThickness)) s[kThickness].d = l->thickness();
-  if (isPointWanted(wanted, kNormX)) setPoint(s, kNormX, l->normal());
 }
 
 // INSERT
@@ -358,39 +511,61 @@ TypeDef insertFields() {
   using namespace insert_slot;
   TypeDef t = entityFields(RecordType::Insert);
   const char* s = "AcDbBlockReference";
-  t.fields.push_back({.subclass = s, .code = 2, .slot = kName, .kind = Kind::Text, .byDefault = text(u"")});
-  addPoint(t, {.subclass = s, .code = 10, .slot = kPosX, .kind = Kind::Real, .exact = true});
+  t.fields.push_back({.subclass = s,
+                      .code = 2,
+                      .slot = kName,
+                      .kind = Kind::Text,
+                      .byDefault = text(u""),
+                      .load =
+                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
+                            const ZcDbBlockReference& b = the<ZcDbBlockReference>(o);
+                            const std::u16string& byId = names.nameOf(b.blockTableRecord());
+                            v[at].s = byId.empty() ? b.blockName().utf16() : byId;
+                          },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbBlockReference>(o).setBlockName(str(v[at].s)); }});
+  addPoint(t, {.subclass = s,
+               .code = 10,
+               .slot = kPosX,
+               .kind = Kind::Real,
+               .exact = true,
+               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                          NameCache&) { setPoint(v, at, the<ZcDbBlockReference>(o).position()); },
+               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                           NameCache&) { the<ZcDbBlockReference>(o).setPosition(point(v, at)); }});
   // 41, 42, 43: consecutive codes, not a point's.
-  addPoint(t, {.subclass = s, .code = 41, .slot = kScaleX, .kind = Kind::Real, .byDefault = real(1)}, 1, 1, false, 1);
-  t.fields.push_back(
-      {.subclass = s, .code = 50, .slot = kRotation, .kind = Kind::Angle, .byDefault = real(0), .exact = true});
-  addPoint(t, {.subclass = s, .code = 210, .slot = kNormX, .kind = Kind::Real}, 0, 1);
+  addPoint(t,
+           {.subclass = s,
+            .code = 41,
+            .slot = kScaleX,
+            .kind = Kind::Real,
+            .byDefault = real(1),
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbBlockReference>(o).scaleFactors()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbBlockReference>(o).setScaleFactors(vector(v, at)); }},
+           1, 1, false, 1);
+  t.fields.push_back({.subclass = s,
+                      .code = 50,
+                      .slot = kRotation,
+                      .kind = Kind::Angle,
+                      .byDefault = real(0),
+                      .exact = true,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].d = the<ZcDbBlockReference>(o).rotation(); },
+                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                                  NameCache&) { the<ZcDbBlockReference>(o).setRotation(v[at].d); }});
+  addPoint(t,
+           {.subclass = s,
+            .code = 210,
+            .slot = kNormX,
+            .kind = Kind::Real,
+            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                       NameCache&) { setPoint(v, at, the<ZcDbBlockReference>(o).normal()); },
+            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                        NameCache&) { the<ZcDbBlockReference>(o).setNormal(vector(v, at)); }},
+           0, 1);
   return t;
-}
-
-void insertToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  using namespace insert_slot;
-  auto* b = as<ZcDbBlockReference>(obj);
-  if (!b) return;
-  b->setBlockName(str(s[kName].s));
-  b->setPosition(point(s, kPosX));
-  b->setScaleFactors(vector(s, kScaleX));
-  b->setRotation(s[kRotation].d);
-  b->setNormal(vector(s, kNormX));
-  return;
-}
-
-void insertToSlots(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask) {
-  using namespace insert_slot;
-  auto* b = as<ZcDbBlockReference>(obj);
-  if (!b) return;
-  const std::u16string& byId = names.nameOf(b->blockTableRecord());
-  s[kName].s = byId.empty() ? b->blockName().utf16() : byId;
-  setPoint(s, kPosX, b->position());
-  setPoint(s, kScaleX, b->scaleFactors());
-  s[kRotation].d = b->rotation();
-  setPoint(s, kNormX, b->normal());
-  return;
 }
 
 // POLYLINE
@@ -401,23 +576,17 @@ TypeDef poly3dFields() {
                       .slot = poly_slot::kClosed,
                       .kind = Kind::Flag,
                       .byDefault = integer(0),
-                      .mask = 1});
+                      .mask = 1,
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                                 NameCache&) { v[at].i = the<ZcDb3dPolyline>(o).isClosed() ? 1 : 0; },
+                      .store =
+                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+                            if (v[at].i != 0)
+                              the<ZcDb3dPolyline>(o).makeClosed();
+                            else
+                              the<ZcDb3dPolyline>(o).makeOpen();
+                          }});
   return t;
-}
-
-void poly3dToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  auto* p = as<ZcDb3dPolyline>(obj);
-  if (!p) return;
-  if (s[poly_slot::kClosed].i != 0)
-    p->makeClosed();
-  else
-    p->makeOpen();
-  return;
-}
-
-void poly3dToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
-  if (auto* p = as<ZcDb3dPolyline>(obj)) s[poly_slot::kClosed].i = p->isClosed() ? 1 : 0;
-  return;
 }
 
 // LAYER
@@ -426,32 +595,46 @@ TypeDef layerFields() {
   TypeDef t;
   t.type = RecordType::Layer;
   const char* s = "AcDbLayerTableRecord";
-  t.fields = {{.subclass = s, .code = 2, .slot = kName, .kind = Kind::Text, .byDefault = text(u"")},
-              {.subclass = s, .code = 70, .slot = kFrozen, .kind = Kind::Flag, .byDefault = integer(0), .mask = 1},
-              {.subclass = s, .code = 62, .slot = kSignedColor, .kind = Kind::Int, .byDefault = integer(7)}};
+  t.fields = {
+      {.subclass = s,
+       .code = 2,
+       .slot = kName,
+       .kind = Kind::Text,
+       .byDefault = text(u""),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].s = the<ZcDbLayerTableRecord>(o).name().utf16(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbLayerTableRecord>(o).setName(str(v[at].s)); }},
+      {.subclass = s,
+       .code = 70,
+       .slot = kFrozen,
+       .kind = Kind::Flag,
+       .byDefault = integer(0),
+       .mask = 1,
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].i = the<ZcDbLayerTableRecord>(o).isFrozen() ? 1 : 0; },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbLayerTableRecord>(o).setIsFrozen(v[at].i != 0); }},
+      // The colour, negative for a layer that is off.
+      {.subclass = s,
+       .code = 62,
+       .slot = kSignedColor,
+       .kind = Kind::Int,
+       .byDefault = integer(7),
+       .load =
+           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+             const ZcDbLayerTableRecord& l = the<ZcDbLayerTableRecord>(o);
+             v[at].i = l.isOff() ? -static_cast<long long>(l.colorIndex()) : l.colorIndex();
+           },
+       .store =
+           [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+             ZcDbLayerTableRecord& l = the<ZcDbLayerTableRecord>(o);
+             const long long c = v[at].i;
+             l.setIsOff(c < 0);
+             l.setColorIndex(static_cast<ZSoft::UInt16>(c < 0 ? -c : c));
+           }},
+  };
   return t;
-}
-
-void layerToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  using namespace layer_slot;
-  auto* l = as<ZcDbLayerTableRecord>(obj);
-  if (!l) return;
-  l->setName(str(s[kName].s));
-  long long c = s[kSignedColor].i;
-  l->setIsOff(c < 0);
-  l->setColorIndex(static_cast<ZSoft::UInt16>(c < 0 ? -c : c));
-  l->setIsFrozen(s[kFrozen].i != 0);
-  return;
-}
-
-void layerToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
-  using namespace layer_slot;
-  auto* l = as<ZcDbLayerTableRecord>(obj);
-  if (!l) return;
-  s[kName].s = l->name().utf16();
-  s[kSignedColor].i = l->isOff() ? -static_cast<long long>(l->colorIndex()) : l->colorIndex();
-  s[kFrozen].i = l->isFrozen() ? 1 : 0;
-  return;
 }
 
 // STYLE
@@ -460,39 +643,63 @@ TypeDef styleFields() {
   TypeDef t;
   t.type = RecordType::Style;
   const char* s = "AcDbTextStyleTableRecord";
-  t.fields = {{.subclass = s, .code = 2, .slot = kName, .kind = Kind::Text, .byDefault = text(u"")},
-              {.subclass = s, .code = 40, .slot = kSize, .kind = Kind::Real, .byDefault = real(0)},
-              {.subclass = s, .code = 41, .slot = kXScale, .kind = Kind::Real, .byDefault = real(1)},
-              {.subclass = s, .code = 50, .slot = kOblique, .kind = Kind::Angle, .byDefault = real(0)},
-              {.subclass = s, .code = 3, .slot = kFont, .kind = Kind::Text, .byDefault = text(u"")},
-              {.subclass = s, .code = 4, .slot = kBigFont, .kind = Kind::Text, .byDefault = text(u"")}};
+  t.fields = {
+      {.subclass = s,
+       .code = 2,
+       .slot = kName,
+       .kind = Kind::Text,
+       .byDefault = text(u""),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].s = the<ZcDbTextStyleTableRecord>(o).name().utf16(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setName(str(v[at].s)); }},
+      {.subclass = s,
+       .code = 40,
+       .slot = kSize,
+       .kind = Kind::Real,
+       .byDefault = real(0),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].d = the<ZcDbTextStyleTableRecord>(o).textSize(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setTextSize(v[at].d); }},
+      {.subclass = s,
+       .code = 41,
+       .slot = kXScale,
+       .kind = Kind::Real,
+       .byDefault = real(1),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].d = the<ZcDbTextStyleTableRecord>(o).xScale(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setXScale(v[at].d); }},
+      {.subclass = s,
+       .code = 50,
+       .slot = kOblique,
+       .kind = Kind::Angle,
+       .byDefault = real(0),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].d = the<ZcDbTextStyleTableRecord>(o).obliquingAngle(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setObliquingAngle(v[at].d); }},
+      {.subclass = s,
+       .code = 3,
+       .slot = kFont,
+       .kind = Kind::Text,
+       .byDefault = text(u""),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].s = the<ZcDbTextStyleTableRecord>(o).fileName().utf16(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setFileName(str(v[at].s)); }},
+      {.subclass = s,
+       .code = 4,
+       .slot = kBigFont,
+       .kind = Kind::Text,
+       .byDefault = text(u""),
+       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                  NameCache&) { v[at].s = the<ZcDbTextStyleTableRecord>(o).bigFontFileName().utf16(); },
+       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setBigFontFileName(str(v[at].s)); }},
+  };
   return t;
-}
-
-void styleToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  using namespace style_slot;
-  auto* t = as<ZcDbTextStyleTableRecord>(obj);
-  if (!t) return;
-  t->setName(str(s[kName].s));
-  t->setTextSize(s[kSize].d);
-  t->setXScale(s[kXScale].d);
-  t->setObliquingAngle(s[kOblique].d);
-  t->setFileName(str(s[kFont].s));
-  t->setBigFontFileName(str(s[kBigFont].s));
-  return;
-}
-
-void styleToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
-  using namespace style_slot;
-  auto* t = as<ZcDbTextStyleTableRecord>(obj);
-  if (!t) return;
-  s[kName].s = t->name().utf16();
-  s[kSize].d = t->textSize();
-  s[kXScale].d = t->xScale();
-  s[kOblique].d = t->obliquingAngle();
-  s[kFont].s = t->fileName().utf16();
-  s[kBigFont].s = t->bigFontFileName().utf16();
-  return;
 }
 
 // BLOCK_RECORD
@@ -503,87 +710,84 @@ TypeDef blockRecordFields() {
                .code = 2,
                .slot = record_slot::kName,
                .kind = Kind::Text,
-               .byDefault = text(u"")}};
+               .byDefault = text(u""),
+               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                          NameCache&) { v[at].s = the<ZcDbBlockTableRecord>(o).name().utf16(); },
+               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                           NameCache&) { the<ZcDbBlockTableRecord>(o).setName(str(v[at].s)); }}};
   return t;
 }
 
-void blockRecordToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  if (auto* r = as<ZcDbBlockTableRecord>(obj)) r->setName(str(s[record_slot::kName].s));
-  return;
-}
-
-void blockRecordToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
-  if (auto* r = as<ZcDbBlockTableRecord>(obj)) s[record_slot::kName].s = r->name().utf16();
-  return;
-}
-
-// BLOCK
+// BLOCK: the block's name comes from its BLOCK_RECORD, which names it.
 TypeDef blockFields() {
   TypeDef t;
   t.type = RecordType::Block;
   const char* s = "AcDbBlockBegin";
-  t.fields.push_back(
-      {.subclass = s, .code = 2, .slot = block_slot::kName, .kind = Kind::BlockName, .byDefault = text(u"")});
-  addPoint(t, {.subclass = s, .code = 10, .slot = block_slot::kOriginX, .kind = Kind::Real});
+  t.fields.push_back({.subclass = s,
+                      .code = 2,
+                      .slot = block_slot::kName,
+                      .kind = Kind::BlockName,
+                      .byDefault = text(u""),
+                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+                        v[at].s = the<ZcDbBlockTableRecord>(o).name().utf16();
+                      }});
+  addPoint(t, {.subclass = s,
+               .code = 10,
+               .slot = block_slot::kOriginX,
+               .kind = Kind::Real,
+               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
+                          NameCache&) { setPoint(v, at, the<ZcDbBlockTableRecord>(o).origin()); },
+               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
+                           NameCache&) { the<ZcDbBlockTableRecord>(o).setOrigin(point(v, at)); }});
   t.fields.push_back({.subclass = s, .code = 3, .slot = block_slot::kName, .kind = Kind::BlockName});
   return t;
 }
 
-void blockToObject(const Slots& s, ZcDbObject* obj, ZcDbDatabase*, NameCache&) {
-  if (auto* r = as<ZcDbBlockTableRecord>(obj)) r->setOrigin(point(s, block_slot::kOriginX));
-  return;
-}
-
-void blockToSlots(const ZcDbObject* obj, Slots& s, NameCache&, SlotMask) {
-  if (auto* r = as<ZcDbBlockTableRecord>(obj)) {
-    s[block_slot::kName].s = r->name().utf16();
-    setPoint(s, block_slot::kOriginX, r->origin());
-  }
-  return;
-}
-
-// VERTEX
+// VERTEX: written from the polyline's points.
 TypeDef vertexFields() {
   TypeDef t = entityFields(RecordType::Vertex);
   addPoint(t, {.subclass = "AcDb3dPolylineVertex", .code = 10, .slot = vertex_slot::kX, .kind = Kind::Real});
   return t;
 }
 
-void noObject(const Slots&, ZcDbObject*, ZcDbDatabase*, NameCache&) {}
-void noSlots(const ZcDbObject*, Slots&, NameCache&, SlotMask) {}
-
 template <typename Table>
 ZcDbSymbolTable* makeTable() {
   return new Table;
+}
+
+// The class whose objects a descriptor's fields load and store.
+template <typename T>
+ZcRxClass* classOf() {
+  return T::desc();
 }
 
 std::vector<RecordDescriptor> makeDescriptors() {
   // Texts and lines tell which properties their setters changed.
   constexpr bool kTellsEdits = true;
   std::vector<RecordDescriptor> d;
-  d.push_back({RecordType::Text, "TEXT", &ZcDbText::desc, make<ZcDbText>, indexFields(textFields()), textToObject,
-               textToSlots, nullptr, nullptr, nullptr, kTellsEdits});
-  d.push_back({RecordType::MText, "MTEXT", &ZcDbMText::desc, make<ZcDbMText>, indexFields(mtextFields()), mtextToObject,
-               mtextToSlots});
-  d.push_back({RecordType::Line, "LINE", &ZcDbLine::desc, make<ZcDbLine>, indexFields(lineFields()), lineToObject,
-               lineToSlots, nullptr, nullptr, nullptr, kTellsEdits});
-  d.push_back({RecordType::Insert, "INSERT", &ZcDbBlockReference::desc, make<ZcDbBlockReference>,
-               indexFields(insertFields()), insertToObject, insertToSlots});
-  d.push_back({RecordType::Poly3d, "POLYLINE", &ZcDb3dPolyline::desc, make<ZcDb3dPolyline>, indexFields(poly3dFields()),
-               poly3dToObject, poly3dToSlots});
+  d.push_back({RecordType::Text, "TEXT", &ZcDbText::desc, make<ZcDbText>, indexFields(textFields()), nullptr, nullptr,
+               nullptr, kTellsEdits});
+  d.push_back({RecordType::MText, "MTEXT", &ZcDbMText::desc, make<ZcDbMText>, indexFields(mtextFields())});
+  d.push_back({RecordType::Line, "LINE", &ZcDbLine::desc, make<ZcDbLine>, indexFields(lineFields()), nullptr, nullptr,
+               nullptr, kTellsEdits});
+  d.push_back(
+      {RecordType::Insert, "INSERT", &ZcDbBlockReference::desc, make<ZcDbBlockReference>, indexFields(insertFields())});
+  d.push_back(
+      {RecordType::Poly3d, "POLYLINE", &ZcDb3dPolyline::desc, make<ZcDb3dPolyline>, indexFields(poly3dFields())});
   d.push_back({RecordType::Layer, "LAYER", &ZcDbLayerTableRecord::desc, make<ZcDbLayerTableRecord>,
-               indexFields(layerFields()), layerToObject, layerToSlots, makeTable<ZcDbLayerTable>,
-               &ZcDbDatabase::layerTableId, &ZcDbDatabase::setLayerTableId});
+               indexFields(layerFields()), makeTable<ZcDbLayerTable>, &ZcDbDatabase::layerTableId,
+               &ZcDbDatabase::setLayerTableId});
   d.push_back({RecordType::Style, "STYLE", &ZcDbTextStyleTableRecord::desc, make<ZcDbTextStyleTableRecord>,
-               indexFields(styleFields()), styleToObject, styleToSlots, makeTable<ZcDbTextStyleTable>,
-               &ZcDbDatabase::textStyleTableId, &ZcDbDatabase::setTextStyleTableId});
+               indexFields(styleFields()), makeTable<ZcDbTextStyleTable>, &ZcDbDatabase::textStyleTableId,
+               &ZcDbDatabase::setTextStyleTableId});
   d.push_back({RecordType::BlockRecord, "BLOCK_RECORD", &ZcDbBlockTableRecord::desc, make<ZcDbBlockTableRecord>,
-               indexFields(blockRecordFields()), blockRecordToObject, blockRecordToSlots, makeTable<ZcDbBlockTable>,
-               &ZcDbDatabase::blockTableId, &ZcDbDatabase::setBlockTableId});
-  d.push_back({RecordType::Block, "BLOCK", nullptr, nullptr, indexFields(blockFields()), blockToObject, blockToSlots});
-  d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields()), noObject, noSlots});
-  d.push_back({RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr,
-               indexFields(entityFields(RecordType::Foreign)), noObject, noSlots});
+               indexFields(blockRecordFields()), makeTable<ZcDbBlockTable>, &ZcDbDatabase::blockTableId,
+               &ZcDbDatabase::setBlockTableId});
+  d.push_back({RecordType::Block, "BLOCK", nullptr, nullptr, indexFields(blockFields()), nullptr, nullptr, nullptr,
+               false, classOf<ZcDbBlockTableRecord>});
+  d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields())});
+  d.push_back(
+      {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(entityFields(RecordType::Foreign))});
   return d;
 }
 
@@ -655,9 +859,24 @@ const RecordDescriptor* descriptorOf(const ZcDbObject& obj) {
   return nullptr;
 }
 
+namespace {
+
+// The class whose objects the fields of `d` load and store (null: none).
+ZcRxClass* classOfFields(const RecordDescriptor& d) {
+  if (d.objectClass != nullptr) return d.objectClass();
+  return d.rxClass != nullptr ? d.rxClass() : nullptr;
+}
+
+}  // namespace
+
 void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, ZcDbDatabase* db, NameCache& names) {
-  if (auto* e = as<ZcDbEntity>(&obj)) commonToEntity(s, e);
-  d.toObject(s, &obj, db, names);
+  // The fields every entity has go to any entity; the others to an object of the descriptor's class.
+  const ZcRxClass* cls = classOfFields(d);
+  const bool ofClass = cls != nullptr && obj.isKindOf(cls);
+  const bool entity = obj.isKindOf(ZcDbEntity::desc());
+  for (const FieldDef& f : d.fields.fields)
+    if (f.store != nullptr && ((d.fields.entitySlots >> f.slot & 1) != 0 ? entity : ofClass))
+      f.store(obj, s, f.slot, db, names);
 }
 
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names, bool paperSpace,
@@ -666,11 +885,23 @@ void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, N
   // slots, and promises nothing of the others.
   if (s.filledAs != &d.fields) resetSlots(s, d.fields);
   s.filledAs = &d.fields;
-  if (d.describesEntities()) {
-    entityToCommon(static_cast<const ZcDbEntity*>(&obj), s, paperSpace, wanted);
-    if ((wanted >> kFirstOwnSlot) == 0) return;  // only what every entity has (a colour changed)
+  if (d.describesEntities()) s[kPaperSpace].i = paperSpace ? 1 : 0;
+  // Only the wanted slots' fields are asked, each once (a point's x loads its y and z).
+  const TypeDef& def = d.fields;
+  int ofClass = -1;  // whether the object is of the class the type's own fields load from; -1: not asked yet
+  for (SlotMask left = wanted & def.loadableSlots; left != 0;) {
+    const auto slot = static_cast<std::size_t>(std::countr_zero(left));
+    const FieldDef& f = def.fields[static_cast<std::size_t>(def.loaderOfSlot[slot])];
+    left &= ~(((SlotMask{1} << f.width) - 1) << f.slot);
+    if ((def.entitySlots >> f.slot & 1) == 0) {
+      if (ofClass < 0) {
+        const ZcRxClass* cls = classOfFields(d);
+        ofClass = cls != nullptr && (obj.isA() == cls || obj.isKindOf(cls)) ? 1 : 0;
+      }
+      if (ofClass == 0) continue;
+    }
+    f.load(obj, s, f.slot, names);
   }
-  d.toSlots(&obj, s, names, wanted);
 }
 
 bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now) {

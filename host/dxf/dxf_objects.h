@@ -27,13 +27,6 @@ struct RecordDescriptor {
   // The fields, each declared once (FieldDef), in the order a writer puts them, with what is derived
   // from them.
   TypeDef fields;
-  // Sets the object's properties from slots read from a file. Values the object refuses keep its
-  // defaults (the writer notices them by reading the slots back).
-  void (*toObject)(const Slots& s, ZcDbObject* obj, ZcDbDatabase* db, NameCache& names);
-  // The object's current values as slots (after the type's defaults). Slots outside `wanted` may be
-  // left as they were: a writer that rewrites one value of a million objects reads only that one, and
-  // so brings into the cache only the part of each object that holds it.
-  void (*toSlots)(const ZcDbObject* obj, Slots& s, NameCache& names, SlotMask wanted);
   // Table records: the table, and where the database keeps its id.
   ZcDbSymbolTable* (*makeTable)() = nullptr;
   ZcDbObjectId (ZcDbDatabase::*tableId)() const = nullptr;
@@ -41,6 +34,9 @@ struct RecordDescriptor {
   // The class tells which properties its setters changed (zrxhost/edits.h), as its fields' `edit`
   // say: a writer need look only at the groups of those. Else the writer compares its records.
   bool tellsEdits = false;
+  // The class whose objects the fields load and store, where it is not rxClass (a BLOCK's values are
+  // its block record's).
+  ZcRxClass* (*objectClass)() = nullptr;
 
   bool describesEntities() const { return rxClass != nullptr && makeTable == nullptr; }
 };
@@ -54,7 +50,8 @@ const RecordDescriptor* tableDescriptor(std::string_view tableName);
 // The descriptor that models `obj`, an entity or a table record (null for other objects).
 const RecordDescriptor* descriptorOf(const ZcDbObject& obj);
 
-// Sets the object's properties (the groups every entity has, then the type's own) from slots.
+// Sets the object's properties from slots, field by field (FieldDef::store), in the fields' order.
+// Values the object refuses keep its defaults (the writer notices them by reading the slots back).
 void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, ZcDbDatabase* db, NameCache& names);
 // The object's values as slots; `paperSpace`: the entity lives in a paper-space layout. Only the slots
 // of `wanted` are sure to be set: the others may keep what an earlier call left in `s`.
