@@ -75,13 +75,13 @@ std::unique_ptr<TallyJig> secondDrag(int copies) {
   auto jig = std::make_unique<TallyJig>(addText(ZcString(kSource), ZcGePoint3d(0, 0, 0)), ZcGePoint3d(0, 0, 0));
   jig->setIncMethod(kLine);
   jig->setIncValue(3);
-  jig->incType = kDigitRun;
-  jig->runStart = 5;
-  jig->runEnd = 7;
+  jig->setIncType(kDigitRun);
+  jig->setRunStart(5);
+  jig->setRunEnd(7);
   jig->setObjNum(copies);
   jig->setBasePoint(ZcGePoint3d(0, 0, 0));
-  jig->dragStage = 1;
-  jig->pTextArray->setDragStage(1);
+  jig->setDragStage(1);
+  jig->textArray()->setDragStage(1);
   return jig;
 }
 

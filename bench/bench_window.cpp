@@ -173,13 +173,13 @@ void BM_DragFrame(benchmark::State& state) {
     TallyJig jig(sourceId, ZcGePoint3d(1000, 600, 0));
     jig.setIncMethod(kLine);
     jig.setIncValue(3);
-    jig.incType = kDigitRun;
-    jig.runStart = 5;
-    jig.runEnd = 7;
+    jig.setIncType(kDigitRun);
+    jig.setRunStart(5);
+    jig.setRunEnd(7);
     jig.setObjNum(copies);
     jig.setBasePoint(ZcGePoint3d(1000, 600, 0));
-    jig.dragStage = 1;
-    jig.pTextArray->setDragStage(1);
+    jig.setDragStage(1);
+    jig.textArray()->setDragStage(1);
     // The drawing under the drag is painted before it starts, as the window has it on screen.
     QImage first;
     canvas.renderFrame(first);

@@ -49,9 +49,9 @@ MessageCatalogue languageCatalogue() {
 }
 
 void placeCopies(ZcDbObjectId textId, const ZcGePoint3d& clickPoint) {
-  TallyJig test(textId, clickPoint);
-  placeArray(test, incrementMethod, incrementValue);
-  test.eraseMark();
+  TallyJig jig(textId, clickPoint);
+  placeArray(jig, incrementMethod, incrementValue);
+  jig.eraseMark();
 }
 
 void handlePick(const TextPick& pick) {

@@ -88,7 +88,7 @@ int commitAllCopies(const TallyJig& jig) {
   const int count = std::min(PositionArray.length(), StringArray.length());
   int written = 0;
   for (int i = 0; i < count; ++i) {
-    ZcDbText* pText = makeCopy(jig.textId, PositionArray[i], StringArray[i]);
+    ZcDbText* pText = makeCopy(jig.textId(), PositionArray[i], StringArray[i]);
     // The source is the same for every copy: once it cannot be copied, none of the rest can.
     if (pText == nullptr) break;
     if (!appendCopy(modelSpace, pText)) break;
@@ -101,7 +101,7 @@ bool commitOneCopy(const TallyJig& jig) {
   const ZcArray<ZcGePoint3d> PositionArray = jig.positionArray();
   const ZcArray<ZcString> StringArray = jig.stringArray();
   if (PositionArray.isEmpty() || StringArray.isEmpty()) return false;
-  ZcDbText* pText = makeCopy(jig.textId, PositionArray[0], StringArray[0]);
+  ZcDbText* pText = makeCopy(jig.textId(), PositionArray[0], StringArray[0]);
   if (pText == nullptr) return false;
   ModelSpace modelSpace;
   return appendCopy(modelSpace, pText);

@@ -70,14 +70,14 @@ bool askPolar(TallyJig& jig) {
 // One drag of the jig: 0 for the base point (no copies shown), 1 for the second point.
 bool runDrag(TallyJig& jig, int stage) {
   jig.setDispPrompt(catalogueText(stage == 0 ? kBasePointPrompt : kSecondPointPrompt));
-  jig.dragStage = stage;
-  if (jig.pTextArray != nullptr) jig.pTextArray->setDragStage(stage);
+  jig.setDragStage(stage);
+  if (jig.textArray() != nullptr) jig.textArray()->setDragStage(stage);
   return jig.drag() == ZcEdJig::kNormal;
 }
 
 bool pickRun(TallyJig& jig) {
-  jig.incType = jig.pickCharacterRun();
-  return jig.incType == kDigitRun || jig.incType == kLetterRun;
+  jig.setIncType(jig.pickCharacterRun());
+  return jig.incType() == kDigitRun || jig.incType() == kLetterRun;
 }
 
 void placeFree(TallyJig& jig, int increment) {

@@ -9,22 +9,15 @@
 #include "jig/text_array.h"
 #include "text/pick.h"
 
-namespace {
-// Taken once when the module loads, as the default step angle's source.
-const double kPi = std::acos(-1.0);
-}  // namespace
-
-TallyJig::TallyJig(ZcDbObjectId id, const ZcGePoint3d& pick) {
-  clickPoint = pick;
-  textId = id;
+TallyJig::TallyJig(ZcDbObjectId id, const ZcGePoint3d& pick) : textId_(id), clickPoint_(pick) {
   ZcDbText* pText = nullptr;
-  if (zcdbOpenObject(pText, textId, ZcDb::kForRead) == Zcad::eOk && pText != nullptr) {
+  if (zcdbOpenObject(pText, textId_, ZcDb::kForRead) == Zcad::eOk && pText != nullptr) {
     textPosition_ = pText->position();
-    alignmentPoint = pText->alignmentPoint();
-    isDefaultAlignment = pText->isDefaultAlignment();
-    horizontalMode = pText->horizontalMode();
-    verticalMode = pText->verticalMode();
-    pText->textString(textString);
+    alignmentPoint_ = pText->alignmentPoint();
+    isDefaultAlignment_ = pText->isDefaultAlignment();
+    horizontalMode_ = pText->horizontalMode();
+    verticalMode_ = pText->verticalMode();
+    pText->textString(textString_);
     pText->close();
   }
 
@@ -32,36 +25,28 @@ TallyJig::TallyJig(ZcDbObjectId id, const ZcGePoint3d& pick) {
   if (ZcRxClass* cls = TextArray::desc()) {
     ZcRxObject* created = cls->create();
     if (created != nullptr && created->isA() == cls) {
-      pTextArray = static_cast<TextArray*>(created);
-      pTextArray->setDatabaseDefaults();
-      pTextArray->setTextId(textId);
+      textArray_ = static_cast<TextArray*>(created);
+      textArray_->setDatabaseDefaults();
+      textArray_->setTextId(textId_);
     } else {
       delete created;
     }
   }
-
-  objNumGiven = false;
-  objDist_ = 10.0;
-  objAngle_ = kPi / 6;
-  basePoint_ = ZcGePoint3d(0, 0, 0);
-  endPoint_ = ZcGePoint3d(30, 0, 0);
-  markId = ZcDbObjectId::kNull;
-  incValue = 1;
 }
 
 // The preview belongs to no database, so the jig that made it deletes it once the drags are over.
 TallyJig::~TallyJig() {
-  delete pTextArray;
+  delete textArray_;
 }
 
 ZcEdJig::DragStatus TallyJig::sampler() {
   setUserInputControls(kGovernedByOrthoMode);
   ZcGePoint3d point(0, 0, 0);
   const DragStatus status = acquirePoint(point);
-  if (dragStage == 0) {
+  if (dragStage_ == 0) {
     setBasePoint(point);
     setEndPoint(point);
-  } else if (dragStage == 1) {
+  } else if (dragStage_ == 1) {
     setEndPoint(point);
   }
   return status;
@@ -100,27 +85,27 @@ int copiesOver(double extent, double& step, int& count, bool countGiven, bool& c
 }  // namespace
 
 bool TallyJig::update() {
-  const ZcGePoint3d reference = placedByPosition(horizontalMode, verticalMode) ? textPosition_ : alignmentPoint;
+  const ZcGePoint3d reference = placedByPosition(horizontalMode_, verticalMode_) ? textPosition_ : alignmentPoint_;
   // Every point is laid out about the base point, then moved with it onto the text's reference point.
   const ZcGeVector3d vec_TMpt2Apt = basePoint_ - reference;
 
   positionArray_.removeAll();
   layoutCut_ = false;
-  if (incMethod == kLine) {
+  if (incMethod_ == kLine) {
     const ZcGeVector3d vec_Apt2Ept = endPoint_ - basePoint_;
     const ZcGeVector3d vec_Apt2Ept_norm = vec_Apt2Ept.normal(ZcGeContext::gTol);
-    const int n = copiesOver(vec_Apt2Ept.length(), objDist_, objNum_, objNumGiven, layoutCut_);
+    const int n = copiesOver(vec_Apt2Ept.length(), objDist_, objNum_, objNumGiven_, layoutCut_);
     positionArray_.setPhysicalLength(n);
     for (int i = 1; i <= n; ++i) {
       const ZcGePoint3d pt = basePoint_ + vec_Apt2Ept_norm * objDist_ * i;
       positionArray_.append(pt - vec_TMpt2Apt);
     }
-  } else if (incMethod == kPolar) {
+  } else if (incMethod_ == kPolar) {
     const ZcGeVector3d vec_CCpt2Apt = basePoint_ - objCenter_;
     const ZcGeVector3d vec_CCpt2Ept = endPoint_ - objCenter_;
-    const ZcGeVector3d axis = isClockwise ? ZcGeVector3d(0, 0, -1) : ZcGeVector3d(0, 0, 1);
+    const ZcGeVector3d axis = isClockwise_ ? ZcGeVector3d(0, 0, -1) : ZcGeVector3d(0, 0, 1);
     const double sweep = vec_CCpt2Apt.angleTo(vec_CCpt2Ept, axis);
-    const int n = copiesOver(sweep, objAngle_, objNum_, objNumGiven, layoutCut_);
+    const int n = copiesOver(sweep, objAngle_, objNum_, objNumGiven_, layoutCut_);
     positionArray_.setPhysicalLength(n);
     for (int i = 1; i <= n; ++i) {
       ZcGeVector3d vec = vec_CCpt2Apt;
@@ -128,21 +113,21 @@ bool TallyJig::update() {
       const ZcGePoint3d pt = objCenter_ + vec;
       positionArray_.append(pt - vec_TMpt2Apt);
     }
-  } else if (incMethod == kFree) {
+  } else if (incMethod_ == kFree) {
     setObjNum(1);
     positionArray_.append(endPoint_ - vec_TMpt2Apt);
   }
 
   const int made =
-      copyStrings_.make(textString, incType, runStart, runEnd, incValue, positionArray_.length(), stringArray_);
+      copyStrings_.make(textString_, incType_, runStart_, runEnd_, incValue_, positionArray_.length(), stringArray_);
   if (positionArray_.length() > made) positionArray_.setLogicalLength(made);
   // An array that a run falling below zero ended first was not cut by the limit.
   if (made < kMaxCopies) layoutCut_ = false;
   dropUnplaceableCopies();
 
-  if (pTextArray != nullptr) {
-    pTextArray->setPositionArray(positionArray_);
-    pTextArray->setStringArray(stringArray_);
+  if (textArray_ != nullptr) {
+    textArray_->setPositionArray(positionArray_);
+    textArray_->setStringArray(stringArray_);
   }
   return true;
 }
@@ -179,7 +164,7 @@ void TallyJig::dropUnplaceableCopies() {
 }
 
 ZcDbEntity* TallyJig::entity() const {
-  return pTextArray;
+  return textArray_;
 }
 
 namespace {
@@ -200,7 +185,7 @@ ZcDbObjectId appendMark(const ZcGePoint3d (&corners)[4]) {
 }  // namespace
 
 RunKind TallyJig::pickCharacterRun() {
-  const PickedRun run = analysePick(textId, clickPoint);
+  const PickedRun run = analysePick(textId_, clickPoint_);
   if (run.kind == kNothingPicked) {
     zcutPrintf(catalogueText(run.refused ? kTextNotMeasured : kNothingSelected));
     return run.kind;
@@ -208,17 +193,17 @@ RunKind TallyJig::pickCharacterRun() {
   if (run.kind == kNotCountable) {
     zcutPrintf(catalogueText(kWrongRunKind));
   } else {
-    runStart = run.runStart;
-    runEnd = run.runEnd;
+    runStart_ = run.runStart;
+    runEnd_ = run.runEnd;
   }
   // A character that cannot be counted is marked too, so that the user sees what was picked.
-  markId = appendMark(run.corners);
+  markId_ = appendMark(run.corners);
   return run.kind;
 }
 
 void TallyJig::eraseMark() {
   ZcDb3dPolyline* pEdge = nullptr;
-  if (zcdbOpenObject(pEdge, markId, ZcDb::kForWrite) != Zcad::eOk || pEdge == nullptr) return;
+  if (zcdbOpenObject(pEdge, markId_, ZcDb::kForWrite) != Zcad::eOk || pEdge == nullptr) return;
   pEdge->erase(true);
   pEdge->close();
 }

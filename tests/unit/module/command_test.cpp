@@ -285,8 +285,8 @@ TEST_F(Command, FlattenMovesThePickOntoTheSameCharacterOfTheJoinedText) {
     ASSERT_FALSE(textId.isNull());
     TallyJig jig(textId, pick);
     EXPECT_EQ(jig.pickCharacterRun(), c.kind);
-    EXPECT_EQ(jig.runStart, c.runStart);
-    EXPECT_EQ(jig.runEnd, c.runEnd);
+    EXPECT_EQ(jig.runStart(), c.runStart);
+    EXPECT_EQ(jig.runEnd(), c.runEnd);
     jig.eraseMark();
   }
 

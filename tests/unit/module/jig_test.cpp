@@ -17,31 +17,31 @@ TEST_F(JigTest, ConstructionTakesTheTextAndStartsFromTheDefaults) {
   ZcGePoint3d position = openText(textId)->position();
 
   TallyJig jig(textId, ZcGePoint3d(18, 29, 0));
-  EXPECT_EQ(jig.textId, textId);
-  expectNear(jig.clickPoint, {18, 29, 0}, 0);
+  EXPECT_EQ(jig.textId(), textId);
+  expectNear(jig.clickPoint(), {18, 29, 0}, 0);
   expectNear(jig.textPosition(), position, 0);
-  expectNear(jig.alignmentPoint, {20, 30, 0}, 0);
-  EXPECT_FALSE(jig.isDefaultAlignment);
-  EXPECT_EQ(jig.horizontalMode, ZcDb::kTextRight);
-  EXPECT_EQ(jig.verticalMode, ZcDb::kTextTop);
-  EXPECT_EQ(jig.textString, ZcString(L"Pos 12"));
+  expectNear(jig.alignmentPoint(), {20, 30, 0}, 0);
+  EXPECT_FALSE(jig.isDefaultAlignment());
+  EXPECT_EQ(jig.horizontalMode(), ZcDb::kTextRight);
+  EXPECT_EQ(jig.verticalMode(), ZcDb::kTextTop);
+  EXPECT_EQ(jig.textString(), ZcString(L"Pos 12"));
 
   EXPECT_EQ(jig.objDist(), 10.0);
   EXPECT_EQ(jig.objAngle(), 0.5235987755982988);
-  EXPECT_EQ(jig.incValue, 1);
-  EXPECT_FALSE(jig.objNumGiven);
+  EXPECT_EQ(jig.incValue(), 1);
+  EXPECT_FALSE(jig.objNumGiven());
   expectNear(jig.basePoint(), {0, 0, 0}, 0);
   expectNear(jig.endPoint(), {30, 0, 0}, 0);
   expectNear(jig.objCenter(), {0, 0, 0}, 0);
-  EXPECT_TRUE(jig.markId.isNull());
+  EXPECT_TRUE(jig.markId().isNull());
   EXPECT_EQ(jig.positionArray().length(), 0);
   EXPECT_EQ(jig.stringArray().length(), 0);
 
   // The preview is a fresh TextArray on the picked text, outside any database.
-  ASSERT_NE(jig.pTextArray, nullptr);
-  EXPECT_EQ(jig.entity(), jig.pTextArray);
-  EXPECT_EQ(jig.pTextArray->isA(), TextArray::desc());
-  EXPECT_FALSE(jig.pTextArray->isDatabaseResident());
+  ASSERT_NE(jig.textArray(), nullptr);
+  EXPECT_EQ(jig.entity(), jig.textArray());
+  EXPECT_EQ(jig.textArray()->isA(), TextArray::desc());
+  EXPECT_FALSE(jig.textArray()->isDatabaseResident());
   EXPECT_EQ(jig.isA(), ZcEdJig::desc());
 }
 
@@ -49,14 +49,14 @@ TEST_F(JigTest, CountAndSpacingSettersDecideWhatIsGiven) {
   TallyJig jig(addText({}), ZcGePoint3d(100, 50, 0));
   jig.setObjNum(5);
   jig.setObjDist(2.5);
-  EXPECT_FALSE(jig.objNumGiven);
+  EXPECT_FALSE(jig.objNumGiven());
   EXPECT_EQ(jig.objNum(), 5);
   jig.setObjDist(2.5);
   jig.setObjNum(5);
-  EXPECT_TRUE(jig.objNumGiven);
+  EXPECT_TRUE(jig.objNumGiven());
   EXPECT_EQ(jig.objDist(), 2.5);
   jig.setObjAngle(0.25);
-  EXPECT_FALSE(jig.objNumGiven);
+  EXPECT_FALSE(jig.objNumGiven());
   EXPECT_EQ(jig.objAngle(), 0.25);
 }
 
@@ -64,8 +64,9 @@ TEST_F(JigTest, ListsAreHandedOutAsCopies) {
   TextSpec props;
   props.string = L"A";
   TallyJig jig(addText(props), props.position);
-  jig.incType = kLetterRun;
-  jig.runStart = jig.runEnd = 0;
+  jig.setIncType(kLetterRun);
+  jig.setRunStart(0);
+  jig.setRunEnd(0);
   jig.setIncMethod(kFree);
   jig.setEndPoint(ZcGePoint3d(5, 0, 0));
   jig.update();
@@ -86,21 +87,22 @@ TEST_F(JigTest, SamplerMovesBothPointsFirstThenOnlyTheEnd) {
   ZcDbObjectId textId = addText(props);
   TallyJig jig(textId, props.position);
   jig.setIncMethod(kLine);
-  jig.incType = kDigitRun;
-  jig.runStart = jig.runEnd = 1;
+  jig.setIncType(kDigitRun);
+  jig.setRunStart(1);
+  jig.setRunEnd(1);
   jig.setObjDist(10);
   auto& logs = zrxhost::Session::instance().dragLogs();
   logs.clear();
 
   input("<move 3,4>\n5,6\n<move 20,6>\n<move 45,6>\n35,6\n");
-  jig.dragStage = 0;
-  jig.pTextArray->setDragStage(0);
+  jig.setDragStage(0);
+  jig.textArray()->setDragStage(0);
   ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
   expectNear(jig.basePoint(), {5, 6, 0}, 0);
   expectNear(jig.endPoint(), {5, 6, 0}, 0);
 
-  jig.dragStage = 1;
-  jig.pTextArray->setDragStage(1);
+  jig.setDragStage(1);
+  jig.textArray()->setDragStage(1);
   ASSERT_EQ(jig.drag(), ZcEdJig::kNormal);
   expectNear(jig.basePoint(), {5, 6, 0}, 0);
   expectNear(jig.endPoint(), {35, 6, 0}, 0);
@@ -124,7 +126,7 @@ TEST_F(JigTest, SamplerMovesBothPointsFirstThenOnlyTheEnd) {
 
 TEST_F(JigTest, DragEndsOnEscAndEnter) {
   TallyJig jig(addText({}), ZcGePoint3d(100, 50, 0));
-  jig.dragStage = 0;
+  jig.setDragStage(0);
   input("<move 1,1>\n<esc>\n");
   EXPECT_EQ(jig.drag(), ZcEdJig::kCancel);
   input("\n");

@@ -32,9 +32,9 @@ class LayoutTest : public ModuleFixture {
   std::unique_ptr<TallyJig> letterJig(TextSpec props = {}) {
     props.string = L"A";
     auto jig = std::make_unique<TallyJig>(addText(props), props.position);
-    jig->incType = kLetterRun;
-    jig->runStart = 0;
-    jig->runEnd = 0;
+    jig->setIncType(kLetterRun);
+    jig->setRunStart(0);
+    jig->setRunEnd(0);
     return jig;
   }
 
@@ -148,18 +148,18 @@ TEST_F(LayoutTest, DerivedValuesAreWrittenBack) {
   auto jig = letterJig();
   layOut(*jig, {"", kLine, {}, 10, false, kO, kO, {35, 0, 0}, {}});
   EXPECT_EQ(jig->objNum(), 3);
-  EXPECT_FALSE(jig->objNumGiven);
+  EXPECT_FALSE(jig->objNumGiven());
 
   layOut(*jig, {"", kLine, 4, 0, false, kO, kO, {0, 20, 0}, {}});
   EXPECT_DOUBLE_EQ(jig->objDist(), 5);
-  EXPECT_TRUE(jig->objNumGiven);
+  EXPECT_TRUE(jig->objNumGiven());
 
   layOut(*jig, {"", kPolar, 4, 0, false, kO, kA, {0, 3, 0}, {}});
   EXPECT_NEAR(jig->objAngle(), 22.5 * kDeg, 1e-12);
 
   layOut(*jig, {"", kFree, {}, 0, false, kO, kO, {1, 1, 0}, {}});
   EXPECT_EQ(jig->objNum(), 1);
-  EXPECT_TRUE(jig->objNumGiven);
+  EXPECT_TRUE(jig->objNumGiven());
 }
 
 TEST_F(LayoutTest, ReferencePointFollowsTheAlignment) {
@@ -188,9 +188,9 @@ TEST_F(LayoutTest, NegativeDigitRunCutsTheArray) {
   TextSpec props;
   props.string = L"3";
   auto jig = std::make_unique<TallyJig>(addText(props), props.position);
-  jig->incType = kDigitRun;
-  jig->runStart = 0;
-  jig->runEnd = 0;
+  jig->setIncType(kDigitRun);
+  jig->setRunStart(0);
+  jig->setRunEnd(0);
   jig->setIncValue(-1);
   layOut(*jig, {"", kLine, 5, 0, false, kO, kO, {50, 0, 0}, {}});
   expectPoints(jig->positionArray(), {{110, 50, 0}, {120, 50, 0}, {130, 50, 0}});
@@ -204,9 +204,9 @@ TEST_F(LayoutTest, NegativeDigitRunCutsTheArray) {
   TextSpec one;
   one.string = L"1";
   TallyJig free(addText(one), one.position);
-  free.incType = kDigitRun;
-  free.runStart = 0;
-  free.runEnd = 0;
+  free.setIncType(kDigitRun);
+  free.setRunStart(0);
+  free.setRunEnd(0);
   free.setIncValue(-2);
   layOut(free, {"", kFree, {}, 0, false, kO, kO, {7, -2, 0}, {}});
   EXPECT_EQ(free.positionArray().length(), 0);
@@ -247,7 +247,7 @@ TEST_F(LayoutTest, ArraysStopAtTheLimitAndSaySo) {
   TextSpec three;
   three.string = L"3";
   TallyJig down(addText(three), three.position);
-  down.incType = kDigitRun;
+  down.setIncType(kDigitRun);
   down.setIncValue(-1);
   layOut(down, {"", kLine, {}, 1e-6, false, kO, kO, {100, 0, 0}, {}});
   EXPECT_EQ(down.positionArray().length(), 3);
@@ -258,13 +258,13 @@ TEST_F(LayoutTest, PreviewGetsBothLists) {
   TextSpec props;
   props.string = L"K9";
   auto jig = std::make_unique<TallyJig>(addText(props), props.position);
-  jig->incType = kDigitRun;
-  jig->runStart = 1;
-  jig->runEnd = 1;
+  jig->setIncType(kDigitRun);
+  jig->setRunStart(1);
+  jig->setRunEnd(1);
   jig->setIncValue(3);
   layOut(*jig, {"", kLine, {}, 10, false, kO, kO, {0, 25, 0}, {}});
-  ASSERT_NE(jig->pTextArray, nullptr);
-  jig->pTextArray->setDragStage(1);
+  ASSERT_NE(jig->textArray(), nullptr);
+  jig->textArray()->setDragStage(1);
   ZcGiDrawRecorder recorder;
   EXPECT_TRUE(jig->entity()->worldDraw(&recorder));
   ASSERT_EQ(recorder.texts().size(), 2u);

@@ -94,12 +94,12 @@ TEST_P(PickTable, FindsTheRunAndFramesIt) {
   ZcDbObjectId textId = addText(props);
   std::vector<double> e = edges(props);
   TallyJig jig(textId, middleOf(props, c.pickedIndex));
-  jig.runStart = -7;
-  jig.runEnd = -7;
+  jig.setRunStart(-7);
+  jig.setRunEnd(-7);
 
   EXPECT_EQ(jig.pickCharacterRun(), c.kind);
-  EXPECT_EQ(jig.runStart, c.runStart);
-  EXPECT_EQ(jig.runEnd, c.runEnd);
+  EXPECT_EQ(jig.runStart(), c.runStart);
+  EXPECT_EQ(jig.runEnd(), c.runEnd);
   if (c.message != nullptr) {
     EXPECT_NE(transcript().find(c.message), std::string::npos) << transcript();
   } else {
@@ -107,7 +107,7 @@ TEST_P(PickTable, FindsTheRunAndFramesIt) {
   }
   EXPECT_EQ(transcript().find("No characters are selected!"), std::string::npos) << transcript();
 
-  std::vector<ZcGePoint3d> corners = markCorners(jig.markId);
+  std::vector<ZcGePoint3d> corners = markCorners(jig.markId());
   ASSERT_EQ(corners.size(), 4u);
   double right = e[c.framedLast];
   double left = c.framedFirst > 0 ? e[c.framedFirst - 1] : 0;
@@ -138,13 +138,13 @@ TEST_F(PickTest, NothingUnderThePickLeavesNoMark) {
     size_t before = entities().size();
     clearTranscript();
     TallyJig jig(textId, at(props, beyond, 1));
-    jig.runStart = 4;
-    jig.runEnd = 5;
+    jig.setRunStart(4);
+    jig.setRunEnd(5);
 
     EXPECT_EQ(jig.pickCharacterRun(), 2);
-    EXPECT_TRUE(jig.markId.isNull());
-    EXPECT_EQ(jig.runStart, 4);
-    EXPECT_EQ(jig.runEnd, 5);
+    EXPECT_TRUE(jig.markId().isNull());
+    EXPECT_EQ(jig.runStart(), 4);
+    EXPECT_EQ(jig.runEnd(), 5);
     EXPECT_EQ(entities().size(), before);
     EXPECT_NE(transcript().find("No characters are selected!"), std::string::npos) << transcript();
     jig.eraseMark();
@@ -178,14 +178,14 @@ TEST_F(PickTest, BoundariesAndLeftOfStart) {
   {
     TallyJig jig(textId, at(props, e[1], 0.5));
     EXPECT_EQ(jig.pickCharacterRun(), 0);
-    EXPECT_EQ(jig.runEnd, 1);
+    EXPECT_EQ(jig.runEnd(), 1);
     jig.eraseMark();
   }
   // Just past it: the A.
   {
     TallyJig jig(textId, at(props, e[1] + 1e-6, 0.5));
     EXPECT_EQ(jig.pickCharacterRun(), 1);
-    EXPECT_EQ(jig.runStart, 2);
+    EXPECT_EQ(jig.runStart(), 2);
     jig.eraseMark();
   }
   // Left of the start by the A's middle distance counts as that distance to the right.
@@ -193,7 +193,7 @@ TEST_F(PickTest, BoundariesAndLeftOfStart) {
     double d = (e[2] + e[3]) / 2;
     TallyJig jig(textId, at(props, -d, 0.5));
     EXPECT_EQ(jig.pickCharacterRun(), 1);
-    EXPECT_EQ(jig.runStart, 3);
+    EXPECT_EQ(jig.runStart(), 3);
     jig.eraseMark();
   }
 }
@@ -213,11 +213,11 @@ TEST_F(PickTest, RotatedTextPicksInItsOwnAxes) {
   ZcDbObjectId turnedId = addText(turned);
   TallyJig second(turnedId, at(turned, along, 1));
   EXPECT_EQ(second.pickCharacterRun(), 0);
-  EXPECT_EQ(second.runStart, first.runStart);
-  EXPECT_EQ(second.runStart, 2);
+  EXPECT_EQ(second.runStart(), first.runStart());
+  EXPECT_EQ(second.runStart(), 2);
 
   // The mark stands turned with the text: its baseline runs along +Y.
-  std::vector<ZcGePoint3d> corners = markCorners(second.markId);
+  std::vector<ZcGePoint3d> corners = markCorners(second.markId());
   ASSERT_EQ(corners.size(), 4u);
   expectNear(corners[0], turned.position + ZcGeVector3d(0, e[2], 0));
   expectNear(corners[1], turned.position + ZcGeVector3d(0, e[1], 0));
@@ -238,10 +238,10 @@ TEST_F(PickTest, ObliqueTextMovesHighPicksBackAlongTheSlant) {
   ASSERT_GT(along, e[2]) << "the test needs a pick that would hit the next character unslanted";
   TallyJig jig(textId, at(props, along, high));
   EXPECT_EQ(jig.pickCharacterRun(), 0);
-  EXPECT_EQ(jig.runStart, 2);
+  EXPECT_EQ(jig.runStart(), 2);
 
   // The sides lean with the stems and the top lies one text height above the baseline.
-  std::vector<ZcGePoint3d> corners = markCorners(jig.markId);
+  std::vector<ZcGePoint3d> corners = markCorners(jig.markId());
   ASSERT_EQ(corners.size(), 4u);
   double lean = props.height * std::tan(props.oblique);
   expectNear(corners[1], at(props, e[1], 0));
@@ -260,14 +260,14 @@ TEST_F(PickTest, AlignedAndFitTextsAreMeasuredAtTheirOwnScale) {
     // Near the end of the 40-unit baseline lies the 2, near its start the A.
     TallyJig end(textId, ZcGePoint3d(139, 51, 0));
     EXPECT_EQ(end.pickCharacterRun(), 0);
-    EXPECT_EQ(end.runStart, 2);
-    EXPECT_EQ(end.runEnd, 3);
-    std::vector<ZcGePoint3d> corners = markCorners(end.markId);
+    EXPECT_EQ(end.runStart(), 2);
+    EXPECT_EQ(end.runEnd(), 3);
+    std::vector<ZcGePoint3d> corners = markCorners(end.markId());
     ASSERT_EQ(corners.size(), 4u);
     EXPECT_NEAR(corners[0].x, 140, 1e-6);
     TallyJig start(textId, ZcGePoint3d(101, 51, 0));
     EXPECT_EQ(start.pickCharacterRun(), 1);
-    EXPECT_EQ(start.runStart, 0);
+    EXPECT_EQ(start.runStart(), 0);
 
     auto pText = openText(textId);
     EXPECT_EQ(pText->horizontalMode(), h);
@@ -297,8 +297,8 @@ TEST_F(PickTest, TextIsLeftAsItWas) {
   std::vector<double> e = edges(local);
   TallyJig jig(textId, at(local, (e[4] + e[5]) / 2, 1));
   EXPECT_EQ(jig.pickCharacterRun(), 0);
-  EXPECT_EQ(jig.runStart, 4);
-  EXPECT_EQ(jig.runEnd, 6);
+  EXPECT_EQ(jig.runStart(), 4);
+  EXPECT_EQ(jig.runEnd(), 6);
 
   auto pText = openText(textId);
   EXPECT_EQ(pText->textZcString(), ZcString(L"Nr. 042-b"));
@@ -323,7 +323,7 @@ TEST_F(PickTest, EraseMarkRemovesOnlyTheMark) {
   EXPECT_EQ(entities().size(), before + 1);
   jig.eraseMark();
   EXPECT_EQ(entities().size(), before);
-  EXPECT_TRUE(jig.markId.isErased());
+  EXPECT_TRUE(jig.markId().isErased());
   EXPECT_FALSE(textId.isErased());
   jig.eraseMark();  // a second call finds nothing to erase
   EXPECT_EQ(entities().size(), before);
@@ -339,7 +339,7 @@ TEST_F(PickTest, ErasedTextPicksNothing) {
   pText->erase(true);
   pText->close();
   EXPECT_EQ(jig.pickCharacterRun(), 2);
-  EXPECT_TRUE(jig.markId.isNull());
+  EXPECT_TRUE(jig.markId().isNull());
 }
 
 }  // namespace

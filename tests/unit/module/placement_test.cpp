@@ -112,7 +112,7 @@ TEST_F(PlacementTest, CountRefusesZeroAndNegativeSpacingDoesNot) {
     TallyJig jig(other, firstCharacter());
     placeArray(jig, kLine, 1);
     EXPECT_EQ(jig.objDist(), std::atof(spacing));
-    EXPECT_FALSE(jig.objNumGiven);
+    EXPECT_FALSE(jig.objNumGiven());
     jig.eraseMark();
     EXPECT_EQ(entities().size(), before);
   }
@@ -306,8 +306,9 @@ TEST_F(CommitTest, PaperSpaceSourceGivesModelSpaceCopies) {
   ZcDbObjectId id = addText(props);
   size_t paperBefore = entities(true).size();
   TallyJig jig(id, firstCharacter());
-  jig.incType = kDigitRun;
-  jig.runStart = jig.runEnd = 1;
+  jig.setIncType(kDigitRun);
+  jig.setRunStart(1);
+  jig.setRunEnd(1);
   jig.setIncMethod(kLine);
   jig.setObjDist(5);
   jig.setEndPoint(ZcGePoint3d(0, 11, 0));
