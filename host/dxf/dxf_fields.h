@@ -38,6 +38,9 @@ struct SlotValue {
 // Whether an object keeps a value of a field as it was read: a value its setter does not refuse or
 // settle otherwise.
 using Validity = bool (*)(const SlotValue& value);
+// How an object gives a field's value to its slots, and takes it from them (see FieldDef).
+using LoadField = void (*)(const ZcDbObject& object, Slots& s, std::uint8_t slot, NameCache& names);
+using StoreField = void (*)(ZcDbObject& object, const Slots& s, std::uint8_t slot, ZcDbDatabase* db, NameCache& names);
 
 // One DXF field of a record type, declared once: its group, how its text maps to its slot, the value
 // a record without the group implies, and what the object that holds it does with it. Everything
@@ -61,11 +64,18 @@ struct FieldDef {
   // How the object holds the value, declared on the field that names it (a point's x, for all three
   // coordinates; null on the others): `load` sets the slots from the object's getter, `store` gives
   // them to its setter, which may refuse them.
-  void (*load)(const ZcDbObject& object, Slots& s, std::uint8_t slot, NameCache& names) = nullptr;
-  void (*store)(ZcDbObject& object, const Slots& s, std::uint8_t slot, ZcDbDatabase* db, NameCache& names) = nullptr;
+  LoadField load = nullptr;
+  StoreField store = nullptr;
   std::uint8_t width = 1;       // the slots from `slot` that load and store handle (3 for a point)
   std::uint8_t subclassId = 0;  // derived: index of `subclass` in TypeDef::subclasses
   std::int16_t nextSameCode = -1;
+
+  // For declaring: the field with its setter's Edit bit, kept exactly, kept as read where `valid`
+  // says so, found through an id.
+  FieldDef& noting(std::uint32_t bit) { return edit = bit, *this; }
+  FieldDef& keptExactly() { return exact = true, *this; }
+  FieldDef& keptWhen(Validity valid) { return keeps = valid, *this; }
+  FieldDef& throughId() { return reference = true, *this; }
 };
 
 struct Slots {

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "zrx/db.h"
@@ -66,6 +68,79 @@ SlotValue text(const char16_t* s) {
   return {0, 0, s};
 }
 
+// A field of group `code` (after the marker `subclass`) held in `slot`: what a record without the
+// group implies, and how the object holds it.
+FieldDef field(const char* subclass, short code, std::uint8_t slot, Kind kind, SlotValue byDefault = {},
+               LoadField load = nullptr, StoreField store = nullptr) {
+  return {.subclass = subclass,
+          .code = code,
+          .slot = slot,
+          .kind = kind,
+          .byDefault = std::move(byDefault),
+          .load = load,
+          .store = store};
+}
+
+// Loads and stores made from a class's getter and setter of a number, a point or a vector.
+template <typename>
+struct Member;
+template <typename T, typename R>
+struct Member<R (T::*)() const> {
+  using Class = T;
+};
+template <typename T, typename R, typename A>
+struct Member<R (T::*)(A)> {
+  using Class = T;
+  using Value = std::remove_cvref_t<A>;
+};
+
+template <auto Get>
+void get(const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+  const auto value = (the<typename Member<decltype(Get)>::Class>(o).*Get)();
+  if constexpr (std::is_arithmetic_v<decltype(value)>)
+    v[at].d = value;
+  else
+    setPoint(v, at, value);
+}
+
+template <auto Set>
+void set(ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+  using M = Member<decltype(Set)>;
+  auto& object = the<typename M::Class>(o);
+  if constexpr (std::is_same_v<typename M::Value, double>)
+    (object.*Set)(v[at].d);
+  else if constexpr (std::is_same_v<typename M::Value, ZcGePoint3d>)
+    (object.*Set)(point(v, at));
+  else
+    (object.*Set)(vector(v, at));
+}
+
+// A style named through its id, else by the name it was given; stored by name, and by id where the
+// drawing has it.
+template <typename T>
+void getStyle(const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
+  const T& text = the<T>(o);
+  const std::u16string& byId = names.nameOf(text.textStyle());
+  v[at].s = byId.empty() ? text.textStyleName().utf16() : byId;
+}
+template <typename T>
+void setStyle(ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase* db, NameCache& names) {
+  T& text = the<T>(o);
+  text.setTextStyleName(str(v[at].s));
+  const ZcDbObjectId style = names.styleId(db, v[at].s);
+  if (!style.isNull()) text.setTextStyle(style);
+}
+
+// A symbol table record's name.
+template <typename T>
+void getName(const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+  v[at].s = the<T>(o).name().utf16();
+}
+template <typename T>
+void setName(ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+  the<T>(o).setName(str(v[at].s));
+}
+
 // What ZcDbEntity's setters keep as read of the fields every entity has.
 bool notEmpty(const SlotValue& v) {
   return !v.s.empty();
@@ -84,54 +159,42 @@ TypeDef entityFields(RecordType type) {
   TypeDef t;
   t.type = type;
   t.fields = {
-      {.subclass = s, .code = 67, .slot = kPaperSpace, .kind = Kind::Int, .byDefault = integer(0)},
-      {.subclass = s,
-       .code = 8,
-       .slot = kLayer,
-       .kind = Kind::Text,
-       .byDefault = text(u"0"),
-       .edit = kEditLayer,
-       .keeps = notEmpty,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].s = the<ZcDbEntity>(o).layerName().utf16(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbEntity>(o).setLayer(str(v[at].s)); }},
-      {.subclass = s,
-       .code = 6,
-       .slot = kLinetype,
-       .kind = Kind::Text,
-       .byDefault = text(u"ByLayer"),
-       .edit = kEditLinetype,
-       .keeps = notEmpty,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].s = the<ZcDbEntity>(o).linetypeName().utf16(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbEntity>(o).setLinetype(str(v[at].s)); }},
-      {.subclass = s,
-       .code = 62,
-       .slot = kColor,
-       .kind = Kind::Int,
-       .byDefault = integer(256),
-       .edit = kEditColor,
-       .keeps = colourIndex,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].i = the<ZcDbEntity>(o).colorIndex(); },
-       .store =
-           [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-             const long long c = v[at].i;
-             if (c >= 0 && c <= 257) the<ZcDbEntity>(o).setColorIndex(static_cast<ZSoft::UInt16>(c));
-           }},
-      {.subclass = s,
-       .code = 48,
-       .slot = kLtScale,
-       .kind = Kind::Real,
-       .byDefault = real(1),
-       .edit = kEditLinetypeScale,
-       .keeps = positiveScale,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].d = the<ZcDbEntity>(o).linetypeScale(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbEntity>(o).setLinetypeScale(v[at].d); }},
+      field(s, 67, kPaperSpace, Kind::Int, integer(0)),
+      field(
+          s, 8, kLayer, Kind::Text, text(u"0"),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+            v[at].s = the<ZcDbEntity>(o).layerName().utf16();
+          },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            the<ZcDbEntity>(o).setLayer(str(v[at].s));
+          })
+          .noting(kEditLayer)
+          .keptWhen(notEmpty),
+      field(
+          s, 6, kLinetype, Kind::Text, text(u"ByLayer"),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+            v[at].s = the<ZcDbEntity>(o).linetypeName().utf16();
+          },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            the<ZcDbEntity>(o).setLinetype(str(v[at].s));
+          })
+          .noting(kEditLinetype)
+          .keptWhen(notEmpty),
+      field(
+          s, 62, kColor, Kind::Int, integer(256),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<ZcDbEntity>(o).colorIndex(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            const long long c = v[at].i;
+            if (c >= 0 && c <= 257) the<ZcDbEntity>(o).setColorIndex(static_cast<ZSoft::UInt16>(c));
+          })
+          .noting(kEditColor)
+          .keptWhen(colourIndex),
+      field(s, 48, kLtScale, Kind::Real, real(1), get<&ZcDbEntity::linetypeScale>,
+            [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+              the<ZcDbEntity>(o).setLinetypeScale(v[at].d);
+            })
+          .noting(kEditLinetypeScale)
+          .keptWhen(positiveScale),
   };
   return t;
 }
@@ -167,586 +230,262 @@ ZcDbObject* make() {
 // TEXT
 TypeDef textFields() {
   using namespace text_slot;
+  using T = ZcDbText;
   TypeDef t = entityFields(RecordType::Text);
   const char* s = "AcDbText";
-  t.fields.push_back({.subclass = s,
-                      .code = 39,
-                      .slot = kThickness,
-                      .kind = Kind::Real,
-                      .byDefault = real(0),
-                      .edit = kEditThickness,
-                      .exact = true,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbText>(o).thickness(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbText>(o).setThickness(v[at].d); }});
+  auto add = [&t](const FieldDef& f) { t.fields.push_back(f); };
+  add(field(s, 39, kThickness, Kind::Real, real(0), get<&T::thickness>, set<&T::setThickness>)
+          .noting(kEditThickness)
+          .keptExactly());
   addPoint(t,
-           {.subclass = s,
-            .code = 10,
-            .slot = kPosX,
-            .kind = Kind::PosX,
-            .edit = kEditPositionX,
-            .exact = true,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbText>(o).position()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbText>(o).setPosition(point(v, at)); }},
+           field(s, 10, kPosX, Kind::PosX, real(0), get<&T::position>, set<&T::setPosition>)
+               .noting(kEditPositionX)
+               .keptExactly(),
            0, 0, true);
-  t.fields.push_back(
-      {.subclass = s,
-       .code = 40,
-       .slot = kHeight,
-       .kind = Kind::Real,
-       .byDefault = real(1),
-       .edit = kEditHeight,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].d = the<ZcDbText>(o).height(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbText>(o).setHeight(v[at].d); }});
-  t.fields.push_back({.subclass = s,
-                      .code = 1,
-                      .slot = kString,
-                      .kind = Kind::Text,
-                      .byDefault = text(u""),
-                      .edit = kEditContents,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].s = the<ZcDbText>(o).textZcString().utf16(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbText>(o).setTextString(str(v[at].s)); }});
-  t.fields.push_back({.subclass = s,
-                      .code = 50,
-                      .slot = kRotation,
-                      .kind = Kind::Angle,
-                      .byDefault = real(0),
-                      .edit = kEditRotation,
-                      .exact = true,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbText>(o).rotation(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbText>(o).setRotation(v[at].d); }});
-  t.fields.push_back({.subclass = s,
-                      .code = 41,
-                      .slot = kWidth,
-                      .kind = Kind::Real,
-                      .byDefault = real(1),
-                      .edit = kEditWidth,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbText>(o).widthFactor(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbText>(o).setWidthFactor(v[at].d); }});
-  t.fields.push_back(
-      {.subclass = s,
-       .code = 51,
-       .slot = kOblique,
-       .kind = Kind::Angle,
-       .byDefault = real(0),
-       .edit = kEditOblique,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].d = the<ZcDbText>(o).oblique(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbText>(o).setOblique(v[at].d); }});
+  add(field(s, 40, kHeight, Kind::Real, real(1), get<&T::height>, set<&T::setHeight>).noting(kEditHeight));
+  add(field(
+          s, 1, kString, Kind::Text, text(u""),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+            v[at].s = the<T>(o).textZcString().utf16();
+          },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            the<T>(o).setTextString(str(v[at].s));
+          })
+          .noting(kEditContents));
+  add(field(s, 50, kRotation, Kind::Angle, real(0), get<&T::rotation>, set<&T::setRotation>)
+          .noting(kEditRotation)
+          .keptExactly());
+  add(field(s, 41, kWidth, Kind::Real, real(1), get<&T::widthFactor>, set<&T::setWidthFactor>).noting(kEditWidth));
+  add(field(s, 51, kOblique, Kind::Angle, real(0), get<&T::oblique>, set<&T::setOblique>).noting(kEditOblique));
   // The style is named through its id: a style renamed changes it without a setter of the text.
-  t.fields.push_back({.subclass = s,
-                      .code = 7,
-                      .slot = kStyle,
-                      .kind = Kind::Text,
-                      .byDefault = text(u"Standard"),
-                      .edit = kEditStyle,
-                      .reference = true,
-                      .load =
-                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
-                            const ZcDbText& text = the<ZcDbText>(o);
-                            const std::u16string& byId = names.nameOf(text.textStyle());
-                            v[at].s = byId.empty() ? text.textStyleName().utf16() : byId;
-                          },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase* db, NameCache& names) {
-                            ZcDbText& text = the<ZcDbText>(o);
-                            text.setTextStyleName(str(v[at].s));
-                            const ZcDbObjectId style = names.styleId(db, v[at].s);
-                            if (!style.isNull()) text.setTextStyle(style);
-                          }});
-  t.fields.push_back({.subclass = s,
-                      .code = 71,
-                      .slot = kGenFlags,
-                      .kind = Kind::Int,
-                      .byDefault = integer(0),
-                      .edit = kEditMirror,
-                      .load =
-                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
-                            const ZcDbText& text = the<ZcDbText>(o);
-                            v[at].i = (text.isMirroredInX() ? 2 : 0) | (text.isMirroredInY() ? 4 : 0);
-                          },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-                            the<ZcDbText>(o).mirrorInX((v[at].i & 2) != 0);
-                            the<ZcDbText>(o).mirrorInY((v[at].i & 4) != 0);
-                          }});
-  t.fields.push_back({.subclass = s,
-                      .code = 72,
-                      .slot = kHMode,
-                      .kind = Kind::Int,
-                      .byDefault = integer(0),
-                      .edit = kEditJustification,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].i = the<ZcDbText>(o).horizontalMode(); },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-                            if (v[at].i >= 0 && v[at].i <= 5)
-                              the<ZcDbText>(o).setHorizontalMode(static_cast<ZcDb::TextHorzMode>(v[at].i));
-                          }});
+  add(field(s, 7, kStyle, Kind::Text, text(u"Standard"), getStyle<T>, setStyle<T>).noting(kEditStyle).throughId());
+  add(field(
+          s, 71, kGenFlags, Kind::Int, integer(0),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+            v[at].i = (the<T>(o).isMirroredInX() ? 2 : 0) | (the<T>(o).isMirroredInY() ? 4 : 0);
+          },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            the<T>(o).mirrorInX((v[at].i & 2) != 0);
+            the<T>(o).mirrorInY((v[at].i & 4) != 0);
+          })
+          .noting(kEditMirror));
+  add(field(
+          s, 72, kHMode, Kind::Int, integer(0),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).horizontalMode(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            if (v[at].i >= 0 && v[at].i <= 5) the<T>(o).setHorizontalMode(static_cast<ZcDb::TextHorzMode>(v[at].i));
+          })
+          .noting(kEditJustification));
   addPoint(t,
-           {.subclass = s,
-            .code = 11,
-            .slot = kAlignX,
-            .kind = Kind::Real,
-            .edit = kEditAlignmentPointX,
-            .exact = true,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbText>(o).alignmentPoint()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbText>(o).setAlignmentPoint(point(v, at)); }},
+           field(s, 11, kAlignX, Kind::Real, real(0), get<&T::alignmentPoint>, set<&T::setAlignmentPoint>)
+               .noting(kEditAlignmentPointX)
+               .keptExactly(),
            0, 0, true);
-  addPoint(t,
-           {.subclass = s,
-            .code = 210,
-            .slot = kNormX,
-            .kind = Kind::Real,
-            .edit = kEditNormal,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbText>(o).normal()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbText>(o).setNormal(vector(v, at)); }},
-           0, 1);
-  t.fields.push_back({.subclass = "AcDbText#2",
-                      .code = 73,
-                      .slot = kVMode,
-                      .kind = Kind::Int,
-                      .byDefault = integer(0),
-                      .edit = kEditJustification,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].i = the<ZcDbText>(o).verticalMode(); },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-                            if (v[at].i >= 0 && v[at].i <= 3)
-                              the<ZcDbText>(o).setVerticalMode(static_cast<ZcDb::TextVertMode>(v[at].i));
-                          }});
+  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>).noting(kEditNormal), 0,
+           1);
+  add(field(
+          "AcDbText#2", 73, kVMode, Kind::Int, integer(0),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).verticalMode(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            if (v[at].i >= 0 && v[at].i <= 3) the<T>(o).setVerticalMode(static_cast<ZcDb::TextVertMode>(v[at].i));
+          })
+          .noting(kEditJustification));
   return t;
 }
 
 // MTEXT
 TypeDef mtextFields() {
   using namespace mtext_slot;
+  using T = ZcDbMText;
   TypeDef t = entityFields(RecordType::MText);
   const char* s = "AcDbMText";
-  addPoint(t, {.subclass = s,
-               .code = 10,
-               .slot = kPosX,
-               .kind = Kind::Real,
-               .exact = true,
-               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                          NameCache&) { setPoint(v, at, the<ZcDbMText>(o).location()); },
-               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                           NameCache&) { the<ZcDbMText>(o).setLocation(point(v, at)); }});
-  t.fields.push_back({.subclass = s,
-                      .code = 40,
-                      .slot = kHeight,
-                      .kind = Kind::Real,
-                      .byDefault = real(1),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbMText>(o).textHeight(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbMText>(o).setTextHeight(v[at].d); }});
-  t.fields.push_back(
-      {.subclass = s,
-       .code = 41,
-       .slot = kWidth,
-       .kind = Kind::Real,
-       .byDefault = real(0),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].d = the<ZcDbMText>(o).width(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbMText>(o).setWidth(v[at].d); }});
-  t.fields.push_back({.subclass = s,
-                      .code = 71,
-                      .slot = kAttach,
-                      .kind = Kind::Int,
-                      .byDefault = integer(1),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].i = the<ZcDbMText>(o).attachment(); },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-                            if (v[at].i >= 1 && v[at].i <= 9)
-                              the<ZcDbMText>(o).setAttachment(static_cast<ZcDbMText::AttachmentPoint>(v[at].i));
-                          }});
+  auto add = [&t](const FieldDef& f) { t.fields.push_back(f); };
+  addPoint(t, field(s, 10, kPosX, Kind::Real, real(0), get<&T::location>, set<&T::setLocation>).keptExactly());
+  add(field(s, 40, kHeight, Kind::Real, real(1), get<&T::textHeight>, set<&T::setTextHeight>));
+  add(field(s, 41, kWidth, Kind::Real, real(0), get<&T::width>, set<&T::setWidth>));
+  add(field(
+      s, 71, kAttach, Kind::Int, integer(1),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).attachment(); },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        if (v[at].i >= 1 && v[at].i <= 9) the<T>(o).setAttachment(static_cast<T::AttachmentPoint>(v[at].i));
+      }));
   // The contents: pieces of 250 characters in groups 3, the last one in group 1.
-  t.fields.push_back({.subclass = s,
-                      .code = 3,
-                      .slot = kContents,
-                      .kind = Kind::Chunks,
-                      .byDefault = text(u""),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].s = the<ZcDbMText>(o).contentsString().utf16(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbMText>(o).setContents(str(v[at].s)); }});
-  t.fields.push_back({.subclass = s, .code = 1, .slot = kContents, .kind = Kind::Chunks});
-  t.fields.push_back({.subclass = s,
-                      .code = 7,
-                      .slot = kStyle,
-                      .kind = Kind::Text,
-                      .byDefault = text(u"Standard"),
-                      .load =
-                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
-                            const ZcDbMText& m = the<ZcDbMText>(o);
-                            const std::u16string& byId = names.nameOf(m.textStyle());
-                            v[at].s = byId.empty() ? m.textStyleName().utf16() : byId;
-                          },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase* db, NameCache& names) {
-                            ZcDbMText& m = the<ZcDbMText>(o);
-                            m.setTextStyleName(str(v[at].s));
-                            const ZcDbObjectId style = names.styleId(db, v[at].s);
-                            if (!style.isNull()) m.setTextStyle(style);
-                          }});
-  addPoint(t,
-           {.subclass = s,
-            .code = 210,
-            .slot = kNormX,
-            .kind = Kind::Real,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbMText>(o).normal()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbMText>(o).setNormal(vector(v, at)); }},
-           0, 1);
+  add(field(
+      s, 3, kContents, Kind::Chunks, text(u""),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].s = the<T>(o).contentsString().utf16(); },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        the<T>(o).setContents(str(v[at].s));
+      }));
+  add(field(s, 1, kContents, Kind::Chunks));
+  add(field(s, 7, kStyle, Kind::Text, text(u"Standard"), getStyle<T>, setStyle<T>));
+  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>), 0, 1);
   // The rotation: an x axis, when given, wins over the angle.
-  t.fields.push_back({.subclass = s,
-                      .code = 11,
-                      .slot = kRotation,
-                      .kind = Kind::DirX,
-                      .byDefault = real(0),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbMText>(o).rotation(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbMText>(o).setRotation(v[at].d); }});
-  t.fields.push_back({.subclass = s, .code = 21, .slot = kRotation, .kind = Kind::DirY});
-  t.fields.push_back({.subclass = s, .code = 31, .slot = kRotation, .kind = Kind::DirZ});
-  t.fields.push_back({.subclass = s, .code = 50, .slot = kRotation, .kind = Kind::Angle});
-  t.fields.push_back({.subclass = s,
-                      .code = 73,
-                      .slot = kSpacingStyle,
-                      .kind = Kind::Int,
-                      .byDefault = integer(1),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].i = the<ZcDbMText>(o).lineSpacingStyle(); },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-                            if (v[at].i >= 1 && v[at].i <= 2)
-                              the<ZcDbMText>(o).setLineSpacingStyle(static_cast<ZcDbMText::LineSpacingStyle>(v[at].i));
-                          }});
-  t.fields.push_back({.subclass = s,
-                      .code = 44,
-                      .slot = kSpacingFactor,
-                      .kind = Kind::Real,
-                      .byDefault = real(1),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbMText>(o).lineSpacingFactor(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbMText>(o).setLineSpacingFactor(v[at].d); }});
+  add(field(s, 11, kRotation, Kind::DirX, real(0), get<&T::rotation>, set<&T::setRotation>));
+  add(field(s, 21, kRotation, Kind::DirY));
+  add(field(s, 31, kRotation, Kind::DirZ));
+  add(field(s, 50, kRotation, Kind::Angle));
+  add(field(
+      s, 73, kSpacingStyle, Kind::Int, integer(1),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).lineSpacingStyle(); },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        if (v[at].i >= 1 && v[at].i <= 2) the<T>(o).setLineSpacingStyle(static_cast<T::LineSpacingStyle>(v[at].i));
+      }));
+  add(field(s, 44, kSpacingFactor, Kind::Real, real(1), get<&T::lineSpacingFactor>, set<&T::setLineSpacingFactor>));
   return t;
 }
 
 // LINE
 TypeDef lineFields() {
   using namespace line_slot;
+  using T = ZcDbLine;
   TypeDef t = entityFields(RecordType::Line);
   const char* s = "AcDbLine";
-  t.fields.push_back({.subclass = s,
-                      .code = 39,
-                      .slot = kThickness,
-                      .kind = Kind::Real,
-                      .byDefault = real(0),
-                      .edit = kEditThickness,
-                      .exact = true,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbLine>(o).thickness(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbLine>(o).setThickness(v[at].d); }});
+  t.fields.push_back(field(s, 39, kThickness, Kind::Real, real(0), get<&T::thickness>, set<&T::setThickness>)
+                         .noting(kEditThickness)
+                         .keptExactly());
   addPoint(t,
-           {.subclass = s,
-            .code = 10,
-            .slot = kStartX,
-            .kind = Kind::Real,
-            .edit = kEditPositionX,
-            .exact = true,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbLine>(o).startPoint()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbLine>(o).setStartPoint(point(v, at)); }},
+           field(s, 10, kStartX, Kind::Real, real(0), get<&T::startPoint>, set<&T::setStartPoint>)
+               .noting(kEditPositionX)
+               .keptExactly(),
            0, 0, true);
   addPoint(t,
-           {.subclass = s,
-            .code = 11,
-            .slot = kEndX,
-            .kind = Kind::Real,
-            .edit = kEditEndPointX,
-            .exact = true,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbLine>(o).endPoint()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbLine>(o).setEndPoint(point(v, at)); }},
+           field(s, 11, kEndX, Kind::Real, real(0), get<&T::endPoint>, set<&T::setEndPoint>)
+               .noting(kEditEndPointX)
+               .keptExactly(),
            0, 0, true);
-  addPoint(t,
-           {.subclass = s,
-            .code = 210,
-            .slot = kNormX,
-            .kind = Kind::Real,
-            .edit = kEditNormal,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbLine>(o).normal()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbLine>(o).setNormal(vector(v, at)); }},
-           0, 1);
+  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>).noting(kEditNormal), 0,
+           1);
   return t;
 }
 
 // INSERT
 TypeDef insertFields() {
   using namespace insert_slot;
+  using T = ZcDbBlockReference;
   TypeDef t = entityFields(RecordType::Insert);
   const char* s = "AcDbBlockReference";
-  t.fields.push_back({.subclass = s,
-                      .code = 2,
-                      .slot = kName,
-                      .kind = Kind::Text,
-                      .byDefault = text(u""),
-                      .load =
-                          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
-                            const ZcDbBlockReference& b = the<ZcDbBlockReference>(o);
-                            const std::u16string& byId = names.nameOf(b.blockTableRecord());
-                            v[at].s = byId.empty() ? b.blockName().utf16() : byId;
-                          },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbBlockReference>(o).setBlockName(str(v[at].s)); }});
-  addPoint(t, {.subclass = s,
-               .code = 10,
-               .slot = kPosX,
-               .kind = Kind::Real,
-               .exact = true,
-               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                          NameCache&) { setPoint(v, at, the<ZcDbBlockReference>(o).position()); },
-               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                           NameCache&) { the<ZcDbBlockReference>(o).setPosition(point(v, at)); }});
+  t.fields.push_back(field(
+      s, 2, kName, Kind::Text, text(u""),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache& names) {
+        const std::u16string& byId = names.nameOf(the<T>(o).blockTableRecord());
+        v[at].s = byId.empty() ? the<T>(o).blockName().utf16() : byId;
+      },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        the<T>(o).setBlockName(str(v[at].s));
+      }));
+  addPoint(t, field(s, 10, kPosX, Kind::Real, real(0), get<&T::position>, set<&T::setPosition>).keptExactly());
   // 41, 42, 43: consecutive codes, not a point's.
-  addPoint(t,
-           {.subclass = s,
-            .code = 41,
-            .slot = kScaleX,
-            .kind = Kind::Real,
-            .byDefault = real(1),
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbBlockReference>(o).scaleFactors()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbBlockReference>(o).setScaleFactors(vector(v, at)); }},
-           1, 1, false, 1);
-  t.fields.push_back({.subclass = s,
-                      .code = 50,
-                      .slot = kRotation,
-                      .kind = Kind::Angle,
-                      .byDefault = real(0),
-                      .exact = true,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].d = the<ZcDbBlockReference>(o).rotation(); },
-                      .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                                  NameCache&) { the<ZcDbBlockReference>(o).setRotation(v[at].d); }});
-  addPoint(t,
-           {.subclass = s,
-            .code = 210,
-            .slot = kNormX,
-            .kind = Kind::Real,
-            .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                       NameCache&) { setPoint(v, at, the<ZcDbBlockReference>(o).normal()); },
-            .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                        NameCache&) { the<ZcDbBlockReference>(o).setNormal(vector(v, at)); }},
-           0, 1);
+  addPoint(t, field(s, 41, kScaleX, Kind::Real, real(1), get<&T::scaleFactors>, set<&T::setScaleFactors>), 1, 1, false,
+           1);
+  t.fields.push_back(
+      field(s, 50, kRotation, Kind::Angle, real(0), get<&T::rotation>, set<&T::setRotation>).keptExactly());
+  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>), 0, 1);
   return t;
 }
 
 // POLYLINE
 TypeDef poly3dFields() {
+  using T = ZcDb3dPolyline;
   TypeDef t = entityFields(RecordType::Poly3d);
-  t.fields.push_back({.subclass = "AcDb3dPolyline",
-                      .code = 70,
-                      .slot = poly_slot::kClosed,
-                      .kind = Kind::Flag,
-                      .byDefault = integer(0),
-                      .mask = 1,
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                                 NameCache&) { v[at].i = the<ZcDb3dPolyline>(o).isClosed() ? 1 : 0; },
-                      .store =
-                          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-                            if (v[at].i != 0)
-                              the<ZcDb3dPolyline>(o).makeClosed();
-                            else
-                              the<ZcDb3dPolyline>(o).makeOpen();
-                          }});
+  FieldDef closed = field(
+      "AcDb3dPolyline", 70, poly_slot::kClosed, Kind::Flag, integer(0),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).isClosed() ? 1 : 0; },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        if (v[at].i != 0)
+          the<T>(o).makeClosed();
+        else
+          the<T>(o).makeOpen();
+      });
+  closed.mask = 1;
+  t.fields.push_back(closed);
   return t;
 }
 
 // LAYER
 TypeDef layerFields() {
   using namespace layer_slot;
+  using T = ZcDbLayerTableRecord;
   TypeDef t;
   t.type = RecordType::Layer;
   const char* s = "AcDbLayerTableRecord";
-  t.fields = {
-      {.subclass = s,
-       .code = 2,
-       .slot = kName,
-       .kind = Kind::Text,
-       .byDefault = text(u""),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].s = the<ZcDbLayerTableRecord>(o).name().utf16(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbLayerTableRecord>(o).setName(str(v[at].s)); }},
-      {.subclass = s,
-       .code = 70,
-       .slot = kFrozen,
-       .kind = Kind::Flag,
-       .byDefault = integer(0),
-       .mask = 1,
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].i = the<ZcDbLayerTableRecord>(o).isFrozen() ? 1 : 0; },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbLayerTableRecord>(o).setIsFrozen(v[at].i != 0); }},
-      // The colour, negative for a layer that is off.
-      {.subclass = s,
-       .code = 62,
-       .slot = kSignedColor,
-       .kind = Kind::Int,
-       .byDefault = integer(7),
-       .load =
-           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
-             const ZcDbLayerTableRecord& l = the<ZcDbLayerTableRecord>(o);
-             v[at].i = l.isOff() ? -static_cast<long long>(l.colorIndex()) : l.colorIndex();
-           },
-       .store =
-           [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-             ZcDbLayerTableRecord& l = the<ZcDbLayerTableRecord>(o);
-             const long long c = v[at].i;
-             l.setIsOff(c < 0);
-             l.setColorIndex(static_cast<ZSoft::UInt16>(c < 0 ? -c : c));
-           }},
-  };
+  FieldDef frozen = field(
+      s, 70, kFrozen, Kind::Flag, integer(0),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).isFrozen() ? 1 : 0; },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        the<T>(o).setIsFrozen(v[at].i != 0);
+      });
+  frozen.mask = 1;
+  // The colour, negative for a layer that is off.
+  FieldDef colour = field(
+      s, 62, kSignedColor, Kind::Int, integer(7),
+      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+        const T& l = the<T>(o);
+        v[at].i = l.isOff() ? -static_cast<long long>(l.colorIndex()) : l.colorIndex();
+      },
+      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+        const long long c = v[at].i;
+        the<T>(o).setIsOff(c < 0);
+        the<T>(o).setColorIndex(static_cast<ZSoft::UInt16>(c < 0 ? -c : c));
+      });
+  t.fields = {field(s, 2, kName, Kind::Text, text(u""), getName<T>, setName<T>), frozen, colour};
   return t;
 }
 
 // STYLE
 TypeDef styleFields() {
   using namespace style_slot;
+  using T = ZcDbTextStyleTableRecord;
   TypeDef t;
   t.type = RecordType::Style;
   const char* s = "AcDbTextStyleTableRecord";
   t.fields = {
-      {.subclass = s,
-       .code = 2,
-       .slot = kName,
-       .kind = Kind::Text,
-       .byDefault = text(u""),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].s = the<ZcDbTextStyleTableRecord>(o).name().utf16(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setName(str(v[at].s)); }},
-      {.subclass = s,
-       .code = 40,
-       .slot = kSize,
-       .kind = Kind::Real,
-       .byDefault = real(0),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].d = the<ZcDbTextStyleTableRecord>(o).textSize(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setTextSize(v[at].d); }},
-      {.subclass = s,
-       .code = 41,
-       .slot = kXScale,
-       .kind = Kind::Real,
-       .byDefault = real(1),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].d = the<ZcDbTextStyleTableRecord>(o).xScale(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setXScale(v[at].d); }},
-      {.subclass = s,
-       .code = 50,
-       .slot = kOblique,
-       .kind = Kind::Angle,
-       .byDefault = real(0),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].d = the<ZcDbTextStyleTableRecord>(o).obliquingAngle(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setObliquingAngle(v[at].d); }},
-      {.subclass = s,
-       .code = 3,
-       .slot = kFont,
-       .kind = Kind::Text,
-       .byDefault = text(u""),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].s = the<ZcDbTextStyleTableRecord>(o).fileName().utf16(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setFileName(str(v[at].s)); }},
-      {.subclass = s,
-       .code = 4,
-       .slot = kBigFont,
-       .kind = Kind::Text,
-       .byDefault = text(u""),
-       .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                  NameCache&) { v[at].s = the<ZcDbTextStyleTableRecord>(o).bigFontFileName().utf16(); },
-       .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                   NameCache&) { the<ZcDbTextStyleTableRecord>(o).setBigFontFileName(str(v[at].s)); }},
+      field(s, 2, kName, Kind::Text, text(u""), getName<T>, setName<T>),
+      field(s, 40, kSize, Kind::Real, real(0), get<&T::textSize>, set<&T::setTextSize>),
+      field(s, 41, kXScale, Kind::Real, real(1), get<&T::xScale>, set<&T::setXScale>),
+      field(s, 50, kOblique, Kind::Angle, real(0), get<&T::obliquingAngle>, set<&T::setObliquingAngle>),
+      field(
+          s, 3, kFont, Kind::Text, text(u""),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].s = the<T>(o).fileName().utf16(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            the<T>(o).setFileName(str(v[at].s));
+          }),
+      field(
+          s, 4, kBigFont, Kind::Text, text(u""),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
+            v[at].s = the<T>(o).bigFontFileName().utf16();
+          },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            the<T>(o).setBigFontFileName(str(v[at].s));
+          }),
   };
   return t;
 }
 
 // BLOCK_RECORD
 TypeDef blockRecordFields() {
+  using T = ZcDbBlockTableRecord;
   TypeDef t;
   t.type = RecordType::BlockRecord;
-  t.fields = {{.subclass = "AcDbBlockTableRecord",
-               .code = 2,
-               .slot = record_slot::kName,
-               .kind = Kind::Text,
-               .byDefault = text(u""),
-               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                          NameCache&) { v[at].s = the<ZcDbBlockTableRecord>(o).name().utf16(); },
-               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                           NameCache&) { the<ZcDbBlockTableRecord>(o).setName(str(v[at].s)); }}};
+  t.fields = {field("AcDbBlockTableRecord", 2, record_slot::kName, Kind::Text, text(u""), getName<T>, setName<T>)};
   return t;
 }
 
-// BLOCK: the block's name comes from its BLOCK_RECORD, which names it.
+// BLOCK: the block's name is its BLOCK_RECORD's, which names it.
 TypeDef blockFields() {
+  using T = ZcDbBlockTableRecord;
   TypeDef t;
   t.type = RecordType::Block;
   const char* s = "AcDbBlockBegin";
-  t.fields.push_back({.subclass = s,
-                      .code = 2,
-                      .slot = block_slot::kName,
-                      .kind = Kind::BlockName,
-                      .byDefault = text(u""),
-                      .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
-                        v[at].s = the<ZcDbBlockTableRecord>(o).name().utf16();
-                      }});
-  addPoint(t, {.subclass = s,
-               .code = 10,
-               .slot = block_slot::kOriginX,
-               .kind = Kind::Real,
-               .load = [](const ZcDbObject& o, Slots& v, std::uint8_t at,
-                          NameCache&) { setPoint(v, at, the<ZcDbBlockTableRecord>(o).origin()); },
-               .store = [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*,
-                           NameCache&) { the<ZcDbBlockTableRecord>(o).setOrigin(point(v, at)); }});
-  t.fields.push_back({.subclass = s, .code = 3, .slot = block_slot::kName, .kind = Kind::BlockName});
+  t.fields.push_back(field(s, 2, block_slot::kName, Kind::BlockName, text(u""), getName<T>));
+  addPoint(t, field(s, 10, block_slot::kOriginX, Kind::Real, real(0), get<&T::origin>, set<&T::setOrigin>));
+  t.fields.push_back(field(s, 3, block_slot::kName, Kind::BlockName));
   return t;
 }
 
 // VERTEX: written from the polyline's points.
 TypeDef vertexFields() {
   TypeDef t = entityFields(RecordType::Vertex);
-  addPoint(t, {.subclass = "AcDb3dPolylineVertex", .code = 10, .slot = vertex_slot::kX, .kind = Kind::Real});
+  addPoint(t, field("AcDb3dPolylineVertex", 10, vertex_slot::kX, Kind::Real, real(0)));
   return t;
 }
 
