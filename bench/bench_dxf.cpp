@@ -9,6 +9,7 @@
 #include <string>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 
 namespace {
@@ -51,7 +52,7 @@ void readRepeatedly(benchmark::State& state, bool timeFreeing, bool buildAll = f
     zrxhost::DxfError error;
     std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(text, error);
     if (!db) state.SkipWithError(error.message.c_str());
-    if (db && buildAll) db->loadPendingObjects();
+    if (db && buildAll) zrxhost::loadPendingObjects(*db);
     benchmark::DoNotOptimize(db.get());
     if (!timeFreeing) state.PauseTiming();
     db.reset();

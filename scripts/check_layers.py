@@ -6,7 +6,8 @@ The host's layers, lowest first, are listed in HOST_LAYERS; a file in host/<laye
 layer, and the public headers in host/include/ belong to the layer named in PUBLIC_HEADERS. The
 module's folders depend one way, module/ -> command/ -> jig/ -> text/, with module/host.h (the one
 door to the host) below them all; the module as a whole sits above the host, and no module file but
-module/host.h includes a host header.
+module/host.h includes a host header. The module sees only the API the real host offers: nothing
+module/host.h includes, directly or through the headers it includes, is a zrxhost/ header.
 
     scripts/check_layers.py            check; print each upward edge
     scripts/check_layers.py --graph    also print the include graph by layer, with counts
@@ -36,6 +37,7 @@ PUBLIC_HEADERS = {
     "zrx/db.h": "db",
     "zrx/db/*": "db",
     "zrxhost/undo.h": "db",
+    "zrxhost/database_internals.h": "db",
     "zrxhost/edits.h": "db",
     "zrx/ed.h": "ed",
     "zrxhost/session.h": "ed",
@@ -95,6 +97,26 @@ def resolve(root, including, name):
     return None
 
 
+def host_internals_reached(root, door):
+    """The zrxhost/ headers `door` reaches through its includes, each with the chain that leads there."""
+    internals = root / "host" / "include" / "zrxhost"
+    chains = {door: []}
+    queue = collections.deque([door])
+    found = []
+    while queue:
+        path = queue.popleft()
+        for name in INCLUDE.findall(path.read_text(encoding="utf-8")):
+            target = resolve(root, path, name)
+            if target is None or target in chains:
+                continue
+            chains[target] = chains[path] + [name]
+            if target.is_relative_to(internals):
+                found.append(chains[target])
+            else:
+                queue.append(target)
+    return found
+
+
 def layered_files(root):
     folders = [root / "host"] + [root / name for name in ("module", "command", "jig", "text")]
     for folder in folders:
@@ -130,6 +152,10 @@ def scan(root):
                     seen_allowed.add((rel, name))
                 else:
                     upward.append(f"{rel} ({own}) includes {name} ({other})")
+    door = root / "module" / "host.h"
+    for chain in host_internals_reached(root, door):
+        through = "through " + " -> ".join(chain[:-1]) if len(chain) > 1 else "directly"
+        upward.append(f"module/host.h reaches {chain[-1]} (host only) {through}")
     for rel, name in sorted(ALLOWED_UPWARD - seen_allowed):
         problems.append(f"{rel}: no longer includes {name} upward; take it off ALLOWED_UPWARD")
     return edges, upward, problems

@@ -5,6 +5,7 @@
 
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/host_commands.h"
 #include "zrxhost/messages.h"
@@ -79,12 +80,12 @@ bool saveDrawing(ZcDbDatabase& db, const std::string& path, std::string& error) 
     error = dxfError.message;
     return false;
   }
-  db.undoHistory().markSaved();
+  zrxhost::undoHistory(db).markSaved();
   return true;
 }
 
 bool keepsNoUnsavedWork(DrawingFile& file, const SaveQuestion& askToSave, const FileQuestion& askFile) {
-  if (file.saveAsTarget || file.changesDiscarded || !file.db->undoHistory().modifiedSinceSave()) return true;
+  if (file.saveAsTarget || file.changesDiscarded || !zrxhost::undoHistory(*file.db).modifiedSinceSave()) return true;
   const std::optional<bool> save = askToSave();
   if (!save) return false;
   if (!*save) {

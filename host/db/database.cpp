@@ -8,6 +8,7 @@
 #include "db/stub.h"
 #include "zrx/db/symtab.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/undo.h"
 
 namespace {
@@ -137,6 +138,22 @@ struct ZcDbDatabase::Impl {
   }
 };
 
+namespace zrxhost {
+// The database's friend: the host-side functions below reach its private state only through here.
+struct DatabaseAccess {
+  static ZcDbDatabase::Impl& impl(const ZcDbDatabase& db) { return *db.mImpl; }
+  static ZcDbHandle& handseed(ZcDbDatabase& db) { return db.mHandseed; }
+  static std::uint64_t& symbolTableChanges(ZcDbDatabase& db) { return db.mSymbolTableChanges; }
+  static std::uint64_t symbolTableChanges(const ZcDbDatabase& db) { return db.mSymbolTableChanges; }
+  static ZcDbObjectId& blockTableId(ZcDbDatabase& db) { return db.mBlockTableId; }
+  static ZcDbObjectId& layerTableId(ZcDbDatabase& db) { return db.mLayerTableId; }
+  static ZcDbObjectId& textStyleTableId(ZcDbDatabase& db) { return db.mTextStyleTableId; }
+  static void attach(ZcDbObject& object, ZcDbStub& stub) { object.mStub = &stub; }
+};
+}  // namespace zrxhost
+
+using zrxhost::DatabaseAccess;
+
 ZCRX_DEFINE_MEMBERS(ZcDbDatabase, ZcRxObject, L"AcDbDatabase", nullptr, nullptr);
 
 ZcDbDatabase::ZcDbDatabase(bool buildDefaultDrawing) : mImpl(std::make_unique<Impl>()) {
@@ -255,58 +272,6 @@ Zcad::ErrorStatus ZcDbDatabase::addZcDbObject(ZcDbObjectId& id, ZcDbObject* obje
   return Zcad::eOk;
 }
 
-Zcad::ErrorStatus ZcDbDatabase::addPendingObject(ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index) {
-  id = ZcDbObjectId::kNull;
-  if (handle == 0 || index >= ZcDbStub::kBuilt - 1 || !mImpl->loader) return Zcad::eInvalidInput;
-  ZcDbStub* stub = mImpl->byHandle.find(handle);
-  if (stub == nullptr)
-    stub = mImpl->newStub(this, handle);
-  else if (stub->object != nullptr || stub->awaitsLoader())
-    return Zcad::eDuplicateKey;
-  mHandseed = std::max(mHandseed, handle + 1);
-  stub->pending = index + 1;
-  stub->changed = false;
-  ++mImpl->pendingCount;
-  id = ZcDbObjectId(stub);
-  return Zcad::eOk;
-}
-
-void ZcDbDatabase::setObjectLoader(std::unique_ptr<zrxhost::ObjectLoader> loader) {
-  mImpl->loader = std::move(loader);
-}
-
-bool ZcDbDatabase::pendingIndex(ZcDbObjectId id, std::uint32_t& index) {
-  if (id.isNull() || !id.stub()->awaitsLoader()) return false;
-  index = id.stub()->pending - 1;
-  return true;
-}
-
-bool ZcDbDatabase::loaderIndex(ZcDbObjectId id, std::uint32_t& index) {
-  if (id.isNull() || id.stub()->pending == 0) return false;
-  index = (id.stub()->pending & ~ZcDbStub::kBuilt) - 1;
-  return true;
-}
-
-ZcDbObject* ZcDbDatabase::loadPending(ZcDbStub& stub) {
-  const std::uint32_t index = stub.pending - 1;
-  stub.pending |= ZcDbStub::kBuilt;
-  --mImpl->pendingCount;
-  ZcDbObject* object = mImpl->loader->load(ZcDbObjectId(&stub), index);
-  stub.object = object;
-  object->mStub = &stub;
-  // Built as if added and closed, as a reader adds what it builds at once: a text settles the
-  // position its alignment implies.
-  stub.writer = true;
-  object->close();
-  stub.edits = 0;  // what the close settled is as read
-  return object;
-}
-
-void ZcDbDatabase::loadPendingObjects() {
-  if (mImpl->pendingCount == 0) return;
-  mImpl->forEachStub([](ZcDbStub& stub) { zrxdb::objectOf(stub); });
-}
-
 Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfNotFound, ZcDbHandle handle) const {
   id = ZcDbObjectId::kNull;
   if (handle == 0) return Zcad::eInvalidInput;
@@ -322,39 +287,124 @@ Zcad::ErrorStatus ZcDbDatabase::getZcDbObjectId(ZcDbObjectId& id, bool createIfN
   return Zcad::eOk;
 }
 
-zrxhost::UndoHistory& ZcDbDatabase::undoHistory() {
-  return mImpl->undo;
+namespace zrxhost {
+
+Zcad::ErrorStatus addPendingObject(ZcDbDatabase& db, ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index) {
+  id = ZcDbObjectId::kNull;
+  auto& impl = DatabaseAccess::impl(db);
+  if (handle == 0 || index >= ZcDbStub::kBuilt - 1 || !impl.loader) return Zcad::eInvalidInput;
+  ZcDbStub* stub = impl.byHandle.find(handle);
+  if (stub == nullptr)
+    stub = impl.newStub(&db, handle);
+  else if (stub->object != nullptr || stub->awaitsLoader())
+    return Zcad::eDuplicateKey;
+  ZcDbHandle& seed = DatabaseAccess::handseed(db);
+  seed = std::max(seed, handle + 1);
+  stub->pending = index + 1;
+  stub->changed = false;
+  ++impl.pendingCount;
+  id = ZcDbObjectId(stub);
+  return Zcad::eOk;
 }
 
-void ZcDbDatabase::markAllUnchanged() {
-  mImpl->forEachStub([](ZcDbStub& stub) {
+void setObjectLoader(ZcDbDatabase& db, std::unique_ptr<ObjectLoader> loader) {
+  DatabaseAccess::impl(db).loader = std::move(loader);
+}
+
+bool pendingIndex(ZcDbObjectId id, std::uint32_t& index) {
+  if (id.isNull() || !id.stub()->awaitsLoader()) return false;
+  index = id.stub()->pending - 1;
+  return true;
+}
+
+bool loaderIndex(ZcDbObjectId id, std::uint32_t& index) {
+  if (id.isNull() || id.stub()->pending == 0) return false;
+  index = (id.stub()->pending & ~ZcDbStub::kBuilt) - 1;
+  return true;
+}
+
+ZcDbObject* loadPending(ZcDbDatabase& db, ZcDbStub& stub) {
+  auto& impl = DatabaseAccess::impl(db);
+  const std::uint32_t index = stub.pending - 1;
+  stub.pending |= ZcDbStub::kBuilt;
+  --impl.pendingCount;
+  ZcDbObject* object = impl.loader->load(ZcDbObjectId(&stub), index);
+  stub.object = object;
+  DatabaseAccess::attach(*object, stub);
+  // Built as if added and closed, as a reader adds what it builds at once: a text settles the
+  // position its alignment implies.
+  stub.writer = true;
+  object->close();
+  stub.edits = 0;  // what the close settled is as read
+  return object;
+}
+
+void loadPendingObjects(ZcDbDatabase& db) {
+  auto& impl = DatabaseAccess::impl(db);
+  if (impl.pendingCount == 0) return;
+  impl.forEachStub([](ZcDbStub& stub) { zrxdb::objectOf(stub); });
+}
+
+UndoHistory& undoHistory(ZcDbDatabase& db) {
+  return DatabaseAccess::impl(db).undo;
+}
+
+void markAllUnchanged(ZcDbDatabase& db) {
+  DatabaseAccess::impl(db).forEachStub([](ZcDbStub& stub) {
     stub.changed = false;
     stub.edits = 0;
   });
 }
 
-bool ZcDbDatabase::changedSinceMarked(ZcDbObjectId id) const {
+bool changedSinceMarked(const ZcDbDatabase&, ZcDbObjectId id) {
   return id.isNull() || id.stub()->changed;
 }
 
-std::uint32_t ZcDbDatabase::editsSinceMarked(ZcDbObjectId id) const {
+std::uint32_t editsSinceMarked(const ZcDbDatabase&, ZcDbObjectId id) {
   return id.isNull() ? 0 : id.stub()->edits;
 }
 
-void ZcDbDatabase::reserveObjects(std::size_t count) {
-  mImpl->byHandle.reserve(count);
+std::uint64_t symbolTableChanges(const ZcDbDatabase& db) {
+  return DatabaseAccess::symbolTableChanges(db);
 }
 
-std::vector<ZcDbObjectId> ZcDbDatabase::allObjectIds() const {
+void noteSymbolTableChange(ZcDbDatabase& db) {
+  ++DatabaseAccess::symbolTableChanges(db);
+}
+
+void reserveObjects(ZcDbDatabase& db, std::size_t count) {
+  DatabaseAccess::impl(db).byHandle.reserve(count);
+}
+
+void setHandseed(ZcDbDatabase& db, ZcDbHandle seed) {
+  DatabaseAccess::handseed(db) = seed;
+}
+
+void setBlockTableId(ZcDbDatabase& db, ZcDbObjectId id) {
+  DatabaseAccess::blockTableId(db) = id;
+}
+
+void setLayerTableId(ZcDbDatabase& db, ZcDbObjectId id) {
+  DatabaseAccess::layerTableId(db) = id;
+}
+
+void setTextStyleTableId(ZcDbDatabase& db, ZcDbObjectId id) {
+  DatabaseAccess::textStyleTableId(db) = id;
+}
+
+std::vector<ZcDbObjectId> allObjectIds(const ZcDbDatabase& db) {
+  const auto& impl = DatabaseAccess::impl(db);
   std::vector<ZcDbObjectId> ids;
-  ids.reserve(mImpl->byHandle.size());
-  mImpl->forEachStub([&](ZcDbStub& stub) {
+  ids.reserve(impl.byHandle.size());
+  impl.forEachStub([&](ZcDbStub& stub) {
     if (stub.object != nullptr || stub.awaitsLoader()) ids.emplace_back(&stub);
   });
   std::sort(ids.begin(), ids.end(),
             [](const ZcDbObjectId& a, const ZcDbObjectId& b) { return a.stub()->handle < b.stub()->handle; });
   return ids;
 }
+
+}  // namespace zrxhost
 
 int ZcDbDatabase::numObjects() const {
   int count = 0;

@@ -7,6 +7,7 @@
 #include "zrx/db/database.h"
 #include "zrx/db/symtab.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/database_internals.h"
 
 const ZcDbObjectId ZcDbObjectId::kNull;
 
@@ -176,7 +177,7 @@ Zcad::ErrorStatus zcdbOpenObject(ZcDbObject*& pObj, ZcDbObjectId id, const ZcRxC
     // styles as they stood when the drawing was read, as if they had been built then.
     if (stub->database != nullptr &&
         (object->isKindOf(ZcDbTextStyleTableRecord::desc()) || object->isKindOf(ZcDbTextStyleTable::desc())))
-      stub->database->loadPendingObjects();
+      zrxhost::loadPendingObjects(*stub->database);
     zrxdb::willOpenForWrite(*stub);
     stub->writer = true;
     stub->changed = true;

@@ -11,6 +11,7 @@
 #include "zrx/db/ids.h"
 #include "zrx/db/object.h"
 #include "zrx/string.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/edits.h"
 #include "zrxhost/undo.h"
 
@@ -64,7 +65,7 @@ inline void notePointEdit(ZcDbStub* stub, std::uint32_t xEdit, const Point& befo
 // Lets the database's undo history copy the object before it is opened for write.
 inline void willOpenForWrite(ZcDbStub& stub) {
   if (stub.database) {
-    zrxhost::UndoHistory& history = stub.database->undoHistory();
+    zrxhost::UndoHistory& history = zrxhost::undoHistory(*stub.database);
     history.willModify(stub);
   }
 }
@@ -73,7 +74,7 @@ inline void willOpenForWrite(ZcDbStub& stub) {
 // a handle known only by reference.
 inline ZcDbObject* objectOf(ZcDbStub& stub) {
   if (stub.awaitsLoader()) [[unlikely]]
-    return stub.database->loadPending(stub);
+    return zrxhost::loadPending(*stub.database, stub);
   return stub.object;
 }
 

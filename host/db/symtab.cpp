@@ -6,6 +6,7 @@
 #include "zrx/db/database.h"
 #include "zrx/db/entity.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/database_internals.h"
 
 ZCRX_DEFINE_MEMBERS(ZcDbSymbolTable, ZcDbObject, L"AcDbSymbolTable", nullptr, nullptr);
 ZCRX_DEFINE_MEMBERS(ZcDbSymbolTableRecord, ZcDbObject, L"AcDbSymbolTableRecord", nullptr, nullptr);
@@ -144,7 +145,7 @@ Zcad::ErrorStatus ZcDbBlockTableRecord::appendZcDbEntity(ZcDbObjectId& id, ZcDbE
 
 Zcad::ErrorStatus ZcDbBlockTableRecord::appendPendingEntity(ZcDbObjectId id) {
   std::uint32_t index = 0;
-  if (id.isNull() || id.database() != database() || !ZcDbDatabase::pendingIndex(id, index)) return Zcad::eInvalidInput;
+  if (id.isNull() || id.database() != database() || !zrxhost::pendingIndex(id, index)) return Zcad::eInvalidInput;
   if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
   mEntities.push_back(id);
   return Zcad::eOk;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "zrx/db/database.h"
+#include "zrxhost/database_internals.h"
 
 namespace zrxdb {
 
@@ -13,10 +14,10 @@ namespace zrxdb {
 // cache also tests its record's erased flag. Never zero, so a zeroed cache never matches.
 extern std::uint64_t symbolTableGeneration __attribute__((visibility("hidden")));
 
-// Also counts the change in the drawing `db` (ZcDbDatabase::symbolTableChanges), where there is one.
+// Also counts the change in the drawing `db` (zrxhost::symbolTableChanges), where there is one.
 inline void symbolTablesChanged(ZcDbDatabase* db) {
   ++symbolTableGeneration;
-  if (db != nullptr) db->noteSymbolTableChange();
+  if (db != nullptr) zrxhost::noteSymbolTableChange(*db);
 }
 
 }  // namespace zrxdb

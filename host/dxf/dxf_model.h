@@ -76,7 +76,7 @@ struct DrawingLayout : ObjectExtension {
   std::map<ZcDbHandle, std::vector<ZcDbHandle>> writerHandles;
   // The entities the reader left to be built when first asked for, by the index their stubs hold.
   std::vector<PendingRecord> pending;
-  // The drawing's symbolTableChanges() when it was read: while it stands, every name an object finds
+  // The drawing's symbolTableChanges when it was read: while it stands, every name an object finds
   // through an id (a text's style) is the one it found when it was built.
   std::uint64_t namesGeneration = 0;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/edits.h"
 
 namespace zrxhost::dxf {
@@ -515,13 +516,13 @@ std::vector<RecordDescriptor> makeDescriptors() {
       {RecordType::Poly3d, "POLYLINE", &ZcDb3dPolyline::desc, make<ZcDb3dPolyline>, indexFields(poly3dFields())});
   d.push_back({RecordType::Layer, "LAYER", &ZcDbLayerTableRecord::desc, make<ZcDbLayerTableRecord>,
                indexFields(layerFields()), makeTable<ZcDbLayerTable>, &ZcDbDatabase::layerTableId,
-               &ZcDbDatabase::setLayerTableId});
+               &zrxhost::setLayerTableId});
   d.push_back({RecordType::Style, "STYLE", &ZcDbTextStyleTableRecord::desc, make<ZcDbTextStyleTableRecord>,
                indexFields(styleFields()), makeTable<ZcDbTextStyleTable>, &ZcDbDatabase::textStyleTableId,
-               &ZcDbDatabase::setTextStyleTableId});
+               &zrxhost::setTextStyleTableId});
   d.push_back({RecordType::BlockRecord, "BLOCK_RECORD", &ZcDbBlockTableRecord::desc, make<ZcDbBlockTableRecord>,
                indexFields(blockRecordFields()), makeTable<ZcDbBlockTable>, &ZcDbDatabase::blockTableId,
-               &ZcDbDatabase::setBlockTableId});
+               &zrxhost::setBlockTableId});
   d.push_back({RecordType::Block, "BLOCK", nullptr, nullptr, indexFields(blockFields()), nullptr, nullptr, nullptr,
                false, classOf<ZcDbBlockTableRecord>});
   d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields())});

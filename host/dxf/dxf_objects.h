@@ -30,7 +30,7 @@ struct RecordDescriptor {
   // Table records: the table, and where the database keeps its id.
   ZcDbSymbolTable* (*makeTable)() = nullptr;
   ZcDbObjectId (ZcDbDatabase::*tableId)() const = nullptr;
-  void (ZcDbDatabase::*setTableId)(ZcDbObjectId) = nullptr;
+  void (*setTableId)(ZcDbDatabase&, ZcDbObjectId) = nullptr;
   // The class tells which properties its setters changed (zrxhost/edits.h), as its fields' `edit`
   // say: a writer need look only at the groups of those. Else the writer compares its records.
   bool tellsEdits = false;
@@ -58,7 +58,7 @@ void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, Z
 void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, NameCache& names,
                    bool paperSpace = false, SlotMask wanted = ~SlotMask{0});
 // The slots an object of `d` (which tellsEdits) may have changed since it was read, given the
-// edits its setters told (ZcDbDatabase::editsSinceMarked): theirs, and the reference slots unless
+// edits its setters told (zrxhost::editsSinceMarked): theirs, and the reference slots unless
 // `namesAsRead` (no symbol table changed since, so no name found through an id did).
 SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits, bool namesAsRead);
 // Whether every value of `now` that differs from `read` lies in a slot the object keeps exactly, so

@@ -10,6 +10,7 @@
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
@@ -190,7 +191,7 @@ class Reader {
   ZcDbObjectId ensureBlock(const std::u16string& name);
   bool ensureDefaults();
   template <class Table, class Record>
-  bool ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName);
+  bool ensureTable(ZcDbObjectId current, void (*setId)(ZcDbDatabase&, ZcDbObjectId), const ZTCHAR* recordName);
   ZcDbBlockTableRecord* openRecord(ZcDbObjectId id);
   void closeRecord();
   // The block an entity goes to, open for write: `owner`, or paper space when the entity says so
@@ -366,7 +367,7 @@ ZcDbObjectId Reader::ensureBlockTable() {
     return ZcDbObjectId::kNull;
   }
   table->close();
-  mDb->setBlockTableId(id);
+  zrxhost::setBlockTableId(*mDb, id);
   return id;
 }
 
@@ -400,7 +401,7 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
 
 // A table the file lacks, with its one record every drawing has (synthetic, never written).
 template <class Table, class Record>
-bool Reader::ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbObjectId), const ZTCHAR* recordName) {
+bool Reader::ensureTable(ZcDbObjectId current, void (*setId)(ZcDbDatabase&, ZcDbObjectId), const ZTCHAR* recordName) {
   if (!current.isNull()) return true;
   ZcDbObjectId tableId;
   auto* table = new Table;
@@ -408,7 +409,7 @@ bool Reader::ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbO
     delete table;
     return false;
   }
-  (mDb.get()->*setId)(tableId);
+  setId(*mDb, tableId);
   auto* rec = new Record;
   rec->setName(recordName);
   ZcDbHandle h = freshHandle();
@@ -430,9 +431,9 @@ bool Reader::ensureTable(ZcDbObjectId current, void (ZcDbDatabase::*setId)(ZcDbO
 
 bool Reader::ensureDefaults() {
   return !ensureBlock(u"*Model_Space").isNull() && !ensureBlock(u"*Paper_Space").isNull() &&
-         ensureTable<ZcDbLayerTable, ZcDbLayerTableRecord>(mDb->layerTableId(), &ZcDbDatabase::setLayerTableId, L"0") &&
+         ensureTable<ZcDbLayerTable, ZcDbLayerTableRecord>(mDb->layerTableId(), &zrxhost::setLayerTableId, L"0") &&
          ensureTable<ZcDbTextStyleTable, ZcDbTextStyleTableRecord>(mDb->textStyleTableId(),
-                                                                   &ZcDbDatabase::setTextStyleTableId, L"Standard");
+                                                                   &zrxhost::setTextStyleTableId, L"Standard");
 }
 
 bool Reader::readTables(const Section& s) {
@@ -487,7 +488,7 @@ bool Reader::readTable(std::size_t begin, std::size_t endtab, const RecordDescri
       return fail(begin, "the table cannot be added to the drawing", "无法将表添加到图形中");
     }
   }
-  (mDb.get()->*records.setTableId)(tableId);
+  records.setTableId(*mDb, tableId);
 
   const TypeDef& def = records.fields;
   for (std::size_t k = first; k < endtab;) {
@@ -702,7 +703,7 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
   const ZcDbHandle own = f.recordHandle(k, end);
   ZcDbHandle h = 0;
   ZcDbObjectId id;
-  if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return mDb->addPendingObject(id, handle, index); }))
+  if (!addUnderHandle(k, own, h, [&](ZcDbHandle handle) { return zrxhost::addPendingObject(*mDb, id, handle, index); }))
     return false;
   if (rec->appendPendingEntity(id) != Zcad::eOk)
     return fail(k, "the entity cannot be added to its block", "无法将实体添加到其块中");
@@ -728,9 +729,9 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
   mCodec = std::make_unique<TextCodec>(isUtf8Version(mLayout->version), mLayout->codePage);
   findMaxHandle();
   mDb = std::make_unique<ZcDbDatabase>(false);
-  mDb->reserveObjects(mRecords);  // at most one object per record, a few made up beside them
+  zrxhost::reserveObjects(*mDb, mRecords);  // at most one object per record, a few made up beside them
   mLayout->pending.reserve(mRecords);
-  mDb->setObjectLoader(std::make_unique<EntityLoader>(*mDb, mFile, *mLayout));
+  zrxhost::setObjectLoader(*mDb, std::make_unique<EntityLoader>(*mDb, mFile, *mLayout));
   for (const Section& s : mSections) {
     bool ok = true;
     if (s.name == "HEADER") {
@@ -772,11 +773,11 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     }
     blocks->close();
   }
-  mDb->setHandseed(std::max({mNextFresh, mSeedRead, mDb->handseed()}));
+  zrxhost::setHandseed(*mDb, std::max({mNextFresh, mSeedRead, mDb->handseed()}));
   mDb->setTileMode(mTileMode);
-  mLayout->namesGeneration = mDb->symbolTableChanges();
+  mLayout->namesGeneration = zrxhost::symbolTableChanges(*mDb);
   mDb->setExtension(std::shared_ptr<DrawingLayout>(std::move(mLayout)));
-  mDb->markAllUnchanged();
+  zrxhost::markAllUnchanged(*mDb);
   return std::move(mDb);
 }
 

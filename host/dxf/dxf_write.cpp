@@ -9,6 +9,7 @@
 #include "dxf/dxf_objects.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
@@ -63,7 +64,7 @@ class Writer {
   // The record of an entity the reader left unbuilt; null once it is built.
   const PendingRecord* pendingRecord(ZcDbObjectId id) const {
     std::uint32_t index = 0;
-    return ZcDbDatabase::pendingIndex(id, index) ? &mLayout.pending[index] : nullptr;
+    return zrxhost::pendingIndex(id, index) ? &mLayout.pending[index] : nullptr;
   }
   // Handles that reach the file count for the seed; those the reader gave to handle-less R12
   // records do not.
@@ -83,7 +84,7 @@ class Writer {
       ZcDbObjectId probe;
       while (mDb.getZcDbObjectId(probe, false, h) == Zcad::eOk) ++h;
       v.push_back(h);
-      mDb.setHandseed(h + 1);
+      zrxhost::setHandseed(mDb, h + 1);
     }
     note(v[j]);
     return v[j];
@@ -166,7 +167,7 @@ bool Writer::writeRecord(ZcDbObjectId id, const RecordDescriptor& d) {
   bool original = fromFile && fd->handle == obj->handle();
   noteWritten(*tmpl, begin, end, original, obj->handle());
   ZcDbHandle owner = obj->ownerId().handle();
-  if (original && !mDb.changedSinceMarked(id) && owner == fd->owner) {
+  if (original && !zrxhost::changedSinceMarked(mDb, id) && owner == fd->owner) {
     mOut.raw(*tmpl, begin, end);
     return true;
   }
@@ -365,7 +366,7 @@ void Writer::writeEntity(ZcDbObjectId id) {
   const bool keepsPlace = original && owner.handle() == fd->owner;
   noteWritten(tmpl, b, e, original, id.handle());
   // Not opened for write since the drawing was read: its record is the file's, as it stands.
-  if (keepsPlace && !mDb.changedSinceMarked(id) && d->type != RecordType::Poly3d) {
+  if (keepsPlace && !zrxhost::changedSinceMarked(mDb, id) && d->type != RecordType::Poly3d) {
     mOut.raw(tmpl, b, fd->subEnd > fd->end ? fd->subEnd : e);
     return;
   }
@@ -382,8 +383,8 @@ void Writer::writeEntity(ZcDbObjectId id) {
   as.builtFromRecord = fromFile;
   if (keepsPlace) {
     as.editsTold = true;
-    as.edits = mDb.editsSinceMarked(id);
-    as.namesAsRead = mDb.symbolTableChanges() == mLayout.namesGeneration;
+    as.edits = zrxhost::editsSinceMarked(mDb, id);
+    as.namesAsRead = zrxhost::symbolTableChanges(mDb) == mLayout.namesGeneration;
   }
   mRecords.write({tmpl, b, e, fromFile ? &fd->places : nullptr, d}, ent, as);
   if (d->type == RecordType::Poly3d) {
@@ -416,7 +417,7 @@ void Writer::writeEntities() {
       if (id.isErased()) continue;
       // An entity the reader listed has its place there, built since or not (which spares looking
       // at every built entity before writing).
-      if (std::uint32_t index = 0; ZcDbDatabase::loaderIndex(id, index)) {
+      if (std::uint32_t index = 0; zrxhost::loaderIndex(id, index)) {
         if (const PendingRecord& p = mLayout.pending[index]; !p.renumbered && p.sequence > 0) sequence = p.sequence;
       } else if (const ZcDbObject* obj = peekObject(id)) {
         const ObjectRecord* fd = recordOf(*obj);

@@ -9,6 +9,7 @@
 
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
@@ -22,7 +23,7 @@ void say(HostMessage message, std::string_view argument = {}) {
 
 UndoHistory* workingHistory() {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
-  return db ? &db->undoHistory() : nullptr;
+  return db ? &zrxhost::undoHistory(*db) : nullptr;
 }
 
 void undoCommands(int count) {

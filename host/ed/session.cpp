@@ -11,6 +11,7 @@
 #include "ed/parse.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/host_commands.h"
 #include "zrxhost/messages.h"
 #include "zrxhost/progress.h"
@@ -340,18 +341,18 @@ void Session::runCommandLine() {
     mLastCommand = name;
     ZcDbDatabase* db = workingDatabase();
     const bool recorded = db && !(command->commandFlags() & ZcEdCommandFlags::kNoUndoMarker);
-    if (recorded) db->undoHistory().beginGroup(upperName(wide));
+    if (recorded) zrxhost::undoHistory(*db).beginGroup(upperName(wide));
     {
       // Work that runs long between prompts (a command writing many objects) shows how far it is.
       Progress progress(
-          upperName(wide), [db] { return db ? db->undoHistory().objectsAddedInGroup() : 0; },
+          upperName(wide), [db] { return db ? zrxhost::undoHistory(*db).objectsAddedInGroup() : 0; },
           hostMessage(HostMessage::kProgressObjectsAdded, "{}"));
       mCommandProgress = &progress;
       stack->run(wide.c_str());
       mCommandProgress = nullptr;
     }
     // The command may have replaced the working drawing; its group ends in the one it began in.
-    if (recorded) db->undoHistory().endGroup();
+    if (recorded) zrxhost::undoHistory(*db).endGroup();
   }
   mPendingAnswers.clear();
   print("\n");

@@ -12,6 +12,7 @@
 
 #include "window/window_input.h"
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/render.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
@@ -46,7 +47,7 @@ Canvas::Canvas(WindowInput& input, QWidget* parent) : QWidget(parent), mInput(in
 }
 
 void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
-  const std::uint64_t state = db.undoHistory().editCount();
+  const std::uint64_t state = zrxhost::undoHistory(db).editCount();
   if (!force && mDb == &db && state == mDrawnState) return;
   const bool newDrawing = mDb != &db;
   std::string error;

@@ -25,6 +25,7 @@
 #include "window/window_texts.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/host_commands.h"
 #include "zrxhost/messages.h"
@@ -218,7 +219,7 @@ void MainWindow::refresh() {
 void MainWindow::updateTitle() {
   QString name = mFile.saveTarget.empty() ? windowText(WindowText::kUntitled)
                                           : QFileInfo(QString::fromStdString(mFile.saveTarget)).fileName();
-  if (mDb->undoHistory().modifiedSinceSave()) name += QLatin1Char('*');
+  if (zrxhost::undoHistory(*mDb).modifiedSinceSave()) name += QLatin1Char('*');
   setWindowTitle(windowText(WindowText::kTitle, name));
 }
 

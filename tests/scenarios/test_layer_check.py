@@ -40,7 +40,7 @@ class LayerCheck(unittest.TestCase):
     def test_upward_includes_fail_with_the_file_and_both_layers(self):
         cases = [
             ("host/rx/util.cpp", "zrxhost/session.h", "host/rx/util.cpp (rx) includes zrxhost/session.h (ed)"),
-            ("host/include/zrx/db/text.h", "zrxhost/render.h", "(db) includes zrxhost/render.h (render)"),
+            ("host/include/zrx/db/text.h", "zrx/ed.h", "(db) includes zrx/ed.h (ed)"),
             ("host/dxf/dxf_read.cpp", "render/scene.h", "(dxf) includes render/scene.h (render)"),
             ("text/run.cpp", "jig/placement.h", "text/run.cpp (text) includes jig/placement.h (jig)"),
             ("module/host.h", "text/run.h", "(module/host.h) includes text/run.h (text)"),
@@ -56,6 +56,14 @@ class LayerCheck(unittest.TestCase):
                 self.assertEqual(result.returncode, 1, result.stdout)
                 self.assertIn(expected, result.stdout)
                 self.assertIn("1 forbidden includes", result.stderr)
+
+    def test_the_module_reaches_no_host_only_header_through_the_api_headers(self):
+        self.plant("host/include/zrx/db/text.h", "zrxhost/edits.h")
+        result = run_check(self.tmp)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("module/host.h reaches zrxhost/edits.h (host only) through zrx/db.h -> zrx/db/text.h",
+                      result.stdout)
+        self.assertIn("1 forbidden includes", result.stderr)
 
     def test_a_header_of_no_layer_fails(self):
         (self.tmp / "host" / "include" / "zrxhost" / "stray.h").write_text("#pragma once\n")

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 
 namespace {
@@ -43,7 +44,7 @@ bool addSamples(ZcDbDatabase& db, const std::string& text) {
 // Opens every object for write and closes it unchanged, so that the writer rebuilds each record
 // from its object instead of copying the file's.
 void touchAll(ZcDbDatabase& db) {
-  for (ZcDbObjectId id : db.allObjectIds()) {
+  for (ZcDbObjectId id : zrxhost::allObjectIds(db)) {
     ZcDbObject* obj = nullptr;
     if (zcdbOpenObject(obj, id, ZcDb::kForWrite) == Zcad::eOk) obj->close();
   }

@@ -8,7 +8,7 @@ namespace zrxhost {
 // One bit per property of the entity classes that tell their changes (ZcDbEntity, ZcDbText,
 // ZcDbMText, ZcDbLine, ZcDbBlockReference). A bit is set when a setter stores a value, whether or
 // not it differs from the one before; the database clears them when it marks its objects unchanged
-// (ZcDbDatabase::editsSinceMarked). A point has a bit per coordinate, set when the setter changes that
+// (zrxhost::editsSinceMarked). A point has a bit per coordinate, set when the setter changes that
 // coordinate: moving a text along x leaves its y and z as they were read, and a writer need not look.
 enum Edit : std::uint32_t {
   kEditLayer = 1u << 0,

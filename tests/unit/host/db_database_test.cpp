@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ TEST(Handles, FreshGivenDuplicateAndForwardReferences) {
   EXPECT_EQ(obj, late);
   obj->close();
 
-  std::vector<ZcDbObjectId> all = db.allObjectIds();
+  std::vector<ZcDbObjectId> all = zrxhost::allObjectIds(db);
   ASSERT_EQ(all.size(), 4u);
   for (size_t i = 1; i < all.size(); ++i) EXPECT_LT(all[i - 1].handle(), all[i].handle());
   EXPECT_EQ(db.numObjects(), 4);
@@ -275,18 +276,18 @@ class LineLoader : public zrxhost::ObjectLoader {
 TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   ZcDbDatabase db;
   ZcDbObjectId early;
-  EXPECT_EQ(db.addPendingObject(early, 0x400, 0), Zcad::eInvalidInput);  // nothing could build it
+  EXPECT_EQ(zrxhost::addPendingObject(db, early, 0x400, 0), Zcad::eInvalidInput);  // nothing could build it
   auto owned = std::make_unique<LineLoader>(db.modelSpaceId());
   LineLoader& loader = *owned;
-  db.setObjectLoader(std::move(owned));
+  zrxhost::setObjectLoader(db, std::move(owned));
   const int before = db.numObjects();
 
   ZcDbObjectId referred, a, b, clash;
   ASSERT_EQ(db.getZcDbObjectId(referred, true, 0x500), Zcad::eOk);  // known by reference only
-  ASSERT_EQ(db.addPendingObject(a, 0x500, 7), Zcad::eOk);
+  ASSERT_EQ(zrxhost::addPendingObject(db, a, 0x500, 7), Zcad::eOk);
   EXPECT_EQ(a, referred);
-  ASSERT_EQ(db.addPendingObject(b, 0x501, 8), Zcad::eOk);
-  EXPECT_EQ(db.addPendingObject(clash, 0x501, 9), Zcad::eDuplicateKey);
+  ASSERT_EQ(zrxhost::addPendingObject(db, b, 0x501, 8), Zcad::eOk);
+  EXPECT_EQ(zrxhost::addPendingObject(db, clash, 0x501, 9), Zcad::eDuplicateKey);
   auto* other = new ZcDbLine;
   EXPECT_EQ(db.addZcDbObject(clash, other, 0x500), Zcad::eDuplicateKey);
   delete other;
@@ -298,12 +299,12 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   EXPECT_EQ(model->appendPendingEntity(b), Zcad::eOk);
   EXPECT_EQ(model->appendPendingEntity(db.modelSpaceId()), Zcad::eInvalidInput);  // built already
   model->close();
-  db.markAllUnchanged();
+  zrxhost::markAllUnchanged(db);
 
   EXPECT_EQ(db.numObjects(), before + 2);
   EXPECT_EQ(loader.builds, 0);
   std::uint32_t index = 0;
-  EXPECT_TRUE(ZcDbDatabase::pendingIndex(a, index));
+  EXPECT_TRUE(zrxhost::pendingIndex(a, index));
   EXPECT_EQ(index, 7u);
 
   ZcDbLine* line = nullptr;
@@ -315,18 +316,18 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   EXPECT_EQ(line->ownerId(), db.modelSpaceId());
   EXPECT_EQ(line->handle(), ZcDbHandle{0x500});
   line->close();
-  EXPECT_FALSE(ZcDbDatabase::pendingIndex(a, index));
+  EXPECT_FALSE(zrxhost::pendingIndex(a, index));
   index = 0;
-  EXPECT_TRUE(ZcDbDatabase::loaderIndex(a, index));  // still the loader's: its place in the source
+  EXPECT_TRUE(zrxhost::loaderIndex(a, index));  // still the loader's: its place in the source
   EXPECT_EQ(index, 7u);
-  EXPECT_FALSE(ZcDbDatabase::loaderIndex(db.modelSpaceId(), index));
-  EXPECT_FALSE(db.changedSinceMarked(a));  // built as read, not changed
-  EXPECT_EQ(db.editsSinceMarked(a), 0u);   // the loader's own setters count for nothing
+  EXPECT_FALSE(zrxhost::loaderIndex(db.modelSpaceId(), index));
+  EXPECT_FALSE(zrxhost::changedSinceMarked(db, a));  // built as read, not changed
+  EXPECT_EQ(zrxhost::editsSinceMarked(db, a), 0u);   // the loader's own setters count for nothing
 
   ASSERT_EQ(zcdbOpenObject(line, a, ZcDb::kForWrite), Zcad::eOk);  // not built again
   line->close();
   EXPECT_EQ(loader.builds, 1);
-  EXPECT_TRUE(db.changedSinceMarked(a));
+  EXPECT_TRUE(zrxhost::changedSinceMarked(db, a));
 
   // A look for hints (a writer fetching objects ahead) finds only what is built, and builds nothing.
   EXPECT_EQ(zrxhost::builtObject(b), nullptr);
@@ -337,7 +338,7 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   EXPECT_EQ(zrxhost::builtObject(b), zrxhost::peekObject(b));
   EXPECT_EQ(db.numObjects(), before + 2);
 
-  std::vector<ZcDbObjectId> all = db.allObjectIds();
+  std::vector<ZcDbObjectId> all = zrxhost::allObjectIds(db);
   EXPECT_EQ(std::count(all.begin(), all.end(), b), 1);
   // A built object deleted by hand is gone, though the loader once listed it.
   delete zrxhost::peekObject(b);
@@ -348,5 +349,5 @@ TEST(PendingObjects, AreBuiltOnceWhenFirstOpenedOrLookedAt) {
   ASSERT_EQ(db.addZcDbObject(id, again, b.handle()), Zcad::eOk);
   again->close();
   EXPECT_EQ(id, b);
-  EXPECT_FALSE(ZcDbDatabase::loaderIndex(b, index));
+  EXPECT_FALSE(zrxhost::loaderIndex(b, index));
 }

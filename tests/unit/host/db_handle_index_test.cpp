@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ class HandleIndex : public ::testing::TestWithParam<Pattern> {};
 TEST_P(HandleIndex, EveryHandleFoundBackAndAbsentOnesNot) {
   const Pattern& p = GetParam();
   ZcDbDatabase db(false);
-  if (p.reserve) db.reserveObjects(p.count);
+  if (p.reserve) zrxhost::reserveObjects(db, p.count);
   std::vector<ZcDbObjectId> ids;
   for (std::size_t i = 0; i < p.count; ++i) {
     ZcDbObjectId id;
@@ -65,7 +66,7 @@ TEST_P(HandleIndex, EveryHandleFoundBackAndAbsentOnesNot) {
   EXPECT_EQ(db.addZcDbObject(clashId, clash, p.first + (p.count / 2) * p.step), Zcad::eDuplicateKey);
   delete clash;
 
-  std::vector<ZcDbObjectId> all = db.allObjectIds();
+  std::vector<ZcDbObjectId> all = zrxhost::allObjectIds(db);
   ASSERT_EQ(all.size(), p.count);
   for (std::size_t i = 1; i < all.size(); ++i) ASSERT_LT(all[i - 1].handle(), all[i].handle());
 }
@@ -84,7 +85,7 @@ TEST(HandleIndexGrowth, ForwardReferencesSurviveGrowthAndFreshHandlesSkipThem) {
     forward.push_back(id);
   }
   EXPECT_EQ(db.numObjects(), 0);  // references only
-  db.setHandseed(1);
+  zrxhost::setHandseed(db, 1);
   std::vector<ZcDbObjectId> fresh;
   for (int i = 0; i < 2000; ++i) {
     ZcDbObjectId id;

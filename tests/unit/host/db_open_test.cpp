@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/edits.h"
 
 namespace {
@@ -209,26 +210,26 @@ TEST(DatabaseLifetime, NamesOfADestroyedDatabaseAreRefused) {
 // A writer copies the record of an object nobody changed from the file: only opening for write (or
 // upgrading to it) may count as a change, reading must not, and undo takes the mark back too.
 TEST_F(OpenRules, OnlyWriteAccessMarksAnObjectChanged) {
-  EXPECT_TRUE(db->changedSinceMarked(textId));  // added since the database was made
-  db->markAllUnchanged();
-  EXPECT_FALSE(db->changedSinceMarked(textId));
-  EXPECT_FALSE(db->changedSinceMarked(lineId));
+  EXPECT_TRUE(zrxhost::changedSinceMarked(*db, textId));  // added since the database was made
+  zrxhost::markAllUnchanged(*db);
+  EXPECT_FALSE(zrxhost::changedSinceMarked(*db, textId));
+  EXPECT_FALSE(zrxhost::changedSinceMarked(*db, lineId));
 
   ZcDbObject* obj = nullptr;
   ASSERT_EQ(zcdbOpenObject(obj, textId, ZcDb::kForRead), Zcad::eOk);
   EXPECT_EQ(obj, zrxhost::peekObject(textId));  // the host's look without opening finds the same object
   ASSERT_EQ(obj->close(), Zcad::eOk);
-  EXPECT_FALSE(db->changedSinceMarked(textId));
+  EXPECT_FALSE(zrxhost::changedSinceMarked(*db, textId));
 
   ASSERT_EQ(zcdbOpenObject(obj, textId, ZcDb::kForRead), Zcad::eOk);
   ASSERT_EQ(obj->upgradeOpen(), Zcad::eOk);
   ASSERT_EQ(obj->close(), Zcad::eOk);
-  EXPECT_TRUE(db->changedSinceMarked(textId));
+  EXPECT_TRUE(zrxhost::changedSinceMarked(*db, textId));
 
   ASSERT_EQ(zcdbOpenObject(obj, lineId, ZcDb::kForWrite), Zcad::eOk);
   ASSERT_EQ(obj->close(), Zcad::eOk);
-  EXPECT_TRUE(db->changedSinceMarked(lineId));
-  EXPECT_TRUE(db->changedSinceMarked(ZcDbObjectId::kNull));
+  EXPECT_TRUE(zrxhost::changedSinceMarked(*db, lineId));
+  EXPECT_TRUE(zrxhost::changedSinceMarked(*db, ZcDbObjectId::kNull));
   EXPECT_EQ(zrxhost::peekObject(ZcDbObjectId::kNull), nullptr);
 }
 
@@ -236,34 +237,34 @@ TEST_F(OpenRules, OnlyWriteAccessMarksAnObjectChanged) {
 // tells only when it stores, refused values and reads tell nothing, and marking the drawing unchanged
 // forgets them.
 TEST_F(OpenRules, SettersTellWhichPropertiesTheyChanged) {
-  db->markAllUnchanged();
-  EXPECT_EQ(db->editsSinceMarked(textId), 0u);
+  zrxhost::markAllUnchanged(*db);
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId), 0u);
   ZcDbText* text = nullptr;
   ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
   EXPECT_EQ(text->setHeight(-1), Zcad::eInvalidInput);
   EXPECT_EQ(text->setOblique(1.5), Zcad::eInvalidInput);
-  EXPECT_EQ(db->editsSinceMarked(textId), 0u);  // open for write, nothing stored yet
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId), 0u);  // open for write, nothing stored yet
   EXPECT_EQ(text->setPosition(ZcGePoint3d(3, 4, 0)), Zcad::eOk);
   EXPECT_EQ(text->setTextString(L"B2"), Zcad::eOk);
   EXPECT_EQ(text->setColorIndex(1), Zcad::eOk);
   text->close();
   // From (1, 2, 0): a point tells the coordinates it changed.
-  EXPECT_EQ(db->editsSinceMarked(textId),
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId),
             zrxhost::kEditPositionX | zrxhost::kEditPositionY | zrxhost::kEditContents | zrxhost::kEditColor);
-  db->markAllUnchanged();
+  zrxhost::markAllUnchanged(*db);
   ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
   EXPECT_EQ(text->setPosition(ZcGePoint3d(3, 4, 0)), Zcad::eOk);
-  EXPECT_EQ(db->editsSinceMarked(textId), 0u);  // the same point again
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId), 0u);  // the same point again
   EXPECT_EQ(text->setPosition(ZcGePoint3d(3, 4, -0.0)), Zcad::eOk);
-  EXPECT_EQ(db->editsSinceMarked(textId), zrxhost::kEditPositionZ);  // -0 is written otherwise than 0
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId), zrxhost::kEditPositionZ);  // -0 is written otherwise than 0
   text->close();
 
   // A text that is not left-aligned settles its position when closed after a change: that counts.
   ASSERT_EQ(zcdbOpenObject(text, textId, ZcDb::kForWrite), Zcad::eOk);
-  db->markAllUnchanged();
+  zrxhost::markAllUnchanged(*db);
   EXPECT_EQ(text->setHorizontalMode(ZcDb::kTextRight), Zcad::eOk);
   text->close();
-  EXPECT_EQ(db->editsSinceMarked(textId) & (zrxhost::kEditJustification | zrxhost::kEditPositionX),
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId) & (zrxhost::kEditJustification | zrxhost::kEditPositionX),
             zrxhost::kEditJustification | zrxhost::kEditPositionX);
 
   ZcDbLine* line = nullptr;
@@ -272,42 +273,42 @@ TEST_F(OpenRules, SettersTellWhichPropertiesTheyChanged) {
   ASSERT_EQ(line->upgradeOpen(), Zcad::eOk);
   EXPECT_EQ(line->setEndPoint(ZcGePoint3d(1, 1, 1)), Zcad::eOk);
   line->close();
-  EXPECT_EQ(db->editsSinceMarked(lineId), zrxhost::kEditEndPoint);
-  db->markAllUnchanged();
-  EXPECT_EQ(db->editsSinceMarked(lineId), 0u);
-  EXPECT_EQ(db->editsSinceMarked(textId), 0u);
-  EXPECT_EQ(db->editsSinceMarked(ZcDbObjectId::kNull), 0u);
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, lineId), zrxhost::kEditEndPoint);
+  zrxhost::markAllUnchanged(*db);
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, lineId), 0u);
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, textId), 0u);
+  EXPECT_EQ(zrxhost::editsSinceMarked(*db, ZcDbObjectId::kNull), 0u);
 }
 
 // A writer trusts the names it found through ids (a text's style) while the drawing's symbol tables
 // stand: a record added, renamed or destroyed there counts, another drawing's changes do not.
 TEST_F(OpenRules, SymbolTableChangesAreCountedPerDrawing) {
   ZcDbDatabase other;
-  const std::uint64_t before = db->symbolTableChanges();
+  const std::uint64_t before = zrxhost::symbolTableChanges(*db);
   ZcDbTextStyleTableRecord* elsewhere = nullptr;
   ASSERT_EQ(zcdbOpenObject(elsewhere, other.textStyleStandardId(), ZcDb::kForWrite), Zcad::eOk);
   EXPECT_EQ(elsewhere->setName(L"Elsewhere"), Zcad::eOk);
   elsewhere->close();
-  EXPECT_EQ(db->symbolTableChanges(), before);
+  EXPECT_EQ(zrxhost::symbolTableChanges(*db), before);
 
   ZcDbTextStyleTableRecord* style = nullptr;
   ASSERT_EQ(zcdbOpenObject(style, db->textStyleStandardId(), ZcDb::kForWrite), Zcad::eOk);
   EXPECT_EQ(style->setName(L""), Zcad::eInvalidInput);  // refused: nothing changed
-  EXPECT_EQ(db->symbolTableChanges(), before);
+  EXPECT_EQ(zrxhost::symbolTableChanges(*db), before);
   EXPECT_EQ(style->setName(L"Renamed"), Zcad::eOk);
   style->close();
-  EXPECT_EQ(db->symbolTableChanges(), before + 1);
+  EXPECT_EQ(zrxhost::symbolTableChanges(*db), before + 1);
 
   ZcDbTextStyleTable* styles = nullptr;
   ASSERT_EQ(db->getSymbolTable(styles, ZcDb::kForWrite), Zcad::eOk);
   auto* added = new ZcDbTextStyleTableRecord;
   ASSERT_EQ(added->setName(L"Added"), Zcad::eOk);  // not in a drawing yet
-  EXPECT_EQ(db->symbolTableChanges(), before + 1);
+  EXPECT_EQ(zrxhost::symbolTableChanges(*db), before + 1);
   ZcDbObjectId addedId;
   ASSERT_EQ(styles->add(addedId, added), Zcad::eOk);
   added->close();
   styles->close();
-  EXPECT_EQ(db->symbolTableChanges(), before + 2);
+  EXPECT_EQ(zrxhost::symbolTableChanges(*db), before + 2);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "dxf/dxf_tags.h"
 #include "dxf/dxf_write.h"
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 
 namespace {
@@ -149,7 +150,7 @@ TEST(DxfDatabase, EntitiesAreBuiltWhenFirstAskedFor) {
   ASSERT_EQ(model.size(), 4u);
   auto pending = [](ZcDbObjectId id) {
     std::uint32_t index = 0;
-    return ZcDbDatabase::pendingIndex(id, index);
+    return zrxhost::pendingIndex(id, index);
   };
   EXPECT_TRUE(pending(model[0]));   // TEXT
   EXPECT_TRUE(pending(model[1]));   // MTEXT
@@ -250,7 +251,7 @@ TEST(DxfDatabase, ErasedLeaveNewGetHandlesAndOwners) {
 TEST(DxfDatabase, ObjectsOpenedForWriteButLeftAsTheyWereAreWrittenAsRead) {
   auto db = read(r2000Drawing());
   ASSERT_TRUE(db);
-  for (ZcDbObjectId id : db->allObjectIds()) {
+  for (ZcDbObjectId id : zrxhost::allObjectIds(*db)) {
     ZcDbObject* obj = nullptr;
     if (zcdbOpenObject(obj, id, ZcDb::kForWrite) != Zcad::eOk) continue;
     obj->close();
@@ -638,7 +639,7 @@ TEST(DxfDatabase, BadInputNamesTheLine) {
 TEST(DxfDatabase, SavedFileIsTheWrittenText) {
   auto db = read(r2000Drawing());
   ASSERT_TRUE(db);
-  db->setHandseed(0xFFFFF0);
+  zrxhost::setHandseed(*db, 0xFFFFF0);
   ZcDbBlockTableRecord* ms = nullptr;
   ASSERT_EQ(zcdbOpenObject(ms, db->modelSpaceId(), ZcDb::kForWrite), Zcad::eOk);
   for (int i = 0; i < 20000; ++i) {

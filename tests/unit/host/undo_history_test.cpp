@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "zrx/db.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/edits.h"
 #include "zrxhost/undo.h"
 
@@ -38,13 +39,13 @@ class UndoHistoryTest : public ::testing::Test {
   }
 
   ZcDbDatabase db;
-  zrxhost::UndoHistory& history = db.undoHistory();
+  zrxhost::UndoHistory& history = zrxhost::undoHistory(db);
 };
 
 TEST_F(UndoHistoryTest, UndoRestoresChangedErasedAndAddedObjectsAndRedoSwapsThemBack) {
   ZcDbObjectId kept = addText(L"A1");  // outside any group: part of the drawing as read
   ZcDbObjectId gone = addText(L"B1");
-  db.markAllUnchanged();
+  zrxhost::markAllUnchanged(db);
   EXPECT_FALSE(history.modifiedSinceSave());
 
   history.beginGroup("TALLY");
@@ -67,11 +68,12 @@ TEST_F(UndoHistoryTest, UndoRestoresChangedErasedAndAddedObjectsAndRedoSwapsThem
   EXPECT_FALSE(history.modifiedSinceSave());
 
   // The edits go back with the fields: a writer that trusts them writes what the object holds.
-  EXPECT_FALSE(db.changedSinceMarked(kept));
-  EXPECT_EQ(db.editsSinceMarked(kept), 0u);
+  EXPECT_FALSE(zrxhost::changedSinceMarked(db, kept));
+  EXPECT_EQ(zrxhost::editsSinceMarked(db, kept), 0u);
 
   EXPECT_EQ(history.redo(), std::vector<std::string>{"TALLY"});
-  EXPECT_EQ(db.editsSinceMarked(kept), zrxhost::kEditContents | zrxhost::kEditPositionX | zrxhost::kEditPositionY);
+  EXPECT_EQ(zrxhost::editsSinceMarked(db, kept),
+            zrxhost::kEditContents | zrxhost::kEditPositionX | zrxhost::kEditPositionY);
   EXPECT_EQ(contents(kept), L"A3");
   EXPECT_TRUE(gone.isErased());
   EXPECT_FALSE(added.isErased());

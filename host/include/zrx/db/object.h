@@ -8,6 +8,7 @@
 
 namespace zrxhost {
 class UndoHistory;
+struct DatabaseAccess;
 
 // What a layer above the database keeps with an object or a drawing (a file reader: where the
 // object's record lies in the file it came from). The database holds it, hands it on to clones and
@@ -72,7 +73,8 @@ class ZcDbObject : public ZcRxObject {
 
  private:
   friend class ZcDbDatabase;
-  friend class zrxhost::UndoHistory;  // restores an object's fields from a copy
+  friend struct zrxhost::DatabaseAccess;  // attaches an object the loader built to its stub
+  friend class zrxhost::UndoHistory;      // restores an object's fields from a copy
   ZcDbStub* mStub = nullptr;
   ZcDbObjectId mOwnerId;
   std::shared_ptr<zrxhost::ObjectExtension> mExtension;

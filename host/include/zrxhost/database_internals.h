@@ -1,0 +1,70 @@
+// The drawing database's host side: lazy loading, change marks, undo and setup, which modules never see.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "zrx/db/database.h"
+
+struct ZcDbStub;
+
+namespace zrxhost {
+class UndoHistory;
+
+// Builds the objects a database holds only as places in their source (a drawing file's records)
+// until they are first asked for: reading a large drawing then costs what its records need, not
+// what its objects would.
+class ObjectLoader {
+ public:
+  virtual ~ObjectLoader() = default;
+  // The object of `id`, which the loader listed as `index`: not in a database yet, with its owner
+  // set. Never null: a record the loader cannot model becomes an object that keeps it as it stands.
+  virtual ZcDbObject* load(ZcDbObjectId id, std::uint32_t index) = 0;
+};
+
+// An object the loader (set first) builds when first opened or looked at (`index` is the loader's);
+// the handle must be new, or one referred to so far. The object counts as unchanged.
+Zcad::ErrorStatus addPendingObject(ZcDbDatabase& db, ZcDbObjectId& id, ZcDbHandle handle, std::uint32_t index);
+void setObjectLoader(ZcDbDatabase& db, std::unique_ptr<ObjectLoader> loader);
+// True, with the loader's index, for an object not built yet.
+bool pendingIndex(ZcDbObjectId id, std::uint32_t& index);
+// True, with the loader's index, for an object the loader listed, built since or not.
+bool loaderIndex(ZcDbObjectId id, std::uint32_t& index);
+// Builds every object not built yet.
+void loadPendingObjects(ZcDbDatabase& db);
+// Builds the object of a pending stub (through its id's open or peek).
+ZcDbObject* loadPending(ZcDbDatabase& db, ZcDbStub& stub);
+// Makes room for `count` objects in all, so that a reader that knows the size of a drawing does
+// not grow the handle index step by step.
+void reserveObjects(ZcDbDatabase& db, std::size_t count);
+
+// Marks every object as unchanged (a reader calls it when the drawing is complete); opening an
+// object for write marks it changed again.
+void markAllUnchanged(ZcDbDatabase& db);
+// Whether the object was opened for write, or added, since markAllUnchanged (true for a null id).
+bool changedSinceMarked(const ZcDbDatabase& db, ZcDbObjectId id);
+// The properties (zrxhost::Edit bits) the setters of an object changed since markAllUnchanged.
+// Only the entity classes that tell their changes set them (see zrxhost/edits.h); for those, an
+// object changed with no bit set has had nothing stored by a setter.
+std::uint32_t editsSinceMarked(const ZcDbDatabase& db, ZcDbObjectId id);
+// A count of the changes to this drawing's symbol tables that can change a name found through an
+// id (a record added, renamed, replaced or destroyed). A writer that kept such names trusts them
+// while it stands; other drawings do not move it.
+std::uint64_t symbolTableChanges(const ZcDbDatabase& db);
+void noteSymbolTableChange(ZcDbDatabase& db);
+
+// What the commands did to this drawing, for U, UNDO and REDO.
+UndoHistory& undoHistory(ZcDbDatabase& db);
+
+// What a reader sets while it reads a drawing: the handle seed, and the tables the database's own.
+void setHandseed(ZcDbDatabase& db, ZcDbHandle seed);
+void setBlockTableId(ZcDbDatabase& db, ZcDbObjectId id);
+void setLayerTableId(ZcDbDatabase& db, ZcDbObjectId id);
+void setTextStyleTableId(ZcDbDatabase& db, ZcDbObjectId id);
+
+// Every object id of the database in handle order (erased ones included).
+std::vector<ZcDbObjectId> allObjectIds(const ZcDbDatabase& db);
+
+}  // namespace zrxhost
