@@ -29,12 +29,9 @@ void withdraw(ZcDbObjectId textId) {
   pText->close();
 }
 
-// Where a point lies against a piece, in its own axes: `along` its baseline from where it starts
-// (signed, moved back along its slant), `across` the height above its baseline.
+// Where a point lies against a piece, as the pick analysis measures it on a Text.
 PickOffset offsetOn(const ZcDbText& piece, const ZcGePoint3d& point) {
-  ZcGeVector3d v = point - piece.position();
-  v.rotateBy(-piece.rotation(), ZcGeVector3d(0, 0, 1));
-  return {v.x - v.y * std::tan(piece.oblique()), v.y};
+  return pickOffset(piece.position(), piece.rotation(), piece.oblique(), point);
 }
 
 // How far `value` lies outside the range from `low` to `high`; 0 within it.
@@ -83,7 +80,8 @@ int pickedCharacter(const std::vector<ZcDbText*>& pieces, const ZcGePoint3d& poi
   for (size_t i = line->first; i < line->end; ++i) {
     ZcArray<double> pieceEdges;
     measureCharacterEdges(pieces[i], pieceEdges);
-    const double distance = outside(offsetOn(*pieces[i], point).along, 0, pieceEdges.isEmpty() ? 0 : pieceEdges.last());
+    const double distance =
+        outside(offsetOn(*pieces[i], point).lengthwise, 0, pieceEdges.isEmpty() ? 0 : pieceEdges.last());
     if (i == line->first || distance < nearestDistance) {
       nearest = i;
       nearestDistance = distance;
@@ -92,8 +90,7 @@ int pickedCharacter(const std::vector<ZcDbText*>& pieces, const ZcGePoint3d& poi
     if (distance == 0) break;
   }
   const ZcDbText* piece = pieces[nearest];
-  const int inPiece =
-      characterAt(edges, pickOffset(piece->position(), piece->rotation(), piece->oblique(), point).along);
+  const int inPiece = characterAt(edges, offsetOn(*piece, point).along);
   if (inPiece >= edges.length()) return -1;
   int before = 0;
   for (size_t i = 0; i < nearest; ++i) before += pieces[i]->textZcString().length();

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zrxhost::app::Options options;
   std::string error;
   if (!zrxhost::app::parseOptions(args, options, error) && error.empty()) __builtin_trap();  // refused, unsaid
+  // The language a usable command line asks for is the one its --set gives VERLAN last.
+  const std::optional<std::string> language = zrxhost::app::languageAsked(args);
+  if (error.empty()) {
+    std::optional<std::string> set;
+    for (const auto& [name, value] : options.sysVars)
+      if (name == "VERLAN") set = value;
+    if (set != language) __builtin_trap();
+  }
 
   static std::unique_ptr<ZcDbDatabase> db = [] {
     auto made = zrxhost::newDrawing();

@@ -37,6 +37,7 @@ PickOffset pickOffset(const ZcGePoint3d& textPosition, double rotation, double o
   PickOffset offset;
   offset.along = std::fabs(vecAB.x) - std::fabs(vecAB.y) * std::tan(oblique);
   offset.across = vecAB.y;
+  offset.lengthwise = vecAB.x - vecAB.y * std::tan(oblique);
   return offset;
 }
 

@@ -12,10 +12,12 @@ void measureCharacterEdges(ZcDbText* pText, ZcArray<double>& textWidths);
 
 // Where a point lies against a Text: `along` is the distance used to find the character (a point
 // left of the start counts like the same distance to the right; one above the baseline of a
-// slanted text is moved back along the slant), `across` the signed height above the baseline.
+// slanted text is moved back along the slant), `across` the signed height above the baseline, and
+// `lengthwise` the signed distance from the start along the baseline, moved back along the slant.
 struct PickOffset {
   double along = 0;
   double across = 0;
+  double lengthwise = 0;
 };
 PickOffset pickOffset(const ZcGePoint3d& textPosition, double rotation, double oblique, const ZcGePoint3d& point);
 

@@ -121,9 +121,9 @@ bool mayEndSession(DrawingFile& file) {
 
 void registerDrawingCommands(DrawingFile& file) {
   gFile = &file;
-  addHostCommand(L"SAVE", saveCommand);
-  addHostCommand(L"SAVEAS", saveAsCommand);
-  addHostCommand(L"QUIT", quitCommand);
+  addHostCommand(L"SAVE", saveCommand, "save the drawing to its file", "将图形保存到其文件");
+  addHostCommand(L"SAVEAS", saveAsCommand, "save the drawing to a new file", "将图形另存为新文件");
+  addHostCommand(L"QUIT", quitCommand, "end the session", "结束会话");
 }
 
 }  // namespace zrxhost::app

@@ -125,17 +125,11 @@ class Run {
 
 int run(const std::vector<std::string>& args) {
   Session& session = Session::instance();
-  // The language comes first, from a --set VERLAN anywhere on the command line: the arguments are
-  // read once to find it, then again so that a mistake in them is told in it too.
+  if (const std::optional<std::string> language = languageAsked(args)) session.setSysVar("VERLAN", *language);
   Options options;
   std::string error;
-  parseOptions(args, options, error);
-  for (const auto& [name, value] : options.sysVars) {
-    if (name == "VERLAN") session.setSysVar(name, value);
-  }
-  options = Options();
-  const bool usable = parseOptions(args, options, error);
-  if (!usable) return fail(kUsage, textInLanguage("{}\nTry 'zrxhost --help'.", "{}\n请尝试 'zrxhost --help'。", error));
+  if (!parseOptions(args, options, error))
+    return fail(kUsage, textInLanguage("{}\nTry 'zrxhost --help'.", "{}\n请尝试 'zrxhost --help'。", error));
   if (options.help) {
     std::cout << usageText();
     return kDone;

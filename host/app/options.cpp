@@ -151,15 +151,27 @@ bool parseArgument(const std::vector<std::string>& args, size_t& i, bool& option
 }  // namespace
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
-  // Every argument is read, also after a mistake: a --set VERLAN further on still chooses the
-  // language the first mistake is told in.
-  error.clear();
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    std::string why;
-    if (!parseArgument(args, i, optionsEnded, options, why) && error.empty()) error = why;
+    if (!parseArgument(args, i, optionsEnded, options, error)) return false;
   }
-  return error.empty();
+  return true;
+}
+
+std::optional<std::string> languageAsked(const std::vector<std::string>& args) {
+  std::optional<std::string> language;
+  for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    std::string assignment;
+    if (args[i] == "--set" && i + 1 < args.size())
+      assignment = args[++i];
+    else if (args[i].starts_with("--set="))
+      assignment = args[i].substr(6);
+    const size_t eq = assignment.find('=');
+    std::string name = assignment.substr(0, eq == std::string::npos ? 0 : eq);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name == "VERLAN") language = assignment.substr(eq + 1);
+  }
+  return language;
 }
 
 std::string usageText() {

@@ -25,6 +25,10 @@ struct Options {
 // False and `error` (one line, without the program name) when the command line is not usable.
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 
+// The language a --set VERLAN=… anywhere on the command line asks for (the last one): set before the
+// rest is read, so that every message about the command line, its mistakes too, is told in it.
+std::optional<std::string> languageAsked(const std::vector<std::string>& args);
+
 std::string usageText();
 
 }  // namespace zrxhost::app

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -520,6 +521,8 @@ Layout layOut(const ZcDbMText& mtext) {
   const double top = row == 0 ? 0 : (row == 1 ? blockHeight / 2 : blockHeight);
   const zrxdb::PlaneAxes axes = zrxdb::planeAxes(mtext.normal(), mtext.rotation());
   const ZcDbDatabase* styleDatabase = layout.style != nullptr ? layout.style->database() : mtext.database();
+  // A font's style, looked up once per layout however many runs and lines use the font.
+  std::map<std::u16string, ZcDbObjectId> stylesByFont;
 
   auto newPiece = [&](const std::u16string& text, const RunFormat& format) {
     auto piece = std::make_unique<ZcDbText>();
@@ -569,8 +572,9 @@ Layout layOut(const ZcDbMText& mtext) {
       // A true colour leaves the piece the MText's own colour.
       if (format.colorIndex >= 0) piece->setColorIndex(static_cast<ZSoft::UInt16>(format.colorIndex));
       if (!format.font.empty()) {
-        const ZcDbObjectId style = styleUsingFont(styleDatabase, format.font);
-        if (!style.isNull()) piece->setTextStyle(style);
+        auto [found, added] = stylesByFont.try_emplace(format.font);
+        if (added) found->second = styleUsingFont(styleDatabase, format.font);
+        if (!found->second.isNull()) piece->setTextStyle(found->second);
       }
     }
   }

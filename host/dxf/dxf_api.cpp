@@ -25,6 +25,14 @@ namespace zrxhost {
 
 namespace {
 
+std::string noMemoryToRead() {
+  return textInLanguage("not enough memory to read the drawing", "内存不足，无法读取图形");
+}
+
+std::string cannotWrite(const std::string& path, int errorNumber) {
+  return path + ": " + textInLanguage("cannot write: {}", "无法写入：{}", std::strerror(errorNumber));
+}
+
 std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& name, DxfError& error,
                                          const DxfProgress& progress = {}) {
   try {
@@ -39,9 +47,7 @@ std::unique_ptr<ZcDbDatabase> readBuffer(std::string bytes, const std::string& n
     db->setFileName(name);
     return db;
   } catch (const std::bad_alloc&) {
-    error.message =
-        (name.empty() ? std::string() : name + ": ") +
-        textInLanguage("not enough memory to read the drawing", "内存不足，无法读取图形", std::string_view());
+    error.message = (name.empty() ? std::string() : name + ": ") + noMemoryToRead();
     return nullptr;
   }
 }
@@ -83,16 +89,14 @@ bool readFile(const std::string& path, std::string& bytes, std::string& error) {
   struct stat st {};
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    error = path + ": " + textInLanguage("is a directory, not a drawing", "是文件夹，不是图形", std::string_view());
+    error = path + ": " + textInLanguage("is a directory, not a drawing", "是文件夹，不是图形");
     return false;
   }
   constexpr std::size_t kHead = std::size_t{1} << 12, kChunk = std::size_t{1} << 16;
   const std::size_t expected = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
   if (expected >= std::numeric_limits<std::uint32_t>::max()) {
     ::close(fd);
-    error = path + ": " +
-            textInLanguage("line 1: the file is too large (4 GB at most)", "第 1 行：文件太大（最大 4 GB）",
-                           std::string_view());
+    error = path + ": " + dxf::fileTooLarge();
     return false;
   }
   std::string head(kHead, '\0');
@@ -119,15 +123,14 @@ bool readFile(const std::string& path, std::string& bytes, std::string& error) {
       }
     } catch (const std::bad_alloc&) {
       ::close(fd);
-      error = path + ": " +
-              textInLanguage("not enough memory to read the drawing", "内存不足，无法读取图形", std::string_view());
+      error = path + ": " + noMemoryToRead();
       return false;
     }
   }
   bytes.resize(have);
   ::close(fd);
   if (failed) {
-    error = path + ": " + textInLanguage("read error", "读取错误", std::string_view());
+    error = path + ": " + textInLanguage("read error", "读取错误");
     return false;
   }
   return true;
@@ -328,7 +331,7 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
   // A link is written through, so that it keeps pointing at the drawing.
   std::string target;
   if (!followLinks(path, target)) {
-    error.message = path + ": " + textInLanguage("cannot write: {}", "无法写入：{}", std::strerror(errno));
+    error.message = cannotWrite(path, errno);
     return false;
   }
   // A size limit makes a write fail (EFBIG) instead of killing the process with SIGXFSZ, so that the
@@ -348,9 +351,7 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
       written = dxf::writeTags(db, sink, writeError, progress);
     } catch (const std::bad_alloc&) {
       written = false;
-      writeError =
-          path + ": " +
-          textInLanguage("not enough memory to write the drawing", "内存不足，无法写入图形", std::string_view());
+      writeError = path + ": " + textInLanguage("not enough memory to write the drawing", "内存不足，无法写入图形");
     }
     writeErrno = sink.failedErrno();
     if (written && !tmp.commit()) {
@@ -361,9 +362,7 @@ bool writeDxf(ZcDbDatabase& db, const std::string& path, DxfError& error, const 
   sigaction(SIGXFSZ, &before, nullptr);
   if (!written) {
     // The temporary goes with `tmp`; the drawing on disk stays as it was.
-    error.message = writeError.empty()
-                        ? path + ": " + textInLanguage("cannot write: {}", "无法写入：{}", std::strerror(writeErrno))
-                        : writeError;
+    error.message = writeError.empty() ? cannotWrite(path, writeErrno) : writeError;
     return false;
   }
   removeStaleTemporaries(target, tmp.path());

@@ -101,10 +101,14 @@ ValueType valueType(int code) {
   return ValueType::String;
 }
 
+std::string fileTooLarge() {
+  return textInLanguage("line 1: the file is too large (4 GB at most)", "第 1 行：文件太大（最大 4 GB）");
+}
+
 bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress) {
   const std::string& b = file.buffer;
   if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
-    error = textInLanguage("line 1: the file is too large (4 GB at most)", "第 1 行：文件太大（最大 4 GB）");
+    error = fileTooLarge();
     return false;
   }
   std::size_t pos = 0;

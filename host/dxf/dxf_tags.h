@@ -58,6 +58,9 @@ enum class ValueType { String, Int, Double, Handle, Binary, Bool };
 // What a group code holds (by the ranges of the DXF reference).
 ValueType valueType(int code);
 
+// The refusal of a file past the 4 GB that tags can address.
+std::string fileTooLarge();
+
 // Splits `file.buffer` into tags. False with "line N: ..." in `error` on a missing value, a group
 // code that is not an integer in the valid range, a binary file or an oversized file.
 // The part of a read's progress that scanning the tags stands for; building the objects is the rest.

@@ -518,7 +518,7 @@ bool Writer::wroteOnlyFiniteValues(std::string& error) const {
     error = textInLanguage(
         "the drawing holds a number that is not finite (too large or undefined), which a DXF file cannot keep; "
         "nothing was written",
-        "图形含有非有限数值（过大或无定义），DXF 文件无法保存；未写入任何内容", std::string_view());
+        "图形含有非有限数值（过大或无定义），DXF 文件无法保存；未写入任何内容");
   }
   return false;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,31 +57,22 @@ void redoCommand() {
   for (const std::string& name : redone) say(HostMessage::kRedone, name);
 }
 
-// What each of the host's commands does, for HELP: the editor's, the terminal program's and the
-// window's (they register in the host's group too). A host command not listed here is shown bare.
+// What each of the host's commands does, for HELP, as whoever added it said (the editor, the terminal
+// program, the window), by upper-case name. A host command added otherwise is shown bare.
 struct CommandDescription {
-  const char* name;
   const char* english;
   const char* chinese;
 };
 
-constexpr CommandDescription kDescriptions[] = {
-    {"U", "undo the last command", "放弃上一个命令"},
-    {"UNDO", "undo a number of commands", "放弃若干个命令"},
-    {"REDO", "redo what the last U or UNDO took back", "重做上一次 U 或 UNDO 放弃的操作"},
-    {"HELP", "this list (also F1)", "本列表（也可按 F1）"},
-    {"SAVE", "save the drawing to its file", "将图形保存到其文件"},
-    {"SAVEAS", "save the drawing to a new file", "将图形另存为新文件"},
-    {"QUIT", "end the session", "结束会话"},
-    {"ZOOM", "show the whole drawing", "显示整个图形"},
-    {"OPEN", "open another drawing", "打开另一个图形"},
-};
+std::map<std::string, CommandDescription>& descriptions() {
+  static std::map<std::string, CommandDescription> byName;
+  return byName;
+}
 
 std::string describe(const std::string& name) {
-  for (const CommandDescription& entry : kDescriptions) {
-    if (name == entry.name) return hostSpeaksChinese() ? entry.chinese : entry.english;
-  }
-  return {};
+  const auto found = descriptions().find(name);
+  if (found == descriptions().end()) return {};
+  return hostSpeaksChinese() ? found->second.chinese : found->second.english;
 }
 
 // The columns `utf8` takes at a terminal: two for East Asian wide characters (Chinese, kana, Hangul,
@@ -138,18 +130,19 @@ void showHelp() {
   say(HostMessage::kHelpGuide);
 }
 
-void addHostCommand(const wchar_t* name, void (*function)()) {
+void addHostCommand(const wchar_t* name, void (*function)(), const char* english, const char* chinese) {
   auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
   if (!stack) return;
   stack->addCommand(kHostCommandGroup, name, name, ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker,
                     function);
+  descriptions()[utf16ToUtf8(wideToUtf16(name))] = {english, chinese};
 }
 
 void registerEditorCommands() {
-  addHostCommand(L"U", uCommand);
-  addHostCommand(L"UNDO", undoCommand);
-  addHostCommand(L"REDO", redoCommand);
-  addHostCommand(L"HELP", helpCommand);
+  addHostCommand(L"U", uCommand, "undo the last command", "放弃上一个命令");
+  addHostCommand(L"UNDO", undoCommand, "undo a number of commands", "放弃若干个命令");
+  addHostCommand(L"REDO", redoCommand, "redo what the last U or UNDO took back", "重做上一次 U 或 UNDO 放弃的操作");
+  addHostCommand(L"HELP", helpCommand, "this list (also F1)", "本列表（也可按 F1）");
 }
 
 }  // namespace zrxhost

@@ -41,13 +41,13 @@ ScriptInput::ScriptInput(const std::string& text) {
 std::unique_ptr<ScriptInput> ScriptInput::fromFile(const std::string& path, std::string& error) {
   std::error_code code;
   if (std::filesystem::is_directory(path, code)) {
-    error = textInLanguage("is a folder, not a script", "是文件夹，不是脚本", std::string_view());
+    error = textInLanguage("is a folder, not a script", "是文件夹，不是脚本");
     return nullptr;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = std::filesystem::exists(path, code) ? textInLanguage("cannot be opened", "无法打开", std::string_view())
-                                                : textInLanguage("no such file", "文件不存在", std::string_view());
+    error = std::filesystem::exists(path, code) ? textInLanguage("cannot be opened", "无法打开")
+                                                : textInLanguage("no such file", "文件不存在");
     return nullptr;
   }
   std::ostringstream text;

@@ -199,7 +199,7 @@ bool encodePng(const std::uint32_t* pixels, int width, int height, int stride, s
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (png == nullptr || info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
-    error = textInLanguage("out of memory for the PNG encoder", "PNG 编码器内存不足", std::string_view());
+    error = textInLanguage("out of memory for the PNG encoder", "PNG 编码器内存不足");
     return false;
   }
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
@@ -209,7 +209,7 @@ bool encodePng(const std::uint32_t* pixels, int width, int height, int stride, s
   png_set_write_fn(png, &out, appendBytes, flushNothing);
   const bool done = encodeRows(png, info, rows.data(), width, height);
   png_destroy_write_struct(&png, &info);
-  if (!done) error = textInLanguage("the PNG encoder failed", "PNG 编码失败", std::string_view());
+  if (!done) error = textInLanguage("the PNG encoder failed", "PNG 编码失败");
   return done;
 }
 

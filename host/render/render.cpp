@@ -64,7 +64,7 @@ bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::
     const double w = v[2] - v[0], h = v[3] - v[1];
     if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) {
       error = textInLanguage("the view window must have a finite, positive width and height",
-                             "视图窗口的宽度和高度必须为有限正数", std::string_view());
+                             "视图窗口的宽度和高度必须为有限正数");
       return false;
     }
     fitWindow(v[0], v[1], v[2], v[3], view.width, maxHeight, view);

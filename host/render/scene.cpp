@@ -638,8 +638,7 @@ bool buildScene(ZcDbDatabase& db, Scene& scene, std::string& error) {
   ZcDbObjectId spaceId = db.currentSpaceId();
   ZcDbBlockTableRecord* space = nullptr;
   if (spaceId.isNull() || zcdbOpenObject(space, spaceId, ZcDb::kForRead) != Zcad::eOk || !space) {
-    error =
-        textInLanguage("the drawing's current space cannot be opened", "无法打开图形的当前空间", std::string_view());
+    error = textInLanguage("the drawing's current space cannot be opened", "无法打开图形的当前空间");
     return false;
   }
   const std::vector<ZcDbObjectId> ids = space->entityIds();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/options.h"
 #include "window/main_window.h"
 #include "window/window_texts.h"
 #include "zrx/db.h"
@@ -29,8 +30,7 @@ std::string usageText() {
       "  DRAWING.dxf        要打开的图形（省略或无法读取时：新图形）\n"
       "  --load MODULE      加载模块，如 ZrxForTally.zrx（可重复）\n"
       "  --set NAME=VALUE   先设置系统变量（VERLAN=zh-CN：中文）\n"
-      "  --help, --version\n",
-      std::string_view());
+      "  --help, --version\n");
 }
 
 int fail(int code, const std::string& message) {
@@ -44,11 +44,8 @@ int main(int argc, char** argv) {
   // Everything that needs no window is done before Qt starts: --help, --version and a bad option
   // answer without a display.
   const std::vector<std::string> args(argv + 1, argv + argc);
-  // The language first, from a --set VERLAN anywhere on the line, so that every message below is in it.
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--set" && args[i + 1].starts_with("VERLAN="))
-      zrxhost::Session::instance().setSysVar("VERLAN", args[i + 1].substr(7));
-  }
+  if (const std::optional<std::string> language = zrxhost::app::languageAsked(args))
+    zrxhost::Session::instance().setSysVar("VERLAN", *language);
   using zrxhost::textInLanguage;
   std::string drawing;
   std::vector<std::string> modules;

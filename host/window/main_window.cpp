@@ -324,11 +324,8 @@ void MainWindow::openCommand() {
 }
 
 void MainWindow::registerWindowCommands() {
-  auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
-  if (!stack) return;
-  const int flags = ZcEdCommandFlags::kModal | ZcEdCommandFlags::kNoUndoMarker;
-  stack->addCommand(kHostCommandGroup, L"ZOOM", L"ZOOM", flags, zoomCommand);
-  stack->addCommand(kHostCommandGroup, L"OPEN", L"OPEN", flags, openCommand);
+  addHostCommand(L"ZOOM", zoomCommand, "show the whole drawing", "显示整个图形");
+  addHostCommand(L"OPEN", openCommand, "open another drawing", "打开另一个图形");
 }
 
 }  // namespace zrxhost::window

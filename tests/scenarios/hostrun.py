@@ -17,6 +17,7 @@ Typical use:
             doc = hostrun.read_drawing_strict(self.path("out.dxf"))
 """
 
+import contextlib
 import fcntl
 import inspect
 import os
@@ -83,35 +84,35 @@ def run_host(*args, script=None, stdin=None, cwd=None, timeout=120, env=None):
     standard input (use with --script - or without --script). Standard input is otherwise empty,
     never the terminal of whoever runs the tests.
     """
-    argv = [zrxhost_path()] + [str(a) for a in args]
-    script_dir = None
-    try:
-        if script is not None:
-            script_dir = tempfile.mkdtemp(prefix="zrxhost-script-")
-            script_path = os.path.join(script_dir, "input.scr")
-            with open(script_path, "w", encoding=HOST_ENCODING) as f:
-                f.write(script)
-            argv += ["--script", script_path]
-        full_env = dict(os.environ)
-        if env:
-            full_env.update(env)
-        proc = subprocess.run(argv, input=(stdin or "").encode(HOST_ENCODING), capture_output=True,
-                              cwd=cwd, timeout=timeout, env=full_env)
-    finally:
-        if script_dir:
-            shutil.rmtree(script_dir, ignore_errors=True)
+    full_env = dict(os.environ)
+    if env:
+        full_env.update(env)
+    with _script_arguments(script) as script_args:
+        proc = subprocess.run([zrxhost_path()] + [str(a) for a in args] + script_args,
+                              input=(stdin or "").encode(HOST_ENCODING), capture_output=True, cwd=cwd,
+                              timeout=timeout, env=full_env)
     return Result([str(a) for a in args], proc.returncode, proc.stdout.decode(HOST_ENCODING, "replace"),
                   proc.stderr.decode(HOST_ENCODING, "replace"))
+
+
+@contextlib.contextmanager
+def _script_arguments(script):
+    """`--script FILE` for the script text (None: no arguments), the file removed afterwards."""
+    if script is None:
+        yield []
+        return
+    with tempfile.TemporaryDirectory(prefix="zrxhost-script-") as folder:
+        script_path = os.path.join(folder, "input.scr")
+        with open(script_path, "w", encoding=HOST_ENCODING) as f:
+            f.write(script)
+        yield ["--script", script_path]
 
 
 def peak_memory_kib(*args, script, cwd=None):
     """Runs zrxhost with `args` and the script (as run_host does) and returns its peak resident memory
     in KiB, as the kernel counted it for that process alone."""
-    with tempfile.TemporaryDirectory(prefix="zrxhost-script-") as folder:
-        script_path = os.path.join(folder, "input.scr")
-        with open(script_path, "w", encoding=HOST_ENCODING) as f:
-            f.write(script)
-        proc = subprocess.Popen([zrxhost_path()] + [str(a) for a in args] + ["--script", script_path],
+    with _script_arguments(script) as script_args:
+        proc = subprocess.Popen([zrxhost_path()] + [str(a) for a in args] + script_args,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, cwd=cwd)
         _, status, usage = os.wait4(proc.pid, 0)
         proc.returncode = os.waitstatus_to_exitcode(status)

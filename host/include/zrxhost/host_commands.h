@@ -13,8 +13,8 @@ void registerEditorCommands();
 // user guide is. F1 at a terminal shows it too, at any prompt.
 void showHelp();
 
-// Adds one of the host's own commands: modal, and no undo group of its own (none of them changes
-// the drawing, and U must not record itself).
-void addHostCommand(const wchar_t* name, void (*function)());
+// Adds one of the host's own commands (`name` in upper case): modal, and no undo group of its own
+// (none of them changes the drawing, and U must not record itself). HELP shows it with what it does.
+void addHostCommand(const wchar_t* name, void (*function)(), const char* english, const char* chinese);
 
 }  // namespace zrxhost

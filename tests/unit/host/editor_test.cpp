@@ -507,7 +507,7 @@ TEST_F(EditorTest, HelpListsEveryCommandOfTheHostGroupTheWindowsToo) {
   auto* stack = ZcEdCommandStack::cast(zcrxSysRegistry()->at(L"ZCAD_REGISTERED_COMMANDS"));
   ASSERT_NE(stack, nullptr);
   // zrxcad adds ZOOM and OPEN to the host's group; a host command HELP has no words for is named bare.
-  ASSERT_EQ(stack->addCommand(zrxhost::kHostCommandGroup, L"ZOOM", L"ZOOM", 0, &helloCommand), Zcad::eOk);
+  zrxhost::addHostCommand(L"ZOOM", &helloCommand, "show the whole drawing", "显示整个图形");
   ASSERT_EQ(stack->addCommand(zrxhost::kHostCommandGroup, L"UNTOLD", L"UNTOLD", 0, &helloCommand), Zcad::eOk);
   feed("HELP\n");
   Session::instance().runCommandLine();
