@@ -1,6 +1,7 @@
 // Fuzz target: the DXF reader on any bytes, and on what it accepts, write → read → write again, both
 // as read and with every entity changed, and the changed drawing written as the writer writes it
-// against the same written by comparing every value.
+// against the same written by comparing every value; the drawing as read is also drawn, which reads
+// the values of the entities kept as records.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "dxf/dxf_write.h"
+#include "render/scene.h"
 #include "zrx/db.h"
 #include "zrxhost/dxf.h"
 
@@ -78,6 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<ZcDbDatabase> db =
       zrxhost::readDxfFromString(std::string(reinterpret_cast<const char*>(data), size), error);
   if (!db) return 0;
+  zrxhost::render::Scene scene;
+  std::string drawError;
+  zrxhost::render::buildScene(*db, scene, drawError);
   checkRoundTrip(*db, "as read");
   const ZcGeVector3d step(0.5, -0.25, 0);
   changeEveryEntity(*db, step, false);

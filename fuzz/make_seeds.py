@@ -34,6 +34,21 @@ def drawings(out, binary_out):
                 f.write(data[22:])
 
 
+def drawn_kinds(out):
+    """One drawing per version with every kind pictures draw from its record (hatches, splines...)."""
+    sys.path.insert(0, os.path.join(ROOT, "tests", "scenarios"))
+    from test_render_kinds import kind_drawings
+
+    for version in ("R12", "R2000"):
+        doc = ezdxf.new(version)
+        for name, make in kind_drawings().items():
+            try:
+                make(doc, doc.modelspace())
+            except ezdxf.DXFVersionError:
+                pass  # a kind the version does not have
+        doc.saveas(os.path.join(out, f"kinds-{version}.dxf"))
+
+
 def copy(src, dst_dir):
     with open(src, "rb") as f:
         data = f.read()
@@ -47,6 +62,7 @@ def main(root):
     for d in targets.values():
         os.makedirs(d, exist_ok=True)
     drawings(targets["dxf_read_fuzz"], targets["dxf_binary_fuzz"])
+    drawn_kinds(targets["dxf_read_fuzz"])
     copy(os.path.join(ROOT, "examples", "sample.dxf"), targets["dxf_read_fuzz"])
     regressions = os.path.join(ROOT, "tests", "data", "fuzz-regressions")
     for name in sorted(os.listdir(regressions)) if os.path.isdir(regressions) else []:

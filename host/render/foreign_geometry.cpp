@@ -5,24 +5,33 @@
 #include <array>
 #include <cmath>
 
+#include "dxf/dxf_record_values.h"
 #include "dxf/dxf_tags.h"
 #include "dxf/dxf_text.h"
-#include "render/record_fields.h"
 #include "zrx/db/text.h"
 
 namespace zrxhost::render {
 namespace {
 
-constexpr double kDegree = M_PI / 180;
+using dxf::RecordValues;
 
-void circleOrArc(const Fields& r, bool arc, ForeignDrawing& out) {
-  const V3 c = r.point(10);
-  const double radius = r.number(40, 0);
+V3 point(const RecordValues& r, const dxf::ValueDef& v) {
+  return v3(r.point(v));
+}
+
+Xform ocsOf(const RecordValues& r) {
+  return Xform::ocs(point(r, dxf::entity_values::kNormal));
+}
+
+void circleOrArc(const RecordValues& r, bool arc, ForeignDrawing& out) {
+  using namespace dxf::circle_values;
+  const V3 c = point(r, kCentre);
+  const double radius = r.number(kRadius);
   if (!(radius > 0)) return;
-  ShapeWriter w(out.shapes, Xform::ocs(r.point(210, {0, 0, 1})));
+  ShapeWriter w(out.shapes, ocsOf(r));
   w.begin();
   if (arc) {
-    double a0 = r.number(50, 0) * kDegree, a1 = r.number(51, 360) * kDegree;
+    double a0 = r.number(kStartAngle), a1 = r.number(kEndAngle);
     while (a1 <= a0) a1 += 2 * M_PI;
     w.arc(c.x, c.y, c.z, radius, a0, a1);
   } else {
@@ -32,14 +41,15 @@ void circleOrArc(const Fields& r, bool arc, ForeignDrawing& out) {
   w.end();
 }
 
-void ellipse(const Fields& r, ForeignDrawing& out) {
-  const V3 c = r.point(10), major = r.point(11);
-  V3 n = r.point(210, {0, 0, 1});
-  const double ratio = r.number(40, 1), len = n.length();
+void ellipse(const RecordValues& r, ForeignDrawing& out) {
+  using namespace dxf::ellipse_values;
+  const V3 c = point(r, kCentre), major = point(r, kMajorAxis);
+  V3 n = point(r, dxf::entity_values::kNormal);
+  const double ratio = r.number(kRatio), len = n.length();
   if (!(len > 0) || !(major.length() > 0)) return;
   n = n * (1 / len);
   const V3 minor = n.cross(major) * ratio;
-  double t0 = r.number(41, 0), t1 = r.number(42, 2 * M_PI);
+  double t0 = r.number(kStartParameter), t1 = r.number(kEndParameter);
   while (t1 <= t0) t1 += 2 * M_PI;
   ShapeWriter w(out.shapes, Xform());
   w.begin();
@@ -104,52 +114,45 @@ void polyline2d(const std::vector<Vertex>& vertices, bool closed, const Xform& f
   w.end();
 }
 
-void lwpolyline(const Fields& r, ForeignDrawing& out) {
-  const int flags = r.integer(70, 0);
-  const double constant = r.number(43, 0), elevation = r.number(38, 0);
+void lwpolyline(const RecordValues& r, ForeignDrawing& out) {
+  using namespace dxf::lwpolyline_values;
+  const double constant = r.number(kConstantWidth), elevation = r.number(kElevation);
   std::vector<Vertex> vertices;
-  for (std::uint32_t i = r.begin; i < r.end; ++i) {
-    const int code = r.code(i);
-    if (code == 10) {
-      vertices.emplace_back();
-      vertices.back().p = {r.value(i), 0, elevation};
-      vertices.back().startWidth = vertices.back().endWidth = constant;
-    } else if (vertices.empty()) {
-      continue;
-    } else if (code == 20) {
-      vertices.back().p.y = r.value(i);
-    } else if (code == 40) {
-      vertices.back().startWidth = r.value(i);
-    } else if (code == 41) {
-      vertices.back().endWidth = r.value(i);
-    } else if (code == 42) {
-      vertices.back().bulge = r.value(i);
-    }
+  for (const dxf::Item& item : r.items(kVertices)) {
+    Vertex& v = vertices.emplace_back();
+    v.p = {item.values[0], item.member(0, 0), elevation};
+    v.startWidth = item.member(1, constant);
+    v.endWidth = item.member(2, constant);
+    v.bulge = item.member(3, 0);
   }
-  polyline2d(vertices, (flags & 1) != 0, Xform::ocs(r.point(210, {0, 0, 1})), out);
+  polyline2d(vertices, (r.integer(kFlags) & 1) != 0, ocsOf(r), out);
 }
 
-void polyline(const Fields& head, const EntityRecords& records, ForeignDrawing& out) {
-  const int flags = head.integer(70, 0);
+void polyline(const RecordValues& head, const EntityRecords& records, ForeignDrawing& out) {
+  using namespace dxf::polyline_values;
+  namespace vertex = dxf::vertex_values;
+  const long long flags = head.integer(kFlags);
   std::vector<Vertex> vertices;
-  std::vector<std::array<int, 4>> faces;
-  const double width0 = head.number(40, 0), width1 = head.number(41, 0), elevation = head.point(10).z;
+  std::vector<std::array<long long, 4>> faces;
+  const double width0 = head.number(kStartWidth), width1 = head.number(kEndWidth),
+               elevation = head.point(kElevation)[2];
   const dxf::TagFile& f = *records.file;
   for (std::uint32_t q = records.end; q < records.subEnd;) {
     std::uint32_t qe = q + 1;
     while (qe < records.subEnd && f.code(qe) != 0) ++qe;
     if (dxf::TagFile::trimmed(f.value(q)) == "VERTEX") {
-      const Fields v(f, q + 1, qe);
-      const int vflags = v.integer(70, 0);
+      const RecordValues v(f, q + 1, qe);
+      const long long vflags = v.integer(vertex::kFlags);
       if ((flags & 64) != 0 && (vflags & 128) != 0 && (vflags & 64) == 0) {
-        faces.push_back({v.integer(71, 0), v.integer(72, 0), v.integer(73, 0), v.integer(74, 0)});
+        auto& face = faces.emplace_back();
+        for (std::size_t k = 0; k < 4; ++k) face[k] = v.integer(vertex::kFaceVertices[k]);
       } else {
         Vertex vx;
-        vx.p = v.point(10);
-        if ((flags & (8 | 16 | 64)) == 0 && !v.has(30)) vx.p.z = elevation;
-        vx.startWidth = v.number(40, width0);
-        vx.endWidth = v.number(41, width1);
-        vx.bulge = v.number(42, 0);
+        vx.p = point(v, vertex::kPoint);
+        if ((flags & (8 | 16 | 64)) == 0 && !v.has(vertex::kZ)) vx.p.z = elevation;
+        vx.startWidth = v.has(vertex::kStartWidth) ? v.number(vertex::kStartWidth) : width0;
+        vx.endWidth = v.has(vertex::kEndWidth) ? v.number(vertex::kEndWidth) : width1;
+        vx.bulge = v.number(vertex::kBulge);
         vertices.push_back(vx);
       }
     }
@@ -159,10 +162,10 @@ void polyline(const Fields& head, const EntityRecords& records, ForeignDrawing& 
   if ((flags & 64) != 0) {  // polyface mesh: each face's visible edges (a negative index hides its edge)
     for (const auto& face : faces) {
       int count = 0;
-      while (count < 4 && face[count] != 0) ++count;
+      while (count < 4 && face[static_cast<std::size_t>(count)] != 0) ++count;
       for (int k = 0; k < count; ++k) {
-        const int from = face[k], to = face[(k + 1) % count];
-        const size_t a = static_cast<size_t>(std::abs(from)) - 1, b = static_cast<size_t>(std::abs(to)) - 1;
+        const long long from = face[static_cast<std::size_t>(k)], to = face[static_cast<std::size_t>((k + 1) % count)];
+        const size_t a = static_cast<size_t>(std::llabs(from)) - 1, b = static_cast<size_t>(std::llabs(to)) - 1;
         if (from < 0 || a >= vertices.size() || b >= vertices.size()) continue;
         w.begin();
         w.moveTo(vertices[a].p);
@@ -173,18 +176,20 @@ void polyline(const Fields& head, const EntityRecords& records, ForeignDrawing& 
     return;
   }
   if ((flags & 16) != 0) {  // polygon mesh: M rows of N vertices, as wires both ways
-    const int m = std::max(1, head.integer(71, 1)), n = std::max(1, head.integer(72, 1));
-    if (static_cast<size_t>(m) * static_cast<size_t>(n) > vertices.size()) return;
+    const long long m = std::max(1LL, head.integer(kMeshRows)), n = std::max(1LL, head.integer(kMeshColumns));
+    if (m > static_cast<long long>(vertices.size()) ||
+        static_cast<size_t>(m) * static_cast<size_t>(n) > vertices.size())
+      return;
     const bool closedM = (flags & 1) != 0, closedN = (flags & 32) != 0;
-    for (int i = 0; i < m; ++i) {
+    for (long long i = 0; i < m; ++i) {
       w.begin();
-      for (int j = 0; j < n; ++j) w.lineTo(vertices[static_cast<size_t>(i * n + j)].p);
+      for (long long j = 0; j < n; ++j) w.lineTo(vertices[static_cast<size_t>(i * n + j)].p);
       if (closedN) w.close();
       w.end();
     }
-    for (int j = 0; j < n; ++j) {
+    for (long long j = 0; j < n; ++j) {
       w.begin();
-      for (int i = 0; i < m; ++i) w.lineTo(vertices[static_cast<size_t>(i * n + j)].p);
+      for (long long i = 0; i < m; ++i) w.lineTo(vertices[static_cast<size_t>(i * n + j)].p);
       if (closedM) w.close();
       w.end();
     }
@@ -195,57 +200,41 @@ void polyline(const Fields& head, const EntityRecords& records, ForeignDrawing& 
     polyline2d(vertices, (flags & 1) != 0, Xform(), out);
     return;
   }
-  polyline2d(vertices, (flags & 1) != 0, Xform::ocs(head.point(210, {0, 0, 1})), out);
+  polyline2d(vertices, (flags & 1) != 0, ocsOf(head), out);
 }
 
-void spline(const Fields& r, ForeignDrawing& out) {
-  const int degree = r.integer(71, 3);
-  std::vector<double> knots, weights;
-  std::vector<V3> control, fit;
-  for (std::uint32_t i = r.begin; i < r.end; ++i) {
-    switch (r.code(i)) {
-      case 40:
-        knots.push_back(r.value(i));
-        break;
-      case 41:
-        weights.push_back(r.value(i));
-        break;
-      case 10:
-        control.push_back({r.value(i), 0, 0});
-        break;
-      case 20:
-        if (!control.empty()) control.back().y = r.value(i);
-        break;
-      case 30:
-        if (!control.empty()) control.back().z = r.value(i);
-        break;
-      case 11:
-        fit.push_back({r.value(i), 0, 0});
-        break;
-      case 21:
-        if (!fit.empty()) fit.back().y = r.value(i);
-        break;
-      case 31:
-        if (!fit.empty()) fit.back().z = r.value(i);
-        break;
-      default:
-        break;
-    }
-  }
-  std::vector<V3> points = nurbsPoints(degree, knots, control, weights, 64);
+std::vector<V3> pointsOf(const std::vector<dxf::Item>& items) {
+  std::vector<V3> points;
+  for (const dxf::Item& item : items) points.push_back({item.values[0], item.member(0, 0), item.member(1, 0)});
+  return points;
+}
+
+std::vector<double> numbersOf(const std::vector<dxf::Item>& items) {
+  std::vector<double> numbers;
+  for (const dxf::Item& item : items) numbers.push_back(item.values[0]);
+  return numbers;
+}
+
+void spline(const RecordValues& r, ForeignDrawing& out) {
+  using namespace dxf::spline_values;
+  const int degree = static_cast<int>(r.integer(kDegree));
+  const std::vector<V3> control = pointsOf(r.items(kControlPoints)), fit = pointsOf(r.items(kFitPoints));
+  std::vector<V3> points = nurbsPoints(degree, numbersOf(r.items(kKnots)), control, numbersOf(r.items(kWeights)), 64);
   if (points.empty()) points = throughPoints(fit, 64);
   if (points.empty()) points = control;  // a malformed spline still shows its control polygon
   ShapeWriter w(out.shapes, Xform());
   w.begin();
   for (const V3& p : points) w.lineTo(p);
-  if ((r.integer(70, 0) & 1) != 0 && !points.empty()) w.lineTo(points.front());
+  if ((r.integer(kFlags) & 1) != 0 && !points.empty()) w.lineTo(points.front());
   w.end();
 }
 
-void quadrilateral(const Fields& r, bool edges, ForeignDrawing& out) {
-  const V3 p[4] = {r.point(10), r.point(11), r.point(12), r.has(13) ? r.point(13) : r.point(12)};
-  if (edges) {  // 3DFACE: each edge unless its bit in 70 hides it
-    const int hidden = r.integer(70, 0);
+void quadrilateral(const RecordValues& r, bool edges, ForeignDrawing& out) {
+  using namespace dxf::corner_values;
+  const V3 p[4] = {point(r, kCorners[0]), point(r, kCorners[1]), point(r, kCorners[2]),
+                   point(r, r.has(kCorners[3]) ? kCorners[3] : kCorners[2])};
+  if (edges) {  // 3DFACE: each edge unless its bit hides it
+    const long long hidden = r.integer(kHiddenEdges);
     ShapeWriter w(out.shapes, Xform());
     for (int k = 0; k < 4; ++k) {
       if ((hidden & (1 << k)) != 0) continue;
@@ -257,7 +246,7 @@ void quadrilateral(const Fields& r, bool edges, ForeignDrawing& out) {
     return;
   }
   // SOLID and TRACE: the third and fourth corners come in the opposite order.
-  ShapeWriter w(out.shapes, Xform::ocs(r.point(210, {0, 0, 1})));
+  ShapeWriter w(out.shapes, ocsOf(r));
   w.begin(Shape::kFill, false);
   w.moveTo(p[0]);
   w.lineTo(p[1]);
@@ -267,13 +256,9 @@ void quadrilateral(const Fields& r, bool edges, ForeignDrawing& out) {
   w.end();
 }
 
-void leader(const Fields& r, const DecodeSettings& settings, ForeignDrawing& out) {
-  std::vector<V3> points;
-  for (std::uint32_t i = r.begin; i < r.end; ++i) {
-    if (r.code(i) == 10) points.push_back({r.value(i), 0, 0});
-    if (!points.empty() && r.code(i) == 20) points.back().y = r.value(i);
-    if (!points.empty() && r.code(i) == 30) points.back().z = r.value(i);
-  }
+void leader(const RecordValues& r, const DecodeSettings& settings, ForeignDrawing& out) {
+  using namespace dxf::leader_values;
+  const std::vector<V3> points = pointsOf(r.items(kVertices));
   if (points.size() < 2) return;
   ShapeWriter w(out.shapes, Xform());
   w.begin();
@@ -282,7 +267,7 @@ void leader(const Fields& r, const DecodeSettings& settings, ForeignDrawing& out
   const double size = settings.arrowSize;
   const V3 d = points[0] - points[1];
   const double len = std::hypot(d.x, d.y);
-  if (r.integer(71, 1) == 0 || !(len > 0) || !(size > 0)) return;
+  if (r.integer(kArrowHead) == 0 || !(len > 0) || !(size > 0)) return;
   const V3 u = {d.x / len, d.y / len, 0}, across = {-u.y, u.x, 0};
   w.begin(Shape::kFill, false);
   w.moveTo(points[0]);
@@ -294,14 +279,11 @@ void leader(const Fields& r, const DecodeSettings& settings, ForeignDrawing& out
 
 // IMAGE and WIPEOUT: the clip boundary (pixel coordinates from the image's top left corner, a
 // rectangle by two corners or a polygon), else the whole picture.
-void imageFrame(const Fields& r, bool mask, ForeignDrawing& out) {
-  const V3 u = r.point(11), v = r.point(12), size = r.point(13, {1, 1, 0});
-  const V3 origin = r.point(10) + u * 0.5 - v * 0.5;
-  std::vector<V3> boundary;
-  for (std::uint32_t i = r.begin; i < r.end; ++i) {
-    if (r.code(i) == 14) boundary.push_back({r.value(i), 0, 0});
-    if (r.code(i) == 24 && !boundary.empty()) boundary.back().y = r.value(i);
-  }
+void imageFrame(const RecordValues& r, bool mask, ForeignDrawing& out) {
+  using namespace dxf::image_values;
+  const V3 u = point(r, kPixelU), v = point(r, kPixelV), size = point(r, kSize);
+  const V3 origin = point(r, kOrigin) + u * 0.5 - v * 0.5;
+  std::vector<V3> boundary = pointsOf(r.items(kClipVertices));
   if (boundary.size() < 2) boundary = {{-0.5, -0.5, 0}, {size.x - 0.5, size.y - 0.5, 0}};
   if (boundary.size() == 2) {
     const V3 a = boundary[0], b = boundary[1];
@@ -319,7 +301,7 @@ void imageFrame(const Fields& r, bool mask, ForeignDrawing& out) {
 void decodeForeign(std::string_view type, const EntityRecords& records, const DecodeSettings& settings,
                    ForeignDrawing& out) {
   if (records.file == nullptr || records.end <= records.begin) return;
-  const Fields r(*records.file, records.begin + 1, records.end);
+  const RecordValues r(*records.file, records.begin + 1, records.end);
   if (type == "CIRCLE" || type == "ARC") {
     circleOrArc(r, type == "ARC", out);
   } else if (type == "ELLIPSE") {
@@ -333,20 +315,20 @@ void decodeForeign(std::string_view type, const EntityRecords& records, const De
   } else if (type == "POINT") {
     ShapeWriter w(out.shapes, Xform());
     w.begin(Shape::kStroke, false);
-    w.moveTo(r.point(10));
+    w.moveTo(point(r, dxf::point_values::kLocation));
     w.end();
   } else if (type == "SOLID" || type == "TRACE") {
     quadrilateral(r, false, out);
   } else if (type == "3DFACE") {
     quadrilateral(r, true, out);
   } else if (type == "XLINE" || type == "RAY") {
-    const V3 origin = r.point(10), direction = r.point(11);
+    const V3 origin = point(r, dxf::ray_values::kOrigin), direction = point(r, dxf::ray_values::kDirection);
     if (origin.finite() && direction.finite() && (direction.x != 0 || direction.y != 0))
       out.rays.push_back({origin, direction, type == "XLINE"});
   } else if (type == "HATCH") {
     decodeHatch(records, out);
   } else if (type == "DIMENSION") {
-    const std::string_view name = dxf::TagFile::trimmed(r.text(2));
+    const std::string_view name = r.name(dxf::dimension_values::kBlock);
     out.block.assign(name.begin(), name.end());
   } else if (type == "LEADER") {
     leader(r, settings, out);
@@ -356,39 +338,43 @@ void decodeForeign(std::string_view type, const EntityRecords& records, const De
 }
 
 std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf::TextCodec& codec) {
+  using namespace dxf::attribute_values;
   std::vector<Attribute> attributes;
   if (records.file == nullptr) return attributes;
   const dxf::TagFile& f = *records.file;
   for (std::uint32_t q = records.end; q < records.subEnd;) {
     std::uint32_t qe = q + 1;
     while (qe < records.subEnd && f.code(qe) != 0) ++qe;
-    const Fields a(f, q + 1, qe);
+    const RecordValues a(f, q + 1, qe);
     const bool isAttrib = dxf::TagFile::trimmed(f.value(q)) == "ATTRIB";
     q = qe;
-    if (!isAttrib || (a.integer(70, 0) & 1) != 0) continue;  // flag 1: invisible
+    if (!isAttrib || (a.integer(kFlags) & 1) != 0) continue;  // flag 1: invisible
     std::u16string value;
-    codec.decode(a.text(1), value);
+    codec.decode(a.text(kString), value);
     std::u16string style;
-    codec.decode(dxf::TagFile::trimmed(a.text(7)), style);
+    codec.decode(a.name(kStyle), style);
     auto text = std::make_unique<ZcDbText>();
-    const V3 n = a.point(210, {0, 0, 1});
+    const V3 n = point(a, dxf::entity_values::kNormal);
     const Xform ocs = Xform::ocs(n);
-    const V3 p = ocs.apply(a.point(10)), align = ocs.apply(a.has(11) ? a.point(11) : a.point(10));
+    const V3 p = ocs.apply(point(a, kPosition));
+    const V3 align = ocs.apply(point(a, a.has(kAlignmentPoint) ? kAlignmentPoint : kPosition));
     text->setTextString(ZcString(value));
     if (!style.empty()) text->setTextStyleName(ZcString(style));
     text->setNormal({n.x, n.y, n.z});
     text->setPosition({p.x, p.y, p.z});
     text->setAlignmentPoint({align.x, align.y, align.z});
-    text->setHeight(a.number(40, 1));
-    text->setRotation(a.number(50, 0) * kDegree);
-    text->setWidthFactor(a.number(41, 1));
-    text->setOblique(a.number(51, 0) * kDegree);
-    const int horizontal = a.integer(72, 0), vertical = a.integer(74, 0);
+    text->setHeight(a.number(kHeight));
+    text->setRotation(a.number(kRotation));
+    text->setWidthFactor(a.number(kWidthFactor));
+    text->setOblique(a.number(kOblique));
+    const long long horizontal = a.integer(kHorizontalMode), vertical = a.integer(kVerticalMode);
     if (horizontal >= 0 && horizontal <= 5) text->setHorizontalMode(static_cast<ZcDb::TextHorzMode>(horizontal));
     if (vertical >= 0 && vertical <= 3) text->setVerticalMode(static_cast<ZcDb::TextVertMode>(vertical));
-    Attribute attribute{std::move(text), {}, a.integer(62, 256), std::nullopt};
-    codec.decode(dxf::TagFile::trimmed(a.text(8)), attribute.layer);
-    if (a.has(420)) attribute.trueColor = static_cast<std::uint32_t>(a.integer(420, 0)) & 0xFFFFFF;
+    Attribute attribute{
+        std::move(text), {}, static_cast<int>(a.integer(dxf::entity_values::kColorIndex)), std::nullopt};
+    codec.decode(a.name(kLayer), attribute.layer);
+    if (a.has(dxf::entity_values::kTrueColor))
+      attribute.trueColor = static_cast<std::uint32_t>(a.integer(dxf::entity_values::kTrueColor)) & 0xFFFFFF;
     attributes.push_back(std::move(attribute));
   }
   return attributes;

@@ -2,9 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dxf/dxf_tags.h"
+#include "dxf/dxf_hatch.h"
 #include "render/foreign_geometry.h"
-#include "render/record_fields.h"
 
 namespace zrxhost::render {
 namespace {
@@ -15,110 +14,44 @@ constexpr double kDegree = M_PI / 180;
 constexpr double kMaxLinesPerFamily = 20000;
 constexpr std::size_t kMaxDashesPerHatch = 2000000;
 
-// Walks a record's tags in order; `take` consumes the tag when it has the expected code.
-class Cursor {
- public:
-  Cursor(const Fields& fields, std::uint32_t at) : mFields(fields), mAt(at) {}
-  bool at(int code) const { return mAt < mFields.end && mFields.code(mAt) == code; }
-  bool done() const { return mAt >= mFields.end; }
-  double take(int code, double fallback = 0) {
-    if (!at(code)) return fallback;
-    return mFields.value(mAt++);
-  }
-  long takeCount(int code, long limit) {
-    const double v = take(code, 0);
-    return v > 0 ? static_cast<long>(std::min(v, static_cast<double>(limit))) : 0;
-  }
-  void skip() { ++mAt; }
-
- private:
-  const Fields& mFields;
-  std::uint32_t mAt;
-};
-
-// One boundary loop's edges, written into `w` as a closed loop.
-void edgeLoop(Cursor& c, ShapeWriter& w, long limit) {
-  const long edges = c.takeCount(93, limit);
+void edgeLoop(const dxf::HatchPath& path, ShapeWriter& w) {
   w.newLoop();
-  for (long e = 0; e < edges && c.at(72); ++e) {
-    const int type = static_cast<int>(c.take(72));
-    if (type == 1) {
-      const double x0 = c.take(10), y0 = c.take(20), x1 = c.take(11), y1 = c.take(21);
-      w.lineTo({x0, y0, 0});
-      w.lineTo({x1, y1, 0});
-    } else if (type == 2 || type == 3) {
-      const double cx = c.take(10), cy = c.take(20);
-      double mx = 0, my = 0;
-      if (type == 3) {
-        mx = c.take(11);
-        my = c.take(21);
-      }
-      const double r = c.take(40);
-      double a0 = c.take(50) * kDegree, a1 = c.take(51) * kDegree;
-      const bool ccw = c.take(73, 1) != 0;
-      while (a1 <= a0) a1 += 2 * M_PI;
-      V3 major = {r, 0, 0}, minor = {0, r, 0};
-      if (type == 3) {
-        major = {mx, my, 0};
-        minor = V3{-my, mx, 0} * r;  // r is the minor-to-major ratio here
-      }
-      // A clockwise edge stores its angles as 360° minus the angle: mirroring the minor axis reads them.
-      if (ccw)
-        w.ellipse({cx, cy, 0}, major, minor, a0, a1);
-      else
-        w.ellipse({cx, cy, 0}, major, minor * -1, a0, a1);
-    } else if (type == 4) {
-      const int degree = static_cast<int>(c.take(94, 3));
-      const bool rational = c.take(73) != 0;
-      c.take(74);
-      const long knotCount = c.takeCount(95, limit), controlCount = c.takeCount(96, limit);
-      std::vector<double> knots, weights;
+  for (const dxf::HatchEdge& e : path.edges) {
+    if (e.type == dxf::HatchEdge::kLine) {
+      w.lineTo(v3(e.start));
+      w.lineTo(v3(e.end));
+    } else if (e.type == dxf::HatchEdge::kSpline) {
       std::vector<V3> control, fit;
-      for (long k = 0; k < knotCount && c.at(40); ++k) knots.push_back(c.take(40));
-      for (long k = 0; k < controlCount && c.at(10); ++k) {
-        const double x = c.take(10), y = c.take(20);
-        control.push_back({x, y, 0});
-        if (rational || c.at(42)) weights.push_back(c.take(42, 1));
-      }
-      if (c.at(97)) {
-        const long fitCount = c.takeCount(97, limit);
-        for (long k = 0; k < fitCount && c.at(11); ++k) {
-          const double x = c.take(11), y = c.take(21);
-          fit.push_back({x, y, 0});
-        }
-      }
-      for (int code : {12, 22, 13, 23}) c.take(code);
-      std::vector<V3> points = nurbsPoints(degree, knots, control, weights, 64);
+      for (const dxf::Point3& p : e.controlPoints) control.push_back(v3(p));
+      for (const dxf::Point3& p : e.fitPoints) fit.push_back(v3(p));
+      std::vector<V3> points = nurbsPoints(e.degree, e.knots, control, e.weights, 64);
       if (points.empty()) points = throughPoints(fit, 64);
       for (const V3& p : points) w.lineTo(p);
     } else {
-      break;  // an edge type this reader does not know: the loop ends here
+      double a0 = e.startAngle, a1 = e.endAngle;
+      while (a1 <= a0) a1 += 2 * M_PI;
+      const V3 centre = v3(e.centre);
+      V3 major = {e.radius, 0, 0}, minor = {0, e.radius, 0};
+      if (e.type == dxf::HatchEdge::kEllipticArc) {
+        major = v3(e.major);
+        minor = V3{-major.y, major.x, 0} * e.radius;  // the radius is the minor-to-major ratio here
+      }
+      // A clockwise edge stores its angles as 360° minus the angle: mirroring the minor axis reads them.
+      w.ellipse(centre, major, e.counterClockwise ? minor : minor * -1, a0, a1);
     }
   }
   w.close();
 }
 
-void polylineLoop(Cursor& c, ShapeWriter& w, long limit) {
-  c.take(72);
-  c.take(73);
-  const long count = c.takeCount(93, limit);
-  std::vector<std::pair<V3, double>> vertices;
-  for (long k = 0; k < count && c.at(10); ++k) {
-    const double x = c.take(10), y = c.take(20), bulge = c.take(42, 0);
-    vertices.push_back({{x, y, 0}, bulge});
-  }
+void polylineLoop(const dxf::HatchPath& path, ShapeWriter& w) {
+  const std::vector<dxf::HatchVertex>& vertices = path.vertices;
   if (vertices.empty()) return;
   w.newLoop();
-  w.lineTo(vertices[0].first);
+  w.lineTo(v3(vertices[0].point));
   for (std::size_t k = 0; k < vertices.size(); ++k)
-    w.bulgeTo(vertices[k].first, vertices[(k + 1) % vertices.size()].first, vertices[k].second);
+    w.bulgeTo(v3(vertices[k].point), v3(vertices[(k + 1) % vertices.size()].point), vertices[k].bulge);
   w.close();
 }
-
-struct PatternLine {
-  double angle, baseX, baseY, offsetX, offsetY;
-  std::vector<double> dashes;
-};
 
 struct Segment {
   double x0, y0, x1, y1;
@@ -126,8 +59,8 @@ struct Segment {
 
 // The parts of one pattern family inside the loops (odd-even), dashed, as strokes.
 // False when the family is too dense to draw as lines.
-bool patternFamily(const PatternLine& line, const std::vector<Segment>& edges, double minX, double minY, double maxX,
-                   double maxY, ShapeWriter& w, std::size_t& dashes) {
+bool patternFamily(const dxf::HatchPatternLine& line, const std::vector<Segment>& edges, double minX, double minY,
+                   double maxX, double maxY, ShapeWriter& w, std::size_t& dashes) {
   const double dx = std::cos(line.angle * kDegree), dy = std::sin(line.angle * kDegree);
   const double nx = -dy, ny = dx;
   const double spacing = line.offsetX * nx + line.offsetY * ny;
@@ -193,58 +126,19 @@ bool patternFamily(const PatternLine& line, const std::vector<Segment>& edges, d
 }  // namespace
 
 void decodeHatch(const EntityRecords& records, ForeignDrawing& out) {
-  const Fields r(*records.file, records.begin + 1, records.end);
-  // The first 10/20/30 after the subclass marker is the elevation point; find the path count.
-  std::uint32_t at = r.begin;
-  while (at < r.end && r.code(at) != 91) ++at;
-  if (at >= r.end) return;
-  const double elevation = Fields(*records.file, r.begin, at).point(10).z;
-  const bool solid = Fields(*records.file, r.begin, at).integer(70, 0) != 0;
-  const Xform frame = Xform::ocs(r.point(210, {0, 0, 1})) * Xform::translation({0, 0, elevation});
-  const long limit = static_cast<long>(r.end - r.begin);
-
+  const dxf::Hatch hatch = dxf::readHatch(dxf::RecordValues(*records.file, records.begin + 1, records.end));
+  const Xform frame = Xform::ocs(v3(hatch.normal)) * Xform::translation({0, 0, hatch.elevation});
   std::vector<Shape> loops;
   ShapeWriter loopWriter(loops, Xform());
   loopWriter.begin(Shape::kFill, false);
-  Cursor c(r, at);
-  const long paths = c.takeCount(91, limit);
-  for (long p = 0; p < paths && c.at(92); ++p) {
-    const int flags = static_cast<int>(c.take(92));
-    if ((flags & 2) != 0)
-      polylineLoop(c, loopWriter, limit);
+  for (const dxf::HatchPath& path : hatch.paths) {
+    if (path.isPolyline)
+      polylineLoop(path, loopWriter);
     else
-      edgeLoop(c, loopWriter, limit);
-    const long sources = c.takeCount(97, limit);
-    for (long s = 0; s < sources && c.at(330); ++s) c.skip();
+      edgeLoop(path, loopWriter);
   }
   loopWriter.end();
   if (loops.empty()) return;
-
-  c.take(75);
-  c.take(76);
-  c.take(52);
-  c.take(41);
-  c.take(77);
-  std::vector<PatternLine> pattern;
-  const long families = c.takeCount(78, limit);
-  for (long k = 0; k < families && c.at(53); ++k) {
-    PatternLine line{};
-    line.angle = c.take(53);
-    line.baseX = c.take(43);
-    line.baseY = c.take(44);
-    line.offsetX = c.take(45);
-    line.offsetY = c.take(46);
-    const long count = c.takeCount(79, limit);
-    for (long d = 0; d < count && c.at(49); ++d) line.dashes.push_back(c.take(49));
-    pattern.push_back(std::move(line));
-  }
-  // A gradient is drawn as a fill of its first colour.
-  std::int64_t gradientRgb = -1;
-  bool gradient = false;
-  for (std::uint32_t i = at; i < r.end; ++i) {
-    if (r.code(i) == 450) gradient = r.value(i) != 0;
-    if (gradient && r.code(i) == 421 && gradientRgb < 0) gradientRgb = static_cast<std::int64_t>(r.value(i)) & 0xFFFFFF;
-  }
 
   Shape& boundary = loops.front();
   auto fillBoundary = [&](std::int64_t rgb) {
@@ -262,8 +156,9 @@ void decodeHatch(const EntityRecords& records, ForeignDrawing& out) {
     }
     w.end();
   };
-  if (solid || gradient || pattern.empty()) {
-    if (solid || gradient) fillBoundary(gradient ? gradientRgb : -1);
+  if (hatch.solid || hatch.gradient || hatch.pattern.empty()) {
+    // A gradient is drawn as a fill of its first colour.
+    if (hatch.solid || hatch.gradient) fillBoundary(hatch.gradient ? hatch.gradientRgb : -1);
     return;
   }
   std::vector<Segment> edges;
@@ -283,7 +178,7 @@ void decodeHatch(const EntityRecords& records, ForeignDrawing& out) {
   ShapeWriter w(out.shapes, frame);
   std::size_t dashes = 0;
   bool tooDense = false;
-  for (const PatternLine& line : pattern)
+  for (const dxf::HatchPatternLine& line : hatch.pattern)
     tooDense = !patternFamily(line, edges, minX, minY, maxX, maxY, w, dashes) || tooDense;
   if (tooDense) fillBoundary(-1);
 }

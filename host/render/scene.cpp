@@ -8,9 +8,9 @@
 #include <unordered_map>
 
 #include "dxf/dxf_model.h"
+#include "dxf/dxf_record_values.h"
 #include "dxf/dxf_text.h"
 #include "render/foreign_geometry.h"
-#include "render/record_fields.h"
 #include "render/shapes.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
@@ -46,6 +46,7 @@ V3 v3(const ZcGePoint3d& p) {
 V3 v3(const ZcGeVector3d& v) {
   return {v.x, v.y, v.z};
 }
+using render::v3;
 
 bool finite(const ZcGePoint3d& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
@@ -263,9 +264,10 @@ class DrawingStyle {
       info.visible = !record->isOff() && !record->isFrozen();
       info.rgb = colorOf(record->colorIndex(), 7);
       if (const dxf::ObjectRecord* fd = dxf::recordOf(*record); fd && fd->file && fd->end > fd->begin) {
-        const Fields tags(*fd->file, fd->begin + 1, fd->end);
-        if (tags.has(420)) info.rgb = static_cast<std::uint32_t>(tags.integer(420, 0)) & 0xFFFFFF;
-        if (tags.has(6)) info.linetype = upper(dxf::TagFile::trimmed(tags.text(6)));
+        using namespace dxf::layer_values;
+        const dxf::RecordValues values(*fd->file, fd->begin + 1, fd->end);
+        if (values.has(kTrueColor)) info.rgb = static_cast<std::uint32_t>(values.integer(kTrueColor)) & 0xFFFFFF;
+        if (values.has(kLinetype)) info.linetype = upper(values.name(kLinetype));
       }
       record->close();
     }
@@ -295,9 +297,9 @@ class DrawingStyle {
       const std::string_view name = dxf::TagFile::trimmed(f.value(i));
       double v = 0;
       if (!dxf::parseDouble(f.value(i + 1), v) || !std::isfinite(v)) continue;
-      if (name == "$LTSCALE" && v > 0) mLtscale = v;
-      if (name == "$DIMASZ" && v > 0) dimasz = v;
-      if (name == "$DIMSCALE" && v > 0) dimscale = v;
+      if (name == dxf::header_values::kLinetypeScale && v > 0) mLtscale = v;
+      if (name == dxf::header_values::kArrowSize && v > 0) dimasz = v;
+      if (name == dxf::header_values::kDimensionScale && v > 0) dimscale = v;
     }
     mSettings.arrowSize = dimasz * dimscale;
   }
@@ -307,12 +309,12 @@ class DrawingStyle {
       if (f.code(i) != 0 || dxf::TagFile::trimmed(f.value(i)) != "LTYPE") continue;
       std::uint32_t e = i + 1;
       while (e < end && f.code(e) != 0) ++e;
-      const Fields tags(f, i + 1, e);
+      const dxf::RecordValues values(f, i + 1, e);
       Dashes d;
-      for (std::uint32_t k = tags.begin; k < tags.end; ++k)
-        if (tags.code(k) == 49) d.lengths.push_back(tags.value(k));
+      for (const dxf::Item& dash : values.items(dxf::linetype_values::kDashes)) d.lengths.push_back(dash.values[0]);
       for (double l : d.lengths) d.period += std::fabs(l);
-      if (!d.lengths.empty() && d.period > 0) mLinetypes[upper(dxf::TagFile::trimmed(tags.text(2)))] = std::move(d);
+      if (!d.lengths.empty() && d.period > 0)
+        mLinetypes[upper(values.name(dxf::linetype_values::kName))] = std::move(d);
       i = e - 1;
     }
   }
@@ -378,7 +380,7 @@ class SceneBuilder {
     if (auto* foreign = ZcDbForeignEntity::cast(&entity)) {
       if (!records) return;
       if (placement.depth == 0 && mInLayout && foreign->dxfType() == ZcString(L"VIEWPORT")) {
-        drawViewport(Fields(*fd->file, fd->begin + 1, fd->end), look);
+        drawViewport(dxf::RecordValues(*fd->file, fd->begin + 1, fd->end), look);
         return;
       }
       ForeignDrawing drawing;
@@ -421,9 +423,10 @@ class SceneBuilder {
     const int index = entity.colorIndex();
     if (fd != nullptr) {
       // A true colour stands while the entity keeps the colour index the file gave beside it.
-      const Fields tags(*fd->file, fd->begin + 1, fd->end);
-      if (tags.has(420) && tags.integer(62, 256) == index)
-        return static_cast<std::uint32_t>(tags.integer(420, 0)) & 0xFFFFFF;
+      using namespace dxf::entity_values;
+      const dxf::RecordValues values(*fd->file, fd->begin + 1, fd->end);
+      if (values.has(kTrueColor) && values.integer(kColorIndex) == index)
+        return static_cast<std::uint32_t>(values.integer(kTrueColor)) & 0xFFFFFF;
     }
     return resolvedColor(index, layer.rgb, placement.byBlockRgb);
   }
@@ -436,18 +439,16 @@ class SceneBuilder {
     double rotation = insert.rotation();
     if (fd != nullptr) {
       // An arrayed insert (subclass AcDbMInsertBlock) is kept as records only: its values come from them.
-      const Fields tags(*fd->file, fd->begin + 1, fd->end);
-      bool arrayed = false;
-      for (std::uint32_t i = tags.begin; i < tags.end && !arrayed; ++i)
-        arrayed = tags.code(i) == 100 && dxf::TagFile::trimmed(tags.file.value(i)) == "AcDbMInsertBlock";
-      if (arrayed) {
+      using namespace dxf::minsert_values;
+      const dxf::RecordValues values(*fd->file, fd->begin + 1, fd->end);
+      if (values.hasSubclass(kSubclass)) {
         std::u16string name;
-        if (mStyle.codec() != nullptr) mStyle.codec()->decode(dxf::TagFile::trimmed(tags.text(2)), name);
+        if (mStyle.codec() != nullptr) mStyle.codec()->decode(values.name(kBlock), name);
         blockId = blockNamed(ZcString(name));
-        position = tags.point(10);
-        scale = {tags.number(41, 1), tags.number(42, 1), tags.number(43, 1)};
-        rotation = tags.number(50, 0) * M_PI / 180;
-        normal = tags.point(210, {0, 0, 1});
+        position = v3(values.point(kPosition));
+        scale = {values.number(kScale[0]), values.number(kScale[1]), values.number(kScale[2])};
+        rotation = values.number(kRotation);
+        normal = v3(values.point(dxf::entity_values::kNormal));
       }
     }
     ZcDbBlockTableRecord* block = nullptr;
@@ -458,11 +459,12 @@ class SceneBuilder {
     int columns = 1, rows = 1;
     double columnSpacing = 0, rowSpacing = 0;
     if (fd != nullptr) {
-      const Fields tags(*fd->file, fd->begin + 1, fd->end);
-      columns = std::clamp(tags.integer(70, 1), 1, 10000);
-      rows = std::clamp(tags.integer(71, 1), 1, 10000);
-      columnSpacing = tags.number(44, 0);
-      rowSpacing = tags.number(45, 0);
+      using namespace dxf::minsert_values;
+      const dxf::RecordValues values(*fd->file, fd->begin + 1, fd->end);
+      columns = static_cast<int>(std::clamp(values.integer(kColumns), 1LL, 10000LL));
+      rows = static_cast<int>(std::clamp(values.integer(kRows), 1LL, 10000LL));
+      columnSpacing = values.number(kColumnSpacing);
+      rowSpacing = values.number(kRowSpacing);
       if (static_cast<long>(columns) * rows > 100000) columns = rows = 1;
     }
     const Xform frame = Xform::ocs(normal) * Xform::translation(position) * Xform::rotationZ(rotation);
@@ -514,10 +516,11 @@ class SceneBuilder {
 
   // A layout's window onto the model space: its frame, and the model space seen from above, cut
   // to the frame. The layout's own viewport (id 1) and switched-off ones show nothing.
-  void drawViewport(const Fields& tags, const Look& look) {
-    const V3 centre = tags.point(10);
-    const double width = tags.number(40, 0), height = tags.number(41, 0);
-    if (tags.integer(69, 2) == 1 || !(width > 0) || !(height > 0)) return;
+  void drawViewport(const dxf::RecordValues& values, const Look& look) {
+    using namespace dxf::viewport_values;
+    const V3 centre = v3(values.point(kCentre));
+    const double width = values.number(kWidth), height = values.number(kHeight);
+    if (values.integer(kId) == 1 || !(width > 0) || !(height > 0)) return;
     Shape frame;
     const V3 corners[4] = {{centre.x - width / 2, centre.y - height / 2, 0},
                            {centre.x + width / 2, centre.y - height / 2, 0},
@@ -527,14 +530,14 @@ class SceneBuilder {
     for (int k = 1; k < 4; ++k) frame.ops.push_back({PathOp::kLine, {corners[k]}});
     frame.ops.push_back({PathOp::kClose, {}});
     addShape(frame, Xform(), look);
-    const V3 direction = tags.point(16, {0, 0, 1});
-    const double viewHeight = tags.number(45, 0);
+    const V3 direction = v3(values.point(kViewDirection));
+    const double viewHeight = values.number(kViewHeight);
     const bool plan = direction.x == 0 && direction.y == 0 && direction.z > 0;
-    if (tags.integer(68, 1) <= 0 || !plan || !(viewHeight > 0)) return;
+    if (values.integer(kStatus) <= 0 || !plan || !(viewHeight > 0)) return;
     const double scale = height / viewHeight;
-    const V3 viewCentre = {tags.number(12, 0), tags.number(22, 0), 0};
+    const V3 viewCentre = {values.point(kViewCentre)[0], values.point(kViewCentre)[1], 0};
     const Xform view = Xform::translation({centre.x, centre.y, 0}) * Xform::scaling({scale, scale, scale}) *
-                       Xform::rotationZ(-tags.number(51, 0) * M_PI / 180) * Xform::translation(viewCentre * -1);
+                       Xform::rotationZ(-values.number(kTwist)) * Xform::translation(viewCentre * -1);
     ZcDbBlockTableRecord* model = nullptr;
     if (zcdbOpenObject(model, mDb.modelSpaceId(), ZcDb::kForRead) != Zcad::eOk || !model) return;
     const std::vector<ZcDbObjectId> ids = model->entityIds();

@@ -1,6 +1,7 @@
 // Entity outlines before they reach a scene: 3D paths, the frames that place them, curve helpers.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -19,6 +20,11 @@ struct V3 {
   double length() const { return std::sqrt(dot(*this)); }
   bool finite() const { return std::isfinite(x) && std::isfinite(y) && std::isfinite(z); }
 };
+
+// A point as the DXF layer reads it.
+inline V3 v3(const std::array<double, 3>& p) {
+  return {p[0], p[1], p[2]};
+}
 
 // An affine map of 3D space: rows of [linear part | translation].
 struct Xform {

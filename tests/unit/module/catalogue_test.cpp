@@ -23,7 +23,7 @@ TEST(Catalogue, ChineseOnlyForExactlyZhCN) {
   for (const wchar_t* other : {L"zh-cn", L"ZH-CN", L"zh-TW", L"zh-HK", L"zh", L"en-US", L"", L"zh-CN ", L" zh-CN"}) {
     MessageCatalogue c(other);
     EXPECT_FALSE(c.isChinese()) << other;
-    EXPECT_EQ(text(c, 16), L"\nIncrement type error!") << other;
+    EXPECT_EQ(text(c, kWrongRunKind), L"\nIncrement type error!") << other;
   }
   EXPECT_FALSE(MessageCatalogue(static_cast<const ZTCHAR*>(nullptr)).isChinese());
 }
@@ -34,11 +34,11 @@ TEST(Catalogue, ReadsTheLanguageFromAStringResultBuffer) {
   rb.restype = RTSTR;
   rb.resval.rstring = zh;
   EXPECT_EQ(
-      text(MessageCatalogue(&rb), 7),
+      text(MessageCatalogue(&rb), kWrongEntity),
       L"\n\u8bf7\u9009\u62e9\u591a\u884c\u6587\u5b57\u3001\u5355\u884c\u6587\u5b57\uff0c\u8bf7\u91cd\u8bd5\u3002");
   // A buffer that holds no string (the variable could not be read) selects English.
   rb.resval.rstring = nullptr;
-  EXPECT_EQ(text(MessageCatalogue(&rb), 7), L"\nPlease select Text or Mtext.");
+  EXPECT_EQ(text(MessageCatalogue(&rb), kWrongEntity), L"\nPlease select Text or Mtext.");
   resbuf number;
   number.restype = RTSHORT;
   number.resval.rint = 3;
@@ -65,25 +65,27 @@ TEST(Catalogue, EveryTextStartsALineAndPrintsLiterally) {
 
 TEST(Catalogue, ChinesePunctuationIsFullWidthWhereUsersExpectIt) {
   MessageCatalogue zh(L"zh-CN");
-  const std::set<int> fullColon = {0, 1, 2, 3, 4, 6, 8, 9, 10, 11, 12};
-  const std::set<int> fullComma = {0, 1, 2, 7};
+  const std::set<int> fullColon = {kModeLine,         kModePolar,   kModeFree,       kPickPrompt,
+                                   kModifyModePrompt, kStepPrompt,  kSpacingPrompt,  kCountPrompt,
+                                   kCentrePrompt,     kAnglePrompt, kDirectionPrompt};
+  const std::set<int> fullComma = {kModeLine, kModePolar, kModeFree, kWrongEntity};
   // The seventeen texts users have known from the start, punctuation and all.
   for (int i = 0; i < kCountAboveLimit; ++i) {
     std::wstring s = text(zh, i);
     EXPECT_EQ(contains(s, L'\uFF1A'), fullColon.count(i) == 1) << i;
     EXPECT_EQ(contains(s, L'\uFF0C'), fullComma.count(i) == 1) << i;
-    EXPECT_EQ(contains(s, L'\u3001'), i == 7) << i;
-    EXPECT_EQ(contains(s, L'\u3002'), i == 7) << i;
+    EXPECT_EQ(contains(s, L'\u3001'), i == kWrongEntity) << i;
+    EXPECT_EQ(contains(s, L'\u3002'), i == kWrongEntity) << i;
     // Brackets, parentheses and slashes stay ASCII.
     for (wchar_t wide : {L'\uFF08', L'\uFF09', L'\uFF3B', L'\uFF3D', L'\uFF0F', L'\uFF01'}) {
       EXPECT_FALSE(contains(s, wide)) << i;
     }
   }
-  for (int i : {5, 13, 14}) EXPECT_EQ(text(zh, i).back(), L':') << i;
-  for (int i : {15, 16}) EXPECT_EQ(text(zh, i).back(), L'!') << i;
-  EXPECT_EQ(text(zh, 3).back(), L'\uFF1A');
+  for (int i : {kMethodPrompt, kBasePointPrompt, kSecondPointPrompt}) EXPECT_EQ(text(zh, i).back(), L':') << i;
+  for (int i : {kNothingSelected, kWrongRunKind}) EXPECT_EQ(text(zh, i).back(), L'!') << i;
+  EXPECT_EQ(text(zh, kPickPrompt).back(), L'\uFF1A');
   // The full-width colon of the mode line sits right after the mode name, before the method.
-  EXPECT_EQ(text(zh, 0),
+  EXPECT_EQ(text(zh, kModeLine),
             L"\n\u5f53\u524d\u6a21\u5f0f\uff1a\u9012\u589e\u65b9\u5f0f=\u76f4\u7ebf\uff0c\u9012\u589e\u589e\u91cf");
 }
 
@@ -91,20 +93,21 @@ TEST(Catalogue, TextsAreShownAsUsersKnowThem) {
   MessageCatalogue en(L"en-US");
   MessageCatalogue zh(L"zh-CN");
   // The English prompt names (I) and the Chinese (D), though the keywords are M and D in both.
-  EXPECT_EQ(text(en, 4), L"\nModify increment mode [Method(M)/Increment(I)]:");
-  EXPECT_TRUE(text(zh, 4).find(L"(M)/") != std::wstring::npos && text(zh, 4).find(L"(D)]") != std::wstring::npos);
-  EXPECT_EQ(text(en, 8), L"\nSpecify the spacing betwwen items[Numbers (N)]:");
-  EXPECT_EQ(text(en, 12), L"\nSpecify the direction[Clockwise(C)/Counterclockwise(A)]:");
-  EXPECT_NE(text(zh, 12).find(L"(CW)]"), std::wstring::npos);
-  EXPECT_EQ(text(en, 0), L"\nCurrent Mode: Increment method= line, increment");
-  EXPECT_EQ(text(en, 1), L"\nCurrent Mode: Increment method= polar, increment");
-  EXPECT_EQ(text(en, 2), L"\nCurrent Mode: Increment method= free, increment");
-  EXPECT_EQ(text(en, 3), L"\nSpecify number or letter [mode(O)]:");
-  EXPECT_EQ(text(en, 6), L"\nInput increment value:");
-  EXPECT_EQ(text(en, 13), L"\nSpecify the base point:");
-  EXPECT_EQ(text(en, 14), L"\nSpecify the second point:");
-  EXPECT_EQ(text(en, 15), L"\nNo characters are selected!");
-  EXPECT_EQ(text(zh, 16), L"\n\u9012\u589e\u7c7b\u578b\u9519\u8bef!");
+  EXPECT_EQ(text(en, kModifyModePrompt), L"\nModify increment mode [Method(M)/Increment(I)]:");
+  EXPECT_TRUE(text(zh, kModifyModePrompt).find(L"(M)/") != std::wstring::npos &&
+              text(zh, kModifyModePrompt).find(L"(D)]") != std::wstring::npos);
+  EXPECT_EQ(text(en, kSpacingPrompt), L"\nSpecify the spacing betwwen items[Numbers (N)]:");
+  EXPECT_EQ(text(en, kDirectionPrompt), L"\nSpecify the direction[Clockwise(C)/Counterclockwise(A)]:");
+  EXPECT_NE(text(zh, kDirectionPrompt).find(L"(CW)]"), std::wstring::npos);
+  EXPECT_EQ(text(en, kModeLine), L"\nCurrent Mode: Increment method= line, increment");
+  EXPECT_EQ(text(en, kModePolar), L"\nCurrent Mode: Increment method= polar, increment");
+  EXPECT_EQ(text(en, kModeFree), L"\nCurrent Mode: Increment method= free, increment");
+  EXPECT_EQ(text(en, kPickPrompt), L"\nSpecify number or letter [mode(O)]:");
+  EXPECT_EQ(text(en, kStepPrompt), L"\nInput increment value:");
+  EXPECT_EQ(text(en, kBasePointPrompt), L"\nSpecify the base point:");
+  EXPECT_EQ(text(en, kSecondPointPrompt), L"\nSpecify the second point:");
+  EXPECT_EQ(text(en, kNothingSelected), L"\nNo characters are selected!");
+  EXPECT_EQ(text(zh, kWrongRunKind), L"\n\u9012\u589e\u7c7b\u578b\u9519\u8bef!");
 }
 
 TEST(Catalogue, LimitAndMTextMessagesInBothLanguages) {
