@@ -22,7 +22,8 @@ bool in(int code, int lo, int hi) {
   return code >= lo && code <= hi;
 }
 
-// How a group's value is stored in a binary file (handles are strings there).
+// How a group's value is stored in a binary file, by the code ranges of the DXF reference. Handles,
+// names and colour names (430-439) are strings there, as is every code the reference leaves undefined.
 Binary binaryType(int code) {
   if (in(code, 310, 319) || code == 1004) return Binary::Chunk;
   if (in(code, 290, 299)) return Binary::Byte;
@@ -31,9 +32,40 @@ Binary binaryType(int code) {
   if (in(code, 60, 79) || in(code, 170, 179) || in(code, 270, 289) || in(code, 370, 389) || in(code, 400, 409) ||
       in(code, 1060, 1070))
     return Binary::Int16;
-  if (in(code, 90, 99) || in(code, 420, 459) || code == 1071) return Binary::Int32;
+  if (in(code, 90, 99) || in(code, 420, 429) || in(code, 440, 459) || code == 1071) return Binary::Int32;
   if (in(code, 160, 169)) return Binary::Int64;
   return Binary::String;
+}
+
+// A binary file's string holds any byte but NUL; its ASCII form holds no line break. The ASCII form
+// uses the format's caret escapes: a line feed is ^J, a carriage return ^M, a caret itself "^ ".
+void appendEscaped(std::string& text, std::string_view value) {
+  for (char c : value) {
+    if (c == '^') {
+      text += "^ ";
+    } else if (c == '\n' || c == '\r') {
+      text += '^';
+      text += static_cast<char>(c + 64);
+    } else {
+      text += c;
+    }
+  }
+}
+
+// The string an ASCII value stands for in a binary file: the caret escapes undone.
+void appendUnescaped(std::string& out, std::string_view value) {
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char next = i + 1 < value.size() ? value[i + 1] : '\0';
+    if (value[i] == '^' && next == ' ') {
+      out += '^';
+      ++i;
+    } else if (value[i] == '^' && next > '@' && next <= '_') {  // ^@ would be NUL, which ends a string
+      out += static_cast<char>(next - 64);
+      ++i;
+    } else {
+      out += value[i];
+    }
+  }
 }
 
 template <class T>
@@ -108,9 +140,7 @@ bool binaryToText(std::string_view bytes, std::string& text, std::string& error)
         if (end == nullptr)
           return fail("a string is not ended (the file is truncated)", "字符串没有结束（文件被截断）");
         std::string_view value(bytes.data() + at, static_cast<const char*>(end) - (bytes.data() + at));
-        if (value.find('\n') != std::string_view::npos || value.ends_with('\r'))
-          return fail("a string holds a line break, which a drawing cannot keep", "字符串含有换行符，图形无法保存它");
-        text += value;
+        appendEscaped(text, value);
         at += value.size() + 1;
         break;
       }
@@ -209,7 +239,7 @@ bool textToBinary(std::string_view text, bool r12, std::string& out, std::string
     bool ok = true;
     switch (type) {
       case Binary::String:
-        out += value;
+        appendUnescaped(out, value);
         out.push_back('\0');
         break;
       case Binary::Double:

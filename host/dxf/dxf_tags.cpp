@@ -20,10 +20,6 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-bool inRange(int code, int lo, int hi) {
-  return code >= lo && code <= hi;
-}
-
 std::string quoted(std::string_view s) {
   return "'" + printable(s) + "'";
 }
@@ -84,21 +80,6 @@ std::string printable(std::string_view text) {
   }
   if (i < text.size()) out += "...";
   return out;
-}
-
-ValueType valueType(int code) {
-  if (code == 5 || code == 105 || inRange(code, 320, 369) || inRange(code, 390, 399) || code == 480 || code == 481 ||
-      code == 1005)
-    return ValueType::Handle;
-  if (inRange(code, 310, 319) || code == 1004) return ValueType::Binary;
-  if (inRange(code, 290, 299)) return ValueType::Bool;
-  if (inRange(code, 10, 59) || inRange(code, 110, 149) || inRange(code, 210, 239) || inRange(code, 460, 469) ||
-      inRange(code, 1010, 1059))
-    return ValueType::Double;
-  if (inRange(code, 60, 99) || inRange(code, 160, 179) || inRange(code, 270, 289) || inRange(code, 370, 389) ||
-      inRange(code, 400, 409) || inRange(code, 420, 459) || inRange(code, 1060, 1071))
-    return ValueType::Int;
-  return ValueType::String;
 }
 
 std::string fileTooLarge() {

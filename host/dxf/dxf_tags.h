@@ -54,10 +54,6 @@ struct TagFile {
   std::size_t longValueLength(const Tag& t) const;
 };
 
-enum class ValueType { String, Int, Double, Handle, Binary, Bool };
-// What a group code holds (by the ranges of the DXF reference).
-ValueType valueType(int code);
-
 // The refusal of a file past the 4 GB that tags can address.
 std::string fileTooLarge();
 

@@ -329,13 +329,48 @@ class BinaryDxf(hostrun.HostTestCase):
                 self.assertEqual(f.read().startswith(self.SENTINEL), binary)
             hostrun.read_drawing_strict(out)
 
+    def test_every_value_type_and_a_line_break_in_a_string_are_kept(self):
+        import ezdxf
+        doc = ezdxf.new("R2018")
+        doc.modelspace().add_text("line break")
+        probe = doc.objects.add_xrecord(doc.rootdict.dxf.handle)
+        # A group of each range of the DXF reference, the colour name of a colour book (430) among them.
+        tags = [(1, "one"), (10, (1.5, 2.5, 3.5)), (62, 7), (70, -3), (90, 70000), (105, "1F"),
+                (110, (1.25, 2, 3)), (160, 2**40), (170, 5), (210, (0.5, 0, 1)), (270, 9), (290, 1),
+                (300, "three hundred"), (310, b"\x01\xff"), (330, "0"), (370, 25), (390, "1A"), (400, 4),
+                (410, "layout"), (420, 0x123456), (430, "DIC COLOR GUIDE(R)$DIC 2"), (440, 33554432),
+                (460, 4.5), (470, "four seventy"), (480, "2B")]
+        probe.reset(tags)
+        doc.rootdict["PROBE"] = probe
+        doc.saveas(self.path("probe.dxf"), fmt="bin")
+        with open(self.path("probe.dxf"), "rb") as f:
+            data = f.read()
+        # Its ASCII twin says ^J where the binary file holds a raw line feed (a TOLERANCE's text).
+        src = self.path("src.dxf")
+        with open(src, "wb") as f:
+            f.write(data.replace(b"line break\x00", b"line\nbreak\x00", 1))
+        for changed in (False, True):
+            with self.subTest(changed=changed):
+                out = self.path("out.dxf")
+                args = ("--add-samples", "B-02") if changed else ()
+                result = dxfcheck.roundtrip(src, out, *args)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                with open(out, "rb") as f:
+                    written = f.read()
+                if not changed:
+                    self.assertEqual(written, data.replace(b"line break\x00", b"line\nbreak\x00", 1))
+                self.assertIn(b"line\nbreak\x00", written)
+                saved = ezdxf.readfile(out)
+                self.assertEqual([(t.code, t.value) for t in saved.rootdict["PROBE"].tags],
+                                 [(code, tuple(float(x) for x in v) if isinstance(v, tuple) else v)
+                                  for code, v in tags])
+
     def test_a_damaged_binary_drawing_is_refused_with_its_group(self):
         src = self.binary_drawing("R2000")
         with open(src, "rb") as f:
             data = f.read()
-        line_break = data.replace(b"A-01\x00", b"A\n01\x00", 1)
         cases = [(data[:len(data) // 2], "is truncated"), (data[:30], "is truncated"),
-                 (line_break, "line break"), (data[:20] + b"XX" + data[22:], "sentinel")]
+                 (data[:20] + b"XX" + data[22:], "sentinel")]
         for damaged, words in cases:
             with self.subTest(words=words, size=len(damaged)):
                 bad = self.path("bad.dxf")

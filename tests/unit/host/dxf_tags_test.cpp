@@ -1,8 +1,9 @@
-// Unit tests of the DXF tag scanner, number formatting and string code pages.
+// Unit tests of the DXF tag scanner, binary DXF, number formatting and string code pages.
 #include "dxf/dxf_tags.h"
 
 #include <gtest/gtest.h>
 
+#include "dxf/dxf_binary.h"
 #include "dxf/dxf_text.h"
 
 using namespace zrxhost::dxf;
@@ -131,21 +132,6 @@ TEST(DxfTags, ControlBytesInMessagesArePrintable) {
   EXPECT_NE(error.find("\\x01\\xFF"), std::string::npos) << error;
 }
 
-TEST(DxfTags, ValueTypesFollowTheCodeRanges) {
-  EXPECT_EQ(valueType(1), ValueType::String);
-  EXPECT_EQ(valueType(5), ValueType::Handle);
-  EXPECT_EQ(valueType(330), ValueType::Handle);
-  EXPECT_EQ(valueType(10), ValueType::Double);
-  EXPECT_EQ(valueType(59), ValueType::Double);
-  EXPECT_EQ(valueType(60), ValueType::Int);
-  EXPECT_EQ(valueType(99), ValueType::Int);
-  EXPECT_EQ(valueType(100), ValueType::String);
-  EXPECT_EQ(valueType(210), ValueType::Double);
-  EXPECT_EQ(valueType(290), ValueType::Bool);
-  EXPECT_EQ(valueType(310), ValueType::Binary);
-  EXPECT_EQ(valueType(1071), ValueType::Int);
-}
-
 TEST(DxfTags, NumbersParseStrictlyAndFormatShortest) {
   double d = 0;
   EXPECT_TRUE(parseDouble("  -1.25e3 ", d));
@@ -227,6 +213,17 @@ TEST(DxfText, BrokenUtf8DecodesToReplacementAndDoesNotCrash) {
   ASSERT_FALSE(out.empty());
   EXPECT_EQ(out[0], u'a');
   EXPECT_EQ(out[1], u'\xFFFD');
+}
+
+// The leading commercial program writes raw line feeds in binary strings, where the ASCII form says ^J.
+TEST(DxfBinary, LineBreaksAndCaretsInStringsAreKeptBothWays) {
+  const std::string sentinel("AutoCAD Binary DXF\r\n\x1a\0", 22);
+  const std::string binary = sentinel + std::string("\x01\0a\nb^c\r\0\0\0EOF\0", 15);
+  std::string text, error, back;
+  ASSERT_TRUE(binaryToText(binary, text, error)) << error;
+  EXPECT_EQ(text, "1\na^Jb^ c^M\n0\nEOF\n");
+  ASSERT_TRUE(textToBinary(text, false, back, error)) << error;
+  EXPECT_EQ(back, binary);
 }
 
 }  // namespace
