@@ -229,7 +229,9 @@ bool ZcDbBlockReference::hitTest(const ZcGePoint3d& point, double aperture) cons
   const double smallest = std::min(std::fabs(mScale.x), std::fabs(mScale.y));
   const double localAperture = aperture / smallest;
   bool hit = false;
-  forEachEntity(*block, [&](const ZcDbEntity& entity) { hit = hit || entity.hitTest(local, localAperture); });
+  forEachEntity(*block, [&](const ZcDbEntity& entity) {
+    hit = hit || (entity.visibility() == ZcDb::kVisible && entity.hitTest(local, localAperture));
+  });
   return hit;
 }
 

@@ -60,6 +60,15 @@ Zcad::ErrorStatus ZcDbEntity::setLinetypeScale(double scale, bool doSubents) {
   return Zcad::eOk;
 }
 
+Zcad::ErrorStatus ZcDbEntity::setVisibility(ZcDb::Visibility visibility, bool doSubents) {
+  (void)doSubents;
+  if (!isWriteEnabled()) return Zcad::eNotOpenForWrite;
+  if (visibility != ZcDb::kVisible && visibility != ZcDb::kInvisible) return Zcad::eInvalidInput;
+  mInvisible = visibility == ZcDb::kInvisible;
+  zrxdb::noteEdit(stub(), zrxhost::kEditVisibility);
+  return Zcad::eOk;
+}
+
 ZSoft::UInt16 ZcDbEntity::resolvedColorIndex() const {
   return drawColorIndex();
 }
@@ -170,10 +179,11 @@ void ZcDbEntity::copyFieldsTo(ZcDbObject* target) const {
   t->mLinetype = mLinetype;
   t->mColorIndex = mColorIndex;
   t->mLinetypeScale = mLinetypeScale;
+  t->mInvisible = mInvisible;
 }
 
 bool ZcDbEntity::hasSameFieldsAs(const ZcDbObject& other) const {
   const auto& o = static_cast<const ZcDbEntity&>(other);
   return ZcDbObject::hasSameFieldsAs(other) && mLayer == o.mLayer && mLinetype == o.mLinetype &&
-         mColorIndex == o.mColorIndex && mLinetypeScale == o.mLinetypeScale;
+         mColorIndex == o.mColorIndex && mLinetypeScale == o.mLinetypeScale && mInvisible == o.mInvisible;
 }

@@ -129,10 +129,10 @@ TypeDef indexFields(TypeDef t);
 void resetSlots(Slots& s, const TypeDef& def);
 
 // Slots every entity type starts with.
-enum CommonSlot : std::uint8_t { kLayer, kLinetype, kColor, kLtScale, kPaperSpace, kFirstOwnSlot };
+enum CommonSlot : std::uint8_t { kLayer, kLinetype, kColor, kLtScale, kPaperSpace, kVisibility, kFirstOwnSlot };
 namespace text_slot {
 enum : std::uint8_t {
-  kThickness = 5,
+  kThickness = kFirstOwnSlot,
   kPosX,
   kPosY,
   kPosZ,
@@ -156,7 +156,7 @@ enum : std::uint8_t {
 }
 namespace mtext_slot {
 enum : std::uint8_t {
-  kPosX = 5,
+  kPosX = kFirstOwnSlot,
   kPosY,
   kPosZ,
   kHeight,
@@ -174,11 +174,23 @@ enum : std::uint8_t {
 };
 }
 namespace line_slot {
-enum : std::uint8_t { kThickness = 5, kStartX, kStartY, kStartZ, kEndX, kEndY, kEndZ, kNormX, kNormY, kNormZ, kCount };
+enum : std::uint8_t {
+  kThickness = kFirstOwnSlot,
+  kStartX,
+  kStartY,
+  kStartZ,
+  kEndX,
+  kEndY,
+  kEndZ,
+  kNormX,
+  kNormY,
+  kNormZ,
+  kCount
+};
 }
 namespace insert_slot {
 enum : std::uint8_t {
-  kName = 5,
+  kName = kFirstOwnSlot,
   kPosX,
   kPosY,
   kPosZ,
@@ -193,10 +205,10 @@ enum : std::uint8_t {
 };
 }
 namespace poly_slot {
-enum : std::uint8_t { kClosed = 5, kCount };
+enum : std::uint8_t { kClosed = kFirstOwnSlot, kCount };
 }
 namespace vertex_slot {
-enum : std::uint8_t { kX = 5, kY, kZ, kCount };
+enum : std::uint8_t { kX = kFirstOwnSlot, kY, kZ, kCount };
 }
 namespace block_slot {
 enum : std::uint8_t { kName, kOriginX, kOriginY, kOriginZ, kCount };
@@ -225,7 +237,7 @@ using SlotMask = std::uint64_t;
 // holds it (0: no group does). Kept with an object built from a record of a comparableInPlace type,
 // so that writing it after a change needs neither a scan of the record nor a look at its other values.
 struct GroupPlaces {
-  static constexpr std::size_t kSlots = 24;
+  static constexpr std::size_t kSlots = 30;
   std::array<std::uint8_t, kSlots> tagOf{};
   bool known = false;
   bool markers = false;  // the record has subclass markers, as readFields read it (FieldScan::markers)

@@ -149,6 +149,9 @@ bool notEmpty(const SlotValue& v) {
 bool colourIndex(const SlotValue& v) {
   return v.i >= 0 && v.i <= 256;
 }
+bool visibility(const SlotValue& v) {
+  return v.i == 0 || v.i == 1;
+}
 bool positiveScale(const SlotValue& v) {
   return v.d > 0 && std::isfinite(v.d);
 }
@@ -196,6 +199,14 @@ TypeDef entityFields(RecordType type) {
             })
           .noting(kEditLinetypeScale)
           .keptWhen(positiveScale),
+      field(
+          s, 60, kVisibility, Kind::Int, integer(0),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<ZcDbEntity>(o).visibility(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            if (v[at].i == 0 || v[at].i == 1) the<ZcDbEntity>(o).setVisibility(static_cast<ZcDb::Visibility>(v[at].i));
+          })
+          .noting(kEditVisibility)
+          .keptWhen(visibility),
   };
   return t;
 }

@@ -330,7 +330,7 @@ ZcDbObjectId pickAt(const ZcGePoint3d& point) {
   for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
     if (it->isNull() || it->isErased()) continue;
     ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(*it);
-    if (entity && entity->hitTest(point, aperture)) return *it;
+    if (entity && entity->visibility() == ZcDb::kVisible && entity->hitTest(point, aperture)) return *it;
   }
   return ZcDbObjectId::kNull;
 }

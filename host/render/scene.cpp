@@ -360,6 +360,7 @@ class SceneBuilder {
   };
 
   void drawEntity(ZcDbEntity& entity, const Placement& placement) {
+    if (entity.visibility() == ZcDb::kInvisible) return;
     ZcString layerName = entity.layerName();
     if (placement.depth > 0 && layerName == ZcString(L"0")) layerName = placement.layer;
     const DrawingStyle::Layer& layer = mStyle.layer(layerName);

@@ -205,8 +205,28 @@ def new_drawing(path, build=None, version="R2018"):
             build(doc.modelspace(), doc)
         else:
             build(doc.modelspace())
-    doc.saveas(path)
+    save_drawing(doc, path)
     return path
+
+
+def save_drawing(doc, path):
+    """Saves an ezdxf drawing, with group 60 for its invisible entities, which ezdxf 0.18 leaves out."""
+    doc.saveas(path)
+    hidden = {e.dxf.handle for layout in doc.layouts_and_blocks() for e in layout if e.dxf.get("invisible", 0)}
+    if not hidden:
+        return
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    out, handle = [], None
+    for code, value in zip(lines[0::2], lines[1::2]):
+        out += [code, value]
+        if code.strip() == "5":
+            handle = value.strip()
+        if code.strip() == "8" and handle in hidden:  # the layer, in the groups every entity has
+            out += [" 60", "1"]
+            hidden.discard(handle)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(out + lines[len(out):]))
 
 
 def read_drawing(path):

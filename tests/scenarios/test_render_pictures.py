@@ -61,7 +61,7 @@ class RenderPictures(hostrun.HostTestCase):
         self.assertGreater(red[2] - red[0], png.width * 0.8, "the near rectangle fills the picture")
         hostrun.read_svg(self.path("far.svg"))
 
-    def test_layers_off_and_frozen_are_hidden_and_colours_come_through_inserts(self):
+    def test_layers_off_and_frozen_and_invisible_entities_are_hidden_and_colours_come_through_inserts(self):
         def layered(doc):
             msp = doc.modelspace()
             doc.layers.add("Off", color=3).off()
@@ -69,6 +69,8 @@ class RenderPictures(hostrun.HostTestCase):
             doc.layers.add("Green", color=3)
             msp.add_line((0, 0), (10, 0), dxfattribs={"layer": "Off"})
             msp.add_line((0, 2), (10, 2), dxfattribs={"layer": "Frozen"})
+            msp.add_line((0, 3), (10, 3), dxfattribs={"invisible": 1})
+            msp.add_circle((5, 2), 1, dxfattribs={"invisible": 1})
             block = doc.blocks.new("MARK")
             block.add_circle((0, 0), 1, dxfattribs={"color": 0})  # ByBlock: the insert's red
             block.add_line((-1, 0), (1, 0))  # ByLayer on layer 0: the insert's layer, green
@@ -77,15 +79,16 @@ class RenderPictures(hostrun.HostTestCase):
         doc = ezdxf.new("R2018")
         layered(doc)
         drawing = self.path("layers.dxf")
-        doc.saveas(drawing)
+        hostrun.save_drawing(doc, drawing)
         result = self.run_host(drawing, "--png", self.path("l.png"), "--view", "-1,-1,11,11", script="")
         self.assertExit(result, 0)
         png = hostrun.read_png(self.path("l.png"))
         red, green = colour_box(png, RED, tolerance=60), colour_box(png, GREEN)
         self.assertIsNotNone(red, "the ByBlock circle takes the insert's colour")
         self.assertIsNotNone(green, "the layer-0 line takes the insert's layer")
-        # Nothing lies below the circle: both hidden lines are gone.
+        # Nothing lies below the circle: the hidden lines and circle are gone.
         self.assertLess(max(red[3], green[3]), png.height * 0.75)
+        self.assertIsNone(colour_box(png, WHITE, tolerance=60), "the invisible line and circle are not drawn")
 
     def test_image_is_drawn_as_its_frame(self):
         doc = ezdxf.new("R2018")

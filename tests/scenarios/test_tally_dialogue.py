@@ -48,6 +48,14 @@ class Cancelling(tc.TallyCase):
         self.assertEqual(len(self.texts(doc)), 2)
         self.assertNoMark(doc)
 
+    def test_an_invisible_text_on_top_is_not_picked(self):
+        def build(msp, doc):
+            p100(msp, doc)
+            msp.add_text("Q500", dxfattribs={"height": 2.5, "invisible": 1}).set_placement((0, 0))
+
+        _, doc = self.tally(build, ["tally", "5,1", "0,0", "10,0", "<esc>"])
+        self.assertCopies(doc, [("P101", (10, 0))])
+
     def test_nothing_under_the_pick_point(self):
         # A wide pick box finds the text, but the point lies past its last character (about 8.6 wide).
         build = lambda msp, doc: msp.add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, 0))

@@ -91,8 +91,17 @@ namespace ZcDb {
 enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
 enum TextHorzMode { kTextLeft = 0, kTextCenter = 1, kTextRight = 2, kTextAlign = 3, kTextMid = 4, kTextFit = 5 };
 enum TextVertMode { kTextBase = 0, kTextBottom = 1, kTextVertMid = 2, kTextTop = 3 };
+enum Visibility { kVisible = 0, kInvisible = 1 };
 enum Poly3dType { k3dSimplePoly = 0, k3dQuadSplinePoly = 1, k3dCubicSplinePoly = 2 };
-enum DocLockMode { kNone = 0, kAutoWrite = 1, kNotLocked = 2, kWrite = 4, kProtectedAutoWrite = 20, kRead = 32, kXWrite = 64 };
+enum DocLockMode {
+  kNone = 0,
+  kAutoWrite = 1,
+  kNotLocked = 2,
+  kWrite = 4,
+  kProtectedAutoWrite = 20,
+  kRead = 32,
+  kXWrite = 64
+};
 }  // namespace ZcDb
 
 namespace ZcGe {

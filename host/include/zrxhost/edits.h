@@ -43,6 +43,7 @@ enum Edit : std::uint32_t {
   kEditLineSpacing = 1u << 23,
   kEditBlock = 1u << 24,  // the block an insert shows
   kEditScale = 1u << 25,
+  kEditVisibility = 1u << 26,
 };
 
 }  // namespace zrxhost

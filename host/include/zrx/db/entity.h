@@ -32,6 +32,9 @@ class ZcDbEntity : public ZcDbObject {
   Zcad::ErrorStatus setLinetype(const ZcString& name);
   double linetypeScale() const { return mLinetypeScale; }
   Zcad::ErrorStatus setLinetypeScale(double scale, bool doSubents = true);
+  // An invisible entity is kept in the drawing but neither drawn nor found by a pick.
+  ZcDb::Visibility visibility() const { return mInvisible ? ZcDb::kInvisible : ZcDb::kVisible; }
+  Zcad::ErrorStatus setVisibility(ZcDb::Visibility visibility, bool doSubents = true);
   // The colour index a viewer draws: by-layer resolved through the layer table, by-block as white.
   ZSoft::UInt16 resolvedColorIndex() const;
 
@@ -77,6 +80,7 @@ class ZcDbEntity : public ZcDbObject {
   ZcString mLayer{std::u16string(u"0")};  // from UTF-16: no conversion per entity
   ZcString mLinetype{std::u16string(u"ByLayer")};
   ZSoft::UInt16 mColorIndex = 256;
+  bool mInvisible = false;
   double mLinetypeScale = 1.0;
   // What layerRecord() found last, where, and at which symbol-table generation; not copied.
   mutable const ZcDbLayerTableRecord* mLayerRecord = nullptr;
