@@ -623,7 +623,7 @@ class FieldWriter {
     if (f < 64) mEmitted |= std::uint64_t{1} << f;
     const FieldDef& fd = def.fields[f];
     if (same(f)) {
-      if (orig) t.w.tag(orig->code, file.value(*orig));
+      if (orig) t.w.raw(file, *orig);
       return;
     }
     if (fd.kind == Kind::Chunks) {
@@ -727,7 +727,7 @@ void RecordWriter::writeDiffering(const Record& record, const WriteAs& as, SlotM
   auto writeHandle = [&](const Tag* orig) {
     handleDone = true;
     if (original && orig) {
-      t.w.tag(orig->code, file.value(*orig));
+      t.w.raw(file, *orig);
     } else if (wantHandle) {
       t.w.tagHandle(5, as.handle);
     }
@@ -736,13 +736,13 @@ void RecordWriter::writeDiffering(const Record& record, const WriteAs& as, SlotM
     ownerDone = true;
     std::uint64_t was = 0;
     if (orig && (as.owner == 0 || (parseHandle(file.value(*orig), was) && was == as.owner))) {
-      t.w.tag(orig->code, file.value(*orig));
+      t.w.raw(file, *orig);
     } else if (as.owner != 0) {
       t.w.tagHandle(330, as.owner);
     }
   };
 
-  t.w.tag(0, file.value(begin));
+  t.w.raw(file, begin, begin + 1);
   if (begin + 1 >= end || file.tags[begin + 1].code != 5) {
     if (!original && wantHandle) writeHandle(nullptr);
     handleDone = true;
@@ -769,11 +769,11 @@ void RecordWriter::writeDiffering(const Record& record, const WriteAs& as, SlotM
         continue;
       }
       in102 = !name.empty() && name.front() == '{';
-      t.w.tag(tag.code, value);
+      t.w.raw(file, tag);
       continue;
     }
     if (in102) {
-      t.w.tag(tag.code, value);
+      t.w.raw(file, tag);
       continue;
     }
     if (tag.code >= 1000) inXdata = true;
@@ -794,7 +794,7 @@ void RecordWriter::writeDiffering(const Record& record, const WriteAs& as, SlotM
       std::size_t len = name.size();
       if (count > 1) len = appendOrdinal(subclass, len, count);
       subclass[len] = '\0';
-      t.w.tag(tag.code, value);
+      t.w.raw(file, tag);
       fw.emitAtSubclassStart(def.subclassIdOf(std::string_view(subclass, len)));
       continue;
     }
@@ -805,7 +805,7 @@ void RecordWriter::writeDiffering(const Record& record, const WriteAs& as, SlotM
       if (fd.kind != Kind::Chunks || tag.code == 1) fw.emitMissingFrom(static_cast<std::size_t>(f) + 1, fd.subclassId);
       continue;
     }
-    t.w.tag(tag.code, value);
+    t.w.raw(file, tag);
   }
   if (!scan.markers && !startDone) fw.emitMissingFrom(0, -1);
   fw.emitRest();

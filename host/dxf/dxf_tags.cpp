@@ -55,6 +55,12 @@ std::uint64_t TagFile::recordHandle(std::size_t begin, std::size_t end) const {
   return 0;
 }
 
+std::size_t TagFile::linesEnd(std::size_t i) const {
+  std::size_t at = tags[i].offset + value(i).size();
+  while (at < buffer.size() && buffer[at] == '\r') ++at;
+  return at < buffer.size() && buffer[at] == '\n' ? at + 1 : at;
+}
+
 std::size_t TagFile::longValueLength(const Tag& t) const {
   const char* begin = buffer.data() + t.offset;
   const std::size_t rest = buffer.size() - t.offset;
@@ -318,13 +324,6 @@ struct CodeLines {
   }
 };
 
-// A few bytes compared in place: a library call per tag cost more than the copy it saves.
-bool sameBytes(const char* a, const char* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
 const CodeLines& codeLines() {
   static const CodeLines lines;
   return lines;
@@ -335,6 +334,7 @@ const CodeLines& codeLines() {
 TagWriter::TagWriter(std::string& out, bool crlf)
     : mOut(out),
       mEol(crlf ? "\r\n" : "\n"),
+      mCrlf(crlf),
       mCodeText(codeLines().text[crlf ? 1 : 0]),
       mCodeLength(codeLines().length[crlf ? 1 : 0]) {}
 
@@ -393,37 +393,13 @@ void TagWriter::tagHandle(int c, std::uint64_t handle) {
 }
 
 void TagWriter::raw(const TagFile& file, std::size_t begin, std::size_t end) {
-  // Neighbouring tags whose lines stand in the file exactly as this writer would put them are
-  // copied as one run of bytes; any other tag is written anew. A drawing written by this host (or
-  // laid out as it does) is so copied record by record.
-  const char* data = file.buffer.data();
-  const std::size_t size = file.buffer.size();
-  std::size_t runFrom = 0, runTo = 0;
-  auto copyRun = [&] {
-    if (runTo > runFrom) mOut.append(data + runFrom, runTo - runFrom);
-    runFrom = runTo = 0;
-  };
-  for (std::size_t i = begin; i < end; ++i) {
-    const Tag& t = file.tags[i];
-    const std::string_view value = file.value(t);
-    const auto at = static_cast<std::size_t>(t.code - CodeLines::kFirst);  // scanning refused other codes
-    const std::size_t codeLength = mCodeLength[at];
-    const std::size_t valueEnd = t.offset + value.size();
-    if (t.offset >= codeLength && valueEnd + mEol.size() <= size &&
-        sameBytes(data + t.offset - codeLength, mCodeText[at], codeLength) &&
-        sameBytes(data + valueEnd, mEol.data(), mEol.size())) {
-      const std::size_t from = t.offset - codeLength;
-      if (from != runTo) {
-        copyRun();
-        runFrom = from;
-      }
-      runTo = valueEnd + mEol.size();
-      continue;
-    }
-    copyRun();
-    tag(t.code, value);
+  if (begin >= end) return;
+  if (file.crlf == mCrlf) {
+    const std::size_t from = file.linesBegin(begin);
+    mOut.append(file.buffer, from, file.linesEnd(end - 1) - from);
+    return;
   }
-  copyRun();
+  for (std::size_t i = begin; i < end; ++i) tag(file.tags[i].code, file.value(i));
 }
 
 }  // namespace zrxhost::dxf

@@ -47,6 +47,10 @@ struct TagFile {
   }
   // The handle the record [begin, end) gives itself (its 5 group right after the 0 group); 0: none.
   std::uint64_t recordHandle(std::size_t begin, std::size_t end) const;
+  // Where the lines of tag i begin in the buffer (tag 0's at the buffer's start, a byte-order mark
+  // and all), and where they end: just past the line break of its value, or at the buffer's end.
+  std::size_t linesBegin(std::size_t i) const { return i == 0 ? 0 : linesEnd(i - 1); }
+  std::size_t linesEnd(std::size_t i) const;
   static std::string_view trimmed(std::string_view s);
 
  private:
@@ -87,7 +91,13 @@ class TagWriter {
   void tag(int code, double value);
   void tagInt(int code, long long value);
   void tagHandle(int code, std::uint64_t handle);
-  void raw(const TagFile& file, std::size_t begin, std::size_t end);  // tags [begin, end) as read
+  // Tags [begin, end) as read, byte for byte (the padding of their group codes, their line breaks,
+  // the file's end); written anew in this writer's layout where the file breaks its lines otherwise.
+  void raw(const TagFile& file, std::size_t begin, std::size_t end);
+  void raw(const TagFile& file, const Tag& tag) {
+    const auto at = static_cast<std::size_t>(&tag - file.tags.data());
+    raw(file, at, at + 1);
+  }
   std::string& out() { return mOut; }
   // Whether a value given was infinite or not a number: no reader takes such a value back, so the
   // writer's caller must not keep what was written.
@@ -98,6 +108,7 @@ class TagWriter {
   std::string& mOut;
   bool mWroteNonFinite = false;
   std::string_view mEol;
+  bool mCrlf;
   const char (*mCodeText)[8];  // the code lines with this line break, from code -5 on
   const std::uint8_t* mCodeLength;
 };

@@ -50,7 +50,11 @@ std::shared_ptr<const TagFile> parseTemplate(const char* source) {
     std::size_t bar = s.find('|');
     std::string_view line = s.substr(0, bar);
     std::size_t space = line.find(' ');
-    file->buffer.append(line.substr(0, space));
+    // Group codes right-aligned in three columns, as the writer lays them out: the tags are copied
+    // as they stand.
+    const std::string_view code = line.substr(0, space);
+    if (code.size() < 3) file->buffer.append(3 - code.size(), ' ');
+    file->buffer.append(code);
     file->buffer.push_back('\n');
     if (space != std::string_view::npos) file->buffer.append(line.substr(space + 1));
     file->buffer.push_back('\n');

@@ -147,11 +147,11 @@ void Writer::writeHeader(const LayoutItem& item, std::string& out) {
       long long t = 1;
       bool ok = parseInt(v, t);
       if (ok && (t != 0) == mDb.tileMode())
-        w.tag(code, v);
+        w.raw(mFile, k, k + 1);
       else
         w.tagInt(code, mDb.tileMode() ? 1 : 0);
     } else {
-      w.tag(code, v);
+      w.raw(mFile, k, k + 1);
     }
   }
 }
@@ -207,7 +207,7 @@ void Writer::writeTable(const LayoutItem& item) {
       countDone = true;
       continue;
     }
-    mOut.tag(mFile.code(k), mFile.value(k));
+    mOut.raw(mFile, k, k + 1);
   }
   for (const auto& e : item.entries) {
     if (e.id.isNull())

@@ -136,6 +136,33 @@ class WhatIsReadIsWritten(hostrun.HostTestCase):
                 self.assertTrue(self.assertStableRoundTrip(src))
 
 
+    def test_unchanged_drawings_keep_their_layout_byte_for_byte(self):
+        """Group codes padded otherwise than the writer pads them, or not at all; CR LF line ends;
+        no line end after EOF: each as other programs write them."""
+        src = self.new_drawing("src.dxf", lambda msp: msp.add_text("A-01").set_placement((1, 2)))
+        with open(src, "rb") as f:
+            lines = f.read().split(b"\n")[:-1]
+        codes, values = lines[0::2], lines[1::2]
+        layouts = {
+            "unpadded": [c.strip() for c in codes],
+            "left-aligned": [c.strip().ljust(3) for c in codes],
+            "padded to six": [c.strip().rjust(6) for c in codes],
+        }
+        for name, layout in layouts.items():
+            for ending in (b"\n", b"\r\n"):
+                for last in (ending, b""):
+                    with self.subTest(layout=name, ending=ending, last=last):
+                        text = ending.join(line for pair in zip(layout, values) for line in pair) + last
+                        drawing, out = self.path("in.dxf"), self.path("out.dxf")
+                        with open(drawing, "wb") as f:
+                            f.write(text)
+                        result = self.run_host(drawing, "--save-as", out, script="")
+                        self.assertExit(result, 0)
+                        self.assertEqual(result.stderr, "")
+                        with open(out, "rb") as f:
+                            self.assertEqual(f.read(), text)
+
+
 class HugeFiles(hostrun.HostTestCase):
     def peak_memory_mib(self, *args):
         """Runs zrxhost in a child of a fresh Python, so that the peak is zrxhost's alone."""
