@@ -617,10 +617,29 @@ bool Reader::readEntities(const Section& s) {
   return true;
 }
 
+namespace {
+
+// An entity type is a name: letters, digits and underscores, a letter among them ("3DFACE"). A
+// number there is what a damaged file leaves where a line went missing.
+bool isTypeName(std::string_view type) {
+  bool letter = false;
+  for (char c : type) {
+    const bool isLetter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!isLetter && !(c >= '0' && c <= '9') && c != '_') return false;
+    letter = letter || isLetter;
+  }
+  return letter;
+}
+
+}  // namespace
+
 bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
                         std::size_t& next) {
   if (f.code(k) != 0) return fail(k, "an entity (group 0) was expected", "此处应为实体（组 0）");
   std::string_view type = TagFile::trimmed(f.value(k));
+  if (!isTypeName(type))
+    return failValue(k, "'{}' stands where an entity's type belongs; a type is a name (the file is damaged)",
+                     "实体类型处是“{}”；类型应为名称（文件已损坏）", {printable(type)});
   std::size_t mainEnd = nextZero(k, limit);
   std::size_t subEnd = mainEnd;
   bool poly = type == "POLYLINE";

@@ -64,6 +64,13 @@ class BadInput(unittest.TestCase):
         line = (head + bad[: bad.index(b"2,5")]).count(b"\n") + 1
         self.check_refused(head + bad, line=line, words=("2,5", "group code 40"))
 
+    def test_a_number_where_an_entity_type_belongs(self):
+        # A line "10" of the text's insertion point turned into "0": its x becomes a record's type.
+        at = self.good_bytes.index(b"AcDbText\n 10\n") + len(b"AcDbText\n")
+        bad = self.good_bytes[:at] + b"  0" + self.good_bytes[at + 3:]
+        line = bad[:at].count(b"\n") + 2
+        self.check_refused(bad, line=line, words=("where an entity's type belongs",))
+
     def test_not_dxf(self):
         self.check_refused(b"Hello, this is a letter.\nNot a drawing at all.\n", line=1)
         self.check_refused(b"\x89PNG\r\n\x1a\n\x00\x00binary", line=1)
