@@ -280,6 +280,21 @@ bool Reader::readSections() {
   }
 }
 
+namespace {
+
+// The release that wrote a drawing of a version before R12 ("AC1004": "R9"); null for any other.
+const char* olderRelease(std::string_view version) {
+  static constexpr std::pair<std::string_view, const char*> kReleases[] = {
+      {"AC1006", "R10"},   {"AC1004", "R9"},    {"AC1003", "R2.6"},  {"AC1002", "R2.5"},
+      {"AC2.22", "R2.22"}, {"AC2.21", "R2.21"}, {"AC2.10", "R2.10"}, {"AC1.50", "R2.05"},
+      {"AC1.40", "R1.40"}, {"AC1.2", "R1.2"},   {"MC0.0", "R1.0"}};
+  for (const auto& [name, release] : kReleases)
+    if (version == name) return release;
+  return nullptr;
+}
+
+}  // namespace
+
 bool Reader::readHeader(const Section& s) {
   std::string_view var;
   for (std::size_t k = s.begin + 2; k < s.end; ++k) {
@@ -291,17 +306,17 @@ bool Reader::readHeader(const Section& s) {
     }
     if (var == "$ACADVER" && code == 1) {
       mLayout->version = std::string(TagFile::trimmed(v));
-      if (mLayout->version == "AC1006") {
-        // R10 differs from R12 in nothing this host writes.
-        mLayout->version = "AC1009";
+      if (const char* release = olderRelease(mLayout->version)) {
+        // The releases before R12 differ from it in nothing this host writes.
         mWarnings.push_back(
             atLine(TagFile::lineOf(k) + 1,
-                   textInLanguage("an R10 drawing (AC1006) is read as R12 and will be saved as R12 (AC1009)",
-                                  "R10 图形（AC1006）按 R12 读取，并将保存为 R12（AC1009）")));
+                   textInLanguage("an {} drawing ({}) is read as R12 and will be saved as R12 (AC1009)",
+                                  "{} 图形（{}）按 R12 读取，并将保存为 R12（AC1009）", {release, mLayout->version})));
+        mLayout->version = "AC1009";
       }
       if (!isKnownVersion(mLayout->version))
-        return failValue(k, "unsupported DXF version '{}' (versions R12 to R2018, AC1009 to AC1032, can be read)",
-                         "不支持的 DXF 版本“{}”（可读取 R12 至 R2018，即 AC1009 至 AC1032）",
+        return failValue(k, "unsupported DXF version '{}' (versions R1.0 to R2018, up to AC1032, can be read)",
+                         "不支持的 DXF 版本“{}”（可读取 R1.0 至 R2018，即至 AC1032 的版本）",
                          {printable(mLayout->version)});
     } else if (var == "$DWGCODEPAGE" && code == 3) {
       mLayout->codePage = std::string(TagFile::trimmed(v));

@@ -294,21 +294,23 @@ class WhatOthersRead(hostrun.HostTestCase):
                 with open(out, "rb") as f:
                     self.assertTrue(f.read().endswith(b"EOF\n"))
 
-    def test_an_r10_drawing_is_read_and_saved_as_r12(self):
-        src = self.r12("r10.dxf")
-        lines = dxf_lines(src)
-        at = lines.index("$ACADVER")
-        self.assertEqual(lines[at + 2], "AC1009")
-        lines[at + 2] = "AC1006"
-        write_lines(src, lines)
-        out = self.path("out.dxf")
-        result = self.run_host(src, "--save-as", out, script="")
-        self.assertExit(result, 0)
-        self.assertEqual(result.stderr.strip(), f"zrxhost: warning: {src}: line {at + 3}: an R10 drawing (AC1006) "
-                                                "is read as R12 and will be saved as R12 (AC1009)")
-        doc = hostrun.read_drawing_strict(out)
-        self.assertEqual(doc.dxfversion, "AC1009")
-        self.assertEqual(hostrun.texts_of(doc), [("kept", (1.0, 2.0, 0.0))])
+    def test_drawings_before_r12_are_read_and_saved_as_r12(self):
+        for version, release in (("AC1006", "R10"), ("AC1004", "R9"), ("AC1003", "R2.6"), ("AC2.10", "R2.10")):
+            with self.subTest(version=version):
+                src = self.r12(f"{release}.dxf")
+                lines = dxf_lines(src)
+                at = lines.index("$ACADVER")
+                self.assertEqual(lines[at + 2], "AC1009")
+                lines[at + 2] = version
+                write_lines(src, lines)
+                out = self.path("out.dxf")
+                result = self.run_host(src, "--save-as", out, script="")
+                self.assertExit(result, 0)
+                self.assertEqual(result.stderr.strip(), f"zrxhost: warning: {src}: line {at + 3}: an {release} drawing "
+                                                        f"({version}) is read as R12 and will be saved as R12 (AC1009)")
+                doc = hostrun.read_drawing_strict(out)
+                self.assertEqual(doc.dxfversion, "AC1009")
+                self.assertEqual(hostrun.texts_of(doc), [("kept", (1.0, 2.0, 0.0))])
 
 
 class BinaryDxf(hostrun.HostTestCase):
