@@ -12,7 +12,7 @@ fonts-dejavu-core fonts-wqy-microhei"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev
 python3 python3-ezdxf python3-matplotlib
 qt6-base-dev qt6-translations-l10n xvfb xdotool xauth
-librecad-data z88-data freecad-common"
+librecad-data z88-data freecad-common openscad-testing-data"
 FUZZ_PACKAGES="clang libclang-rt-dev"
 BENCH_PACKAGES="libdxflib-dev libdime-dev time librecad"
 PORTABLE_PACKAGES="g++-mingw-w64-x86-64"

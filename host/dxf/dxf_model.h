@@ -58,6 +58,9 @@ struct LayoutItem {
   };
   std::vector<Entry> entries;
   std::size_t recordsRead = 0;  // tables: how many records the file listed
+  // Raw: one record written as read but for its handle (group 5 or 105 after its 0 group), which
+  // the reader gave it anew; 0: none.
+  ZcDbHandle newHandle = 0;
 };
 
 // The file's layout, kept as the database's extension.

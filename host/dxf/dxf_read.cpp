@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <map>
+#include <unordered_set>
 
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
@@ -133,7 +135,8 @@ class Reader {
   void raw(std::size_t begin, std::size_t end) {
     if (begin >= end) return;
     auto& items = mLayout->items;
-    if (!items.empty() && items.back().kind == LayoutItem::kRaw && items.back().end == begin) {
+    if (!items.empty() && items.back().kind == LayoutItem::kRaw && items.back().newHandle == 0 &&
+        items.back().end == begin) {
       items.back().end = static_cast<std::uint32_t>(end);
       return;
     }
@@ -149,10 +152,22 @@ class Reader {
     while (mDb->getZcDbObjectId(taken, false, mNextFresh) == Zcad::eOk) ++mNextFresh;
     return mNextFresh++;
   }
-  // What the reader mended, one line each for the user: the file is read, but not as it stood.
+  // What the reader mended, one line each for the user: the file is read, but not as it stood. Past
+  // kRepairsListed of a kind, the rest are counted and summed up at the end (sayRepairsNotListed).
   void repaired(std::size_t tag, const char* english, const char* chinese,
                 std::initializer_list<std::string_view> args) {
-    mWarnings.push_back(atLine(TagFile::lineOf(tag), textInLanguage(english, chinese, args)));
+    RepairsOfAKind& kind = mRepairs[english];
+    if (++kind.count <= kRepairsListed)
+      mWarnings.push_back(atLine(TagFile::lineOf(tag), textInLanguage(english, chinese, args)));
+    kind.lastTag = tag;
+  }
+  void sayRepairsNotListed() {
+    for (const auto& [english, kind] : mRepairs)
+      if (kind.count > kRepairsListed)
+        mWarnings.push_back(
+            atLine(TagFile::lineOf(kind.lastTag),
+                   textInLanguage("and {} more repairs of the same kind up to this line",
+                                  "另有 {} 处同类修复，直至此行", std::to_string(kind.count - kRepairsListed))));
   }
   // Says that an object of the file was added under a fresh handle instead of its own, and gives the
   // handle its record is written with: a renumbered one no longer matches the object's, so the writer
@@ -181,6 +196,11 @@ class Reader {
   void findMaxHandle();
   bool readTables(const Section& s);
   bool readTable(std::size_t begin, std::size_t endtab, const RecordDescriptor& records);
+  // A table the host does not model, kept as read; a record whose handle is 0 or an earlier
+  // record's is given one of its own.
+  void keepTable(std::size_t begin, std::size_t endtab);
+  // Says which block records of the file the writer gives the BLOCK and ENDBLK they lack.
+  void sayBlocksAdded();
   bool readBlocks(const Section& s);
   bool readEntities(const Section& s);
   bool readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
@@ -227,7 +247,14 @@ class Reader {
   Slots mSlots, mVertex;
   FieldScan mScan;
   std::vector<ZcDbObjectId> mInserts;
+  std::unordered_set<ZcDbHandle> mKeptHandles;  // of the records of tables kept as read
   std::vector<std::string>& mWarnings;
+  static constexpr std::size_t kRepairsListed = 20;
+  struct RepairsOfAKind {
+    std::size_t count = 0, lastTag = 0;
+  };
+  std::map<const char*, RepairsOfAKind> mRepairs;  // by the English text: one per place that repairs
+  std::size_t mSeedTag = 0;                        // the $HANDSEED group, 0: none
   ZcDbBlockTableRecord* mOpenRecord = nullptr;
   ZcDbObjectId mOpenRecordId;
 };
@@ -322,6 +349,7 @@ bool Reader::readHeader(const Section& s) {
       mLayout->codePage = std::string(TagFile::trimmed(v));
     } else if (var == "$HANDSEED" && code == 5) {
       parseHandle(v, mSeedRead);
+      mSeedTag = k;
     } else if (var == "$TILEMODE" && code == 70) {
       long long t = 1;
       if (parseInt(v, t)) mTileMode = t != 0;
@@ -353,6 +381,11 @@ void Reader::findMaxHandle() {
   }
   if (mR12 && !any) mLayout->usesHandles = false;
   mLayout->maxFileHandle = max;
+  // The writer keeps the seed above every handle (Writer::writeHeader).
+  if (mSeedTag != 0 && mSeedRead <= max)
+    repaired(mSeedTag, "the handle seed $HANDSEED '{}' is not above the drawing's largest handle {}; it is saved as {}",
+             "句柄种子 $HANDSEED“{}”不大于图形中最大的句柄 {}；保存为 {}",
+             {printable(TagFile::trimmed(f.value(mSeedTag))), formatHandle(max), formatHandle(max + 1)});
   mNextFresh = std::max(max + 1, mSeedRead);
   if (mNextFresh == 0) mNextFresh = 1;
 }
@@ -468,12 +501,49 @@ bool Reader::readTables(const Section& s) {
     if (const RecordDescriptor* records = tableDescriptor(name)) {
       if (!readTable(k, m, *records)) return false;
     } else {
-      raw(k, m + 1);
+      keepTable(k, m);
     }
     k = m + 1;
   }
   raw(s.end, s.end + 1);
   return true;
+}
+
+void Reader::sayBlocksAdded() {
+  if (mR12 || mDb->blockTableId().isNull()) return;
+  closeRecord();
+  auto* table = zrxhost::peek<ZcDbBlockTable>(mDb->blockTableId());
+  for (ZcDbObjectId id : table != nullptr ? table->recordIds() : std::vector<ZcDbObjectId>{}) {
+    const auto* rec = zrxhost::peek<ZcDbBlockTableRecord>(id);
+    const ObjectRecord* fd = rec != nullptr ? recordOf(*rec) : nullptr;
+    if (fd != nullptr && !fd->synthetic && fd->end > fd->begin && fd->blockEnd == 0)
+      repaired(fd->begin, "block \"{}\" has a BLOCK_RECORD entry but no BLOCK; a BLOCK and an ENDBLK are added",
+               "块“{}”有 BLOCK_RECORD 条目但没有 BLOCK；已补上 BLOCK 和 ENDBLK", {printable(rec->name().toUtf8())});
+  }
+}
+
+void Reader::keepTable(std::size_t begin, std::size_t endtab) {
+  std::size_t k = nextZero(begin, endtab);
+  raw(begin, k);
+  for (std::size_t n = k; k < endtab; k = n) {
+    n = nextZero(k, endtab);
+    ZcDbHandle own = 0;
+    const bool handled =
+        !mR12 && k + 1 < n && (f.code(k + 1) == 5 || f.code(k + 1) == 105) && parseHandle(f.value(k + 1), own);
+    ZcDbObjectId taken;
+    if (!handled ||
+        (own != 0 && mKeptHandles.insert(own).second && mDb->getZcDbObjectId(taken, false, own) != Zcad::eOk)) {
+      raw(k, n);
+      continue;
+    }
+    LayoutItem item;
+    item.begin = static_cast<std::uint32_t>(k);
+    item.end = static_cast<std::uint32_t>(n);
+    item.newHandle = freshHandle();
+    renumbered(k, own, item.newHandle);
+    mLayout->items.push_back(std::move(item));
+  }
+  raw(endtab, endtab + 1);
 }
 
 bool Reader::readTable(std::size_t begin, std::size_t endtab, const RecordDescriptor& records) {
@@ -789,6 +859,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     }
   }
   raw(mEof, mEof + 1);
+  sayBlocksAdded();
   if (!ensureDefaults()) {
     closeRecord();
     fail(mEof, "the drawing's tables cannot be made", "无法建立图形的表");
@@ -808,6 +879,7 @@ std::unique_ptr<ZcDbDatabase> Reader::run() {
     blocks->close();
   }
   zrxhost::setHandseed(*mDb, std::max({mNextFresh, mSeedRead, mDb->handseed()}));
+  sayRepairsNotListed();
   mDb->setTileMode(mTileMode);
   mLayout->namesGeneration = zrxhost::symbolTableChanges(*mDb);
   mDb->setExtension(std::shared_ptr<DrawingLayout>(std::move(mLayout)));

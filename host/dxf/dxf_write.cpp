@@ -458,7 +458,14 @@ std::size_t Writer::writeItems(const LayoutItem*& header) {
   for (const LayoutItem& item : mLayout.items) {
     switch (item.kind) {
       case LayoutItem::kRaw:
-        mOut.raw(mFile, item.begin, item.end);
+        if (item.newHandle != 0) {
+          mOut.raw(mFile, item.begin, item.begin + 1);
+          mOut.tagHandle(mFile.code(item.begin + 1), item.newHandle);
+          mOut.raw(mFile, item.begin + 2, item.end);
+          mMaxWritten = std::max(mMaxWritten, item.newHandle);
+        } else {
+          mOut.raw(mFile, item.begin, item.end);
+        }
         break;
       case LayoutItem::kHeader:
         headerAt = mStreamed + mBody.size();

@@ -64,6 +64,53 @@ class Handles(hostrun.HostTestCase):
         handles = [e.dxf.handle for e in doc.entitydb.values()]
         self.assertEqual(len(handles), len(set(handles)))
 
+    def test_table_records_sharing_handle_0_each_get_their_own_and_every_repair_is_said(self):
+        import ezdxf
+
+        doc = ezdxf.new("R2018", setup=True)  # with its linetypes and dimension styles
+        src = self.path("in.dxf")
+        hostrun.save_drawing(doc, src)
+        lines = dxf_lines(src)
+        tables = ("VPORT", "LTYPE", "APPID", "DIMSTYLE", "LAYER", "STYLE")
+        zeroed = 0
+        for i in range(0, len(lines) - 3, 2):
+            if lines[i].strip() == "0" and lines[i + 1] in tables and lines[i + 2].strip() in ("5", "105"):
+                lines[i + 3] = "0"
+                zeroed += 1
+        seed = lines.index("$HANDSEED")
+        lines[seed + 2] = "1"
+        write_lines(src, lines)
+        out = self.path("out.dxf")
+        result = self.run_host(src, "--save-as", out, script="")
+        self.assertExit(result, 0)
+        warnings = result.stderr.splitlines()
+        self.assertTrue(all(w.startswith(f"zrxhost: warning: {src}: line ") for w in warnings), result)
+        self.assertIn(f"line {seed + 2}: the handle seed $HANDSEED '1' is not above", result.stderr)
+        renumbered = [w for w in warnings if "has no handle; it gets handle" in w]
+        # Twenty of a kind are listed, and the rest summed up in one line.
+        self.assertEqual(len(renumbered), min(zeroed, 20))
+        self.assertGreater(zeroed, 20)
+        self.assertIn(f"and {zeroed - 20} more repairs of the same kind up to this line", result.stderr)
+        doc = hostrun.read_drawing(out)  # references to the handles zeroed above stay broken
+        handles = [e.dxf.handle for e in doc.entitydb.values()]
+        self.assertEqual(len(handles), len(set(handles)))
+        self.assertNotIn("0", handles)
+        self.assertGreater(int(doc.header["$HANDSEED"], 16), max(int(h, 16) for h in handles))
+
+    def test_a_block_record_without_its_block_is_said(self):
+        src = self.new_drawing("in.dxf", lambda msp: msp.add_line((0, 0), (1, 1)))
+        lines = dxf_lines(src)
+        at = next(i for i in range(0, len(lines) - 5, 2) if lines[i + 1] == "BLOCK" and "*Paper_Space" in lines[i:i + 20])
+        endblk = lines.index("ENDBLK", at)
+        end = next(i for i in range(endblk + 1, len(lines), 2) if lines[i].strip() == "0")
+        del lines[at:end]
+        write_lines(src, lines)
+        result = self.run_host(src, "--save-as", self.path("out.dxf"), script="")
+        self.assertExit(result, 0)
+        self.assertRegex(result.stderr, r'^zrxhost: warning: .*: line \d+: block "\*Paper_Space" has a BLOCK_RECORD '
+                                        r'entry but no BLOCK; a BLOCK and an ENDBLK are added$')
+        hostrun.read_drawing_strict(self.path("out.dxf"))
+
     def test_a_block_without_its_record_is_said(self):
         def build(msp, doc):
             doc.blocks.new("DOOR").add_line((0, 0), (1, 1))
