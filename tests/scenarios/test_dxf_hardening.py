@@ -358,6 +358,15 @@ class WhatOthersRead(hostrun.HostTestCase):
                 doc = hostrun.read_drawing_strict(out)
                 self.assertEqual(doc.dxfversion, "AC1009")
                 self.assertEqual(hostrun.texts_of(doc), [("kept", (1.0, 2.0, 0.0))])
+        # An R11 drawing of entities alone, without a header: read as R12 and kept as it is.
+        headerless = self.path("headerless.dxf")
+        with open(headerless, "w") as f:
+            f.write("0\nSECTION\n2\nENTITIES\n0\nTEXT\n8\n0\n10\n1.0\n20\n2.0\n40\n2.5\n1\nkept\n0\nENDSEC\n0\nEOF\n")
+        out = self.path("out.dxf")
+        result = self.run_host(headerless, "--save-as", out, script="")
+        self.assertExit(result, 0)
+        with open(headerless, "rb") as a, open(out, "rb") as b:
+            self.assertEqual(a.read(), b.read())
 
 
 class BinaryDxf(hostrun.HostTestCase):
