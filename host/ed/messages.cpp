@@ -60,10 +60,9 @@ constexpr BilingualText<HostMessage> kTexts[] = {
     {HostMessage::kFoundTotal, "{} found, {} total", "找到 {} 个，总计 {} 个"},
     {HostMessage::kFoundDuplicates, "{} found ({} duplicate), {} total", "找到 {} 个（{} 个重复），总计 {} 个"},
     {HostMessage::kRemovedTotal, "{} removed, {} total", "删除 {} 个，剩余 {} 个"},
-    {HostMessage::kFilteredOut, "{} were filtered out.", "已过滤掉 {} 个。"},
+    {HostMessage::kFilteredOut, "Filtered out: {}.", "已过滤掉 {} 个。"},
     {HostMessage::kNoPreviousSet, "No previous selection set.", "没有上一个选择集。"},
-    {HostMessage::kSelectionWords,
-     "Expects a point or Window(W)/Crossing(C)/Fence(F)/ALL/Previous(P)/Remove(R)/Add(A)",
+    {HostMessage::kSelectionWords, "Expects a point or Window(W)/Crossing(C)/Fence(F)/ALL/Previous(P)/Remove(R)/Add(A)",
      "需要点或 窗口(W)/窗交(C)/栏选(F)/全部(ALL)/上一个(P)/删除(R)/添加(A)"},
 };
 

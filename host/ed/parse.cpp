@@ -168,8 +168,8 @@ SelectionWord parseSelectionWord(std::string_view text) {
     SelectionWord word;
   };
   static constexpr Word kWords[] = {
-      {"W", "WINDOW", SelectionWord::kWindow},   {"C", "CROSSING", SelectionWord::kCrossing},
-      {"F", "FENCE", SelectionWord::kFence},     {"ALL", "ALL", SelectionWord::kAll},
+      {"W", "WINDOW", SelectionWord::kWindow},     {"C", "CROSSING", SelectionWord::kCrossing},
+      {"F", "FENCE", SelectionWord::kFence},       {"ALL", "ALL", SelectionWord::kAll},
       {"P", "PREVIOUS", SelectionWord::kPrevious}, {"R", "REMOVE", SelectionWord::kRemove},
       {"A", "ADD", SelectionWord::kAdd},
   };

@@ -58,8 +58,8 @@ class TypeFilter {
   bool accepts(const ZcDbEntity& entity) const {
     if (!mActive) return true;
     const auto* foreign = ZcDbForeignEntity::cast(&entity);
-    std::u16string type = upperAscii(foreign ? foreign->dxfType().utf16()
-                                             : zrxhost::wideToUtf16(entity.isA()->dxfName()));
+    std::u16string type =
+        upperAscii(foreign ? foreign->dxfType().utf16() : zrxhost::wideToUtf16(entity.isA()->dxfName()));
     return std::any_of(mTypes.begin(), mTypes.end(), [&](const std::u16string& t) { return t == u"*" || t == type; });
   }
 
@@ -202,8 +202,7 @@ class SelectionBuilder {
     if (mRemoving) {
       size_t removed = 0;
       for (const ZcDbObjectId& id : kept) removed += mMembers.erase(id.stub());
-      if (removed > 0)
-        std::erase_if(mIds, [&](const ZcDbObjectId& id) { return mMembers.count(id.stub()) == 0; });
+      if (removed > 0) std::erase_if(mIds, [&](const ZcDbObjectId& id) { return mMembers.count(id.stub()) == 0; });
       say(zrxhost::hostMessage(HostMessage::kRemovedTotal, {std::to_string(removed), std::to_string(mIds.size())}));
       redrawHighlight();
     } else {
@@ -217,7 +216,7 @@ class SelectionBuilder {
           ++duplicates;
         }
       }
-      const std::string count = std::to_string(kept.size()), total = std::to_string(mIds.size());
+      const std::string count = std::to_string(found.size()), total = std::to_string(mIds.size());
       if (duplicates > 0) {
         say(zrxhost::hostMessage(HostMessage::kFoundDuplicates, {count, std::to_string(duplicates), total}));
       } else if (wasEmpty) {
@@ -239,8 +238,11 @@ class SelectionBuilder {
       const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(mIds[i]);
       std::optional<Box> box = entity ? extentsOf(*entity) : std::nullopt;
       if (!box) continue;
-      const ZcGePoint3d outline[5] = {
-          {box->x0, box->y0, 0}, {box->x1, box->y0, 0}, {box->x1, box->y1, 0}, {box->x0, box->y1, 0}, {box->x0, box->y0, 0}};
+      const ZcGePoint3d outline[5] = {{box->x0, box->y0, 0},
+                                      {box->x1, box->y0, 0},
+                                      {box->x1, box->y1, 0},
+                                      {box->x0, box->y1, 0},
+                                      {box->x0, box->y0, 0}};
       frame.geometry().polyline(5, outline);
     }
   }
@@ -284,15 +286,19 @@ Answer askOppositeCorner(const ZcGePoint3d& corner, Session::Band band, ZcGePoin
   return answer;
 }
 
-// The user's selection at "Select objects:" until Enter (RTNORM) or Esc (RTCAN).
-int selectInteractively(const TypeFilter& filter, std::vector<ZcDbObjectId>& result) {
+// The prompts of the selection: the host's own, or the caller's (mode ":$").
+struct SelectionPrompts {
+  std::string select = "\n" + zrxhost::hostMessage(HostMessage::kSelectObjects);
+  std::string remove = "\n" + zrxhost::hostMessage(HostMessage::kRemoveObjects);
+};
+
+// The user's selection at the select prompt until Enter (RTNORM) or Esc (RTCAN).
+int selectInteractively(const TypeFilter& filter, const SelectionPrompts& prompts, std::vector<ZcDbObjectId>& result) {
   Session& session = Session::instance();
   SelectionScope scope;
   SelectionBuilder builder(filter);
   while (true) {
-    const std::string prompt =
-        "\n" + zrxhost::hostMessage(builder.removing() ? HostMessage::kRemoveObjects : HostMessage::kSelectObjects);
-    Session::InputLine line = session.readLine(prompt, false);
+    Session::InputLine line = session.readLine(builder.removing() ? prompts.remove : prompts.select, false);
     if (line.kind != Session::LineKind::kText) return RTCAN;
     std::string_view text = zrxhost::ed::trim(line.text);
     if (text.empty()) break;
@@ -359,25 +365,31 @@ int selectInteractively(const TypeFilter& filter, std::vector<ZcDbObjectId>& res
 
 }  // namespace
 
-int zcedSSGet(const ZTCHAR* mode, const void* point1, const void* point2, const resbuf* filter,
-              zds_name selectionSet) {
+int zcedSSGet(const ZTCHAR* mode, const void* point1, const void* point2, const resbuf* filter, zds_name selectionSet) {
   if (selectionSet == nullptr) return RTERROR;
   selectionSet[0] = selectionSet[1] = 0;
   const TypeFilter types(filter);
   const std::u16string word = mode ? upperAscii(zrxhost::wideToUtf16(mode)) : std::u16string();
   std::vector<ZcDbObjectId> ids;
-  if (mode == nullptr) {
-    int status = selectInteractively(types, ids);
+  if (mode == nullptr || word == u":$") {
+    SelectionPrompts prompts;
+    if (mode != nullptr && point1 != nullptr) {
+      // ":$": point1 holds the select and the remove prompt.
+      const auto* given = static_cast<const ZTCHAR* const*>(point1);
+      if (given[0] != nullptr) prompts.select = zrxhost::utf16ToUtf8(zrxhost::wideToUtf16(given[0]));
+      if (given[1] != nullptr) prompts.remove = zrxhost::utf16ToUtf8(zrxhost::wideToUtf16(given[1]));
+    }
+    int status = selectInteractively(types, prompts, ids);
     if (status != RTNORM) return status;
   } else if (word == u"X") {
     ids = filtered(allEntities(), types);
   } else if (word == u"P") {
     ids = filtered(gPrevious, types);
   } else if ((word == u"W" || word == u"C") && point1 != nullptr && point2 != nullptr) {
-    ids = filtered(entitiesInArea(asPnt3d(static_cast<const double*>(point1)),
-                                  asPnt3d(static_cast<const double*>(point2)),
-                                  word == u"W" ? Area::kWindow : Area::kCrossing),
-                   types);
+    ids = filtered(
+        entitiesInArea(asPnt3d(static_cast<const double*>(point1)), asPnt3d(static_cast<const double*>(point2)),
+                       word == u"W" ? Area::kWindow : Area::kCrossing),
+        types);
   } else {
     return RTERROR;
   }

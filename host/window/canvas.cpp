@@ -121,8 +121,8 @@ void Canvas::paintOverlay(QPainter& painter) {
                         static_cast<int>(std::lround(mView.screenY(selection.corner.y))));
     const bool crossing = selection.band == Session::Band::kCrossing ||
                           (selection.band == Session::Band::kByDirection && mCursor.x() < corner.x());
-    painter.setPen(QPen(crossing ? QColor(120, 230, 120) : QColor(120, 160, 255), 1,
-                        crossing ? Qt::DashLine : Qt::SolidLine));
+    painter.setPen(
+        QPen(crossing ? QColor(120, 230, 120) : QColor(120, 160, 255), 1, crossing ? Qt::DashLine : Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(corner, mCursor).normalized());
   }

@@ -31,7 +31,8 @@ int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint);
 
 // ---- Selection sets. A set is named by a zds_name until zcedSSFree releases it.
 // `mode` null: the user selects at "Select objects:" (picks, W, C, F, ALL, P, R, A; Enter ends, Esc
-// cancels with RTCAN); "X": every entity of the current space; "W" or "C": the window or crossing
+// cancels with RTCAN); ":$" the same with the caller's prompts, `point1` pointing to two ZTCHAR
+// strings (select, remove); "X": every entity of the current space; "W" or "C": the window or crossing
 // between `point1` and `point2` (zds_point); "P": the previous set. `filter` may hold one group 0
 // (RTDXF0) entry listing the DXF types kept, separated by commas ("TEXT,MTEXT"). RTNORM with a set
 // of one entity at least; RTERROR when nothing was selected.
@@ -208,7 +209,7 @@ class ZcEdJig : public ZcRxObject {
   // Samples a typed answer as text; whether the sampler took it.
   bool sampleTypedText(std::string_view text);
 
-  ZcString mTypedText;        // the answer being sampled when it is text, not a point
+  ZcString mTypedText;  // the answer being sampled when it is text, not a point
   bool mHasTypedText = false;
   bool mTypedTextTaken = false;  // the sampler took it through acquireString
 };
