@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "retally/command/renumber_plan.h"
 #include "retally/command/retally_messages.h"
-#include "retally/command/retally_settings.h"
 #include "retally/order/curve_path.h"
+#include "retally/plan/renumber_plan.h"
+#include "retally/plan/retally_settings.h"
 #include "retally/preview/renumber_preview.h"
 #include "retally/preview/start_jig.h"
 

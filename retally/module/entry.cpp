@@ -2,7 +2,7 @@
 #include "retally/module/entry.h"
 
 #include "retally/command/retally_command.h"
-#include "retally/command/retally_settings.h"
+#include "retally/plan/retally_settings.h"
 #include "retally/preview/renumber_preview.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "retally/command/renumber_plan.h"
+#include "retally/plan/renumber_plan.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading the selected texts and working out the label each gets under the current settings.
-#include "retally/command/renumber_plan.h"
+#include "retally/plan/renumber_plan.h"
 
 #include "retally/order/curve_path.h"
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "module/host.h"
-#include "retally/command/retally_settings.h"
 #include "retally/order/order.h"
+#include "retally/plan/retally_settings.h"
 #include "retally/renumber/mtext_plain.h"
 
 class CurvePath;

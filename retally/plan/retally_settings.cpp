@@ -1,5 +1,5 @@
 // The settings retally keeps between runs.
-#include "retally/command/retally_settings.h"
+#include "retally/plan/retally_settings.h"
 
 RetallySettings& retallySettings() {
   static RetallySettings settings;
