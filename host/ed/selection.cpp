@@ -365,6 +365,11 @@ int selectInteractively(const TypeFilter& filter, const SelectionPrompts& prompt
 
 }  // namespace
 
+void zrxhost::ed::forgetSelections() {
+  gSets.clear();
+  gPrevious.clear();
+}
+
 int zcedSSGet(const ZTCHAR* mode, const void* point1, const void* point2, const resbuf* filter, zds_name selectionSet) {
   if (selectionSet == nullptr) return RTERROR;
   selectionSet[0] = selectionSet[1] = 0;
