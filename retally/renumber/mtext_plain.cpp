@@ -41,9 +41,18 @@ std::vector<PlainCharacter> plainCharacters(std::u16string_view s) {
         size_t semicolon = s.find(u';', i + 1);
         const std::uint32_t end = semicolon == std::u16string_view::npos ? n : static_cast<std::uint32_t>(semicolon);
         if (code == u'S') {
-          // A stack is one piece: its characters cannot be edited one by one.
-          for (std::uint32_t k = i + 1; k < end; ++k)
-            if (s[k] != u'^' && s[k] != u'#') put(s[k], at, std::min(end + 1, n));
+          // A stack reads as "top/bottom" (a lone "top^" as its top), and is one piece: its
+          // characters cannot be edited one by one.
+          const std::u16string_view stack = s.substr(i + 1, end - i - 1);
+          const size_t split = stack.find_first_of(u"^/#");
+          std::u16string_view top = stack.substr(0, split), bottom;
+          if (split != std::u16string_view::npos) bottom = stack.substr(split + 1);
+          while (split != std::u16string_view::npos && !top.empty() && top.front() == u' ') top.remove_prefix(1);
+          while (!bottom.empty() && bottom.front() == u' ') bottom.remove_prefix(1);
+          const std::uint32_t stackEnd = std::min(end + 1, n);
+          for (char16_t t : top) put(t, at, stackEnd);
+          if (!bottom.empty()) put(u'/', at, stackEnd);
+          for (char16_t b : bottom) put(b, at, stackEnd);
         }
         i = end == n ? n : end;
       } else if (code == u'U' && i + 5 < n && s[i + 1] == u'+' && isHex(s[i + 2]) && isHex(s[i + 3]) &&
