@@ -48,6 +48,7 @@ PUBLIC_HEADERS = {
     "zrxhost/undo.h": "db",
     "zrxhost/database_internals.h": "db",
     "zrxhost/edits.h": "db",
+    "zrxhost/foreign_outline.h": "db",
     "zrx/ed.h": "ed",
     "zrxhost/session.h": "ed",
     "zrxhost/messages.h": "ed",

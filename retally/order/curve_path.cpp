@@ -17,7 +17,10 @@ bool CurvePath::takeFrom(ZcDbObjectId id, const ZcGePoint3d& pick) {
   mStartOf.clear();
   ZcDbEntity* pEnt = nullptr;
   if (zcdbOpenObject(pEnt, id, ZcDb::kForRead) != Zcad::eOk || pEnt == nullptr) return false;
-  if (pEnt->isKindOf(ZcDbLine::desc()) || pEnt->isKindOf(ZcDb3dPolyline::desc())) {
+  // A curve the host keeps as its record (an arc, a circle, a polyline, a spline) draws its outline
+  // as one; any other kind it keeps that way draws nothing.
+  if (pEnt->isKindOf(ZcDbLine::desc()) || pEnt->isKindOf(ZcDb3dPolyline::desc()) ||
+      pEnt->isKindOf(ZcDbForeignEntity::desc())) {
     // What the entity draws is its path: the host's own geometry, not a second reading of it.
     ZcGiDrawRecorder drawn;
     pEnt->worldDraw(&drawn);
@@ -34,7 +37,9 @@ bool CurvePath::takeFrom(ZcDbObjectId id, const ZcGePoint3d& pick) {
   }
   if (!(total > 0) || !std::isfinite(total)) return false;
   mFromEnd = false;
-  mFromEnd = rawAlong(pick) > total / 2;
+  mClosed = planarDistance(mPoints.front(), mPoints.back()) <= total * 1e-9;
+  mStartAlong = rawAlong(pick);
+  mFromEnd = !mClosed && mStartAlong > total / 2;
   return true;
 }
 
@@ -55,6 +60,7 @@ double CurvePath::rawAlong(const ZcGePoint3d& p) const {
 }
 
 double CurvePath::along(const ZcGePoint3d& point) const {
-  const double raw = rawAlong(point);
-  return mFromEnd ? mStartOf.back() - raw : raw;
+  const double raw = rawAlong(point), total = mStartOf.back();
+  if (mClosed) return raw >= mStartAlong ? raw - mStartAlong : raw - mStartAlong + total;
+  return mFromEnd ? total - raw : raw;
 }

@@ -65,16 +65,22 @@ class Orders(RetallyCase):
             expected = [(30, 0), (50, 10), (10, 0), (30, 10.5), (10, 10)]
             self.assertEqual([labels[p] for p in expected], [f"Room {n}" for n in range(7, 12)], self.last)
         with self.subTest(order="Curve"):
-            # The line picked near its right end: numbered from that end, by each text's nearest point.
+            # A polyline picked near its last vertex: numbered from that end, by each text's nearest
+            # point; a circle from the point nearest the pick, counter-clockwise.
             def build(msp):
                 for text, x, y in ROOMS:
                     msp.add_text(text, dxfattribs={"height": 2.5, "insert": (x, y)})
-                msp.add_line((0, 20), (40, -10))
+                msp.add_lwpolyline([(0, 20), (40, -10), (60, -10)])
+                msp.add_circle((30, 5), 30)
 
-            _, doc = self.retally(build, ["retally", "ALL", "", "O", "C", "39,-9.25", ""])
+            _, doc = self.retally(build, ["retally", "ALL", "", "O", "C", "59,-10", ""])
             labels = self.labels(doc)
-            along = sorted(by_position, key=lambda p: -(p[0] * 0.8 - p[1] * 0.6))
+            along = [(50, 10), (30, 0), (30, 10.5), (10, 0), (10, 10)]
             self.assertEqual([labels[p] for p in along], [f"Room {n}" for n in range(1, 6)], self.last)
+            _, doc = self.retally(build, ["retally", "ALL", "", "O", "C", "60,5", ""])
+            labels = self.labels(doc)
+            around = [(50, 10), (30, 10.5), (10, 10), (10, 0), (30, 0)]
+            self.assertEqual([labels[p] for p in around], [f"Room {n}" for n in range(1, 6)], self.last)
 
 
 class Places(RetallyCase):
