@@ -68,7 +68,7 @@ class TypeFilter {
   bool mActive = false;
 };
 
-// Every entity of the current space that is not erased, in drawing order.
+// Every entity of the current space that is not erased and not invisible, in drawing order.
 template <typename F>
 void forEachEntity(F&& visit) {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
@@ -76,7 +76,8 @@ void forEachEntity(F&& visit) {
   if (space == nullptr) return;
   for (const ZcDbObjectId& id : space->entityIds()) {
     if (id.isNull() || id.isErased()) continue;
-    if (ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id)) visit(id, *entity);
+    ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
+    if (entity != nullptr && entity->visibility() == ZcDb::kVisible) visit(id, *entity);
   }
 }
 
