@@ -232,6 +232,10 @@ void retallyCommand() {
       continue;
     }
     StartValue start;
+    if (jig.typedText().size() > kMostStartDigits) {
+      printRetallyText(RetallyText::kStartTooLong, {std::to_wstring(kMostStartDigits)});
+      continue;
+    }
     if (status == ZcEdJig::kNormal && parseStart(jig.typedText(), start)) {
       settings.start = start;
       planRenumbering(targets, settings, hasCurve ? &curve : nullptr, plan);

@@ -33,6 +33,8 @@ constexpr Entry kEntries[] = {
      L"所选对象不是直线、多段线、圆弧、圆或样条曲线。"},
     {RetallyText::kInvalidStart, L"Requires a whole number that is not negative, or one letter.", nullptr,
      L"需要一个非负整数或一个字母。"},
+    {RetallyText::kStartTooLong, L"A start number can have at most {} digits.", nullptr,
+     L"起始编号最多可有 {} 位数字。"},
     {RetallyText::kDigitsRange, L"The number of digits must be from 0 to 100.", nullptr, L"位数必须在 0 到 100 之间。"},
     {RetallyText::kNothingSelected, L"No texts were selected.", nullptr, L"未选择任何文字。"},
     {RetallyText::kRenumbered, L"{} texts renumbered, from {} to {}.", L"{} text renumbered, from {} to {}.",

@@ -17,6 +17,7 @@ enum class RetallyText {
   kCurvePrompt,
   kNotACurve,
   kInvalidStart,
+  kStartTooLong,  // {} the most digits
   kDigitsRange,
   kNothingSelected,
   kRenumbered,  // {} count, first label, last label

@@ -1,6 +1,7 @@
 // The labels of a renumbering: from a start (a number of any length, or a letter) by a step, padded.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,10 @@ struct StartValue {
   std::u16string text = u"1";
   bool isLetter() const { return text.size() == 1 && !(text[0] >= u'0' && text[0] <= u'9'); }
 };
+
+// A start of more digits is refused: every label is as long, and a hundred thousand of them must fit
+// in memory.
+constexpr size_t kMostStartDigits = 1000;
 
 // Reads a typed start: digits only, or a single ASCII letter (an apostrophe before it is dropped, so
 // that the letters the options use can be typed as starts: 'O). False for anything else.

@@ -118,8 +118,9 @@ class Places(RetallyCase):
         self.assertIn("from 18446744073709551615 to 18446744075709551615.", result.stdout)
 
     def test_bad_answers_are_asked_again(self):
-        result, doc = self.retally(build_rooms, ["retally", "ALL", "", "-3", "1.5", "D", "101", "2", "5"])
+        result, doc = self.retally(build_rooms, ["retally", "ALL", "", "-3", "1.5", "9" * 1001, "D", "101", "2", "5"])
         self.assertEqual(result.stdout.count("\nRequires a whole number that is not negative, or one letter."), 2)
+        self.assertIn("\nA start number can have at most 1000 digits.", result.stdout)
         self.assertIn("\nThe number of digits must be from 0 to 100.", result.stdout)
         self.assertEqual(sorted(self.labels(doc).values())[0], "Room 05")
 
@@ -173,6 +174,18 @@ class Safety(RetallyCase):
         self.assertIn("\n*Invalid selection*\nExpects a point or Window(W)", out)
         self.assertEqual(self.labels(doc), {(10, 0): "Room 1", (30, 0): "Room 2", (10, 10): "Room 3",
                                             (30, 10.5): "Room 4", (50, 10): "Room 11"})
+
+    def test_at_a_terminal_esc_cancels_and_a_second_run_renumbers(self):
+        drawing = self.new_drawing("in.dxf", build_rooms)
+        out = self.path("out.dxf")
+        code, shown = hostrun.run_host_in_terminal(
+            drawing, "--load", retally_module(), "--save-as", out, cwd=self.workdir,
+            answers=["retally", "ALL", "", "O", hostrun.ESC, "retally", "W", "0,-1", "70,14", "", "40"])
+        self.assertEqual(code, 0, shown)
+        self.assertIn("*Cancel*", shown)
+        self.assertIn("5 texts renumbered, from 40 to 44.", shown)
+        self.assertEqual(sorted(self.labels(hostrun.read_drawing_strict(out)).values()),
+                         [f"Room {n}" for n in range(40, 45)])
 
     def test_chinese(self):
         result, _ = self.retally(build_rooms, ["retally", "ALL", "", "O", "R", "P", "P", "3"], verlan="zh-CN")
