@@ -80,7 +80,10 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     mHasCursor = true;
     mCursorTyped = typed;
     ++log.samples;
-    if (sampler() == kNormal) update();
+    const DragStatus sampled = sampler();
+    if (sampled == kNormal) update();
+    // Nothing changed: the frame on screen stands (a preview of many texts costs a redraw).
+    if (sampled == kNoChange) return;
     log.lastFrame.clear();
     if (ZcDbEntity* ent = entity()) ent->worldDraw(&log.lastFrame);
   };
