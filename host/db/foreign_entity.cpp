@@ -43,15 +43,25 @@ ZcDbForeignEntity::ZcDbForeignEntity() = default;
 ZcDbForeignEntity::~ZcDbForeignEntity() = default;
 
 Zcad::ErrorStatus ZcDbForeignEntity::getGeomExtents(ZcDbExtents& extents) const {
-  extents = ZcDbExtents();
-  Outline outline;
-  if (!outlineOf(*this, outline)) return Zcad::eInvalidExtents;
-  for (const auto& polyline : outline)
-    for (const ZcGePoint3d& p : polyline) extents.addPoint(p);
-  return extents.isValid() ? Zcad::eOk : Zcad::eInvalidExtents;
+  if (mExtentsState == ExtentsState::kUnknown) {
+    Outline outline;
+    mExtents = ZcDbExtents();
+    if (outlineOf(*this, outline)) {
+      for (const auto& polyline : outline)
+        for (const ZcGePoint3d& p : polyline) mExtents.addPoint(p);
+    }
+    mExtentsState = mExtents.isValid() ? ExtentsState::kKnown : ExtentsState::kNone;
+  }
+  extents = mExtentsState == ExtentsState::kKnown ? mExtents : ZcDbExtents();
+  return mExtentsState == ExtentsState::kKnown ? Zcad::eOk : Zcad::eInvalidExtents;
 }
 
 bool ZcDbForeignEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
+  ZcDbExtents box;
+  if (getGeomExtents(box) != Zcad::eOk) return false;
+  if (point.x < box.minPoint().x - aperture || point.x > box.maxPoint().x + aperture ||
+      point.y < box.minPoint().y - aperture || point.y > box.maxPoint().y + aperture)
+    return false;
   Outline outline;
   if (!outlineOf(*this, outline)) return false;
   for (const auto& polyline : outline) {

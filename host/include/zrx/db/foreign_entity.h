@@ -26,4 +26,9 @@ class ZcDbForeignEntity : public ZcDbEntity {
 
  private:
   ZcString mDxfType;
+  // The extents of its outline, worked out once (its record never changes): a pick or a selection
+  // passes over most curves by their box without decoding them again.
+  enum class ExtentsState : unsigned char { kUnknown, kNone, kKnown };
+  mutable ExtentsState mExtentsState = ExtentsState::kUnknown;
+  mutable ZcDbExtents mExtents;
 };
