@@ -260,9 +260,14 @@ class SelectionBuilder {
 
 enum class Answer { kPoint, kEnter, kCancel };
 
-// One point (typed or clicked); Enter when allowed; Esc cancels. Refuses anything else.
+// One point (typed or clicked); Enter when allowed; Esc cancels. Refuses anything else. The pick
+// box gives way to the plain crosshair while a corner or a fence point is asked for.
 Answer askPoint(HostMessage prompt, bool enterEnds, ZcGePoint3d& point) {
   Session& session = Session::instance();
+  session.setRequest(Session::Request::kOther);
+  struct PickBoxBack {
+    ~PickBoxBack() { Session::instance().setRequest(Session::Request::kEntity); }
+  } pickBoxBack;
   const std::string text = "\n" + zrxhost::hostMessage(prompt);
   for (bool first = true;; first = false) {
     Session::InputLine line = session.readLine(first ? text : session.retryPrompt(text), false);
