@@ -126,10 +126,9 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
       status = static_cast<DragStatus>(kKW1 + keyword);
       break;
     }
-    // Typed text, when the jig takes it, is the sampler's to take as its answer.
+    // Typed text, when the jig takes it, is the sampler's to take as its answer; it ends the drag
+    // with the frame on screen as it stood.
     if ((mControls & kAcceptOtherInputString) && sampleTypedText(text)) {
-      log.lastFrame.clear();
-      if (ZcDbEntity* ent = entity()) ent->worldDraw(&log.lastFrame);
       status = kNormal;
       break;
     }
