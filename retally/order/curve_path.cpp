@@ -1,4 +1,4 @@
-// The path of a line or polyline, and where along it the point nearest to a text lies.
+// The path of a picked curve (line, polyline, arc, circle, spline), and where a text lies along it.
 #include "retally/order/curve_path.h"
 
 #include <cmath>

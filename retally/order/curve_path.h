@@ -1,4 +1,4 @@
-// A path to number texts along: the line or polyline the user picked, as the entity draws it.
+// A path to number texts along: the curve the user picked, as the entity draws it.
 #pragma once
 
 #include <vector>
