@@ -14,6 +14,18 @@ ZcGePoint3d textReference(const ZcDbText& text) {
   return byPosition ? text.position() : text.alignmentPoint();
 }
 
+// Where an MText's first line sits, as its explode lays it out (rows compare baselines); its
+// insertion point when it holds no text.
+double firstBaseline(const ZcDbMText& mtext) {
+  ZcArray<void*> pieces;
+  double baseline = mtext.location().y;
+  if (mtext.explode(pieces) == Zcad::eOk && !pieces.isEmpty()) {
+    if (const ZcDbText* first = ZcDbText::cast(static_cast<ZcDbEntity*>(pieces[0]))) baseline = first->position().y;
+  }
+  for (void* piece : pieces) delete static_cast<ZcDbEntity*>(piece);
+  return baseline;
+}
+
 bool readTarget(ZcDbObjectId id, TextTarget& target) {
   ZcDbEntity* pEnt = nullptr;
   if (zcdbOpenObject(pEnt, id, ZcDb::kForRead) != Zcad::eOk || pEnt == nullptr) return false;
@@ -31,7 +43,7 @@ bool readTarget(ZcDbObjectId id, TextTarget& target) {
     target.characters = plainCharacters(target.contents);
     target.plain = plainTextOf(target.characters);
     target.reference = pMText->location();
-    target.key.baseline = pMText->location().y;
+    target.key.baseline = firstBaseline(*pMText);
     target.key.height = pMText->textHeight();
   } else {
     read = false;

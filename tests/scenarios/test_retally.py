@@ -58,6 +58,16 @@ class Orders(RetallyCase):
                 labels = self.labels(doc)
                 self.assertEqual([labels[p] for p in expected], [f"Room {n}" for n in range(1, 6)], self.last)
                 self.assertIn("\n5 texts renumbered, from 1 to 5.", self.last.stdout)
+        with self.subTest(order="Rows", mtext="by its first line's baseline"):
+            def build(msp):
+                build_rooms(msp)
+                msp.add_mtext("Room 16", dxfattribs={"insert": (70, 12.5), "char_height": 2.5, "attachment_point": 1})
+
+            _, doc = self.retally(build, ["retally", "ALL", "", "O", "R", ""])
+            labels = self.labels(doc)
+            self.assertEqual([labels[p] for p in [(10, 10), (30, 10.5), (50, 10), (10, 0), (30, 0)]],
+                             ["Room 1", "Room 2", "Room 3", "Room 5", "Room 6"], self.last)
+            self.assertEqual(hostrun.entities_of(doc, "MTEXT")[0].text, "Room 4")
         with self.subTest(order="Selection"):
             picks = ["31,1", "51,11", "11,1", "31,11.5", "11,11"]
             _, doc = self.retally(build_rooms, ["retally"] + picks + ["", "O", "S", "7"])
