@@ -17,10 +17,10 @@ build: setup
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=ON -DZRX_BENCH=ON -DZRX_WERROR=ON -DZRX_WINDOW=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only what the demo runs: zrxhost and the module.
+# Only what the demo runs: zrxhost and the two modules.
 build-demo: setup-demo
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_TESTS=OFF -DZRX_BENCH=OFF -DZRX_WERROR=OFF
-	cmake --build $(BUILD) -j $(JOBS) --target zrxhost ZrxForTally
+	cmake --build $(BUILD) -j $(JOBS) --target zrxhost ZrxForTally ZrxForRetally
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -39,10 +39,10 @@ PORTABLE_BUILD ?= build-portable
 portable-test:
 	./scripts/setup.sh portable
 	cmake -S . -B $(PORTABLE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRX_MODULE_PORTABLE=ON -DZRX_BENCH=OFF -DZRX_WINDOW=OFF -DZRX_WERROR=ON
-	cmake --build $(PORTABLE_BUILD) -j $(JOBS) --target module_tests ZrxForTally zrxhost testmodule_holder testmodule_hello
+	cmake --build $(PORTABLE_BUILD) -j $(JOBS) --target module_tests ZrxForTally ZrxForRetally zrxhost testmodule_holder testmodule_hello
 	$(PORTABLE_BUILD)/tests/module_tests
-	cd $(PORTABLE_BUILD) && ctest --output-on-failure -j $(JOBS) -R '^scenario\.test_tally'
-	for f in module/*.cpp command/*.cpp text/*.cpp jig/*.cpp; do \
+	cd $(PORTABLE_BUILD) && ctest --output-on-failure -j $(JOBS) -R '^scenario\.test_(re)?tally'
+	for f in module/*.cpp command/*.cpp text/*.cpp jig/*.cpp retally/*/*.cpp; do \
 		x86_64-w64-mingw32-g++ -std=c++20 -fsyntax-only -Wall -Wextra -Wshadow -Wconversion -Werror -I. -Ihost/include $$f || exit 1; \
 	done
 

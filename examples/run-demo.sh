@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs zrxhost with the tally module on the two demo drawings: the floor plan (examples/floorplan.scr
 # numbers its rooms; out/floorplan.dxf and out/floorplan.png, the picture in docs/demo.png) and the
-# sample (examples/demo.scr runs every placement method; out/demo.dxf and out/demo.png).
+# sample (examples/demo.scr runs every placement method; out/demo.dxf and out/demo.png). Then the
+# retally module renumbers the numbered plan as the second floor (examples/renumber.scr;
+# out/floorplan-renumbered.dxf and .png).
 # Usage: examples/run-demo.sh BUILD_DIR
 set -eu
 
@@ -14,7 +16,8 @@ build=$(cd "$1" && pwd)
 host="$build/host/zrxhost"
 [ -x "$host" ] || host="$build/zrxhost"
 module="$build/ZrxForTally.zrx"
-for f in "$host" "$module"; do
+retally="$build/ZrxForRetally.zrx"
+for f in "$host" "$module" "$retally"; do
   if [ ! -e "$f" ]; then
     echo "$0: $f not found; build first (make build)" >&2
     exit 1
@@ -30,3 +33,6 @@ run() {
 }
 run floorplan.dxf floorplan.scr floorplan
 run sample.dxf demo.scr demo
+"$host" "$root/out/floorplan.dxf" --load "$retally" --script "$root/examples/renumber.scr" \
+  --save-as "$root/out/floorplan-renumbered.dxf" --png "$root/out/floorplan-renumbered.png"
+echo "wrote $root/out/floorplan-renumbered.dxf and $root/out/floorplan-renumbered.png"

@@ -1,4 +1,4 @@
-// Fuzz target: the editor's readers of typed answers: numbers, integers, points and keywords.
+// Fuzz target: the editor's readers of typed answers: numbers, integers, points, keywords, selection words.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,5 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::wstring> keywords = zrxhost::ed::splitKeywords(wide.c_str());
   int index = zrxhost::ed::matchKeyword(keywords, answer);
   if (index < -1 || index >= static_cast<int>(keywords.size())) __builtin_trap();
+  // A selection word is never also a point: the select prompt tries points first.
+  if (zrxhost::ed::parseSelectionWord(answer) != zrxhost::ed::SelectionWord::kNone &&
+      zrxhost::ed::parsePoint(answer, ZcGePoint3d(1, 2, 3), point))
+    __builtin_trap();
   return 0;
 }

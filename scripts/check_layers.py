@@ -11,6 +11,10 @@ module/host.h includes, directly or through the headers it includes, is a zrxhos
 
     scripts/check_layers.py            check; print each upward edge
     scripts/check_layers.py --graph    also print the include graph by layer, with counts
+
+The second module, under retally/, depends one way too: retally/module -> retally/command ->
+retally/preview -> retally/plan -> retally/order and retally/renumber; all of them may use the tally module's text layer
+(text/) and module/host.h, and nothing else of the tally module.
 """
 
 import argparse
@@ -21,6 +25,11 @@ import sys
 
 HOST_LAYERS = ["ge", "rx", "fonts", "gi", "db", "ed", "dxf", "render", "app", "window"]
 MODULE_LAYERS = ["module/host.h", "text", "jig", "command", "module"]
+# The second module's layers, lowest first; order and renumber share a rank (neither uses the other).
+RETALLY_LAYERS = ["retally/renumber", "retally/order", "retally/plan", "retally/preview", "retally/command",
+                  "retally/module"]
+RETALLY_RANK = {"retally/renumber": 0, "retally/order": 0, "retally/plan": 1, "retally/preview": 2,
+                "retally/command": 3, "retally/module": 4}
 
 # Each public header's layer: the layer whose sources implement what it declares.
 PUBLIC_HEADERS = {
@@ -39,6 +48,7 @@ PUBLIC_HEADERS = {
     "zrxhost/undo.h": "db",
     "zrxhost/database_internals.h": "db",
     "zrxhost/edits.h": "db",
+    "zrxhost/foreign_outline.h": "db",
     "zrx/ed.h": "ed",
     "zrxhost/session.h": "ed",
     "zrxhost/messages.h": "ed",
@@ -60,9 +70,11 @@ SOURCE_SUFFIXES = {".cpp", ".h"}
 
 
 def rank(layer):
-    """Position of a layer in one order: the host's layers, then the module's above them."""
+    """Position of a layer in one order: the host's layers, then the modules' above them."""
     if layer in HOST_LAYERS:
         return HOST_LAYERS.index(layer)
+    if layer in RETALLY_LAYERS:
+        return len(HOST_LAYERS) + len(MODULE_LAYERS) + RETALLY_RANK[layer]
     return len(HOST_LAYERS) + MODULE_LAYERS.index(layer)
 
 
@@ -85,6 +97,9 @@ def layer_of(root, path):
         return parts[1] if parts[1] in HOST_LAYERS else None
     if rel == "module/host.h":
         return "module/host.h"
+    if parts[0] == "retally" and len(parts) > 2:
+        layer = "retally/" + parts[1]
+        return layer if layer in RETALLY_LAYERS else None
     return parts[0] if parts[0] in MODULE_LAYERS else None
 
 
@@ -118,7 +133,7 @@ def host_internals_reached(root, door):
 
 
 def layered_files(root):
-    folders = [root / "host"] + [root / name for name in ("module", "command", "jig", "text")]
+    folders = [root / "host"] + [root / name for name in ("module", "command", "jig", "text", "retally")]
     for folder in folders:
         for path in sorted(folder.rglob("*")):
             if path.suffix in SOURCE_SUFFIXES and layer_of(root, path) is not None:
@@ -145,7 +160,15 @@ def scan(root):
                                 "(give it one in PUBLIC_HEADERS)")
                 continue
             edges[(own, other)] += 1
-            if own in MODULE_LAYERS[1:] and other in HOST_LAYERS:
+            if own in RETALLY_LAYERS:
+                if other in RETALLY_LAYERS:
+                    if RETALLY_RANK[other] > RETALLY_RANK[own] or (
+                            RETALLY_RANK[other] == RETALLY_RANK[own] and other != own):
+                        upward.append(f"{rel} ({own}) includes {name} ({other})")
+                elif other not in ("module/host.h", "text"):
+                    upward.append(f"{rel} ({own}) includes {name} ({other}): retally may use only text/ "
+                                  "and module/host.h of the tally module")
+            elif own in MODULE_LAYERS[1:] and other in HOST_LAYERS:
                 upward.append(f"{rel} ({own}) includes {name} ({other}) around module/host.h")
             elif rank(other) > rank(own):
                 if (rel, name) in ALLOWED_UPWARD:
@@ -163,7 +186,7 @@ def scan(root):
 
 def print_graph(edges):
     """One line per layer: the layers it includes, with how many includes each."""
-    order = HOST_LAYERS + MODULE_LAYERS
+    order = HOST_LAYERS + MODULE_LAYERS + RETALLY_LAYERS
     for layer in order:
         uses = [(other, count) for (own, other), count in edges.items() if own == layer]
         uses.sort(key=lambda item: -rank(item[0]))

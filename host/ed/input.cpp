@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ed/parse.h"
+#include "ed/picking.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
 #include "zrxhost/messages.h"
@@ -315,9 +316,8 @@ int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point resu
   });
 }
 
-namespace {
+namespace zrxhost::ed {
 
-// The topmost entity of the current space whose outline passes within the pick box of `point`.
 ZcDbObjectId pickAt(const ZcGePoint3d& point) {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
   if (!db) return ZcDbObjectId::kNull;
@@ -335,7 +335,7 @@ ZcDbObjectId pickAt(const ZcGePoint3d& point) {
   return ZcDbObjectId::kNull;
 }
 
-}  // namespace
+}  // namespace zrxhost::ed
 
 int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint) {
   InitGet p = takeInitGet();
@@ -345,7 +345,7 @@ int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint) {
     ZcGePoint3d point;
     if (readPoint(text, point)) {
       setResultPoint(pickPoint, point);
-      ZcDbObjectId id = pickAt(point);
+      ZcDbObjectId id = zrxhost::ed::pickAt(point);
       if (id.isNull()) return RTERROR;
       if (entity) zcdbGetZdsName(entity, id);
       return RTNORM;

@@ -52,6 +52,23 @@ ZcEdJig::DragStatus ZcEdJig::acquirePoint(ZcGePoint3d& point, const ZcGePoint3d&
   return kNormal;
 }
 
+ZcEdJig::DragStatus ZcEdJig::acquireString(ZcString& text) {
+  if (!mHasTypedText) return kNoChange;
+  text = mTypedText;
+  mTypedTextTaken = true;
+  return kNormal;
+}
+
+bool ZcEdJig::sampleTypedText(std::string_view text) {
+  mTypedText = ZcString(zrxhost::utf8ToUtf16(text));
+  mHasTypedText = true;
+  mTypedTextTaken = false;
+  const DragStatus sampled = sampler();
+  mHasTypedText = false;
+  if (mTypedTextTaken && sampled == kNormal) update();
+  return mTypedTextTaken;
+}
+
 ZcEdJig::DragStatus ZcEdJig::drag() {
   zrxhost::Session& session = zrxhost::Session::instance();
   zrxhost::DragLog log;
@@ -63,13 +80,18 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     mHasCursor = true;
     mCursorTyped = typed;
     ++log.samples;
-    if (sampler() == kNormal) update();
+    const DragStatus sampled = sampler();
+    if (sampled == kNormal) update();
+    // Nothing changed: the frame on screen stands (a preview of many texts costs a redraw).
+    if (sampled == kNoChange) return;
     log.lastFrame.clear();
     if (ZcDbEntity* ent = entity()) ent->worldDraw(&log.lastFrame);
   };
 
   DragStatus status = kCancel;
   std::string prompt = log.prompt;
+  // The preview shows from the start, as the jig stands before the first cursor move.
+  if (ZcDbEntity* ent = entity()) ent->worldDraw(&log.lastFrame);
   session.setActiveDrag(&log);
   while (true) {
     zrxhost::Session::InputLine line = session.readLine(prompt, true);
@@ -102,6 +124,12 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     int keyword = zrxhost::ed::matchKeyword(zrxhost::ed::splitKeywords(mKeywords.kwszPtr()), text);
     if (keyword >= 0) {
       status = static_cast<DragStatus>(kKW1 + keyword);
+      break;
+    }
+    // Typed text, when the jig takes it, is the sampler's to take as its answer; it ends the drag
+    // with the frame on screen as it stood.
+    if ((mControls & kAcceptOtherInputString) && sampleTypedText(text)) {
+      status = kNormal;
       break;
     }
     session.print("\n" + zrxhost::hostMessage(zrxhost::HostMessage::kInvalidPoint));

@@ -50,6 +50,20 @@ constexpr BilingualText<HostMessage> kTexts[] = {
     {HostMessage::kProgressReading, "Reading {}", "正在读取 {}"},
     {HostMessage::kProgressSaving, "Saving {}", "正在保存 {}"},
     {HostMessage::kProgressObjectsAdded, "{} objects added", "已添加 {} 个对象"},
+    {HostMessage::kSelectObjects, "Select objects: ", "选择对象: "},
+    {HostMessage::kRemoveObjects, "Remove objects: ", "删除对象: "},
+    {HostMessage::kFirstCorner, "Specify first corner: ", "指定第一个角点: "},
+    {HostMessage::kOppositeCorner, "Specify opposite corner: ", "指定对角点: "},
+    {HostMessage::kFirstFencePoint, "Specify first fence point: ", "指定第一个栏选点: "},
+    {HostMessage::kNextFencePoint, "Specify next fence point: ", "指定下一个栏选点: "},
+    {HostMessage::kFound, "{} found", "找到 {} 个"},
+    {HostMessage::kFoundTotal, "{} found, {} total", "找到 {} 个，总计 {} 个"},
+    {HostMessage::kFoundDuplicates, "{} found ({} duplicate), {} total", "找到 {} 个（{} 个重复），总计 {} 个"},
+    {HostMessage::kRemovedTotal, "{} removed, {} total", "删除 {} 个，剩余 {} 个"},
+    {HostMessage::kFilteredOut, "Filtered out: {}.", "已过滤掉 {} 个。"},
+    {HostMessage::kNoPreviousSet, "No previous selection set.", "没有上一个选择集。"},
+    {HostMessage::kSelectionWords, "Expects a point or Window(W)/Crossing(C)/Fence(F)/ALL/Previous(P)/Remove(R)/Add(A)",
+     "需要点或 窗口(W)/窗交(C)/栏选(F)/全部(ALL)/上一个(P)/删除(R)/添加(A)"},
 };
 
 static_assert(listsEveryIdInOrder(kTexts), "kTexts must list every HostMessage once, in order");
@@ -83,6 +97,11 @@ std::string textInLanguage(const char* english, const char* chinese,
 std::string hostMessage(HostMessage message, std::string_view argument) {
   const BilingualText<HostMessage>& texts = kTexts[static_cast<int>(message)];
   return textInLanguage(texts.english, texts.chinese, argument);
+}
+
+std::string hostMessage(HostMessage message, std::initializer_list<std::string_view> arguments) {
+  const BilingualText<HostMessage>& texts = kTexts[static_cast<int>(message)];
+  return textInLanguage(texts.english, texts.chinese, arguments);
 }
 
 }  // namespace zrxhost

@@ -161,6 +161,28 @@ int matchKeyword(const std::vector<std::wstring>& keywords, std::string_view tex
   return found;
 }
 
+SelectionWord parseSelectionWord(std::string_view text) {
+  struct Word {
+    const char* letter;
+    const char* name;
+    SelectionWord word;
+  };
+  static constexpr Word kWords[] = {
+      {"W", "WINDOW", SelectionWord::kWindow},     {"C", "CROSSING", SelectionWord::kCrossing},
+      {"F", "FENCE", SelectionWord::kFence},       {"ALL", "ALL", SelectionWord::kAll},
+      {"P", "PREVIOUS", SelectionWord::kPrevious}, {"R", "REMOVE", SelectionWord::kRemove},
+      {"A", "ADD", SelectionWord::kAdd},
+  };
+  text = trim(text);
+  if (text.empty() || text.size() > 8) return SelectionWord::kNone;
+  std::string typed(text);
+  for (char& c : typed) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (const Word& w : kWords) {
+    if (typed == w.letter || typed == w.name) return w.word;
+  }
+  return SelectionWord::kNone;
+}
+
 ZcGePoint3d lastPoint() {
   ZcGePoint3d p;
   std::optional<std::string> text = Session::instance().sysVar("LASTPOINT");

@@ -27,6 +27,11 @@ std::vector<std::wstring> splitKeywords(const wchar_t* list);
 // begins; -1 when none or several.
 int matchKeyword(const std::vector<std::wstring>& keywords, std::string_view text);
 
+// The words of the "Select objects:" prompt, each by its letter or its whole name (any case): W
+// Window, C Crossing, F Fence, ALL, P Previous, R Remove, A Add.
+enum class SelectionWord { kNone, kWindow, kCrossing, kFence, kAll, kPrevious, kRemove, kAdd };
+SelectionWord parseSelectionWord(std::string_view text);
+
 // The point the system variable LASTPOINT holds, and setting it.
 ZcGePoint3d lastPoint();
 void setLastPoint(const ZcGePoint3d& p);

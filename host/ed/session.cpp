@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "ed/parse.h"
+#include "ed/picking.h"
 #include "zrx/db.h"
 #include "zrx/ed.h"
 #include "zrxhost/database_internals.h"
@@ -372,7 +373,10 @@ void Session::reset() {
   mActiveDrag = nullptr;
   mPixelSize = 0;
   mRequest = Request::kOther;
+  mSelectionFeedback.highlight.clear();
+  mSelectionFeedback.band = Band::kNone;
   ed::resetInputState();
+  ed::forgetSelections();
 }
 
 // ---- Start-up

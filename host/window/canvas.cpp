@@ -99,6 +99,8 @@ void Canvas::renderFrame(QImage& image) {
   if (image.size() != size || image.format() != mDrawingImage.format()) image = QImage(size, mDrawingImage.format());
   std::memcpy(image.bits(), mDrawingImage.constBits(), static_cast<size_t>(mDrawingImage.sizeInBytes()));
   if (const DragLog* drag = Session::instance().activeDrag()) mPreview.paint(image, drag->lastFrame, mView);
+  const Session::SelectionFeedback& selection = Session::instance().selectionFeedback();
+  if (!selection.highlight.polylines().empty()) mPreview.paint(image, selection.highlight, mView);
   QPainter painter(&image);
   paintOverlay(painter);
 }
@@ -109,9 +111,21 @@ void Canvas::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, mFrameImage);
 }
 
-// The crosshair across the canvas, with the pick box at its centre when an entity is asked for.
+// The crosshair across the canvas, with the pick box at its centre when an entity is asked for, and
+// the band of a window (solid) or a crossing (dashed) from its first corner to the cursor.
 void Canvas::paintOverlay(QPainter& painter) {
   if (mCursor.x() < 0) return;
+  const Session::SelectionFeedback& selection = Session::instance().selectionFeedback();
+  if (selection.band != Session::Band::kNone) {
+    const QPoint corner(static_cast<int>(std::lround(mView.screenX(selection.corner.x))),
+                        static_cast<int>(std::lround(mView.screenY(selection.corner.y))));
+    const bool crossing = selection.band == Session::Band::kCrossing ||
+                          (selection.band == Session::Band::kByDirection && mCursor.x() < corner.x());
+    painter.setPen(
+        QPen(crossing ? QColor(120, 230, 120) : QColor(120, 160, 255), 1, crossing ? Qt::DashLine : Qt::SolidLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(corner, mCursor).normalized());
+  }
   painter.setPen(QPen(QColor(230, 230, 230), 1));
   painter.setRenderHint(QPainter::Antialiasing, false);
   const int x = mCursor.x(), y = mCursor.y();

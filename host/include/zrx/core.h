@@ -33,6 +33,7 @@ constexpr short RTANG = 5004;
 constexpr short RTSTR = 5005;
 constexpr short RT3DPOINT = 5009;
 constexpr short RTLONG = 5010;
+constexpr short RTDXF0 = 5020;  // a selection filter's entity type (DXF group 0)
 
 // zcedInitGet control bits.
 constexpr int RSG_NONULL = 1;

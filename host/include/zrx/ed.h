@@ -29,6 +29,19 @@ int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point resu
 // that hits nothing, or Enter without control bit 1, gives RTERROR with no message.
 int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint);
 
+// ---- Selection sets. A set is named by a zds_name until zcedSSFree releases it.
+// `mode` null: the user selects at "Select objects:" (picks, W, C, F, ALL, P, R, A; Enter ends, Esc
+// cancels with RTCAN); ":$" the same with the caller's prompts, `point1` pointing to two ZTCHAR
+// strings (select, remove); "X": every entity of the current space; "W" or "C": the window or crossing
+// between `point1` and `point2` (zds_point); "P": the previous set. `filter` may hold one group 0
+// (RTDXF0) entry listing the DXF types kept, separated by commas ("TEXT,MTEXT"). RTNORM with a set
+// of one entity at least; RTERROR when nothing was selected.
+int zcedSSGet(const ZTCHAR* mode, const void* point1, const void* point2, const resbuf* filter, zds_name selectionSet);
+int zcedSSFree(const zds_name selectionSet);
+int zcedSSLength(const zds_name selectionSet, ZSoft::Int32* length);
+// The entity at `index` (from 0) in the order it was selected.
+int zcedSSName(const zds_name selectionSet, ZSoft::Int32 index, zds_name entity);
+
 // ---- System variables.
 int zcedGetVar(const ZTCHAR* name, resbuf* result);
 int zcedSetVar(const ZTCHAR* name, const resbuf* value);
@@ -149,6 +162,8 @@ class ZcEdJig : public ZcRxObject {
     kNoZeroResponseAccepted = 0x0020,
     kNoNegativeResponseAccepted = 0x0040,
     kAccept3dCoordinates = 0x0080,
+    // Typed text that is no point and no keyword goes to the sampler (acquireString).
+    kAcceptOtherInputString = 0x0800,
   };
 
   ZcEdJig();
@@ -166,6 +181,10 @@ class ZcEdJig : public ZcRxObject {
   // when the input controls ask for it.
   DragStatus acquirePoint(ZcGePoint3d& point);
   DragStatus acquirePoint(ZcGePoint3d& point, const ZcGePoint3d& basePoint);
+  // For a jig whose prompt also takes typed text (kAcceptOtherInputString): the text of the answer
+  // being sampled, kNormal; a cursor move has none (kNoChange). A typed answer that is neither a point
+  // nor a keyword ends the drag with kNormal when the sampler took it here, else it is refused.
+  DragStatus acquireString(ZcString& text);
 
   const ZTCHAR* dispPrompt() const { return mPrompt.kwszPtr(); }
   void setDispPrompt(const ZTCHAR* prompt, ...);
@@ -187,4 +206,10 @@ class ZcEdJig : public ZcRxObject {
   ZcGePoint3d mCursor;
   bool mHasCursor = false;
   bool mCursorTyped = false;  // the sample is a point typed at the prompt, not a cursor position
+  // Samples a typed answer as text; whether the sampler took it.
+  bool sampleTypedText(std::string_view text);
+
+  ZcString mTypedText;  // the answer being sampled when it is text, not a point
+  bool mHasTypedText = false;
+  bool mTypedTextTaken = false;  // the sampler took it through acquireString
 };

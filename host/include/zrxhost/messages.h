@@ -46,12 +46,27 @@ enum class HostMessage {
   kProgressReading,       // {} : the file
   kProgressSaving,        // {} : the file
   kProgressObjectsAdded,  // {} : the count
+  kSelectObjects,
+  kRemoveObjects,
+  kFirstCorner,
+  kOppositeCorner,
+  kFirstFencePoint,
+  kNextFencePoint,
+  kFound,            // {} : the count
+  kFoundTotal,       // {} {} : the count, the set's size
+  kFoundDuplicates,  // {} {} {} : the count, the duplicates, the set's size
+  kRemovedTotal,     // {} {} : the count, the set's size
+  kFilteredOut,      // {} : the count
+  kNoPreviousSet,
+  kSelectionWords,
   kCount_
 };
 
 // The message in the language of the system variable VERLAN ("zh-CN": Chinese, anything else:
 // English), with `argument` in place of its "{}".
 std::string hostMessage(HostMessage message, std::string_view argument = {});
+// The same with several "{}", filled in order.
+std::string hostMessage(HostMessage message, std::initializer_list<std::string_view> arguments);
 // Whether VERLAN asks for Chinese.
 bool hostSpeaksChinese();
 

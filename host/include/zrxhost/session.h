@@ -99,6 +99,17 @@ class Session {
   const DragLog* activeDrag() const { return mActiveDrag; }
   void setActiveDrag(const DragLog* drag) { mActiveDrag = drag; }
 
+  // What a selection in progress shows: the selected entities' outlines (highlighted), and the first
+  // corner of a window or crossing while its opposite corner is asked for (a window draws the band to
+  // the cursor: solid for a window, dashed for a crossing, by direction when the user gave no word).
+  enum class Band { kNone, kByDirection, kWindow, kCrossing };
+  struct SelectionFeedback {
+    ZcGiDrawRecorder highlight;
+    Band band = Band::kNone;
+    ZcGePoint3d corner;
+  };
+  SelectionFeedback& selectionFeedback() { return mSelectionFeedback; }
+
   // Drawing units per screen pixel when a window answers picks; zero (scripts, terminals) reads
   // PICKBOX in drawing units, a window's PICKBOX counts pixels.
   void setPixelSize(double drawingUnitsPerPixel) { mPixelSize = drawingUnitsPerPixel; }
@@ -144,6 +155,7 @@ class Session {
   std::vector<DragLog> mDragLogs;
   bool mRecordDrags = false;
   const DragLog* mActiveDrag = nullptr;
+  SelectionFeedback mSelectionFeedback;
   double mPixelSize = 0;
   Request mRequest = Request::kOther;
   bool mInputEnded = false;

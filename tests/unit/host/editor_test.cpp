@@ -394,6 +394,59 @@ TEST_F(EditorTest, EntSelPicksTheTopmostLiveEntityOfTheCurrentSpace) {
   EXPECT_EQ(mOut.str(), "\nSelect:here\n*Invalid selection*\nSelect:*Cancel*");
 }
 
+// A program's selection without a prompt: every entity, a window, a crossing, the previous set,
+// a type filter; the set's entities in drawing order, and a freed set no longer named.
+TEST_F(EditorTest, SelectionSetsByModeAndFilter) {
+  const ZcDbObjectId inside = addLine({1, 1, 0}, {2, 2, 0});
+  const ZcDbObjectId across = addLine({5, 5, 0}, {20, 5, 0});
+  auto* text = new ZcDbText(ZcGePoint3d(30, 30, 0), L"T1");
+  ZcDbBlockTable* table = nullptr;
+  ASSERT_EQ(mDb.getBlockTable(table, ZcDb::kForRead), Zcad::eOk);
+  ZcDbBlockTableRecord* model = nullptr;
+  ASSERT_EQ(table->getAt(ZCDB_MODEL_SPACE, model, ZcDb::kForWrite), Zcad::eOk);
+  table->close();
+  ZcDbObjectId textId;
+  ASSERT_EQ(model->appendZcDbEntity(textId, text), Zcad::eOk);
+  text->close();
+  model->close();
+
+  auto members = [](const zds_name set) {
+    std::vector<ZcDbObjectId> ids;
+    ZSoft::Int32 length = 0;
+    if (zcedSSLength(set, &length) != RTNORM) return ids;
+    for (ZSoft::Int32 i = 0; i < length; ++i) {
+      zds_name entity;
+      ZcDbObjectId id;
+      EXPECT_EQ(zcedSSName(set, i, entity), RTNORM);
+      EXPECT_EQ(zcdbGetObjectId(id, entity), Zcad::eOk);
+      ids.push_back(id);
+    }
+    return ids;
+  };
+  zds_name set;
+  ASSERT_EQ(zcedSSGet(L"X", nullptr, nullptr, nullptr, set), RTNORM);
+  EXPECT_EQ(members(set), (std::vector<ZcDbObjectId>{inside, across, textId}));
+  ASSERT_EQ(zcedSSFree(set), RTNORM);
+  ZSoft::Int32 length = 0;
+  EXPECT_EQ(zcedSSLength(set, &length), RTERROR);
+
+  const zds_point low = {0, 0, 0}, high = {10, 10, 0};
+  ASSERT_EQ(zcedSSGet(L"W", low, high, nullptr, set), RTNORM);
+  EXPECT_EQ(members(set), (std::vector<ZcDbObjectId>{inside}));
+  ASSERT_EQ(zcedSSGet(L"C", high, low, nullptr, set), RTNORM);
+  EXPECT_EQ(members(set), (std::vector<ZcDbObjectId>{inside, across}));
+  ASSERT_EQ(zcedSSGet(L"P", nullptr, nullptr, nullptr, set), RTNORM);
+  EXPECT_EQ(members(set), (std::vector<ZcDbObjectId>{inside, across}));
+
+  resbuf filter;
+  ZTCHAR types[] = L"text,MTEXT";
+  filter.restype = RTDXF0;
+  filter.resval.rstring = types;
+  ASSERT_EQ(zcedSSGet(L"X", nullptr, nullptr, &filter, set), RTNORM);
+  EXPECT_EQ(members(set), (std::vector<ZcDbObjectId>{textId}));
+  EXPECT_EQ(zcedSSGet(L"W", low, high, &filter, set), RTERROR);  // nothing left: no set
+}
+
 TEST_F(EditorTest, SystemVariables) {
   resbuf* rb = zcutNewRb(RTSTR);
   ASSERT_EQ(zcedGetVar(L"verlan", rb), RTNORM);

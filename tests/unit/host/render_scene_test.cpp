@@ -8,6 +8,7 @@
 #include "render/scene.h"
 #include "render/shapes.h"
 #include "zrx/db.h"
+#include "zrx/gi.h"
 #include "zrxhost/dxf.h"
 
 namespace {
@@ -88,6 +89,35 @@ TEST(RenderScene, CirclesArcsAndMirroredArcsLieWhereTheirRecordsSay) {
   EXPECT_NEAR(mirrored.bounds.maxX, -10, 1e-3);
   EXPECT_NEAR(mirrored.bounds.maxY, 5, 1e-3);
   EXPECT_NEAR(mirrored.bounds.minY, 0, 1e-3);
+}
+
+// A circle, which the host keeps as its record, has the outline the pictures draw in the database
+// too: its extents, a pick on its outline (not at its centre), its own draw; a point has none.
+TEST(RenderScene, CurvesKeptAsRecordsHaveTheirOutlineInTheDatabase) {
+  const std::string text =
+      "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n10\n20\n10\n30\n0\n40\n5\n"
+      "0\nPOINT\n8\n0\n10\n1\n20\n1\n30\n0\n0\nENDSEC\n0\nEOF\n";
+  zrxhost::DxfError error;
+  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxfFromString(text, error);
+  ASSERT_TRUE(db) << error.message;
+  ZcDbBlockTableRecord* model = nullptr;
+  ASSERT_EQ(zcdbOpenObject(model, db->currentSpaceId(), ZcDb::kForRead), Zcad::eOk);
+  const std::vector<ZcDbObjectId> ids = model->entityIds();
+  model->close();
+  ASSERT_EQ(ids.size(), 2u);
+  ZcDbEntity* circle = zrxhost::peek<ZcDbEntity>(ids[0]);
+  ZcDbEntity* point = zrxhost::peek<ZcDbEntity>(ids[1]);
+  ASSERT_TRUE(circle && point);
+  ZcDbExtents extents;
+  ASSERT_EQ(circle->getGeomExtents(extents), Zcad::eOk);
+  EXPECT_NEAR(extents.minPoint().x, 5, 1e-3);
+  EXPECT_NEAR(extents.maxPoint().y, 15, 1e-3);
+  EXPECT_TRUE(circle->hitTest(ZcGePoint3d(15, 10, 0), 0.1));
+  EXPECT_FALSE(circle->hitTest(ZcGePoint3d(10, 10, 0), 0.1));
+  ZcGiDrawRecorder drawn;
+  circle->worldDraw(&drawn);
+  EXPECT_FALSE(drawn.polylines().empty());
+  EXPECT_NE(point->getGeomExtents(extents), Zcad::eOk);
 }
 
 TEST(RenderScene, PolylinesWithBulgesAndWidths) {

@@ -127,6 +127,7 @@ class WindowTest : public QObject {
     mWindow->setSaveQuestion([](const QString&) { return std::optional<bool>(false); });
     std::string why;
     if (!mWindow->loadModule(TALLY_MODULE, why)) qFatal("cannot load the module: %s", why.c_str());
+    if (!mWindow->loadModule(RETALLY_MODULE, why)) qFatal("cannot load the module: %s", why.c_str());
     mWindow->resize(1000, 700);
     mWindow->show();
     // As on a desktop: the window a user types in is the active one, which shortcuts need.
@@ -365,6 +366,39 @@ class WindowTest : public QObject {
     QCOMPARE(countTexts(window.database(), L"A-02"), 0);
     const QString transcript = window.commandLine().transcriptText();
     QVERIFY2(transcript.contains("Command: U"), qPrintable(transcript));
+  }
+
+  void retallySelectsByACrossingWithThePreviewUpThenRenumbersInOneUndoStep() {
+    MainWindow& window = open();
+    bool dashedBand = false;
+    size_t outlined = 0, previewTexts = 0, previewPaths = 0;
+    int renumbered = -1;
+    auto atBand = [&] {
+      QImage frame;
+      window.canvas().renderFrame(frame);
+      for (int y = 0; y < frame.height() && !dashedBand; ++y)
+        for (int x = 0; x < frame.width() && !dashedBand; ++x) dashedBand = frame.pixel(x, y) == qRgb(120, 230, 120);
+    };
+    auto atPreview = [&] {
+      const DragLog* drag = Session::instance().activeDrag();
+      previewTexts = drag ? drag->lastFrame.texts().size() : 0;
+      previewPaths = drag ? drag->lastFrame.polylines().size() : 0;
+    };
+    // Right to left from empty space: a crossing over the texts above the MText.
+    User user(window,
+              {type("retally"), click(170, 112), move(-5, 15), atBand, click(-5, 15),
+               [&] { outlined = Session::instance().selectionFeedback().highlight.polylines().size(); },
+               click(0, 0, Qt::RightButton), atPreview, type("5"),
+               [&] { renumbered = countTexts(window.database(), L"A-5"); }, key(Qt::Key_Z, Qt::ControlModifier)});
+    window.run();
+    QCOMPARE(user.stepsRun(), size_t(11));
+    QVERIFY(dashedBand);
+    QVERIFY(outlined >= 4);
+    QVERIFY(previewTexts >= 4);
+    QVERIFY(previewPaths >= 2);  // the path and its arrows
+    QVERIFY2(renumbered == 1, qPrintable(window.commandLine().transcriptText()));
+    QCOMPARE(countTexts(window.database(), L"A-5"), 0);
+    QCOMPARE(countTexts(window.database(), L"A-01"), 1);
   }
 
   void theCopyLandsWhereTheClickWas() {

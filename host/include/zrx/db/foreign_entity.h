@@ -4,7 +4,9 @@
 #include "zrx/db/entity.h"
 
 // It keeps its place among the block's entities so that a saved drawing has them in their order.
-// It has no geometry the host knows: no extents, never picked, not drawn.
+// A curve among them (circle, arc, ellipse, lightweight or 2D polyline, spline) has the outline its
+// record gives, through which it has extents, is picked and draws itself; any other kind has no
+// geometry the host knows: no extents, never picked, not drawn by itself.
 class ZcDbForeignEntity : public ZcDbEntity {
   ZCRX_DECLARE_MEMBERS(ZcDbForeignEntity);
 
@@ -15,13 +17,18 @@ class ZcDbForeignEntity : public ZcDbEntity {
   const ZcString& dxfType() const { return mDxfType; }
   void setDxfType(const ZcString& type) { mDxfType = type; }
   Zcad::ErrorStatus getGeomExtents(ZcDbExtents& extents) const override;
-  bool hitTest(const ZcGePoint3d&, double) const override { return false; }
+  bool hitTest(const ZcGePoint3d& point, double aperture) const override;
 
  protected:
-  bool subWorldDraw(ZcGiWorldDraw*) override { return true; }
+  bool subWorldDraw(ZcGiWorldDraw* mode) override;
   void copyFieldsTo(ZcDbObject* target) const override;
   bool hasSameFieldsAs(const ZcDbObject& other) const override;
 
  private:
   ZcString mDxfType;
+  // The extents of its outline, worked out once (its record never changes): a pick or a selection
+  // passes over most curves by their box without decoding them again.
+  enum class ExtentsState : unsigned char { kUnknown, kNone, kKnown };
+  mutable ExtentsState mExtentsState = ExtentsState::kUnknown;
+  mutable ZcDbExtents mExtents;
 };
