@@ -79,7 +79,7 @@ class BadInput(unittest.TestCase):
     def test_unknown_version(self):
         text = self.good_bytes.replace(b"AC1032", b"AC1099", 1)
         self.check_refused(text, line=8, words=("AC1099",))
-        self.check_refused(self.good_bytes.replace(b"AC1032", b"AC1004", 1), line=8, words=("AC1004",))
+        self.check_refused(self.good_bytes.replace(b"AC1032", b"AC1005", 1), line=8, words=("AC1005",))
 
     def test_save_over_a_directory_fails_and_leaves_no_temporary(self):
         target = os.path.join(self.tmp.name, "adir")
