@@ -291,6 +291,11 @@ class FreeTypeFont final : public Font {
 
   std::string familyName() const override { return mPrimary->family_name ? mPrimary->family_name : ""; }
 
+  FaceGlyph faceGlyph(char32_t c) const override {
+    auto [face, glyph] = glyphFor(c);
+    return {face, glyph, face->units_per_EM * scaleOf(face)};
+  }
+
  private:
   static constexpr double kUnknown = -1e300;
 
