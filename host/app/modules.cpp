@@ -36,7 +36,9 @@ std::string cannotLoad(const std::string& path, const std::string& why) {
 }
 
 // A module given by name: "ZrxForTally" or "ZrxForTally.zrx", no folder.
-bool isModuleName(const std::string& argument) { return argument.find('/') == std::string::npos; }
+bool isModuleName(const std::string& argument) {
+  return argument.find('/') == std::string::npos;
+}
 
 std::string moduleFileName(const std::string& name) {
   return name.ends_with(".zrx") ? name : name + ".zrx";
@@ -96,8 +98,8 @@ bool LoadedModules::load(const std::string& path, std::string& error) {
     if (!found) {
       std::string list;
       for (const std::string& folder : folders) list += (list.empty() ? "" : ", ") + folder;
-      error = cannotLoad(path, textInLanguage("no {} in the module folders (looked in: {})", "模块文件夹中没有 {}（查找了：{}）",
-                                              {moduleFileName(path), list}));
+      error = cannotLoad(path, textInLanguage("no {} in the module folders (looked in: {})",
+                                              "模块文件夹中没有 {}（查找了：{}）", {moduleFileName(path), list}));
       return false;
     }
     file = *found;

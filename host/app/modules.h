@@ -24,7 +24,8 @@ class LoadedModules {
   LoadedModules& operator=(const LoadedModules&) = delete;
   ~LoadedModules();
 
-  // Opens the module (a path, or a name looked up in moduleFolders()), checks its interface version and sends it the init message.
+  // Opens the module (a path, or a name looked up in moduleFolders()), checks its interface version
+  // and sends it the init message.
   // False and `error` when it cannot be used; it is then closed again.
   bool load(const std::string& path, std::string& error);
   // Sends the unload message to every module, the last loaded first. Idempotent.

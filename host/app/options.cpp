@@ -19,9 +19,9 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--load", Kind::kModule}, {"--script", Kind::kScript}, {"--set", Kind::kSet},   {"--save-as", Kind::kSaveAs},
-    {"--svg", Kind::kSvg},     {"--png", Kind::kPng},       {"--pdf", Kind::kPdf},   {"--paper", Kind::kPaper},
-    {"--view", Kind::kView},
+    {"--load", Kind::kModule},    {"--script", Kind::kScript}, {"--set", Kind::kSet},
+    {"--save-as", Kind::kSaveAs}, {"--svg", Kind::kSvg},       {"--png", Kind::kPng},
+    {"--pdf", Kind::kPdf},        {"--paper", Kind::kPaper},   {"--view", Kind::kView},
 };
 
 // --view X0,Y0,X1,Y1: four finite numbers, the second corner right of and above the first.
@@ -167,7 +167,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     if (!parseArgument(args, i, optionsEnded, options, error)) return false;
   }
   if (options.paper && !options.pdf) {
-    error = textInLanguage("option --paper is for --pdf, which is not given", "选项 --paper 用于 --pdf，但没有给出 --pdf");
+    error =
+        textInLanguage("option --paper is for --pdf, which is not given", "选项 --paper 用于 --pdf，但没有给出 --pdf");
     return false;
   }
   return true;

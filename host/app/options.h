@@ -18,7 +18,7 @@ struct Options {
   std::optional<std::string> svg;
   std::optional<std::string> png;
   std::optional<std::string> pdf;
-  std::optional<std::string> paper;  // --paper: a name render's paperNamed knows
+  std::optional<std::string> paper;           // --paper: a name render's paperNamed knows
   std::optional<std::array<double, 4>> view;  // --view X0,Y0,X1,Y1: the window pictures show
   bool help = false;
   bool version = false;

@@ -140,8 +140,7 @@ bool fitPaper(const Scene& scene, const RenderOptions& options, View& view, doub
   view.height = static_cast<int>(std::ceil(pageHeight));
   view.originX = (window[0] + window[2]) / 2 - pageWidth / 2 / view.scale;
   view.originY = (window[1] + window[3]) / 2 + pageHeight / 2 / view.scale;
-  if (!std::isfinite(view.scale) || !(view.scale > 0) || !std::isfinite(view.originX) ||
-      !std::isfinite(view.originY)) {
+  if (!std::isfinite(view.scale) || !(view.scale > 0) || !std::isfinite(view.originX) || !std::isfinite(view.originY)) {
     error = textInLanguage("the view window cannot be fitted to the paper", "视图窗口无法适配到纸张");
     return false;
   }
@@ -243,7 +242,8 @@ class PaperText {
     for (const render::SceneText::Glyph& glyph : text.glyphs) {
       const Font::FaceGlyph faceGlyph = text.font->faceGlyph(glyph.c);
       if (faceGlyph.face == nullptr || !(faceGlyph.emInCaps > 0)) return false;
-      if (mRuns.empty() || mRuns.back().face != faceGlyph.face) mRuns.push_back({faceGlyph.face, faceGlyph.emInCaps, {}, {}, {}});
+      if (mRuns.empty() || mRuns.back().face != faceGlyph.face)
+        mRuns.push_back({faceGlyph.face, faceGlyph.emInCaps, {}, {}, {}});
       Run& run = mRuns.back();
       run.glyphs.push_back({faceGlyph.glyph, glyph.pen, 0});
       const std::string utf8 = utf32ToUtf8(std::u32string_view(&glyph.c, 1));
@@ -544,9 +544,8 @@ SurfacePtr paintImage(ZcDbDatabase& db, const RenderOptions& options, View& view
 }
 
 constexpr Paper kPapers[] = {
-    {"A0", 841, 1189},       {"A1", 594, 841},        {"A2", 420, 594},      {"A3", 297, 420},
-    {"A4", 210, 297},        {"A5", 148, 210},        {"Letter", 215.9, 279.4}, {"Legal", 215.9, 355.6},
-    {"Tabloid", 279.4, 431.8},
+    {"A0", 841, 1189}, {"A1", 594, 841},         {"A2", 420, 594},        {"A3", 297, 420},          {"A4", 210, 297},
+    {"A5", 148, 210},  {"Letter", 215.9, 279.4}, {"Legal", 215.9, 355.6}, {"Tabloid", 279.4, 431.8},
 };
 
 }  // namespace
@@ -554,8 +553,7 @@ constexpr Paper kPapers[] = {
 const Paper* paperNamed(std::string_view name) {
   for (const Paper& paper : kPapers) {
     const std::string_view known = paper.name;
-    if (known.size() == name.size() &&
-        std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
+    if (known.size() == name.size() && std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
         }))
       return &paper;

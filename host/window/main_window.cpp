@@ -211,9 +211,9 @@ void MainWindow::exportPdf() {
   if (renderPdf(*mDb, path.toStdString(), error, options)) {
     say(windowText(WindowText::kExported, path));
   } else {
-    reportProblem(windowText(WindowText::kExportFailedTitle),
-                  QString::fromStdString(textInLanguage("cannot write {}: {}", "无法写入 {}：{}",
-                                                        {path.toStdString(), error})));
+    reportProblem(
+        windowText(WindowText::kExportFailedTitle),
+        QString::fromStdString(textInLanguage("cannot write {}: {}", "无法写入 {}：{}", {path.toStdString(), error})));
   }
 }
 
