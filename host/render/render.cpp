@@ -1,4 +1,4 @@
-// SVG and PNG pictures of a drawing: the scene fitted into the picture and painted with cairo.
+// SVG, PNG and PDF pictures of a drawing: the scene fitted into the picture or onto a sheet, painted with cairo.
 #include "zrxhost/render.h"
 
 #include <cairo-ft.h>
