@@ -93,10 +93,10 @@ class PaperPlots(hostrun.HostTestCase):
     def test_pdf_is_the_drawing_on_a_sheet_turned_to_its_shape_with_searchable_texts(self):
         def drawing(msp):
             known_drawing(msp)
-            msp.add_text("房间 12", dxfattribs={"insert": (10, 5), "height": 4})
+            msp.add_text("房间 12", dxfattribs={"insert": (10, 5), "height": 4, "color": 3})
         dxf = self.new_drawing("known.dxf", drawing)
         pdf = self.path("out.pdf")
-        result = self.run_host(dxf, "--pdf", pdf, script="")
+        result = self.run_host(dxf, "--pdf", pdf, "--png", self.path("out.png"), script="")
         self.assertExit(result, 0)
         (width, height), page = pdf_page(pdf, self.path("page"))
         self.assertEqual((round(width), round(height)), (842, 595), "A4 landscape for a wide drawing")
@@ -107,6 +107,11 @@ class PaperPlots(hostrun.HostTestCase):
         self.assertIsNotNone(red, "no red polyline")
         self.assertGreater(red[0], black[0])
         self.assertAlmostEqual((red[2] - red[0]) / (red[3] - red[1]), 2.0, delta=0.2)
+        # A text set as text is as large as the outline the PNG fills: "888" against the mark.
+        png = hostrun.read_png(self.path("out.png"))
+        png_red, png_white = colour_box(png, RED), colour_box(png, WHITE)
+        self.assertAlmostEqual((black[3] - black[1]) / (red[3] - red[1]),
+                               (png_white[3] - png_white[1]) / (png_red[3] - png_red[1]), delta=0.04)
         self.assertEqual(page.rgb(2, 2), WHITE)
         words = pdf_text(pdf).split()
         self.assertIn("888", words)
