@@ -1,9 +1,9 @@
 #!/bin/sh
 # Runs zrxhost with the tally module on the two demo drawings: the floor plan (examples/floorplan.scr
-# numbers its rooms; out/floorplan.dxf and out/floorplan.png, the picture in docs/demo.png) and the
-# sample (examples/demo.scr runs every placement method; out/demo.dxf and out/demo.png). Then the
-# retally module renumbers the numbered plan as the second floor (examples/renumber.scr;
-# out/floorplan-renumbered.dxf and .png).
+# numbers its rooms; out/floorplan.dxf, out/floorplan.png, the picture in docs/demo.png, and
+# out/floorplan.pdf, the same on A4) and the sample (examples/demo.scr runs every placement method;
+# out/demo.dxf, out/demo.png and out/demo.pdf). Then the retally module renumbers the numbered plan
+# as the second floor (examples/renumber.scr; out/floorplan-renumbered.dxf and .png).
 # Usage: examples/run-demo.sh BUILD_DIR
 set -eu
 
@@ -28,8 +28,8 @@ mkdir -p "$root/out"
 # run DRAWING SCRIPT OUTPUT_NAME
 run() {
   "$host" "$root/examples/$1" --load "$module" --script "$root/examples/$2" \
-    --save-as "$root/out/$3.dxf" --png "$root/out/$3.png"
-  echo "wrote $root/out/$3.dxf and $root/out/$3.png"
+    --save-as "$root/out/$3.dxf" --png "$root/out/$3.png" --pdf "$root/out/$3.pdf"
+  echo "wrote $root/out/$3.dxf, $root/out/$3.png and $root/out/$3.pdf"
 }
 run floorplan.dxf floorplan.scr floorplan
 run sample.dxf demo.scr demo

@@ -147,7 +147,7 @@ int run(const std::vector<std::string>& args) {
       return fail(kUsage,
                   textInLanguage("--set {}: unknown system variable {}", "--set {}：未知系统变量 {}", {name, name}));
   }
-  for (const std::optional<std::string>* output : {&options.saveAs, &options.svg, &options.png}) {
+  for (const std::optional<std::string>* output : {&options.saveAs, &options.svg, &options.png, &options.pdf}) {
     if (!*output) continue;
     const std::string why = whyNotWritable(**output);
     if (!why.empty()) return fail(kWriteFailed, cannotWrite(**output, why));
@@ -217,6 +217,13 @@ int run(const std::vector<std::string>& args) {
   }
   if (options.png && !renderPng(*run.db, *options.png, error, pictureOptions)) {
     status = fail(kWriteFailed, cannotWrite(*options.png, error));
+  }
+  if (const Paper* paper = paperNamed(options.paper.value_or("A4"))) {
+    pictureOptions.paperMm[0] = paper->shortMm;
+    pictureOptions.paperMm[1] = paper->longMm;
+  }
+  if (options.pdf && !renderPdf(*run.db, *options.pdf, error, pictureOptions)) {
+    status = fail(kWriteFailed, cannotWrite(*options.pdf, error));
   }
   return status;
 }

@@ -4,9 +4,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "zrx/rx.h"
 #include "zrxhost/messages.h"
@@ -32,7 +35,53 @@ std::string cannotLoad(const std::string& path, const std::string& why) {
   return textInLanguage("cannot load module {}: {}", "无法加载模块 {}：{}", {path, why});
 }
 
+// A module given by name: "ZrxForTally" or "ZrxForTally.zrx", no folder.
+bool isModuleName(const std::string& argument) {
+  return argument.find('/') == std::string::npos;
+}
+
+std::string moduleFileName(const std::string& name) {
+  return name.ends_with(".zrx") ? name : name + ".zrx";
+}
+
 }  // namespace
+
+std::vector<std::string> moduleFolders() {
+  namespace fs = std::filesystem;
+  std::vector<std::string> folders;
+  auto add = [&](const fs::path& folder) {
+    // Only absolute folders: a relative one would be found from wherever the user happens to be,
+    // and a folder a user opens must not bring code with it.
+    if (!folder.is_absolute()) return;
+    const std::string text = folder.lexically_normal().string();
+    if (std::find(folders.begin(), folders.end(), text) == folders.end()) folders.push_back(text);
+  };
+  if (const char* path = std::getenv("ZRXHOST_MODULE_PATH")) {
+    std::string list = path;
+    for (size_t start = 0; start <= list.size();) {
+      const size_t end = std::min(list.find(':', start), list.size());
+      if (end > start) add(list.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  std::error_code code;
+  const fs::path program = fs::read_symlink("/proc/self/exe", code);
+  if (!code) {
+    add(program.parent_path().parent_path() / kInstalledModuleFolder);
+    add(program.parent_path());
+  }
+  return folders;
+}
+
+std::optional<std::string> findModule(const std::string& name, const std::vector<std::string>& folders) {
+  const std::string file = moduleFileName(name);
+  for (const std::string& folder : folders) {
+    const std::string candidate = folder + "/" + file;
+    std::error_code code;
+    if (std::filesystem::is_regular_file(candidate, code)) return candidate;
+  }
+  return std::nullopt;
+}
 
 LoadedModules::~LoadedModules() {
   sendUnload();
@@ -40,8 +89,21 @@ LoadedModules::~LoadedModules() {
 }
 
 bool LoadedModules::load(const std::string& path, std::string& error) {
-  // A bare name means the file in the current directory, not a search of the system's libraries.
-  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  // A name is looked for in the module folders only (never the current folder nor the drawing's);
+  // anything with a folder in it is that file.
+  std::string file = path;
+  if (isModuleName(path)) {
+    const std::vector<std::string> folders = moduleFolders();
+    std::optional<std::string> found = findModule(path, folders);
+    if (!found) {
+      std::string list;
+      for (const std::string& folder : folders) list += (list.empty() ? "" : ", ") + folder;
+      error = cannotLoad(path, textInLanguage("no {} in the module folders (looked in: {})",
+                                              "模块文件夹中没有 {}（查找了：{}）", {moduleFileName(path), list}));
+      return false;
+    }
+    file = *found;
+  }
   if (::access(file.c_str(), R_OK) != 0) {
     error = cannotLoad(path, std::strerror(errno));
     return false;

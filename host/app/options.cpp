@@ -6,11 +6,12 @@
 #include <cstdlib>
 
 #include "zrxhost/messages.h"
+#include "zrxhost/render.h"
 
 namespace zrxhost::app {
 namespace {
 
-enum class Kind { kModule, kScript, kSet, kSaveAs, kSvg, kPng, kView };
+enum class Kind { kModule, kScript, kSet, kSaveAs, kSvg, kPng, kPdf, kPaper, kView };
 
 struct ValueOption {
   const char* name;
@@ -18,8 +19,9 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--load", Kind::kModule}, {"--script", Kind::kScript}, {"--set", Kind::kSet},   {"--save-as", Kind::kSaveAs},
-    {"--svg", Kind::kSvg},     {"--png", Kind::kPng},       {"--view", Kind::kView},
+    {"--load", Kind::kModule},    {"--script", Kind::kScript}, {"--set", Kind::kSet},
+    {"--save-as", Kind::kSaveAs}, {"--svg", Kind::kSvg},       {"--png", Kind::kPng},
+    {"--pdf", Kind::kPdf},        {"--paper", Kind::kPaper},   {"--view", Kind::kView},
 };
 
 // --view X0,Y0,X1,Y1: four finite numbers, the second corner right of and above the first.
@@ -81,6 +83,15 @@ bool apply(Kind kind, const std::string& option, const std::string& value, Optio
       return setOnce(options.svg, option, value, error);
     case Kind::kPng:
       return setOnce(options.png, option, value, error);
+    case Kind::kPdf:
+      return setOnce(options.pdf, option, value, error);
+    case Kind::kPaper:
+      if (!paperNamed(value)) {
+        error = textInLanguage("option --paper takes one of {}, not \"{}\"", "选项 --paper 需要 {} 之一，而不是“{}”",
+                               {paperNames(), value});
+        return false;
+      }
+      return setOnce(options.paper, option, value, error);
     case Kind::kView:
       return parseView(value, options, error);
     case Kind::kSet: {
@@ -155,6 +166,11 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   for (size_t i = 0; i < args.size(); ++i) {
     if (!parseArgument(args, i, optionsEnded, options, error)) return false;
   }
+  if (options.paper && !options.pdf) {
+    error =
+        textInLanguage("option --paper is for --pdf, which is not given", "选项 --paper 用于 --pdf，但没有给出 --pdf");
+    return false;
+  }
   return true;
 }
 
@@ -177,18 +193,24 @@ std::optional<std::string> languageAsked(const std::vector<std::string>& args) {
 std::string usageText() {
   const char* english =
       "Usage: zrxhost [DRAWING.dxf] [--load MODULE]... [--script FILE|-] [--set NAME=VALUE]...\n"
-      "               [--save-as OUT.dxf] [--svg OUT.svg] [--png OUT.png] [--view X0,Y0,X1,Y1]\n"
+      "               [--save-as OUT.dxf] [--svg OUT.svg] [--png OUT.png] [--pdf OUT.pdf [--paper SIZE]]\n"
+      "               [--view X0,Y0,X1,Y1]\n"
       "\n"
       "Opens DRAWING.dxf (or starts a new drawing), loads the modules, runs the script (\"-\": standard\n"
       "input; without --script: an interactive command line on a terminal, else standard input), then\n"
       "saves and draws the result.\n"
       "\n"
-      "  --load MODULE       load a .zrx module (repeatable)\n"
+      "  --load MODULE       load a .zrx module: a name (ZrxForTally) is looked for in\n"
+      "                      $ZRXHOST_MODULE_PATH, the installed modules, the program's folder;\n"
+      "                      a path (./M.zrx) loads that file (repeatable)\n"
       "  --script FILE|-     command-line input, one answer per line\n"
       "  --set NAME=VALUE    set a system variable before anything runs (repeatable)\n"
       "  --save-as OUT.dxf   save the drawing after the input has run\n"
       "  --svg OUT.svg       draw the current space as SVG\n"
       "  --png OUT.png       draw the current space as PNG\n"
+      "  --pdf OUT.pdf       plot the current space on one sheet of PDF (texts searchable)\n"
+      "  --paper SIZE        the PDF's paper: A0 to A5, Letter, Legal, Tabloid (default A4);\n"
+      "                      landscape or portrait as the view is wider or taller\n"
       "  --view X0,Y0,X1,Y1  pictures show exactly this window of the drawing (default: its extents)\n"
       "  --help, --version\n"
       "\n"
@@ -201,17 +223,22 @@ std::string usageText() {
       "saving or drawing), 5 internal error.\n";
   const char* chinese =
       "用法：zrxhost [DRAWING.dxf] [--load MODULE]... [--script FILE|-] [--set NAME=VALUE]...\n"
-      "              [--save-as OUT.dxf] [--svg OUT.svg] [--png OUT.png] [--view X0,Y0,X1,Y1]\n"
+      "              [--save-as OUT.dxf] [--svg OUT.svg] [--png OUT.png] [--pdf OUT.pdf [--paper SIZE]]\n"
+      "              [--view X0,Y0,X1,Y1]\n"
       "\n"
       "打开 DRAWING.dxf（或新建一个图形），加载模块，运行脚本（“-”：标准输入；不给 --script：\n"
       "在终端上是交互式命令行，否则是标准输入），然后保存并绘出结果。\n"
       "\n"
-      "  --load MODULE       加载一个 .zrx 模块（可重复）\n"
+      "  --load MODULE       加载一个 .zrx 模块：名称（ZrxForTally）在 $ZRXHOST_MODULE_PATH、\n"
+      "                      已安装的模块、程序所在文件夹中查找；路径（./M.zrx）加载该文件（可重复）\n"
       "  --script FILE|-     命令行输入，每行一个回答\n"
       "  --set NAME=VALUE    在一切运行之前设置一个系统变量（可重复）\n"
       "  --save-as OUT.dxf   输入运行完毕后保存图形\n"
       "  --svg OUT.svg       将当前空间绘制为 SVG\n"
       "  --png OUT.png       将当前空间绘制为 PNG\n"
+      "  --pdf OUT.pdf       将当前空间打印到一页 PDF（文字可搜索）\n"
+      "  --paper SIZE        PDF 的纸张：A0 至 A5、Letter、Legal、Tabloid（默认 A4）；\n"
+      "                      视图较宽时横向，较高时纵向\n"
       "  --view X0,Y0,X1,Y1  图片恰好显示图形的这一窗口（默认：图形范围）\n"
       "  --help, --version\n"
       "\n"

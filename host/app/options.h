@@ -17,6 +17,8 @@ struct Options {
   std::optional<std::string> saveAs;
   std::optional<std::string> svg;
   std::optional<std::string> png;
+  std::optional<std::string> pdf;
+  std::optional<std::string> paper;           // --paper: a name render's paperNamed knows
   std::optional<std::array<double, 4>> view;  // --view X0,Y0,X1,Y1: the window pictures show
   bool help = false;
   bool version = false;

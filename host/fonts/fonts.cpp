@@ -277,6 +277,8 @@ class FreeTypeFont final : public Font {
 
   void outline(char32_t c, GlyphPathSink& sink) const override {
     auto [face, glyph] = glyphFor(c);
+    // A painter that set text through the face (a PDF's) may have left a transform on it.
+    FT_Set_Transform(face, nullptr, nullptr);
     if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0) return;
     if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return;
     FT_Outline_Funcs funcs{};
@@ -291,6 +293,11 @@ class FreeTypeFont final : public Font {
 
   std::string familyName() const override { return mPrimary->family_name ? mPrimary->family_name : ""; }
 
+  FaceGlyph faceGlyph(char32_t c) const override {
+    auto [face, glyph] = glyphFor(c);
+    return {face, glyph, face->units_per_EM * scaleOf(face)};
+  }
+
  private:
   static constexpr double kUnknown = -1e300;
 
@@ -300,6 +307,7 @@ class FreeTypeFont final : public Font {
 
   double computeAdvance(char32_t c) const {
     auto [face, glyph] = glyphFor(c);
+    FT_Set_Transform(face, nullptr, nullptr);
     FT_Fixed units = 0;
     if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return 0;
     return static_cast<double>(units) * scaleOf(face);

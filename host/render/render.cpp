@@ -1,6 +1,8 @@
-// SVG and PNG pictures of a drawing: the scene fitted into the picture and painted with cairo.
+// SVG, PNG and PDF pictures of a drawing: the scene fitted into the picture or onto a sheet, painted with cairo.
 #include "zrxhost/render.h"
 
+#include <cairo-ft.h>
+#include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <fcntl.h>
@@ -8,14 +10,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "render/raster.h"
 #include "render/scene.h"
+#include "zrx/string.h"
+#include "zrxhost/fonts.h"
 #include "zrxhost/messages.h"
 
 namespace zrxhost {
@@ -51,14 +57,10 @@ void fitWindow(double minX, double minY, double maxX, double maxY, int width, in
   view.originY = (minY + maxY) / 2 + view.height / 2.0 / view.scale;
 }
 
-bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::string& error) {
-  if (options.widthPixels < 1 || options.widthPixels > kMaxSide) {
-    error = textInLanguage("the picture width must be between 1 and {} pixels", "图片宽度必须在 1 到 {} 像素之间",
-                           std::to_string(kMaxSide));
-    return false;
-  }
-  view.width = options.widthPixels;
-  const int maxHeight = std::min(kMaxSide, std::max(view.width * 4, 1));
+// The window of the drawing a picture shows: options.view, else the extents with a margin, else (an
+// empty drawing) a blank 4:3 window of `widthPixels` drawing units around the origin.
+bool shownWindow(const Scene& scene, const RenderOptions& options, int widthPixels, double window[4],
+                 std::string& error) {
   if (options.hasView) {
     const double* v = options.view;
     const double w = v[2] - v[0], h = v[3] - v[1];
@@ -67,15 +69,13 @@ bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::
                              "视图窗口的宽度和高度必须为有限正数");
       return false;
     }
-    fitWindow(v[0], v[1], v[2], v[3], view.width, maxHeight, view);
+    std::copy(v, v + 4, window);
     return true;
   }
   const render::Bounds& b = scene.extents();
   if (!b.valid) {
-    // Nothing to fit: a blank 4:3 picture with the drawing's origin in the middle.
-    view.height = std::max(1, view.width * 3 / 4);
-    view.originX = -view.width / 2.0;
-    view.originY = view.height / 2.0;
+    const double halfHeight = std::max(1, widthPixels * 3 / 4) / 2.0;
+    window[0] = -widthPixels / 2.0, window[1] = -halfHeight, window[2] = widthPixels / 2.0, window[3] = halfHeight;
     return true;
   }
   double w = b.maxX - b.minX;
@@ -96,9 +96,54 @@ bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::
   const double viewH = std::max(h, size * 0.01) + 2 * margin;
   const double centerX = std::isfinite(b.maxX - b.minX) ? b.minX / 2 + b.maxX / 2 : b.minX;
   const double centerY = std::isfinite(b.maxY - b.minY) ? b.minY / 2 + b.maxY / 2 : b.minY;
-  fitWindow(centerX - viewW / 2, centerY - viewH / 2, centerX + viewW / 2, centerY + viewH / 2, view.width, maxHeight,
-            view);
-  view.height = std::max(view.height, 1);
+  window[0] = centerX - viewW / 2, window[1] = centerY - viewH / 2;
+  window[2] = centerX + viewW / 2, window[3] = centerY + viewH / 2;
+  return true;
+}
+
+bool fitView(const Scene& scene, const RenderOptions& options, View& view, std::string& error) {
+  if (options.widthPixels < 1 || options.widthPixels > kMaxSide) {
+    error = textInLanguage("the picture width must be between 1 and {} pixels", "图片宽度必须在 1 到 {} 像素之间",
+                           std::to_string(kMaxSide));
+    return false;
+  }
+  double window[4];
+  if (!shownWindow(scene, options, options.widthPixels, window, error)) return false;
+  const int maxHeight = std::min(kMaxSide, std::max(options.widthPixels * 4, 1));
+  fitWindow(window[0], window[1], window[2], window[3], options.widthPixels, maxHeight, view);
+  return true;
+}
+
+// A PostScript point in millimetres, and the margin a printer leaves around the sheet.
+constexpr double kMmPerPoint = 25.4 / 72;
+constexpr double kPaperMarginMm = 10;
+
+// The view of a sheet in points: landscape when the window is wider than tall, the window fitted
+// inside the margin and centred. `pageWidth`, `pageHeight`: the sheet's size in points.
+bool fitPaper(const Scene& scene, const RenderOptions& options, View& view, double& pageWidth, double& pageHeight,
+              std::string& error) {
+  const double shortMm = options.paperMm[0], longMm = options.paperMm[1];
+  if (!(shortMm > 2 * kPaperMarginMm) || !(longMm >= shortMm) || !std::isfinite(longMm) || longMm > 10000) {
+    error = textInLanguage("the paper must be more than 20 mm and at most 10 m on each side",
+                           "纸张每边必须大于 20 毫米且不超过 10 米");
+    return false;
+  }
+  double window[4];
+  if (!shownWindow(scene, options, 1600, window, error)) return false;
+  const double w = window[2] - window[0], h = window[3] - window[1];
+  const bool landscape = w > h;
+  pageWidth = (landscape ? longMm : shortMm) / kMmPerPoint;
+  pageHeight = (landscape ? shortMm : longMm) / kMmPerPoint;
+  const double margin = kPaperMarginMm / kMmPerPoint;
+  view.scale = std::min((pageWidth - 2 * margin) / w, (pageHeight - 2 * margin) / h);
+  view.width = static_cast<int>(std::ceil(pageWidth));
+  view.height = static_cast<int>(std::ceil(pageHeight));
+  view.originX = (window[0] + window[2]) / 2 - pageWidth / 2 / view.scale;
+  view.originY = (window[1] + window[3]) / 2 + pageHeight / 2 / view.scale;
+  if (!std::isfinite(view.scale) || !(view.scale > 0) || !std::isfinite(view.originX) || !std::isfinite(view.originY)) {
+    error = textInLanguage("the view window cannot be fitted to the paper", "视图窗口无法适配到纸张");
+    return false;
+  }
   return true;
 }
 
@@ -166,19 +211,98 @@ void rasterStroke(LineRaster& raster, const render::SceneItem& item, const std::
   }
 }
 
+// Sets texts on a sheet as text in their fonts: each FreeType face becomes a cairo font face once.
+class PaperText {
+ public:
+  PaperText() {
+    mOptions = cairo_font_options_create();
+    cairo_font_options_set_hint_style(mOptions, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(mOptions, CAIRO_HINT_METRICS_OFF);
+  }
+  PaperText(const PaperText&) = delete;
+  PaperText& operator=(const PaperText&) = delete;
+  ~PaperText() {
+    for (auto& [face, fontFace] : mFaces) cairo_font_face_destroy(fontFace);
+    cairo_font_options_destroy(mOptions);
+  }
+
+  // Shows the text's glyphs as text, in runs of one face; false (nothing drawn) when a glyph has no
+  // font file behind it or the text is too small or too large on the sheet for a font engine.
+  bool show(cairo_t* cr, const render::SceneText& text, const View& view) {
+    if (text.font == nullptr || text.glyphs.empty()) return false;
+    const double* m = text.m;
+    const double s = view.scale;
+    cairo_matrix_t placement;
+    cairo_matrix_init(&placement, s * m[0], -s * m[2], -s * m[1], s * m[3], s * (m[4] - view.originX),
+                      s * (view.originY - m[5]));
+    const double points = text.height() * s;
+    if (!(points > 0.01 && points < 1e4) || cairo_matrix_invert(&placement) != CAIRO_STATUS_SUCCESS) return false;
+    cairo_matrix_invert(&placement);
+    mRuns.clear();
+    for (const render::SceneText::Glyph& glyph : text.glyphs) {
+      const Font::FaceGlyph faceGlyph = text.font->faceGlyph(glyph.c);
+      if (faceGlyph.face == nullptr || !(faceGlyph.emInCaps > 0)) return false;
+      if (mRuns.empty() || mRuns.back().face != faceGlyph.face)
+        mRuns.push_back({faceGlyph.face, faceGlyph.emInCaps, {}, {}, {}});
+      Run& run = mRuns.back();
+      run.glyphs.push_back({faceGlyph.glyph, glyph.pen, 0});
+      const std::string utf8 = utf32ToUtf8(std::u32string_view(&glyph.c, 1));
+      run.utf8 += utf8;
+      run.clusters.push_back({static_cast<int>(utf8.size()), 1});
+    }
+    cairo_save(cr);
+    cairo_set_matrix(cr, &placement);
+    cairo_set_font_options(cr, mOptions);
+    for (const Run& run : mRuns) {
+      cairo_set_font_face(cr, fontFace(run.face));
+      cairo_set_font_size(cr, run.emInCaps);
+      cairo_show_text_glyphs(cr, run.utf8.data(), static_cast<int>(run.utf8.size()), run.glyphs.data(),
+                             static_cast<int>(run.glyphs.size()), run.clusters.data(),
+                             static_cast<int>(run.clusters.size()), static_cast<cairo_text_cluster_flags_t>(0));
+    }
+    cairo_restore(cr);
+    return true;
+  }
+
+ private:
+  struct Run {
+    FT_FaceRec_* face;
+    double emInCaps;
+    std::vector<cairo_glyph_t> glyphs;
+    std::vector<cairo_text_cluster_t> clusters;
+    std::string utf8;
+  };
+
+  cairo_font_face_t* fontFace(FT_FaceRec_* face) {
+    cairo_font_face_t*& slot = mFaces[face];
+    if (slot == nullptr) slot = cairo_ft_font_face_create_for_ft_face(face, FT_LOAD_NO_HINTING);
+    return slot;
+  }
+
+  cairo_font_options_t* mOptions = nullptr;
+  std::map<FT_FaceRec_*, cairo_font_face_t*> mFaces;
+  std::vector<Run> mRuns;
+};
+
+// A plot's line: 0.25 mm, the usual thinnest pen.
+constexpr double kPaperLineMm = 0.25;
+
 // Strokes go to cairo, or with `raster` (a picture, not a vector file) straight into the pixels:
 // for a one-pixel line that is several times faster than cairo's general stroker, and a drawing
-// is mostly such lines. Fills stay with cairo, in their turn.
-void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster = nullptr) {
-  setColor(cr, kBackgroundRgb);
+// is mostly such lines. Fills stay with cairo, in their turn. With `paper` the sheet is white,
+// colour 7 is black, lines are a plot's pen width at their exact places, and texts are text.
+void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster = nullptr,
+           PaperText* paper = nullptr) {
+  auto ink = [paper](std::uint32_t rgb) { return paper != nullptr && rgb == 0xFFFFFF ? 0 : rgb; };
+  setColor(cr, paper != nullptr ? 0xFFFFFF : kBackgroundRgb);
   cairo_paint(cr);
-  cairo_set_line_width(cr, 1.0);
+  cairo_set_line_width(cr, paper != nullptr ? kPaperLineMm / kMmPerPoint : 1.0);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   auto px = [&](double x) { return (x - view.originX) * view.scale; };
   auto py = [&](double y) { return (view.originY - y) * view.scale; };
   // A one-pixel stroke centred on a pixel centre stays one crisp pixel wide in its own colour.
-  auto snap = [](double v) { return std::floor(v) + 0.5; };
+  auto snap = [crisp = paper == nullptr](double v) { return crisp ? std::floor(v) + 0.5 : v; };
   const double lo = -2, hiX = view.width + 2, hiY = view.height + 2;
   std::vector<double> pixels;
   int clip = -1;
@@ -239,6 +363,10 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
     }
     if (!(maxX >= lo && minX <= hiX && maxY >= lo && minY <= hiY)) continue;
     const bool huge = minX < -kPixelLimit || minY < -kPixelLimit || maxX > kPixelLimit || maxY > kPixelLimit;
+    if (paper != nullptr && item.text >= 0 && !huge) {
+      setColor(cr, ink(item.rgb));
+      if (paper->show(cr, scene.texts[static_cast<std::size_t>(item.text)], view)) continue;
+    }
     if (raster != nullptr && !item.filled) {
       if (cairoOwnsPixels) {
         cairo_surface_flush(cairo_get_target(cr));
@@ -309,7 +437,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
         }
       }
     }
-    setColor(cr, item.rgb);
+    setColor(cr, ink(item.rgb));
     if (item.filled) {
       cairo_set_fill_rule(cr, item.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
       cairo_fill(cr);
@@ -338,7 +466,7 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
     cairo_new_path(cr);
     cairo_move_to(cr, snap(ax), snap(ay));
     cairo_line_to(cr, snap(bx), snap(by));
-    setColor(cr, ray.rgb);
+    setColor(cr, ink(ray.rgb));
     cairo_stroke(cr);
   }
 }
@@ -415,7 +543,29 @@ SurfacePtr paintImage(ZcDbDatabase& db, const RenderOptions& options, View& view
   return surface;
 }
 
+constexpr Paper kPapers[] = {
+    {"A0", 841, 1189}, {"A1", 594, 841},         {"A2", 420, 594},        {"A3", 297, 420},          {"A4", 210, 297},
+    {"A5", 148, 210},  {"Letter", 215.9, 279.4}, {"Legal", 215.9, 355.6}, {"Tabloid", 279.4, 431.8},
+};
+
 }  // namespace
+
+const Paper* paperNamed(std::string_view name) {
+  for (const Paper& paper : kPapers) {
+    const std::string_view known = paper.name;
+    if (known.size() == name.size() && std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        }))
+      return &paper;
+  }
+  return nullptr;
+}
+
+std::string paperNames() {
+  std::string names;
+  for (const Paper& paper : kPapers) names += (names.empty() ? "" : ", ") + std::string(paper.name);
+  return names;
+}
 
 bool renderSvg(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options) {
   Scene scene;
@@ -428,6 +578,28 @@ bool renderSvg(ZcDbDatabase& db, const std::string& path, std::string& error, co
     cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
     ContextPtr cr(cairo_create(surface.get()));
     paint(cr.get(), scene, view);
+    if (cairoFailed(cairo_status(cr.get()), error)) return false;
+    cr.reset();
+    cairo_surface_finish(surface.get());
+    if (cairoFailed(cairo_surface_status(surface.get()), error)) return false;
+  }
+  return writeFileAtomically(path, bytes, error);
+}
+
+bool renderPdf(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options) {
+  Scene scene;
+  View view;
+  double pageWidth = 0, pageHeight = 0;
+  if (!render::buildScene(db, scene, error) || !fitPaper(scene, options, view, pageWidth, pageHeight, error))
+    return false;
+  std::string bytes;
+  {
+    PaperText paper;
+    SurfacePtr surface(cairo_pdf_surface_create_for_stream(appendToString, &bytes, pageWidth, pageHeight));
+    if (cairoFailed(cairo_surface_status(surface.get()), error)) return false;
+    cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "zrxhost");
+    ContextPtr cr(cairo_create(surface.get()));
+    paint(cr.get(), scene, view, nullptr, &paper);
     if (cairoFailed(cairo_status(cr.get()), error)) return false;
     cr.reset();
     cairo_surface_finish(surface.get());

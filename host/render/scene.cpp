@@ -169,13 +169,14 @@ void addText(Scene& scene, const ZcGiDrawRecorder::TextPrimitive& text, const Xf
   placed.m[3] = acrossGlyph.y;
   placed.m[4] = origin.x;
   placed.m[5] = origin.y;
+  placed.font = &font;
   if (!scene.glyphs) scene.glyphs = std::make_shared<GlyphCache>();
   double pen = 0;
   bool inked = false;
   for (char32_t c : utf16ToUtf32(text.message.utf16())) {
     const GlyphOutline& outline = scene.glyphs->outline(font, c);
     if (!outline.ops.empty()) {
-      placed.glyphs.push_back({&outline, pen});
+      placed.glyphs.push_back({&outline, pen, c});
       inked = true;
       if (clip < 0) {
         // The corners of the glyph's box count for the extents.

@@ -11,6 +11,10 @@
 class ZcDbDatabase;
 class ZcGiDrawRecorder;
 
+namespace zrxhost {
+class Font;
+}
+
 namespace zrxhost::render {
 
 struct PathOp {
@@ -41,8 +45,10 @@ struct SceneText {
   struct Glyph {
     const GlyphOutline* outline;
     double pen;  // where the glyph starts along the baseline
+    char32_t c;  // the character it draws
   };
   double m[6] = {1, 0, 0, 1, 0, 0};
+  const Font* font = nullptr;
   std::vector<Glyph> glyphs;
   double length = 0;  // the advance of the whole text
   // The cap height in drawing units.

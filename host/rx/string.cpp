@@ -145,6 +145,12 @@ std::u32string utf16ToUtf32(std::u16string_view utf16) {
   return out;
 }
 
+std::string utf32ToUtf8(std::u32string_view utf32) {
+  std::string out;
+  for (char32_t c : utf32) appendUtf8(out, isScalar(c) ? c : kReplacement);
+  return out;
+}
+
 }  // namespace zrxhost
 
 ZcString::ZcString(const ZTCHAR* wide) {

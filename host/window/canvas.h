@@ -25,6 +25,8 @@ class Canvas : public QWidget {
   // Rebuilds the drawing's paths when the drawing changed since they were built (or `force`).
   void refreshDrawing(ZcDbDatabase& db, bool force = false);
   void zoomExtents();
+  // The drawing as painted, for painting it elsewhere (a printer).
+  const DrawingPaths& drawing() const { return mDrawing; }
   const ViewTransform& view() const { return mView; }
   void setView(const ViewTransform& view);
   // One frame into `image` of the canvas's size: the drawing (from its cached picture), the preview,

@@ -95,7 +95,8 @@ bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
   return true;
 }
 
-void DrawingPaths::paint(QPainter& painter, const ViewTransform& view) const {
+void DrawingPaths::paint(QPainter& painter, const ViewTransform& view, bool onPaper, double penWidth) const {
+  auto ink = [onPaper](std::uint32_t rgb) { return colorOf(onPaper && rgb == 0xFFFFFF ? 0 : rgb); };
   const QTransform transform = toScreen(view);
   const QRectF visible(view.drawingX(-2), view.drawingY(view.height + 2), (view.width + 4) / view.scale,
                        (view.height + 4) / view.scale);
@@ -104,7 +105,7 @@ void DrawingPaths::paint(QPainter& painter, const ViewTransform& view) const {
   painter.setRenderHint(QPainter::Antialiasing, true);
   for (const Item& item : mItems) {
     if (!item.box.intersects(visible) && !(item.box.width() == 0 || item.box.height() == 0)) continue;
-    const QColor color = colorOf(item.rgb);
+    const QColor color = ink(item.rgb);
     if (item.box.width() < pixel && item.box.height() < pixel) {
       const QPointF at = transform.map(item.box.center());
       painter.fillRect(QRectF(at.x() - 0.5, at.y() - 0.5, 1, 1), color);
@@ -115,7 +116,7 @@ void DrawingPaths::paint(QPainter& painter, const ViewTransform& view) const {
       painter.setBrush(color);
       painter.drawPath(transform.map(item.path));
     } else {
-      painter.setPen(QPen(color, 1.0));
+      painter.setPen(QPen(color, penWidth));
       painter.setBrush(Qt::NoBrush);
       painter.drawPath(transform.map(item.path));
     }
@@ -128,7 +129,7 @@ void DrawingPaths::paint(QPainter& painter, const ViewTransform& view) const {
     if (!(length > 0)) continue;
     const double ux = ray.dx / length, uy = ray.dy / length;
     const QPointF from = ray.bothWays ? QPointF(ray.x - ux * reach, ray.y - uy * reach) : QPointF(ray.x, ray.y);
-    painter.setPen(QPen(colorOf(ray.rgb), 1.0));
+    painter.setPen(QPen(ink(ray.rgb), penWidth));
     painter.drawLine(transform.map(QLineF(from, QPointF(ray.x + ux * reach, ray.y + uy * reach))));
   }
   painter.restore();

@@ -31,8 +31,9 @@ class DrawingPaths {
   // Rebuilds from the database's current space; false and `error` when it cannot be read.
   bool rebuild(ZcDbDatabase& db, std::string& error);
   const render::Bounds& extents() const { return mScene.extents(); }
-  // Paints every item at `view`; an item smaller than a pixel becomes a dot.
-  void paint(QPainter& painter, const ViewTransform& view) const;
+  // Paints every item at `view`; an item smaller than a pixel becomes a dot. On paper (a printer)
+  // colour 7 is black and lines are `penWidth` device pixels wide.
+  void paint(QPainter& painter, const ViewTransform& view, bool onPaper = false, double penWidth = 1.0) const;
 
  private:
   struct Item {

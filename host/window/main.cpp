@@ -23,12 +23,12 @@ std::string usageText() {
   return zrxhost::textInLanguage(
       "usage: zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
       "  DRAWING.dxf        the drawing to open (none, or one that cannot be read: a new drawing)\n"
-      "  --load MODULE      load a module such as ZrxForTally.zrx (repeatable)\n"
+      "  --load MODULE      load a module by name (ZrxForTally) or by path (repeatable)\n"
       "  --set NAME=VALUE   set a system variable first (VERLAN=zh-CN: Chinese)\n"
       "  --help, --version\n",
       "用法：zrxcad [DRAWING.dxf] [--load MODULE]... [--set NAME=VALUE]...\n"
       "  DRAWING.dxf        要打开的图形（省略或无法读取时：新图形）\n"
-      "  --load MODULE      加载模块，如 ZrxForTally.zrx（可重复）\n"
+      "  --load MODULE      按名称（ZrxForTally）或路径加载模块（可重复）\n"
       "  --set NAME=VALUE   先设置系统变量（VERLAN=zh-CN：中文）\n"
       "  --help, --version\n");
 }

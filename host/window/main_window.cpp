@@ -14,6 +14,9 @@
 #include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTranslator>
 #include <cstdio>
@@ -29,6 +32,7 @@
 #include "zrxhost/dxf.h"
 #include "zrxhost/host_commands.h"
 #include "zrxhost/messages.h"
+#include "zrxhost/render.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
 
@@ -156,6 +160,12 @@ void MainWindow::buildMenus() {
   });
   connect(saveAs, &QAction::triggered, this, askSaveAs);
   file->addSeparator();
+  QAction* exportPdf = file->addAction(windowText(WindowText::kExportPdf));
+  connect(exportPdf, &QAction::triggered, this, &MainWindow::exportPdf);
+  QAction* print = file->addAction(windowText(WindowText::kPrint));
+  print->setShortcut(QKeySequence::Print);
+  connect(print, &QAction::triggered, this, &MainWindow::print);
+  file->addSeparator();
   QAction* exit = file->addAction(windowText(WindowText::kExit));
   exit->setShortcut(QKeySequence::Quit);
   connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -183,6 +193,46 @@ std::string MainWindow::askSavePath() {
                            ? mSaveFileQuestion()
                            : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kDrawingFilter));
   return app::drawingFileName(path.toStdString());
+}
+
+void MainWindow::exportPdf() {
+  QString path = mPdfFileQuestion ? mPdfFileQuestion()
+                                  : QFileDialog::getSaveFileName(this, {}, {}, windowText(WindowText::kPdfFilter));
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += ".pdf";
+  const ViewTransform& view = mCanvas->view();
+  RenderOptions options;
+  options.hasView = true;
+  options.view[0] = view.drawingX(0);
+  options.view[1] = view.drawingY(view.height);
+  options.view[2] = view.drawingX(view.width);
+  options.view[3] = view.drawingY(0);
+  std::string error;
+  if (renderPdf(*mDb, path.toStdString(), error, options)) {
+    say(windowText(WindowText::kExported, path));
+  } else {
+    reportProblem(
+        windowText(WindowText::kExportFailedTitle),
+        QString::fromStdString(textInLanguage("cannot write {}: {}", "无法写入 {}：{}", {path.toStdString(), error})));
+  }
+}
+
+void MainWindow::print() {
+  QPrinter printer(QPrinter::HighResolution);
+  const ViewTransform& shown = mCanvas->view();
+  printer.setPageOrientation(shown.width > shown.height ? QPageLayout::Landscape : QPageLayout::Portrait);
+  if (mPrinterQuestion ? !mPrinterQuestion(printer) : QPrintDialog(&printer, this).exec() != QDialog::Accepted) return;
+  QPainter painter;
+  if (!painter.begin(&printer)) return;
+  // The window on screen fitted to the printable part of the sheet; lines a 0.25 mm pen wide.
+  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  ViewTransform view;
+  view.width = page.width();
+  view.height = page.height();
+  view.fit(shown.drawingX(0), shown.drawingY(shown.height), shown.drawingX(shown.width), shown.drawingY(0), 0);
+  mCanvas->drawing().paint(painter, view, true, 0.25 / 25.4 * printer.resolution());
+  painter.end();
+  say(windowText(WindowText::kPrinted));
 }
 
 void MainWindow::showViewCentre() {

@@ -13,6 +13,7 @@
 #include "app/modules.h"
 
 class QLabel;
+class QPrinter;
 class QTranslator;
 class ZcDbDatabase;
 
@@ -46,6 +47,10 @@ class MainWindow : public QMainWindow {
   using FileQuestion = std::function<QString()>;
   void setSaveFileQuestion(FileQuestion question) { mSaveFileQuestion = std::move(question); }
   void setOpenFileQuestion(FileQuestion question) { mOpenFileQuestion = std::move(question); }
+  void setPdfFileQuestion(FileQuestion question) { mPdfFileQuestion = std::move(question); }
+  // Sets up the printer for File > Print: true to print. The print dialog by default.
+  using PrinterQuestion = std::function<bool(QPrinter&)>;
+  void setPrinterQuestion(PrinterQuestion question) { mPrinterQuestion = std::move(question); }
   // Tells the user of a problem before the work goes on: on the command line and in a message box.
   void reportProblem(const QString& title, const QString& text);
 
@@ -65,6 +70,9 @@ class MainWindow : public QMainWindow {
   bool mayClose();
   // The file to save to, from the Save As question; empty when the user gave none.
   std::string askSavePath();
+  // File > Export PDF and File > Print: the view on screen, on a sheet turned to its shape.
+  void exportPdf();
+  void print();
   void showViewCentre();
   void openDrawing(const std::string& path);
   void registerWindowCommands();
@@ -86,6 +94,8 @@ class MainWindow : public QMainWindow {
   SaveQuestion mSaveQuestion;
   FileQuestion mSaveFileQuestion;
   FileQuestion mOpenFileQuestion;
+  FileQuestion mPdfFileQuestion;
+  PrinterQuestion mPrinterQuestion;
 };
 
 }  // namespace zrxhost::window

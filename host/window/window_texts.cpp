@@ -13,6 +13,8 @@ constexpr BilingualText<WindowText> kTexts[] = {
     {WindowText::kOpen, "&Open…", "打开(&O)…"},
     {WindowText::kSave, "&Save", "保存(&S)"},
     {WindowText::kSaveAs, "Save &As…", "另存为(&A)…"},
+    {WindowText::kExportPdf, "&Export PDF…", "导出 PDF(&E)…"},
+    {WindowText::kPrint, "&Print…", "打印(&P)…"},
     {WindowText::kExit, "E&xit", "退出(&X)"},
     {WindowText::kEditMenu, "&Edit", "编辑(&E)"},
     {WindowText::kUndo, "&Undo", "放弃(&U)"},
@@ -32,6 +34,10 @@ constexpr BilingualText<WindowText> kTexts[] = {
     {WindowText::kZoomPrompt, "Enter an option [Extents] <Extents>: ", "输入选项 [范围(E)] <范围>: "},
     {WindowText::kOpenPrompt, "Drawing to open: ", "要打开的图形: "},
     {WindowText::kOpened, "Opened {}.", "已打开 {}。"},
+    {WindowText::kPdfFilter, "PDF documents (*.pdf);;All files (*)", "PDF 文档 (*.pdf);;所有文件 (*)"},
+    {WindowText::kExportFailedTitle, "Cannot export PDF", "无法导出 PDF"},
+    {WindowText::kExported, "Wrote {}.", "已写入 {}。"},
+    {WindowText::kPrinted, "The view was sent to the printer.", "视图已发送到打印机。"},
 };
 static_assert(listsEveryIdInOrder(kTexts), "the table follows the order of WindowText");
 

@@ -12,6 +12,8 @@ enum class WindowText {
   kOpen,
   kSave,
   kSaveAs,
+  kExportPdf,
+  kPrint,
   kExit,
   kEditMenu,
   kUndo,
@@ -31,6 +33,10 @@ enum class WindowText {
   kZoomPrompt,
   kOpenPrompt,
   kOpened,  // {} : the file
+  kPdfFilter,
+  kExportFailedTitle,
+  kExported,  // {} : the file
+  kPrinted,
   kCount_
 };
 

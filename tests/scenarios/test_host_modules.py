@@ -36,11 +36,31 @@ class ModuleLoading(hostrun.HostTestCase):
         self.assertFailsWith(result, 3, "already loaded")
         self.assertEqual(result.stdout.count("test module loaded"), 1)
 
-    def test_a_bare_file_name_means_the_current_directory(self):
-        os.symlink(hostrun.test_module_path("hello"), self.path("hello.zrx"))
-        result = self.run_host("--load", "hello.zrx", script="hello\n1,2\nhere\n")
+    def test_a_name_is_found_in_the_module_folders_and_never_in_the_current_or_drawing_folder(self):
+        modules = os.path.dirname(hostrun.test_module_path("hello"))
+        os.mkdir(self.path("here"))
+        os.symlink(hostrun.test_module_path("hello"), self.path("here/hello.zrx"))
+        drawing = self.new_drawing("here/in.dxf")
+        for name in ("hello", "hello.zrx"):
+            with self.subTest(name=name):
+                # A relative folder in the path is passed over: it would be the current folder.
+                result = self.run_host(drawing, "--load", name, script="hello\n1,2\nhere\n", cwd=self.path("here"),
+                                       env={"ZRXHOST_MODULE_PATH": f"here:.::{modules}"})
+                self.assertExit(result, 0)
+                self.assertIn('Wrote "here".', result.stdout)
+        for verlan, said in (("en-US", "no hello.zrx in the module folders (looked in: "),
+                             ("zh-CN", "模块文件夹中没有 hello.zrx（查找了：")):
+            with self.subTest(verlan=verlan):
+                empty = self.path("empty")
+                os.makedirs(empty, exist_ok=True)
+                result = self.run_host(drawing, "--load", "hello", "--set", f"VERLAN={verlan}", script="",
+                                       cwd=self.path("here"), env={"ZRXHOST_MODULE_PATH": f".:{empty}"})
+                self.assertFailsWith(result, 3, said + empty + ", ")
+                self.assertIn(os.path.dirname(os.path.realpath(hostrun.zrxhost_path())), result.stderr)
+                self.assertNotIn(self.path("here"), result.stderr)
+        result = self.run_host("--load", "./hello.zrx", script="", cwd=self.path("here"))
         self.assertExit(result, 0)
-        self.assertIn('Wrote "here".', result.stdout)
+        self.assertIn("test module loaded", result.stdout)
 
 
 class Scripts(hostrun.HostTestCase):

@@ -1,5 +1,6 @@
 # zrxhost --png and --svg on drawings made by another program (ezdxf).
 import os
+import subprocess
 import unittest
 
 import hostrun
@@ -74,6 +75,67 @@ class Pictures(hostrun.HostTestCase):
         red = colour_box(hostrun.read_png(self.path("out.png")), RED)
         self.assertIsNotNone(red, "the module's red text is missing")
         self.assertGreater(red[2] - red[0], 1000, "a lone text fills the picture's width")
+
+
+def pdf_page(pdf, png_base):
+    """The PDF's page size in points and its first page rendered at 36 dpi by pdftoppm (poppler)."""
+    info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+    size = next(line for line in info.splitlines() if line.startswith("Page size:")).split()
+    subprocess.run(["pdftoppm", "-r", "36", "-png", "-singlefile", pdf, png_base], check=True)
+    return (float(size[2]), float(size[4])), hostrun.read_png(png_base + ".png")
+
+
+def pdf_text(pdf):
+    return subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True, check=True).stdout
+
+
+class PaperPlots(hostrun.HostTestCase):
+    def test_pdf_is_the_drawing_on_a_sheet_turned_to_its_shape_with_searchable_texts(self):
+        def drawing(msp):
+            known_drawing(msp)
+            msp.add_text("房间 12", dxfattribs={"insert": (10, 5), "height": 4, "color": 3})
+        dxf = self.new_drawing("known.dxf", drawing)
+        pdf = self.path("out.pdf")
+        result = self.run_host(dxf, "--pdf", pdf, "--png", self.path("out.png"), script="")
+        self.assertExit(result, 0)
+        (width, height), page = pdf_page(pdf, self.path("page"))
+        self.assertEqual((round(width), round(height)), (842, 595), "A4 landscape for a wide drawing")
+        # On paper colour 7 is black; the red mark keeps its colour, right of and below the text.
+        black = colour_box(page, (0, 0, 0))
+        red = colour_box(page, RED)
+        self.assertIsNotNone(black, "no black text")
+        self.assertIsNotNone(red, "no red polyline")
+        self.assertGreater(red[0], black[0])
+        self.assertAlmostEqual((red[2] - red[0]) / (red[3] - red[1]), 2.0, delta=0.2)
+        # A text set as text is as large as the outline the PNG fills: "888" against the mark.
+        png = hostrun.read_png(self.path("out.png"))
+        png_red, png_white = colour_box(png, RED), colour_box(png, WHITE)
+        self.assertAlmostEqual((black[3] - black[1]) / (red[3] - red[1]),
+                               (png_white[3] - png_white[1]) / (png_red[3] - png_red[1]), delta=0.04)
+        self.assertEqual(page.rgb(2, 2), WHITE)
+        words = pdf_text(pdf).split()
+        self.assertIn("888", words)
+        self.assertIn("房间", words, "a text from the fallback font is searchable too")
+
+        tall = self.path("tall.pdf")
+        result = self.run_host(dxf, "--pdf", tall, "--paper", "a3", "--view", "0,0,40,100", script="")
+        self.assertExit(result, 0)
+        (width, height), _ = pdf_page(tall, self.path("tall"))
+        self.assertEqual((round(width), round(height)), (842, 1191), "A3 portrait for a tall view")
+
+    def test_bad_paper_or_folder_is_refused_before_any_work_and_writes_nothing(self):
+        dxf = self.new_drawing("known.dxf", known_drawing)
+        cases = [
+            (["--pdf", self.path("a.pdf"), "--paper", "B9"], 1, ["--paper", "A0, A1", "Tabloid", "B9"]),
+            (["--paper", "A3"], 1, ["--paper", "--pdf"]),
+            (["--pdf", self.path("missing/a.pdf")], 4, ["missing/a.pdf", "does not exist"]),
+            (["--set", "VERLAN=zh-CN", "--pdf", self.path("a.pdf"), "--paper", "B9"], 1, ["选项 --paper 需要"]),
+        ]
+        for args, code, parts in cases:
+            with self.subTest(args=args):
+                result = self.run_host(dxf, *args, "--save-as", self.path("out.dxf"), script="")
+                self.assertFailsWith(result, code, *parts)
+                self.assertEqual(sorted(os.listdir(self.workdir)), ["known.dxf"])
 
 
 LIBRECAD_LIBRARY = "/usr/share/librecad/library"

@@ -140,4 +140,5 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 std::u16string wideToUtf16(std::wstring_view wide);
 std::wstring utf16ToWide(std::u16string_view utf16);
 std::u32string utf16ToUtf32(std::u16string_view utf16);
+std::string utf32ToUtf8(std::u32string_view utf32);
 }  // namespace zrxhost

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+struct FT_FaceRec_;  // FreeType's face, for painters that hand glyphs to a font engine
+
 namespace zrxhost {
 
 // Receives a glyph outline, in units of the cap height, origin at the pen position.
@@ -29,6 +31,16 @@ class Font {
   virtual double measure(std::u16string_view text) const = 0;
   virtual void outline(char32_t c, GlyphPathSink& sink) const = 0;
   virtual std::string familyName() const = 0;
+
+  // The face and glyph index that draw `c` (the font, its extras or a fallback), and that face's em
+  // in cap heights of this font: what a painter needs to set the character as text rather than as
+  // its outline (a PDF keeps it searchable). A null face when there is no font file behind it.
+  struct FaceGlyph {
+    FT_FaceRec_* face = nullptr;
+    unsigned glyph = 0;
+    double emInCaps = 0;
+  };
+  virtual FaceGlyph faceGlyph(char32_t) const { return {}; }
 };
 
 // The font for a style's font file (a TrueType name resolved by fontconfig, anything else the

@@ -1,8 +1,9 @@
-// Pictures of a drawing: SVG and PNG with cairo.
+// Pictures of a drawing: SVG, PNG and PDF with cairo.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ZcDbDatabase;
@@ -16,12 +17,28 @@ struct RenderOptions {
   // the drawing's extents; the height then follows the window's aspect.
   bool hasView = false;
   double view[4] = {0, 0, 0, 0};
+  // A PDF's paper, short side and long side in millimetres; it is turned to the view's shape.
+  double paperMm[2] = {210, 297};
 };
+
+// A paper size by its name.
+struct Paper {
+  const char* name;
+  double shortMm, longMm;
+};
+// The paper of that name (A0 … A5, Letter, Legal, Tabloid; any case); null when there is none.
+const Paper* paperNamed(std::string_view name);
+// Every paper's name, for messages: "A0, A1, …".
+std::string paperNames();
 
 // The current space fitted to its extents (of the part near the origin when copies lie far out) with a margin, on a
 // dark background, colours by the standard colour index, texts from their glyph outlines. False and `error` on failure.
 bool renderSvg(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
 bool renderPng(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
+// The same on paper, as a plot: a white sheet of options.paperMm, landscape when the view is wider
+// than tall, the drawing fitted inside a margin, colour 7 in black, vector paths, and texts set as
+// text in their font (so a PDF viewer finds them) wherever the font is a file cairo can embed.
+bool renderPdf(ZcDbDatabase& db, const std::string& path, std::string& error, const RenderOptions& options = {});
 
 // A rendered picture in memory with the view that placed the drawing in it.
 struct Picture {

@@ -1,5 +1,6 @@
 // zrxcad's window driven as a user would, offscreen: typed commands, clicks on the canvas, drags with
-// their preview, Esc, Ctrl+Z, F1, saving and the ways out, Chinese texts, and the view's transform.
+// their preview, Esc, Ctrl+Z, F1, saving and the ways out, PDF and print, Chinese texts, and the view's
+// transform.
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
@@ -7,12 +8,16 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtTest/QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -646,6 +651,45 @@ class WindowTest : public QObject {
     window.run();
     QVERIFY(QFileInfo::exists(folder.filePath("fp_copy.dxf")) && QFileInfo::exists(folder.filePath("on_close.dxf")));
     QVERIFY(!QFileInfo::exists(folder.filePath("fp_copy")) && !QFileInfo::exists(folder.filePath("on_close")));
+  }
+
+  // File > Export PDF writes the view on screen with its texts searchable (".pdf" added to a bare
+  // name); File > Print prints it on a sheet turned to the window's shape, colour 7 in black.
+  void exportPdfAndPrintGiveTheViewOnPaper() {
+    QTemporaryDir folder;
+    MainWindow& window = open();
+    window.setPdfFileQuestion([&] { return folder.filePath("view"); });
+    window.setPrinterQuestion([&](QPrinter& printer) {
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(folder.filePath("printed.pdf"));
+      return true;
+    });
+    std::vector<std::function<void()>> steps = copyOfA01();
+    steps.push_back([&] { fileMenuAction(WindowText::kExportPdf)->trigger(); });
+    steps.push_back([&] { fileMenuAction(WindowText::kPrint)->trigger(); });
+    User user(window, steps);
+    window.run();
+    auto output = [](const QString& program, const QStringList& arguments) {
+      QProcess process;
+      process.start(program, arguments);
+      process.waitForFinished();
+      return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QStringList words = output("pdftotext", {folder.filePath("view.pdf"), "-"}).split(QRegularExpression("\\s+"));
+    QVERIFY2(words.contains("A-01") && words.contains("A-02"), qPrintable(words.join(' ')));
+    QVERIFY(window.commandLine().transcriptText().contains("Wrote " + folder.filePath("view.pdf")));
+    output("pdftoppm", {"-r", "40", "-png", "-singlefile", folder.filePath("printed.pdf"), folder.filePath("printed")});
+    const QImage page(folder.filePath("printed.png"));
+    QVERIFY2(page.width() > page.height(), "a wide window prints on a landscape sheet");
+    int black = 0;
+    for (int y = 0; y < page.height(); ++y) {
+      for (int x = 0; x < page.width(); ++x) {
+        const QRgb rgb = page.pixel(x, y);
+        black += std::max({qRed(rgb), qGreen(rgb), qBlue(rgb)}) < 128;
+      }
+    }
+    QVERIFY2(black > 100, "the drawing's white lines and texts print black");
+    QCOMPARE(page.pixel(1, 1), qRgb(255, 255, 255));
   }
 
   // Under zh-CN the buttons and dialogs Qt makes itself speak Chinese too.
