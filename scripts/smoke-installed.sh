@@ -1,7 +1,7 @@
 #!/bin/sh
 # Checks the installed package as a user meets it: zrxhost from PATH numbers the rooms of the example
-# floor plan with the module loaded by name and plots it to PDF, man finds both pages, and the
-# desktop entry is valid. Usage: scripts/smoke-installed.sh (after apt-get install ./zrxtally_*.deb)
+# floor plan with the module loaded by name, plots it to PDF and renumbers it with the second module,
+# man finds both pages, and the desktop entry is valid. Usage: scripts/smoke-installed.sh (after apt-get install ./zrxtally_*.deb)
 set -eu
 examples=/usr/share/doc/zrxtally/examples
 work=$(mktemp -d)
@@ -18,6 +18,9 @@ for room in 102 103 104 105 106; do
   fi
 done
 head -c 5 floorplan.pdf | grep -q '%PDF-' || { echo "smoke test: floorplan.pdf is not a PDF" >&2; exit 1; }
+# The second module, by name too: the numbered plan renumbered as the second floor.
+zrxhost floorplan.dxf --load ZrxForRetally --script "$examples/renumber.scr" --save-as second.dxf >>transcript.txt
+grep -q "^201\r\?$" second.dxf || { echo "smoke test: retally did not renumber the rooms" >&2; exit 1; }
 man -w zrxhost
 man -w zrxcad
 desktop-file-validate /usr/share/applications/zrxcad.desktop
