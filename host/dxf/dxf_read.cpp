@@ -383,9 +383,11 @@ void Reader::findMaxHandle() {
   mLayout->maxFileHandle = max;
   // The writer keeps the seed above every handle (Writer::writeHeader).
   if (mSeedTag != 0 && mSeedRead <= max)
-    repaired(mSeedTag, "the handle seed $HANDSEED '{}' is not above the drawing's largest handle {}; it is saved as {}",
-             "句柄种子 $HANDSEED“{}”不大于图形中最大的句柄 {}；保存为 {}",
-             {printable(TagFile::trimmed(f.value(mSeedTag))), formatHandle(max), formatHandle(max + 1)});
+    repaired(mSeedTag,
+             "the handle seed $HANDSEED '{}' is not above the drawing's largest handle {}; it is saved above every "
+             "handle",
+             "句柄种子 $HANDSEED“{}”不大于图形中最大的句柄 {}；保存时提高到所有句柄之上",
+             {printable(TagFile::trimmed(f.value(mSeedTag))), formatHandle(max)});
   mNextFresh = std::max(max + 1, mSeedRead);
   if (mNextFresh == 0) mNextFresh = 1;
 }
