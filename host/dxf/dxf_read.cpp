@@ -205,6 +205,8 @@ class Reader {
   bool readEntities(const Section& s);
   bool readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
                   std::size_t& next);
+  // The ATTRIB records among [begin, end): each one's tag, value and place, as an insert keeps them.
+  std::vector<ZcDbBlockReference::Attribute> attributesOf(std::size_t begin, std::size_t end) const;
   bool addPendingEntity(std::size_t k, std::size_t end, const RecordDescriptor* modelled, ZcDbObjectId owner,
                         bool ownerByFlag, std::uint32_t sequence);
   ZcDbObjectId ensureBlockTable();
@@ -775,6 +777,8 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
     }
     static_cast<ZcDb3dPolyline*>(ent)->setVertices(points);
   }
+  if (d.type == RecordType::Insert && subEnd > mainEnd)
+    static_cast<ZcDbBlockReference*>(ent)->setAttributesAsRead(attributesOf(mainEnd, subEnd));
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, mSlots[kPaperSpace].i != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened", "无法打开实体所在的块");
   const ZcDbHandle own = f.recordHandle(k, mainEnd);
@@ -794,6 +798,52 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   if (d.type == RecordType::Insert) mInserts.push_back(id);
   next = subEnd;
   return true;
+}
+
+std::vector<ZcDbBlockReference::Attribute> Reader::attributesOf(std::size_t begin, std::size_t end) const {
+  std::vector<ZcDbBlockReference::Attribute> attributes;
+  for (std::size_t q = begin; q < end;) {
+    const std::size_t qe = nextZero(q, end);
+    if (isZero(q, "ATTRIB")) {
+      ZcDbBlockReference::Attribute a;
+      std::u16string text;
+      double x = 0, y = 0, z = 0, value = 0;
+      for (std::size_t r = q + 1; r < qe; ++r) {
+        const std::string_view v = f.value(r);
+        switch (f.code(r)) {
+          case 1:
+            mCodec->decode(v, text);
+            a.value = ZcString(text);
+            break;
+          case 2:
+            mCodec->decode(TagFile::trimmed(v), text);
+            a.tag = ZcString(text);
+            break;
+          case 10:
+            parseDouble(v, x);
+            break;
+          case 20:
+            parseDouble(v, y);
+            break;
+          case 30:
+            parseDouble(v, z);
+            break;
+          case 40:
+            if (parseDouble(v, value) && value > 0) a.height = value;
+            break;
+          case 50:
+            if (parseDouble(v, value)) a.rotation = value * ZcGe::kPi / 180;
+            break;
+          default:
+            break;
+        }
+      }
+      a.position = ZcGePoint3d(x, y, z);
+      attributes.push_back(std::move(a));
+    }
+    q = qe;
+  }
+  return attributes;
 }
 
 bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescriptor* modelled, ZcDbObjectId owner,
