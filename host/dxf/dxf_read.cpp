@@ -10,6 +10,7 @@
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
+#include "dxf/dxf_record_values.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
 #include "zrxhost/database_internals.h"
@@ -801,44 +802,22 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
 }
 
 std::vector<ZcDbBlockReference::Attribute> Reader::attributesOf(std::size_t begin, std::size_t end) const {
+  using namespace attribute_values;
   std::vector<ZcDbBlockReference::Attribute> attributes;
+  std::u16string text;
   for (std::size_t q = begin; q < end;) {
     const std::size_t qe = nextZero(q, end);
     if (isZero(q, "ATTRIB")) {
+      const RecordValues values(f, q + 1, qe);
       ZcDbBlockReference::Attribute a;
-      std::u16string text;
-      double x = 0, y = 0, z = 0, value = 0;
-      for (std::size_t r = q + 1; r < qe; ++r) {
-        const std::string_view v = f.value(r);
-        switch (f.code(r)) {
-          case 1:
-            mCodec->decode(v, text);
-            a.value = ZcString(text);
-            break;
-          case 2:
-            mCodec->decode(TagFile::trimmed(v), text);
-            a.tag = ZcString(text);
-            break;
-          case 10:
-            parseDouble(v, x);
-            break;
-          case 20:
-            parseDouble(v, y);
-            break;
-          case 30:
-            parseDouble(v, z);
-            break;
-          case 40:
-            if (parseDouble(v, value) && value > 0) a.height = value;
-            break;
-          case 50:
-            if (parseDouble(v, value)) a.rotation = value * ZcGe::kPi / 180;
-            break;
-          default:
-            break;
-        }
-      }
-      a.position = ZcGePoint3d(x, y, z);
+      mCodec->decode(values.text(kString), text);
+      a.value = ZcString(text);
+      mCodec->decode(values.name(kTag), text);
+      a.tag = ZcString(text);
+      const auto position = values.point(kPosition);
+      a.position = ZcGePoint3d(position[0], position[1], position[2]);
+      a.height = values.number(kHeight);
+      a.rotation = values.number(kRotation);
       attributes.push_back(std::move(a));
     }
     q = qe;

@@ -7,6 +7,7 @@
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
+#include "dxf/dxf_record_values.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
 #include "zrxhost/database_internals.h"
@@ -299,10 +300,11 @@ void Writer::writeAttributes(const ZcDbBlockReference& ref, const ObjectRecord& 
     const ZcString* value = attribute ? &ref.attribute(index++).value : nullptr;
     for (std::size_t r = q; r < qe; ++r) {
       // A value changed since the read replaces the record's; every other tag is copied as read.
-      if (value != nullptr && file.code(r) == 1 && !mCodec.equals(file.value(r), value->utf16())) {
+      const int valueCode = attribute_values::kString.code;
+      if (value != nullptr && file.code(r) == valueCode && !mCodec.equals(file.value(r), value->utf16())) {
         std::string encoded;
         mCodec.encode(value->utf16(), encoded);
-        mOut.tag(1, encoded);
+        mOut.tag(valueCode, encoded);
       } else {
         mOut.raw(file, r, r + 1);
       }
