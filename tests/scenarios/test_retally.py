@@ -177,6 +177,8 @@ class Entities(RetallyCase):
         result, doc = self.retally(build, ["retally", "ALL", "", "T", "ROOM", "7"])
         self.assertIn("\n3 texts have no number to replace.", result.stdout)
         self.assertEqual(attribs(doc)[10], [("NAME", "Office 7"), ("NUM", "R-101")])
+        _, doc = self.retally(build, ["retally", "ALL", "", "T", "*", "5", "U"])
+        self.assertEqual(attribs(doc)[10], [("NAME", "Office 7"), ("NUM", "R-101")])
 
 
 class Safety(RetallyCase):
