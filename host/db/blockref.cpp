@@ -171,6 +171,13 @@ Zcad::ErrorStatus ZcDbBlockReference::setRotation(double radians) {
   return Zcad::eOk;
 }
 
+Zcad::ErrorStatus ZcDbBlockReference::setAttributeValue(int index, const ZcString& value) {
+  ZRX_REQUIRE_WRITE();
+  if (index < 0 || index >= attributeCount()) return Zcad::eInvalidIndex;
+  mAttributes[static_cast<size_t>(index)].value = value;
+  return Zcad::eOk;
+}
+
 Zcad::ErrorStatus ZcDbBlockReference::setNormal(const ZcGeVector3d& n) {
   ZRX_REQUIRE_WRITE();
   if (n.isZeroLength()) return Zcad::eInvalidInput;
@@ -264,11 +271,14 @@ void ZcDbBlockReference::copyFieldsTo(ZcDbObject* target) const {
   t->mScale = mScale;
   t->mRotation = mRotation;
   t->mNormal = mNormal;
+  t->mAttributes = mAttributes;
 }
 
 bool ZcDbBlockReference::hasSameFieldsAs(const ZcDbObject& other) const {
   const auto& o = static_cast<const ZcDbBlockReference&>(other);
   return ZcDbEntity::hasSameFieldsAs(other) && mBlock == o.mBlock && mBlockName == o.mBlockName &&
          zrxdb::sameCoordinates(mPosition, o.mPosition) && zrxdb::sameCoordinates(mScale, o.mScale) &&
-         mRotation == o.mRotation && zrxdb::sameCoordinates(mNormal, o.mNormal);
+         mRotation == o.mRotation && zrxdb::sameCoordinates(mNormal, o.mNormal) &&
+         std::equal(mAttributes.begin(), mAttributes.end(), o.mAttributes.begin(), o.mAttributes.end(),
+                    [](const Attribute& a, const Attribute& b) { return a.tag == b.tag && a.value == b.value; });
 }

@@ -10,6 +10,7 @@
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
+#include "dxf/dxf_record_values.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
 #include "zrxhost/database_internals.h"
@@ -205,6 +206,8 @@ class Reader {
   bool readEntities(const Section& s);
   bool readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bool ownerByFlag, std::uint32_t sequence,
                   std::size_t& next);
+  // The ATTRIB records among [begin, end): each one's tag, value and place, as an insert keeps them.
+  std::vector<ZcDbBlockReference::Attribute> attributesOf(std::size_t begin, std::size_t end) const;
   bool addPendingEntity(std::size_t k, std::size_t end, const RecordDescriptor* modelled, ZcDbObjectId owner,
                         bool ownerByFlag, std::uint32_t sequence);
   ZcDbObjectId ensureBlockTable();
@@ -777,6 +780,8 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
     }
     static_cast<ZcDb3dPolyline*>(ent)->setVertices(points);
   }
+  if (d.type == RecordType::Insert && subEnd > mainEnd)
+    static_cast<ZcDbBlockReference*>(ent)->setAttributesAsRead(attributesOf(mainEnd, subEnd));
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, mSlots[kPaperSpace].i != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened", "无法打开实体所在的块");
   const ZcDbHandle own = f.recordHandle(k, mainEnd);
@@ -796,6 +801,30 @@ bool Reader::readEntity(std::size_t k, std::size_t limit, ZcDbObjectId owner, bo
   if (d.type == RecordType::Insert) mInserts.push_back(id);
   next = subEnd;
   return true;
+}
+
+std::vector<ZcDbBlockReference::Attribute> Reader::attributesOf(std::size_t begin, std::size_t end) const {
+  using namespace attribute_values;
+  std::vector<ZcDbBlockReference::Attribute> attributes;
+  std::u16string text;
+  for (std::size_t q = begin; q < end;) {
+    const std::size_t qe = nextZero(q, end);
+    if (isZero(q, "ATTRIB")) {
+      const RecordValues values(f, q + 1, qe);
+      ZcDbBlockReference::Attribute a;
+      mCodec->decode(values.text(kString), text);
+      a.value = ZcString(text);
+      mCodec->decode(values.name(kTag), text);
+      a.tag = ZcString(text);
+      const auto position = values.point(kPosition);
+      a.position = ZcGePoint3d(position[0], position[1], position[2]);
+      a.height = values.number(kHeight);
+      a.rotation = values.number(kRotation);
+      attributes.push_back(std::move(a));
+    }
+    q = qe;
+  }
+  return attributes;
 }
 
 bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescriptor* modelled, ZcDbObjectId owner,

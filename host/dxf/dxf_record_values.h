@@ -183,9 +183,10 @@ inline constexpr ValueDef kSize{13, ValueKind::Point, {1, 1, 0}};
 inline constexpr ItemsDef kClipVertices{14, {24}};
 }  // namespace image_values
 
-// ATTRIB, after an INSERT.
+// ATTRIB, after an INSERT (the insert holds each one's tag, value and place).
 namespace attribute_values {
 inline constexpr ValueDef kString{1, ValueKind::Text};
+inline constexpr ValueDef kTag{2, ValueKind::Text};
 inline constexpr ValueDef kStyle{7, ValueKind::Text};
 inline constexpr ValueDef kLayer{8, ValueKind::Text};
 inline constexpr ValueDef kPosition{10, ValueKind::Point};

@@ -7,6 +7,7 @@
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_model.h"
 #include "dxf/dxf_objects.h"
+#include "dxf/dxf_record_values.h"
 #include "dxf/dxf_text.h"
 #include "zrx/db.h"
 #include "zrxhost/database_internals.h"
@@ -102,6 +103,8 @@ class Writer {
   }
   void writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original);
   void writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner);
+  // An insert's ATTRIB records and their SEQEND, each value the insert changed written anew.
+  void writeAttributes(const ZcDbBlockReference& ref, const ObjectRecord& fd);
 
   ZcDbDatabase& mDb;
   DrawingLayout& mLayout;
@@ -287,6 +290,29 @@ void Writer::writeSubEntities(const ObjectRecord& fd, ZcDbHandle owner) {
   }
 }
 
+void Writer::writeAttributes(const ZcDbBlockReference& ref, const ObjectRecord& fd) {
+  const TagFile& file = *fd.file;
+  int index = 0;
+  for (std::size_t q = fd.end; q < fd.subEnd;) {
+    std::size_t qe = q + 1;
+    while (qe < fd.subEnd && file.code(qe) != 0) ++qe;
+    const bool attribute = TagFile::trimmed(file.value(q)) == "ATTRIB" && index < ref.attributeCount();
+    const ZcString* value = attribute ? &ref.attribute(index++).value : nullptr;
+    for (std::size_t r = q; r < qe; ++r) {
+      // A value changed since the read replaces the record's; every other tag is copied as read.
+      const int valueCode = attribute_values::kString.code;
+      if (value != nullptr && file.code(r) == valueCode && !mCodec.equals(file.value(r), value->utf16())) {
+        std::string encoded;
+        mCodec.encode(value->utf16(), encoded);
+        mOut.tag(valueCode, encoded);
+      } else {
+        mOut.raw(file, r, r + 1);
+      }
+    }
+    q = qe;
+  }
+}
+
 void Writer::writeVertices(const ZcDb3dPolyline* poly, const ObjectRecord* fd, bool original) {
   struct Range {
     std::size_t begin, end;
@@ -390,7 +416,9 @@ void Writer::writeEntity(ZcDbObjectId id) {
   if (d->type == RecordType::Poly3d) {
     writeVertices(static_cast<const ZcDb3dPolyline*>(&ent), fromFile ? fd : nullptr, original);
   } else if (fromFile && fd->subEnd > fd->end) {
-    if (original)
+    if (original && d->type == RecordType::Insert)
+      writeAttributes(static_cast<const ZcDbBlockReference&>(ent), *fd);
+    else if (original)
       mOut.raw(*fd->file, fd->end, fd->subEnd);
     else
       writeSubEntities(*fd, id.handle());

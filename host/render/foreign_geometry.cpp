@@ -342,12 +342,14 @@ std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf:
   std::vector<Attribute> attributes;
   if (records.file == nullptr) return attributes;
   const dxf::TagFile& f = *records.file;
+  int index = -1;
   for (std::uint32_t q = records.end; q < records.subEnd;) {
     std::uint32_t qe = q + 1;
     while (qe < records.subEnd && f.code(qe) != 0) ++qe;
     const RecordValues a(f, q + 1, qe);
     const bool isAttrib = dxf::TagFile::trimmed(f.value(q)) == "ATTRIB";
     q = qe;
+    if (isAttrib) ++index;
     if (!isAttrib || (a.integer(kFlags) & 1) != 0) continue;  // flag 1: invisible
     std::u16string value;
     codec.decode(a.text(kString), value);
@@ -375,6 +377,7 @@ std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf:
     codec.decode(a.name(kLayer), attribute.layer);
     if (a.has(dxf::entity_values::kTrueColor))
       attribute.trueColor = static_cast<std::uint32_t>(a.integer(dxf::entity_values::kTrueColor)) & 0xFFFFFF;
+    attribute.index = index;
     attributes.push_back(std::move(attribute));
   }
   return attributes;

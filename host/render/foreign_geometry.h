@@ -52,6 +52,7 @@ struct Attribute {
   std::u16string layer;
   int colorIndex = 256;                    // 0 ByBlock (the insert's colour), 256 ByLayer
   std::optional<std::uint32_t> trueColor;  // 0xRRGGBB, when the record gives one
+  int index = 0;                           // among the insert's ATTRIB records, invisible ones too
 };
 std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf::TextCodec& codec);
 

@@ -492,6 +492,9 @@ class SceneBuilder {
         if (!layer.visible) continue;
         const std::uint32_t rgb =
             attribute.trueColor ? *attribute.trueColor : resolvedColor(attribute.colorIndex, layer.rgb, look.rgb);
+        // The value the insert holds now, which a command may have changed since the read.
+        if (attribute.index < insert.attributeCount())
+          attribute.text->setTextString(insert.attribute(attribute.index).value);
         mRecorder.clear();
         attribute.text->worldDraw(&mRecorder);
         for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, rgb, mClip);

@@ -59,13 +59,14 @@ void printSettings(const RetallySettings& s) {
                                             std::to_wstring(s.digits), placeName(s.place)});
 }
 
-// Selects the Texts and MTexts to renumber; false when the user cancelled or chose none.
-bool selectTexts(std::vector<TextTarget>& targets) {
+// Selects the Texts, MTexts and block references to renumber; false when the user cancelled or
+// chose none.
+bool selectTexts(std::vector<ZcDbObjectId>& ids, std::vector<TextTarget>& targets, const std::u16string& tag) {
   const std::wstring selectPrompt = L"\n" + retallyText(RetallyText::kSelectPrompt);
   const std::wstring removePrompt = L"\n" + retallyText(RetallyText::kRemovePrompt);
   const ZTCHAR* prompts[2] = {selectPrompt.c_str(), removePrompt.c_str()};
   resbuf filter;
-  ZTCHAR types[] = L"TEXT,MTEXT";
+  ZTCHAR types[] = L"TEXT,MTEXT,INSERT";
   filter.restype = RTDXF0;
   filter.resval.rstring = types;
   zds_name selection = {0, 0};
@@ -75,8 +76,9 @@ bool selectTexts(std::vector<TextTarget>& targets) {
     printRetallyText(RetallyText::kNothingSelected);
     return false;
   }
-  targets = readTargets(selection);
+  ids = selectedIds(selection);
   zcedSSFree(selection);
+  targets = readTargets(ids, tag);
   if (targets.empty()) printRetallyText(RetallyText::kNothingSelected);
   return !targets.empty();
 }
@@ -103,6 +105,24 @@ int askKeyword(RetallyText prompt, const std::wstring& current, const ZTCHAR* ke
   const int status = zcedGetKword(text.c_str(), buffer, kKeywordLength);
   answer = buffer;
   return status;
+}
+
+std::wstring tagName(const RetallySettings& s) {
+  return s.tag.empty() ? retallyText(RetallyText::kFirstWithDigit) : wide(s.tag);
+}
+
+// The attribute's tag: a word; "*" goes back to the first attribute holding a digit; Enter keeps it.
+bool askTag(RetallySettings& s) {
+  const std::wstring prompt = L"\n" + retallyText(RetallyText::kTagPrompt, {tagName(s)});
+  ZTCHAR answer[kKeywordLength * 8] = {};
+  if (zcedGetString(0, prompt.c_str(), answer, std::size(answer)) != RTNORM) return false;
+  const std::wstring typed(answer);
+  if (typed == L"*") {
+    s.tag.clear();
+  } else if (!typed.empty()) {
+    s.tag.assign(typed.begin(), typed.end());
+  }
+  return true;
 }
 
 // The options of the start prompt; false when the user pressed Esc.
@@ -147,6 +167,8 @@ bool changeSetting(int option, RetallySettings& s, CurvePath& curve, bool& hasCu
         printRetallyText(RetallyText::kDigitsRange);
       }
     }
+    case 4:
+      return askTag(s);
     default: {
       const int status =
           askKeyword(RetallyText::kPlacePrompt, placeName(s.place), L"Run Overwrite Prefix Suffix", answer);
@@ -172,7 +194,9 @@ int applyPlan(const std::vector<TextTarget>& targets, const RenumberPlan& plan) 
       continue;
     }
     const ZcString text(plan.newContents[i]);
-    if (auto* pText = ZcDbText::cast(pEnt)) {
+    if (auto* pRef = ZcDbBlockReference::cast(pEnt)) {
+      pRef->setAttributeValue(targets[i].attribute, text);
+    } else if (auto* pText = ZcDbText::cast(pEnt)) {
       if (pText->textZcString() != text) pText->setTextString(text);
     } else if (auto* pMText = ZcDbMText::cast(pEnt)) {
       if (pMText->contentsString() != text) pMText->setContents(text);
@@ -204,10 +228,11 @@ struct PreviewDeleter {
 
 void retallyCommand() {
   chooseRetallyLanguage();
-  std::vector<TextTarget> targets;
-  if (!selectTexts(targets)) return;
-
   RetallySettings& settings = retallySettings();
+  std::vector<ZcDbObjectId> ids;
+  std::vector<TextTarget> targets;
+  if (!selectTexts(ids, targets, settings.tag)) return;
+
   CurvePath curve;
   bool hasCurve = false;
   if (settings.order == Order::kCurve) {
@@ -228,7 +253,9 @@ void retallyCommand() {
     if (status == ZcEdJig::kCancel) return;
     if (status == ZcEdJig::kNull) break;
     if (status >= ZcEdJig::kKW1) {
+      const std::u16string tagBefore = settings.tag;
       if (!changeSetting(status - ZcEdJig::kKW1, settings, curve, hasCurve)) return;
+      if (settings.tag != tagBefore) targets = readTargets(ids, settings.tag);
       continue;
     }
     StartValue start;

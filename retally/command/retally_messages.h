@@ -14,6 +14,8 @@ enum class RetallyText {
   kIncrementPrompt,
   kDigitsPrompt,
   kPlacePrompt,
+  kTagPrompt,  // {} the current tag
+  kFirstWithDigit,
   kCurvePrompt,
   kNotACurve,
   kInvalidStart,

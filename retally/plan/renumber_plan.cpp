@@ -26,7 +26,51 @@ double firstBaseline(const ZcDbMText& mtext) {
   return baseline;
 }
 
-bool readTarget(ZcDbObjectId id, TextTarget& target) {
+bool sameTag(const ZcString& tag, const std::u16string& wanted) {
+  const std::u16string& units = hostfast::units(tag);
+  if (units.size() != wanted.size()) return false;
+  for (size_t i = 0; i < units.size(); ++i) {
+    auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; };
+    if (upper(units[i]) != upper(wanted[i])) return false;
+  }
+  return true;
+}
+
+bool holdsDigit(const ZcString& value) {
+  for (char16_t c : hostfast::units(value))
+    if (c >= u'0' && c <= u'9') return true;
+  return false;
+}
+
+// The attribute of a block reference that `tag` names (tags compare without case); with no tag,
+// the first whose value holds a digit. -1 when none.
+int attributeFor(const ZcDbBlockReference& ref, const std::u16string& tag) {
+  for (int i = 0; i < ref.attributeCount(); ++i) {
+    const ZcDbBlockReference::Attribute& a = ref.attribute(i);
+    if (tag.empty() ? holdsDigit(a.value) : sameTag(a.tag, tag)) return i;
+  }
+  return -1;
+}
+
+bool readAttribute(const ZcDbBlockReference& ref, const std::u16string& tag, TextTarget& target) {
+  if (ref.attributeCount() == 0) return false;
+  target.attribute = attributeFor(ref, tag);
+  target.writable = target.attribute >= 0;
+  if (!target.writable) {
+    target.reference = ref.position();
+    return true;
+  }
+  const ZcDbBlockReference::Attribute& a = ref.attribute(target.attribute);
+  target.contents = hostfast::units(a.value);
+  target.plain = target.contents;
+  target.reference = a.position;
+  target.key.baseline = a.position.y;
+  target.key.height = a.height;
+  target.rotation = a.rotation;
+  return true;
+}
+
+bool readTarget(ZcDbObjectId id, const std::u16string& tag, TextTarget& target) {
   ZcDbEntity* pEnt = nullptr;
   if (zcdbOpenObject(pEnt, id, ZcDb::kForRead) != Zcad::eOk || pEnt == nullptr) return false;
   bool read = true;
@@ -45,6 +89,8 @@ bool readTarget(ZcDbObjectId id, TextTarget& target) {
     target.reference = pMText->location();
     target.key.baseline = firstBaseline(*pMText);
     target.key.height = pMText->textHeight();
+  } else if (const ZcDbBlockReference* pRef = ZcDbBlockReference::cast(pEnt)) {
+    read = readAttribute(*pRef, tag, target);
   } else {
     read = false;
   }
@@ -56,17 +102,25 @@ bool readTarget(ZcDbObjectId id, TextTarget& target) {
 
 }  // namespace
 
-std::vector<TextTarget> readTargets(const zds_name selectionSet) {
-  std::vector<TextTarget> targets;
+std::vector<ZcDbObjectId> selectedIds(const zds_name selectionSet) {
+  std::vector<ZcDbObjectId> ids;
   ZSoft::Int32 length = 0;
-  if (zcedSSLength(selectionSet, &length) != RTNORM) return targets;
-  targets.reserve(static_cast<size_t>(length));
+  if (zcedSSLength(selectionSet, &length) != RTNORM) return ids;
+  ids.reserve(static_cast<size_t>(length));
   for (ZSoft::Int32 i = 0; i < length; ++i) {
     zds_name name = {0, 0};
     ZcDbObjectId id;
-    if (zcedSSName(selectionSet, i, name) != RTNORM || zcdbGetObjectId(id, name) != Zcad::eOk) continue;
+    if (zcedSSName(selectionSet, i, name) == RTNORM && zcdbGetObjectId(id, name) == Zcad::eOk) ids.push_back(id);
+  }
+  return ids;
+}
+
+std::vector<TextTarget> readTargets(const std::vector<ZcDbObjectId>& ids, const std::u16string& tag) {
+  std::vector<TextTarget> targets;
+  targets.reserve(ids.size());
+  for (const ZcDbObjectId& id : ids) {
     TextTarget target;
-    if (readTarget(id, target)) targets.push_back(std::move(target));
+    if (readTarget(id, tag, target)) targets.push_back(std::move(target));
   }
   return targets;
 }
@@ -93,7 +147,8 @@ void planRenumbering(std::vector<TextTarget>& targets, const RetallySettings& se
   PlainEdit probe;
   const std::u16string probeLabel = settings.start.isLetter() ? u"A" : u"0";
   for (int index : plan.order) {
-    if (placeLabel(targets[static_cast<size_t>(index)].plain, settings.place, probeLabel, probe)) {
+    const TextTarget& target = targets[static_cast<size_t>(index)];
+    if (target.writable && placeLabel(target.plain, settings.place, probeLabel, probe)) {
       numbered.push_back(index);
     } else {
       ++plan.noNumber;

@@ -11,10 +11,14 @@
 
 class CurvePath;
 
-// One selected Text or MText, read once when the selection ends.
+// One selected Text, MText or attribute of a block reference, read once when the selection ends
+// (and again when the tag changes).
 struct TextTarget {
   ZcDbObjectId id;
   bool isMText = false;
+  int attribute = -1;                      // a block reference's: the index of its attribute, -1 when none has the tag
+  bool writable = true;                    // false for a block reference none of whose attributes has the tag
+  double rotation = 0;                     // an attribute's, for the preview
   std::u16string contents;                 // a Text's string, an MText's contents with their codes
   std::vector<PlainCharacter> characters;  // an MText's plain characters
   std::u16string plain;                    // the plain text
@@ -22,8 +26,12 @@ struct TextTarget {
   OrderKey key;
 };
 
-// The Texts and MTexts of the selection set, in the order they were selected.
-std::vector<TextTarget> readTargets(const zds_name selectionSet);
+// The entities of the selection set, in the order they were selected.
+std::vector<ZcDbObjectId> selectedIds(const zds_name selectionSet);
+
+// The Texts, MTexts and block references with attributes among `ids`, in their order; of a block
+// reference, the attribute `tag` names (empty: the first whose value holds a digit).
+std::vector<TextTarget> readTargets(const std::vector<ZcDbObjectId>& ids, const std::u16string& tag);
 
 // What the settings make of the targets.
 struct RenumberPlan {

@@ -78,12 +78,19 @@ bool RenumberPreview::subWorldDraw(ZcGiWorldDraw* mode) {
     const TextTarget& target = targets[static_cast<size_t>(index)];
     arrowSize = std::max(arrowSize, target.key.height / 2);
     if (!mPlan->changes[static_cast<size_t>(index)]) continue;
+    const ZcString text(mPlan->newContents[static_cast<size_t>(index)]);
+    if (target.attribute >= 0) {
+      // An attribute is shown as a text where it stands, in its height and rotation.
+      ZcDbText label(target.reference, text.kwszPtr(), ZcDbObjectId::kNull, target.key.height, target.rotation);
+      label.setColorIndex(kLabelColor);
+      label.worldDraw(mode);
+      continue;
+    }
     ZcDbEntity* pSource = nullptr;
     if (zcdbOpenObject(pSource, target.id, ZcDb::kForRead) != Zcad::eOk || pSource == nullptr) continue;
     auto* pCopy = ZcDbEntity::cast(pSource->clone());
     pSource->close();
     if (pCopy == nullptr) continue;
-    const ZcString text(mPlan->newContents[static_cast<size_t>(index)]);
     if (auto* pText = ZcDbText::cast(pCopy)) {
       pText->setTextString(text);
       if (!pText->isDefaultAlignment()) pText->adjustAlignment(nullptr);

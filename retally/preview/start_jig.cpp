@@ -8,7 +8,7 @@ StartJig::StartJig(RenumberPreview* preview) : mPreview(preview) {}
 ZcEdJig::DragStatus StartJig::ask(const std::wstring& prompt) {
   mTyped.clear();
   setDispPrompt(L"%s", prompt.c_str());
-  setKeywordList(L"Order Increment Digits Place");
+  setKeywordList(L"Order Increment Digits Place Tag");
   setUserInputControls(
       static_cast<UserInputControls>(kAcceptOtherInputString | kNullResponseAccepted | kDontUpdateLastPoint));
   return drag();

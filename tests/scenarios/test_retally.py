@@ -1,5 +1,5 @@
 # retally through zrxhost: the selection words, each order and place, padding, letters, MText codes,
-# numbers past 64 bits, undo, Esc, and both languages; saved drawings read back with ezdxf.
+# attributes, numbers past 64 bits, undo, Esc, and both languages; saved drawings read back with ezdxf.
 import os
 import unittest
 
@@ -152,6 +152,35 @@ class Entities(RetallyCase):
             self.assertEqual((text.dxf.layer, text.dxf.color, text.dxf.height), ("LABELS", 3, 2.5))
 
 
+    def test_attributes_of_block_references_by_tag(self):
+        def build(msp, doc):
+            block = doc.blocks.new("ROOMTAG")
+            block.add_circle((0, 0), 3)
+            block.add_attdef("NAME", (-5, 3), dxfattribs={"height": 1.5})
+            block.add_attdef("NUM", (-2, -1), dxfattribs={"height": 2})
+            for i, x in enumerate([40, 10, 25]):
+                msp.add_blockref("ROOMTAG", (x, 10)).add_auto_attribs({"NAME": "Office 7", "NUM": f"R-{100 + i}"})
+
+        def attribs(doc):
+            return {tuple(e.dxf.insert)[0]: [(a.dxf.tag, a.dxf.text) for a in e.attribs]
+                    for e in hostrun.entities_of(doc, "INSERT")}
+
+        # By default the first attribute whose value holds a digit; a tag names another (any case).
+        _, doc = self.retally(build, ["retally", "ALL", "", "1"])
+        self.assertEqual(attribs(doc), {10: [("NAME", "Office 1"), ("NUM", "R-101")],
+                                        25: [("NAME", "Office 2"), ("NUM", "R-102")],
+                                        40: [("NAME", "Office 3"), ("NUM", "R-100")]})
+        _, doc = self.retally(build, ["retally", "ALL", "", "T", "num", "D", "3", "7"])
+        self.assertEqual(attribs(doc), {10: [("NAME", "Office 7"), ("NUM", "R-007")],
+                                        25: [("NAME", "Office 7"), ("NUM", "R-008")],
+                                        40: [("NAME", "Office 7"), ("NUM", "R-009")]})
+        result, doc = self.retally(build, ["retally", "ALL", "", "T", "ROOM", "7"])
+        self.assertIn("\n3 texts have no number to replace.", result.stdout)
+        self.assertEqual(attribs(doc)[10], [("NAME", "Office 7"), ("NUM", "R-101")])
+        _, doc = self.retally(build, ["retally", "ALL", "", "T", "*", "5", "U"])
+        self.assertEqual(attribs(doc)[10], [("NAME", "Office 7"), ("NUM", "R-101")])
+
+
 class Safety(RetallyCase):
     def test_undo_escape_and_selection_words_change_nothing_until_the_start(self):
         original = sorted(t for t, _, _ in ROOMS)
@@ -202,7 +231,7 @@ class Safety(RetallyCase):
         out = result.stdout
         self.assertIn("\n选择要重新编号的文字: ALL\n找到 6 个\n已过滤掉 1 个。", out)
         self.assertIn("\n当前设置: 排序=按行, 起始=1, 增量=1, 位数=0, 位置=前缀", out)
-        self.assertIn("\n指定起始编号或 [排序(O)/增量(I)/位数(D)/位置(P)] <1>: 3", out)
+        self.assertIn("\n指定起始编号或 [排序(O)/增量(I)/位数(D)/位置(P)/标记(T)] <1>: 3", out)
         self.assertIn("\n已重新编号 5 个文字，从 3 到 7。", out)
 
 
