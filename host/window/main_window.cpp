@@ -18,6 +18,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +65,8 @@ bool typesText(const QKeyEvent& key) {
 void applyWindowDefaults() {
   // A window's pick box counts screen pixels; three is what CAD programs start with.
   Session::instance().setSysVar("PICKBOX", "3");
+  // Endpoint, centre, intersection and insertion snap from the start, as in CAD programs.
+  Session::instance().setSysVar("OSMODE", "101");
 }
 
 MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path) : mDb(std::move(db)) {
@@ -100,6 +103,7 @@ MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path
           [this](double x, double y) { mCoordinates->setText(coordinatesText(x, y)); });
   connect(mInput, &WindowInput::waiting, this, [this] { refresh(); });
   buildMenus();
+  buildAidButtons();
 
   mFile.db = mDb.get();
   mFile.saveTarget = path;
@@ -246,7 +250,50 @@ void MainWindow::reportProblem(const QString& title, const QString& text) {
 }
 
 // A frame per answer asked for: the transcript, the drawing when it changed, the preview.
+void MainWindow::buildAidButtons() {
+  struct Button {
+    DraftingAid aid;
+    WindowText text;
+    Qt::Key key;
+  };
+  // The keys of CAD programs: F3 object snaps, F8 ortho, F9 snap, F7 grid.
+  const Button buttons[] = {{DraftingAid::kSnap, WindowText::kSnapButton, Qt::Key_F9},
+                            {DraftingAid::kGrid, WindowText::kGridButton, Qt::Key_F7},
+                            {DraftingAid::kOrtho, WindowText::kOrthoButton, Qt::Key_F8},
+                            {DraftingAid::kOsnap, WindowText::kOsnapButton, Qt::Key_F3}};
+  for (const Button& b : buttons) {
+    auto* action = new QAction(windowText(b.text), this);
+    action->setCheckable(true);
+    action->setShortcut(QKeySequence(b.key));
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    auto* button = new QToolButton(this);
+    button->setDefaultAction(action);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setObjectName(QString::fromLatin1(b.text == WindowText::kSnapButton    ? "SNAP"
+                                              : b.text == WindowText::kGridButton  ? "GRID"
+                                              : b.text == WindowText::kOrthoButton ? "ORTHO"
+                                                                                   : "OSNAP"));
+    statusBar()->addPermanentWidget(button);
+    addAction(action);
+    const DraftingAid aid = b.aid;
+    connect(action, &QAction::triggered, this, [this, aid] {
+      toggleAid(aid);
+      mCommandLine->flush();
+      showAidStates();
+      mCanvas->update();
+    });
+    mAidButtons.emplace_back(action, static_cast<int>(aid));
+  }
+  showAidStates();
+}
+
+void MainWindow::showAidStates() {
+  for (auto& [action, aid] : mAidButtons) action->setChecked(isAidOn(static_cast<DraftingAid>(aid)));
+}
+
 void MainWindow::refresh() {
+  showAidStates();
   mCommandLine->flush();
   mCanvas->refreshDrawing(*mDb);
   updateTitle();
@@ -375,6 +422,7 @@ void MainWindow::openCommand() {
 
 void MainWindow::registerWindowCommands() {
   addHostCommand(L"ZOOM", zoomCommand, "show the whole drawing", "显示整个图形");
+  addHostCommand(L"Z", zoomCommand, "ZOOM", "ZOOM");
   addHostCommand(L"OPEN", openCommand, "open another drawing", "打开另一个图形");
 }
 

@@ -37,6 +37,10 @@ enum class WindowText {
   kExportFailedTitle,
   kExported,  // {} : the file
   kPrinted,
+  kOsnapButton,
+  kOrthoButton,
+  kSnapButton,
+  kGridButton,
   kCount_
 };
 

@@ -1,0 +1,181 @@
+// Object snaps, the snap grid and ortho: where a point that comes from the cursor lands.
+#include "ed/drafting.h"
+
+#include <cmath>
+#include <map>
+
+#include "ed/parse.h"
+#include "zrx/db.h"
+#include "zrxhost/messages.h"
+#include "zrxhost/session.h"
+
+namespace zrxhost::ed {
+namespace {
+
+constexpr SnapMode kModes[] = {
+    {1, "END", ZcDb::kOsModeEnd, "Endpoint", "端点"},
+    {2, "MID", ZcDb::kOsModeMid, "Midpoint", "中点"},
+    {4, "CEN", ZcDb::kOsModeCen, "Center", "圆心"},
+    {8, "NOD", ZcDb::kOsModeNode, "Node", "节点"},
+    {16, "QUA", ZcDb::kOsModeQuad, "Quadrant", "象限点"},
+    {32, "INT", ZcDb::kOsModeIntersec, "Intersection", "交点"},
+    {64, "INS", ZcDb::kOsModeIns, "Insertion", "插入点"},
+    {128, "PER", ZcDb::kOsModePerp, "Perpendicular", "垂足"},
+    {512, "NEA", ZcDb::kOsModeNear, "Nearest", "最近点"},
+};
+
+// -1: none typed; 0: NON; else the bit of the one-off mode.
+int gOverride = -1;
+
+double sysVarReal(const char* name, double fallback) {
+  double value = fallback;
+  if (auto text = Session::instance().sysVar(name)) parseReal(*text, value);
+  return value;
+}
+
+int sysVarInt(const char* name) {
+  int value = 0;
+  if (auto text = Session::instance().sysVar(name)) parseInt(*text, value);
+  return value;
+}
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return out;
+}
+
+// Whether `layer` of `db` is shown: a name the table lacks is drawn as on.
+class LayerStates {
+ public:
+  explicit LayerStates(ZcDbDatabase* db) : mDb(db) {}
+  bool shown(const ZcString& layer) {
+    auto [it, added] = mShown.try_emplace(layer.toUtf8(), true);
+    if (!added) return it->second;
+    auto* table = mDb ? zrxhost::peek<ZcDbLayerTable>(mDb->layerTableId()) : nullptr;
+    ZcDbObjectId id;
+    if (table && table->getAt(layer.kwszPtr(), id) == Zcad::eOk) {
+      if (auto* record = zrxhost::peek<ZcDbLayerTableRecord>(id)) it->second = !record->isOff() && !record->isFrozen();
+    }
+    return it->second;
+  }
+
+ private:
+  ZcDbDatabase* mDb;
+  std::map<std::string, bool> mShown;
+};
+
+double distanceXY(const ZcGePoint3d& a, const ZcGePoint3d& b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+}  // namespace
+
+const SnapMode* snapModes(size_t& count) {
+  count = std::size(kModes);
+  return kModes;
+}
+
+int snapBitNamed(std::string_view word) {
+  const std::string typed = upper(trim(word));
+  if (typed == "NON" || typed == "NONE") return 0;
+  // The three letters, or a longer start of the mode's full name (ENDP, ENDPOINT, PERP...).
+  for (const SnapMode& mode : kModes) {
+    if (typed == mode.name) return mode.bit;
+    const std::string full = upper(mode.english);
+    if (typed.size() > 3 && full.compare(0, typed.size(), typed) == 0) return mode.bit;
+  }
+  return -1;
+}
+
+void forEachShownEntity(const std::function<bool(const ZcDbEntity&)>& f) {
+  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
+  if (!db) return;
+  // The display shows the entities whoever has them open, so they are read without the open protocol.
+  auto* space = zrxhost::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
+  if (!space) return;
+  LayerStates layers(db);
+  const std::vector<ZcDbObjectId>& ids = space->entityIds();
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+    if (it->isNull() || it->isErased()) continue;
+    const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(*it);
+    if (!entity || entity->visibility() != ZcDb::kVisible || !layers.shown(entity->layerName())) continue;
+    if (f(*entity)) return;
+  }
+}
+
+AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
+  Session& session = Session::instance();
+  int modes = gOverride >= 0 ? gOverride : sysVarInt("OSMODE");
+  if (gOverride < 0 && (modes & kOsnapSuppressed)) modes = 0;
+  AidedPoint best{cursor, 0};
+  if (modes != 0) {
+    const double aperture = session.snapAperture();
+    double bestDistance = aperture;
+    forEachShownEntity([&](const ZcDbEntity& entity) {
+      ZcDbExtents extents;
+      // An entity whose box stays beyond the aperture has no candidate inside it.
+      if (entity.getGeomExtents(extents) == Zcad::eOk) {
+        const ZcGePoint3d& lo = extents.minPoint();
+        const ZcGePoint3d& hi = extents.maxPoint();
+        if (cursor.x < lo.x - aperture || cursor.x > hi.x + aperture || cursor.y < lo.y - aperture ||
+            cursor.y > hi.y + aperture)
+          return false;
+      }
+      for (const SnapMode& mode : kModes) {
+        if (!(modes & mode.bit)) continue;
+        ZcArray<ZcGePoint3d> points;
+        entity.getOsnapPoints(mode.osnap, 0, cursor, last, points);
+        for (int i = 0; i < points.length(); ++i) {
+          const double d = distanceXY(points[i], cursor);
+          // Nearest counts only where nothing more particular is as near.
+          if (d < bestDistance || (d == bestDistance && best.snapBit == 512)) {
+            bestDistance = d;
+            best = {points[i], mode.bit};
+          }
+        }
+      }
+      return false;
+    });
+  }
+  if (best.snapBit == 0 && sysVarInt("SNAPMODE") == 1) {
+    const double unit = sysVarReal("SNAPUNIT", 10);
+    if (unit > 0) best.point = {std::round(cursor.x / unit) * unit, std::round(cursor.y / unit) * unit, cursor.z};
+  }
+  return best;
+}
+
+void setSnapOverride(int bit) {
+  gOverride = bit;
+}
+
+void clearSnapOverride() {
+  gOverride = -1;
+}
+
+bool hasSnapOverride() {
+  return gOverride >= 0;
+}
+
+std::string snapOverridePrompt() {
+  return textInLanguage("of ", "于 ");
+}
+
+ZcGePoint3d orthoFrom(const ZcGePoint3d& base, const ZcGePoint3d& p) {
+  if (std::fabs(p.x - base.x) >= std::fabs(p.y - base.y)) return {p.x, base.y, p.z};
+  return {base.x, p.y, p.z};
+}
+
+bool orthoOn() {
+  return sysVarInt("ORTHOMODE") == 1;
+}
+
+std::optional<ZcGePoint3d> pointToward(const ZcGePoint3d& base, const ZcGePoint3d& toward, double distance) {
+  const double dx = toward.x - base.x, dy = toward.y - base.y, length = std::hypot(dx, dy);
+  if (!(length > 0)) return std::nullopt;
+  const ZcGePoint3d p(base.x + dx / length * distance, base.y + dy / length * distance, base.z);
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) return std::nullopt;
+  return p;
+}
+
+}  // namespace zrxhost::ed
