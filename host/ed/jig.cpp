@@ -128,8 +128,9 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
       accepted = true;
     } else if (!(mControls & kAcceptOtherInputString) && zrxhost::ed::parseReal(text, distance)) {
       // A bare number: that far from the base point toward the cursor, as ortho bends it (a jig
-      // that takes typed text takes a number as its answer).
-      if (!mHasCursor) sample(zrxhost::ed::lastPoint(), false, 0);  // the first sample tells the base
+      // that takes typed text takes a number as its answer). A sample where the cursor rests tells
+      // the base the jig measures from now.
+      sample(mHasCursor ? mCursor : zrxhost::ed::lastPoint(), mHasCursor && mCursorTyped, log.snapBit);
       ZcGePoint3d toward;
       acquireFrom(toward, mHasReference ? mReference : zrxhost::ed::lastPoint());
       std::optional<ZcGePoint3d> at;
