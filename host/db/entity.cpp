@@ -162,8 +162,8 @@ bool ZcDbEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
   return false;
 }
 
-Zcad::ErrorStatus ZcDbEntity::getOsnapPoints(ZcDb::OsnapMode, ZSoft::GsMarker, const ZcGePoint3d&,
-                                             const ZcGePoint3d&, ZcArray<ZcGePoint3d>&) const {
+Zcad::ErrorStatus ZcDbEntity::getOsnapPoints(ZcDb::OsnapMode, ZSoft::GsMarker, const ZcGePoint3d&, const ZcGePoint3d&,
+                                             ZcArray<ZcGePoint3d>&) const {
   return Zcad::eOk;
 }
 

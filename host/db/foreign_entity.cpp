@@ -7,8 +7,8 @@
 
 #include "db/stub.h"
 #include "zrx/gi.h"
-#include "zrxhost/foreign_geometry.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/foreign_geometry.h"
 #include "zrxhost/foreign_outline.h"
 
 ZCRX_DEFINE_MEMBERS(ZcDbForeignEntity, ZcDbEntity, L"AcDbForeignEntity", nullptr, &zrxdb::construct<ZcDbForeignEntity>);
@@ -61,7 +61,8 @@ Zcad::ErrorStatus ZcDbForeignEntity::getGeomExtents(ZcDbExtents& extents) const 
 bool ZcDbForeignEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
   ZcDbExtents box;
   // A kind without an outline (a hatch, a point, a solid...) is read by the registered decoder.
-  if (getGeomExtents(box) != Zcad::eOk) return gGeometry.hitTest != nullptr && gGeometry.hitTest(*this, point, aperture);
+  if (getGeomExtents(box) != Zcad::eOk)
+    return gGeometry.hitTest != nullptr && gGeometry.hitTest(*this, point, aperture);
   if (point.x < box.minPoint().x - aperture || point.x > box.maxPoint().x + aperture ||
       point.y < box.minPoint().y - aperture || point.y > box.maxPoint().y + aperture)
     return false;

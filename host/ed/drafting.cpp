@@ -13,14 +13,10 @@ namespace zrxhost::ed {
 namespace {
 
 constexpr SnapMode kModes[] = {
-    {1, "END", ZcDb::kOsModeEnd, "Endpoint", "端点"},
-    {2, "MID", ZcDb::kOsModeMid, "Midpoint", "中点"},
-    {4, "CEN", ZcDb::kOsModeCen, "Center", "圆心"},
-    {8, "NOD", ZcDb::kOsModeNode, "Node", "节点"},
-    {16, "QUA", ZcDb::kOsModeQuad, "Quadrant", "象限点"},
-    {32, "INT", ZcDb::kOsModeIntersec, "Intersection", "交点"},
-    {64, "INS", ZcDb::kOsModeIns, "Insertion", "插入点"},
-    {128, "PER", ZcDb::kOsModePerp, "Perpendicular", "垂足"},
+    {1, "END", ZcDb::kOsModeEnd, "Endpoint", "端点"},     {2, "MID", ZcDb::kOsModeMid, "Midpoint", "中点"},
+    {4, "CEN", ZcDb::kOsModeCen, "Center", "圆心"},       {8, "NOD", ZcDb::kOsModeNode, "Node", "节点"},
+    {16, "QUA", ZcDb::kOsModeQuad, "Quadrant", "象限点"}, {32, "INT", ZcDb::kOsModeIntersec, "Intersection", "交点"},
+    {64, "INS", ZcDb::kOsModeIns, "Insertion", "插入点"}, {128, "PER", ZcDb::kOsModePerp, "Perpendicular", "垂足"},
     {512, "NEA", ZcDb::kOsModeNear, "Nearest", "最近点"},
 };
 

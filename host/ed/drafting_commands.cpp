@@ -75,7 +75,8 @@ void spacingCommand(DraftingAid aid, const char* unitVariable, const char* engli
   if (auto text = Session::instance().sysVar(unitVariable)) ed::parseReal(*text, spacing);
   zcedInitGet(RSG_NOZERO | RSG_NONEG, L"ON OFF");
   double value = 0;
-  const int status = zcedGetDist(nullptr, wide(textInLanguage(english, chinese, formatNumber(spacing))).c_str(), &value);
+  const int status =
+      zcedGetDist(nullptr, wide(textInLanguage(english, chinese, formatNumber(spacing))).c_str(), &value);
   if (status == RTKWORD) {
     wchar_t answer[8] = {};
     zcedGetInput(answer, 8);
@@ -87,13 +88,13 @@ void spacingCommand(DraftingAid aid, const char* unitVariable, const char* engli
 }
 
 void snapCommand() {
-  spacingCommand(DraftingAid::kSnap, "SNAPUNIT", "\nSpecify snap spacing or [ON/OFF] <{}>: ",
-                 "\n指定捕捉间距或 [开(ON)/关(OFF)] <{}>: ");
+  spacingCommand(DraftingAid::kSnap, "SNAPUNIT",
+                 "\nSpecify snap spacing or [ON/OFF] <{}>: ", "\n指定捕捉间距或 [开(ON)/关(OFF)] <{}>: ");
 }
 
 void gridCommand() {
-  spacingCommand(DraftingAid::kGrid, "GRIDUNIT", "\nSpecify grid spacing or [ON/OFF] <{}>: ",
-                 "\n指定栅格间距或 [开(ON)/关(OFF)] <{}>: ");
+  spacingCommand(DraftingAid::kGrid, "GRIDUNIT",
+                 "\nSpecify grid spacing or [ON/OFF] <{}>: ", "\n指定栅格间距或 [开(ON)/关(OFF)] <{}>: ");
 }
 
 // The running modes as typed: END,CEN,INS (NONE for none).
@@ -133,9 +134,9 @@ void osnapCommand() {
       session.setSysVar("OSMODE", std::to_string(modes));
       return;
     }
-    session.print(textInLanguage("\nUnknown object snap mode \"{}\": use END, MID, CEN, NOD, QUA, INT, INS, PER, NEA or NONE.",
-                                 "\n未知的对象捕捉模式“{}”：请用 END、MID、CEN、NOD、QUA、INT、INS、PER、NEA 或 NONE。",
-                                 refused));
+    session.print(textInLanguage(
+        "\nUnknown object snap mode \"{}\": use END, MID, CEN, NOD, QUA, INT, INS, PER, NEA or NONE.",
+        "\n未知的对象捕捉模式“{}”：请用 END、MID、CEN、NOD、QUA、INT、INS、PER、NEA 或 NONE。", refused));
     prompt = session.retryPrompt(prompt);
   }
 }
@@ -155,8 +156,10 @@ void registerDraftingCommands() {
   addHostCommand(L"OSNAP", osnapCommand, "set the running object snaps (END,CEN,INS...)",
                  "设置执行对象捕捉（END,CEN,INS...）");
   addHostCommand(L"ORTHO", orthoCommand, "turn ortho on or off (F8)", "打开或关闭正交（F8）");
-  addHostCommand(L"SNAP", snapCommand, "set the snap spacing, or snap on or off (F9)", "设置捕捉间距，或打开、关闭捕捉（F9）");
-  addHostCommand(L"GRID", gridCommand, "set the grid spacing, or grid on or off (F7)", "设置栅格间距，或打开、关闭栅格（F7）");
+  addHostCommand(L"SNAP", snapCommand, "set the snap spacing, or snap on or off (F9)",
+                 "设置捕捉间距，或打开、关闭捕捉（F9）");
+  addHostCommand(L"GRID", gridCommand, "set the grid spacing, or grid on or off (F7)",
+                 "设置栅格间距，或打开、关闭栅格（F7）");
 }
 
 }  // namespace zrxhost

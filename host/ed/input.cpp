@@ -465,8 +465,9 @@ int zcedSetVar(const ZTCHAR* name, const resbuf* value) {
     double v = value->resval.rreal;
     if (!std::isfinite(v)) return RTERROR;
     // The switches are integers; a whole real is taken for one, a fraction refused by the session.
-    text = (!Session::sysVarIsReal(key) && v == std::floor(v) && std::fabs(v) < 1e9) ? std::to_string(static_cast<long long>(v))
-                                                                          : formatReal(v);
+    text = (!Session::sysVarIsReal(key) && v == std::floor(v) && std::fabs(v) < 1e9)
+               ? std::to_string(static_cast<long long>(v))
+               : formatReal(v);
   } else {
     return RTERROR;
   }

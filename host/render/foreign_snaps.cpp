@@ -113,8 +113,10 @@ bool hitTest(const ZcDbForeignEntity& entity, const ZcGePoint3d& point, double a
   }
   for (const ForeignDrawing::Ray& ray : d.drawing.rays) {
     const double len = std::hypot(ray.direction.x, ray.direction.y);
-    const double along = ((point.x - ray.origin.x) * ray.direction.x + (point.y - ray.origin.y) * ray.direction.y) / len;
-    const double across = std::fabs((point.x - ray.origin.x) * ray.direction.y - (point.y - ray.origin.y) * ray.direction.x) / len;
+    const double along =
+        ((point.x - ray.origin.x) * ray.direction.x + (point.y - ray.origin.y) * ray.direction.y) / len;
+    const double across =
+        std::fabs((point.x - ray.origin.x) * ray.direction.y - (point.y - ray.origin.y) * ray.direction.x) / len;
     if (across <= aperture && (ray.bothWays || along >= -aperture)) return true;
   }
   return false;
