@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtTest/QtTest>
@@ -598,6 +599,25 @@ class WindowTest : public QObject {
     QVERIFY2(transcript.contains("Command: HELP") &&
                  transcript.contains(QString::fromStdString(hostMessage(HostMessage::kHelpHeading))),
              qPrintable(transcript));
+  }
+
+  // F8 and the status bar's switch turn ortho over and echo it; the switch shows what the ORTHO
+  // command sets too. The window starts with endpoint, centre, intersection and insertion snaps.
+  void theDraftingAidsSwitchWithKeysButtonsAndCommands() {
+    MainWindow& window = open("zh-CN");
+    QCOMPARE(Session::instance().sysVar("OSMODE"), std::optional<std::string>("101"));
+    auto* ortho = window.statusBar()->findChild<QToolButton*>("ORTHO");
+    QVERIFY(ortho != nullptr);
+    QCOMPARE(ortho->text(), QString("正交"));
+    bool afterKey = false, afterClick = true;
+    User user(window, {key(Qt::Key_F8), [&] { afterKey = ortho->isChecked(); }, [&] { ortho->click(); },
+                       [&] { afterClick = ortho->isChecked(); }, type("ORTHO ON")});
+    window.run();
+    QVERIFY(afterKey);
+    QVERIFY(!afterClick);
+    QVERIFY(ortho->isChecked());
+    const QString transcript = window.commandLine().transcriptText();
+    QVERIFY2(transcript.contains("<正交 开>") && transcript.contains("<正交 关>"), qPrintable(transcript));
   }
 
   // Keys typed anywhere in the window reach the command line: after a menu was opened and closed
