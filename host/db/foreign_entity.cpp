@@ -58,6 +58,10 @@ Zcad::ErrorStatus ZcDbForeignEntity::getGeomExtents(ZcDbExtents& extents) const 
   return mExtentsState == ExtentsState::kKnown ? Zcad::eOk : Zcad::eInvalidExtents;
 }
 
+void zrxhost::foreignOutline(const ZcDbForeignEntity& entity, std::vector<std::vector<ZcGePoint3d>>& strokes) {
+  if (gGeometry.outline != nullptr) gGeometry.outline(entity, strokes);
+}
+
 bool ZcDbForeignEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
   ZcDbExtents box;
   // A kind without an outline (a hatch, a point, a solid...) is read by the registered decoder.

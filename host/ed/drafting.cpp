@@ -3,9 +3,12 @@
 
 #include <cmath>
 #include <map>
+#include <vector>
 
 #include "ed/parse.h"
 #include "zrx/db.h"
+#include "zrx/gi.h"
+#include "zrxhost/foreign_geometry.h"
 #include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 
@@ -19,6 +22,8 @@ constexpr SnapMode kModes[] = {
     {64, "INS", ZcDb::kOsModeIns, "Insertion", "插入点"}, {128, "PER", ZcDb::kOsModePerp, "Perpendicular", "垂足"},
     {512, "NEA", ZcDb::kOsModeNear, "Nearest", "最近点"},
 };
+
+constexpr int kIntersectionBit = 32;
 
 // -1: none typed; 0: NON; else the bit of the one-off mode.
 int gOverride = -1;
@@ -65,6 +70,55 @@ double distanceXY(const ZcGePoint3d& a, const ZcGePoint3d& b) {
   return std::hypot(a.x - b.x, a.y - b.y);
 }
 
+// A piece of a stroke; pieces of one stroke (`stroke` the same) meet at their joints, which are no
+// intersections.
+struct Segment {
+  ZcGePoint3d first, second;
+  size_t stroke = 0;
+};
+
+double distanceToSegmentXY(const ZcGePoint3d& p, const Segment& s) {
+  const double dx = s.second.x - s.first.x, dy = s.second.y - s.first.y, len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((p.x - s.first.x) * dx + (p.y - s.first.y) * dy) / len2 : 0;
+  t = t < 0 ? 0 : (t > 1 ? 1 : t);
+  return std::hypot(s.first.x + t * dx - p.x, s.first.y + t * dy - p.y);
+}
+
+// The pieces of what `entity` draws that pass within `aperture` of `cursor`: its strokes as the
+// display draws them (a block's contents placed, curves of entities kept as records flattened).
+void segmentsNear(const ZcDbEntity& entity, const ZcGePoint3d& cursor, double aperture, std::vector<Segment>& out) {
+  std::vector<std::vector<ZcGePoint3d>> strokes;
+  if (const ZcDbForeignEntity* foreign = ZcDbForeignEntity::cast(&entity)) {
+    zrxhost::foreignOutline(*foreign, strokes);
+  } else {
+    ZcGiDrawRecorder recorder;
+    // Drawing changes nothing of the entity; the protocol only takes it as one that could.
+    const_cast<ZcDbEntity&>(entity).worldDraw(&recorder);
+    for (const auto& polyline : recorder.polylines()) strokes.push_back(polyline.points);
+  }
+  static size_t strokeCount = 0;
+  for (const std::vector<ZcGePoint3d>& stroke : strokes) {
+    ++strokeCount;
+    for (size_t i = 0; i + 1 < stroke.size(); ++i) {
+      const Segment s{stroke[i], stroke[i + 1], strokeCount};
+      if (distanceToSegmentXY(cursor, s) <= aperture) out.push_back(s);
+    }
+  }
+}
+
+// Where two segments cross in the XY plane (at the height of the first).
+std::optional<ZcGePoint3d> crossing(const Segment& a, const Segment& b) {
+  const double ax = a.second.x - a.first.x, ay = a.second.y - a.first.y;
+  const double bx = b.second.x - b.first.x, by = b.second.y - b.first.y;
+  const double denominator = ax * by - ay * bx;
+  if (denominator == 0) return std::nullopt;  // parallel
+  const double cx = b.first.x - a.first.x, cy = b.first.y - a.first.y;
+  const double t = (cx * by - cy * bx) / denominator, u = (cx * ay - cy * ax) / denominator;
+  constexpr double kSlack = 1e-9;
+  if (t < -kSlack || t > 1 + kSlack || u < -kSlack || u > 1 + kSlack) return std::nullopt;
+  return ZcGePoint3d(a.first.x + t * ax, a.first.y + t * ay, a.first.z + t * (a.second.z - a.first.z));
+}
+
 }  // namespace
 
 const SnapMode* snapModes(size_t& count) {
@@ -108,6 +162,8 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
   if (modes != 0) {
     const double aperture = session.snapAperture();
     double bestDistance = aperture;
+    // Intersections are where the strokes near the cursor cross, whichever entities they belong to.
+    std::vector<Segment> near;
     forEachShownEntity([&](const ZcDbEntity& entity) {
       ZcDbExtents extents;
       // An entity whose box stays beyond the aperture has no candidate inside it.
@@ -118,8 +174,9 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
             cursor.y > hi.y + aperture)
           return false;
       }
+      if (modes & kIntersectionBit) segmentsNear(entity, cursor, aperture, near);
       for (const SnapMode& mode : kModes) {
-        if (!(modes & mode.bit)) continue;
+        if (!(modes & mode.bit) || mode.bit == kIntersectionBit) continue;
         ZcArray<ZcGePoint3d> points;
         entity.getOsnapPoints(mode.osnap, 0, cursor, last, points);
         for (int i = 0; i < points.length(); ++i) {
@@ -133,6 +190,18 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
       }
       return false;
     });
+    for (size_t i = 0; i < near.size(); ++i) {
+      for (size_t j = i + 1; j < near.size(); ++j) {
+        if (near[i].stroke == near[j].stroke) continue;
+        const std::optional<ZcGePoint3d> at = crossing(near[i], near[j]);
+        if (!at) continue;
+        const double d = distanceXY(*at, cursor);
+        if (d < bestDistance || (d == bestDistance && best.snapBit == 512)) {
+          bestDistance = d;
+          best = {*at, kIntersectionBit};
+        }
+      }
+    }
   }
   if (best.snapBit == 0 && sysVarInt("SNAPMODE") == 1) {
     const double unit = sysVarReal("SNAPUNIT", 10);

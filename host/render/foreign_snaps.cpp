@@ -234,9 +234,18 @@ void osnapPoints(const ZcDbForeignEntity& entity, ZcDb::OsnapMode mode, const Zc
   }
 }
 
+void outline(const ZcDbForeignEntity& entity, std::vector<std::vector<ZcGePoint3d>>& strokes) {
+  const Decoded d = decode(entity);
+  if (!d.ok) return;
+  for (const Path& path : flatten(d.drawing.shapes)) {
+    std::vector<ZcGePoint3d>& stroke = strokes.emplace_back();
+    for (const V3& p : path.points) stroke.push_back(gePoint(p));
+  }
+}
+
 // The database asks for these from the time the library is loaded.
 const bool kRegistered = [] {
-  registerForeignGeometry({&hitTest, &osnapPoints});
+  registerForeignGeometry({&hitTest, &osnapPoints, &outline});
   return true;
 }();
 

@@ -14,6 +14,7 @@ def plan(msp, doc):
     msp.add_arc((200, 200), 10, 0, 90)
     msp.add_lwpolyline([(200, 0), (300, 0), (300, 100)])
     msp.add_point((400, 400))
+    msp.add_line((250, -10), (250, 10))  # crosses the polyline's first side at 250,0
     block = doc.blocks.new("DOOR")
     block.add_line((0, 0), (10, 0))
     msp.add_blockref("DOOR", (500, 0))
@@ -68,12 +69,12 @@ class ObjectSnaps(tc.TallyCase):
     def test_one_off_snaps_come_before_the_prompts_keywords_and_last_one_point(self):
         # OSMODE 0: MID then NEA then PER for one point each; then the cursor is taken as it is.
         lines = FREE + ["0,0", "mid", "<click 45,3>", "NEA", "<click 61,3>", "per", "<click 298,5>",
-                        "<click 51,1>", "<esc>"]
+                        "<click 51,1>", "int", "<click 252,3>", "<esc>"]
         result, doc = self.tally(plan, lines)
         self.assertIn(":mid\nof 45,3", result.stdout)
         # PER: the foot of the perpendicular from the last point 61,0 on the polyline's side x=300.
         self.assertCopies(doc, [("P101", (50, -20)), ("P102", (61, -20)), ("P103", (300, -20)),
-                                ("P104", (51, -19))])
+                                ("P104", (51, -19)), ("P105", (250, -20))])
 
     def test_grid_snap_and_the_commands_that_set_the_aids(self):
         lines = ["OSNAP", "END,FOO", "", "ORTHO", "ON", "ORTHO", "OFF", "SNAP", "5", "GRID", "ON",
