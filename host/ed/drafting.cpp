@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ed/parse.h"
+#include "ed/spatial_index.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
 #include "zrxhost/foreign_geometry.h"
@@ -138,17 +139,15 @@ int snapBitNamed(std::string_view word) {
   return -1;
 }
 
-void forEachShownEntity(const std::function<bool(const ZcDbEntity&)>& f) {
-  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
-  if (!db) return;
+void forEachShownEntityNear(const ZcGePoint3d& point, double radius, const std::function<bool(const ZcDbEntity&)>& f) {
+  SpatialIndex* index = SpatialIndex::current();
+  if (!index) return;
+  std::vector<ZcDbObjectId> ids;
+  index->near(point, radius, ids);
+  LayerStates layers(zcdbHostApplicationServices()->workingDatabase());
   // The display shows the entities whoever has them open, so they are read without the open protocol.
-  auto* space = zrxhost::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
-  if (!space) return;
-  LayerStates layers(db);
-  const std::vector<ZcDbObjectId>& ids = space->entityIds();
-  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
-    if (it->isNull() || it->isErased()) continue;
-    const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(*it);
+  for (const ZcDbObjectId& id : ids) {
+    const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
     if (!entity || entity->visibility() != ZcDb::kVisible || !layers.shown(entity->layerName())) continue;
     if (f(*entity)) return;
   }
@@ -164,16 +163,7 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
     double bestDistance = aperture;
     // Intersections are where the strokes near the cursor cross, whichever entities they belong to.
     std::vector<Segment> near;
-    forEachShownEntity([&](const ZcDbEntity& entity) {
-      ZcDbExtents extents;
-      // An entity whose box stays beyond the aperture has no candidate inside it.
-      if (entity.getGeomExtents(extents) == Zcad::eOk) {
-        const ZcGePoint3d& lo = extents.minPoint();
-        const ZcGePoint3d& hi = extents.maxPoint();
-        if (cursor.x < lo.x - aperture || cursor.x > hi.x + aperture || cursor.y < lo.y - aperture ||
-            cursor.y > hi.y + aperture)
-          return false;
-      }
+    forEachShownEntityNear(cursor, aperture, [&](const ZcDbEntity& entity) {
       if (modes & kIntersectionBit) segmentsNear(entity, cursor, aperture, near);
       for (const SnapMode& mode : kModes) {
         if (!(modes & mode.bit) || mode.bit == kIntersectionBit) continue;

@@ -27,9 +27,10 @@ const SnapMode* snapModes(size_t& count);
 int snapBitNamed(std::string_view word);
 inline constexpr int kOsnapSuppressed = 16384;
 
-// Calls `f` for each entity of the current space a user sees: not erased, not invisible, not on a
-// layer that is off or frozen; topmost (last added) first, until `f` returns true.
-void forEachShownEntity(const std::function<bool(const ZcDbEntity&)>& f);
+// Calls `f` for each entity of the current space a user sees (not erased, not invisible, not on a
+// layer that is off or frozen) whose extents come within `radius` of `point`, topmost (last added)
+// first, until `f` returns true. The spatial index finds them.
+void forEachShownEntityNear(const ZcGePoint3d& point, double radius, const std::function<bool(const ZcDbEntity&)>& f);
 
 // Where a cursor point lands. `snapBit` names the object snap that found it (0: none).
 struct AidedPoint {

@@ -369,7 +369,7 @@ namespace zrxhost::ed {
 ZcDbObjectId pickAt(const ZcGePoint3d& point) {
   const double aperture = Session::instance().pickAperture();
   ZcDbObjectId found;
-  zrxhost::ed::forEachShownEntity([&](const ZcDbEntity& entity) {
+  zrxhost::ed::forEachShownEntityNear(point, aperture, [&](const ZcDbEntity& entity) {
     if (!entity.hitTest(point, aperture)) return false;
     found = entity.objectId();
     return true;

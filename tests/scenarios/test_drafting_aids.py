@@ -107,6 +107,19 @@ class Picks(tc.TallyCase):
         result, _ = self.tally(plan, lines)
         self.assertEqual(result.stdout.count(tc.WRONG_ENTITY), len(picks), result.stdout)
 
+    def test_picks_and_snaps_follow_the_drawings_changes(self):
+        # The first pick indexes the drawing; the copy P101 made after it is picked and snapped to,
+        # and once undone it is neither.
+        lines = FREE + ["0,0", "0,30", "<esc>",
+                        "tally", "5,11", "INS", "<click 1,9>", "0,30", "<esc>",   # P102 at 0,40
+                        "U", "U",
+                        "tally", "5,11",                                      # nothing there now
+                        "tally", "5,-19", "0,0", "INS", "<click 1,9>", "<esc>"]  # P101 again, at 1,-11
+        result, doc = self.tally(plan, lines)
+        self.assertEqual(result.stdout.count("\nUndone: TALLY"), 2, result.stdout)  # P102 was made
+        self.assertCopies(doc, [("P101", (1, -11))])
+        self.assertEqual([t.dxf.text for t in self.texts(doc)], ["P100", "P101"])
+
 
 if __name__ == "__main__":
     unittest.main()
