@@ -10,6 +10,7 @@
 #include "zrx/ge.h"
 
 class ZcDbEntity;
+class ZcDbObjectId;
 
 namespace zrxhost::ed {
 

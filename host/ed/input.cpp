@@ -267,6 +267,7 @@ int completePointPair(const zds_point basePoint, ZcGePoint3d& first, ZcGePoint3d
 
 int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
   InitGet p = takeInitGet();
+  RequestScope scope(Session::Request::kPoint);
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     double value = 0;
     ZcGePoint3d first;
@@ -299,6 +300,7 @@ int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result)
 
 int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
   InitGet p = takeInitGet();
+  RequestScope scope(Session::Request::kPoint);
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     double degrees = 0;
     double radians = 0;
@@ -335,6 +337,7 @@ int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result
 
 int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point result) {
   InitGet p = takeInitGet();
+  RequestScope scope(Session::Request::kPoint);
   const ZcGePoint3d base = basePoint ? asPnt3d(basePoint) : ZcGePoint3d::kOrigin;
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     ZcGePoint3d point;

@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTranslator>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -99,8 +100,12 @@ MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path
   addDockWidget(Qt::BottomDockWidgetArea, dock);
   mCoordinates = new QLabel(this);
   statusBar()->addPermanentWidget(mCoordinates);
-  connect(mCanvas, &Canvas::cursorMoved, this,
-          [this](double x, double y) { mCoordinates->setText(coordinatesText(x, y)); });
+  mMeasure = new QLabel(this);
+  statusBar()->addPermanentWidget(mMeasure);
+  connect(mCanvas, &Canvas::cursorMoved, this, [this](double x, double y) {
+    mCoordinates->setText(coordinatesText(x, y));
+    showMeasure();
+  });
   connect(mInput, &WindowInput::waiting, this, [this] { refresh(); });
   buildMenus();
   buildAidButtons();
@@ -288,12 +293,28 @@ void MainWindow::buildAidButtons() {
   showAidStates();
 }
 
+// During a drag from a base point: the distance and the angle from it to where the cursor lands.
+void MainWindow::showMeasure() {
+  const DragLog* drag = Session::instance().activeDrag();
+  if (!drag || !drag->hasBase || drag->samples == 0) {
+    mMeasure->clear();
+    return;
+  }
+  const double dx = drag->point.x - drag->base.x, dy = drag->point.y - drag->base.y;
+  double degrees = std::atan2(dy, dx) * 180 / M_PI;
+  if (degrees < 0) degrees += 360;
+  mMeasure->setText(windowText(WindowText::kDistanceAngle, QString::asprintf("%.4f", std::hypot(dx, dy)))
+                        .arg(QString::asprintf("%.2f", degrees)));
+}
+
 void MainWindow::showAidStates() {
   for (auto& [action, aid] : mAidButtons) action->setChecked(isAidOn(static_cast<DraftingAid>(aid)));
 }
 
 void MainWindow::refresh() {
   showAidStates();
+  mCanvas->lookAgain();
+  showMeasure();
   mCommandLine->flush();
   mCanvas->refreshDrawing(*mDb);
   updateTitle();

@@ -91,6 +91,8 @@ class MainWindow : public QMainWindow {
   std::vector<std::pair<QAction*, int>> mAidButtons;
   void buildAidButtons();
   void showAidStates();
+  QLabel* mMeasure = nullptr;
+  void showMeasure();
   bool mRunning = false;
   // A key missed by the command line is being handed to it (see eventFilter).
   bool mForwardingKey = false;

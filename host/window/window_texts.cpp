@@ -42,6 +42,7 @@ constexpr BilingualText<WindowText> kTexts[] = {
     {WindowText::kOrthoButton, "ORTHO", "正交"},
     {WindowText::kSnapButton, "SNAP", "捕捉"},
     {WindowText::kGridButton, "GRID", "栅格"},
+    {WindowText::kDistanceAngle, "Distance {}, angle %2°", "距离 {}，角度 %2°"},
 };
 static_assert(listsEveryIdInOrder(kTexts), "the table follows the order of WindowText");
 

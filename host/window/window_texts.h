@@ -41,6 +41,7 @@ enum class WindowText {
   kOrthoButton,
   kSnapButton,
   kGridButton,
+  kDistanceAngle,  // {} : the distance; %2 : the angle in degrees
   kCount_
 };
 

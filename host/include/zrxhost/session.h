@@ -131,10 +131,12 @@ class Session {
 
   // Where the cursor was last reported (a move or a click), nullopt before any.
   std::optional<ZcGePoint3d> cursor() const { return mCursor; }
+  // A window tells where the mouse is between the moves it hands over (only a drag takes those).
+  void setCursor(const ZcGePoint3d& p) { mCursor = p; }
 
-  // What the request being read asks for, so that a window can show the pick box at an entity pick
-  // and let Space into a free-text answer.
-  enum class Request { kOther, kEntity, kFreeText };
+  // What the request being read asks for, so that a window can show the pick box at an entity pick,
+  // the object snap at a point, and let Space into a free-text answer.
+  enum class Request { kOther, kEntity, kFreeText, kPoint };
   Request request() const { return mRequest; }
   void setRequest(Request request) { mRequest = request; }
 

@@ -14,8 +14,8 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest/QtTest>
 #include <algorithm>
@@ -618,6 +618,39 @@ class WindowTest : public QObject {
     QVERIFY(ortho->isChecked());
     const QString transcript = window.commandLine().transcriptText();
     QVERIFY2(transcript.contains("<正交 开>") && transcript.contains("<正交 关>"), qPrintable(transcript));
+  }
+
+  // At the pick prompt the entity under the pick box is highlighted; in the drag the cursor near a
+  // corner of the frame lands on it (endpoint, from the window's OSMODE 101), and the status bar
+  // gives the distance and angle from the base point.
+  void theHighlightTheSnapAndTheMeasureFollowTheCursor() {
+    MainWindow& window = open();
+    bool overText = false, overNothing = false;
+    int snap = -1;
+    ZcGePoint3d landed, base;
+    QString measure;
+    auto atCorner = [&] {
+      const DragLog* drag = Session::instance().activeDrag();
+      snap = drag ? drag->snapBit : -1;
+      landed = drag ? drag->point : ZcGePoint3d();
+      base = drag ? drag->base : ZcGePoint3d();
+      for (QLabel* label : window.statusBar()->findChildren<QLabel*>())
+        if (label->text().contains("Distance")) measure = label->text();
+    };
+    User user(window, {type("tally"), move(12, 102), [&] { overText = !window.canvas().highlighted().isNull(); },
+                       move(60, 60), [&] { overNothing = window.canvas().highlighted().isNull(); }, click(12, 102),
+                       click(0, 0), move(189, 114), atCorner, key(Qt::Key_Escape)});
+    window.run();
+    QVERIFY(overText);
+    QVERIFY(overNothing);
+    QCOMPARE(snap, 1);
+    QCOMPARE(landed, ZcGePoint3d(190, 115, 0));
+    // From the base point (clicked at 0,0, to a pixel) to 190,115.
+    const double dx = 190 - base.x, dy = 115 - base.y;
+    const QString expected = QString("Distance %1, angle %2°")
+                                 .arg(QString::asprintf("%.4f", std::hypot(dx, dy)))
+                                 .arg(QString::asprintf("%.2f", std::atan2(dy, dx) * 180 / M_PI));
+    QCOMPARE(measure, expected);
   }
 
   // Keys typed anywhere in the window reach the command line: after a menu was opened and closed
