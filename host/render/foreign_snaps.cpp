@@ -86,7 +86,10 @@ struct Decoded {
   bool ok = false;
   std::string type;
   ForeignDrawing drawing;
+  std::vector<Shape> edges;  // a hatch's boundary
   const dxf::ObjectRecord* record = nullptr;
+  // What snaps look at: the boundary of a hatch, what the rest draw.
+  const std::vector<Shape>& snapShapes() const { return type == "HATCH" ? edges : drawing.shapes; }
 };
 
 Decoded decode(const ZcDbForeignEntity& entity) {
@@ -94,8 +97,11 @@ Decoded decode(const ZcDbForeignEntity& entity) {
   d.record = dxf::recordOf(entity);
   if (d.record == nullptr || !d.record->file || d.record->end <= d.record->begin) return d;
   d.type = entity.dxfType().toUtf8();
-  decodeForeign(d.type, {d.record->file.get(), d.record->begin, d.record->end, d.record->subEnd}, DecodeSettings{},
-                d.drawing);
+  const EntityRecords records{d.record->file.get(), d.record->begin, d.record->end, d.record->subEnd};
+  decodeForeign(d.type, records, DecodeSettings{}, d.drawing);
+  // A hatch is found by its fill or pattern, and snaps to its boundary (its pattern lines' ends are no
+  // points a drafter aims at).
+  if (d.type == "HATCH") hatchBoundary(records, d.edges);
   d.ok = true;
   return d;
 }
@@ -202,7 +208,7 @@ void osnapPoints(const ZcDbForeignEntity& entity, ZcDb::OsnapMode mode, const Zc
   // Everything else snaps on what it draws: the ends of its segments and strokes, their middles,
   // the nearest point and the perpendicular foot.
   const bool closedCurve = d.type == "ELLIPSE";
-  for (const Path& path : flatten(d.drawing.shapes)) {
+  for (const Path& path : flatten(d.snapShapes())) {
     const size_t n = path.points.size();
     for (size_t i = 0; i < n; ++i) {
       if (mode == ZcDb::kOsModeEnd && path.corners[i] && !closedCurve) out.append(gePoint(path.points[i]));
@@ -237,7 +243,7 @@ void osnapPoints(const ZcDbForeignEntity& entity, ZcDb::OsnapMode mode, const Zc
 void outline(const ZcDbForeignEntity& entity, std::vector<std::vector<ZcGePoint3d>>& strokes) {
   const Decoded d = decode(entity);
   if (!d.ok) return;
-  for (const Path& path : flatten(d.drawing.shapes)) {
+  for (const Path& path : flatten(d.snapShapes())) {
     std::vector<ZcGePoint3d>& stroke = strokes.emplace_back();
     for (const V3& p : path.points) stroke.push_back(gePoint(p));
   }

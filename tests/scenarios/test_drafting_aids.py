@@ -7,7 +7,7 @@ import tally_common as tc
 
 
 def plan(msp, doc):
-    """P100 at 0,-20, a line, a circle, an open polyline, a point, a block with a line, a hatch."""
+    """P100 at 0,-20, lines, a circle, an arc, an open polyline, a point, a block, two hatches."""
     msp.add_text("P100", dxfattribs={"height": 2.5}).set_placement((0, -20))
     msp.add_line((0, 0), (100, 0))
     msp.add_circle((50, 50), 20)
@@ -20,6 +20,9 @@ def plan(msp, doc):
     msp.add_blockref("DOOR", (500, 0))
     hatch = msp.add_hatch()
     hatch.paths.add_polyline_path([(600, 0), (650, 0), (650, 50), (600, 50)])
+    lines = msp.add_hatch()
+    lines.set_pattern_fill("ANSI31", scale=5)
+    lines.paths.add_polyline_path([(700, 0), (750, 0), (750, 50), (700, 50)])
     doc.layers.add("HIDDEN").off()
     msp.add_circle((0, 500), 5, dxfattribs={"layer": "HIDDEN"})
 
@@ -57,12 +60,13 @@ class ObjectSnaps(tc.TallyCase):
                         "<click 509,1>",        # the block's line end, placed: 510,0
                         "<click 501,-1>",       # the insert's insertion point: 500,0
                         "<click 649,49>",       # the hatch boundary's corner: 650,50
+                        "<click 749,49>",       # the pattern hatch's, not its pattern lines' ends: 750,50
                         "<click 1,500>",        # a circle on a layer that is off: nothing, 1,500
                         "<move 211,199>", "<click 210.5,201>",  # the arc's start (quadrant 0): 210,200
                         "52,51",                # typed: exact
                         "<esc>"]
         result, doc = self.tally(plan, lines, sysvars={"OSMODE": 1 + 4 + 8 + 16 + 64, "APERTURE": 3})
-        expected = [(50, 50), (70, 50), (300, 100), (400, 400), (510, 0), (500, 0), (650, 50), (1, 500),
+        expected = [(50, 50), (70, 50), (300, 100), (400, 400), (510, 0), (500, 0), (650, 50), (750, 50), (1, 500),
                     (210, 200), (52, 51)]
         self.assertCopies(doc, [(f"P{101 + i}", (x, y - 20)) for i, (x, y) in enumerate(expected)])
 
