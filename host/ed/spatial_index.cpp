@@ -77,9 +77,15 @@ SpatialIndex* SpatialIndex::current() {
 }
 
 void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order) {
+  double box[4];
+  // An entity still waiting as its record is boxed from the record, and built only when a search
+  // comes near it: indexing a drawing just read does not build it all.
+  if (zrxhost::pendingBox(id, box)) {
+    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true});
+    return;
+  }
   const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
   if (!entity) return;
-  double box[4];
   if (boxOf(*entity, box)) {
     to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true});
   } else {
