@@ -187,6 +187,31 @@ void osnapPoints(const ZcDbForeignEntity& entity, ZcDb::OsnapMode mode, const Zc
     return;
   }
   const dxf::RecordValues r(*d.record->file, d.record->begin + 1, d.record->end);
+  if (d.type == "LWPOLYLINE" && mode == ZcDb::kOsModeCen) {
+    // The centre of each arc segment, from its chord and bulge (the tangent of a quarter of its angle).
+    using namespace dxf::lwpolyline_values;
+    std::vector<V3> vertices;
+    std::vector<double> bulges;
+    for (const dxf::Item& item : r.items(kVertices)) {
+      vertices.push_back({item.values[0], item.member(0, 0), r.number(kElevation)});
+      bulges.push_back(item.member(3, 0));
+    }
+    const Xform ocs = Xform::ocs(v3(r.point(dxf::entity_values::kNormal)));
+    const size_t n = vertices.size();
+    const size_t segments = (r.integer(kFlags) & 1) != 0 ? n : (n > 0 ? n - 1 : 0);
+    for (size_t i = 0; i < segments; ++i) {
+      const double b = bulges[i];
+      if (b == 0 || !std::isfinite(b)) continue;
+      const V3 a = vertices[i], c = vertices[(i + 1) % n];
+      const V3 chord = c - a;
+      const double length = std::hypot(chord.x, chord.y);
+      if (!(length > 0)) continue;
+      const V3 left = {-chord.y / length, chord.x / length, 0};
+      const V3 centre = (a + c) * 0.5 + left * (length / 2 * (1 - b * b) / (2 * b));
+      out.append(gePoint(ocs.apply(centre)));
+    }
+    return;
+  }
   if (d.type == "POINT") {
     if (mode == ZcDb::kOsModeNode) out.append(gePoint(v3(r.point(dxf::point_values::kLocation))));
     return;
