@@ -212,6 +212,13 @@ void osnapPoints(const ZcDbForeignEntity& entity, ZcDb::OsnapMode mode, const Zc
     }
     return;
   }
+  if (d.type == "DIMENSION") {
+    // Its definition points are its nodes.
+    if (mode != ZcDb::kOsModeNode) return;
+    for (const dxf::ValueDef& def : dxf::dimension_values::kDefinitionPoints)
+      if (r.has(def)) out.append(gePoint(v3(r.point(def))));
+    return;
+  }
   if (d.type == "POINT") {
     if (mode == ZcDb::kOsModeNode) out.append(gePoint(v3(r.point(dxf::point_values::kLocation))));
     return;

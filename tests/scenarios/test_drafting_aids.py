@@ -14,6 +14,7 @@ def plan(msp, doc):
     msp.add_arc((200, 200), 10, 0, 90)
     msp.add_lwpolyline([(200, 0), (300, 0), (300, 100)])
     msp.add_point((400, 400))
+    msp.add_linear_dim(base=(900, 20), p1=(900, 0), p2=(950, 0)).render()
     msp.add_lwpolyline([(800, 0, 0, 0, 1), (820, 0, 0, 0, 0)], format="xyseb")  # a half circle about 810,0
     msp.add_line((250, -10), (250, 10))  # crosses the polyline's first side at 250,0
     block = doc.blocks.new("DOOR")
@@ -63,12 +64,13 @@ class ObjectSnaps(tc.TallyCase):
                         "<click 649,49>",       # the hatch boundary's corner: 650,50
                         "<click 749,49>",       # the pattern hatch's, not its pattern lines' ends: 750,50
                         "<click 811,1>",        # the centre of the polyline's arc segment: 810,0
+                        "<click 949,1>",        # the dimension's second definition point: 950,0
                         "<click 1,500>",        # a circle on a layer that is off: nothing, 1,500
                         "<move 211,199>", "<click 210.5,201>",  # the arc's start (quadrant 0): 210,200
                         "52,51",                # typed: exact
                         "<esc>"]
         result, doc = self.tally(plan, lines, sysvars={"OSMODE": 1 + 4 + 8 + 16 + 64, "APERTURE": 3})
-        expected = [(50, 50), (70, 50), (300, 100), (400, 400), (510, 0), (500, 0), (650, 50), (750, 50), (810, 0), (1, 500),
+        expected = [(50, 50), (70, 50), (300, 100), (400, 400), (510, 0), (500, 0), (650, 50), (750, 50), (810, 0), (950, 0), (1, 500),
                     (210, 200), (52, 51)]
         self.assertCopies(doc, [(f"P{101 + i}", (x, y - 20)) for i, (x, y) in enumerate(expected)])
 
