@@ -68,7 +68,9 @@ SpatialIndex* SpatialIndex::current() {
   if (!index) index = std::make_unique<SpatialIndex>();
   auto* space = zrxhost::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
   if (!space) return nullptr;
-  if (index->mDb != db || index->mSpace != db->currentSpaceId()) {
+  // A drawing whose history has never handed its changes over is new to the index, even at the
+  // address of one it indexed before (a drawing closed and another opened).
+  if (index->mDb != db || index->mSpace != db->currentSpaceId() || !zrxhost::undoHistory(*db).tracksTouched()) {
     index->build(*db, *space);
   } else {
     index->update(*db);

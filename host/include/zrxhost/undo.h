@@ -52,6 +52,7 @@ class UndoHistory {
   // From the first call on, keeps every object opened for write, added, or changed by an undo or a
   // redo, for a reader that follows the drawing's changes (the spatial index): takeTouched hands
   // them over, each at least once. Until then nothing is kept (a batch read and save never asks).
+  bool tracksTouched() const { return mTracking; }
   std::vector<ZcDbStub*> takeTouched() {
     mTracking = true;
     return std::exchange(mTouched, {});
