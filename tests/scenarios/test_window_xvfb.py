@@ -121,9 +121,10 @@ class WindowUnderX(WindowTestCase):
         seen, wait = window.wait_for("base point", seen)
         xdo(self.display, "mousemove", *map(str, Window.screen(wait, 0, 0)), "click", "1")
         seen, wait = window.wait_for("second point", seen)
+        xdo(self.display, "key", "F8")  # ortho on: the click below 4 units off the axis lands on it
         for x in (5, 12, 20, 26):
             xdo(self.display, "mousemove", *map(str, Window.screen(wait, x, 0)))
-        xdo(self.display, "mousemove", *map(str, Window.screen(wait, 30, 0)), "click", "1")
+        xdo(self.display, "mousemove", *map(str, Window.screen(wait, 30, 4)), "click", "1")
         seen, wait = window.wait_for("second point", seen)
         xdo(self.display, "click", "3")  # right click: Enter ends the free method
         seen, wait = window.wait_for("Command:", seen)
