@@ -1,6 +1,7 @@
 # zrxcad as a program: --help and --version with no display at all, and under a real X server (Xvfb)
-# driven by xdotool as a person would drive it: the text is clicked, the copy dragged (F8 turning ortho on) and clicked into
-# place, the drawing saved with Ctrl+S and read back; a drawing that cannot be read.
+# driven by xdotool as a person would drive it: the text is clicked, the copy dragged (F8 turning
+# ortho on) and clicked into place, the drawing saved with Ctrl+S and read back; a drawing that
+# cannot be read.
 import os
 import re
 import shutil
