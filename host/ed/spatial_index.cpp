@@ -151,10 +151,7 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
     for (std::uint32_t r = r0; r <= r1; ++r)
       for (std::uint32_t c = c0; c <= c1; ++c) mCellItems[fill[std::size_t(r) * mColumns + c]++] = k;
   }
-  mByStub.resize(mEntries.size());
-  for (std::uint32_t k = 0; k < mEntries.size(); ++k) mByStub[k] = k;
-  std::sort(mByStub.begin(), mByStub.end(),
-            [&](std::uint32_t a, std::uint32_t b) { return mEntries[a].id < mEntries[b].id; });
+  mByStub.clear();  // sorted at the first change, which needs it: a drawing only looked at never does
   mSeen.assign(mEntries.size(), 0);
   mQuery = 0;
 }
@@ -168,6 +165,12 @@ void SpatialIndex::update(ZcDbDatabase& db) {
   }
   std::sort(touched.begin(), touched.end());
   touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+  if (mByStub.size() != mEntries.size()) {
+    mByStub.resize(mEntries.size());
+    for (std::uint32_t k = 0; k < mEntries.size(); ++k) mByStub[k] = k;
+    std::sort(mByStub.begin(), mByStub.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return mEntries[a].id < mEntries[b].id; });
+  }
   for (ZcDbStub* stub : touched) {
     const ZcDbObjectId id(stub);
     // Its place as built, or as added since: it is found again where it now lies.

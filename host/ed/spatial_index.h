@@ -44,7 +44,7 @@ class SpatialIndex {
   ZcDbObjectId mSpace;
   std::vector<Entry> mEntries;         // as built
   std::vector<Entry> mExtra;           // added or changed since, and those without extents
-  std::vector<std::uint32_t> mByStub;  // entries sorted by their stub, to find a changed one
+  std::vector<std::uint32_t> mByStub;  // entries sorted by their stub, to find a changed one (at the first change)
   // The grid: the entries of cell c are mCellItems[mCellStart[c] .. mCellStart[c + 1]).
   double mX0 = 0, mY0 = 0, mCell = 1;
   std::uint32_t mColumns = 0, mRows = 0;
