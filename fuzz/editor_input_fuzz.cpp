@@ -1,9 +1,12 @@
-// Fuzz target: the editor's readers of typed answers: numbers, integers, points, keywords, selection words.
+// Fuzz target: the editor's readers of typed answers: numbers, integers, points (polar too), object
+// snap names, keywords, selection words.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "ed/drafting.h"
 #include "ed/parse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,7 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int whole = 0;
   (void)zrxhost::ed::parseInt(answer, whole);
   ZcGePoint3d point;
-  (void)zrxhost::ed::parsePoint(answer, ZcGePoint3d(1, 2, 3), point);
+  // A point read, cartesian or polar, is always finite.
+  if (zrxhost::ed::parsePoint(answer, ZcGePoint3d(1, 2, 3), point) &&
+      !(std::isfinite(point.x) && std::isfinite(point.y) && std::isfinite(point.z)))
+    __builtin_trap();
+  const int snap = zrxhost::ed::snapBitNamed(answer);
+  if (snap < -1 || snap > 512) __builtin_trap();
   std::wstring wide(list.begin(), list.end());
   std::vector<std::wstring> keywords = zrxhost::ed::splitKeywords(wide.c_str());
   int index = zrxhost::ed::matchKeyword(keywords, answer);

@@ -49,6 +49,7 @@ PUBLIC_HEADERS = {
     "zrxhost/database_internals.h": "db",
     "zrxhost/edits.h": "db",
     "zrxhost/foreign_outline.h": "db",
+    "zrxhost/foreign_geometry.h": "db",
     "zrx/ed.h": "ed",
     "zrxhost/session.h": "ed",
     "zrxhost/messages.h": "ed",

@@ -242,6 +242,27 @@ bool ZcDbBlockReference::hitTest(const ZcGePoint3d& point, double aperture) cons
   return hit;
 }
 
+// The insertion point, and the snaps of the block's entities where the insert places them.
+Zcad::ErrorStatus ZcDbBlockReference::getOsnapPoints(ZcDb::OsnapMode mode, ZSoft::GsMarker marker,
+                                                     const ZcGePoint3d& pick, const ZcGePoint3d& last,
+                                                     ZcArray<ZcGePoint3d>& points) const {
+  if (mode == ZcDb::kOsModeIns) points.append(mPosition);
+  const ZcDbBlockTableRecord* block = blockOf(*this);
+  NestingGuard guard;
+  if (block == nullptr || !guard.ok) return Zcad::eOk;
+  const InsertTransform t = transformOf(*this, *block);
+  // Nearest and perpendicular are found in the block's coordinates, which a non-uniform scale
+  // distorts; the candidates are placed back and the search keeps the nearest in the world.
+  const ZcGePoint3d localPick = t.inverse(pick), localLast = t.inverse(last);
+  forEachEntity(*block, [&](const ZcDbEntity& entity) {
+    if (entity.visibility() != ZcDb::kVisible) return;
+    ZcArray<ZcGePoint3d> inner;
+    entity.getOsnapPoints(mode, marker, localPick, localLast, inner);
+    for (int i = 0; i < inner.length(); ++i) points.append(t.apply(inner[i]));
+  });
+  return Zcad::eOk;
+}
+
 Zcad::ErrorStatus ZcDbBlockReference::explode(ZcArray<void*>& entitySet) const {
   const ZcDbBlockTableRecord* block = blockOf(*this);
   if (block == nullptr) return Zcad::eInvalidInput;

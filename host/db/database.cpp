@@ -317,6 +317,13 @@ bool pendingIndex(ZcDbObjectId id, std::uint32_t& index) {
   return true;
 }
 
+bool pendingBox(ZcDbObjectId id, double box[4]) {
+  std::uint32_t index = 0;
+  if (!pendingIndex(id, index) || id.database() == nullptr) return false;
+  const auto& impl = DatabaseAccess::impl(*id.database());
+  return impl.loader != nullptr && impl.loader->pendingBox(index, box);
+}
+
 bool loaderIndex(ZcDbObjectId id, std::uint32_t& index) {
   if (id.isNull() || id.stub()->pending == 0) return false;
   index = (id.stub()->pending & ~ZcDbStub::kBuilt) - 1;

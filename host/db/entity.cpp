@@ -162,6 +162,11 @@ bool ZcDbEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
   return false;
 }
 
+Zcad::ErrorStatus ZcDbEntity::getOsnapPoints(ZcDb::OsnapMode, ZSoft::GsMarker, const ZcGePoint3d&, const ZcGePoint3d&,
+                                             ZcArray<ZcGePoint3d>&) const {
+  return Zcad::eOk;
+}
+
 bool ZcDbEntity::subWorldDraw(ZcGiWorldDraw* mode) {
   (void)mode;
   return false;  // nothing of its own: a viewport draw may follow

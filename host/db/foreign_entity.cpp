@@ -8,6 +8,7 @@
 #include "db/stub.h"
 #include "zrx/gi.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/foreign_geometry.h"
 #include "zrxhost/foreign_outline.h"
 
 ZCRX_DEFINE_MEMBERS(ZcDbForeignEntity, ZcDbEntity, L"AcDbForeignEntity", nullptr, &zrxdb::construct<ZcDbForeignEntity>);
@@ -15,6 +16,7 @@ ZCRX_DEFINE_MEMBERS(ZcDbForeignEntity, ZcDbEntity, L"AcDbForeignEntity", nullptr
 namespace {
 
 const zrxhost::ForeignOutlines* gOutlines = nullptr;
+zrxhost::ForeignGeometry gGeometry;
 
 using Outline = std::vector<std::vector<ZcGePoint3d>>;
 
@@ -56,9 +58,15 @@ Zcad::ErrorStatus ZcDbForeignEntity::getGeomExtents(ZcDbExtents& extents) const 
   return mExtentsState == ExtentsState::kKnown ? Zcad::eOk : Zcad::eInvalidExtents;
 }
 
+void zrxhost::foreignOutline(const ZcDbForeignEntity& entity, std::vector<std::vector<ZcGePoint3d>>& strokes) {
+  if (gGeometry.outline != nullptr) gGeometry.outline(entity, strokes);
+}
+
 bool ZcDbForeignEntity::hitTest(const ZcGePoint3d& point, double aperture) const {
   ZcDbExtents box;
-  if (getGeomExtents(box) != Zcad::eOk) return false;
+  // A kind without an outline (a hatch, a point, a solid...) is read by the registered decoder.
+  if (getGeomExtents(box) != Zcad::eOk)
+    return gGeometry.hitTest != nullptr && gGeometry.hitTest(*this, point, aperture);
   if (point.x < box.minPoint().x - aperture || point.x > box.maxPoint().x + aperture ||
       point.y < box.minPoint().y - aperture || point.y > box.maxPoint().y + aperture)
     return false;
@@ -77,6 +85,16 @@ bool ZcDbForeignEntity::subWorldDraw(ZcGiWorldDraw* mode) {
   for (const auto& polyline : outline)
     mode->geometry().polyline(static_cast<ZSoft::UInt32>(polyline.size()), polyline.data());
   return true;
+}
+
+void zrxhost::registerForeignGeometry(const ForeignGeometry& geometry) {
+  gGeometry = geometry;
+}
+
+Zcad::ErrorStatus ZcDbForeignEntity::getOsnapPoints(ZcDb::OsnapMode mode, ZSoft::GsMarker, const ZcGePoint3d& pick,
+                                                    const ZcGePoint3d& last, ZcArray<ZcGePoint3d>& points) const {
+  if (gGeometry.osnapPoints != nullptr) gGeometry.osnapPoints(*this, mode, pick, last, points);
+  return Zcad::eOk;
 }
 
 void ZcDbForeignEntity::copyFieldsTo(ZcDbObject* target) const {

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "zrx/array.h"
+#include "zrx/core.h"
 #include "zrx/ge.h"
 
 namespace zrxdb {
@@ -72,6 +74,42 @@ inline bool nearPolygonXY(const ZcGePoint3d& p, const ZcGePoint3d* corners, int 
   for (int i = 0, j = count - 1; i < count; j = i++)
     if (distanceToSegmentXY(p, corners[j], corners[i]) <= aperture) return true;
   return false;
+}
+
+// The point of the segment a-b nearest p, in the XY plane (a, for a segment of no length).
+inline ZcGePoint3d nearestOnSegmentXY(const ZcGePoint3d& p, const ZcGePoint3d& a, const ZcGePoint3d& b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0;
+  t = t < 0 ? 0 : (t > 1 ? 1 : t);
+  return a + (b - a) * t;
+}
+
+// The snap points of the straight segments through `vertices` (closed: back to the first): the
+// vertices are ends, each segment has a midpoint, the point nearest `pick`, and the foot of the
+// perpendicular from `last` where it falls on the segment.
+inline void appendPolylineSnaps(ZcDb::OsnapMode mode, const ZcGePoint3d* vertices, size_t count, bool closed,
+                                const ZcGePoint3d& pick, const ZcGePoint3d& last, ZcArray<ZcGePoint3d>& out) {
+  if (count == 0) return;
+  if (mode == ZcDb::kOsModeEnd) {
+    for (size_t i = 0; i < count; ++i) out.append(vertices[i]);
+    return;
+  }
+  const size_t segments = closed && count > 2 ? count : count - 1;
+  for (size_t i = 0; i < segments; ++i) {
+    const ZcGePoint3d& a = vertices[i];
+    const ZcGePoint3d& b = vertices[(i + 1) % count];
+    if (mode == ZcDb::kOsModeMid) {
+      out.append(a + (b - a) * 0.5);
+    } else if (mode == ZcDb::kOsModeNear) {
+      out.append(nearestOnSegmentXY(pick, a, b));
+    } else if (mode == ZcDb::kOsModePerp) {
+      // Only a foot inside the segment is perpendicular; one beyond an end is not.
+      const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+      const double t = len2 > 0 ? ((last.x - a.x) * dx + (last.y - a.y) * dy) / len2 : -1;
+      if (t >= 0 && t <= 1) out.append(a + (b - a) * t);
+    }
+  }
 }
 
 }  // namespace zrxdb

@@ -52,6 +52,13 @@ bool ZcDbLine::hitTest(const ZcGePoint3d& point, double aperture) const {
   return zrxdb::distanceToSegmentXY(point, mStart, mEnd) <= aperture;
 }
 
+Zcad::ErrorStatus ZcDbLine::getOsnapPoints(ZcDb::OsnapMode mode, ZSoft::GsMarker, const ZcGePoint3d& pick,
+                                           const ZcGePoint3d& last, ZcArray<ZcGePoint3d>& points) const {
+  const ZcGePoint3d ends[2] = {mStart, mEnd};
+  zrxdb::appendPolylineSnaps(mode, ends, 2, false, pick, last, points);
+  return Zcad::eOk;
+}
+
 bool ZcDbLine::subWorldDraw(ZcGiWorldDraw* mode) {
   const ZcGePoint3d points[2] = {mStart, mEnd};
   mode->geometry().polyline(2, points, &mNormal);

@@ -601,6 +601,12 @@ Zcad::ErrorStatus ZcDbMText::getGeomExtents(ZcDbExtents& extents) const {
   return any ? Zcad::eOk : Zcad::eInvalidExtents;
 }
 
+Zcad::ErrorStatus ZcDbMText::getOsnapPoints(ZcDb::OsnapMode mode, ZSoft::GsMarker, const ZcGePoint3d&,
+                                            const ZcGePoint3d&, ZcArray<ZcGePoint3d>& points) const {
+  if (mode == ZcDb::kOsModeIns) points.append(mLocation);
+  return Zcad::eOk;
+}
+
 bool ZcDbMText::hitTest(const ZcGePoint3d& point, double aperture) const {
   for (const Piece& piece : layOut(*this).pieces)
     if (piece.text->hitTest(point, aperture)) return true;

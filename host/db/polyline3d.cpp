@@ -51,6 +51,12 @@ bool ZcDb3dPolyline::hitTest(const ZcGePoint3d& point, double aperture) const {
   return mClosed && zrxdb::distanceToSegmentXY(point, mVertices[n - 1], mVertices[0]) <= aperture;
 }
 
+Zcad::ErrorStatus ZcDb3dPolyline::getOsnapPoints(ZcDb::OsnapMode mode, ZSoft::GsMarker, const ZcGePoint3d& pick,
+                                                 const ZcGePoint3d& last, ZcArray<ZcGePoint3d>& points) const {
+  zrxdb::appendPolylineSnaps(mode, mVertices.data(), mVertices.size(), mClosed, pick, last, points);
+  return Zcad::eOk;
+}
+
 // A closed polyline repeats its first vertex so that the drawn outline closes.
 bool ZcDb3dPolyline::subWorldDraw(ZcGiWorldDraw* mode) {
   if (mVertices.empty()) return true;

@@ -355,6 +355,15 @@ Zcad::ErrorStatus ZcDbText::getGeomExtents(ZcDbExtents& extents) const {
   return Zcad::eOk;
 }
 
+// A text snaps at its insertion point, and at its alignment point where its alignment uses one.
+Zcad::ErrorStatus ZcDbText::getOsnapPoints(ZcDb::OsnapMode mode, ZSoft::GsMarker, const ZcGePoint3d&,
+                                           const ZcGePoint3d&, ZcArray<ZcGePoint3d>& points) const {
+  if (mode != ZcDb::kOsModeIns) return Zcad::eOk;
+  points.append(mPosition);
+  if (!isDefaultAlignment()) points.append(mAlignmentPoint);
+  return Zcad::eOk;
+}
+
 bool ZcDbText::hitTest(const ZcGePoint3d& point, double aperture) const {
   if (mText.isEmpty()) return false;
   ZcGePoint3d corners[4];

@@ -62,6 +62,7 @@ void UndoHistory::endGroup() {
 
 void UndoHistory::willModify(ZcDbStub& stub) {
   ++mEdits;
+  if (mTracking) mTouched.push_back(&stub);
   if (!mOpen || stub.undoSerial == mOpen->serial || stub.object == nullptr) return;
   stub.undoSerial = mOpen->serial;
   auto* copy = static_cast<ZcDbObject*>(stub.object->clone());
@@ -70,6 +71,7 @@ void UndoHistory::willModify(ZcDbStub& stub) {
 
 void UndoHistory::added(ZcDbStub& stub) {
   ++mEdits;
+  if (mTracking) mTouched.push_back(&stub);
   if (!mOpen) return;
   stub.undoSerial = mOpen->serial;
   // Before the group the object did not exist: undone, it is erased (keeping its id and handle).
@@ -80,6 +82,7 @@ void UndoHistory::added(ZcDbStub& stub) {
 void UndoHistory::swapStates(Group& group) {
   for (Group::Entry& entry : group.entries) {
     ZcDbStub& stub = *entry.stub;
+    if (mTracking) mTouched.push_back(&stub);
     if (entry.fields && stub.object) {
       std::unique_ptr<ZcDbObject> current(static_cast<ZcDbObject*>(stub.object->clone()));
       entry.fields->copyFieldsTo(stub.object);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <unordered_set>
@@ -92,6 +93,87 @@ class EntityLoader : public ObjectLoader {
     ent->setOwnerId(p.owner);
     ent->setExtension(std::move(record));
     return ent;
+  }
+
+  // Lines exactly; texts in the plane of the drawing within a margin no font's advances exceed
+  // (one and a half heights a byte of the string, more for a wide width factor). Nothing else.
+  bool pendingBox(std::uint32_t index, double box[4]) const override {
+    const TagFile& f = *mFile;
+    const std::size_t begin = L.pending[index].begin, end = f.recordEnd(begin);
+    const std::string_view type = TagFile::trimmed(f.value(begin));
+    const bool line = type == "LINE";
+    if (!line && type != "TEXT") return false;
+    double v[8] = {};  // 10, 20, 11, 21, 40, 41, 51, bytes of 1
+    bool has[8] = {};
+    auto number = [&](std::size_t k, int slot) {
+      const std::string_view text = TagFile::trimmed(f.value(k));
+      has[slot] =
+          std::from_chars(text.data(), text.data() + text.size(), v[slot]).ec == std::errc() && std::isfinite(v[slot]);
+      return has[slot];
+    };
+    for (std::size_t k = begin + 1; k < end; ++k) {
+      switch (f.code(k)) {
+        case 10:
+          if (!number(k, 0)) return false;
+          break;
+        case 20:
+          if (!number(k, 1)) return false;
+          break;
+        case 11:
+          if (!number(k, 2)) return false;
+          break;
+        case 21:
+          if (!number(k, 3)) return false;
+          break;
+        case 40:
+          if (!number(k, 4)) return false;
+          break;
+        case 41:
+          if (!number(k, 5)) return false;
+          break;
+        case 51:
+          if (!number(k, 6) || v[6] != 0) return false;
+          break;
+        case 1:
+          v[7] = static_cast<double>(f.value(k).size()), has[7] = true;
+          break;
+        case 72: {  // aligned and fit texts take their height from their baseline: built to be known
+          const std::string_view text = TagFile::trimmed(f.value(k));
+          if (text == "3" || text == "5") return false;
+          break;
+        }
+        case 210:
+        case 220: {  // a plane other than the drawing's: its coordinates are not world ones
+          double n = 0;
+          const std::string_view text = TagFile::trimmed(f.value(k));
+          if (std::from_chars(text.data(), text.data() + text.size(), n).ec != std::errc() || n != 0) return false;
+          break;
+        }
+        case 230: {
+          double n = 0;
+          const std::string_view text = TagFile::trimmed(f.value(k));
+          if (std::from_chars(text.data(), text.data() + text.size(), n).ec != std::errc() || !(n > 0)) return false;
+          break;
+        }
+        default:
+          break;
+      }
+    }
+    if (!has[0] || !has[1]) return false;
+    if (line) {
+      if (!has[2] || !has[3]) return false;
+      box[0] = std::min(v[0], v[2]), box[1] = std::min(v[1], v[3]);
+      box[2] = std::max(v[0], v[2]), box[3] = std::max(v[1], v[3]);
+      return true;
+    }
+    if (!has[4] || !(v[4] >= 0)) return false;
+    const double reach = v[4] * (1.5 * v[7] * std::max(1.0, has[5] ? std::fabs(v[5]) : 1.0) + 2);
+    box[0] = v[0] - reach, box[1] = v[1] - reach, box[2] = v[0] + reach, box[3] = v[1] + reach;
+    if (has[2] && has[3]) {
+      box[0] = std::min(box[0], v[2] - reach), box[1] = std::min(box[1], v[3] - reach);
+      box[2] = std::max(box[2], v[2] + reach), box[3] = std::max(box[3], v[3] + reach);
+    }
+    return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
   }
 
  private:

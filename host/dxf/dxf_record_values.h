@@ -167,7 +167,11 @@ inline constexpr ValueDef kDirection{11, ValueKind::Point};
 
 namespace dimension_values {
 inline constexpr ValueDef kBlock{2, ValueKind::Text};
-}
+// The definition points: the dimension line's, the text's, and those it measures between.
+inline constexpr ValueDef kDefinitionPoints[] = {{10, ValueKind::Point}, {11, ValueKind::Point},
+                                                 {13, ValueKind::Point}, {14, ValueKind::Point},
+                                                 {15, ValueKind::Point}, {16, ValueKind::Point}};
+}  // namespace dimension_values
 
 namespace leader_values {
 inline constexpr ValueDef kArrowHead{71, ValueKind::Integer, {1}};

@@ -143,6 +143,7 @@ void registerEditorCommands() {
   addHostCommand(L"UNDO", undoCommand, "undo a number of commands", "放弃若干个命令");
   addHostCommand(L"REDO", redoCommand, "redo what the last U or UNDO took back", "重做上一次 U 或 UNDO 放弃的操作");
   addHostCommand(L"HELP", helpCommand, "this list (also F1)", "本列表（也可按 F1）");
+  registerDraftingCommands();
 }
 
 }  // namespace zrxhost

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ed/drafting.h"
 #include "ed/parse.h"
 #include "ed/picking.h"
 #include "zrx/db.h"
@@ -26,6 +27,9 @@ struct InitGet {
 InitGet gPending;
 std::wstring gLastKeyword;
 bool gHasKeyword = false;
+
+// Whether the answer being interpreted is a click (a cursor position) rather than typed text.
+bool gClicked = false;
 
 // Retry marker for the interpreters below: the answer was refused and the prompt is shown again.
 constexpr int kRetry = 0;
@@ -88,8 +92,15 @@ int ask(const std::string& prompt, const InitGet& p, int emptyResult, F&& interp
   Session& session = Session::instance();
   const std::string retry = session.retryPrompt(prompt);
   for (bool first = true;; first = false) {
-    Session::InputLine line = session.readLine(first ? prompt : retry, false);
-    if (line.kind != Session::LineKind::kText) return RTCAN;
+    // After a one-off object snap the point itself is asked for.
+    const std::string shown =
+        first ? prompt : (zrxhost::ed::hasSnapOverride() ? "\n" + zrxhost::ed::snapOverridePrompt() : retry);
+    Session::InputLine line = session.readLine(shown, false);
+    if (line.kind != Session::LineKind::kText) {
+      zrxhost::ed::clearSnapOverride();
+      return RTCAN;
+    }
+    gClicked = line.clicked;
     std::string_view text = trim(line.text);
     if (text.empty()) {
       if (p.bits & RSG_NONULL) {
@@ -118,9 +129,25 @@ int askSecondPoint(ZcGePoint3d& point) {
   }
 }
 
-bool readPoint(std::string_view text, ZcGePoint3d& point) {
+// A point answer: typed, it is exact; clicked, it lands where the drafting aids put the cursor,
+// and ortho bends it from `base` when there is one.
+bool readPoint(std::string_view text, ZcGePoint3d& point, const ZcGePoint3d* base = nullptr) {
   if (!zrxhost::ed::parsePoint(text, zrxhost::ed::lastPoint(), point)) return false;
+  if (gClicked) {
+    const zrxhost::ed::AidedPoint aided = zrxhost::ed::aidCursor(point, base ? *base : zrxhost::ed::lastPoint());
+    point = aided.point;
+    if (aided.snapBit == 0 && base && zrxhost::ed::orthoOn()) point = zrxhost::ed::orthoFrom(*base, point);
+  }
+  zrxhost::ed::clearSnapOverride();
   zrxhost::ed::setLastPoint(point);
+  return true;
+}
+
+// A one-off object snap typed at a point prompt, for the point that follows.
+bool takeSnapOverride(std::string_view text) {
+  const int bit = zrxhost::ed::snapBitNamed(text);
+  if (bit < 0) return false;
+  zrxhost::ed::setSnapOverride(bit);
   return true;
 }
 
@@ -141,6 +168,7 @@ void setResultPoint(zds_point result, const ZcGePoint3d& p) {
 
 namespace zrxhost::ed {
 void resetInputState() {
+  clearSnapOverride();
   gPending = InitGet{};
   gLastKeyword.clear();
   gHasKeyword = false;
@@ -239,11 +267,14 @@ int completePointPair(const zds_point basePoint, ZcGePoint3d& first, ZcGePoint3d
 
 int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
   InitGet p = takeInitGet();
+  RequestScope scope(Session::Request::kPoint);
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     double value = 0;
     ZcGePoint3d first;
     if (zrxhost::ed::parseReal(text, value)) {
       // a typed number is the distance itself
+    } else if (takeSnapOverride(text)) {
+      return kRetry;
     } else if (readPoint(text, first)) {
       ZcGePoint3d second;
       if (completePointPair(basePoint, first, second) != RTNORM) return RTCAN;
@@ -269,6 +300,7 @@ int zcedGetDist(const zds_point basePoint, const ZTCHAR* prompt, double* result)
 
 int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result) {
   InitGet p = takeInitGet();
+  RequestScope scope(Session::Request::kPoint);
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     double degrees = 0;
     double radians = 0;
@@ -282,6 +314,8 @@ int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result
       radians = std::fmod(degrees, 360.0) * ZcGe::kPi / 180;
       if (radians < 0) radians += 2 * ZcGe::kPi;
       if (!(radians < 2 * ZcGe::kPi)) radians = 0;
+    } else if (takeSnapOverride(text)) {
+      return kRetry;
     } else if (readPoint(text, first)) {
       ZcGePoint3d second;
       if (completePointPair(basePoint, first, second) != RTNORM) return RTCAN;
@@ -302,15 +336,30 @@ int zcedGetAngle(const zds_point basePoint, const ZTCHAR* prompt, double* result
 }
 
 int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point result) {
-  (void)basePoint;  // it anchors the rubber band of an interactive cursor; a typed point is absolute
   InitGet p = takeInitGet();
+  RequestScope scope(Session::Request::kPoint);
+  const ZcGePoint3d base = basePoint ? asPnt3d(basePoint) : ZcGePoint3d::kOrigin;
   return ask(utf8(prompt), p, RTNONE, [&](std::string_view text) {
     ZcGePoint3d point;
-    if (readPoint(text, point)) {
+    double distance = 0;
+    if (readPoint(text, point, basePoint ? &base : nullptr)) {
       setResultPoint(result, point);
       return RTNORM;
     }
-    if (takeKeyword(p, text)) return RTKWORD;
+    if (basePoint && zrxhost::ed::parseReal(text, distance)) {
+      // A bare number: that far from the base point toward the cursor, as ortho bends it.
+      std::optional<ZcGePoint3d> cursor = Session::instance().cursor();
+      if (cursor && zrxhost::ed::orthoOn()) cursor = zrxhost::ed::orthoFrom(base, *cursor);
+      if (std::optional<ZcGePoint3d> at = cursor ? zrxhost::ed::pointToward(base, *cursor, distance) : std::nullopt) {
+        zrxhost::ed::setLastPoint(*at);
+        setResultPoint(result, *at);
+        return RTNORM;
+      }
+    } else if (takeSnapOverride(text)) {
+      return kRetry;
+    } else if (takeKeyword(p, text)) {
+      return RTKWORD;
+    }
     say(HostMessage::kInvalidPoint);
     return kRetry;
   });
@@ -318,21 +367,17 @@ int zcedGetPoint(const zds_point basePoint, const ZTCHAR* prompt, zds_point resu
 
 namespace zrxhost::ed {
 
+// The topmost entity of the current space, of those a user sees, whose outline passes within the
+// pick box of `point`.
 ZcDbObjectId pickAt(const ZcGePoint3d& point) {
-  ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
-  if (!db) return ZcDbObjectId::kNull;
   const double aperture = Session::instance().pickAperture();
-  // The pick looks at the entities as the display shows them, whoever has them open, so it reads
-  // them without going through the open protocol.
-  auto* space = zrxhost::peek<ZcDbBlockTableRecord>(db->currentSpaceId());
-  if (!space) return ZcDbObjectId::kNull;
-  const std::vector<ZcDbObjectId>& ids = space->entityIds();
-  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
-    if (it->isNull() || it->isErased()) continue;
-    ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(*it);
-    if (entity && entity->visibility() == ZcDb::kVisible && entity->hitTest(point, aperture)) return *it;
-  }
-  return ZcDbObjectId::kNull;
+  ZcDbObjectId found;
+  zrxhost::ed::forEachShownEntityNear(point, aperture, [&](const ZcDbEntity& entity) {
+    if (!entity.hitTest(point, aperture)) return false;
+    found = entity.objectId();
+    return true;
+  });
+  return found;
 }
 
 }  // namespace zrxhost::ed
@@ -343,6 +388,7 @@ int zcedEntSel(const ZTCHAR* prompt, zds_name entity, zds_point pickPoint) {
   RequestScope scope(Session::Request::kEntity);
   return ask(utf8(prompt), p, RTERROR, [&](std::string_view text) {
     ZcGePoint3d point;
+    gClicked = false;  // a pick looks in the pick box at the cursor itself, where no snap moves it
     if (readPoint(text, point)) {
       setResultPoint(pickPoint, point);
       ZcDbObjectId id = zrxhost::ed::pickAt(point);
@@ -383,7 +429,7 @@ int zcedGetVar(const ZTCHAR* name, resbuf* result) {
     std::wmemcpy(copy, wide.c_str(), wide.size() + 1);
     result->restype = RTSTR;
     result->resval.rstring = copy;
-  } else if (key == "PICKBOX") {
+  } else if (Session::sysVarIsReal(key)) {
     double v = 0;
     zrxhost::ed::parseReal(*value, v);
     result->restype = RTREAL;
@@ -422,8 +468,9 @@ int zcedSetVar(const ZTCHAR* name, const resbuf* value) {
     double v = value->resval.rreal;
     if (!std::isfinite(v)) return RTERROR;
     // The switches are integers; a whole real is taken for one, a fraction refused by the session.
-    text = (key != "PICKBOX" && v == std::floor(v) && std::fabs(v) < 1e9) ? std::to_string(static_cast<long long>(v))
-                                                                          : formatReal(v);
+    text = (!Session::sysVarIsReal(key) && v == std::floor(v) && std::fabs(v) < 1e9)
+               ? std::to_string(static_cast<long long>(v))
+               : formatReal(v);
   } else {
     return RTERROR;
   }

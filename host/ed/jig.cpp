@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "ed/drafting.h"
 #include "ed/parse.h"
 #include "rx/wformat.h"
 #include "zrx/db.h"
@@ -24,30 +25,25 @@ void ZcEdJig::setDispPrompt(const ZTCHAR* prompt, ...) {
   mPrompt = text.c_str();
 }
 
-namespace {
-
-bool orthoOn() {
-  auto value = zrxhost::Session::instance().sysVar("ORTHOMODE");
-  return value && *value == "1";
-}
-
-// Ortho keeps the larger of the two planar offsets from the reference point and drops the other.
-ZcGePoint3d orthoFrom(const ZcGePoint3d& reference, const ZcGePoint3d& p) {
-  if (std::fabs(p.x - reference.x) >= std::fabs(p.y - reference.y)) return {p.x, reference.y, p.z};
-  return {reference.x, p.y, p.z};
-}
-
-}  // namespace
-
 ZcEdJig::DragStatus ZcEdJig::acquirePoint(ZcGePoint3d& point) {
-  return acquirePoint(point, zrxhost::ed::lastPoint());
+  // Without a base point of its own, a jig that asks for ortho measures from the last point.
+  mHasReference = (mControls & kGovernedByOrthoMode) != 0;
+  if (mHasReference) mReference = zrxhost::ed::lastPoint();
+  return acquireFrom(point, zrxhost::ed::lastPoint());
 }
 
 ZcEdJig::DragStatus ZcEdJig::acquirePoint(ZcGePoint3d& point, const ZcGePoint3d& basePoint) {
+  mHasReference = true;
+  mReference = basePoint;
+  return acquireFrom(point, basePoint);
+}
+
+ZcEdJig::DragStatus ZcEdJig::acquireFrom(ZcGePoint3d& point, const ZcGePoint3d& basePoint) {
   // Before the first sample the cursor rests at the last point, where the user left it.
   ZcGePoint3d cursor = mHasCursor ? mCursor : zrxhost::ed::lastPoint();
-  // Ortho governs where the cursor goes; a point the user typed is taken as typed.
-  if ((mControls & kGovernedByOrthoMode) && !mCursorTyped && orthoOn()) cursor = orthoFrom(basePoint, cursor);
+  // Ortho governs where the cursor goes; a point the user typed or snapped to is taken as it is.
+  if ((mControls & kGovernedByOrthoMode) && !mCursorTyped && zrxhost::ed::orthoOn())
+    cursor = zrxhost::ed::orthoFrom(basePoint, cursor);
   point = cursor;
   return kNormal;
 }
@@ -74,18 +70,29 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
   zrxhost::DragLog log;
   log.prompt = zrxhost::utf16ToUtf8(mPrompt.utf16());
 
-  // One cursor position: sample it, update the jig when the sample is good, draw the preview.
-  auto sample = [&](const ZcGePoint3d& cursor, bool typed) {
+  // One cursor position: sample it, update the jig when the sample is good, draw the preview. An
+  // exact point (typed, or found by an object snap) is not bent by ortho.
+  auto sample = [&](const ZcGePoint3d& cursor, bool exact, int snapBit) {
     mCursor = cursor;
     mHasCursor = true;
-    mCursorTyped = typed;
+    mCursorTyped = exact;
     ++log.samples;
     const DragStatus sampled = sampler();
     if (sampled == kNormal) update();
+    log.hasBase = mHasReference;
+    log.base = mReference;
+    acquireFrom(log.point, mHasReference ? mReference : zrxhost::ed::lastPoint());
+    log.snapBit = snapBit;
     // Nothing changed: the frame on screen stands (a preview of many texts costs a redraw).
     if (sampled == kNoChange) return;
     log.lastFrame.clear();
     if (ZcDbEntity* ent = entity()) ent->worldDraw(&log.lastFrame);
+  };
+  // A point from the cursor lands where the drafting aids put it.
+  auto sampleCursor = [&](const ZcGePoint3d& cursor) {
+    const zrxhost::ed::AidedPoint aided =
+        zrxhost::ed::aidCursor(cursor, mHasReference ? mReference : zrxhost::ed::lastPoint());
+    sample(aided.point, aided.snapBit != 0, aided.snapBit);
   };
 
   DragStatus status = kCancel;
@@ -103,7 +110,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     }
     ZcGePoint3d point;
     if (line.kind == zrxhost::Session::LineKind::kMove) {
-      if (zrxhost::ed::parsePoint(line.text, zrxhost::ed::lastPoint(), point)) sample(point, false);
+      if (zrxhost::ed::parsePoint(line.text, zrxhost::ed::lastPoint(), point)) sampleCursor(point);
       continue;
     }
     std::string_view text = zrxhost::ed::trim(line.text);
@@ -111,19 +118,44 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
       status = kNull;
       break;
     }
+    bool accepted = false;
+    double distance = 0;
     if (zrxhost::ed::parsePoint(text, zrxhost::ed::lastPoint(), point)) {
-      sample(point, !line.clicked);
-      if (!(mControls & kDontUpdateLastPoint)) {
-        ZcGePoint3d accepted;
-        acquirePoint(accepted);
-        zrxhost::ed::setLastPoint(accepted);
+      if (line.clicked)
+        sampleCursor(point);
+      else
+        sample(point, true, 0);
+      accepted = true;
+    } else if (!(mControls & kAcceptOtherInputString) && zrxhost::ed::parseReal(text, distance)) {
+      // A bare number: that far from the base point toward the cursor, as ortho bends it (a jig
+      // that takes typed text takes a number as its answer). A sample where the cursor rests tells
+      // the base the jig measures from now.
+      sample(mHasCursor ? mCursor : zrxhost::ed::lastPoint(), mHasCursor && mCursorTyped, log.snapBit);
+      ZcGePoint3d toward;
+      acquireFrom(toward, mHasReference ? mReference : zrxhost::ed::lastPoint());
+      std::optional<ZcGePoint3d> at;
+      if (mHasReference) at = zrxhost::ed::pointToward(mReference, toward, distance);
+      if (at) {
+        sample(*at, true, 0);
+        accepted = true;
       }
-      status = kNormal;
+    } else if (const int bit = zrxhost::ed::snapBitNamed(text); bit >= 0) {
+      zrxhost::ed::setSnapOverride(bit);
+      prompt = "\n" + zrxhost::ed::snapOverridePrompt();
+      continue;
+    } else if (int keyword = zrxhost::ed::matchKeyword(zrxhost::ed::splitKeywords(mKeywords.kwszPtr()), text);
+               keyword >= 0) {
+      status = static_cast<DragStatus>(kKW1 + keyword);
       break;
     }
-    int keyword = zrxhost::ed::matchKeyword(zrxhost::ed::splitKeywords(mKeywords.kwszPtr()), text);
-    if (keyword >= 0) {
-      status = static_cast<DragStatus>(kKW1 + keyword);
+    if (accepted) {
+      zrxhost::ed::clearSnapOverride();
+      if (!(mControls & kDontUpdateLastPoint)) {
+        ZcGePoint3d acceptedPoint;
+        acquireFrom(acceptedPoint, mHasReference ? mReference : zrxhost::ed::lastPoint());
+        zrxhost::ed::setLastPoint(acceptedPoint);
+      }
+      status = kNormal;
       break;
     }
     // Typed text, when the jig takes it, is the sampler's to take as its answer; it ends the drag
@@ -135,6 +167,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
     session.print("\n" + zrxhost::hostMessage(zrxhost::HostMessage::kInvalidPoint));
     prompt = session.retryPrompt(log.prompt);
   }
+  zrxhost::ed::clearSnapOverride();
   session.setActiveDrag(nullptr);
   log.status = status;
   if (session.recordsDrags()) session.dragLogs().push_back(std::move(log));

@@ -1,4 +1,4 @@
-// Reading answers typed at the command line: numbers, points, keywords.
+// Reading answers typed at the command line: numbers, points (cartesian and polar), keywords.
 #include "ed/parse.h"
 
 #include <cerrno>
@@ -102,16 +102,32 @@ bool parsePoint(std::string_view text, const ZcGePoint3d& last, ZcGePoint3d& poi
     }
   }
   double c[3] = {0, 0, 0};
-  int count = 0;
-  while (true) {
-    size_t comma = text.find(',');
-    std::string_view part = comma == std::string_view::npos ? text : text.substr(0, comma);
-    if (count == 3 || !parseReal(part, c[count])) return false;
-    ++count;
-    if (comma == std::string_view::npos) break;
-    text = text.substr(comma + 1);
+  if (const size_t less = text.find('<'); less != std::string_view::npos) {
+    // Polar: a distance and an angle in degrees counter-clockwise from +X.
+    double distance = 0, degrees = 0;
+    if (!parseReal(text.substr(0, less), distance) || !parseReal(text.substr(less + 1), degrees)) return false;
+    const double turn = std::fmod(degrees, 360.0);
+    if (std::fmod(turn, 90.0) == 0) {
+      // The four axes exactly, where cos and sin of a rounded pi would leave a trace of the other axis.
+      const int quarter = (static_cast<int>(turn / 90) + 4) % 4;
+      c[0] = quarter == 0 ? distance : (quarter == 2 ? -distance : 0);
+      c[1] = quarter == 1 ? distance : (quarter == 3 ? -distance : 0);
+    } else {
+      c[0] = distance * std::cos(turn * ZcGe::kPi / 180);
+      c[1] = distance * std::sin(turn * ZcGe::kPi / 180);
+    }
+  } else {
+    int count = 0;
+    while (true) {
+      size_t comma = text.find(',');
+      std::string_view part = comma == std::string_view::npos ? text : text.substr(0, comma);
+      if (count == 3 || !parseReal(part, c[count])) return false;
+      ++count;
+      if (comma == std::string_view::npos) break;
+      text = text.substr(comma + 1);
+    }
+    if (count < 2) return false;
   }
-  if (count < 2) return false;
   ZcGePoint3d p(c[0], c[1], c[2]);
   if (relative) p = last + p.asVector();
   if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;

@@ -18,7 +18,8 @@ bool parseInt(std::string_view text, int& value);
 // Whether `text` is written as an integer (digits, optionally signed), whatever its size: one that
 // parseInt refuses is then out of range rather than no integer.
 bool isWholeNumber(std::string_view text);
-// "x,y", "x,y,z", or "@dx,dy[,dz]" / "@" relative to `last`.
+// "x,y", "x,y,z", "@dx,dy[,dz]" / "@" relative to `last`, or polar: "d<a" from the origin and
+// "@d<a" from `last` (a distance and an angle in degrees).
 bool parsePoint(std::string_view text, const ZcGePoint3d& last, ZcGePoint3d& point);
 
 // The keywords of an initget list, split at spaces.

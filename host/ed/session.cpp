@@ -90,12 +90,23 @@ struct VarInfo {
   const char* name;
   VarKind kind;
   const char* defaultValue;
+  int least = 0, most = 1;  // the range of a kShort
 };
 
 constexpr VarInfo kVars[] = {
-    {"VERLAN", VarKind::kString, "en-US"},   {"ORTHOMODE", VarKind::kShort, "0"},
-    {"PICKBOX", VarKind::kReal, "0.5"},      {"TILEMODE", VarKind::kShort, "1"},
-    {"LASTPOINT", VarKind::kPoint, "0,0,0"}, {"FONTALT", VarKind::kString, "DejaVu Sans"},
+    {"VERLAN", VarKind::kString, "en-US"},
+    {"ORTHOMODE", VarKind::kShort, "0"},
+    {"PICKBOX", VarKind::kReal, "0.5"},
+    {"TILEMODE", VarKind::kShort, "1"},
+    {"LASTPOINT", VarKind::kPoint, "0,0,0"},
+    {"FONTALT", VarKind::kString, "DejaVu Sans"},
+    // Object snap modes by bit (1 endpoint ... 512 nearest; 16384 suspends them).
+    {"OSMODE", VarKind::kShort, "0", 0, 32767},
+    {"APERTURE", VarKind::kShort, "10", 1, 50},
+    {"SNAPMODE", VarKind::kShort, "0"},
+    {"SNAPUNIT", VarKind::kReal, "10"},
+    {"GRIDMODE", VarKind::kShort, "0"},
+    {"GRIDUNIT", VarKind::kReal, "10"},
 };
 
 const VarInfo* findVar(const std::string& upperName) {
@@ -180,8 +191,7 @@ bool Session::setSysVar(const std::string& name, const std::string& value) {
       break;
     case VarKind::kShort: {
       int v = 0;
-      // The two switches the host has of this kind are on/off.
-      if (!ed::parseInt(value, v) || (v != 0 && v != 1)) return false;
+      if (!ed::parseInt(value, v) || v < info->least || v > info->most) return false;
       stored = std::to_string(v);
       if (key == "TILEMODE") {
         if (ZcDbDatabase* db = workingDatabase()) db->setTileMode(v == 1);
@@ -190,7 +200,8 @@ bool Session::setSysVar(const std::string& name, const std::string& value) {
     }
     case VarKind::kReal: {
       double v = 0;
-      if (!ed::parseReal(value, v) || v < 0) return false;
+      // A spacing of the grid or the snap must be more than nothing; the pick box may be nothing.
+      if (!ed::parseReal(value, v) || v < 0 || (v == 0 && key != "PICKBOX")) return false;
       stored = std::string(ed::trim(value));
       break;
     }
@@ -235,6 +246,11 @@ class PausedWhileAsking {
 
 }  // namespace
 
+void Session::noteCursor(std::string_view text) {
+  ZcGePoint3d p;
+  if (ed::parsePoint(text, ed::lastPoint(), p)) mCursor = p;
+}
+
 Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool commandPrompt) {
   if (!mPendingAnswers.empty()) {
     // Given with the command's name: shown as if typed at this prompt.
@@ -263,6 +279,7 @@ Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool
       return {LineKind::kCancel, std::string(body)};
     }
     if (body.size() >= 7 && body.substr(0, 6) == "<move " && body.back() == '>') {
+      noteCursor(body.substr(6, body.size() - 7));
       if (moves) return {LineKind::kMove, std::string(ed::trim(body.substr(6, body.size() - 7)))};
       continue;  // the cursor moved without a click: nothing for a prompt that takes no drag
     }
@@ -271,12 +288,24 @@ Session::InputLine Session::readLine(const std::string& prompt, bool moves, bool
       // Shown and answered as the point itself, as CAD command lines echo a picked point.
       text = std::string(ed::trim(body.substr(7, body.size() - 8)));
       clicked = true;
+      noteCursor(text);
     }
     if (echo) print(text);
     // The user pressed Enter: the terminal's cursor is at the start of a new line.
     if (!echo) mLineTail.clear();
     return {LineKind::kText, std::move(text), clicked};
   }
+}
+
+double Session::snapAperture() const {
+  double aperture = 10;
+  if (auto text = sysVar("APERTURE")) ed::parseReal(*text, aperture);
+  return mPixelSize > 0 ? aperture * mPixelSize : aperture;
+}
+
+bool Session::sysVarIsReal(const std::string& name) {
+  const VarInfo* info = findVar(upperAscii(name));
+  return info && info->kind == VarKind::kReal;
 }
 
 double Session::pickAperture() const {
@@ -372,6 +401,7 @@ void Session::reset() {
   mRecordDrags = false;
   mActiveDrag = nullptr;
   mPixelSize = 0;
+  mCursor.reset();
   mRequest = Request::kOther;
   mSelectionFeedback.highlight.clear();
   mSelectionFeedback.band = Band::kNone;

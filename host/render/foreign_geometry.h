@@ -58,5 +58,7 @@ std::vector<Attribute> decodeAttributes(const EntityRecords& records, const dxf:
 
 // HATCH: its fill, or its pattern lines clipped to its boundary, and nothing else.
 void decodeHatch(const EntityRecords& records, ForeignDrawing& out);
+// HATCH: its boundary paths as strokes, what it snaps to.
+void hatchBoundary(const EntityRecords& records, std::vector<Shape>& out);
 
 }  // namespace zrxhost::render

@@ -125,6 +125,19 @@ bool patternFamily(const dxf::HatchPatternLine& line, const std::vector<Segment>
 
 }  // namespace
 
+void hatchBoundary(const EntityRecords& records, std::vector<Shape>& out) {
+  const dxf::Hatch hatch = dxf::readHatch(dxf::RecordValues(*records.file, records.begin + 1, records.end));
+  ShapeWriter w(out, Xform::ocs(v3(hatch.normal)) * Xform::translation({0, 0, hatch.elevation}));
+  for (const dxf::HatchPath& path : hatch.paths) {
+    w.begin(Shape::kStroke, false);
+    if (path.isPolyline)
+      polylineLoop(path, w);
+    else
+      edgeLoop(path, w);
+    w.end();
+  }
+}
+
 void decodeHatch(const EntityRecords& records, ForeignDrawing& out) {
   const dxf::Hatch hatch = dxf::readHatch(dxf::RecordValues(*records.file, records.begin + 1, records.end));
   const Xform frame = Xform::ocs(v3(hatch.normal)) * Xform::translation({0, 0, hatch.elevation});

@@ -10,9 +10,14 @@
 #include <cstring>
 #include <string>
 
+#include "ed/drafting.h"
+#include "ed/parse.h"
+#include "ed/picking.h"
 #include "window/window_input.h"
 #include "zrx/db.h"
 #include "zrxhost/database_internals.h"
+#include "zrxhost/foreign_geometry.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/render.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
@@ -111,9 +116,138 @@ void Canvas::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, mFrameImage);
 }
 
-// The crosshair across the canvas, with the pick box at its centre when an entity is asked for, and
-// the band of a window (solid) or a crossing (dashed) from its first corner to the cursor.
+void Canvas::lookUnderCursor(double x, double y) {
+  Session& session = Session::instance();
+  session.setCursor(ZcGePoint3d(x, y, 0));
+  mSnapBit = 0;
+  mHighlight = ZcDbObjectId::kNull;
+  if (session.request() == Session::Request::kEntity) {
+    mHighlight = ed::pickAt(ZcGePoint3d(x, y, 0));
+  } else if (session.request() == Session::Request::kPoint && !session.activeDrag()) {
+    // A drag finds its snap as it samples the cursor; a plain point prompt is found here.
+    const ed::AidedPoint aided = ed::aidCursor(ZcGePoint3d(x, y, 0), ed::lastPoint());
+    mSnapBit = aided.snapBit;
+    mSnapPoint = aided.point;
+  }
+}
+
+void Canvas::lookAgain() {
+  if (mCursor.x() < 0) {
+    mSnapBit = 0;
+    mHighlight = ZcDbObjectId::kNull;
+    return;
+  }
+  lookUnderCursor(mView.drawingX(mCursor.x()), mView.drawingY(mCursor.y()));
+}
+
+// The conventional marker of the snap found (a square at an endpoint, a triangle at a midpoint, a
+// circle at a centre...), with a tip naming the mode; during a drag, the rubber band from its base.
+void Canvas::paintSnap(QPainter& painter) {
+  int bit = mSnapBit;
+  ZcGePoint3d at = mSnapPoint;
+  if (const DragLog* drag = Session::instance().activeDrag(); drag && drag->samples > 0) {
+    bit = drag->snapBit;
+    at = drag->point;
+    if (drag->hasBase) {
+      painter.setPen(QPen(QColor(230, 230, 230), 1, Qt::DashLine));
+      painter.drawLine(QPointF(mView.screenX(drag->base.x), mView.screenY(drag->base.y)),
+                       QPointF(mView.screenX(at.x), mView.screenY(at.y)));
+    }
+  }
+  if (bit == 0) return;
+  const QPointF c(mView.screenX(at.x), mView.screenY(at.y));
+  const double r = 6;
+  painter.setPen(QPen(QColor(255, 200, 0), 2));
+  painter.setBrush(Qt::NoBrush);
+  const QRectF box(c.x() - r, c.y() - r, 2 * r, 2 * r);
+  switch (bit) {
+    case 1:  // endpoint: a square
+      painter.drawRect(box);
+      break;
+    case 2:  // midpoint: a triangle
+      painter.drawPolygon(
+          QPolygonF({QPointF(c.x() - r, c.y() + r), QPointF(c.x() + r, c.y() + r), QPointF(c.x(), c.y() - r)}));
+      break;
+    case 4:  // centre: a circle
+      painter.drawEllipse(box);
+      break;
+    case 8:  // node: a circle crossed
+      painter.drawEllipse(box);
+      painter.drawLine(box.topLeft(), box.bottomRight());
+      painter.drawLine(box.topRight(), box.bottomLeft());
+      break;
+    case 16:  // quadrant: a diamond
+      painter.drawPolygon(QPolygonF({QPointF(c.x(), c.y() - r), QPointF(c.x() + r, c.y()), QPointF(c.x(), c.y() + r),
+                                     QPointF(c.x() - r, c.y())}));
+      break;
+    case 32:  // intersection: a cross
+      painter.drawLine(box.topLeft(), box.bottomRight());
+      painter.drawLine(box.topRight(), box.bottomLeft());
+      break;
+    case 64:  // insertion: two squares stepped
+      painter.drawRect(QRectF(c.x() - r, c.y() - r, r, r));
+      painter.drawRect(QRectF(c.x(), c.y(), r, r));
+      painter.drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x(), c.y()));
+      painter.drawLine(QPointF(c.x(), c.y() - r), QPointF(c.x(), c.y()));
+      break;
+    case 128:  // perpendicular: a right angle
+      painter.drawPolyline(
+          QPolygonF({QPointF(c.x() - r, c.y() - r), QPointF(c.x() - r, c.y() + r), QPointF(c.x() + r, c.y() + r)}));
+      painter.drawPolyline(QPolygonF({QPointF(c.x() - r, c.y()), QPointF(c.x(), c.y()), QPointF(c.x(), c.y() + r)}));
+      break;
+    default:  // nearest: an hourglass
+      painter.drawPolygon(QPolygonF({box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()}));
+      break;
+  }
+  size_t count = 0;
+  const ed::SnapMode* modes = ed::snapModes(count);
+  for (size_t i = 0; i < count; ++i) {
+    if (modes[i].bit != bit) continue;
+    const QString tip = QString::fromUtf8(textInLanguage(modes[i].english, modes[i].chinese));
+    const QRectF text = painter.fontMetrics().boundingRect(tip).adjusted(-3, -2, 3, 2);
+    const QRectF tipBox = text.translated(c.x() + 2 * r - text.left(), c.y() + 2 * r - text.top());
+    painter.setPen(QColor(20, 20, 20));
+    painter.setBrush(QColor(255, 255, 210));
+    painter.drawRect(tipBox);
+    painter.drawText(tipBox, Qt::AlignCenter, tip);
+  }
+}
+
+// The entity a click would pick, drawn over in the highlight colour.
+void Canvas::paintHighlight(QPainter& painter) {
+  if (mHighlight.isNull() || mHighlight.isErased()) return;
+  const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(mHighlight);
+  if (!entity) return;
+  std::vector<std::vector<ZcGePoint3d>> strokes;
+  if (const ZcDbForeignEntity* foreign = ZcDbForeignEntity::cast(entity)) {
+    foreignOutline(*foreign, strokes);
+  } else {
+    ZcGiDrawRecorder recorder;
+    const_cast<ZcDbEntity*>(entity)->worldDraw(&recorder);  // drawing changes nothing of it
+    for (const auto& polyline : recorder.polylines()) strokes.push_back(polyline.points);
+    ZcDbExtents box;
+    // A text draws no lines: its box stands for it.
+    if (strokes.empty() && entity->getGeomExtents(box) == Zcad::eOk) {
+      const ZcGePoint3d& a = box.minPoint();
+      const ZcGePoint3d& b = box.maxPoint();
+      strokes.push_back({a, {b.x, a.y, 0}, b, {a.x, b.y, 0}, a});
+    }
+  }
+  painter.setPen(QPen(QColor(80, 160, 255), 3, Qt::DashLine));
+  painter.setBrush(Qt::NoBrush);
+  for (const auto& stroke : strokes) {
+    QPolygonF line;
+    for (const ZcGePoint3d& p : stroke) line << QPointF(mView.screenX(p.x), mView.screenY(p.y));
+    painter.drawPolyline(line);
+  }
+}
+
+// The crosshair across the canvas, with the pick box at its centre when an entity is asked for (the
+// entity it would pick highlighted), the band of a window (solid) or a crossing (dashed) from its
+// first corner to the cursor, and the snap the cursor takes at a point.
 void Canvas::paintOverlay(QPainter& painter) {
+  paintHighlight(painter);
+  paintSnap(painter);
   if (mCursor.x() < 0) return;
   const Session::SelectionFeedback& selection = Session::instance().selectionFeedback();
   if (selection.band != Session::Band::kNone) {
@@ -181,6 +315,7 @@ void Canvas::mouseMoveEvent(QMouseEvent* event) {
   }
   mCursor = at;
   const double x = mView.drawingX(at.x()), y = mView.drawingY(at.y());
+  lookUnderCursor(x, y);
   emit cursorMoved(x, y);
   mInput.moveTo(x, y);
   update();

@@ -9,6 +9,7 @@
 
 #include "window/drawing_painter.h"
 #include "window/view_transform.h"
+#include "zrx/db.h"
 
 class ZcDbDatabase;
 
@@ -51,9 +52,25 @@ class Canvas : public QWidget {
   void wheelEvent(QWheelEvent* event) override;
   void leaveEvent(QEvent* event) override;
 
+ public:
+  // What the cursor shows at the moment: the object snap it would take (an OSMODE bit, 0 for none)
+  // and where, and the entity under the pick box at a pick (null for none).
+  int snapShown() const { return mSnapBit; }
+  ZcGePoint3d snapPoint() const { return mSnapPoint; }
+  ZcDbObjectId highlighted() const { return mHighlight; }
+  // Looks again under the cursor where it rests (the request has changed).
+  void lookAgain();
+
  private:
   void viewMoved();
   void paintOverlay(QPainter& painter);
+  // Finds the snap or the entity under the cursor for the request being answered.
+  void lookUnderCursor(double x, double y);
+  void paintSnap(QPainter& painter);
+  void paintHighlight(QPainter& painter);
+  int mSnapBit = 0;
+  ZcGePoint3d mSnapPoint;
+  ZcDbObjectId mHighlight;
 
   WindowInput& mInput;
   DrawingPaths mDrawing;

@@ -18,7 +18,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTranslator>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -64,6 +66,8 @@ bool typesText(const QKeyEvent& key) {
 void applyWindowDefaults() {
   // A window's pick box counts screen pixels; three is what CAD programs start with.
   Session::instance().setSysVar("PICKBOX", "3");
+  // Endpoint, centre, intersection and insertion snap from the start, as in CAD programs.
+  Session::instance().setSysVar("OSMODE", "101");
 }
 
 MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path) : mDb(std::move(db)) {
@@ -96,10 +100,15 @@ MainWindow::MainWindow(std::unique_ptr<ZcDbDatabase> db, const std::string& path
   addDockWidget(Qt::BottomDockWidgetArea, dock);
   mCoordinates = new QLabel(this);
   statusBar()->addPermanentWidget(mCoordinates);
-  connect(mCanvas, &Canvas::cursorMoved, this,
-          [this](double x, double y) { mCoordinates->setText(coordinatesText(x, y)); });
+  mMeasure = new QLabel(this);
+  statusBar()->addPermanentWidget(mMeasure);
+  connect(mCanvas, &Canvas::cursorMoved, this, [this](double x, double y) {
+    mCoordinates->setText(coordinatesText(x, y));
+    showMeasure();
+  });
   connect(mInput, &WindowInput::waiting, this, [this] { refresh(); });
   buildMenus();
+  buildAidButtons();
 
   mFile.db = mDb.get();
   mFile.saveTarget = path;
@@ -246,7 +255,66 @@ void MainWindow::reportProblem(const QString& title, const QString& text) {
 }
 
 // A frame per answer asked for: the transcript, the drawing when it changed, the preview.
+void MainWindow::buildAidButtons() {
+  struct Button {
+    DraftingAid aid;
+    WindowText text;
+    Qt::Key key;
+  };
+  // The keys of CAD programs: F3 object snaps, F8 ortho, F9 snap, F7 grid.
+  const Button buttons[] = {{DraftingAid::kSnap, WindowText::kSnapButton, Qt::Key_F9},
+                            {DraftingAid::kGrid, WindowText::kGridButton, Qt::Key_F7},
+                            {DraftingAid::kOrtho, WindowText::kOrthoButton, Qt::Key_F8},
+                            {DraftingAid::kOsnap, WindowText::kOsnapButton, Qt::Key_F3}};
+  for (const Button& b : buttons) {
+    auto* action = new QAction(windowText(b.text), this);
+    action->setCheckable(true);
+    action->setShortcut(QKeySequence(b.key));
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    auto* button = new QToolButton(this);
+    button->setDefaultAction(action);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setObjectName(QString::fromLatin1(b.text == WindowText::kSnapButton    ? "SNAP"
+                                              : b.text == WindowText::kGridButton  ? "GRID"
+                                              : b.text == WindowText::kOrthoButton ? "ORTHO"
+                                                                                   : "OSNAP"));
+    statusBar()->addPermanentWidget(button);
+    addAction(action);
+    const DraftingAid aid = b.aid;
+    connect(action, &QAction::triggered, this, [this, aid] {
+      toggleAid(aid);
+      mCommandLine->flush();
+      showAidStates();
+      mCanvas->update();
+    });
+    mAidButtons.emplace_back(action, static_cast<int>(aid));
+  }
+  showAidStates();
+}
+
+// During a drag from a base point: the distance and the angle from it to where the cursor lands.
+void MainWindow::showMeasure() {
+  const DragLog* drag = Session::instance().activeDrag();
+  if (!drag || !drag->hasBase || drag->samples == 0) {
+    mMeasure->clear();
+    return;
+  }
+  const double dx = drag->point.x - drag->base.x, dy = drag->point.y - drag->base.y;
+  double degrees = std::atan2(dy, dx) * 180 / M_PI;
+  if (degrees < 0) degrees += 360;
+  mMeasure->setText(windowText(WindowText::kDistanceAngle, QString::asprintf("%.4f", std::hypot(dx, dy)))
+                        .arg(QString::asprintf("%.2f", degrees)));
+}
+
+void MainWindow::showAidStates() {
+  for (auto& [action, aid] : mAidButtons) action->setChecked(isAidOn(static_cast<DraftingAid>(aid)));
+}
+
 void MainWindow::refresh() {
+  showAidStates();
+  mCanvas->lookAgain();
+  showMeasure();
   mCommandLine->flush();
   mCanvas->refreshDrawing(*mDb);
   updateTitle();
@@ -375,6 +443,7 @@ void MainWindow::openCommand() {
 
 void MainWindow::registerWindowCommands() {
   addHostCommand(L"ZOOM", zoomCommand, "show the whole drawing", "显示整个图形");
+  addHostCommand(L"Z", zoomCommand, "ZOOM", "ZOOM");
   addHostCommand(L"OPEN", openCommand, "open another drawing", "打开另一个图形");
 }
 

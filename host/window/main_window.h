@@ -86,6 +86,13 @@ class MainWindow : public QMainWindow {
   Canvas* mCanvas = nullptr;
   CommandLine* mCommandLine = nullptr;
   QLabel* mCoordinates = nullptr;
+  // The status bar's switches of the drafting aids (OSNAP, ORTHO, SNAP, GRID), which follow their
+  // system variables whoever changes them.
+  std::vector<std::pair<QAction*, int>> mAidButtons;
+  void buildAidButtons();
+  void showAidStates();
+  QLabel* mMeasure = nullptr;
+  void showMeasure();
   bool mRunning = false;
   // A key missed by the command line is being handed to it (see eventFilter).
   bool mForwardingKey = false;

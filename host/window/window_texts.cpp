@@ -38,6 +38,11 @@ constexpr BilingualText<WindowText> kTexts[] = {
     {WindowText::kExportFailedTitle, "Cannot export PDF", "无法导出 PDF"},
     {WindowText::kExported, "Wrote {}.", "已写入 {}。"},
     {WindowText::kPrinted, "The view was sent to the printer.", "视图已发送到打印机。"},
+    {WindowText::kOsnapButton, "OSNAP", "对象捕捉"},
+    {WindowText::kOrthoButton, "ORTHO", "正交"},
+    {WindowText::kSnapButton, "SNAP", "捕捉"},
+    {WindowText::kGridButton, "GRID", "栅格"},
+    {WindowText::kDistanceAngle, "Distance {}, angle %2°", "距离 {}，角度 %2°"},
 };
 static_assert(listsEveryIdInOrder(kTexts), "the table follows the order of WindowText");
 

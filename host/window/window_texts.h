@@ -37,6 +37,11 @@ enum class WindowText {
   kExportFailedTitle,
   kExported,  // {} : the file
   kPrinted,
+  kOsnapButton,
+  kOrthoButton,
+  kSnapButton,
+  kGridButton,
+  kDistanceAngle,  // {} : the distance; %2 : the angle in degrees
   kCount_
 };
 

@@ -5,7 +5,7 @@ import unittest
 
 import hostrun
 
-HOST_COMMANDS = ("U", "UNDO", "REDO", "HELP", "SAVE", "SAVEAS", "QUIT")
+HOST_COMMANDS = ("U", "UNDO", "REDO", "HELP", "OSNAP", "ORTHO", "SNAP", "GRID", "SAVE", "SAVEAS", "QUIT")
 F1 = b"\x1bOP"  # what xterm and most terminals send for F1
 F1_VT220 = b"\x1b[11~"
 

@@ -1,6 +1,7 @@
 # zrxcad as a program: --help and --version with no display at all, and under a real X server (Xvfb)
-# driven by xdotool as a person would drive it: the text is clicked, the copy dragged and clicked into
-# place, the drawing saved with Ctrl+S and read back; a drawing that cannot be read.
+# driven by xdotool as a person would drive it: the text is clicked, the copy dragged (F8 turning
+# ortho on) and clicked into place, the drawing saved with Ctrl+S and read back; a drawing that
+# cannot be read.
 import os
 import re
 import shutil
@@ -121,9 +122,10 @@ class WindowUnderX(WindowTestCase):
         seen, wait = window.wait_for("base point", seen)
         xdo(self.display, "mousemove", *map(str, Window.screen(wait, 0, 0)), "click", "1")
         seen, wait = window.wait_for("second point", seen)
+        xdo(self.display, "key", "F8")  # ortho on: the click below 4 units off the axis lands on it
         for x in (5, 12, 20, 26):
             xdo(self.display, "mousemove", *map(str, Window.screen(wait, x, 0)))
-        xdo(self.display, "mousemove", *map(str, Window.screen(wait, 30, 0)), "click", "1")
+        xdo(self.display, "mousemove", *map(str, Window.screen(wait, 30, 4)), "click", "1")
         seen, wait = window.wait_for("second point", seen)
         xdo(self.display, "click", "3")  # right click: Enter ends the free method
         seen, wait = window.wait_for("Command:", seen)

@@ -14,6 +14,7 @@ using UInt8 = std::uint8_t;
 using LongPtr = std::intptr_t;
 using UIntPtr = std::uintptr_t;
 using Boolean = bool;
+using GsMarker = std::intptr_t;
 }  // namespace ZSoft
 
 // Results of the user-input functions.
@@ -93,6 +94,19 @@ enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
 enum TextHorzMode { kTextLeft = 0, kTextCenter = 1, kTextRight = 2, kTextAlign = 3, kTextMid = 4, kTextFit = 5 };
 enum TextVertMode { kTextBase = 0, kTextBottom = 1, kTextVertMid = 2, kTextTop = 3 };
 enum Visibility { kVisible = 0, kInvisible = 1 };
+// The object snap asked of an entity's getOsnapPoints.
+enum OsnapMode {
+  kOsModeEnd = 1,
+  kOsModeMid = 2,
+  kOsModeCen = 3,
+  kOsModeNode = 4,
+  kOsModeQuad = 5,
+  kOsModeIntersec = 6,
+  kOsModeIns = 7,
+  kOsModePerp = 8,
+  kOsModeTan = 9,
+  kOsModeNear = 10,
+};
 enum Poly3dType { k3dSimplePoly = 0, k3dQuadSplinePoly = 1, k3dCubicSplinePoly = 2 };
 enum DocLockMode {
   kNone = 0,

@@ -200,12 +200,16 @@ class ZcEdJig : public ZcRxObject {
   }
 
  private:
+  DragStatus acquireFrom(ZcGePoint3d& point, const ZcGePoint3d& basePoint);
   ZcString mPrompt;
   ZcString mKeywords;
   UserInputControls mControls = static_cast<UserInputControls>(0);
   ZcGePoint3d mCursor;
   bool mHasCursor = false;
-  bool mCursorTyped = false;  // the sample is a point typed at the prompt, not a cursor position
+  bool mCursorTyped = false;  // the sample is a point typed at the prompt or snapped: ortho keeps off
+  // What the last acquirePoint measured from: its base point, or the last point when ortho governs.
+  ZcGePoint3d mReference;
+  bool mHasReference = false;
   // Samples a typed answer as text; whether the sampler took it.
   bool sampleTypedText(std::string_view text);
 

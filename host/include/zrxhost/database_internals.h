@@ -22,6 +22,12 @@ class ObjectLoader {
   // The object of `id`, which the loader listed as `index`: not in a database yet, with its owner
   // set. Never null: a record the loader cannot model becomes an object that keeps it as it stands.
   virtual ZcDbObject* load(ZcDbObjectId id, std::uint32_t index) = 0;
+  // A box in XY (x0, y0, x1, y1) certain to hold what the object `index` would draw and where it
+  // snaps, read without building it; false when only building it tells.
+  virtual bool pendingBox(std::uint32_t index, double box[4]) const {
+    (void)index, (void)box;
+    return false;
+  }
 };
 
 // An object the loader (set first) builds when first opened or looked at (`index` is the loader's);
@@ -32,6 +38,8 @@ void setObjectLoader(ZcDbDatabase& db, std::unique_ptr<ObjectLoader> loader);
 bool pendingIndex(ZcDbObjectId id, std::uint32_t& index);
 // True, with the loader's index, for an object the loader listed, built since or not.
 bool loaderIndex(ZcDbObjectId id, std::uint32_t& index);
+// For an object not built yet, the loader's box around it (see ObjectLoader::pendingBox).
+bool pendingBox(ZcDbObjectId id, double box[4]);
 // Builds every object not built yet.
 void loadPendingObjects(ZcDbDatabase& db);
 // Builds the object of a pending stub (through its id's open or peek).

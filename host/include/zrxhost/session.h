@@ -7,8 +7,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "zrx/ge.h"
 #include "zrx/gi.h"
 
 class ZcDbDatabase;
@@ -57,6 +59,12 @@ struct DragLog {
   std::string prompt;
   int samples = 0;
   int status = 0;
+  // The point the drag measures from (its rubber band's start), where the last sample landed, and
+  // the object snap that put it there (an OSMODE bit, 0 for none).
+  bool hasBase = false;
+  ZcGePoint3d base;
+  ZcGePoint3d point;
+  int snapBit = 0;
   ZcGiDrawRecorder lastFrame{true};
 };
 
@@ -72,7 +80,8 @@ class Session {
   void print(const std::string& utf8);
 
   // System variables by upper-case name; values kept as text (VERLAN en-US, ORTHOMODE 0,
-  // PICKBOX 0.5 drawing units, TILEMODE from the drawing, LASTPOINT, FONTALT).
+  // PICKBOX 0.5 drawing units, TILEMODE from the drawing, LASTPOINT, FONTALT, and the drafting aids
+  // OSMODE 0, APERTURE 10, SNAPMODE 0, SNAPUNIT 10, GRIDMODE 0, GRIDUNIT 10).
   std::optional<std::string> sysVar(const std::string& name) const;
   bool setSysVar(const std::string& name, const std::string& value);
 
@@ -115,10 +124,19 @@ class Session {
   void setPixelSize(double drawingUnitsPerPixel) { mPixelSize = drawingUnitsPerPixel; }
   // The pick aperture in drawing units.
   double pickAperture() const;
+  // The object snap aperture (APERTURE) in drawing units: pixels in a window, drawing units otherwise.
+  double snapAperture() const;
+  // Whether the system variable holds a real number (PICKBOX, SNAPUNIT, GRIDUNIT).
+  static bool sysVarIsReal(const std::string& name);
 
-  // What the request being read asks for, so that a window can show the pick box at an entity pick
-  // and let Space into a free-text answer.
-  enum class Request { kOther, kEntity, kFreeText };
+  // Where the cursor was last reported (a move or a click), nullopt before any.
+  std::optional<ZcGePoint3d> cursor() const { return mCursor; }
+  // A window tells where the mouse is between the moves it hands over (only a drag takes those).
+  void setCursor(const ZcGePoint3d& p) { mCursor = p; }
+
+  // What the request being read asks for, so that a window can show the pick box at an entity pick,
+  // the object snap at a point, and let Space into a free-text answer.
+  enum class Request { kOther, kEntity, kFreeText, kPoint };
   Request request() const { return mRequest; }
   void setRequest(Request request) { mRequest = request; }
 
@@ -150,6 +168,8 @@ class Session {
 
  private:
   Session();
+  // Remembers the cursor at a move or a click.
+  void noteCursor(std::string_view text);
   std::unique_ptr<InputSource> mInput;
   std::ostream* mOut;
   std::vector<DragLog> mDragLogs;
@@ -157,6 +177,7 @@ class Session {
   const DragLog* mActiveDrag = nullptr;
   SelectionFeedback mSelectionFeedback;
   double mPixelSize = 0;
+  std::optional<ZcGePoint3d> mCursor;
   Request mRequest = Request::kOther;
   bool mInputEnded = false;
   bool mEndRequested = false;

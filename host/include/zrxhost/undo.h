@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ZcDbObject;
@@ -48,6 +49,15 @@ class UndoHistory {
   // Objects added in the open group so far (read by a progress display on another thread).
   std::uint64_t objectsAddedInGroup() const { return mAddedInGroup.load(std::memory_order_relaxed); }
 
+  // From the first call on, keeps every object opened for write, added, or changed by an undo or a
+  // redo, for a reader that follows the drawing's changes (the spatial index): takeTouched hands
+  // them over, each at least once. Until then nothing is kept (a batch read and save never asks).
+  bool tracksTouched() const { return mTracking; }
+  std::vector<ZcDbStub*> takeTouched() {
+    mTracking = true;
+    return std::exchange(mTouched, {});
+  }
+
   // Called by the database: an object about to be changed, a new object.
   void willModify(ZcDbStub& stub);
   void added(ZcDbStub& stub);
@@ -55,7 +65,7 @@ class UndoHistory {
  private:
   struct Group;
   std::uint64_t currentState() const;
-  static void swapStates(Group& group);
+  void swapStates(Group& group);
 
   std::vector<std::unique_ptr<Group>> mDone;
   // What the last undo took back, newest first.
@@ -65,6 +75,8 @@ class UndoHistory {
   std::uint64_t mSavedState = 0;
   std::uint64_t mEdits = 0;
   std::atomic<std::uint64_t> mAddedInGroup{0};
+  bool mTracking = false;
+  std::vector<ZcDbStub*> mTouched;
 };
 
 }  // namespace zrxhost

@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest/QtTest>
 #include <algorithm>
@@ -598,6 +599,58 @@ class WindowTest : public QObject {
     QVERIFY2(transcript.contains("Command: HELP") &&
                  transcript.contains(QString::fromStdString(hostMessage(HostMessage::kHelpHeading))),
              qPrintable(transcript));
+  }
+
+  // F8 and the status bar's switch turn ortho over and echo it; the switch shows what the ORTHO
+  // command sets too. The window starts with endpoint, centre, intersection and insertion snaps.
+  void theDraftingAidsSwitchWithKeysButtonsAndCommands() {
+    MainWindow& window = open("zh-CN");
+    QCOMPARE(Session::instance().sysVar("OSMODE"), std::optional<std::string>("101"));
+    auto* ortho = window.statusBar()->findChild<QToolButton*>("ORTHO");
+    QVERIFY(ortho != nullptr);
+    QCOMPARE(ortho->text(), QString("正交"));
+    bool afterKey = false, afterClick = true;
+    User user(window, {key(Qt::Key_F8), [&] { afterKey = ortho->isChecked(); }, [&] { ortho->click(); },
+                       [&] { afterClick = ortho->isChecked(); }, type("ORTHO ON")});
+    window.run();
+    QVERIFY(afterKey);
+    QVERIFY(!afterClick);
+    QVERIFY(ortho->isChecked());
+    const QString transcript = window.commandLine().transcriptText();
+    QVERIFY2(transcript.contains("<正交 开>") && transcript.contains("<正交 关>"), qPrintable(transcript));
+  }
+
+  // At the pick prompt the entity under the pick box is highlighted; in the drag the cursor near a
+  // corner of the frame lands on it (endpoint, from the window's OSMODE 101), and the status bar
+  // gives the distance and angle from the base point.
+  void theHighlightTheSnapAndTheMeasureFollowTheCursor() {
+    MainWindow& window = open();
+    bool overText = false, overNothing = false;
+    int snap = -1;
+    ZcGePoint3d landed, base;
+    QString measure;
+    auto atCorner = [&] {
+      const DragLog* drag = Session::instance().activeDrag();
+      snap = drag ? drag->snapBit : -1;
+      landed = drag ? drag->point : ZcGePoint3d();
+      base = drag ? drag->base : ZcGePoint3d();
+      for (QLabel* label : window.statusBar()->findChildren<QLabel*>())
+        if (label->text().contains("Distance")) measure = label->text();
+    };
+    User user(window, {type("tally"), move(12, 102), [&] { overText = !window.canvas().highlighted().isNull(); },
+                       move(60, 60), [&] { overNothing = window.canvas().highlighted().isNull(); }, click(12, 102),
+                       click(0, 0), move(189, 114), atCorner, key(Qt::Key_Escape)});
+    window.run();
+    QVERIFY(overText);
+    QVERIFY(overNothing);
+    QCOMPARE(snap, 1);
+    QCOMPARE(landed, ZcGePoint3d(190, 115, 0));
+    // From the base point (clicked at 0,0, to a pixel) to 190,115.
+    const double dx = 190 - base.x, dy = 115 - base.y;
+    const QString expected = QString("Distance %1, angle %2°")
+                                 .arg(QString::asprintf("%.4f", std::hypot(dx, dy)))
+                                 .arg(QString::asprintf("%.2f", std::atan2(dy, dx) * 180 / M_PI));
+    QCOMPARE(measure, expected);
   }
 
   // Keys typed anywhere in the window reach the command line: after a menu was opened and closed

@@ -46,6 +46,9 @@ class ZcDbBlockReference : public ZcDbEntity {
   // The block's entities transformed by the insert (their extents, their outline for picking).
   Zcad::ErrorStatus getGeomExtents(ZcDbExtents& extents) const override;
   bool hitTest(const ZcGePoint3d& point, double aperture) const override;
+  Zcad::ErrorStatus getOsnapPoints(ZcDb::OsnapMode osnapMode, ZSoft::GsMarker gsSelectionMark,
+                                   const ZcGePoint3d& pickPoint, const ZcGePoint3d& lastPoint,
+                                   ZcArray<ZcGePoint3d>& snapPoints) const override;
   Zcad::ErrorStatus explode(ZcArray<void*>& entitySet) const override;
 
  protected:

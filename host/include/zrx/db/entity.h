@@ -50,6 +50,13 @@ class ZcDbEntity : public ZcDbObject {
   void viewportDraw(ZcGiViewportDraw* mode);
   // Whether the outline passes within `aperture` of `point` (in the XY plane); used by picking.
   virtual bool hitTest(const ZcGePoint3d& point, double aperture) const;
+  // Appends the points an object snap of `osnapMode` finds on the entity: its ends, its centre, and
+  // so on; for nearest and perpendicular, the point of the entity nearest `pickPoint`, and the foot
+  // of the perpendicular from `lastPoint`. `pickPoint` lets a long entity give only the candidates
+  // near it. An entity without such points appends none.
+  virtual Zcad::ErrorStatus getOsnapPoints(ZcDb::OsnapMode osnapMode, ZSoft::GsMarker gsSelectionMark,
+                                           const ZcGePoint3d& pickPoint, const ZcGePoint3d& lastPoint,
+                                           ZcArray<ZcGePoint3d>& snapPoints) const;
 
   // Defaults of the real host's entity protocol.
   virtual ZSoft::UInt32 setAttributes(void* traits) { return (void)traits, 0; }

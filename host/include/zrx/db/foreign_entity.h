@@ -5,8 +5,9 @@
 
 // It keeps its place among the block's entities so that a saved drawing has them in their order.
 // A curve among them (circle, arc, ellipse, lightweight or 2D polyline, spline) has the outline its
-// record gives, through which it has extents, is picked and draws itself; any other kind has no
-// geometry the host knows: no extents, never picked, not drawn by itself.
+// record gives, through which it has extents, is picked and draws itself; any other kind (a hatch,
+// a point, a solid...) is picked and snapped to through the decoder the layer that draws it registers
+// (zrxhost/foreign_geometry.h), and has no extents of its own.
 class ZcDbForeignEntity : public ZcDbEntity {
   ZCRX_DECLARE_MEMBERS(ZcDbForeignEntity);
 
@@ -18,6 +19,10 @@ class ZcDbForeignEntity : public ZcDbEntity {
   void setDxfType(const ZcString& type) { mDxfType = type; }
   Zcad::ErrorStatus getGeomExtents(ZcDbExtents& extents) const override;
   bool hitTest(const ZcGePoint3d& point, double aperture) const override;
+  // Its snap points, which the decoder a higher layer registers reads from its record.
+  Zcad::ErrorStatus getOsnapPoints(ZcDb::OsnapMode osnapMode, ZSoft::GsMarker gsSelectionMark,
+                                   const ZcGePoint3d& pickPoint, const ZcGePoint3d& lastPoint,
+                                   ZcArray<ZcGePoint3d>& snapPoints) const override;
 
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;

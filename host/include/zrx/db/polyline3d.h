@@ -22,6 +22,9 @@ class ZcDb3dPolyline : public ZcDbEntity {
 
   Zcad::ErrorStatus getGeomExtents(ZcDbExtents& extents) const override;
   bool hitTest(const ZcGePoint3d& point, double aperture) const override;
+  Zcad::ErrorStatus getOsnapPoints(ZcDb::OsnapMode osnapMode, ZSoft::GsMarker gsSelectionMark,
+                                   const ZcGePoint3d& pickPoint, const ZcGePoint3d& lastPoint,
+                                   ZcArray<ZcGePoint3d>& snapPoints) const override;
 
  protected:
   bool subWorldDraw(ZcGiWorldDraw* mode) override;

@@ -69,6 +69,9 @@ class ZcDbText : public ZcDbEntity {
   // The four corners of the text box in world coordinates, counter-clockwise from the lower left.
   void textBox(ZcGePoint3d corners[4]) const;
   bool hitTest(const ZcGePoint3d& point, double aperture) const override;
+  Zcad::ErrorStatus getOsnapPoints(ZcDb::OsnapMode osnapMode, ZSoft::GsMarker gsSelectionMark,
+                                   const ZcGePoint3d& pickPoint, const ZcGePoint3d& lastPoint,
+                                   ZcArray<ZcGePoint3d>& snapPoints) const override;
   // The font file names of the style in effect ("" where none is set).
   ZcString fontFileName() const;
   ZcString bigFontFileName() const;
