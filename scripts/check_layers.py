@@ -48,7 +48,6 @@ PUBLIC_HEADERS = {
     "zrxhost/undo.h": "db",
     "zrxhost/database_internals.h": "db",
     "zrxhost/edits.h": "db",
-    "zrxhost/foreign_outline.h": "db",
     "zrxhost/foreign_geometry.h": "db",
     "zrx/ed.h": "ed",
     "zrxhost/session.h": "ed",

@@ -93,7 +93,7 @@ TEST(RenderScene, CirclesArcsAndMirroredArcsLieWhereTheirRecordsSay) {
 
 // A circle, which the host keeps as its record, has the outline the pictures draw in the database
 // too: its extents, a pick on its outline (not at its centre), its own draw; a point has none.
-TEST(RenderScene, CurvesKeptAsRecordsHaveTheirOutlineInTheDatabase) {
+TEST(RenderScene, EntitiesKeptAsRecordsHaveTheirOutlineInTheDatabase) {
   const std::string text =
       "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n10\n20\n10\n30\n0\n40\n5\n"
       "0\nPOINT\n8\n0\n10\n1\n20\n1\n30\n0\n0\nENDSEC\n0\nEOF\n";
@@ -117,7 +117,10 @@ TEST(RenderScene, CurvesKeptAsRecordsHaveTheirOutlineInTheDatabase) {
   ZcGiDrawRecorder drawn;
   circle->worldDraw(&drawn);
   EXPECT_FALSE(drawn.polylines().empty());
-  EXPECT_NE(point->getGeomExtents(extents), Zcad::eOk);
+  // Every kind kept as records has them: a point's extents are the point.
+  ASSERT_EQ(point->getGeomExtents(extents), Zcad::eOk);
+  EXPECT_EQ(extents.minPoint(), ZcGePoint3d(1, 1, 0));
+  EXPECT_EQ(extents.maxPoint(), ZcGePoint3d(1, 1, 0));
 }
 
 TEST(RenderScene, PolylinesWithBulgesAndWidths) {
