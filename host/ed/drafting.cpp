@@ -13,6 +13,17 @@
 #include "zrxhost/messages.h"
 #include "zrxhost/session.h"
 
+bool zrxhost::ed::LayerStates::shown(const ZcString& layer) {
+  auto [it, added] = mShown.try_emplace(layer.toUtf8(), true);
+  if (!added) return it->second;
+  auto* table = mDb ? zrxhost::peek<ZcDbLayerTable>(mDb->layerTableId()) : nullptr;
+  ZcDbObjectId id;
+  if (table && table->getAt(layer.kwszPtr(), id) == Zcad::eOk) {
+    if (auto* record = zrxhost::peek<ZcDbLayerTableRecord>(id)) it->second = !record->isOff() && !record->isFrozen();
+  }
+  return it->second;
+}
+
 namespace zrxhost::ed {
 namespace {
 
@@ -46,26 +57,6 @@ std::string upper(std::string_view s) {
   for (char& c : out) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
   return out;
 }
-
-// Whether `layer` of `db` is shown: a name the table lacks is drawn as on.
-class LayerStates {
- public:
-  explicit LayerStates(ZcDbDatabase* db) : mDb(db) {}
-  bool shown(const ZcString& layer) {
-    auto [it, added] = mShown.try_emplace(layer.toUtf8(), true);
-    if (!added) return it->second;
-    auto* table = mDb ? zrxhost::peek<ZcDbLayerTable>(mDb->layerTableId()) : nullptr;
-    ZcDbObjectId id;
-    if (table && table->getAt(layer.kwszPtr(), id) == Zcad::eOk) {
-      if (auto* record = zrxhost::peek<ZcDbLayerTableRecord>(id)) it->second = !record->isOff() && !record->isFrozen();
-    }
-    return it->second;
-  }
-
- private:
-  ZcDbDatabase* mDb;
-  std::map<std::string, bool> mShown;
-};
 
 double distanceXY(const ZcGePoint3d& a, const ZcGePoint3d& b) {
   return std::hypot(a.x - b.x, a.y - b.y);

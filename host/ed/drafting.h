@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,8 +10,10 @@
 #include "zrx/core.h"
 #include "zrx/ge.h"
 
+class ZcDbDatabase;
 class ZcDbEntity;
 class ZcDbObjectId;
+class ZcString;
 
 namespace zrxhost::ed {
 
@@ -27,6 +30,18 @@ const SnapMode* snapModes(size_t& count);
 // The mode a typed word names (END or ENDPOINT, any case), 0 for NON/NONE, -1 for no mode.
 int snapBitNamed(std::string_view word);
 inline constexpr int kOsnapSuppressed = 16384;
+
+// Whether a layer of `db` is shown (neither off nor frozen), looked up once per name; a name the
+// table lacks is drawn as on.
+class LayerStates {
+ public:
+  explicit LayerStates(ZcDbDatabase* db) : mDb(db) {}
+  bool shown(const ZcString& layer);
+
+ private:
+  ZcDbDatabase* mDb;
+  std::map<std::string, bool> mShown;
+};
 
 // Calls `f` for each entity of the current space a user sees (not erased, not invisible, not on a
 // layer that is off or frozen) whose extents come within `radius` of `point`, topmost (last added)

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "ed/drafting.h"
 #include "ed/parse.h"
 #include "ed/picking.h"
 #include "zrx/db.h"
@@ -68,16 +69,19 @@ class TypeFilter {
   bool mActive = false;
 };
 
-// Every entity of the current space that is not erased and not invisible, in drawing order.
+// Every entity of the current space a user sees (not erased, not invisible, not on a layer that is
+// off or frozen), in drawing order.
 template <typename F>
 void forEachEntity(F&& visit) {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
   auto* space = db ? zrxhost::peek<ZcDbBlockTableRecord>(db->currentSpaceId()) : nullptr;
   if (space == nullptr) return;
+  zrxhost::ed::LayerStates layers(db);
   for (const ZcDbObjectId& id : space->entityIds()) {
     if (id.isNull() || id.isErased()) continue;
     ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
-    if (entity != nullptr && entity->visibility() == ZcDb::kVisible) visit(id, *entity);
+    if (entity != nullptr && entity->visibility() == ZcDb::kVisible && layers.shown(entity->layerName()))
+      visit(id, *entity);
   }
 }
 

@@ -195,6 +195,19 @@ class Safety(RetallyCase):
                 _, doc = self.retally(build_rooms, lines)
                 self.assertEqual(sorted(self.labels(doc).values()), original, self.last)
 
+    def test_a_selection_leaves_out_what_is_not_shown(self):
+        def build(msp, doc):
+            build_rooms(msp)
+            doc.layers.add("OFF").off()
+            doc.layers.add("FROZEN").freeze()
+            msp.add_text("Room 91", dxfattribs={"height": 2.5, "insert": (10, 20), "layer": "OFF"})
+            msp.add_text("Room 92", dxfattribs={"height": 2.5, "insert": (30, 20), "layer": "FROZEN"})
+
+        result, doc = self.retally(build, ["retally", "ALL", "", "1"])
+        self.assertIn("\n6 found", result.stdout)  # the five rooms and the line
+        self.assertEqual(self.labels(doc)[(10, 20)], "Room 91")
+        self.assertEqual(self.labels(doc)[(30, 20)], "Room 92")
+
     def test_selection_words_and_their_counts(self):
         lines = ["retally",
                  "-1,-1", "75,5",         # left to right: a window, what lies wholly inside
