@@ -245,7 +245,28 @@ void Canvas::paintHighlight(QPainter& painter) {
 // The crosshair across the canvas, with the pick box at its centre when an entity is asked for (the
 // entity it would pick highlighted), the band of a window (solid) or a crossing (dashed) from its
 // first corner to the cursor, and the snap the cursor takes at a point.
+// The grid F7 shows (GRIDMODE): a dot at every GRIDUNIT, or at a multiple of it where those dots
+// would lie closer than a few pixels, as CAD programs thin a grid out rather than fill the screen.
+void Canvas::paintGrid(QPainter& painter) {
+  Session& session = Session::instance();
+  if (session.sysVar("GRIDMODE") != std::optional<std::string>("1")) return;
+  double unit = 0;
+  const std::optional<std::string> text = session.sysVar("GRIDUNIT");
+  if (!text || !ed::parseReal(*text, unit) || !(unit > 0) || !(mView.scale > 0)) return;
+  constexpr double kClosestPixels = 8;
+  for (int doubled = 0; unit * mView.scale < kClosestPixels; ++doubled) {
+    if (doubled == 64) return;
+    unit *= 2;
+  }
+  const double left = std::ceil(mView.drawingX(0) / unit), right = std::floor(mView.drawingX(mView.width) / unit);
+  const double bottom = std::ceil(mView.drawingY(mView.height) / unit), top = std::floor(mView.drawingY(0) / unit);
+  painter.setPen(QPen(QColor::fromRgb(kGridRgb), 1));
+  for (double i = left; i <= right; ++i)
+    for (double j = bottom; j <= top; ++j) painter.drawPoint(QPointF(mView.screenX(i * unit), mView.screenY(j * unit)));
+}
+
 void Canvas::paintOverlay(QPainter& painter) {
+  paintGrid(painter);
   paintHighlight(painter);
   paintSnap(painter);
   if (mCursor.x() < 0) return;

@@ -58,6 +58,8 @@ class Canvas : public QWidget {
   int snapShown() const { return mSnapBit; }
   ZcGePoint3d snapPoint() const { return mSnapPoint; }
   ZcDbObjectId highlighted() const { return mHighlight; }
+  // The grid's dots: grey enough to see on the background, too dim to take for the drawing's ink.
+  static constexpr std::uint32_t kGridRgb = 0x5A6472;
   // Looks again under the cursor where it rests (the request has changed).
   void lookAgain();
 
@@ -68,6 +70,7 @@ class Canvas : public QWidget {
   void lookUnderCursor(double x, double y);
   void paintSnap(QPainter& painter);
   void paintHighlight(QPainter& painter);
+  void paintGrid(QPainter& painter);
   int mSnapBit = 0;
   ZcGePoint3d mSnapPoint;
   ZcDbObjectId mHighlight;

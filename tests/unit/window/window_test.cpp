@@ -602,7 +602,8 @@ class WindowTest : public QObject {
   }
 
   // F8 and the status bar's switch turn ortho over and echo it; the switch shows what the ORTHO
-  // command sets too. The window starts with endpoint, centre, intersection and insertion snaps.
+  // command sets too; F7 shows the grid. The window starts with endpoint, centre, intersection and
+  // insertion snaps.
   void theDraftingAidsSwitchWithKeysButtonsAndCommands() {
     MainWindow& window = open("zh-CN");
     QCOMPARE(Session::instance().sysVar("OSMODE"), std::optional<std::string>("101"));
@@ -610,9 +611,22 @@ class WindowTest : public QObject {
     QVERIFY(ortho != nullptr);
     QCOMPARE(ortho->text(), QString("正交"));
     bool afterKey = false, afterClick = true;
+    // F7 shows the grid: its dots appear in the frame.
+    auto gridDots = [&] {
+      QImage frame;
+      window.canvas().renderFrame(frame);
+      int dots = 0;
+      for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x) dots += (frame.pixel(x, y) & 0xFFFFFF) == Canvas::kGridRgb;
+      return dots;
+    };
+    int dotsBefore = -1, dotsAfter = -1;
     User user(window, {key(Qt::Key_F8), [&] { afterKey = ortho->isChecked(); }, [&] { ortho->click(); },
-                       [&] { afterClick = ortho->isChecked(); }, type("ORTHO ON")});
+                       [&] { afterClick = ortho->isChecked(); }, type("ORTHO ON"), [&] { dotsBefore = gridDots(); },
+                       key(Qt::Key_F7), [&] { dotsAfter = gridDots(); }});
     window.run();
+    QCOMPARE(dotsBefore, 0);
+    QVERIFY2(dotsAfter > 100, qPrintable(QString::number(dotsAfter)));
     QVERIFY(afterKey);
     QVERIFY(!afterClick);
     QVERIFY(ortho->isChecked());
