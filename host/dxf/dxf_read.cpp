@@ -105,60 +105,29 @@ class EntityLoader : public ObjectLoader {
     if (!line && type != "TEXT") return false;
     double v[8] = {};  // 10, 20, 11, 21, 40, 41, 51, bytes of 1
     bool has[8] = {};
-    auto number = [&](std::size_t k, int slot) {
-      const std::string_view text = TagFile::trimmed(f.value(k));
-      has[slot] =
-          std::from_chars(text.data(), text.data() + text.size(), v[slot]).ec == std::errc() && std::isfinite(v[slot]);
-      return has[slot];
-    };
+    // The groups that place a line or a text, with the slot of `v` each fills.
+    constexpr std::pair<int, int> kPlacing[] = {{10, 0}, {20, 1}, {11, 2}, {21, 3}, {40, 4}, {41, 5}, {51, 6}};
     for (std::size_t k = begin + 1; k < end; ++k) {
-      switch (f.code(k)) {
-        case 10:
-          if (!number(k, 0)) return false;
-          break;
-        case 20:
-          if (!number(k, 1)) return false;
-          break;
-        case 11:
-          if (!number(k, 2)) return false;
-          break;
-        case 21:
-          if (!number(k, 3)) return false;
-          break;
-        case 40:
-          if (!number(k, 4)) return false;
-          break;
-        case 41:
-          if (!number(k, 5)) return false;
-          break;
-        case 51:
-          if (!number(k, 6) || v[6] != 0) return false;
-          break;
-        case 1:
-          v[7] = static_cast<double>(f.value(k).size()), has[7] = true;
-          break;
-        case 72: {  // aligned and fit texts take their height from their baseline: built to be known
-          const std::string_view text = TagFile::trimmed(f.value(k));
-          if (text == "3" || text == "5") return false;
+      const int code = f.code(k);
+      if (code == 1) {
+        v[7] = static_cast<double>(f.value(k).size()), has[7] = true;
+      } else if (code == 72) {  // aligned and fit texts take their height from their baseline: built to be known
+        const std::string_view text = TagFile::trimmed(f.value(k));
+        if (text == "3" || text == "5") return false;
+      } else if (code == 210 || code == 220 || code == 230) {
+        // A plane other than the drawing's: its coordinates are not world ones.
+        double n = 0;
+        if (!finiteNumber(f.value(k), n) || (code == 230 ? !(n > 0) : n != 0)) return false;
+      } else {
+        for (const auto& [placing, slot] : kPlacing) {
+          if (code != placing) continue;
+          if (!finiteNumber(f.value(k), v[slot])) return false;
+          has[slot] = true;
           break;
         }
-        case 210:
-        case 220: {  // a plane other than the drawing's: its coordinates are not world ones
-          double n = 0;
-          const std::string_view text = TagFile::trimmed(f.value(k));
-          if (std::from_chars(text.data(), text.data() + text.size(), n).ec != std::errc() || n != 0) return false;
-          break;
-        }
-        case 230: {
-          double n = 0;
-          const std::string_view text = TagFile::trimmed(f.value(k));
-          if (std::from_chars(text.data(), text.data() + text.size(), n).ec != std::errc() || !(n > 0)) return false;
-          break;
-        }
-        default:
-          break;
       }
     }
+    if (v[6] != 0) return false;  // an oblique text reaches beyond the box below
     if (!has[0] || !has[1]) return false;
     if (line) {
       if (!has[2] || !has[3]) return false;

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "zrxhost/database_internals.h"
-#include "zrxhost/foreign_geometry.h"
 #include "zrxhost/undo.h"
 
 namespace zrxhost::ed {
@@ -20,33 +19,18 @@ constexpr double kMaxCellsPerEntry = 16;
 constexpr std::size_t kMaxExtra = 4096;
 
 // The entity's box in XY, with the points it snaps at beyond what it draws (an insert's insertion
-// point may lie away from its block's lines); false when it has none (then it is looked at everywhere).
+// point may lie away from its block's lines); false when it has none (then it is looked at
+// everywhere). An entity kept as records has the extents of its outline: none for an XLINE or a RAY,
+// which run without end, nor for a DIMENSION, which draws its block.
 bool boxOf(const ZcDbEntity& entity, double box[4]) {
   ZcDbExtents extents;
-  if (entity.getGeomExtents(extents) == Zcad::eOk) {
-    ZcArray<ZcGePoint3d> insertion;
-    entity.getOsnapPoints(ZcDb::kOsModeIns, 0, ZcGePoint3d::kOrigin, ZcGePoint3d::kOrigin, insertion);
-    for (int i = 0; i < insertion.length(); ++i) extents.addPoint(insertion[i]);
-    box[0] = extents.minPoint().x, box[1] = extents.minPoint().y;
-    box[2] = extents.maxPoint().x, box[3] = extents.maxPoint().y;
-    return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
-  }
-  const ZcDbForeignEntity* foreign = ZcDbForeignEntity::cast(&entity);
-  if (!foreign) return false;
-  std::vector<std::vector<ZcGePoint3d>> strokes;
-  zrxhost::foreignOutline(*foreign, strokes);
-  box[0] = box[1] = std::numeric_limits<double>::infinity();
-  box[2] = box[3] = -std::numeric_limits<double>::infinity();
-  for (const auto& stroke : strokes) {
-    for (const ZcGePoint3d& p : stroke) {
-      box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
-      box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
-    }
-  }
-  // An XLINE or a RAY runs without end, a DIMENSION draws its block: no box of their own.
-  return box[0] <= box[2] && std::isfinite(box[0]) && std::isfinite(box[2]) && std::isfinite(box[1]) &&
-         std::isfinite(box[3]) && foreign->dxfType() != ZcString(L"XLINE") && foreign->dxfType() != ZcString(L"RAY") &&
-         foreign->dxfType() != ZcString(L"DIMENSION");
+  if (entity.getGeomExtents(extents) != Zcad::eOk) return false;
+  ZcArray<ZcGePoint3d> insertion;
+  entity.getOsnapPoints(ZcDb::kOsModeIns, 0, ZcGePoint3d::kOrigin, ZcGePoint3d::kOrigin, insertion);
+  for (int i = 0; i < insertion.length(); ++i) extents.addPoint(insertion[i]);
+  box[0] = extents.minPoint().x, box[1] = extents.minPoint().y;
+  box[2] = extents.maxPoint().x, box[3] = extents.maxPoint().y;
+  return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
 }
 
 // Floats rounded outward, so that the box still holds the extents.

@@ -540,7 +540,8 @@ class SceneBuilder {
     const bool plan = direction.x == 0 && direction.y == 0 && direction.z > 0;
     if (values.integer(kStatus) <= 0 || !plan || !(viewHeight > 0)) return;
     const double scale = height / viewHeight;
-    const V3 viewCentre = {values.point(kViewCentre)[0], values.point(kViewCentre)[1], 0};
+    V3 viewCentre = v3(values.point(kViewCentre));
+    viewCentre.z = 0;
     const Xform view = Xform::translation({centre.x, centre.y, 0}) * Xform::scaling({scale, scale, scale}) *
                        Xform::rotationZ(-values.number(kTwist)) * Xform::translation(viewCentre * -1);
     ZcDbBlockTableRecord* model = nullptr;
