@@ -33,6 +33,47 @@ bool boxOf(const ZcDbEntity& entity, double box[4]) {
   return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
 }
 
+}  // namespace
+
+// An insert's box from the box of its block's entities (in the block's coordinates), which a build
+// measures once per block: the corners placed as the insert places its block hold every corner of
+// every entity's box placed so. False where that does not serve (no block found, nothing in it).
+bool SpatialIndex::insertBox(const ZcDbBlockReference& insert, double box[4]) {
+  const auto* block = zrxhost::peek<ZcDbBlockTableRecord>(insert.blockTableRecord());
+  if (!block) return false;
+  auto [found, added] = mBlockBoxes.try_emplace(insert.blockTableRecord());
+  BlockBox& b = found->second;
+  if (added) {
+    ZcDbExtents all;
+    for (const ZcDbObjectId& id : block->entityIds()) {
+      if (id.isErased()) continue;
+      const auto* entity = zrxhost::peek<ZcDbEntity>(id);
+      ZcDbExtents inner;
+      if (entity && entity->getGeomExtents(inner) == Zcad::eOk) {
+        all.addPoint(inner.minPoint());
+        all.addPoint(inner.maxPoint());
+      }
+    }
+    b.valid = all.isValid();
+    b.min = all.minPoint(), b.max = all.maxPoint();
+  }
+  if (!b.valid) return false;
+  const ZcGePoint3d origin = block->origin(), at = insert.position();
+  const ZcGeVector3d scale = insert.scaleFactors();
+  const double c = std::cos(insert.rotation()), s = std::sin(insert.rotation());
+  box[0] = box[2] = at.x, box[1] = box[3] = at.y;  // the insertion point is a snap point
+  for (int corner = 0; corner < 4; ++corner) {
+    const double x = ((corner & 1 ? b.max.x : b.min.x) - origin.x) * scale.x;
+    const double y = ((corner & 2 ? b.max.y : b.min.y) - origin.y) * scale.y;
+    const double wx = at.x + c * x - s * y, wy = at.y + s * x + c * y;
+    box[0] = std::min(box[0], wx), box[1] = std::min(box[1], wy);
+    box[2] = std::max(box[2], wx), box[3] = std::max(box[3], wy);
+  }
+  return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
+}
+
+namespace {
+
 // Floats rounded outward, so that the box still holds the extents.
 float down(double v) {
   const float f = static_cast<float>(v);
@@ -67,15 +108,18 @@ void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint
   // An entity still waiting as its record is boxed from the record, and built only when a search
   // comes near it: indexing a drawing just read does not build it all.
   if (zrxhost::pendingBox(id, box)) {
-    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true});
+    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true, mNextSerial++});
     return;
   }
   const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
   if (!entity) return;
-  if (boxOf(*entity, box)) {
-    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true});
+  // Inserts of the blocks measured during a build (after it, a block may change under them).
+  const auto* insert = mBuilding ? ZcDbBlockReference::cast(entity) : nullptr;
+  const bool plain = insert && insert->attributeCount() == 0 && insert->normal() == ZcGeVector3d::kZAxis;
+  if ((plain && insertBox(*insert, box)) || boxOf(*entity, box)) {
+    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true, mNextSerial++});
   } else {
-    mExtra.push_back({id, {-kEverywhere, -kEverywhere, kEverywhere, kEverywhere}, order, true});
+    mExtra.push_back({id, {-kEverywhere, -kEverywhere, kEverywhere, kEverywhere}, order, true, mNextSerial++});
   }
 }
 
@@ -84,12 +128,17 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mSpace = space.objectId();
   mEntries.clear();
   mExtra.clear();
+  mNextSerial = 0;
+  ++mBuilds;
   (void)zrxhost::undoHistory(db).takeTouched();  // from here on the history keeps what changes
   const std::vector<ZcDbObjectId>& ids = space.entityIds();
   mEntries.reserve(ids.size());
+  mBuilding = true;
   for (std::uint32_t i = 0; i < ids.size(); ++i) {
     if (!ids[i].isNull() && !ids[i].isErased()) add(mEntries, ids[i], i);
   }
+  mBuilding = false;
+  mBlockBoxes.clear();
   mNextOrder = static_cast<std::uint32_t>(ids.size());
 
   // A grid of about one cell per two entries over their common box.
@@ -98,7 +147,9 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
     x0 = std::min<double>(x0, e.box[0]), y0 = std::min<double>(y0, e.box[1]);
     x1 = std::max<double>(x1, e.box[2]), y1 = std::max<double>(y1, e.box[3]);
   }
+  mHasBox = !mEntries.empty();
   if (mEntries.empty()) x0 = y0 = x1 = y1 = 0;
+  mBox[0] = x0, mBox[1] = y0, mBox[2] = x1, mBox[3] = y1;
   const double width = std::max(x1 - x0, 1e-9), height = std::max(y1 - y0, 1e-9);
   mCell = std::sqrt(width * height / std::max<double>(1, mEntries.size() / 2.0));
   mCell = std::max({mCell, width / 4096, height / 4096});
@@ -219,6 +270,72 @@ void SpatialIndex::near(const ZcGePoint3d& point, double radius, std::vector<ZcD
   for (const Entry* e : found) {
     if (!e->id.isErased()) out.push_back(e->id);
   }
+}
+
+void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vector<Found>& out) {
+  out.clear();
+  auto meets = [&](const Entry& e) {
+    return e.live && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]);
+  };
+  std::vector<std::uint32_t> hits;
+  const double cx0 = std::floor((x0 - mX0) / mCell), cx1 = std::floor((x1 - mX0) / mCell);
+  const double cy0 = std::floor((y0 - mY0) / mCell), cy1 = std::floor((y1 - mY0) / mCell);
+  if (cx1 >= 0 && cy1 >= 0 && cx0 < mColumns && cy0 < mRows && !mEntries.empty()) {
+    const auto c0 = static_cast<std::uint32_t>(std::max(0.0, cx0)), r0 = static_cast<std::uint32_t>(std::max(0.0, cy0));
+    const auto c1 = static_cast<std::uint32_t>(std::min<double>(mColumns - 1, cx1));
+    const auto r1 = static_cast<std::uint32_t>(std::min<double>(mRows - 1, cy1));
+    // Over a quarter of the drawing, every entry is looked at once, already in order; less is
+    // found cell by cell and put in order after.
+    if (double(c1 - c0 + 1) * (r1 - r0 + 1) * 4 > double(mColumns) * mRows) {
+      for (std::uint32_t k = 0; k < mEntries.size(); ++k)
+        if (meets(mEntries[k])) hits.push_back(k);
+    } else {
+      if (++mQuery == 0) std::fill(mSeen.begin(), mSeen.end(), 0), mQuery = 1;
+      for (std::uint32_t r = r0; r <= r1; ++r) {
+        for (std::uint32_t c = c0; c <= c1; ++c) {
+          const std::size_t cell = std::size_t(r) * mColumns + c;
+          for (std::uint32_t i = mCellStart[cell]; i < mCellStart[cell + 1]; ++i) {
+            const std::uint32_t k = mCellItems[i];
+            if (mSeen[k] == mQuery) continue;
+            mSeen[k] = mQuery;
+            if (meets(mEntries[k])) hits.push_back(k);
+          }
+        }
+      }
+      for (std::uint32_t k : mLarge)
+        if (meets(mEntries[k])) hits.push_back(k);
+      std::sort(hits.begin(), hits.end());
+    }
+  }
+  // The entries added or changed since the build go between the others by their order.
+  std::vector<const Entry*> extra;
+  for (const Entry& e : mExtra)
+    if (meets(e)) extra.push_back(&e);
+  std::sort(extra.begin(), extra.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
+  out.reserve(hits.size() + extra.size());
+  auto next = extra.begin();
+  for (std::uint32_t k : hits) {
+    const Entry& e = mEntries[k];
+    for (; next != extra.end() && (*next)->order < e.order; ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+    out.push_back({e.id, e.box, e.serial});
+  }
+  for (; next != extra.end(); ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+}
+
+bool SpatialIndex::extents(double box[4]) const {
+  bool any = mHasBox;
+  for (int i = 0; i < 4; ++i) box[i] = mBox[i];
+  for (const Entry& e : mExtra) {
+    if (!e.live || !std::isfinite(e.box[0])) continue;
+    if (!any) {
+      for (int i = 0; i < 4; ++i) box[i] = e.box[i];
+      any = true;
+      continue;
+    }
+    box[0] = std::min<double>(box[0], e.box[0]), box[1] = std::min<double>(box[1], e.box[1]);
+    box[2] = std::max<double>(box[2], e.box[2]), box[3] = std::max<double>(box[3], e.box[3]);
+  }
+  return any;
 }
 
 std::size_t SpatialIndex::memoryBytes() const {

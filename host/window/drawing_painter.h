@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,16 +25,28 @@ class Font;
 
 namespace zrxhost::window {
 
-// The drawing as paths in drawing coordinates, each with its extents, built once per change of the
-// drawing and painted at any view.
+// The drawing as the spatial index sees it: each entity in view is drawn from its own paths, built
+// the first time it shows larger than a dot and kept until it changes; one that shows smaller than
+// kDotPixels costs a dot in its colour, and one not built yet when the time for a paint runs out is
+// drawn as its box until a later paint sharpens it.
 class DrawingPaths {
  public:
-  // Rebuilds from the database's current space; false and `error` when it cannot be read.
+  DrawingPaths();
+  ~DrawingPaths();
+  // Takes the drawing afresh (its index built now when it is not yet); nothing of it is built.
   bool rebuild(ZcDbDatabase& db, std::string& error);
-  const render::Bounds& extents() const { return mScene.extents(); }
-  // Paints every item at `view`; an item smaller than a pixel becomes a dot. On paper (a printer)
-  // colour 7 is black and lines are `penWidth` device pixels wide.
-  void paint(QPainter& painter, const ViewTransform& view, bool onPaper = false, double penWidth = 1.0) const;
+  // After an edit: the index brought up to date; what changed is built again when next shown, and
+  // everything when a layer changed.
+  void refresh(ZcDbDatabase& db);
+  const render::Bounds& extents() const { return mExtents; }
+  // Paints every entity in view onto a printer or another device; on paper colour 7 is black and
+  // lines are `penWidth` device pixels wide.
+  void paint(QPainter& painter, const ViewTransform& view, bool onPaper = false, double penWidth = 1.0);
+  // Paints what lies in `region` of `image` (which `view` maps the drawing onto), building what
+  // needs building until `budgetMs` have passed; false when something was left as its box.
+  bool paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs);
+  // Below this size on screen (pixels, the longer side of its box) an entity is a dot.
+  static constexpr double kDotPixels = 1.5;
 
  private:
   struct Item {
@@ -42,8 +55,27 @@ class DrawingPaths {
     std::uint32_t rgb;
     bool filled;
   };
-  render::Scene mScene;
-  std::vector<Item> mItems;
+  struct Built {
+    std::vector<Item> items;
+    std::vector<render::SceneRay> rays;
+    std::uint32_t rgb = 0;  // of its dot
+    bool shown = false;     // it draws anything at all
+  };
+  bool paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region, bool onPaper,
+                 double penWidth, double budgetMs);
+  const Built& build(const ZcDbObjectId& id, std::uint32_t serial);
+  // The layers' states as one number: a change drops everything built.
+  std::uint64_t layerSignature(ZcDbDatabase& db) const;
+  void forget();
+
+  ZcDbDatabase* mDb = nullptr;
+  std::unique_ptr<render::EntityDrawer> mDrawer;
+  render::Scene mScratch;
+  std::vector<std::int32_t> mSlot;  // by the index's serial: the place in mBuilt, or -1
+  std::vector<Built> mBuilt;
+  std::uint64_t mIndexBuilds = 0;
+  std::uint64_t mLayers = 0;
+  render::Bounds mExtents;
 };
 
 // Paints a jig's frame: polylines as lines, texts from cached glyph outlines, and a text under about
