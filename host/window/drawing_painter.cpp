@@ -85,6 +85,7 @@ bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
   forget();
   mDb = &db;
   mIndexBuilds = 0;
+  mExtentsKnown = false;
   refresh(db);
   return true;
 }
@@ -113,14 +114,44 @@ void DrawingPaths::refresh(ZcDbDatabase& db) {
   const std::uint64_t layers = layerSignature(db);
   if (!index || index->builds() != mIndexBuilds || layers != mLayers) forget();
   mLayers = layers;
-  mExtents = render::Bounds();
+  mExtentsKnown = false;
   if (!index) return;
   mIndexBuilds = index->builds();
+  mExtentsKnown = false;
+}
+
+const render::Bounds& DrawingPaths::extents() {
+  if (mExtentsKnown || !mDb) return mExtents;
+  mExtentsKnown = true;
+  mExtents = render::Bounds();
+  ed::SpatialIndex* index = ed::SpatialIndex::current();
   double box[4];
-  if (index->extents(box)) {
-    mExtents.add(box[0], box[1]);
-    mExtents.add(box[2], box[3]);
+  if (!index || !index->extents(box)) return mExtents;
+  // The index's boxes may be wider than the ink (a text's is), so each side is the ink of the
+  // entities whose boxes reach past the nearest inner side of any box: the only ones that can
+  // hold that side's extreme. They are built; the rest are not looked at more.
+  std::vector<ed::SpatialIndex::Found> all;
+  const double inf = std::numeric_limits<double>::infinity();
+  index->within(-inf, -inf, inf, inf, all);
+  double inner[4] = {inf, inf, -inf, -inf};  // the least maximum x, y; the greatest minimum x, y
+  for (const auto& f : all) {
+    if (!std::isfinite(f.box[0])) continue;
+    inner[0] = std::min<double>(inner[0], f.box[2]), inner[1] = std::min<double>(inner[1], f.box[3]);
+    inner[2] = std::max<double>(inner[2], f.box[0]), inner[3] = std::max<double>(inner[3], f.box[1]);
   }
+  for (const auto& f : all) {
+    const bool edge = !std::isfinite(f.box[0]) || f.box[0] <= inner[0] || f.box[1] <= inner[1] ||
+                      f.box[2] >= inner[2] || f.box[3] >= inner[3];
+    if (!edge) continue;
+    const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
+    const Built& built = slot >= 0 ? mBuilt[static_cast<std::size_t>(slot)] : build(f.id, f.serial);
+    for (const Item& item : built.items) {
+      if (item.path.isEmpty()) continue;
+      mExtents.add(item.box.left(), item.box.top());
+      mExtents.add(item.box.right(), item.box.bottom());
+    }
+  }
+  return mExtents;
 }
 
 const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint32_t serial) {

@@ -38,7 +38,8 @@ class DrawingPaths {
   // After an edit: the index brought up to date; what changed is built again when next shown, and
   // everything when a layer changed.
   void refresh(ZcDbDatabase& db);
-  const render::Bounds& extents() const { return mExtents; }
+  // The extents of the ink of what is drawn, worked out when first asked after a change.
+  const render::Bounds& extents();
   // Paints every entity in view onto a printer or another device; on paper colour 7 is black and
   // lines are `penWidth` device pixels wide.
   void paint(QPainter& painter, const ViewTransform& view, bool onPaper = false, double penWidth = 1.0);
@@ -76,6 +77,7 @@ class DrawingPaths {
   std::uint64_t mIndexBuilds = 0;
   std::uint64_t mLayers = 0;
   render::Bounds mExtents;
+  bool mExtentsKnown = false;
 };
 
 // Paints a jig's frame: polylines as lines, texts from cached glyph outlines, and a text under about
