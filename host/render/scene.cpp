@@ -14,6 +14,7 @@
 #include "render/shapes.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/fonts.h"
 #include "zrxhost/messages.h"
 #include "zrxhost/render.h"
@@ -346,6 +347,31 @@ class SceneBuilder {
   void drawBlock(const std::vector<ZcDbObjectId>& ids, const Placement& placement) {
     for (const ZcDbObjectId& id : ids) drawId(id, placement);
   }
+  // The colour the entity draws in, from its record while it waits as one (so that nothing is
+  // built for it); -1 when it draws nothing (its layer is off or frozen, it is invisible).
+  std::int64_t dotColor(const ZcDbObjectId& id) {
+    std::uint32_t index = 0;
+    const dxf::DrawingLayout* layout = dxf::layoutOf(mDb);
+    if (layout && layout->file && mStyle.codec() && zrxhost::pendingIndex(id, index) && index < layout->pending.size()) {
+      using namespace dxf::entity_values;
+      const dxf::TagFile& f = *layout->file;
+      const std::size_t begin = layout->pending[index].begin;
+      const dxf::RecordValues values(f, begin + 1, f.recordEnd(begin));
+      std::u16string name;
+      mStyle.codec()->decode(values.name(kLayer), name);
+      const DrawingStyle::Layer& layer = mStyle.layer(name.empty() ? ZcString(L"0") : ZcString(name));
+      if (!layer.visible) return -1;
+      if (values.has(kTrueColor)) return values.integer(kTrueColor) & 0xFFFFFF;
+      return resolvedColor(static_cast<int>(values.integer(kColorIndex)), layer.rgb, 0xFFFFFF);
+    }
+    const auto* entity = zrxhost::peek<ZcDbEntity>(id);
+    if (!entity || entity->visibility() == ZcDb::kInvisible) return -1;
+    const DrawingStyle::Layer& layer = mStyle.layer(entity->layerName());
+    if (!layer.visible) return -1;
+    const dxf::ObjectRecord* fd = dxf::recordOf(*entity);
+    return colorFor(*entity, layer, Placement(), fd != nullptr && fd->file && fd->end > fd->begin ? fd : nullptr);
+  }
+
   void drawId(const ZcDbObjectId& id, const Placement& placement) {
     if (id.isNull() || id.isErased()) return;
     ZcDbEntity* entity = nullptr;
@@ -655,6 +681,10 @@ EntityDrawer::EntityDrawer(ZcDbDatabase& db) {
 }
 
 EntityDrawer::~EntityDrawer() = default;
+
+std::int64_t EntityDrawer::dotColor(const ZcDbObjectId& id) {
+  return mBuilder->dotColor(id);
+}
 
 void EntityDrawer::draw(const ZcDbObjectId& id, Scene& scene) {
   mBuilder->setScene(scene);

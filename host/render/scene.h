@@ -131,6 +131,9 @@ class EntityDrawer {
   ~EntityDrawer();
   // Adds what the entity draws (nothing when it is invisible, erased or on a layer not shown).
   void draw(const ZcDbObjectId& id, Scene& scene);
+  // The colour it draws in (0xRRGGBB), read from its record when it is not built yet, without
+  // building it; -1 when it draws nothing. A dot standing for a tiny entity takes it.
+  std::int64_t dotColor(const ZcDbObjectId& id);
 
  private:
   struct Builder;

@@ -72,6 +72,7 @@ DrawingPaths::~DrawingPaths() = default;
 
 void DrawingPaths::forget() {
   mSlot.clear();
+  mDotRgb.clear();
   mBuilt.clear();
   mScratch = render::Scene();
   mDrawer.reset();
@@ -249,14 +250,31 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     const bool small = std::max(w, h) < kDotPixels;
     const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
     const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
+    const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2, cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
+    if (!built && small) {
+      // A dot needs only the colour, which the record gives without building the entity.
+      if (mDotRgb.size() <= f.serial) mDotRgb.resize(std::max<std::size_t>(f.serial + 1, mDotRgb.size() * 2), 0);
+      std::uint32_t& known = mDotRgb[f.serial];
+      if (known == 0 && timeLeft) {
+        if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);
+        const std::int64_t rgb = mDrawer->dotColor(f.id);
+        known = rgb < 0 ? kDrawsNothing : kKnown | static_cast<std::uint32_t>(rgb);
+        if (++sinceClock == 256) {
+          sinceClock = 0;
+          timeLeft = Clock::now() < deadline;
+        }
+      }
+      if (known == 0) complete = false;
+      if (known != kDrawsNothing) dot(cx, cy, known == 0 ? 0xFFFFFF : known & 0xFFFFFF);
+      continue;
+    }
     if (!built && timeLeft) {
       built = &build(f.id, f.serial);
-      if (++sinceClock == 32) {
+      if (++sinceClock >= 32) {
         sinceClock = 0;
         timeLeft = Clock::now() < deadline;
       }
     }
-    const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2, cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
     if (!built) {
       // Not built in time: a dot, or its box, in white until a later paint sharpens it.
       complete = false;

@@ -74,6 +74,10 @@ class DrawingPaths {
   render::Scene mScratch;
   std::vector<std::int32_t> mSlot;  // by the index's serial: the place in mBuilt, or -1
   std::vector<Built> mBuilt;
+  // By serial, the colour of the dot of an entity not built: 0 not known yet, else kKnown with the
+  // colour, or kDrawsNothing.
+  std::vector<std::uint32_t> mDotRgb;
+  static constexpr std::uint32_t kKnown = 0x1000000, kDrawsNothing = 0x2000000;
   std::uint64_t mIndexBuilds = 0;
   std::uint64_t mLayers = 0;
   render::Bounds mExtents;
