@@ -214,9 +214,11 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
   if (!index) return true;
   if (index->builds() != mIndexBuilds) refresh(*mDb);
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline =
-      std::isfinite(budgetMs) ? Clock::now() + std::chrono::microseconds(static_cast<long long>(budgetMs * 1000))
-                              : Clock::time_point::max();
+  // The budget counts the time spent building and looking up colours, not the walk over what is
+  // known already, so that every pass gets on with what is left however large the view.
+  const double budgetNs = budgetMs * 1e6;
+  double spentNs = 0;
+  Clock::time_point workStart;
   auto ink = [onPaper](std::uint32_t rgb) { return colorOf(onPaper && rgb == 0xFFFFFF ? 0 : rgb); };
   const QTransform transform = toScreen(view);
   const double x0 = view.drawingX(region.left() - 2), x1 = view.drawingX(region.right() + 3);
@@ -256,12 +258,14 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       if (mDotRgb.size() <= f.serial) mDotRgb.resize(std::max<std::size_t>(f.serial + 1, mDotRgb.size() * 2), 0);
       std::uint32_t& known = mDotRgb[f.serial];
       if (known == 0 && timeLeft) {
+        if (sinceClock == 0) workStart = Clock::now();
         if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);
         const std::int64_t rgb = mDrawer->dotColor(f.id);
         known = rgb < 0 ? kDrawsNothing : kKnown | static_cast<std::uint32_t>(rgb);
         if (++sinceClock == 256) {
           sinceClock = 0;
-          timeLeft = Clock::now() < deadline;
+          spentNs += std::chrono::duration<double, std::nano>(Clock::now() - workStart).count();
+          timeLeft = spentNs < budgetNs;
         }
       }
       if (known == 0) complete = false;
@@ -269,11 +273,10 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       continue;
     }
     if (!built && timeLeft) {
+      const Clock::time_point start = Clock::now();
       built = &build(f.id, f.serial);
-      if (++sinceClock >= 32) {
-        sinceClock = 0;
-        timeLeft = Clock::now() < deadline;
-      }
+      spentNs += std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+      timeLeft = spentNs < budgetNs;
     }
     if (!built) {
       // Not built in time: a dot, or its box, in white until a later paint sharpens it.
@@ -293,23 +296,32 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       if (!built->items.empty()) dot(cx, cy, built->rgb);
       continue;
     }
+    // Under a few pixels the edges' shading is not worth its time.
+    painter.setRenderHint(QPainter::Antialiasing, std::max(w, h) >= kSmoothPixels);
+    painter.setTransform(transform);
     for (const Item& item : built->items) {
-      const QColor color = ink(item.rgb);
       if (item.box.width() < pixel && item.box.height() < pixel) {
+        painter.resetTransform();
         const QPointF at = item.box.center();
         dot(at.x(), at.y(), item.rgb);
+        painter.setTransform(transform);
         continue;
       }
+      const QColor color = ink(item.rgb);
       if (item.filled) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(color);
       } else {
-        painter.setPen(QPen(color, penWidth));
+        QPen pen(color, penWidth);
+        pen.setCosmetic(true);  // its width in pixels of the device, whatever the view's scale
+        painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
       }
-      painter.drawPath(transform.map(item.path));
+      painter.drawPath(item.path);
     }
+    painter.resetTransform();
   }
+  painter.setRenderHint(QPainter::Antialiasing, true);
   // Construction lines reach across the whole view.
   for (const Built* built : rays) {
     for (const render::SceneRay& ray : built->rays) {

@@ -48,6 +48,8 @@ class DrawingPaths {
   bool paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs);
   // Below this size on screen (pixels, the longer side of its box) an entity is a dot.
   static constexpr double kDotPixels = 1.5;
+  // Below this size an entity is drawn without antialiasing.
+  static constexpr double kSmoothPixels = 6;
 
  private:
   struct Item {
