@@ -204,7 +204,6 @@ void BM_PanFrame(benchmark::State& state) {
       o->canvas->setView(view);
       o->canvas->renderFrame(frame);
       frames.push_back(msSince(t));
-      if (getenv("DBGF") && frames.back() > 15) fprintf(stderr, "frame %d %.1f ms\n", i, frames.back());
       const Clock::time_point s = Clock::now();
       if (!o->canvas->sharpen()) {
       }

@@ -123,8 +123,11 @@ void Canvas::paintDrawing() {
       shift.drawImage(sx, sy, mDrawingImage);
     }
     bool complete = mDrawingComplete;
+    // The rows across the top or bottom, and the columns beside them (not over them again: ink
+    // drawn twice would shade its edges twice).
     const QRect rows = sy > 0 ? QRect(0, 0, size.width(), sy) : QRect(0, size.height() + sy, size.width(), -sy);
-    const QRect columns = sx > 0 ? QRect(0, 0, sx, size.height()) : QRect(size.width() + sx, 0, -sx, size.height());
+    const int top = std::max(sy, 0), bottom = size.height() + std::min(sy, 0);
+    const QRect columns = sx > 0 ? QRect(0, top, sx, bottom - top) : QRect(size.width() + sx, top, -sx, bottom - top);
     if (sy != 0) complete = mDrawing.paint(image, mView, rows, kFrameBudgetMs) && complete;
     if (sx != 0) complete = mDrawing.paint(image, mView, columns, kFrameBudgetMs) && complete;
     mDrawingComplete = complete;
