@@ -312,7 +312,7 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
   for (const Entry& e : mExtra)
     if (meets(e)) extra.push_back(&e);
   std::sort(extra.begin(), extra.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
-  out.reserve(hits.size() + extra.size());
+  out.reserve(hits.size() + extra.size());  // kept by callers that ask again
   auto next = extra.begin();
   for (std::uint32_t k : hits) {
     const Entry& e = mEntries[k];

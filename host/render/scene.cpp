@@ -357,9 +357,16 @@ class SceneBuilder {
       const dxf::TagFile& f = *layout->file;
       const std::size_t begin = layout->pending[index].begin;
       const dxf::RecordValues values(f, begin + 1, f.recordEnd(begin));
-      std::u16string name;
-      mStyle.codec()->decode(values.name(kLayer), name);
-      const DrawingStyle::Layer& layer = mStyle.layer(name.empty() ? ZcString(L"0") : ZcString(name));
+      // Most entities of a drawing share a few layers: the last one's name, as the file spells it,
+      // is compared before anything is decoded.
+      const std::string_view raw = values.name(kLayer);
+      if (!mLastLayer || raw != mLastLayerName) {
+        std::u16string name;
+        mStyle.codec()->decode(raw, name);
+        mLastLayer = &mStyle.layer(name.empty() ? ZcString(L"0") : ZcString(name));
+        mLastLayerName.assign(raw);
+      }
+      const DrawingStyle::Layer& layer = *mLastLayer;
       if (!layer.visible) return -1;
       if (values.has(kTrueColor)) return values.integer(kTrueColor) & 0xFFFFFF;
       return resolvedColor(static_cast<int>(values.integer(kColorIndex)), layer.rgb, 0xFFFFFF);
@@ -649,6 +656,8 @@ class SceneBuilder {
   ZcDbDatabase& mDb;
   Scene* mScene;
   DrawingStyle mStyle;
+  const DrawingStyle::Layer* mLastLayer = nullptr;  // dotColor's last layer, by its name in the file
+  std::string mLastLayerName;
   ZcGiDrawRecorder mRecorder;
   bool mInLayout;            // drawing a layout: its viewports show the model space
   bool mInViewport = false;  // what is drawn now lies inside a viewport: its extents do not count

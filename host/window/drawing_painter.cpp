@@ -223,7 +223,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
   const QTransform transform = toScreen(view);
   const double x0 = view.drawingX(region.left() - 2), x1 = view.drawingX(region.right() + 3);
   const double y0 = view.drawingY(region.bottom() + 3), y1 = view.drawingY(region.top() - 2);
-  std::vector<ed::SpatialIndex::Found> found;
+  std::vector<ed::SpatialIndex::Found>& found = mFound;
   index->within(x0, y0, x1, y1, found);
 
   const double scale = view.scale, pixel = view.pixelSize();
@@ -235,7 +235,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     const double sx = std::floor(view.screenX(x)), sy = std::floor(view.screenY(y));
     if (!(sx >= left && sx <= right && sy >= top && sy <= bottom)) return;
     if (pixels) {
-      pixels[static_cast<qsizetype>(sy) * stride + static_cast<qsizetype>(sx)] = 0xFF000000u | ink(rgb).rgb();
+      pixels[static_cast<qsizetype>(sy) * stride + static_cast<qsizetype>(sx)] = 0xFF000000u | rgb;
     } else {
       painter.fillRect(QRectF(sx, sy, 1, 1), ink(rgb));
     }

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ed/spatial_index.h"
 #include "render/scene.h"
 #include "window/view_transform.h"
 
@@ -46,8 +47,10 @@ class DrawingPaths {
   // Paints what lies in `region` of `image` (which `view` maps the drawing onto), building what
   // needs building until `budgetMs` have passed; false when something was left as its box.
   bool paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs);
-  // Below this size on screen (pixels, the longer side of its box) an entity is a dot.
-  static constexpr double kDotPixels = 1.5;
+  // Below this size on screen (pixels, the longer side of its box in the index) an entity is a dot:
+  // the index's boxes are wider than the ink (a text's by a few heights all round), and what is
+  // drawn inside a pixel or two looks like a dot anyway.
+  static constexpr double kDotPixels = 4;
   // Below this size an entity is drawn without antialiasing.
   static constexpr double kSmoothPixels = 6;
 
@@ -74,6 +77,7 @@ class DrawingPaths {
   ZcDbDatabase* mDb = nullptr;
   std::unique_ptr<render::EntityDrawer> mDrawer;
   render::Scene mScratch;
+  std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage
   std::vector<std::int32_t> mSlot;  // by the index's serial: the place in mBuilt, or -1
   std::vector<Built> mBuilt;
   // By serial, the colour of the dot of an entity not built: 0 not known yet, else kKnown with the
