@@ -23,9 +23,9 @@
 #include "module/host.h"
 #include "window/canvas.h"
 #include "window/window_input.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/session.h"
-#include "zrxhost/database_internals.h"
 #include "zrxhost/undo.h"
 
 namespace {
@@ -55,8 +55,8 @@ std::string drawingPath(int entities) {
   const char* dir = std::getenv("ZRX_BENCH_DATA");
   const std::string path = std::string(dir ? dir : "/tmp") + "/mixed" + std::to_string(entities) + ".dxf";
   if (!std::ifstream(path).good()) {
-    const std::string make = "/usr/bin/python3 " ZRX_SOURCE_DIR "/bench/render_compare.py --make " +
-                             std::to_string(entities) + " " + path;
+    const std::string make =
+        "/usr/bin/python3 " ZRX_SOURCE_DIR "/bench/render_compare.py --make " + std::to_string(entities) + " " + path;
     if (std::system(make.c_str()) != 0) return {};
   }
   return path;
@@ -314,7 +314,12 @@ void BM_DragOverLargeDrawing(benchmark::State& state) {
   }
   report(state, frames, {});
 }
-BENCHMARK(BM_DragOverLargeDrawing)->ArgName("copies")->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DragOverLargeDrawing)
+    ->ArgName("copies")
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The frame after one command added 100,000 texts (as tally's commit of that many copies) to the
 // million-entity drawing shown whole: the index and the kept picture brought up to date.
@@ -328,7 +333,8 @@ void BM_FrameAfterAdding(benchmark::State& state) {
     settle(*o->canvas, o->whole);
     zrxhost::UndoHistory& history = zrxhost::undoHistory(*o->db);
     history.beginGroup("TALLY");
-    for (int i = 0; i < 100000; ++i) appendText(*o->db, ZcGePoint3d(10 + i % 1000 * 3.0, 10 + i / 1000 * 3.0, 0), L"A-17", 0.8);
+    for (int i = 0; i < 100000; ++i)
+      appendText(*o->db, ZcGePoint3d(10 + i % 1000 * 3.0, 10 + i / 1000 * 3.0, 0), L"A-17", 0.8);
     history.endGroup();
     state.ResumeTiming();
     const Clock::time_point t = Clock::now();

@@ -316,7 +316,8 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
   auto next = extra.begin();
   for (std::uint32_t k : hits) {
     const Entry& e = mEntries[k];
-    for (; next != extra.end() && (*next)->order < e.order; ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+    for (; next != extra.end() && (*next)->order < e.order; ++next)
+      out.push_back({(*next)->id, (*next)->box, (*next)->serial});
     out.push_back({e.id, e.box, e.serial});
   }
   for (; next != extra.end(); ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});

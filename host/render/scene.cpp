@@ -352,7 +352,8 @@ class SceneBuilder {
   std::int64_t dotColor(const ZcDbObjectId& id) {
     std::uint32_t index = 0;
     const dxf::DrawingLayout* layout = dxf::layoutOf(mDb);
-    if (layout && layout->file && mStyle.codec() && zrxhost::pendingIndex(id, index) && index < layout->pending.size()) {
+    if (layout && layout->file && mStyle.codec() && zrxhost::pendingIndex(id, index) &&
+        index < layout->pending.size()) {
       using namespace dxf::entity_values;
       const dxf::TagFile& f = *layout->file;
       const std::size_t begin = layout->pending[index].begin;

@@ -252,7 +252,8 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     const bool small = std::max(w, h) < kDotPixels;
     const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
     const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
-    const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2, cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
+    const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2,
+                 cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
     if (!built && small) {
       // A dot needs only the colour, which the record gives without building the entity.
       if (mDotRgb.size() <= f.serial) mDotRgb.resize(std::max<std::size_t>(f.serial + 1, mDotRgb.size() * 2), 0);

@@ -27,7 +27,6 @@
 #include "window/command_line.h"
 #include "window/drawing_painter.h"
 #include "window/main_window.h"
-#include "zrxhost/render.h"
 #include "window/view_transform.h"
 #include "window/window_input.h"
 #include "window/window_texts.h"
@@ -35,6 +34,7 @@
 #include "zrx/gi.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/messages.h"
+#include "zrxhost/render.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
 
@@ -489,7 +489,8 @@ class WindowTest : public QObject {
       for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
           const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-          count += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))}) > 24;
+          count += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q))}) > 24;
         }
       }
       return count;
