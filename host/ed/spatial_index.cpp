@@ -23,6 +23,25 @@ constexpr std::size_t kMaxExtra = 4096;
 // everywhere). An entity kept as records has the extents of its outline: none for an XLINE or a RAY,
 // which run without end, nor for a DIMENSION, which draws its block.
 bool boxOf(const ZcDbEntity& entity, double box[4]) {
+  // A text in the drawing's plane is boxed as its record would be (see the DXF reader's
+  // pendingBox): within one and a half heights a character of its insertion and alignment points (a
+  // full-width glyph is under 1.4 heights of capitals), more for a
+  // wide width factor, which no font's advances exceed. Measuring its glyphs costs a hundred
+  // times more, and a command that writes a hundred thousand copies has them all boxed.
+  if (entity.isA() == ZcDbText::desc()) {
+    const auto& text = static_cast<const ZcDbText&>(entity);
+    const ZcGeVector3d n = text.normal();
+    const bool fitted = text.horizontalMode() == ZcDb::kTextAlign || text.horizontalMode() == ZcDb::kTextFit;
+    if (!fitted && text.oblique() == 0 && n.x == 0 && n.y == 0 && n.z > 0 && text.height() >= 0) {
+      const double length = static_cast<double>(std::wcslen(text.textStringConst()));
+      const double reach = text.height() * (1.5 * length * std::max(1.0, std::fabs(text.widthFactor())) + 2);
+      const ZcGePoint3d a = text.position(), b = text.alignmentPoint();
+      box[0] = std::min(a.x, b.x) - reach, box[1] = std::min(a.y, b.y) - reach;
+      box[2] = std::max(a.x, b.x) + reach, box[3] = std::max(a.y, b.y) + reach;
+      if (std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]))
+        return true;
+    }
+  }
   ZcDbExtents extents;
   if (entity.getGeomExtents(extents) != Zcad::eOk) return false;
   ZcArray<ZcGePoint3d> insertion;
@@ -124,18 +143,31 @@ void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint
 }
 
 void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
+  // Building again over the same space (many changes at once), an entry whose entity is still a
+  // record, or was never changed since the drawing was read, keeps its box and its serial: only
+  // what may have changed is boxed again, and what a painter kept of the rest stands.
+  std::vector<Entry> before;
+  if (mDb == &db && mSpace == space.objectId() && zrxhost::undoHistory(db).tracksTouched()) before.swap(mEntries);
   mDb = &db;
   mSpace = space.objectId();
   mEntries.clear();
   mExtra.clear();
-  mNextSerial = 0;
   ++mBuilds;
   (void)zrxhost::undoHistory(db).takeTouched();  // from here on the history keeps what changes
   const std::vector<ZcDbObjectId>& ids = space.entityIds();
   mEntries.reserve(ids.size());
   mBuilding = true;
+  std::size_t old = 0;
+  std::uint32_t unused = 0;
   for (std::uint32_t i = 0; i < ids.size(); ++i) {
-    if (!ids[i].isNull() && !ids[i].isErased()) add(mEntries, ids[i], i);
+    if (ids[i].isNull() || ids[i].isErased()) continue;
+    while (old < before.size() && before[old].order < i) ++old;
+    if (old < before.size() && before[old].order == i && before[old].id == ids[i] && before[old].live &&
+        (zrxhost::pendingIndex(ids[i], unused) || !zrxhost::changedSinceMarked(db, ids[i]))) {
+      mEntries.push_back(before[old]);
+      continue;
+    }
+    add(mEntries, ids[i], i);
   }
   mBuilding = false;
   mBlockBoxes.clear();

@@ -23,9 +23,9 @@ class SpatialIndex {
   // are unknown, topmost (last added) first. Erased ones are left out; visibility is the caller's.
   void near(const ZcGePoint3d& point, double radius, std::vector<ZcDbObjectId>& out);
 
-  // An entity's place in the index: its box and a serial number no other entry of this build has
-  // had, so that what a painter kept of an entry stands until the entity changes (then it is a new
-  // entry).
+  // An entity's place in the index: its box and a serial number no other entry has had, kept by
+  // the entry while its entity stays as it was (through builds too), so that what a painter kept of
+  // an entry stands until the entity changes (then it is a new entry).
   struct Found {
     ZcDbObjectId id;
     const float* box;  // x0, y0, x1, y1
@@ -36,7 +36,7 @@ class SpatialIndex {
   void within(double x0, double y0, double x1, double y1, std::vector<Found>& out);
   // The box around every entry with extents; false when there is none.
   bool extents(double box[4]) const;
-  // Counts the builds: the serials of one build mean nothing to the next.
+  // Counts the builds.
   std::uint64_t builds() const { return mBuilds; }
   // One above the highest serial given out so far.
   std::uint32_t serialEnd() const { return mNextSerial; }

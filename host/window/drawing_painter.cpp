@@ -113,7 +113,8 @@ void DrawingPaths::refresh(ZcDbDatabase& db) {
   }
   ed::SpatialIndex* index = ed::SpatialIndex::current();
   const std::uint64_t layers = layerSignature(db);
-  if (!index || index->builds() != mIndexBuilds || layers != mLayers) forget();
+  // A build of the index keeps the serials of what did not change: only a layer's change drops all.
+  if (!index || layers != mLayers) forget();
   mLayers = layers;
   mExtentsKnown = false;
   if (!index) return;
@@ -188,6 +189,9 @@ const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint
     item.box = item.path.boundingRect();
     built.items.push_back(std::move(item));
   }
+  QRectF ink;
+  for (const Item& item : built.items) ink |= item.box;
+  built.ink = std::max(ink.width(), ink.height());
   built.rays = mScratch.rays;
   built.shown = !built.items.empty() || !built.rays.empty();
   built.rgb = !built.items.empty() ? built.items.front().rgb : (built.rays.empty() ? 0 : built.rays.front().rgb);
@@ -249,9 +253,10 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
   for (const ed::SpatialIndex::Found& f : found) {
     const double w = (static_cast<double>(f.box[2]) - f.box[0]) * scale;
     const double h = (static_cast<double>(f.box[3]) - f.box[1]) * scale;
-    const bool small = std::max(w, h) < kDotPixels;
     const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
     const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
+    // Once built, its ink tells how large it shows; until then its box in the index.
+    const bool small = built ? built->ink * scale < kInkDotPixels : std::max(w, h) < kDotPixels;
     const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2,
                  cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
     if (!built && small) {
@@ -293,7 +298,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     }
     if (!built->shown) continue;
     if (!built->rays.empty()) rays.push_back(built);
-    if (small) {
+    if (small && built->rays.empty()) {
       if (!built->items.empty()) dot(cx, cy, built->rgb);
       continue;
     }

@@ -51,6 +51,8 @@ class DrawingPaths {
   // the index's boxes are wider than the ink (a text's by a few heights all round), and what is
   // drawn inside a pixel or two looks like a dot anyway.
   static constexpr double kDotPixels = 4;
+  // A built entity whose ink is under this size is a dot.
+  static constexpr double kInkDotPixels = 1.5;
   // Below this size an entity is drawn without antialiasing.
   static constexpr double kSmoothPixels = 6;
 
@@ -65,6 +67,7 @@ class DrawingPaths {
     std::vector<Item> items;
     std::vector<render::SceneRay> rays;
     std::uint32_t rgb = 0;  // of its dot
+    double ink = 0;         // the longer side of the box around its paths
     bool shown = false;     // it draws anything at all
   };
   bool paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region, bool onPaper,
