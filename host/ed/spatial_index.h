@@ -13,7 +13,8 @@ namespace zrxhost::ed {
 // A grid over the extents of the entities of one space, built the first time a snap or a pick asks
 // and kept up to date from the drawing's undo history, which hands over every object changed,
 // added, undone or redone since (an entity changed is looked at again, a new one added). Many
-// changes at once (a command that wrote a million copies) make it build afresh.
+// changes at once (a command that wrote a million copies) make it build afresh, keeping the boxes
+// of the entities that cannot have changed (still records, or untouched since the read).
 class SpatialIndex {
  public:
   // The index of the working drawing's current space, brought up to date; null without a drawing.

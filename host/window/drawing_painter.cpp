@@ -342,6 +342,9 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     }
   }
   painter.restore();
+  // The list of a whole view of a large drawing is not kept between paints: its memory is more
+  // than its making costs.
+  if (found.capacity() > kKeptFound) std::vector<ed::SpatialIndex::Found>().swap(found);
   return complete;
 }
 

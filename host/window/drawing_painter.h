@@ -80,7 +80,8 @@ class DrawingPaths {
   ZcDbDatabase* mDb = nullptr;
   std::unique_ptr<render::EntityDrawer> mDrawer;
   render::Scene mScratch;
-  std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage
+  std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage up to kKeptFound
+  static constexpr std::size_t kKeptFound = 1 << 16;
   std::vector<std::int32_t> mSlot;              // by the index's serial: the place in mBuilt, or -1
   std::vector<Built> mBuilt;
   // By serial, the colour of the dot of an entity not built: 0 not known yet, else kKnown with the
