@@ -140,10 +140,32 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mQuery = 0;
 }
 
+bool SpatialIndex::changesABlock(const ZcDbObjectId& id) const {
+  const ZcDbObject* object = zrxhost::peekObject(id);
+  ZcDbObjectId block;
+  if (auto* record = ZcDbBlockTableRecord::cast(object)) {
+    block = record->objectId();
+  } else if (auto* entity = ZcDbEntity::cast(object)) {
+    block = entity->blockId();
+  }
+  if (block.isNull() || block == mSpace) return false;
+  // The entities of a layout (the other space) are in no insert.
+  const auto* record = zrxhost::peek<ZcDbBlockTableRecord>(block);
+  return record != nullptr && !record->isLayout();
+}
+
 void SpatialIndex::update(ZcDbDatabase& db) {
   std::vector<ZcDbStub*> touched = zrxhost::undoHistory(db).takeTouched();
   if (touched.empty()) return;
   if (mExtra.size() + touched.size() > kMaxExtra) {
+    if (auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace)) build(db, *space);
+    return;
+  }
+  // An insert draws and snaps at its block's contents: a change to a block (its base point, an
+  // entity in it, added or erased) moves the boxes of the inserts that show it, nested ones too.
+  // Such edits are rare, so the index is built afresh rather than made to know which entry is an
+  // insert of what.
+  if (std::any_of(touched.begin(), touched.end(), [&](ZcDbStub* stub) { return changesABlock(ZcDbObjectId(stub)); })) {
     if (auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace)) build(db, *space);
     return;
   }
