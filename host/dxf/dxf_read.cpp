@@ -408,6 +408,8 @@ class Reader {
   bool ensureDefaults();
   template <class Table, class Record>
   bool ensureTable(ZcDbObjectId current, void (*setId)(ZcDbDatabase&, ZcDbObjectId), const ZTCHAR* recordName);
+  template <class Table, class Record>
+  bool addSynthetic(Table& table, Record* rec, ZcDbObjectId& id);
   ZcDbBlockTableRecord* openRecord(ZcDbObjectId id);
   void closeRecord();
   // The block an entity goes to, open for write: `owner`, or paper space when the entity says so
@@ -628,18 +630,7 @@ ZcDbObjectId Reader::ensureBlock(const std::u16string& name) {
   if (table->getAt(wide.c_str(), id) != Zcad::eOk) {
     auto* rec = new ZcDbBlockTableRecord;
     rec->setName(ZcString(name));
-    ZcDbHandle h = freshHandle();
-    if (table->add(id, rec, h) == Zcad::eOk) {
-      auto fd = std::make_shared<ObjectRecord>();
-      fd->file = mFile;
-      fd->handle = h;
-      fd->synthetic = true;
-      rec->setExtension(fd);
-      rec->close();
-    } else {
-      delete rec;
-      id = ZcDbObjectId::kNull;
-    }
+    if (!addSynthetic(*table, rec, id)) id = ZcDbObjectId::kNull;
   }
   table->close();
   return id;
@@ -658,21 +649,28 @@ bool Reader::ensureTable(ZcDbObjectId current, void (*setId)(ZcDbDatabase&, ZcDb
   setId(*mDb, tableId);
   auto* rec = new Record;
   rec->setName(recordName);
-  ZcDbHandle h = freshHandle();
   ZcDbObjectId id;
-  bool added = table->add(id, rec, h) == Zcad::eOk;
-  if (added) {
-    auto fd = std::make_shared<ObjectRecord>();
-    fd->file = mFile;
-    fd->handle = h;
-    fd->synthetic = true;
-    rec->setExtension(fd);
-    rec->close();
-  } else {
-    delete rec;
-  }
+  const bool added = addSynthetic(*table, rec, id);
   table->close();
   return added;
+}
+
+// Adds `rec` to `table` under a fresh handle, marked as made by the reader (never written); deletes
+// it when the table refuses it.
+template <class Table, class Record>
+bool Reader::addSynthetic(Table& table, Record* rec, ZcDbObjectId& id) {
+  const ZcDbHandle h = freshHandle();
+  if (table.add(id, rec, h) != Zcad::eOk) {
+    delete rec;
+    return false;
+  }
+  auto fd = std::make_shared<ObjectRecord>();
+  fd->file = mFile;
+  fd->handle = h;
+  fd->synthetic = true;
+  rec->setExtension(fd);
+  rec->close();
+  return true;
 }
 
 bool Reader::ensureDefaults() {

@@ -152,6 +152,11 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
   if (modes != 0) {
     const double aperture = session.snapAperture();
     double bestDistance = aperture;
+    // Nearest counts only where nothing more particular is as near.
+    auto consider = [&](const ZcGePoint3d& point, int bit) {
+      const double d = distanceXY(point, cursor);
+      if (d < bestDistance || (d == bestDistance && best.snapBit == 512)) bestDistance = d, best = {point, bit};
+    };
     // Intersections are where the strokes near the cursor cross, whichever entities they belong to.
     std::vector<Segment> near;
     forEachShownEntityNear(cursor, aperture, [&](const ZcDbEntity& entity) {
@@ -160,27 +165,14 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
         if (!(modes & mode.bit) || mode.bit == kIntersectionBit) continue;
         ZcArray<ZcGePoint3d> points;
         entity.getOsnapPoints(mode.osnap, 0, cursor, last, points);
-        for (int i = 0; i < points.length(); ++i) {
-          const double d = distanceXY(points[i], cursor);
-          // Nearest counts only where nothing more particular is as near.
-          if (d < bestDistance || (d == bestDistance && best.snapBit == 512)) {
-            bestDistance = d;
-            best = {points[i], mode.bit};
-          }
-        }
+        for (int i = 0; i < points.length(); ++i) consider(points[i], mode.bit);
       }
       return false;
     });
     for (size_t i = 0; i < near.size(); ++i) {
       for (size_t j = i + 1; j < near.size(); ++j) {
         if (near[i].stroke == near[j].stroke) continue;
-        const std::optional<ZcGePoint3d> at = crossing(near[i], near[j]);
-        if (!at) continue;
-        const double d = distanceXY(*at, cursor);
-        if (d < bestDistance || (d == bestDistance && best.snapBit == 512)) {
-          bestDistance = d;
-          best = {*at, kIntersectionBit};
-        }
+        if (const std::optional<ZcGePoint3d> at = crossing(near[i], near[j])) consider(*at, kIntersectionBit);
       }
     }
   }

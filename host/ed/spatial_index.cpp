@@ -143,9 +143,10 @@ void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint
 }
 
 void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
-  // Building again over the same space (many changes at once), an entry whose entity is still a
-  // record, or was never changed since the drawing was read, keeps its box and its serial: only
-  // what may have changed is boxed again, and what a painter kept of the rest stands.
+  // Building again over the same space (many changes at once, a block's change), an entry whose
+  // entity is still a record, or was never changed since the drawing was read and is no insert
+  // (whose box follows its block), keeps its box and its serial: only what may have changed is
+  // boxed again, and what a painter kept of the rest stands.
   std::vector<Entry> before;
   if (mDb == &db && mSpace == space.objectId() && zrxhost::undoHistory(db).tracksTouched()) before.swap(mEntries);
   mDb = &db;
@@ -163,7 +164,8 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
     if (ids[i].isNull() || ids[i].isErased()) continue;
     while (old < before.size() && before[old].order < i) ++old;
     if (old < before.size() && before[old].order == i && before[old].id == ids[i] && before[old].live &&
-        (zrxhost::pendingIndex(ids[i], unused) || !zrxhost::changedSinceMarked(db, ids[i]))) {
+        (zrxhost::pendingIndex(ids[i], unused) ||
+         (!zrxhost::changedSinceMarked(db, ids[i]) && !ZcDbBlockReference::cast(zrxhost::peekObject(ids[i]))))) {
       mEntries.push_back(before[old]);
       continue;
     }
@@ -223,10 +225,32 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mQuery = 0;
 }
 
+bool SpatialIndex::changesABlock(const ZcDbObjectId& id) const {
+  const ZcDbObject* object = zrxhost::peekObject(id);
+  ZcDbObjectId block;
+  if (auto* record = ZcDbBlockTableRecord::cast(object)) {
+    block = record->objectId();
+  } else if (auto* entity = ZcDbEntity::cast(object)) {
+    block = entity->blockId();
+  }
+  if (block.isNull() || block == mSpace) return false;
+  // The entities of a layout (the other space) are in no insert.
+  const auto* record = zrxhost::peek<ZcDbBlockTableRecord>(block);
+  return record != nullptr && !record->isLayout();
+}
+
 void SpatialIndex::update(ZcDbDatabase& db) {
   std::vector<ZcDbStub*> touched = zrxhost::undoHistory(db).takeTouched();
   if (touched.empty()) return;
   if (mExtra.size() + touched.size() > kMaxExtra) {
+    if (auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace)) build(db, *space);
+    return;
+  }
+  // An insert draws and snaps at its block's contents: a change to a block (its base point, an
+  // entity in it, added or erased) moves the boxes of the inserts that show it, nested ones too.
+  // Such edits are rare, so the index is built afresh rather than made to know which entry is an
+  // insert of what.
+  if (std::any_of(touched.begin(), touched.end(), [&](ZcDbStub* stub) { return changesABlock(ZcDbObjectId(stub)); })) {
     if (auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace)) build(db, *space);
     return;
   }

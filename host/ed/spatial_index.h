@@ -13,8 +13,9 @@ namespace zrxhost::ed {
 // A grid over the extents of the entities of one space, built the first time a snap or a pick asks
 // and kept up to date from the drawing's undo history, which hands over every object changed,
 // added, undone or redone since (an entity changed is looked at again, a new one added). Many
-// changes at once (a command that wrote a million copies) make it build afresh, keeping the boxes
-// of the entities that cannot have changed (still records, or untouched since the read).
+// changes at once (a command that wrote a million copies), or a change to a block, make it build
+// afresh, keeping the boxes of the entities that cannot have changed (still records, or untouched
+// since the read and not inserts, whose boxes follow their blocks).
 class SpatialIndex {
  public:
   // The index of the working drawing's current space, brought up to date; null without a drawing.
@@ -58,6 +59,8 @@ class SpatialIndex {
     std::uint32_t serial = 0;  // given by add
   };
   void update(ZcDbDatabase& db);
+  // Whether the object changed is a block an insert can show, or one of its entities.
+  bool changesABlock(const ZcDbObjectId& id) const;
   void add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order);
   bool insertBox(const ZcDbBlockReference& insert, double box[4]);
   void collect(const Entry& e, const ZcGePoint3d& point, double radius, std::vector<const Entry*>& found);

@@ -394,6 +394,43 @@ TEST_F(EditorTest, EntSelPicksTheTopmostLiveEntityOfTheCurrentSpace) {
   EXPECT_EQ(mOut.str(), "\nSelect:here\n*Invalid selection*\nSelect:*Cancel*");
 }
 
+// An insert is picked where its block's contents now lie, after a program changed them.
+TEST_F(EditorTest, PicksFollowAnEditedBlockIntoItsInserts) {
+  auto* block = new ZcDbBlockTableRecord();
+  block->setName(L"B");
+  ZcDbBlockTable* table = nullptr;
+  ASSERT_EQ(mDb.getBlockTable(table, ZcDb::kForWrite), Zcad::eOk);
+  ZcDbObjectId blockId;
+  ASSERT_EQ(table->add(blockId, block), Zcad::eOk);
+  table->close();
+  block->close();
+  const ZcDbObjectId line = addLine({0, 0, 0}, {1, 0, 0}, L"B");
+  ZcDbBlockTableRecord* model = nullptr;
+  ASSERT_EQ(zcdbOpenObject(model, mDb.modelSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+  ZcDbObjectId insert;
+  auto* ref = new ZcDbBlockReference(ZcGePoint3d(10, 0, 0), blockId);
+  ASSERT_EQ(model->appendZcDbEntity(insert, ref), Zcad::eOk);
+  ref->close();
+  model->close();
+
+  zds_name ent;
+  zds_point pt;
+  ZcDbObjectId id;
+  feed("10.5,0\n10.5,5\n10.5,0\n");
+  ASSERT_EQ(zcedEntSel(L"", ent, pt), RTNORM);
+  ASSERT_EQ(zcdbGetObjectId(id, ent), Zcad::eOk);
+  EXPECT_EQ(id, insert);
+  ZcDbLine* moved = nullptr;
+  ASSERT_EQ(zcdbOpenObject(moved, line, ZcDb::kForWrite), Zcad::eOk);
+  moved->setStartPoint({0, 5, 0});
+  moved->setEndPoint({1, 5, 0});
+  moved->close();
+  ASSERT_EQ(zcedEntSel(L"", ent, pt), RTNORM);
+  ASSERT_EQ(zcdbGetObjectId(id, ent), Zcad::eOk);
+  EXPECT_EQ(id, insert);
+  EXPECT_EQ(zcedEntSel(L"", ent, pt), RTERROR);
+}
+
 // A program's selection without a prompt: every entity, a window, a crossing, the previous set,
 // a type filter; the set's entities in drawing order, and a freed set no longer named.
 TEST_F(EditorTest, SelectionSetsByModeAndFilter) {
