@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Pictures of a large mixed drawing: zrxhost --png beside `ezdxf draw` and LibreCAD's dxf2pdf.
 """Usage: bench/render_compare.py ZRXHOST [ENTITIES] [--without-ezdxf]
+       bench/render_compare.py --make ENTITIES OUT.dxf   (only writes the drawing)
 
 Makes a drawing of ENTITIES (default 100000) entities of mixed kinds with ezdxf, then times
 zrxhost at a quarter, half and all of it (to see that the time grows linearly), and `ezdxf draw`
@@ -66,6 +67,9 @@ def timed(args, **kwargs):
 
 
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--make":
+        make_drawing(sys.argv[3], int(sys.argv[2]))
+        return
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     with_ezdxf = "--without-ezdxf" not in sys.argv
     host = args[0]

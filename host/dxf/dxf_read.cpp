@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <unordered_set>
 
@@ -61,6 +62,189 @@ ZcDbEntity* makeEntity(const RecordDescriptor* modelled, std::string_view type, 
   return holder.release();
 }
 
+// A number as the reader's check read it, quicker for the plain decimals most groups hold ("-12.5"):
+// with at most 15 digits the digits make an exact integer, and one division by an exact power of
+// ten rounds it as a full parse would. Anything else takes the full parse.
+bool quickNumber(std::string_view text, double& out) {
+  static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  std::uint64_t digits = 0;
+  int count = 0, fraction = 0;
+  const char* const intStart = p;
+  for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  bool plain = p != intStart;
+  if (plain && p != end && *p == '.') {
+    const char* const fracStart = ++p;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count, ++fraction)
+      digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    plain = p != fracStart;
+  }
+  if (!plain || p != end || count > 15) return finiteNumber(text, out);
+  const double magnitude = static_cast<double>(digits) / kTens[fraction];
+  out = negative ? -magnitude : magnitude;
+  return true;
+}
+
+// Floats a little outside the double, so that a box of them holds the doubles' box: a float rounds
+// to within half its step, a relative 2^-23 or the smallest normal float.
+float floatDown(double v) {
+  return static_cast<float>(v - std::fabs(v) * 0x1p-22 - 0x1p-126);
+}
+float floatUp(double v) {
+  return static_cast<float>(v + std::fabs(v) * 0x1p-22 + 0x1p-126);
+}
+
+// How far the arcs of bulges up to `bulge` stray from their chords, for chords up to `chord` long:
+// the sagitta of an arc up to a half circle, the diameter of a larger one.
+double bulgeReach(double bulge, double chord) {
+  bulge = std::fabs(bulge);
+  return bulge <= 1 ? bulge * chord / 2 : chord * (1 + bulge * bulge) / (2 * bulge);
+}
+
+// A box in XY (x0, y0, x1, y1) certain to hold what the entity of the record [begin, end) draws and
+// where it snaps, from its record alone: lines, circles, arcs, ellipses, light polylines,
+// hatches bounded by lines, arcs and polylines, and texts in the drawing's plane (within a margin
+// no font's advances exceed: one and a half heights a byte of the string, more for a wide width
+// factor). False for anything else, or anything unusual (another plane, an oblique or fitted text).
+bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4]) {
+  enum Kind { kLine, kCircle, kEllipse, kPolyline, kHatch, kText, kNone };
+  const std::string_view type = TagFile::trimmed(f.value(begin));
+  const Kind kind = type == "LINE"         ? kLine
+                    : type == "TEXT"       ? kText
+                    : type == "CIRCLE"     ? kCircle
+                    : type == "ARC"        ? kCircle
+                    : type == "LWPOLYLINE" ? kPolyline
+                    : type == "HATCH"      ? kHatch
+                    : type == "ELLIPSE"    ? kEllipse
+                                           : kNone;
+  if (kind == kNone) return false;
+  double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
+  auto add = [&](double x, double y) {
+    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+  };
+  double first[2] = {0, 0}, second[2] = {0, 0};  // 10/20 and 11/21 (the last read)
+  bool hasFirst = false, hasSecond = false, pendingX = false;
+  double radius = 0, width = 0, bulge = 0, height = 0, widthFactor = 1, bytes = 0;
+  bool hasHeight = false, skipElevation = kind == kHatch;
+  for (std::size_t k = begin + 1; k < end; ++k) {
+    const int code = f.code(k);
+    double v = 0;
+    switch (code) {
+      case 10:
+      case 11:
+        if (!quickNumber(f.value(k), v)) return false;
+        (code == 10 ? first : second)[0] = v;
+        pendingX = true;
+        break;
+      case 20:
+      case 21: {
+        if (!pendingX || !quickNumber(f.value(k), v)) return false;
+        pendingX = false;
+        double* p = code == 20 ? first : second;
+        p[1] = v;
+        if (code == 20) {
+          hasFirst = true;
+          // A hatch's first point is its elevation, not a point of its boundary.
+          if (skipElevation) {
+            skipElevation = false;
+            break;
+          }
+          if (kind == kPolyline || kind == kHatch) add(p[0], p[1]);
+        } else {
+          hasSecond = true;
+          if (kind == kHatch) add(p[0], p[1]);
+        }
+        break;
+      }
+      case 40:
+        if (!quickNumber(f.value(k), v)) return false;
+        if (kind == kText) height = v, hasHeight = true;
+        if (kind == kCircle || kind == kHatch) radius = std::max(radius, std::fabs(v));
+        if (kind == kPolyline) width = std::max(width, std::fabs(v));
+        break;
+      case 41:
+      case 43:
+        if (!quickNumber(f.value(k), v)) return false;
+        if (kind == kPolyline) width = std::max(width, std::fabs(v));
+        if (kind == kText && code == 41) widthFactor = std::max(1.0, std::fabs(v));
+        break;
+      case 42:
+        if (!quickNumber(f.value(k), v)) return false;
+        bulge = std::max(bulge, std::fabs(v));
+        break;
+      case 51:
+        if (kind == kText && (!quickNumber(f.value(k), v) || v != 0)) return false;  // an oblique text leans out
+        break;
+      case 72:
+        // Aligned and fit texts take their height from their baseline; hatch ellipse and spline
+        // edges curve beyond their points.
+        if (kind == kText || kind == kHatch) {
+          const std::string_view t = TagFile::trimmed(f.value(k));
+          if (kind == kText ? (t == "3" || t == "5") : (t == "3" || t == "4")) return false;
+        }
+        break;
+      case 1:
+        bytes = static_cast<double>(f.value(k).size());
+        break;
+      case 210:
+      case 220:
+      case 230:
+        // A plane other than the drawing's: its coordinates are not world ones.
+        if (!quickNumber(f.value(k), v) || (code == 230 ? !(v > 0) : v != 0)) return false;
+        break;
+      default:
+        break;
+    }
+  }
+  if (!hasFirst) return false;
+  switch (kind) {
+    case kLine:
+      if (!hasSecond) return false;
+      add(first[0], first[1]);
+      add(second[0], second[1]);
+      break;
+    case kCircle:
+      add(first[0] - radius, first[1] - radius);
+      add(first[0] + radius, first[1] + radius);
+      break;
+    case kEllipse: {
+      if (!hasSecond) return false;
+      const double r = std::hypot(second[0], second[1]);
+      add(first[0] - r, first[1] - r);
+      add(first[0] + r, first[1] + r);
+      break;
+    }
+    case kPolyline:
+    case kHatch: {
+      if (!(x1 >= x0)) return false;
+      // Arcs (an arc edge's radius, a bulge's bow) and widths reach beyond the points.
+      const double reach = bulgeReach(bulge, std::hypot(x1 - x0, y1 - y0)) + width / 2 + 2 * radius;
+      x0 -= reach, y0 -= reach, x1 += reach, y1 += reach;
+      break;
+    }
+    case kText: {
+      if (!hasHeight || !(height >= 0)) return false;
+      const double reach = height * (1.5 * bytes * widthFactor + 2);
+      add(first[0] - reach, first[1] - reach);
+      add(first[0] + reach, first[1] + reach);
+      if (hasSecond) {
+        add(second[0] - reach, second[1] - reach);
+        add(second[0] + reach, second[1] + reach);
+      }
+      break;
+    }
+    case kNone:
+      return false;
+  }
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return false;
+  out[0] = floatDown(x0), out[1] = floatDown(y0), out[2] = floatUp(x1), out[3] = floatUp(y1);
+  return std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2]) && std::isfinite(out[3]);
+}
+
 // Builds the entities a reader left as records (PendingRecord) when they are first asked for. The
 // reader checked their numbers, so each builds as it would have when the drawing was read.
 class EntityLoader : public ObjectLoader {
@@ -95,54 +279,12 @@ class EntityLoader : public ObjectLoader {
     return ent;
   }
 
-  // Lines exactly; texts in the plane of the drawing within a margin no font's advances exceed
-  // (one and a half heights a byte of the string, more for a wide width factor). Nothing else.
   bool pendingBox(std::uint32_t index, double box[4]) const override {
-    const TagFile& f = *mFile;
-    const std::size_t begin = L.pending[index].begin, end = f.recordEnd(begin);
-    const std::string_view type = TagFile::trimmed(f.value(begin));
-    const bool line = type == "LINE";
-    if (!line && type != "TEXT") return false;
-    double v[8] = {};  // 10, 20, 11, 21, 40, 41, 51, bytes of 1
-    bool has[8] = {};
-    // The groups that place a line or a text, with the slot of `v` each fills.
-    constexpr std::pair<int, int> kPlacing[] = {{10, 0}, {20, 1}, {11, 2}, {21, 3}, {40, 4}, {41, 5}, {51, 6}};
-    for (std::size_t k = begin + 1; k < end; ++k) {
-      const int code = f.code(k);
-      if (code == 1) {
-        v[7] = static_cast<double>(f.value(k).size()), has[7] = true;
-      } else if (code == 72) {  // aligned and fit texts take their height from their baseline: built to be known
-        const std::string_view text = TagFile::trimmed(f.value(k));
-        if (text == "3" || text == "5") return false;
-      } else if (code == 210 || code == 220 || code == 230) {
-        // A plane other than the drawing's: its coordinates are not world ones.
-        double n = 0;
-        if (!finiteNumber(f.value(k), n) || (code == 230 ? !(n > 0) : n != 0)) return false;
-      } else {
-        for (const auto& [placing, slot] : kPlacing) {
-          if (code != placing) continue;
-          if (!finiteNumber(f.value(k), v[slot])) return false;
-          has[slot] = true;
-          break;
-        }
-      }
-    }
-    if (v[6] != 0) return false;  // an oblique text reaches beyond the box below
-    if (!has[0] || !has[1]) return false;
-    if (line) {
-      if (!has[2] || !has[3]) return false;
-      box[0] = std::min(v[0], v[2]), box[1] = std::min(v[1], v[3]);
-      box[2] = std::max(v[0], v[2]), box[3] = std::max(v[1], v[3]);
-      return true;
-    }
-    if (!has[4] || !(v[4] >= 0)) return false;
-    const double reach = v[4] * (1.5 * v[7] * std::max(1.0, has[5] ? std::fabs(v[5]) : 1.0) + 2);
-    box[0] = v[0] - reach, box[1] = v[1] - reach, box[2] = v[0] + reach, box[3] = v[1] + reach;
-    if (has[2] && has[3]) {
-      box[0] = std::min(box[0], v[2] - reach), box[1] = std::min(box[1], v[3] - reach);
-      box[2] = std::max(box[2], v[2] + reach), box[3] = std::max(box[3], v[3] + reach);
-    }
-    return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
+    float b[4];
+    const std::size_t begin = L.pending[index].begin;
+    if (!recordBox(*mFile, begin, mFile->recordEnd(begin), b)) return false;
+    for (int i = 0; i < 4; ++i) box[i] = b[i];
+    return true;
   }
 
  private:

@@ -82,6 +82,7 @@ namespace entity_values {
 inline constexpr ValueDef kColorIndex{62, ValueKind::Integer, {256}};
 inline constexpr ValueDef kTrueColor{420, ValueKind::Integer};
 inline constexpr ValueDef kNormal{210, ValueKind::Point, {0, 0, 1}};
+inline constexpr ValueDef kLayer{8, ValueKind::Text};
 }  // namespace entity_values
 
 namespace layer_values {

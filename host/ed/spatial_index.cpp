@@ -23,6 +23,25 @@ constexpr std::size_t kMaxExtra = 4096;
 // everywhere). An entity kept as records has the extents of its outline: none for an XLINE or a RAY,
 // which run without end, nor for a DIMENSION, which draws its block.
 bool boxOf(const ZcDbEntity& entity, double box[4]) {
+  // A text in the drawing's plane is boxed as its record would be (see the DXF reader's
+  // pendingBox): within one and a half heights a character of its insertion and alignment points (a
+  // full-width glyph is under 1.4 heights of capitals), more for a
+  // wide width factor, which no font's advances exceed. Measuring its glyphs costs a hundred
+  // times more, and a command that writes a hundred thousand copies has them all boxed.
+  if (entity.isA() == ZcDbText::desc()) {
+    const auto& text = static_cast<const ZcDbText&>(entity);
+    const ZcGeVector3d n = text.normal();
+    const bool fitted = text.horizontalMode() == ZcDb::kTextAlign || text.horizontalMode() == ZcDb::kTextFit;
+    if (!fitted && text.oblique() == 0 && n.x == 0 && n.y == 0 && n.z > 0 && text.height() >= 0) {
+      const double length = static_cast<double>(std::wcslen(text.textStringConst()));
+      const double reach = text.height() * (1.5 * length * std::max(1.0, std::fabs(text.widthFactor())) + 2);
+      const ZcGePoint3d a = text.position(), b = text.alignmentPoint();
+      box[0] = std::min(a.x, b.x) - reach, box[1] = std::min(a.y, b.y) - reach;
+      box[2] = std::max(a.x, b.x) + reach, box[3] = std::max(a.y, b.y) + reach;
+      if (std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]))
+        return true;
+    }
+  }
   ZcDbExtents extents;
   if (entity.getGeomExtents(extents) != Zcad::eOk) return false;
   ZcArray<ZcGePoint3d> insertion;
@@ -32,6 +51,47 @@ bool boxOf(const ZcDbEntity& entity, double box[4]) {
   box[2] = extents.maxPoint().x, box[3] = extents.maxPoint().y;
   return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
 }
+
+}  // namespace
+
+// An insert's box from the box of its block's entities (in the block's coordinates), which a build
+// measures once per block: the corners placed as the insert places its block hold every corner of
+// every entity's box placed so. False where that does not serve (no block found, nothing in it).
+bool SpatialIndex::insertBox(const ZcDbBlockReference& insert, double box[4]) {
+  const auto* block = zrxhost::peek<ZcDbBlockTableRecord>(insert.blockTableRecord());
+  if (!block) return false;
+  auto [found, added] = mBlockBoxes.try_emplace(insert.blockTableRecord());
+  BlockBox& b = found->second;
+  if (added) {
+    ZcDbExtents all;
+    for (const ZcDbObjectId& id : block->entityIds()) {
+      if (id.isErased()) continue;
+      const auto* entity = zrxhost::peek<ZcDbEntity>(id);
+      ZcDbExtents inner;
+      if (entity && entity->getGeomExtents(inner) == Zcad::eOk) {
+        all.addPoint(inner.minPoint());
+        all.addPoint(inner.maxPoint());
+      }
+    }
+    b.valid = all.isValid();
+    b.min = all.minPoint(), b.max = all.maxPoint();
+  }
+  if (!b.valid) return false;
+  const ZcGePoint3d origin = block->origin(), at = insert.position();
+  const ZcGeVector3d scale = insert.scaleFactors();
+  const double c = std::cos(insert.rotation()), s = std::sin(insert.rotation());
+  box[0] = box[2] = at.x, box[1] = box[3] = at.y;  // the insertion point is a snap point
+  for (int corner = 0; corner < 4; ++corner) {
+    const double x = ((corner & 1 ? b.max.x : b.min.x) - origin.x) * scale.x;
+    const double y = ((corner & 2 ? b.max.y : b.min.y) - origin.y) * scale.y;
+    const double wx = at.x + c * x - s * y, wy = at.y + s * x + c * y;
+    box[0] = std::min(box[0], wx), box[1] = std::min(box[1], wy);
+    box[2] = std::max(box[2], wx), box[3] = std::max(box[3], wy);
+  }
+  return std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]);
+}
+
+namespace {
 
 // Floats rounded outward, so that the box still holds the extents.
 float down(double v) {
@@ -67,29 +127,52 @@ void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint
   // An entity still waiting as its record is boxed from the record, and built only when a search
   // comes near it: indexing a drawing just read does not build it all.
   if (zrxhost::pendingBox(id, box)) {
-    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true});
+    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true, mNextSerial++});
     return;
   }
   const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
   if (!entity) return;
-  if (boxOf(*entity, box)) {
-    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true});
+  // Inserts of the blocks measured during a build (after it, a block may change under them).
+  const auto* insert = mBuilding ? ZcDbBlockReference::cast(entity) : nullptr;
+  const bool plain = insert && insert->attributeCount() == 0 && insert->normal() == ZcGeVector3d::kZAxis;
+  if ((plain && insertBox(*insert, box)) || boxOf(*entity, box)) {
+    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true, mNextSerial++});
   } else {
-    mExtra.push_back({id, {-kEverywhere, -kEverywhere, kEverywhere, kEverywhere}, order, true});
+    mExtra.push_back({id, {-kEverywhere, -kEverywhere, kEverywhere, kEverywhere}, order, true, mNextSerial++});
   }
 }
 
 void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
+  // Building again over the same space (many changes at once, a block's change), an entry whose
+  // entity is still a record, or was never changed since the drawing was read and is no insert
+  // (whose box follows its block), keeps its box and its serial: only what may have changed is
+  // boxed again, and what a painter kept of the rest stands.
+  std::vector<Entry> before;
+  if (mDb == &db && mSpace == space.objectId() && zrxhost::undoHistory(db).tracksTouched()) before.swap(mEntries);
   mDb = &db;
   mSpace = space.objectId();
   mEntries.clear();
   mExtra.clear();
+  ++mBuilds;
   (void)zrxhost::undoHistory(db).takeTouched();  // from here on the history keeps what changes
   const std::vector<ZcDbObjectId>& ids = space.entityIds();
   mEntries.reserve(ids.size());
+  mBuilding = true;
+  std::size_t old = 0;
+  std::uint32_t unused = 0;
   for (std::uint32_t i = 0; i < ids.size(); ++i) {
-    if (!ids[i].isNull() && !ids[i].isErased()) add(mEntries, ids[i], i);
+    if (ids[i].isNull() || ids[i].isErased()) continue;
+    while (old < before.size() && before[old].order < i) ++old;
+    if (old < before.size() && before[old].order == i && before[old].id == ids[i] && before[old].live &&
+        (zrxhost::pendingIndex(ids[i], unused) ||
+         (!zrxhost::changedSinceMarked(db, ids[i]) && !ZcDbBlockReference::cast(zrxhost::peekObject(ids[i]))))) {
+      mEntries.push_back(before[old]);
+      continue;
+    }
+    add(mEntries, ids[i], i);
   }
+  mBuilding = false;
+  mBlockBoxes.clear();
   mNextOrder = static_cast<std::uint32_t>(ids.size());
 
   // A grid of about one cell per two entries over their common box.
@@ -98,7 +181,9 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
     x0 = std::min<double>(x0, e.box[0]), y0 = std::min<double>(y0, e.box[1]);
     x1 = std::max<double>(x1, e.box[2]), y1 = std::max<double>(y1, e.box[3]);
   }
+  mHasBox = !mEntries.empty();
   if (mEntries.empty()) x0 = y0 = x1 = y1 = 0;
+  mBox[0] = x0, mBox[1] = y0, mBox[2] = x1, mBox[3] = y1;
   const double width = std::max(x1 - x0, 1e-9), height = std::max(y1 - y0, 1e-9);
   mCell = std::sqrt(width * height / std::max<double>(1, mEntries.size() / 2.0));
   mCell = std::max({mCell, width / 4096, height / 4096});
@@ -241,6 +326,73 @@ void SpatialIndex::near(const ZcGePoint3d& point, double radius, std::vector<ZcD
   for (const Entry* e : found) {
     if (!e->id.isErased()) out.push_back(e->id);
   }
+}
+
+void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vector<Found>& out) {
+  out.clear();
+  auto meets = [&](const Entry& e) {
+    return e.live && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]);
+  };
+  std::vector<std::uint32_t> hits;
+  const double cx0 = std::floor((x0 - mX0) / mCell), cx1 = std::floor((x1 - mX0) / mCell);
+  const double cy0 = std::floor((y0 - mY0) / mCell), cy1 = std::floor((y1 - mY0) / mCell);
+  if (cx1 >= 0 && cy1 >= 0 && cx0 < mColumns && cy0 < mRows && !mEntries.empty()) {
+    const auto c0 = static_cast<std::uint32_t>(std::max(0.0, cx0)), r0 = static_cast<std::uint32_t>(std::max(0.0, cy0));
+    const auto c1 = static_cast<std::uint32_t>(std::min<double>(mColumns - 1, cx1));
+    const auto r1 = static_cast<std::uint32_t>(std::min<double>(mRows - 1, cy1));
+    // Over a quarter of the drawing, every entry is looked at once, already in order; less is
+    // found cell by cell and put in order after.
+    if (double(c1 - c0 + 1) * (r1 - r0 + 1) * 4 > double(mColumns) * mRows) {
+      for (std::uint32_t k = 0; k < mEntries.size(); ++k)
+        if (meets(mEntries[k])) hits.push_back(k);
+    } else {
+      if (++mQuery == 0) std::fill(mSeen.begin(), mSeen.end(), 0), mQuery = 1;
+      for (std::uint32_t r = r0; r <= r1; ++r) {
+        for (std::uint32_t c = c0; c <= c1; ++c) {
+          const std::size_t cell = std::size_t(r) * mColumns + c;
+          for (std::uint32_t i = mCellStart[cell]; i < mCellStart[cell + 1]; ++i) {
+            const std::uint32_t k = mCellItems[i];
+            if (mSeen[k] == mQuery) continue;
+            mSeen[k] = mQuery;
+            if (meets(mEntries[k])) hits.push_back(k);
+          }
+        }
+      }
+      for (std::uint32_t k : mLarge)
+        if (meets(mEntries[k])) hits.push_back(k);
+      std::sort(hits.begin(), hits.end());
+    }
+  }
+  // The entries added or changed since the build go between the others by their order.
+  std::vector<const Entry*> extra;
+  for (const Entry& e : mExtra)
+    if (meets(e)) extra.push_back(&e);
+  std::sort(extra.begin(), extra.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
+  out.reserve(hits.size() + extra.size());  // kept by callers that ask again
+  auto next = extra.begin();
+  for (std::uint32_t k : hits) {
+    const Entry& e = mEntries[k];
+    for (; next != extra.end() && (*next)->order < e.order; ++next)
+      out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+    out.push_back({e.id, e.box, e.serial});
+  }
+  for (; next != extra.end(); ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+}
+
+bool SpatialIndex::extents(double box[4]) const {
+  bool any = mHasBox;
+  for (int i = 0; i < 4; ++i) box[i] = mBox[i];
+  for (const Entry& e : mExtra) {
+    if (!e.live || !std::isfinite(e.box[0])) continue;
+    if (!any) {
+      for (int i = 0; i < 4; ++i) box[i] = e.box[i];
+      any = true;
+      continue;
+    }
+    box[0] = std::min<double>(box[0], e.box[0]), box[1] = std::min<double>(box[1], e.box[1]);
+    box[2] = std::max<double>(box[2], e.box[2]), box[3] = std::max<double>(box[3], e.box[3]);
+  }
+  return any;
 }
 
 std::size_t SpatialIndex::memoryBytes() const {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "zrx/db.h"
@@ -13,7 +14,8 @@ namespace zrxhost::ed {
 // and kept up to date from the drawing's undo history, which hands over every object changed,
 // added, undone or redone since (an entity changed is looked at again, a new one added). Many
 // changes at once (a command that wrote a million copies), or a change to a block, make it build
-// afresh.
+// afresh, keeping the boxes of the entities that cannot have changed (still records, or untouched
+// since the read and not inserts, whose boxes follow their blocks).
 class SpatialIndex {
  public:
   // The index of the working drawing's current space, brought up to date; null without a drawing.
@@ -22,6 +24,24 @@ class SpatialIndex {
   // The entities whose extents come within `radius` of `point` (in XY), and those whose extents
   // are unknown, topmost (last added) first. Erased ones are left out; visibility is the caller's.
   void near(const ZcGePoint3d& point, double radius, std::vector<ZcDbObjectId>& out);
+
+  // An entity's place in the index: its box and a serial number no other entry has had, kept by
+  // the entry while its entity stays as it was (through builds too), so that what a painter kept of
+  // an entry stands until the entity changes (then it is a new entry).
+  struct Found {
+    ZcDbObjectId id;
+    const float* box;  // x0, y0, x1, y1
+    std::uint32_t serial;
+  };
+  // The live entries whose boxes meet the rectangle (x0, y0)-(x1, y1), and those without extents,
+  // bottom first (in the order they are drawn).
+  void within(double x0, double y0, double x1, double y1, std::vector<Found>& out);
+  // The box around every entry with extents; false when there is none.
+  bool extents(double box[4]) const;
+  // Counts the builds.
+  std::uint64_t builds() const { return mBuilds; }
+  // One above the highest serial given out so far.
+  std::uint32_t serialEnd() const { return mNextSerial; }
 
   std::size_t size() const { return mEntries.size() + mExtra.size(); }
   // The bytes it holds, for the benchmark.
@@ -36,11 +56,13 @@ class SpatialIndex {
     float box[4];         // x0, y0, x1, y1, widened to cover the double extents
     std::uint32_t order;  // the place in the space's list: higher is drawn later, on top
     bool live;
+    std::uint32_t serial = 0;  // given by add
   };
   void update(ZcDbDatabase& db);
   // Whether the object changed is a block an insert can show, or one of its entities.
   bool changesABlock(const ZcDbObjectId& id) const;
   void add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order);
+  bool insertBox(const ZcDbBlockReference& insert, double box[4]);
   void collect(const Entry& e, const ZcGePoint3d& point, double radius, std::vector<const Entry*>& found);
 
   ZcDbDatabase* mDb = nullptr;
@@ -56,6 +78,17 @@ class SpatialIndex {
   std::uint32_t mNextOrder = 0;
   std::vector<std::uint32_t> mSeen;  // per entry, the query that last found it
   std::uint32_t mQuery = 0;
+  // While a build runs: the box of each block inserted, in the block's coordinates.
+  struct BlockBox {
+    ZcGePoint3d min, max;
+    bool valid = false;
+  };
+  std::map<ZcDbObjectId, BlockBox> mBlockBoxes;
+  bool mBuilding = false;
+  std::uint32_t mNextSerial = 0;
+  std::uint64_t mBuilds = 0;
+  bool mHasBox = false;
+  double mBox[4] = {0, 0, 0, 0};  // around mEntries
 };
 
 }  // namespace zrxhost::ed

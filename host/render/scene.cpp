@@ -14,6 +14,7 @@
 #include "render/shapes.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/fonts.h"
 #include "zrxhost/messages.h"
 #include "zrxhost/render.h"
@@ -340,16 +341,51 @@ struct Placement {
 class SceneBuilder {
  public:
   SceneBuilder(ZcDbDatabase& db, Scene& scene, bool inLayout)
-      : mDb(db), mScene(scene), mStyle(db), mInLayout(inLayout) {}
+      : mDb(db), mScene(&scene), mStyle(db), mInLayout(inLayout) {}
+  void setScene(Scene& scene) { mScene = &scene; }
 
   void drawBlock(const std::vector<ZcDbObjectId>& ids, const Placement& placement) {
-    for (const ZcDbObjectId& id : ids) {
-      if (id.isNull() || id.isErased()) continue;
-      ZcDbEntity* entity = nullptr;
-      if (zcdbOpenObject(entity, id, ZcDb::kForRead) != Zcad::eOk || !entity) continue;
-      drawEntity(*entity, placement);
-      entity->close();
+    for (const ZcDbObjectId& id : ids) drawId(id, placement);
+  }
+  // The colour the entity draws in, from its record while it waits as one (so that nothing is
+  // built for it); -1 when it draws nothing (its layer is off or frozen, it is invisible).
+  std::int64_t dotColor(const ZcDbObjectId& id) {
+    std::uint32_t index = 0;
+    const dxf::DrawingLayout* layout = dxf::layoutOf(mDb);
+    if (layout && layout->file && mStyle.codec() && zrxhost::pendingIndex(id, index) &&
+        index < layout->pending.size()) {
+      using namespace dxf::entity_values;
+      const dxf::TagFile& f = *layout->file;
+      const std::size_t begin = layout->pending[index].begin;
+      const dxf::RecordValues values(f, begin + 1, f.recordEnd(begin));
+      // Most entities of a drawing share a few layers: the last one's name, as the file spells it,
+      // is compared before anything is decoded.
+      const std::string_view raw = values.name(kLayer);
+      if (!mLastLayer || raw != mLastLayerName) {
+        std::u16string name;
+        mStyle.codec()->decode(raw, name);
+        mLastLayer = &mStyle.layer(name.empty() ? ZcString(L"0") : ZcString(name));
+        mLastLayerName.assign(raw);
+      }
+      const DrawingStyle::Layer& layer = *mLastLayer;
+      if (!layer.visible) return -1;
+      if (values.has(kTrueColor)) return values.integer(kTrueColor) & 0xFFFFFF;
+      return resolvedColor(static_cast<int>(values.integer(kColorIndex)), layer.rgb, 0xFFFFFF);
     }
+    const auto* entity = zrxhost::peek<ZcDbEntity>(id);
+    if (!entity || entity->visibility() == ZcDb::kInvisible) return -1;
+    const DrawingStyle::Layer& layer = mStyle.layer(entity->layerName());
+    if (!layer.visible) return -1;
+    const dxf::ObjectRecord* fd = dxf::recordOf(*entity);
+    return colorFor(*entity, layer, Placement(), fd != nullptr && fd->file && fd->end > fd->begin ? fd : nullptr);
+  }
+
+  void drawId(const ZcDbObjectId& id, const Placement& placement) {
+    if (id.isNull() || id.isErased()) return;
+    ZcDbEntity* entity = nullptr;
+    if (zcdbOpenObject(entity, id, ZcDb::kForRead) != Zcad::eOk || !entity) return;
+    drawEntity(*entity, placement);
+    entity->close();
   }
 
  private:
@@ -392,7 +428,7 @@ class SceneBuilder {
       for (const ForeignDrawing::Ray& ray : drawing.rays) {
         const V3 o = placement.xform.apply(ray.origin), d = placement.xform.applyVector(ray.direction);
         if (o.finite() && d.finite() && (d.x != 0 || d.y != 0))
-          mScene.rays.push_back({o.x, o.y, d.x, d.y, ray.bothWays, look.rgb});
+          mScene->rays.push_back({o.x, o.y, d.x, d.y, ray.bothWays, look.rgb});
       }
       if (!drawing.block.empty()) drawNamedBlock(ZcString(drawing.block), placement, look, linetype, Xform());
       return;
@@ -409,7 +445,7 @@ class SceneBuilder {
     // changed from; the entity leaves it as it found it.
     const int drawn = mRecorder.subEntityTraits().color();
     for (const auto& text : mRecorder.texts())
-      addText(mScene, text, placement.xform, inlineColor(text, drawn, layer, placement, look.rgb), mClip);
+      addText(*mScene, text, placement.xform, inlineColor(text, drawn, layer, placement, look.rgb), mClip);
   }
 
   // A text's colour: the entity's, unless the entity drew it in a colour of its own.
@@ -497,7 +533,7 @@ class SceneBuilder {
           attribute.text->setTextString(insert.attribute(attribute.index).value);
         mRecorder.clear();
         attribute.text->worldDraw(&mRecorder);
-        for (const auto& t : mRecorder.texts()) addText(mScene, t, placement.xform, rgb, mClip);
+        for (const auto& t : mRecorder.texts()) addText(*mScene, t, placement.xform, rgb, mClip);
       }
     }
   }
@@ -548,8 +584,8 @@ class SceneBuilder {
     if (zcdbOpenObject(model, mDb.modelSpaceId(), ZcDb::kForRead) != Zcad::eOk || !model) return;
     const std::vector<ZcDbObjectId> ids = model->entityIds();
     model->close();
-    mScene.clips.push_back({corners[0].x, corners[0].y, corners[2].x, corners[2].y});
-    mClip = static_cast<int>(mScene.clips.size()) - 1;
+    mScene->clips.push_back({corners[0].x, corners[0].y, corners[2].x, corners[2].y});
+    mClip = static_cast<int>(mScene->clips.size()) - 1;
     mInViewport = true;
     Placement inner;
     inner.xform = view;
@@ -597,8 +633,8 @@ class SceneBuilder {
         scaled.period = period;
         addDashed(item, lines, scaled);
         if (!mInViewport)
-          for (const PathOp& op : item.ops) mScene.include(op.p[0], op.p[1]);
-        if (!item.ops.empty()) mScene.items.push_back(std::move(item));
+          for (const PathOp& op : item.ops) mScene->include(op.p[0], op.p[1]);
+        if (!item.ops.empty()) mScene->items.push_back(std::move(item));
         return;
       }
     }
@@ -611,16 +647,18 @@ class SceneBuilder {
       for (int i = 0; i < points; ++i) {
         out.p[2 * i] = op.p[i].x;
         out.p[2 * i + 1] = op.p[i].y;
-        if (!mInViewport) mScene.include(op.p[i].x, op.p[i].y);
+        if (!mInViewport) mScene->include(op.p[i].x, op.p[i].y);
       }
       item.ops.push_back(out);
     }
-    if (!item.ops.empty()) mScene.items.push_back(std::move(item));
+    if (!item.ops.empty()) mScene->items.push_back(std::move(item));
   }
 
   ZcDbDatabase& mDb;
-  Scene& mScene;
+  Scene* mScene;
   DrawingStyle mStyle;
+  const DrawingStyle::Layer* mLastLayer = nullptr;  // dotColor's last layer, by its name in the file
+  std::string mLastLayerName;
   ZcGiDrawRecorder mRecorder;
   bool mInLayout;            // drawing a layout: its viewports show the model space
   bool mInViewport = false;  // what is drawn now lies inside a viewport: its extents do not count
@@ -641,6 +679,26 @@ void addRecording(Scene& scene, const ZcGiDrawRecorder& recorder, int fallbackCo
     if (!item.ops.empty()) scene.items.push_back(std::move(item));
   }
   for (const auto& text : recorder.texts()) addText(scene, text, Xform(), colorOf(text.color, fallbackColor));
+}
+
+struct EntityDrawer::Builder : SceneBuilder {
+  using SceneBuilder::SceneBuilder;
+};
+
+EntityDrawer::EntityDrawer(ZcDbDatabase& db) {
+  Scene unused;
+  mBuilder = std::make_unique<Builder>(db, unused, db.currentSpaceId() != db.modelSpaceId());
+}
+
+EntityDrawer::~EntityDrawer() = default;
+
+std::int64_t EntityDrawer::dotColor(const ZcDbObjectId& id) {
+  return mBuilder->dotColor(id);
+}
+
+void EntityDrawer::draw(const ZcDbObjectId& id, Scene& scene) {
+  mBuilder->setScene(scene);
+  mBuilder->drawId(id, Placement());
 }
 
 bool buildScene(ZcDbDatabase& db, Scene& scene, std::string& error) {

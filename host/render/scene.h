@@ -9,6 +9,7 @@
 #include <vector>
 
 class ZcDbDatabase;
+class ZcDbObjectId;
 class ZcGiDrawRecorder;
 
 namespace zrxhost {
@@ -120,6 +121,24 @@ void textOps(const SceneText& text, std::vector<PathOp>& ops);
 // Adds what `recorder` holds; `fallbackColor` replaces the by-block and by-layer indices the
 // recorder could not resolve.
 void addRecording(Scene& scene, const ZcGiDrawRecorder& recorder, int fallbackColor);
+
+// Draws entities of the current space one at a time, as buildScene draws them, keeping what the
+// drawing's tables say (layers, linetypes, the header) from one to the next: a window draws what
+// comes into view this way. Made afresh when a table changes.
+class EntityDrawer {
+ public:
+  explicit EntityDrawer(ZcDbDatabase& db);
+  ~EntityDrawer();
+  // Adds what the entity draws (nothing when it is invisible, erased or on a layer not shown).
+  void draw(const ZcDbObjectId& id, Scene& scene);
+  // The colour it draws in (0xRRGGBB), read from its record when it is not built yet, without
+  // building it; -1 when it draws nothing. A dot standing for a tiny entity takes it.
+  std::int64_t dotColor(const ZcDbObjectId& id);
+
+ private:
+  struct Builder;
+  std::unique_ptr<Builder> mBuilder;
+};
 
 // Every visible, non-erased entity of the database's current space, inserts and dimensions with
 // their blocks, in their colours and linetypes. False and `error` when the space cannot be opened.

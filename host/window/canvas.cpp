@@ -49,14 +49,25 @@ Canvas::Canvas(WindowInput& input, QWidget* parent) : QWidget(parent), mInput(in
   setCursor(Qt::BlankCursor);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(200, 150);
+  // What a frame left unbuilt or showed scaled is drawn afresh in the moments after it, while
+  // nothing else is asked of the window.
+  mSharpen.setSingleShot(true);
+  mSharpen.setInterval(0);
+  connect(&mSharpen, &QTimer::timeout, this, [this] {
+    if (!sharpen()) mSharpen.start();
+  });
 }
 
 void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
   const std::uint64_t state = zrxhost::undoHistory(db).editCount();
   if (!force && mDb == &db && state == mDrawnState) return;
   const bool newDrawing = mDb != &db;
-  std::string error;
-  if (!mDrawing.rebuild(db, error)) return;
+  if (newDrawing || force) {
+    std::string error;
+    if (!mDrawing.rebuild(db, error)) return;
+  } else {
+    mDrawing.refresh(db);
+  }
   mDb = &db;
   mDrawnState = state;
   mDrawingImageValid = false;
@@ -85,21 +96,71 @@ void Canvas::setView(const ViewTransform& view) {
 }
 
 void Canvas::viewMoved() {
-  mDrawingImageValid = false;
   Session::instance().setPixelSize(mView.pixelSize());
   emit viewChanged();
   update();
 }
 
+void Canvas::paintDrawing() {
+  const QSize size(mView.width, mView.height);
+  const bool sameSize = mDrawingImage.size() == size;
+  const ViewTransform& was = mDrawnView;
+  if (mDrawingImageValid && sameSize && was.scale == mView.scale && was.centerX == mView.centerX &&
+      was.centerY == mView.centerY)
+    return;
+  const double dx = (was.centerX - mView.centerX) * mView.scale, dy = (mView.centerY - was.centerY) * mView.scale;
+  const bool panned = mDrawingImageValid && sameSize && was.scale == mView.scale &&
+                      std::fabs(dx - std::round(dx)) < 1e-3 && std::fabs(dy - std::round(dy)) < 1e-3 &&
+                      std::fabs(dx) < size.width() && std::fabs(dy) < size.height();
+  const bool zoomed = mDrawingImageValid && sameSize && was.scale != mView.scale;
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(QColor::fromRgb(kBackgroundRgb));
+  if (panned) {
+    // A pan moves what is kept and draws only the strips that came into view.
+    const int sx = static_cast<int>(std::lround(dx)), sy = static_cast<int>(std::lround(dy));
+    {
+      QPainter shift(&image);
+      shift.drawImage(sx, sy, mDrawingImage);
+    }
+    bool complete = mDrawingComplete;
+    // The rows across the top or bottom, and the columns beside them (not over them again: ink
+    // drawn twice would shade its edges twice).
+    const QRect rows = sy > 0 ? QRect(0, 0, size.width(), sy) : QRect(0, size.height() + sy, size.width(), -sy);
+    const int top = std::max(sy, 0), bottom = size.height() + std::min(sy, 0);
+    const QRect columns = sx > 0 ? QRect(0, top, sx, bottom - top) : QRect(size.width() + sx, top, -sx, bottom - top);
+    if (sy != 0) complete = mDrawing.paint(image, mView, rows, kFrameBudgetMs) && complete;
+    if (sx != 0) complete = mDrawing.paint(image, mView, columns, kFrameBudgetMs) && complete;
+    mDrawingComplete = complete;
+  } else if (zoomed) {
+    // A zoom shows what was drawn, scaled, at once; the next frames draw it sharp.
+    QPainter scaled(&image);
+    const double k = mView.scale / was.scale;
+    scaled.setTransform(QTransform(k, 0, 0, k, mView.screenX(was.drawingX(0)), mView.screenY(was.drawingY(0))));
+    scaled.drawImage(0, 0, mDrawingImage);
+    mDrawingComplete = false;
+  } else {
+    mDrawingComplete = mDrawing.paint(image, mView, QRect(QPoint(0, 0), size), kFrameBudgetMs);
+  }
+  mDrawingImage = std::move(image);
+  mDrawnView = mView;
+  mDrawingImageValid = true;
+  if (!mDrawingComplete) mSharpen.start();
+}
+
+bool Canvas::sharpen() {
+  if (mDrawingComplete || !mDrawingImageValid) return true;
+  QImage image(mDrawingImage.size(), QImage::Format_RGB32);
+  image.fill(QColor::fromRgb(kBackgroundRgb));
+  mDrawingComplete = mDrawing.paint(image, mView, image.rect(), kSharpenBudgetMs);
+  mDrawingImage = std::move(image);
+  mDrawnView = mView;
+  update();
+  return mDrawingComplete;
+}
+
 void Canvas::renderFrame(QImage& image) {
   const QSize size(mView.width, mView.height);
-  if (!mDrawingImageValid || mDrawingImage.size() != size) {
-    mDrawingImage = QImage(size, QImage::Format_RGB32);
-    mDrawingImage.fill(QColor::fromRgb(kBackgroundRgb));
-    QPainter drawingPainter(&mDrawingImage);
-    mDrawing.paint(drawingPainter, mView);
-    mDrawingImageValid = true;
-  }
+  paintDrawing();
   // The drawing's picture is copied, not repainted: a frame costs what the drag changes.
   if (image.size() != size || image.format() != mDrawingImage.format()) image = QImage(size, mDrawingImage.format());
   std::memcpy(image.bits(), mDrawingImage.constBits(), static_cast<size_t>(mDrawingImage.sizeInBytes()));

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
@@ -27,12 +28,18 @@ class Canvas : public QWidget {
   void refreshDrawing(ZcDbDatabase& db, bool force = false);
   void zoomExtents();
   // The drawing as painted, for painting it elsewhere (a printer).
-  const DrawingPaths& drawing() const { return mDrawing; }
+  DrawingPaths& drawing() { return mDrawing; }
   const ViewTransform& view() const { return mView; }
   void setView(const ViewTransform& view);
   // One frame into `image` of the canvas's size: the drawing (from its cached picture), the preview,
   // the cursor. What paintEvent shows, callable offscreen.
   void renderFrame(QImage& image);
+  // Draws afresh, building for kSharpenBudgetMs at most, what the last frames showed scaled or left
+  // unbuilt; true when the drawing on screen is complete. The window calls it while idle.
+  bool sharpen();
+  // A frame builds entities for this long at most; a sharpening pass for this long.
+  static constexpr double kFrameBudgetMs = 8;
+  static constexpr double kSharpenBudgetMs = 40;
   // Whether Space is held, turning a left drag into a pan.
   void setSpaceHeld(bool held) { mSpaceHeld = held; }
   bool pannedWhileSpaceHeld() const { return mPannedWithSpace; }
@@ -65,6 +72,9 @@ class Canvas : public QWidget {
 
  private:
   void viewMoved();
+  // Brings the drawing's picture to the current view: shifted by a pan, scaled by a zoom, drawn
+  // afresh otherwise.
+  void paintDrawing();
   void paintOverlay(QPainter& painter);
   // Finds the snap or the entity under the cursor for the request being answered.
   void lookUnderCursor(double x, double y);
@@ -83,6 +93,9 @@ class Canvas : public QWidget {
   QImage mDrawingImage;
   QImage mFrameImage;
   bool mDrawingImageValid = false;
+  bool mDrawingComplete = false;
+  ViewTransform mDrawnView;  // the view mDrawingImage shows
+  QTimer mSharpen;
   ZcDbDatabase* mDb = nullptr;
   std::uint64_t mDrawnState = 0;
   bool mHasExtents = false;

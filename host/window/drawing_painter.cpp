@@ -4,10 +4,16 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <limits>
 
+#include "ed/spatial_index.h"
+#include "zrx/db.h"
 #include "zrx/gi.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/fonts.h"
+#include "zrxhost/messages.h"
 #include "zrxhost/render.h"
 
 namespace zrxhost::window {
@@ -61,16 +67,109 @@ constexpr std::size_t kMaxSprites = 50000;
 
 }  // namespace
 
+DrawingPaths::DrawingPaths() = default;
+DrawingPaths::~DrawingPaths() = default;
+
+void DrawingPaths::forget() {
+  mSlot.clear();
+  mDotRgb.clear();
+  mBuilt.clear();
+  mScratch = render::Scene();
+  mDrawer.reset();
+}
+
 bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
-  render::Scene scene;
-  if (!render::buildScene(db, scene, error)) return false;
-  std::vector<Item> items;
-  items.reserve(scene.items.size());
+  if (zcdbHostApplicationServices()->workingDatabase() != &db || db.currentSpaceId().isNull()) {
+    error = textInLanguage("the drawing's current space cannot be opened", "无法打开图形的当前空间");
+    return false;
+  }
+  forget();
+  mDb = &db;
+  mIndexBuilds = 0;
+  mExtentsKnown = false;
+  refresh(db);
+  return true;
+}
+
+std::uint64_t DrawingPaths::layerSignature(ZcDbDatabase& db) const {
+  std::uint64_t sum = 0;
+  const auto* table = zrxhost::peek<ZcDbLayerTable>(db.layerTableId());
+  if (!table) return sum;
+  for (const ZcDbObjectId& id : table->recordIds()) {
+    const auto* layer = zrxhost::peek<ZcDbLayerTableRecord>(id);
+    if (!layer) continue;
+    const std::uint64_t state = (layer->isOff() ? 1u : 0u) | (layer->isFrozen() ? 2u : 0u) |
+                                static_cast<std::uint64_t>(layer->colorIndex() & 0xFFFF) << 2;
+    sum = (sum ^ (state + std::hash<std::uint64_t>()(id.handle()))) * 1099511628211ull;
+  }
+  return sum;
+}
+
+void DrawingPaths::refresh(ZcDbDatabase& db) {
+  if (mDb != &db) {
+    std::string unused;
+    rebuild(db, unused);
+    return;
+  }
+  ed::SpatialIndex* index = ed::SpatialIndex::current();
+  const std::uint64_t layers = layerSignature(db);
+  // A build of the index keeps the serials of what did not change: only a layer's change drops all.
+  if (!index || layers != mLayers) forget();
+  mLayers = layers;
+  mExtentsKnown = false;
+  if (!index) return;
+  mIndexBuilds = index->builds();
+  mExtentsKnown = false;
+}
+
+const render::Bounds& DrawingPaths::extents() {
+  if (mExtentsKnown || !mDb) return mExtents;
+  mExtentsKnown = true;
+  mExtents = render::Bounds();
+  ed::SpatialIndex* index = ed::SpatialIndex::current();
+  double box[4];
+  if (!index || !index->extents(box)) return mExtents;
+  // The index's boxes may be wider than the ink (a text's is), so each side is the ink of the
+  // entities whose boxes reach past the nearest inner side of any box: the only ones that can
+  // hold that side's extreme. They are built; the rest are not looked at more.
+  std::vector<ed::SpatialIndex::Found> all;
+  const double inf = std::numeric_limits<double>::infinity();
+  index->within(-inf, -inf, inf, inf, all);
+  double inner[4] = {inf, inf, -inf, -inf};  // the least maximum x, y; the greatest minimum x, y
+  for (const auto& f : all) {
+    if (!std::isfinite(f.box[0])) continue;
+    inner[0] = std::min<double>(inner[0], f.box[2]), inner[1] = std::min<double>(inner[1], f.box[3]);
+    inner[2] = std::max<double>(inner[2], f.box[0]), inner[3] = std::max<double>(inner[3], f.box[1]);
+  }
+  for (const auto& f : all) {
+    const bool edge = !std::isfinite(f.box[0]) || f.box[0] <= inner[0] || f.box[1] <= inner[1] ||
+                      f.box[2] >= inner[2] || f.box[3] >= inner[3];
+    if (!edge) continue;
+    const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
+    const Built& built = slot >= 0 ? mBuilt[static_cast<std::size_t>(slot)] : build(f.id, f.serial);
+    for (const Item& item : built.items) {
+      if (item.path.isEmpty()) continue;
+      mExtents.add(item.box.left(), item.box.top());
+      mExtents.add(item.box.right(), item.box.bottom());
+    }
+  }
+  return mExtents;
+}
+
+const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint32_t serial) {
+  if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);
+  if (mSlot.size() <= serial) mSlot.resize(std::max<std::size_t>(serial + 1, mSlot.size() * 2), -1);
+  mScratch.items.clear();
+  mScratch.texts.clear();
+  mScratch.rays.clear();
+  mDrawer->draw(id, mScratch);
+  Built built;
+  built.items.reserve(mScratch.items.size());
   std::vector<render::PathOp> textOps;
-  for (const render::SceneItem& source : scene.items) {
+  for (const render::SceneItem& source : mScratch.items) {
     Item item{{}, {}, source.rgb, source.filled};
     item.path.setFillRule(source.evenOdd ? Qt::OddEvenFill : Qt::WindingFill);
-    if (source.text >= 0) render::textOps(scene.texts[static_cast<size_t>(source.text)], textOps);
+    if (source.text >= 0) render::textOps(mScratch.texts[static_cast<size_t>(source.text)], textOps);
     for (const render::PathOp& op : source.text >= 0 ? textOps : source.ops) {
       switch (op.kind) {
         case render::PathOp::kMove:
@@ -88,51 +187,165 @@ bool DrawingPaths::rebuild(ZcDbDatabase& db, std::string& error) {
       }
     }
     item.box = item.path.boundingRect();
-    items.push_back(std::move(item));
+    built.items.push_back(std::move(item));
   }
-  mScene = std::move(scene);
-  mItems = std::move(items);
-  return true;
+  QRectF ink;
+  for (const Item& item : built.items) ink |= item.box;
+  built.ink = std::max(ink.width(), ink.height());
+  built.rays = mScratch.rays;
+  built.shown = !built.items.empty() || !built.rays.empty();
+  built.rgb = !built.items.empty() ? built.items.front().rgb : (built.rays.empty() ? 0 : built.rays.front().rgb);
+  mSlot[serial] = static_cast<std::int32_t>(mBuilt.size());
+  mBuilt.push_back(std::move(built));
+  return mBuilt.back();
 }
 
-void DrawingPaths::paint(QPainter& painter, const ViewTransform& view, bool onPaper, double penWidth) const {
+void DrawingPaths::paint(QPainter& painter, const ViewTransform& view, bool onPaper, double penWidth) {
+  paintInto(painter, nullptr, view, QRect(0, 0, view.width, view.height), onPaper, penWidth,
+            std::numeric_limits<double>::infinity());
+}
+
+bool DrawingPaths::paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs) {
+  QPainter painter(&image);
+  painter.setClipRect(region);
+  return paintInto(painter, &image, view, region, false, 1.0, budgetMs);
+}
+
+bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region,
+                             bool onPaper, double penWidth, double budgetMs) {
+  if (!mDb) return true;
+  ed::SpatialIndex* index = ed::SpatialIndex::current();
+  if (!index) return true;
+  if (index->builds() != mIndexBuilds) refresh(*mDb);
+  using Clock = std::chrono::steady_clock;
+  // The budget counts the time spent building and looking up colours, not the walk over what is
+  // known already, so that every pass gets on with what is left however large the view.
+  const double budgetNs = budgetMs * 1e6;
+  double spentNs = 0;
+  Clock::time_point workStart;
   auto ink = [onPaper](std::uint32_t rgb) { return colorOf(onPaper && rgb == 0xFFFFFF ? 0 : rgb); };
   const QTransform transform = toScreen(view);
-  const QRectF visible(view.drawingX(-2), view.drawingY(view.height + 2), (view.width + 4) / view.scale,
-                       (view.height + 4) / view.scale);
-  const double pixel = view.pixelSize();
+  const double x0 = view.drawingX(region.left() - 2), x1 = view.drawingX(region.right() + 3);
+  const double y0 = view.drawingY(region.bottom() + 3), y1 = view.drawingY(region.top() - 2);
+  std::vector<ed::SpatialIndex::Found>& found = mFound;
+  index->within(x0, y0, x1, y1, found);
+
+  const double scale = view.scale, pixel = view.pixelSize();
+  const int left = std::max(0, region.left()), top = std::max(0, region.top());
+  const int right = std::min(region.right(), view.width - 1), bottom = std::min(region.bottom(), view.height - 1);
+  std::uint32_t* pixels = image ? reinterpret_cast<std::uint32_t*>(image->bits()) : nullptr;
+  const qsizetype stride = image ? image->bytesPerLine() / 4 : 0;
+  auto dot = [&](double x, double y, std::uint32_t rgb) {
+    const double sx = std::floor(view.screenX(x)), sy = std::floor(view.screenY(y));
+    if (!(sx >= left && sx <= right && sy >= top && sy <= bottom)) return;
+    if (pixels) {
+      pixels[static_cast<qsizetype>(sy) * stride + static_cast<qsizetype>(sx)] = 0xFF000000u | rgb;
+    } else {
+      painter.fillRect(QRectF(sx, sy, 1, 1), ink(rgb));
+    }
+  };
+  bool complete = true;
+  bool timeLeft = true;
+  int sinceClock = 0;
+  std::vector<const Built*> rays;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
-  for (const Item& item : mItems) {
-    if (!item.box.intersects(visible) && !(item.box.width() == 0 || item.box.height() == 0)) continue;
-    const QColor color = ink(item.rgb);
-    if (item.box.width() < pixel && item.box.height() < pixel) {
-      const QPointF at = transform.map(item.box.center());
-      painter.fillRect(QRectF(at.x() - 0.5, at.y() - 0.5, 1, 1), color);
+  for (const ed::SpatialIndex::Found& f : found) {
+    const double w = (static_cast<double>(f.box[2]) - f.box[0]) * scale;
+    const double h = (static_cast<double>(f.box[3]) - f.box[1]) * scale;
+    const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
+    const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
+    // Once built, its ink tells how large it shows; until then its box in the index.
+    const bool small = built ? built->ink * scale < kInkDotPixels : std::max(w, h) < kDotPixels;
+    const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2,
+                 cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
+    if (!built && small) {
+      // A dot needs only the colour, which the record gives without building the entity.
+      if (mDotRgb.size() <= f.serial) mDotRgb.resize(std::max<std::size_t>(f.serial + 1, mDotRgb.size() * 2), 0);
+      std::uint32_t& known = mDotRgb[f.serial];
+      if (known == 0 && timeLeft) {
+        if (sinceClock == 0) workStart = Clock::now();
+        if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);
+        const std::int64_t rgb = mDrawer->dotColor(f.id);
+        known = rgb < 0 ? kDrawsNothing : kKnown | static_cast<std::uint32_t>(rgb);
+        if (++sinceClock == 256) {
+          sinceClock = 0;
+          spentNs += std::chrono::duration<double, std::nano>(Clock::now() - workStart).count();
+          timeLeft = spentNs < budgetNs;
+        }
+      }
+      if (known == 0) complete = false;
+      if (known != kDrawsNothing) dot(cx, cy, known == 0 ? 0xFFFFFF : known & 0xFFFFFF);
       continue;
     }
-    if (item.filled) {
-      painter.setPen(Qt::NoPen);
-      painter.setBrush(color);
-      painter.drawPath(transform.map(item.path));
-    } else {
-      painter.setPen(QPen(color, penWidth));
-      painter.setBrush(Qt::NoBrush);
-      painter.drawPath(transform.map(item.path));
+    if (!built && timeLeft) {
+      const Clock::time_point start = Clock::now();
+      built = &build(f.id, f.serial);
+      spentNs += std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+      timeLeft = spentNs < budgetNs;
+    }
+    if (!built) {
+      // Not built in time: a dot, or its box, in white until a later paint sharpens it.
+      complete = false;
+      if (small) {
+        dot(cx, cy, 0xFFFFFF);
+      } else if (std::isfinite(w) && std::isfinite(h)) {
+        painter.setPen(QPen(ink(0xFFFFFF), penWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(transform.mapRect(QRectF(f.box[0], f.box[1], f.box[2] - f.box[0], f.box[3] - f.box[1])));
+      }
+      continue;
+    }
+    if (!built->shown) continue;
+    if (!built->rays.empty()) rays.push_back(built);
+    if (small && built->rays.empty()) {
+      if (!built->items.empty()) dot(cx, cy, built->rgb);
+      continue;
+    }
+    // Under a few pixels the edges' shading is not worth its time.
+    painter.setRenderHint(QPainter::Antialiasing, std::max(w, h) >= kSmoothPixels);
+    painter.setTransform(transform);
+    for (const Item& item : built->items) {
+      if (item.box.width() < pixel && item.box.height() < pixel) {
+        painter.resetTransform();
+        const QPointF at = item.box.center();
+        dot(at.x(), at.y(), item.rgb);
+        painter.setTransform(transform);
+        continue;
+      }
+      const QColor color = ink(item.rgb);
+      if (item.filled) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+      } else {
+        QPen pen(color, penWidth);
+        pen.setCosmetic(true);  // its width in pixels of the device, whatever the view's scale
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+      }
+      painter.drawPath(item.path);
+    }
+    painter.resetTransform();
+  }
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  // Construction lines reach across the whole view.
+  for (const Built* built : rays) {
+    for (const render::SceneRay& ray : built->rays) {
+      const double reach =
+          (view.width + view.height) / view.scale + std::hypot(ray.x - view.centerX, ray.y - view.centerY);
+      const double length = std::hypot(ray.dx, ray.dy);
+      if (!(length > 0)) continue;
+      const double ux = ray.dx / length, uy = ray.dy / length;
+      const QPointF from = ray.bothWays ? QPointF(ray.x - ux * reach, ray.y - uy * reach) : QPointF(ray.x, ray.y);
+      painter.setPen(QPen(ink(ray.rgb), penWidth));
+      painter.drawLine(transform.map(QLineF(from, QPointF(ray.x + ux * reach, ray.y + uy * reach))));
     }
   }
-  // Construction lines reach across the whole view.
-  for (const render::SceneRay& ray : mScene.rays) {
-    const double reach =
-        (view.width + view.height) / view.scale + std::hypot(ray.x - view.centerX, ray.y - view.centerY);
-    const double length = std::hypot(ray.dx, ray.dy);
-    if (!(length > 0)) continue;
-    const double ux = ray.dx / length, uy = ray.dy / length;
-    const QPointF from = ray.bothWays ? QPointF(ray.x - ux * reach, ray.y - uy * reach) : QPointF(ray.x, ray.y);
-    painter.setPen(QPen(ink(ray.rgb), penWidth));
-    painter.drawLine(transform.map(QLineF(from, QPointF(ray.x + ux * reach, ray.y + uy * reach))));
-  }
   painter.restore();
+  // The list of a whole view of a large drawing is not kept between paints: its memory is more
+  // than its making costs.
+  if (found.capacity() > kKeptFound) std::vector<ed::SpatialIndex::Found>().swap(found);
+  return complete;
 }
 
 const PreviewPainter::Glyph& PreviewPainter::glyph(const Font& font, char32_t c) {

@@ -8,10 +8,12 @@
 #include <QTransform>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "ed/spatial_index.h"
 #include "render/scene.h"
 #include "window/view_transform.h"
 
@@ -24,16 +26,35 @@ class Font;
 
 namespace zrxhost::window {
 
-// The drawing as paths in drawing coordinates, each with its extents, built once per change of the
-// drawing and painted at any view.
+// The drawing as the spatial index sees it: each entity in view is drawn from its own paths, built
+// the first time it shows larger than a dot and kept until it changes; one that shows smaller than
+// kDotPixels costs a dot in its colour, and one not built yet when the time for a paint runs out is
+// drawn as its box until a later paint sharpens it.
 class DrawingPaths {
  public:
-  // Rebuilds from the database's current space; false and `error` when it cannot be read.
+  DrawingPaths();
+  ~DrawingPaths();
+  // Takes the drawing afresh (its index built now when it is not yet); nothing of it is built.
   bool rebuild(ZcDbDatabase& db, std::string& error);
-  const render::Bounds& extents() const { return mScene.extents(); }
-  // Paints every item at `view`; an item smaller than a pixel becomes a dot. On paper (a printer)
-  // colour 7 is black and lines are `penWidth` device pixels wide.
-  void paint(QPainter& painter, const ViewTransform& view, bool onPaper = false, double penWidth = 1.0) const;
+  // After an edit: the index brought up to date; what changed is built again when next shown, and
+  // everything when a layer changed.
+  void refresh(ZcDbDatabase& db);
+  // The extents of the ink of what is drawn, worked out when first asked after a change.
+  const render::Bounds& extents();
+  // Paints every entity in view onto a printer or another device; on paper colour 7 is black and
+  // lines are `penWidth` device pixels wide.
+  void paint(QPainter& painter, const ViewTransform& view, bool onPaper = false, double penWidth = 1.0);
+  // Paints what lies in `region` of `image` (which `view` maps the drawing onto), building what
+  // needs building until `budgetMs` have passed; false when something was left as its box.
+  bool paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs);
+  // Below this size on screen (pixels, the longer side of its box in the index) an entity is a dot:
+  // the index's boxes are wider than the ink (a text's by a few heights all round), and what is
+  // drawn inside a pixel or two looks like a dot anyway.
+  static constexpr double kDotPixels = 4;
+  // A built entity whose ink is under this size is a dot.
+  static constexpr double kInkDotPixels = 1.5;
+  // Below this size an entity is drawn without antialiasing.
+  static constexpr double kSmoothPixels = 6;
 
  private:
   struct Item {
@@ -42,8 +63,35 @@ class DrawingPaths {
     std::uint32_t rgb;
     bool filled;
   };
-  render::Scene mScene;
-  std::vector<Item> mItems;
+  struct Built {
+    std::vector<Item> items;
+    std::vector<render::SceneRay> rays;
+    std::uint32_t rgb = 0;  // of its dot
+    double ink = 0;         // the longer side of the box around its paths
+    bool shown = false;     // it draws anything at all
+  };
+  bool paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region, bool onPaper,
+                 double penWidth, double budgetMs);
+  const Built& build(const ZcDbObjectId& id, std::uint32_t serial);
+  // The layers' states as one number: a change drops everything built.
+  std::uint64_t layerSignature(ZcDbDatabase& db) const;
+  void forget();
+
+  ZcDbDatabase* mDb = nullptr;
+  std::unique_ptr<render::EntityDrawer> mDrawer;
+  render::Scene mScratch;
+  std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage up to kKeptFound
+  static constexpr std::size_t kKeptFound = 1 << 16;
+  std::vector<std::int32_t> mSlot;              // by the index's serial: the place in mBuilt, or -1
+  std::vector<Built> mBuilt;
+  // By serial, the colour of the dot of an entity not built: 0 not known yet, else kKnown with the
+  // colour, or kDrawsNothing.
+  std::vector<std::uint32_t> mDotRgb;
+  static constexpr std::uint32_t kKnown = 0x1000000, kDrawsNothing = 0x2000000;
+  std::uint64_t mIndexBuilds = 0;
+  std::uint64_t mLayers = 0;
+  render::Bounds mExtents;
+  bool mExtentsKnown = false;
 };
 
 // Paints a jig's frame: polylines as lines, texts from cached glyph outlines, and a text under about

@@ -34,6 +34,7 @@
 #include "zrx/gi.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/messages.h"
+#include "zrxhost/render.h"
 #include "zrxhost/session.h"
 #include "zrxhost/undo.h"
 
@@ -463,6 +464,53 @@ class WindowTest : public QObject {
     QVERIFY(transcript.contains(QString::fromUtf8("命令: tally")));
     QVERIFY(transcript.contains(QString::fromUtf8("*取消*")));
     QCOMPARE(window.menuBar()->actions().first()->text(), QString::fromUtf8("文件(&F)"));
+  }
+
+  // A pan draws only the strips that came into view and a zoom first shows the picture scaled, yet
+  // once sharp the canvas shows what drawing the whole view afresh shows.
+  void panAndZoomEndWhereAFreshPaintDoes() {
+    MainWindow& window = open("en-US", QString(SAMPLE_DRAWING).replace("sample.dxf", "floorplan.dxf"));
+    Canvas& canvas = window.canvas();
+    auto shown = [&] {
+      QImage frame;
+      canvas.renderFrame(frame);
+      while (!canvas.sharpen()) {
+      }
+      canvas.renderFrame(frame);
+      return frame;
+    };
+    auto fresh = [&] {
+      canvas.refreshDrawing(window.database(), true);
+      return shown();
+    };
+    // Pixels that differ by more than the shading of an edge drawn from another origin.
+    auto differing = [](const QImage& a, const QImage& b) {
+      int count = 0;
+      for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+          const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+          count += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q))}) > 24;
+        }
+      }
+      return count;
+    };
+    ViewTransform view = canvas.view();
+    view.zoomAt(view.width * 0.5, view.height * 0.5, 3);
+    canvas.setView(view);
+    shown();
+    view.panBy(-41, 29);
+    canvas.setView(view);
+    const QImage panned = shown();
+    QCOMPARE(differing(panned, fresh()), 0);
+    view.zoomAt(view.width * 0.6, view.height * 0.4, 1.25);
+    canvas.setView(view);
+    const QImage zoomed = shown();
+    int ink = 0;
+    for (int y = 0; y < zoomed.height(); ++y)
+      for (int x = 0; x < zoomed.width(); ++x) ink += (zoomed.pixel(x, y) & 0xFFFFFF) != kBackgroundRgb;
+    QVERIFY(ink > 1000);
+    QCOMPARE(differing(zoomed, fresh()), 0);
   }
 
   // The view follows real input events: the wheel zooms about the cursor, a middle-button drag and a

@@ -1,0 +1,371 @@
+// Benchmarks zrxcad's canvas over a large drawing of mixed kinds (bench/render_compare.py's): the
+// open to the first frame, pan and wheel-zoom frames, the drag of a tally over it, and the frame
+// after an edit that adds 100,000 texts; 1600 x 1000 pixels, median and 99th percentile.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "jig/tally_jig.h"
+#include "jig/text_array.h"
+#include "module/host.h"
+#include "window/canvas.h"
+#include "window/window_input.h"
+#include "zrxhost/database_internals.h"
+#include "zrxhost/dxf.h"
+#include "zrxhost/session.h"
+#include "zrxhost/undo.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using zrxhost::window::Canvas;
+using zrxhost::window::ViewTransform;
+
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+};
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double percentile(std::vector<double> values, double fraction) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t at = std::min(values.size() - 1, static_cast<size_t>(std::ceil(fraction * values.size())) - 1);
+  return values[at];
+}
+
+// The drawing of `entities`, made once by render_compare.py into ZRX_BENCH_DATA (default /tmp).
+std::string drawingPath(int entities) {
+  const char* dir = std::getenv("ZRX_BENCH_DATA");
+  const std::string path = std::string(dir ? dir : "/tmp") + "/mixed" + std::to_string(entities) + ".dxf";
+  if (!std::ifstream(path).good()) {
+    const std::string make =
+        "/usr/bin/python3 " ZRX_SOURCE_DIR "/bench/render_compare.py --make " + std::to_string(entities) + " " + path;
+    if (std::system(make.c_str()) != 0) return {};
+  }
+  return path;
+}
+
+// Resident memory in bytes.
+double residentBytes() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<double>(resident) * 4096;
+}
+
+void quietSession() {
+  static NullBuffer buffer;
+  static std::ostream sink(&buffer);
+  zrxhost::Session::instance().setTranscript(&sink);
+}
+
+double gStartBytes = 0;  // resident at the start of the program
+
+// The canvas at 1600 x 1000 showing the whole drawing, as zrxcad's window does once it is shown.
+void showWhole(Canvas& canvas, ZcDbDatabase& db) {
+  canvas.resize(1600, 1000);
+  canvas.refreshDrawing(db, true);
+  const zrxhost::render::Bounds& b = canvas.drawing().extents();
+  ViewTransform view;
+  view.width = 1600;
+  view.height = 1000;
+  view.fit(b.minX, b.minY, b.maxX, b.maxY);
+  canvas.setView(view);
+}
+
+// Launch to the whole drawing on screen, as zrxcad opens a file: the read, the index, the first
+// frame. Memory: what the process holds beyond what it held at its start, beside the file's size
+// (run one size alone for a clean figure).
+void BM_Open(benchmark::State& state) {
+  const std::string path = drawingPath(static_cast<int>(state.range(0)));
+  if (path.empty()) return state.SkipWithError("no drawing");
+  std::vector<double> times;
+  double grown = 0;
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
+    zrxhost::DxfError error;
+    std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxf(path, error);
+    if (!db) return state.SkipWithError(error.message.c_str());
+    zrxhost::initializeHost(db.get());
+    quietSession();
+    {
+      zrxhost::window::WindowInput unused;
+      Canvas canvas(unused);
+      showWhole(canvas, *db);
+      QImage frame;
+      canvas.renderFrame(frame);
+      if (frame.width() != 1600) return state.SkipWithError("the canvas is not 1600 pixels wide");
+      times.push_back(msSince(start));
+      // The first open only: later ones find the memory the earlier ones left to the allocator.
+      if (grown == 0) grown = residentBytes() - gStartBytes;
+    }
+    state.PauseTiming();
+    zrxhost::initializeHost(zrxhost::newDrawing().release());
+    db.reset();
+    state.ResumeTiming();
+  }
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  state.counters["median_ms"] = percentile(times, 0.5);
+  state.counters["memory_per_file"] = grown / static_cast<double>(file.tellg());
+}
+BENCHMARK(BM_Open)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The million-entity drawing, open in a canvas, kept for the benchmarks that follow.
+struct Opened {
+  std::unique_ptr<ZcDbDatabase> db;
+  zrxhost::window::WindowInput input;
+  std::unique_ptr<Canvas> canvas;
+  ViewTransform whole;
+};
+Opened* opened() {
+  static std::unique_ptr<Opened> open;
+  if (open) return open.get();
+  const std::string path = drawingPath(1000000);
+  zrxhost::DxfError error;
+  auto made = std::make_unique<Opened>();
+  made->db = zrxhost::readDxf(path, error);
+  if (!made->db) return nullptr;
+  zrxhost::initializeHost(made->db.get());
+  quietSession();
+  made->canvas = std::make_unique<Canvas>(made->input);
+  showWhole(*made->canvas, *made->db);
+  made->whole = made->canvas->view();
+  open = std::move(made);
+  return open.get();
+}
+
+// The views: 0 the whole drawing, 1 zoomed in x10 and 2 x100 at the middle, 3 a dense corner (the
+// lower left ninth at x3, where 110,000 entities show a pixel or three large, drawn each).
+ViewTransform viewOf(const Opened& o, int which) {
+  ViewTransform view = o.whole;
+  const double zoom[] = {1, 10, 100, 3};
+  if (which == 3) {
+    view.zoomAt(view.screenX(0), view.screenY(0), zoom[3]);
+  } else {
+    view.zoomAt(view.width / 2.0, view.height / 2.0, zoom[which]);
+  }
+  return view;
+}
+
+// Brings the canvas to `view` with its picture complete, as it stands when the hand starts moving.
+void settle(Canvas& canvas, const ViewTransform& view) {
+  canvas.setView(view);
+  QImage frame;
+  canvas.renderFrame(frame);
+  while (!canvas.sharpen()) {
+  }
+}
+
+void report(benchmark::State& state, const std::vector<double>& frames, const std::vector<double>& sharp) {
+  state.counters["median_ms"] = percentile(frames, 0.5);
+  state.counters["p99_ms"] = percentile(frames, 0.99);
+  state.counters["max_ms"] = percentile(frames, 1.0);
+  if (!sharp.empty()) {
+    state.counters["sharpen_median_ms"] = percentile(sharp, 0.5);
+    state.counters["sharpen_p99_ms"] = percentile(sharp, 0.99);
+  }
+  state.counters["frames"] = static_cast<double>(frames.size());
+}
+
+// A pan: 120 mouse moves of a hand dragging the view, 14 and 6 pixels a move, there and back.
+// Each frame shifts the kept picture and draws the strips that came in; the idle passes that
+// sharpen what a frame left unbuilt are timed apart (`sharpen_*`).
+void BM_PanFrame(benchmark::State& state) {
+  Opened* o = opened();
+  if (!o) return state.SkipWithError("no drawing");
+  const ViewTransform start = viewOf(*o, static_cast<int>(state.range(0)));
+  std::vector<double> frames, sharp;
+  QImage frame;
+  for (auto _ : state) {
+    settle(*o->canvas, start);
+    ViewTransform view = start;
+    for (int i = 0; i < 120; ++i) {
+      const double step = i < 60 ? 1 : -1;
+      view.panBy(14 * step, 6 * step);
+      const Clock::time_point t = Clock::now();
+      o->canvas->setView(view);
+      o->canvas->renderFrame(frame);
+      frames.push_back(msSince(t));
+      const Clock::time_point s = Clock::now();
+      if (!o->canvas->sharpen()) {
+      }
+      sharp.push_back(msSince(s));
+    }
+  }
+  report(state, frames, sharp);
+}
+BENCHMARK(BM_PanFrame)->ArgName("view")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A wheel zoom: 16 steps of 1.25 in at the cursor, then 16 out. Each frame shows the kept picture
+// scaled; the pass that draws it sharp at the new scale follows each step (`sharpen_*`).
+void BM_ZoomFrame(benchmark::State& state) {
+  Opened* o = opened();
+  if (!o) return state.SkipWithError("no drawing");
+  const ViewTransform start = viewOf(*o, static_cast<int>(state.range(0)));
+  std::vector<double> frames, sharp;
+  QImage frame;
+  for (auto _ : state) {
+    settle(*o->canvas, start);
+    ViewTransform view = start;
+    for (int i = 0; i < 32; ++i) {
+      view.zoomAt(700, 450, i < 16 ? 1.25 : 0.8);
+      const Clock::time_point t = Clock::now();
+      o->canvas->setView(view);
+      o->canvas->renderFrame(frame);
+      frames.push_back(msSince(t));
+      const Clock::time_point s = Clock::now();
+      while (!o->canvas->sharpen()) {
+      }
+      sharp.push_back(msSince(s));
+    }
+  }
+  report(state, frames, sharp);
+}
+BENCHMARK(BM_ZoomFrame)->ArgName("view")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Feeds a cursor path to a drag and times each frame, from the move to the end of its paint.
+class ReplayInput : public zrxhost::InputSource {
+ public:
+  ReplayInput(Canvas& canvas, std::vector<std::string> moves, std::vector<double>& frameMs)
+      : mCanvas(canvas), mMoves(std::move(moves)), mFrameMs(frameMs) {}
+  std::optional<std::string> nextLine(const std::string&) override {
+    if (mNext > 0) {
+      mCanvas.renderFrame(mImage);
+      mFrameMs.push_back(msSince(mStart));
+    }
+    if (mNext >= mMoves.size()) return zrxhost::kEscapeLine;
+    mStart = Clock::now();
+    return mMoves[mNext++];
+  }
+
+ private:
+  Canvas& mCanvas;
+  std::vector<std::string> mMoves;
+  std::vector<double>& mFrameMs;
+  QImage mImage;
+  size_t mNext = 0;
+  Clock::time_point mStart;
+};
+
+ZcDbObjectId appendText(ZcDbDatabase& db, const ZcGePoint3d& at, const wchar_t* text, double height) {
+  ZcDbBlockTableRecord* space = nullptr;
+  ZcDbObjectId id;
+  if (zcdbOpenObject(space, db.modelSpaceId(), ZcDb::kForWrite) != Zcad::eOk) return id;
+  auto* entity = new ZcDbText(at, text, ZcDbObjectId::kNull, height, 0);
+  entity->setDatabaseDefaults();
+  if (space->appendZcDbEntity(id, entity) == Zcad::eOk)
+    entity->close();
+  else
+    delete entity;
+  space->close();
+  return id;
+}
+
+// The drag of a line array of `copies` copies (as bench_window's BM_DragFrame) over the whole
+// million-entity drawing: the drawing under the drag is kept, so its size should not show.
+void BM_DragOverLargeDrawing(benchmark::State& state) {
+  Opened* o = opened();
+  if (!o) return state.SkipWithError("no drawing");
+  static bool registered = false;
+  if (!registered) {
+    TextArray::rxInit();
+    zcrxBuildClassHierarchy();
+    registered = true;
+  }
+  settle(*o->canvas, o->whole);
+  const ZcGePoint3d base(1500, 1500, 0);
+  const ZcDbObjectId sourceId = appendText(*o->db, base, L"Pos. 007-A", 2.5);
+  o->canvas->refreshDrawing(*o->db);
+  settle(*o->canvas, o->whole);
+  std::vector<std::string> moves;
+  for (int i = 0; i < 60; ++i) moves.push_back(zrxhost::moveLine(1500 + 9.0 * i, 1500 - 13.0 * i - 0.01 * i * i));
+  std::vector<double> frames;
+  for (auto _ : state) {
+    TallyJig jig(sourceId, base);
+    jig.setIncMethod(kLine);
+    jig.setIncValue(3);
+    jig.setIncType(kDigitRun);
+    jig.setRunStart(5);
+    jig.setRunEnd(7);
+    jig.setObjNum(static_cast<int>(state.range(0)));
+    jig.setBasePoint(base);
+    jig.setDragStage(1);
+    jig.textArray()->setDragStage(1);
+    zrxhost::Session::instance().setInput(std::make_unique<ReplayInput>(*o->canvas, moves, frames));
+    jig.drag();
+  }
+  report(state, frames, {});
+}
+BENCHMARK(BM_DragOverLargeDrawing)
+    ->ArgName("copies")
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// The frame after one command added 100,000 texts (as tally's commit of that many copies) to the
+// million-entity drawing shown whole: the index and the kept picture brought up to date.
+void BM_FrameAfterAdding(benchmark::State& state) {
+  Opened* o = opened();
+  if (!o) return state.SkipWithError("no drawing");
+  std::vector<double> frames, sharp, refresh;
+  QImage frame;
+  for (auto _ : state) {
+    state.PauseTiming();
+    settle(*o->canvas, o->whole);
+    zrxhost::UndoHistory& history = zrxhost::undoHistory(*o->db);
+    history.beginGroup("TALLY");
+    for (int i = 0; i < 100000; ++i)
+      appendText(*o->db, ZcGePoint3d(10 + i % 1000 * 3.0, 10 + i / 1000 * 3.0, 0), L"A-17", 0.8);
+    history.endGroup();
+    state.ResumeTiming();
+    const Clock::time_point t = Clock::now();
+    o->canvas->refreshDrawing(*o->db);
+    refresh.push_back(msSince(t));
+    o->canvas->renderFrame(frame);
+    frames.push_back(msSince(t));
+    const Clock::time_point s = Clock::now();
+    while (!o->canvas->sharpen()) {
+    }
+    sharp.push_back(msSince(s));
+    state.PauseTiming();
+    history.undo(1);
+    o->canvas->refreshDrawing(*o->db);
+    state.ResumeTiming();
+  }
+  report(state, frames, sharp);
+  // The part of the frame that brings the index and the kept paths up to date.
+  state.counters["refresh_median_ms"] = percentile(refresh, 0.5);
+}
+BENCHMARK(BM_FrameAfterAdding)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  gStartBytes = residentBytes();
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
