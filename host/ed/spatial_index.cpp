@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 
 #include "zrxhost/database_internals.h"
 #include "zrxhost/undo.h"
@@ -15,8 +16,8 @@ namespace {
 constexpr float kEverywhere = std::numeric_limits<float>::infinity();
 // An entry listed in more cells than this is searched with every query instead.
 constexpr double kMaxCellsPerEntry = 16;
-// Past this many changes since the build, building afresh is the cheaper way.
-constexpr std::size_t kMaxExtra = 4096;
+// Changes since the build the index always takes one by one (see update).
+constexpr std::size_t kMinExtra = 4096;
 
 // The entity's box in XY, with the points it snaps at beyond what it draws (an insert's insertion
 // point may lie away from its block's lines); false when it has none (then it is looked at
@@ -38,8 +39,7 @@ bool boxOf(const ZcDbEntity& entity, double box[4]) {
       const ZcGePoint3d a = text.position(), b = text.alignmentPoint();
       box[0] = std::min(a.x, b.x) - reach, box[1] = std::min(a.y, b.y) - reach;
       box[2] = std::max(a.x, b.x) + reach, box[3] = std::max(a.y, b.y) + reach;
-      if (std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3]))
-        return true;
+      if (std::isfinite(box[0]) && std::isfinite(box[1]) && std::isfinite(box[2]) && std::isfinite(box[3])) return true;
     }
   }
   ZcDbExtents extents;
@@ -154,6 +154,7 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mEntries.clear();
   mExtra.clear();
   ++mBuilds;
+  ++mRemovals;
   (void)zrxhost::undoHistory(db).takeTouched();  // from here on the history keeps what changes
   const std::vector<ZcDbObjectId>& ids = space.entityIds();
   mEntries.reserve(ids.size());
@@ -242,48 +243,85 @@ bool SpatialIndex::changesABlock(const ZcDbObjectId& id) const {
 void SpatialIndex::update(ZcDbDatabase& db) {
   std::vector<ZcDbStub*> touched = zrxhost::undoHistory(db).takeTouched();
   if (touched.empty()) return;
-  if (mExtra.size() + touched.size() > kMaxExtra) {
-    if (auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace)) build(db, *space);
-    return;
-  }
+  auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace);
+  if (!space) return;
+  std::sort(touched.begin(), touched.end());
+  touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
   // An insert draws and snaps at its block's contents: a change to a block (its base point, an
   // entity in it, added or erased) moves the boxes of the inserts that show it, nested ones too.
   // Such edits are rare, so the index is built afresh rather than made to know which entry is an
-  // insert of what.
-  if (std::any_of(touched.begin(), touched.end(), [&](ZcDbStub* stub) { return changesABlock(ZcDbObjectId(stub)); })) {
-    if (auto* space = zrxhost::peek<ZcDbBlockTableRecord>(mSpace)) build(db, *space);
+  // insert of what; so it is after more changes at once than it keeps one by one (see below).
+  if (touched.size() > maxExtra() ||
+      std::any_of(touched.begin(), touched.end(), [&](ZcDbStub* stub) { return changesABlock(ZcDbObjectId(stub)); })) {
+    build(db, *space);
     return;
   }
-  std::sort(touched.begin(), touched.end());
-  touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+  // The space's list only grows: what lies past the place the index reached is new, and its place
+  // in the list is its order. New entries are added in that order, after the changed ones.
+  const std::vector<ZcDbObjectId>& ids = space->entityIds();
+  const std::uint32_t firstNew = mNextOrder;
+  mNextOrder = static_cast<std::uint32_t>(ids.size());
+  std::vector<const ZcDbStub*> added;
+  added.reserve(ids.size() - firstNew);
+  for (auto i = firstNew; i < ids.size(); ++i) added.push_back(ids[i].stub());
+  std::sort(added.begin(), added.end());
+  std::unordered_map<const ZcDbStub*, std::uint32_t> changed;
+  changed.reserve(mExtra.size());
+  for (std::uint32_t k = 0; k < mExtra.size(); ++k) changed.emplace(mExtra[k].id.stub(), k);
+  for (ZcDbStub* stub : touched) {
+    const ZcDbObjectId id(stub);
+    if (std::binary_search(added.begin(), added.end(), stub)) continue;
+    // Its place as built, or as added since: it is found again where it now lies. Objects of no
+    // entry (a table record, an entity of a block or of the other space) are none of the index's.
+    std::uint32_t order = 0;
+    if (auto c = changed.find(stub); c != changed.end()) {
+      order = mExtra[c->second].order;
+      mExtra[c->second].live = false;
+    } else if (Entry* built = ofSpace(id) ? builtEntry(id) : nullptr) {
+      order = built->order;
+      built->live = false;
+    } else {
+      continue;
+    }
+    ++mRemovals;
+    if (!id.isErased() && zrxhost::peek<ZcDbEntity>(id)) add(mExtra, id, order);
+  }
+  for (auto i = firstNew; i < ids.size(); ++i) {
+    if (!ids[i].isErased() && zrxhost::peek<ZcDbEntity>(ids[i])) add(mExtra, ids[i], i);
+  }
+  std::erase_if(mExtra, [](const Entry& e) { return !e.live; });
+  // Every query looks at each change one by one: past a share of the entries as built, building
+  // afresh is the cheaper way.
+  if (mExtra.size() > maxExtra()) {
+    build(db, *space);
+    return;
+  }
+  // In drawing order, as within() hands them out.
+  const auto byOrder = [](const Entry& a, const Entry& b) { return a.order < b.order; };
+  if (!std::is_sorted(mExtra.begin(), mExtra.end(), byOrder)) std::stable_sort(mExtra.begin(), mExtra.end(), byOrder);
+}
+
+std::size_t SpatialIndex::maxExtra() const {
+  return std::max(kMinExtra, mEntries.size() / 8);
+}
+
+bool SpatialIndex::ofSpace(const ZcDbObjectId& id) const {
+  const auto* entity = ZcDbEntity::cast(zrxhost::peekObject(id));
+  return entity != nullptr && entity->blockId() == mSpace;
+}
+
+SpatialIndex::Entry* SpatialIndex::builtEntry(const ZcDbObjectId& id) {
+  // Sorted at the first change of a built entity: a drawing only looked at, or only added to,
+  // never needs it.
   if (mByStub.size() != mEntries.size()) {
     mByStub.resize(mEntries.size());
     for (std::uint32_t k = 0; k < mEntries.size(); ++k) mByStub[k] = k;
     std::sort(mByStub.begin(), mByStub.end(),
               [&](std::uint32_t a, std::uint32_t b) { return mEntries[a].id < mEntries[b].id; });
   }
-  for (ZcDbStub* stub : touched) {
-    const ZcDbObjectId id(stub);
-    // Its place as built, or as added since: it is found again where it now lies.
-    std::uint32_t order = mNextOrder;
-    auto built = std::lower_bound(mByStub.begin(), mByStub.end(), id,
-                                  [&](std::uint32_t k, const ZcDbObjectId& v) { return mEntries[k].id < v; });
-    if (built != mByStub.end() && mEntries[*built].id == id) {
-      order = mEntries[*built].order;
-      mEntries[*built].live = false;
-    }
-    bool known = false;
-    for (Entry& e : mExtra) {
-      if (e.id == id && e.live) order = e.order, e.live = false, known = true;
-    }
-    const bool inSpace = (built != mByStub.end() && mEntries[*built].id == id) || known;
-    const ZcDbEntity* entity = id.isErased() ? nullptr : zrxhost::peek<ZcDbEntity>(id);
-    // Only entities of this space: a new object elsewhere (a table record, a block's entity) is none.
-    if (!entity || (!inSpace && entity->blockId() != mSpace)) continue;
-    if (!inSpace) order = mNextOrder++;
-    add(mExtra, id, order);
-  }
-  std::erase_if(mExtra, [](const Entry& e) { return !e.live; });
+  auto found = std::lower_bound(mByStub.begin(), mByStub.end(), id,
+                                [&](std::uint32_t k, const ZcDbObjectId& v) { return mEntries[k].id < v; });
+  return found != mByStub.end() && mEntries[*found].id == id ? &mEntries[*found] : nullptr;
 }
 
 void SpatialIndex::collect(const Entry& e, const ZcGePoint3d& point, double radius, std::vector<const Entry*>& found) {
@@ -367,7 +405,6 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
   std::vector<const Entry*> extra;
   for (const Entry& e : mExtra)
     if (meets(e)) extra.push_back(&e);
-  std::sort(extra.begin(), extra.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
   out.reserve(hits.size() + extra.size());  // kept by callers that ask again
   auto next = extra.begin();
   for (std::uint32_t k : hits) {
@@ -377,6 +414,16 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
     out.push_back({e.id, e.box, e.serial});
   }
   for (; next != extra.end(); ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+}
+
+void SpatialIndex::addedWithin(std::uint32_t added, double x0, double y0, double x1, double y1,
+                               std::vector<Found>& out) {
+  out.clear();
+  // New entries are all kept beside the built ones, in order, until the next build.
+  for (const Entry& e : mExtra) {
+    if (e.live && e.serial >= added && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]))
+      out.push_back({e.id, e.box, e.serial});
+  }
 }
 
 bool SpatialIndex::extents(double box[4]) const {

@@ -36,6 +36,13 @@ class SpatialIndex {
   // The live entries whose boxes meet the rectangle (x0, y0)-(x1, y1), and those without extents,
   // bottom first (in the order they are drawn).
   void within(double x0, double y0, double x1, double y1, std::vector<Found>& out);
+  // The entries added since the first serial of `added` (none changed or erased since, see
+  // removals()) whose boxes meet the rectangle, bottom first: what to draw over a picture of the
+  // entries before them, all of which lie under the new ones.
+  void addedWithin(std::uint32_t added, double x0, double y0, double x1, double y1, std::vector<Found>& out);
+  // Counts the changes that took entries away (an entity changed or erased, a build): while it
+  // stands, entries were only added, each with a serial above those before it.
+  std::uint64_t removals() const { return mRemovals; }
   // The box around every entry with extents; false when there is none.
   bool extents(double box[4]) const;
   // Counts the builds.
@@ -61,6 +68,12 @@ class SpatialIndex {
   void update(ZcDbDatabase& db);
   // Whether the object changed is a block an insert can show, or one of its entities.
   bool changesABlock(const ZcDbObjectId& id) const;
+  // The most changes kept beside the entries as built.
+  std::size_t maxExtra() const;
+  // Whether the object is an entity of the indexed space (an erased one too).
+  bool ofSpace(const ZcDbObjectId& id) const;
+  // The entry as built of an entity, if it has one.
+  Entry* builtEntry(const ZcDbObjectId& id);
   void add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order);
   bool insertBox(const ZcDbBlockReference& insert, double box[4]);
   void collect(const Entry& e, const ZcGePoint3d& point, double radius, std::vector<const Entry*>& found);
@@ -68,7 +81,7 @@ class SpatialIndex {
   ZcDbDatabase* mDb = nullptr;
   ZcDbObjectId mSpace;
   std::vector<Entry> mEntries;         // as built
-  std::vector<Entry> mExtra;           // added or changed since, and those without extents
+  std::vector<Entry> mExtra;           // added or changed since, and those without extents, in order
   std::vector<std::uint32_t> mByStub;  // entries sorted by their stub, to find a changed one (at the first change)
   // The grid: the entries of cell c are mCellItems[mCellStart[c] .. mCellStart[c + 1]).
   double mX0 = 0, mY0 = 0, mCell = 1;
@@ -87,6 +100,7 @@ class SpatialIndex {
   bool mBuilding = false;
   std::uint32_t mNextSerial = 0;
   std::uint64_t mBuilds = 0;
+  std::uint64_t mRemovals = 0;
   bool mHasBox = false;
   double mBox[4] = {0, 0, 0, 0};  // around mEntries
 };

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "ed/drafting.h"
 #include "ed/parse.h"
@@ -70,7 +71,15 @@ void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
   }
   mDb = &db;
   mDrawnState = state;
-  mDrawingImageValid = false;
+  // What a command only added lies over everything drawn before it: the next frame draws it over the
+  // kept picture instead of drawing the whole view again.
+  std::uint32_t from = 0;
+  if (mDrawingImageValid && !newDrawing && !force && mDrawing.onlyAddedSincePaint(from)) {
+    mAddedFrom = from;
+    mHasAdded = true;
+  } else {
+    mDrawingImageValid = false;
+  }
   if (newDrawing || !mHasExtents) zoomExtents();
   update();
 }
@@ -105,9 +114,17 @@ void Canvas::paintDrawing() {
   const QSize size(mView.width, mView.height);
   const bool sameSize = mDrawingImage.size() == size;
   const ViewTransform& was = mDrawnView;
-  if (mDrawingImageValid && sameSize && was.scale == mView.scale && was.centerX == mView.centerX &&
-      was.centerY == mView.centerY)
-    return;
+  const bool sameView = mDrawingImageValid && sameSize && was.scale == mView.scale && was.centerX == mView.centerX &&
+                        was.centerY == mView.centerY;
+  if (std::exchange(mHasAdded, false)) {
+    if (sameView) {
+      mDrawingComplete = mDrawing.paintAdded(mDrawingImage, mView, mAddedFrom, kFrameBudgetMs) && mDrawingComplete;
+      if (!mDrawingComplete) mSharpen.start();
+      return;
+    }
+    mDrawingImageValid = false;
+  }
+  if (sameView) return;
   const double dx = (was.centerX - mView.centerX) * mView.scale, dy = (mView.centerY - was.centerY) * mView.scale;
   const bool panned = mDrawingImageValid && sameSize && was.scale == mView.scale &&
                       std::fabs(dx - std::round(dx)) < 1e-3 && std::fabs(dy - std::round(dy)) < 1e-3 &&

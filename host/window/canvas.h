@@ -94,6 +94,9 @@ class Canvas : public QWidget {
   QImage mFrameImage;
   bool mDrawingImageValid = false;
   bool mDrawingComplete = false;
+  // Entities added since the picture was drawn, from this serial of the index, to draw over it.
+  bool mHasAdded = false;
+  std::uint32_t mAddedFrom = 0;
   ViewTransform mDrawnView;  // the view mDrawingImage shows
   QTimer mSharpen;
   ZcDbDatabase* mDb = nullptr;

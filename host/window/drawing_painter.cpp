@@ -211,8 +211,25 @@ bool DrawingPaths::paint(QImage& image, const ViewTransform& view, const QRect& 
   return paintInto(painter, &image, view, region, false, 1.0, budgetMs);
 }
 
+bool DrawingPaths::onlyAddedSincePaint(std::uint32_t& from) {
+  const ed::SpatialIndex* index = ed::SpatialIndex::current();
+  from = mPaintedSerialEnd;
+  return index && index->removals() == mPaintedRemovals && mLayers == mPaintedLayers;
+}
+
+bool DrawingPaths::paintAdded(QImage& image, const ViewTransform& view, std::uint32_t from, double budgetMs) {
+  QPainter painter(&image);
+  return paintInto(painter, &image, view, image.rect(), false, 1.0, budgetMs, std::max<std::uint32_t>(from, 1));
+}
+
+void DrawingPaths::notePainted(const ed::SpatialIndex& index) {
+  mPaintedRemovals = index.removals();
+  mPaintedSerialEnd = index.serialEnd();
+  mPaintedLayers = mLayers;
+}
+
 bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region,
-                             bool onPaper, double penWidth, double budgetMs) {
+                             bool onPaper, double penWidth, double budgetMs, std::uint32_t addedFrom) {
   if (!mDb) return true;
   ed::SpatialIndex* index = ed::SpatialIndex::current();
   if (!index) return true;
@@ -228,7 +245,12 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
   const double x0 = view.drawingX(region.left() - 2), x1 = view.drawingX(region.right() + 3);
   const double y0 = view.drawingY(region.bottom() + 3), y1 = view.drawingY(region.top() - 2);
   std::vector<ed::SpatialIndex::Found>& found = mFound;
-  index->within(x0, y0, x1, y1, found);
+  if (addedFrom > 0) {
+    index->addedWithin(addedFrom, x0, y0, x1, y1, found);
+  } else {
+    index->within(x0, y0, x1, y1, found);
+  }
+  if (image) notePainted(*index);
 
   const double scale = view.scale, pixel = view.pixelSize();
   const int left = std::max(0, region.left()), top = std::max(0, region.top());

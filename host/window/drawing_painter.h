@@ -47,6 +47,11 @@ class DrawingPaths {
   // Paints what lies in `region` of `image` (which `view` maps the drawing onto), building what
   // needs building until `budgetMs` have passed; false when something was left as its box.
   bool paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs);
+  // Whether, since the last paint into an image, entities were only added (none changed or erased,
+  // no layer changed): then they all lie over what it drew, and `from` is the first serial to paint.
+  bool onlyAddedSincePaint(std::uint32_t& from);
+  // Paints the entities added since serial `from` over `image`, which holds the drawing before them.
+  bool paintAdded(QImage& image, const ViewTransform& view, std::uint32_t from, double budgetMs);
   // Below this size on screen (pixels, the longer side of its box in the index) an entity is a dot:
   // the index's boxes are wider than the ink (a text's by a few heights all round), and what is
   // drawn inside a pixel or two looks like a dot anyway.
@@ -70,8 +75,11 @@ class DrawingPaths {
     double ink = 0;         // the longer side of the box around its paths
     bool shown = false;     // it draws anything at all
   };
+  // `addedFrom` above 0: only the entries added since that serial.
   bool paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region, bool onPaper,
-                 double penWidth, double budgetMs);
+                 double penWidth, double budgetMs, std::uint32_t addedFrom = 0);
+  // What the last paint into an image drew: the index's state then.
+  void notePainted(const ed::SpatialIndex& index);
   const Built& build(const ZcDbObjectId& id, std::uint32_t serial);
   // The layers' states as one number: a change drops everything built.
   std::uint64_t layerSignature(ZcDbDatabase& db) const;
@@ -82,7 +90,7 @@ class DrawingPaths {
   render::Scene mScratch;
   std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage up to kKeptFound
   static constexpr std::size_t kKeptFound = 1 << 16;
-  std::vector<std::int32_t> mSlot;              // by the index's serial: the place in mBuilt, or -1
+  std::vector<std::int32_t> mSlot;  // by the index's serial: the place in mBuilt, or -1
   std::vector<Built> mBuilt;
   // By serial, the colour of the dot of an entity not built: 0 not known yet, else kKnown with the
   // colour, or kDrawsNothing.
@@ -90,6 +98,8 @@ class DrawingPaths {
   static constexpr std::uint32_t kKnown = 0x1000000, kDrawsNothing = 0x2000000;
   std::uint64_t mIndexBuilds = 0;
   std::uint64_t mLayers = 0;
+  std::uint64_t mPaintedRemovals = ~0ull, mPaintedLayers = 0;
+  std::uint32_t mPaintedSerialEnd = 0;
   render::Bounds mExtents;
   bool mExtentsKnown = false;
 };

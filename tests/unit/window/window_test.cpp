@@ -32,6 +32,7 @@
 #include "window/window_texts.h"
 #include "zrx/db.h"
 #include "zrx/gi.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/dxf.h"
 #include "zrxhost/messages.h"
 #include "zrxhost/render.h"
@@ -511,6 +512,27 @@ class WindowTest : public QObject {
       for (int x = 0; x < zoomed.width(); ++x) ink += (zoomed.pixel(x, y) & 0xFFFFFF) != kBackgroundRgb;
     QVERIFY(ink > 1000);
     QCOMPARE(differing(zoomed, fresh()), 0);
+
+    // What a command adds is drawn over the kept picture; what undo takes away is drawn afresh.
+    ZcDbDatabase& db = window.database();
+    zrxhost::UndoHistory& history = zrxhost::undoHistory(db);
+    history.beginGroup("LINE");
+    ZcDbBlockTableRecord* space = nullptr;
+    QCOMPARE(zcdbOpenObject(space, db.currentSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+    auto* line = new ZcDbLine(ZcGePoint3d(view.drawingX(20), view.drawingY(20), 0),
+                              ZcGePoint3d(view.drawingX(view.width - 20), view.drawingY(view.height - 20), 0));
+    ZcDbObjectId id;
+    QCOMPARE(space->appendZcDbEntity(id, line), Zcad::eOk);
+    line->close();
+    space->close();
+    history.endGroup();
+    canvas.refreshDrawing(db);
+    const QImage added = shown();
+    QVERIFY(differing(added, zoomed) > 100);
+    QCOMPARE(differing(added, fresh()), 0);
+    history.undo(1);
+    canvas.refreshDrawing(db);
+    QCOMPARE(differing(shown(), zoomed), 0);
   }
 
   // The view follows real input events: the wheel zooms about the cursor, a middle-button drag and a
