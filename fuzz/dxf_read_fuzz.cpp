@@ -1,14 +1,18 @@
 // Fuzz target: the DXF reader on any bytes, and on what it accepts, write → read → write again, both
 // as read and with every entity changed, and the changed drawing written as the writer writes it
-// against the same written by comparing every value; the drawing as read is also drawn, which reads
-// the values of the entities kept as records.
+// against the same written by comparing every value; the drawing as read is also indexed, which boxes
+// the entities kept as records, and drawn, which reads their values.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "dxf/dxf_write.h"
+#include "ed/spatial_index.h"
 #include "render/scene.h"
 #include "zrx/db.h"
 #include "zrxhost/dxf.h"
@@ -71,6 +75,31 @@ void checkRoundTrip(ZcDbDatabase& db, const char* what) {
   }
 }
 
+// The spatial index boxes entities still waiting as records from their records alone: each box must
+// hold the extents of the entity built from that record.
+void checkIndexBoxes(ZcDbDatabase& db) {
+  auto* space = zrxhost::peek<ZcDbBlockTableRecord>(db.modelSpaceId());
+  if (!space) return;
+  zrxhost::ed::SpatialIndex index;
+  index.build(db, *space);
+  std::vector<zrxhost::ed::SpatialIndex::Found> all;
+  const double inf = std::numeric_limits<double>::infinity();
+  index.within(-inf, -inf, inf, inf, all);
+  for (const auto& found : all) {
+    const auto* entity = zrxhost::peek<ZcDbEntity>(found.id);
+    ZcDbExtents extents;
+    if (!entity || !std::isfinite(found.box[0]) || entity->getGeomExtents(extents) != Zcad::eOk) continue;
+    const ZcGePoint3d lo = extents.minPoint(), hi = extents.maxPoint();
+    const double slack = 1e-6 * (1 + std::fabs(lo.x) + std::fabs(lo.y) + std::fabs(hi.x) + std::fabs(hi.y));
+    if (lo.x < found.box[0] - slack || lo.y < found.box[1] - slack || hi.x > found.box[2] + slack ||
+        hi.y > found.box[3] + slack) {
+      std::fprintf(stderr, "the index's box (%g %g %g %g) does not hold the extents (%g %g %g %g)\n", found.box[0],
+                   found.box[1], found.box[2], found.box[3], lo.x, lo.y, hi.x, hi.y);
+      std::abort();
+    }
+  }
+}
+
 }  // namespace
 
 // A drawing the reader accepted must be written in a form it accepts again, and writing that second
@@ -80,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<ZcDbDatabase> db =
       zrxhost::readDxfFromString(std::string(reinterpret_cast<const char*>(data), size), error);
   if (!db) return 0;
+  checkIndexBoxes(*db);
   zrxhost::render::Scene scene;
   std::string drawError;
   zrxhost::render::buildScene(*db, scene, drawError);

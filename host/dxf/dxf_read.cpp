@@ -2,6 +2,7 @@
 #include "dxf/dxf_read.h"
 
 #include <algorithm>
+#include <bitset>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -98,6 +99,9 @@ float floatUp(double v) {
   return static_cast<float>(v + std::fabs(v) * 0x1p-22 + 0x1p-126);
 }
 
+// Curves are drawn as cubic pieces, which stray outside a circle by up to 0.03 % of its radius.
+constexpr double kCurveBulge = 1.0003;
+
 // How far the arcs of bulges up to `bulge` stray from their chords, for chords up to `chord` long:
 // the sagitta of an arc up to a half circle, the diameter of a larger one.
 double bulgeReach(double bulge, double chord) {
@@ -122,6 +126,11 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
                     : type == "ELLIPSE"    ? kEllipse
                                            : kNone;
   if (kind == kNone) return false;
+  // The subclass markers of that kind: a record with another one (a damaged file) is read otherwise
+  // by the reader, and is boxed by the entity built from it.
+  static constexpr std::string_view kOwnMarker[] = {"AcDbLine",     "AcDbCircle", "AcDbEllipse",
+                                                    "AcDbPolyline", "AcDbHatch",  "AcDbText"};
+  const std::string_view own = kOwnMarker[kind];
   double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
   auto add = [&](double x, double y) {
     x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
@@ -130,8 +139,22 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   bool hasFirst = false, hasSecond = false, pendingX = false;
   double radius = 0, width = 0, bulge = 0, height = 0, widthFactor = 1, bytes = 0;
   bool hasHeight = false, skipElevation = kind == kHatch;
+  // The reader takes the first of a group given twice where the entity has one value: such a record,
+  // which only a damaged file holds, is boxed by the entity built from it.
+  const bool single = kind != kPolyline && kind != kHatch;
+  std::bitset<240> seen;
+  // Where a record has markers the reader takes the kind's groups after its own marker only.
+  bool markers = false, inOwn = false;
+  for (std::size_t k = begin + 1; k < end && !markers; ++k) markers = f.code(k) == 100;
   for (std::size_t k = begin + 1; k < end; ++k) {
     const int code = f.code(k);
+    const bool read = code == 10 || code == 11 || code == 20 || code == 21 || (code >= 40 && code <= 43) ||
+                      code == 51 || code == 72 || code == 210 || code == 220 || code == 230;
+    if (read && markers && !inOwn) return false;
+    if (single && read) {
+      if (seen[static_cast<std::size_t>(code)]) return false;
+      seen[static_cast<std::size_t>(code)] = true;
+    }
     double v = 0;
     switch (code) {
       case 10:
@@ -187,6 +210,12 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
           if (kind == kText ? (t == "3" || t == "5") : (t == "3" || t == "4")) return false;
         }
         break;
+      case 100: {
+        const std::string_view marker = TagFile::trimmed(f.value(k));
+        if (marker != "AcDbEntity" && marker != own && !(type == "ARC" && marker == "AcDbArc")) return false;
+        inOwn = inOwn || marker == own;
+        break;
+      }
       case 1:
         bytes = static_cast<double>(f.value(k).size());
         break;
@@ -208,12 +237,12 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       add(second[0], second[1]);
       break;
     case kCircle:
-      add(first[0] - radius, first[1] - radius);
-      add(first[0] + radius, first[1] + radius);
+      add(first[0] - radius * kCurveBulge, first[1] - radius * kCurveBulge);
+      add(first[0] + radius * kCurveBulge, first[1] + radius * kCurveBulge);
       break;
     case kEllipse: {
       if (!hasSecond) return false;
-      const double r = std::hypot(second[0], second[1]);
+      const double r = std::hypot(second[0], second[1]) * kCurveBulge;
       add(first[0] - r, first[1] - r);
       add(first[0] + r, first[1] + r);
       break;
@@ -222,7 +251,8 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
     case kHatch: {
       if (!(x1 >= x0)) return false;
       // Arcs (an arc edge's radius, a bulge's bow) and widths reach beyond the points.
-      const double reach = bulgeReach(bulge, std::hypot(x1 - x0, y1 - y0)) + width / 2 + 2 * radius;
+      const double reach =
+          bulgeReach(bulge, std::hypot(x1 - x0, y1 - y0)) * kCurveBulge + width / 2 + 2 * radius * kCurveBulge;
       x0 -= reach, y0 -= reach, x1 += reach, y1 += reach;
       break;
     }

@@ -34,7 +34,7 @@ bool boxOf(const ZcDbEntity& entity, double box[4]) {
     const ZcGeVector3d n = text.normal();
     const bool fitted = text.horizontalMode() == ZcDb::kTextAlign || text.horizontalMode() == ZcDb::kTextFit;
     if (!fitted && text.oblique() == 0 && n.x == 0 && n.y == 0 && n.z > 0 && text.height() >= 0) {
-      const double length = static_cast<double>(std::wcslen(text.textStringConst()));
+      const double length = static_cast<double>(text.textZcString().length());
       const double reach = text.height() * (1.5 * length * std::max(1.0, std::fabs(text.widthFactor())) + 2);
       const ZcGePoint3d a = text.position(), b = text.alignmentPoint();
       box[0] = std::min(a.x, b.x) - reach, box[1] = std::min(a.y, b.y) - reach;
@@ -123,20 +123,24 @@ SpatialIndex* SpatialIndex::current() {
 }
 
 void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order) {
-  double box[4];
+  double box[4] = {0, 0, 0, 0};
   // An entity still waiting as its record is boxed from the record, and built only when a search
   // comes near it: indexing a drawing just read does not build it all.
-  if (zrxhost::pendingBox(id, box)) {
-    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true, mNextSerial++});
-    return;
+  bool boxed = zrxhost::pendingBox(id, box);
+  if (!boxed) {
+    const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
+    if (!entity) return;
+    // Inserts of the blocks measured during a build (after it, a block may change under them).
+    const auto* insert = mBuilding ? ZcDbBlockReference::cast(entity) : nullptr;
+    const bool plain = insert && insert->attributeCount() == 0 && insert->normal() == ZcGeVector3d::kZAxis;
+    boxed = (plain && insertBox(*insert, box)) || boxOf(*entity, box);
   }
-  const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
-  if (!entity) return;
-  // Inserts of the blocks measured during a build (after it, a block may change under them).
-  const auto* insert = mBuilding ? ZcDbBlockReference::cast(entity) : nullptr;
-  const bool plain = insert && insert->attributeCount() == 0 && insert->normal() == ZcGeVector3d::kZAxis;
-  if ((plain && insertBox(*insert, box)) || boxOf(*entity, box)) {
-    to.push_back({id, {down(box[0]), down(box[1]), up(box[2]), up(box[3])}, order, true, mNextSerial++});
+  const float corners[4] = {down(box[0]), down(box[1]), up(box[2]), up(box[3])};
+  // A box beyond what a float holds is as good as none, and so is one of no extent (min above max,
+  // as the extents of an entity whose coordinates are not numbers stay): it is looked at everywhere.
+  if (boxed && std::isfinite(corners[0]) && std::isfinite(corners[1]) && std::isfinite(corners[2]) &&
+      std::isfinite(corners[3]) && corners[0] <= corners[2] && corners[1] <= corners[3]) {
+    to.push_back({id, {corners[0], corners[1], corners[2], corners[3]}, order, true, mNextSerial++});
   } else {
     mExtra.push_back({id, {-kEverywhere, -kEverywhere, kEverywhere, kEverywhere}, order, true, mNextSerial++});
   }
