@@ -143,14 +143,15 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   // which only a damaged file holds, is boxed by the entity built from it.
   const bool single = kind != kPolyline && kind != kHatch;
   std::bitset<240> seen;
-  // Where a record has markers the reader takes the kind's groups after its own marker only.
-  bool markers = false, inOwn = false;
-  for (std::size_t k = begin + 1; k < end && !markers; ++k) markers = f.code(k) == 100;
+  // Where a record has markers the reader takes the kind's groups after its own marker only: a
+  // group before it (and before any marker, when one follows) is one the reader leaves out.
+  bool markers = false, inOwn = false, readAny = false;
   for (std::size_t k = begin + 1; k < end; ++k) {
     const int code = f.code(k);
     const bool read = code == 10 || code == 11 || code == 20 || code == 21 || (code >= 40 && code <= 43) ||
                       code == 51 || code == 72 || code == 210 || code == 220 || code == 230;
     if (read && markers && !inOwn) return false;
+    readAny = readAny || read;
     if (single && read) {
       if (seen[static_cast<std::size_t>(code)]) return false;
       seen[static_cast<std::size_t>(code)] = true;
@@ -213,6 +214,8 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       case 100: {
         const std::string_view marker = TagFile::trimmed(f.value(k));
         if (marker != "AcDbEntity" && marker != own && !(type == "ARC" && marker == "AcDbArc")) return false;
+        if (readAny && !inOwn) return false;
+        markers = true;
         inOwn = inOwn || marker == own;
         break;
       }
