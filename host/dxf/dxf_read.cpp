@@ -138,7 +138,7 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   double first[2] = {0, 0}, second[2] = {0, 0};  // 10/20 and 11/21 (the last read)
   bool hasFirst = false, hasSecond = false, pendingX = false;
   double radius = 0, width = 0, bulge = 0, height = 0, widthFactor = 1, bytes = 0;
-  bool hasHeight = false, skipElevation = kind == kHatch;
+  bool hasHeight = false, skipElevation = kind == kHatch, justified = false;
   // The reader takes the first of a group given twice where the entity has one value: such a record,
   // which only a damaged file holds, is boxed by the entity built from it.
   const bool single = kind != kPolyline && kind != kHatch;
@@ -148,8 +148,9 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   bool markers = false, inOwn = false, readAny = false;
   for (std::size_t k = begin + 1; k < end; ++k) {
     const int code = f.code(k);
+    if (code == 101) return false;  // an embedded object follows, whose groups are not the entity's
     const bool read = code == 10 || code == 11 || code == 20 || code == 21 || (code >= 40 && code <= 43) ||
-                      code == 51 || code == 72 || code == 210 || code == 220 || code == 230;
+                      code == 51 || code == 72 || code == 73 || code == 210 || code == 220 || code == 230;
     if (read && markers && !inOwn) return false;
     readAny = readAny || read;
     if (single && read) {
@@ -209,7 +210,12 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
         if (kind == kText || kind == kHatch) {
           const std::string_view t = TagFile::trimmed(f.value(k));
           if (kind == kText ? (t == "3" || t == "5") : (t == "3" || t == "4")) return false;
+          justified = justified || (kind == kText && t != "0");
         }
+        break;
+      case 73:
+        // A text not on its baseline's start stands at its alignment point, the origin when not given.
+        justified = justified || (kind == kText && TagFile::trimmed(f.value(k)) != "0");
         break;
       case 100: {
         const std::string_view marker = TagFile::trimmed(f.value(k));
@@ -264,7 +270,7 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       const double reach = height * (1.5 * bytes * widthFactor + 2);
       add(first[0] - reach, first[1] - reach);
       add(first[0] + reach, first[1] + reach);
-      if (hasSecond) {
+      if (hasSecond || justified) {
         add(second[0] - reach, second[1] - reach);
         add(second[0] + reach, second[1] + reach);
       }
