@@ -161,7 +161,8 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
     switch (code) {
       case 10:
       case 11:
-        if (!quickNumber(f.value(k), v)) return false;
+        // A coordinate without its y is a point the reader completes otherwise: built instead.
+        if (pendingX || !quickNumber(f.value(k), v)) return false;
         (code == 10 ? first : second)[0] = v;
         pendingX = true;
         break;
@@ -238,7 +239,7 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
         break;
     }
   }
-  if (!hasFirst) return false;
+  if (!hasFirst || pendingX) return false;
   switch (kind) {
     case kLine:
       if (!hasSecond) return false;
