@@ -33,31 +33,6 @@ double degreesFor(double radians) {
   return deg;
 }
 
-// parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
-// most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
-// it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
-bool parseDecimal(std::string_view text, double& out) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  const bool negative = p != end && *p == '-';
-  if (negative) ++p;
-  std::uint64_t digits = 0;
-  int count = 0, fraction = 0;
-  const char* const intStart = p;
-  for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
-  bool plain = p != intStart;
-  if (plain && p != end && *p == '.') {
-    const char* const fracStart = ++p;
-    for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count, ++fraction)
-      digits = digits * 10 + static_cast<unsigned>(*p - '0');
-    plain = p != fracStart;
-  }
-  if (!plain || p != end || count > 15) return parseDouble(text, out);
-  const double magnitude = static_cast<double>(digits) / kExactTens[fraction];
-  out = negative ? -magnitude : magnitude;
-  return true;
-}
-
 // parseInt with a direct path for plain integers of up to 18 digits.
 bool parseInteger(std::string_view text, long long& out) {
   const char* p = text.data();
@@ -174,6 +149,31 @@ bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
 }
 
 }  // namespace
+
+// parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
+// most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
+// it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
+bool parseDecimal(std::string_view text, double& out) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  std::uint64_t digits = 0;
+  int count = 0, fraction = 0;
+  const char* const intStart = p;
+  for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  bool plain = p != intStart;
+  if (plain && p != end && *p == '.') {
+    const char* const fracStart = ++p;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p, ++count, ++fraction)
+      digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    plain = p != fracStart;
+  }
+  if (!plain || p != end || count > 15) return parseDouble(text, out);
+  const double magnitude = static_cast<double>(digits) / kExactTens[fraction];
+  out = negative ? -magnitude : magnitude;
+  return true;
+}
 
 TypeDef indexFields(TypeDef t) {
   std::size_t slots = 0;

@@ -123,6 +123,9 @@ struct TypeDef {
   }
 };
 
+// A group's number, with a direct path for the plain decimals most groups hold ("-12.5").
+bool parseDecimal(std::string_view text, double& out);
+
 // `t` with the lookups made once: subclass ids, the first field of each group code, the text slots.
 TypeDef indexFields(TypeDef t);
 // Sets `s` to the type's defaults, reusing its memory.
