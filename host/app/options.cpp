@@ -110,6 +110,12 @@ bool apply(Kind kind, const std::string& option, const std::string& value, Optio
   return false;
 }
 
+bool takesValue(const std::string& arg) {
+  for (const ValueOption& option : kValueOptions)
+    if (arg == option.name) return true;
+  return false;
+}
+
 // One argument (and the value it takes, moving `i` past it); false and `error` when it is not usable.
 bool parseArgument(const std::vector<std::string>& args, size_t& i, bool& optionsEnded, Options& options,
                    std::string& error) {
@@ -182,6 +188,8 @@ std::optional<std::string> languageAsked(const std::vector<std::string>& args) {
       assignment = args[++i];
     else if (args[i].starts_with("--set="))
       assignment = args[i].substr(6);
+    else if (takesValue(args[i]))
+      ++i;  // its value, even "--", is not an argument of its own
     const size_t eq = assignment.find('=');
     std::string name = assignment.substr(0, eq == std::string::npos ? 0 : eq);
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -26,6 +26,8 @@ class UsageErrors(hostrun.HostTestCase):
             (["--script", self.workdir], "is a folder"),
             (["--set", "NOSUCHVARIABLE=1"], "NOSUCHVARIABLE"),
             (["--set", "ORTHOMODE=7"], "ORTHOMODE"),
+            # "--" as an option's value does not end the options: the language asked after it holds.
+            (["--script", "--", "--set", "VERLAN=zh-CN"], "无法读取脚本 --"),
         ]
         for args, message in cases:
             with self.subTest(args=args):
