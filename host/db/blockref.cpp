@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 #include "db/geom.h"
@@ -47,12 +48,24 @@ struct InsertTransform {
 
 // Nested inserts are followed this deep; a block that contains itself stops there.
 constexpr int kMaxNesting = 16;
+// Entities of blocks nested in its block that one outermost insert visits at most while it draws,
+// snaps or is hit: blocks that insert each other many times over would cost without end, while a
+// block's own entities, however many, cost what the file holds.
+constexpr long kMaxNestedVisits = 1L << 19;
 int gNesting = 0;
+long gVisitsLeft = kMaxNestedVisits;
+// The boxes of the blocks met while the outermost insert is measured, each in its block's
+// coordinates (invalid while it is being measured, so that a block inserting itself adds nothing).
+std::unordered_map<const ZcDbBlockTableRecord*, ZcDbExtents> gBlockBoxes;
 
 struct NestingGuard {
   bool ok;
   NestingGuard() : ok(gNesting < kMaxNesting) { ++gNesting; }
-  ~NestingGuard() { --gNesting; }
+  ~NestingGuard() {
+    if (--gNesting > 0) return;
+    gVisitsLeft = kMaxNestedVisits;
+    gBlockBoxes.clear();
+  }
 };
 
 // Draws what an entity of the block emits, placed by the insert.
@@ -201,30 +214,47 @@ InsertTransform transformOf(const ZcDbBlockReference& insert, const ZcDbBlockTab
           std::sin(insert.rotation())};
 }
 
+// Calls `f` with each entity of the block; below the outermost insert, visits are counted against
+// kMaxNestedVisits, and those past it are left out.
 template <typename F>
 void forEachEntity(const ZcDbBlockTableRecord& block, F&& f) {
   for (const ZcDbObjectId& id : block.entityIds()) {
     if (id.isErased()) continue;
+    if (gNesting > 1 && gVisitsLeft-- <= 0) return;
     if (auto* entity = zrxdb::peek<ZcDbEntity>(id)) f(*entity);
   }
 }
+
+// The box of the block's entities in its own coordinates.
+const ZcDbExtents& blockBox(const ZcDbBlockTableRecord& block) {
+  if (auto found = gBlockBoxes.find(&block); found != gBlockBoxes.end()) return found->second;
+  gBlockBoxes.emplace(&block, ZcDbExtents());
+  ZcDbExtents box;
+  for (const ZcDbObjectId& id : block.entityIds()) {
+    const auto* entity = id.isErased() ? nullptr : zrxdb::peek<ZcDbEntity>(id);
+    ZcDbExtents inner;
+    if (entity == nullptr || entity->getGeomExtents(inner) != Zcad::eOk) continue;
+    box.addPoint(inner.minPoint());
+    box.addPoint(inner.maxPoint());
+  }
+  return gBlockBoxes[&block] = box;
+}
 }  // namespace
 
+// The box of its block placed: each block met is measured once, however many inserts lead to it.
 Zcad::ErrorStatus ZcDbBlockReference::getGeomExtents(ZcDbExtents& extents) const {
   extents = ZcDbExtents();
   const ZcDbBlockTableRecord* block = blockOf(*this);
   NestingGuard guard;
   if (block == nullptr || !guard.ok) return Zcad::eInvalidExtents;
+  const ZcDbExtents& box = blockBox(*block);
+  if (!box.isValid()) return Zcad::eInvalidExtents;
   const InsertTransform t = transformOf(*this, *block);
-  forEachEntity(*block, [&](const ZcDbEntity& entity) {
-    ZcDbExtents inner;
-    if (entity.getGeomExtents(inner) != Zcad::eOk) return;
-    const ZcGePoint3d& a = inner.minPoint();
-    const ZcGePoint3d& b = inner.maxPoint();
-    for (int corner = 0; corner < 8; ++corner)
-      extents.addPoint(t.apply({corner & 1 ? b.x : a.x, corner & 2 ? b.y : a.y, corner & 4 ? b.z : a.z}));
-  });
-  return extents.isValid() ? Zcad::eOk : Zcad::eInvalidExtents;
+  const ZcGePoint3d& a = box.minPoint();
+  const ZcGePoint3d& b = box.maxPoint();
+  for (int corner = 0; corner < 8; ++corner)
+    extents.addPoint(t.apply({corner & 1 ? b.x : a.x, corner & 2 ? b.y : a.y, corner & 4 ? b.z : a.z}));
+  return Zcad::eOk;
 }
 
 bool ZcDbBlockReference::hitTest(const ZcGePoint3d& point, double aperture) const {

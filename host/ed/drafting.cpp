@@ -1,6 +1,7 @@
 // Object snaps, the snap grid and ortho: where a point that comes from the cursor lands.
 #include "ed/drafting.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -61,6 +62,9 @@ std::string upper(std::string_view s) {
 double distanceXY(const ZcGePoint3d& a, const ZcGePoint3d& b) {
   return std::hypot(a.x - b.x, a.y - b.y);
 }
+
+// Segments near the cursor tried for crossings, pair by pair, at most.
+constexpr size_t kMaxCrossingSegments = 1000;
 
 // A piece of a stroke; pieces of one stroke (`stroke` the same) meet at their joints, which are no
 // intersections.
@@ -169,6 +173,15 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
       }
       return false;
     });
+    // Every pair is tried: where strokes crowd (a hatch, blocks nested many times over), the
+    // nearest ones are, so that a cursor move stays quick.
+    if (near.size() > kMaxCrossingSegments) {
+      std::nth_element(near.begin(), near.begin() + kMaxCrossingSegments, near.end(),
+                       [&](const Segment& a, const Segment& b) {
+                         return distanceToSegmentXY(cursor, a) < distanceToSegmentXY(cursor, b);
+                       });
+      near.resize(kMaxCrossingSegments);
+    }
     for (size_t i = 0; i < near.size(); ++i) {
       for (size_t j = i + 1; j < near.size(); ++j) {
         if (near[i].stroke == near[j].stroke) continue;

@@ -38,6 +38,10 @@ namespace {
 
 // Inserts nest this deep at most; a block that contains itself stops there.
 constexpr int kMaxNesting = 16;
+// Entities of blocks nested in its block that one insert of the space draws at most (arrays
+// counted): blocks that insert each other many times over would draw without end, while a block's
+// own entities, however many, cost what the file holds.
+constexpr long kMaxNestedVisits = 1L << 19;
 // A dashed entity would need more dashes than this: it is drawn solid, as CAD programs do.
 constexpr double kMaxDashesPerEntity = 20000;
 
@@ -345,7 +349,10 @@ class SceneBuilder {
   void setScene(Scene& scene) { mScene = &scene; }
 
   void drawBlock(const std::vector<ZcDbObjectId>& ids, const Placement& placement) {
-    for (const ZcDbObjectId& id : ids) drawId(id, placement);
+    for (const ZcDbObjectId& id : ids) {
+      if (placement.depth > 1 && mNestedVisitsLeft-- <= 0) return;
+      drawId(id, placement);
+    }
   }
   // The colour the entity draws in, from its record while it waits as one (so that nothing is
   // built for it); -1 when it draws nothing (its layer is off or frozen, it is invisible).
@@ -382,6 +389,7 @@ class SceneBuilder {
 
   void drawId(const ZcDbObjectId& id, const Placement& placement) {
     if (id.isNull() || id.isErased()) return;
+    if (placement.depth == 0) mNestedVisitsLeft = kMaxNestedVisits;
     ZcDbEntity* entity = nullptr;
     if (zcdbOpenObject(entity, id, ZcDb::kForRead) != Zcad::eOk || !entity) return;
     drawEntity(*entity, placement);
@@ -663,6 +671,7 @@ class SceneBuilder {
   bool mInLayout;            // drawing a layout: its viewports show the model space
   bool mInViewport = false;  // what is drawn now lies inside a viewport: its extents do not count
   int mClip = -1;
+  long mNestedVisitsLeft = kMaxNestedVisits;  // for the entity of the space being drawn
 };
 
 }  // namespace

@@ -131,6 +131,25 @@ class Handles(hostrun.HostTestCase):
         self.assertIn("DOOR", doc.blocks)
 
 
+class BlocksNestedManyTimesOver(hostrun.HostTestCase):
+    def test_a_picture_a_pick_and_snaps_over_them_end(self):
+        # Eight blocks, each inserting the one below eight times: millions of lines drawn out in full.
+        def build(msp, doc):
+            for level in range(8):
+                block = doc.blocks.new(f"B{level}")
+                block.add_line((0, 0), (1, 1))
+                for i in range(8 if level else 0):
+                    block.add_blockref(f"B{level - 1}", (2 * i, 0), dxfattribs={"xscale": 0.2, "yscale": 0.2})
+            msp.add_blockref("B7", (0, 0))
+            msp.add_text("A1", dxfattribs={"height": 1, "insert": (50, 50)})
+        src, png = self.new_drawing("in.dxf", build), self.path("out.png")
+        script = "tally\n50.3,50.4\n<click 0.5,0.5>\n<move 3.5,0.5>\n<click 1,1>\n\n"
+        result = self.run_host(src, "--load", hostrun.module_path(), "--set", "OSMODE=1023", "--png", png,
+                               script=script)
+        self.assertExit(result, 0)
+        self.assertIn("Specify the second point:1,1", result.stdout)
+
+
 class WhatIsReadIsWritten(hostrun.HostTestCase):
     def assertStableRoundTrip(self, src):
         """read → write → read succeeds and the second write is the first one byte for byte."""
