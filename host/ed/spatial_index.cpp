@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 
 #include "zrxhost/database_internals.h"
@@ -105,6 +106,32 @@ float up(double v) {
 
 }  // namespace
 
+namespace {
+
+// The boxes of the entities still waiting as records (four floats each, NaN where there is none),
+// found on two threads: just after a drawing is read this is most of a build, and boxing a record
+// only reads the file.
+std::vector<float> boxesOfRecords(const std::vector<ZcDbObjectId>& ids) {
+  std::vector<float> boxes(4 * ids.size(), std::numeric_limits<float>::quiet_NaN());
+  auto boxRange = [&](std::size_t from, std::size_t to) {
+    double box[4];
+    for (std::size_t i = from; i < to; ++i)
+      if (!ids[i].isNull() && !ids[i].isErased() && zrxhost::pendingBox(ids[i], box))
+        std::copy_n(box, 4, &boxes[4 * i]);
+  };
+  const std::size_t half = ids.size() / 2;
+  if (half < 10000 || std::thread::hardware_concurrency() < 2) {
+    boxRange(0, ids.size());
+  } else {
+    std::thread second(boxRange, half, ids.size());
+    boxRange(0, half);
+    second.join();
+  }
+  return boxes;
+}
+
+}  // namespace
+
 SpatialIndex* SpatialIndex::current() {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
   if (!db) return nullptr;
@@ -122,11 +149,18 @@ SpatialIndex* SpatialIndex::current() {
   return index.get();
 }
 
-void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order) {
+void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order, const float* recordBox) {
   double box[4] = {0, 0, 0, 0};
   // An entity still waiting as its record is boxed from the record, and built only when a search
-  // comes near it: indexing a drawing just read does not build it all.
-  bool boxed = zrxhost::pendingBox(id, box);
+  // comes near it: indexing a drawing just read does not build it all. A build boxes the records
+  // beforehand (NaN where a record gives none).
+  bool boxed = false;
+  if (recordBox == nullptr) {
+    boxed = zrxhost::pendingBox(id, box);
+  } else if (!std::isnan(recordBox[0])) {
+    std::copy_n(recordBox, 4, box);
+    boxed = true;
+  }
   if (!boxed) {
     const ZcDbEntity* entity = zrxhost::peek<ZcDbEntity>(id);
     if (!entity) return;
@@ -162,6 +196,7 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   (void)zrxhost::undoHistory(db).takeTouched();  // from here on the history keeps what changes
   const std::vector<ZcDbObjectId>& ids = space.entityIds();
   mEntries.reserve(ids.size());
+  const std::vector<float> recordBoxes = boxesOfRecords(ids);
   mBuilding = true;
   std::size_t old = 0;
   std::uint32_t unused = 0;
@@ -174,7 +209,7 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
       mEntries.push_back(before[old]);
       continue;
     }
-    add(mEntries, ids[i], i);
+    add(mEntries, ids[i], i, &recordBoxes[4 * std::size_t(i)]);
   }
   mBuilding = false;
   mBlockBoxes.clear();

@@ -74,7 +74,7 @@ class SpatialIndex {
   bool ofSpace(const ZcDbObjectId& id) const;
   // The entry as built of an entity, if it has one.
   Entry* builtEntry(const ZcDbObjectId& id);
-  void add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order);
+  void add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order, const float* recordBox = nullptr);
   bool insertBox(const ZcDbBlockReference& insert, double box[4]);
   void collect(const Entry& e, const ZcGePoint3d& point, double radius, std::vector<const Entry*>& found);
 
