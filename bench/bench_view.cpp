@@ -356,7 +356,7 @@ void BM_FrameAfterAdding(benchmark::State& state) {
   // The part of the frame that brings the index and the kept paths up to date.
   state.counters["refresh_median_ms"] = percentile(refresh, 0.5);
 }
-BENCHMARK(BM_FrameAfterAdding)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FrameAfterAdding)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

@@ -62,7 +62,8 @@ void UndoHistory::endGroup() {
 
 void UndoHistory::willModify(ZcDbStub& stub) {
   ++mEdits;
-  if (mTracking) mTouched.push_back(&stub);
+  // An owner opened once for each object added to it (a command appending copies) is kept once.
+  if (mTracking && (mTouched.empty() || mTouched.back() != &stub)) mTouched.push_back(&stub);
   if (!mOpen || stub.undoSerial == mOpen->serial || stub.object == nullptr) return;
   stub.undoSerial = mOpen->serial;
   auto* copy = static_cast<ZcDbObject*>(stub.object->clone());
@@ -71,7 +72,6 @@ void UndoHistory::willModify(ZcDbStub& stub) {
 
 void UndoHistory::added(ZcDbStub& stub) {
   ++mEdits;
-  if (mTracking) mTouched.push_back(&stub);
   if (!mOpen) return;
   stub.undoSerial = mOpen->serial;
   // Before the group the object did not exist: undone, it is erased (keeping its id and handle).

@@ -296,27 +296,33 @@ void SpatialIndex::update(ZcDbDatabase& db) {
     return;
   }
   // The space's list only grows: what lies past the place the index reached is new, and its place
-  // in the list is its order. New entries are added in that order, after the changed ones.
+  // in the list is its order. New entries are added in that order, after the changed ones. The
+  // lookups below are made only when a touched entity of the space needs them: a command that only
+  // added touched none (its additions are found at the list's end).
   const std::vector<ZcDbObjectId>& ids = space->entityIds();
   const std::uint32_t firstNew = mNextOrder;
   mNextOrder = static_cast<std::uint32_t>(ids.size());
   std::vector<const ZcDbStub*> added;
-  added.reserve(ids.size() - firstNew);
-  for (auto i = firstNew; i < ids.size(); ++i) added.push_back(ids[i].stub());
-  std::sort(added.begin(), added.end());
   std::unordered_map<const ZcDbStub*, std::uint32_t> changed;
-  changed.reserve(mExtra.size());
-  for (std::uint32_t k = 0; k < mExtra.size(); ++k) changed.emplace(mExtra[k].id.stub(), k);
+  bool looked = false;
   for (ZcDbStub* stub : touched) {
     const ZcDbObjectId id(stub);
+    // Objects of no entry (a table record, an entity of a block or of the other space) are none of
+    // the index's.
+    if (!ofSpace(id)) continue;
+    if (!looked) {
+      looked = true;
+      for (auto i = firstNew; i < ids.size(); ++i) added.push_back(ids[i].stub());
+      std::sort(added.begin(), added.end());
+      for (std::uint32_t k = 0; k < mExtra.size(); ++k) changed.emplace(mExtra[k].id.stub(), k);
+    }
     if (std::binary_search(added.begin(), added.end(), stub)) continue;
-    // Its place as built, or as added since: it is found again where it now lies. Objects of no
-    // entry (a table record, an entity of a block or of the other space) are none of the index's.
+    // Its place as built, or as added since: it is found again where it now lies.
     std::uint32_t order = 0;
     if (auto c = changed.find(stub); c != changed.end()) {
       order = mExtra[c->second].order;
       mExtra[c->second].live = false;
-    } else if (Entry* built = ofSpace(id) ? builtEntry(id) : nullptr) {
+    } else if (Entry* built = builtEntry(id)) {
       order = built->order;
       built->live = false;
     } else {
@@ -325,6 +331,8 @@ void SpatialIndex::update(ZcDbDatabase& db) {
     ++mRemovals;
     if (!id.isErased() && zrxhost::peek<ZcDbEntity>(id)) add(mExtra, id, order);
   }
+  // Grown once: large vectors grown step by step cost their pages again at every step.
+  mExtra.reserve(mExtra.size() + (ids.size() - firstNew));
   for (auto i = firstNew; i < ids.size(); ++i) {
     if (!ids[i].isErased() && zrxhost::peek<ZcDbEntity>(ids[i])) add(mExtra, ids[i], i);
   }
@@ -458,6 +466,7 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
 void SpatialIndex::addedWithin(std::uint32_t added, double x0, double y0, double x1, double y1,
                                std::vector<Found>& out) {
   out.clear();
+  out.reserve(mExtra.size());
   // New entries are all kept beside the built ones, in order, until the next build.
   for (const Entry& e : mExtra) {
     if (e.live && e.serial >= added && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]))

@@ -49,9 +49,10 @@ class UndoHistory {
   // Objects added in the open group so far (read by a progress display on another thread).
   std::uint64_t objectsAddedInGroup() const { return mAddedInGroup.load(std::memory_order_relaxed); }
 
-  // From the first call on, keeps every object opened for write, added, or changed by an undo or a
-  // redo, for a reader that follows the drawing's changes (the spatial index): takeTouched hands
-  // them over, each at least once. Until then nothing is kept (a batch read and save never asks).
+  // From the first call on, keeps every object opened for write or changed by an undo or a redo,
+  // for a reader that follows the drawing's changes (the spatial index): takeTouched hands them
+  // over, each at least once. An object added is not kept: its owner, opened to add it, is, and the
+  // reader finds it there. Until then nothing is kept (a batch read and save never asks).
   bool tracksTouched() const { return mTracking; }
   std::vector<ZcDbStub*> takeTouched() {
     mTracking = true;
