@@ -378,33 +378,42 @@ void SpatialIndex::collect(const Entry& e, const ZcGePoint3d& point, double radi
   found.push_back(&e);
 }
 
-void SpatialIndex::near(const ZcGePoint3d& point, double radius, std::vector<ZcDbObjectId>& out) {
-  std::vector<const Entry*> found;
+// Hands each built entry listed in the cells that [x0, x1] x [y0, y1] meets, and each one too large
+// for the cells, once to `visit`; where the box spans more than `maxCells` cells, every built entry
+// instead, in order (then it returns true).
+template <typename Visit>
+bool SpatialIndex::visitCells(double x0, double y0, double x1, double y1, double maxCells, Visit&& visit) {
+  const double cx0 = std::floor((x0 - mX0) / mCell), cx1 = std::floor((x1 - mX0) / mCell);
+  const double cy0 = std::floor((y0 - mY0) / mCell), cy1 = std::floor((y1 - mY0) / mCell);
+  if (cx1 < 0 || cy1 < 0 || cx0 >= mColumns || cy0 >= mRows || mEntries.empty()) return false;
+  const auto c0 = static_cast<std::uint32_t>(std::max(0.0, cx0)), r0 = static_cast<std::uint32_t>(std::max(0.0, cy0));
+  const auto c1 = static_cast<std::uint32_t>(std::min<double>(mColumns - 1, cx1));
+  const auto r1 = static_cast<std::uint32_t>(std::min<double>(mRows - 1, cy1));
+  if (double(c1 - c0 + 1) * (r1 - r0 + 1) > maxCells) {
+    for (std::uint32_t k = 0; k < mEntries.size(); ++k) visit(k);
+    return true;
+  }
   if (++mQuery == 0) std::fill(mSeen.begin(), mSeen.end(), 0), mQuery = 1;
-  const double cx0 = std::floor((point.x - radius - mX0) / mCell), cx1 = std::floor((point.x + radius - mX0) / mCell);
-  const double cy0 = std::floor((point.y - radius - mY0) / mCell), cy1 = std::floor((point.y + radius - mY0) / mCell);
-  if (cx1 >= 0 && cy1 >= 0 && cx0 < mColumns && cy0 < mRows && !mEntries.empty()) {
-    const auto c0 = static_cast<std::uint32_t>(std::max(0.0, cx0)), r0 = static_cast<std::uint32_t>(std::max(0.0, cy0));
-    const auto c1 = static_cast<std::uint32_t>(std::min<double>(mColumns - 1, cx1));
-    const auto r1 = static_cast<std::uint32_t>(std::min<double>(mRows - 1, cy1));
-    // A query as wide as the drawing looks at every entry once rather than at every cell.
-    if (double(c1 - c0 + 1) * (r1 - r0 + 1) > double(mEntries.size())) {
-      for (const Entry& e : mEntries) collect(e, point, radius, found);
-    } else {
-      for (std::uint32_t r = r0; r <= r1; ++r) {
-        for (std::uint32_t c = c0; c <= c1; ++c) {
-          const std::size_t cell = std::size_t(r) * mColumns + c;
-          for (std::uint32_t i = mCellStart[cell]; i < mCellStart[cell + 1]; ++i) {
-            const std::uint32_t k = mCellItems[i];
-            if (mSeen[k] == mQuery) continue;
-            mSeen[k] = mQuery;
-            collect(mEntries[k], point, radius, found);
-          }
-        }
+  for (std::uint32_t r = r0; r <= r1; ++r) {
+    for (std::uint32_t c = c0; c <= c1; ++c) {
+      const std::size_t cell = std::size_t(r) * mColumns + c;
+      for (std::uint32_t i = mCellStart[cell]; i < mCellStart[cell + 1]; ++i) {
+        const std::uint32_t k = mCellItems[i];
+        if (mSeen[k] == mQuery) continue;
+        mSeen[k] = mQuery;
+        visit(k);
       }
-      for (std::uint32_t k : mLarge) collect(mEntries[k], point, radius, found);
     }
   }
+  for (std::uint32_t k : mLarge) visit(k);
+  return false;
+}
+
+void SpatialIndex::near(const ZcGePoint3d& point, double radius, std::vector<ZcDbObjectId>& out) {
+  std::vector<const Entry*> found;
+  // A query as wide as the drawing looks at every entry once rather than at every cell.
+  visitCells(point.x - radius, point.y - radius, point.x + radius, point.y + radius, double(mEntries.size()),
+             [&](std::uint32_t k) { collect(mEntries[k], point, radius, found); });
   for (const Entry& e : mExtra) collect(e, point, radius, found);
   std::sort(found.begin(), found.end(), [](const Entry* a, const Entry* b) { return a->order > b->order; });
   out.clear();
@@ -419,35 +428,12 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
     return e.live && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]);
   };
   std::vector<std::uint32_t> hits;
-  const double cx0 = std::floor((x0 - mX0) / mCell), cx1 = std::floor((x1 - mX0) / mCell);
-  const double cy0 = std::floor((y0 - mY0) / mCell), cy1 = std::floor((y1 - mY0) / mCell);
-  if (cx1 >= 0 && cy1 >= 0 && cx0 < mColumns && cy0 < mRows && !mEntries.empty()) {
-    const auto c0 = static_cast<std::uint32_t>(std::max(0.0, cx0)), r0 = static_cast<std::uint32_t>(std::max(0.0, cy0));
-    const auto c1 = static_cast<std::uint32_t>(std::min<double>(mColumns - 1, cx1));
-    const auto r1 = static_cast<std::uint32_t>(std::min<double>(mRows - 1, cy1));
-    // Over a quarter of the drawing, every entry is looked at once, already in order; less is
-    // found cell by cell and put in order after.
-    if (double(c1 - c0 + 1) * (r1 - r0 + 1) * 4 > double(mColumns) * mRows) {
-      for (std::uint32_t k = 0; k < mEntries.size(); ++k)
+  // Over a quarter of the drawing, every entry is looked at once, already in order; less is found
+  // cell by cell and put in order after.
+  if (!visitCells(x0, y0, x1, y1, double(mColumns) * mRows / 4, [&](std::uint32_t k) {
         if (meets(mEntries[k])) hits.push_back(k);
-    } else {
-      if (++mQuery == 0) std::fill(mSeen.begin(), mSeen.end(), 0), mQuery = 1;
-      for (std::uint32_t r = r0; r <= r1; ++r) {
-        for (std::uint32_t c = c0; c <= c1; ++c) {
-          const std::size_t cell = std::size_t(r) * mColumns + c;
-          for (std::uint32_t i = mCellStart[cell]; i < mCellStart[cell + 1]; ++i) {
-            const std::uint32_t k = mCellItems[i];
-            if (mSeen[k] == mQuery) continue;
-            mSeen[k] = mQuery;
-            if (meets(mEntries[k])) hits.push_back(k);
-          }
-        }
-      }
-      for (std::uint32_t k : mLarge)
-        if (meets(mEntries[k])) hits.push_back(k);
-      std::sort(hits.begin(), hits.end());
-    }
-  }
+      }))
+    std::sort(hits.begin(), hits.end());
   // The entries added or changed since the build go between the others by their order.
   std::vector<const Entry*> extra;
   for (const Entry& e : mExtra)
