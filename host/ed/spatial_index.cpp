@@ -132,6 +132,17 @@ std::vector<float> boxesOfRecords(const std::vector<ZcDbObjectId>& ids) {
 
 }  // namespace
 
+// The median of the larger side of the boxes of up to 1,024 entries spread over the list.
+double SpatialIndex::typicalSize(const std::vector<Entry>& entries) {
+  std::vector<double> sizes;
+  const std::size_t step = std::max<std::size_t>(1, entries.size() / 1024);
+  for (std::size_t k = 0; k < entries.size(); k += step)
+    sizes.push_back(std::max<double>(entries[k].box[2] - entries[k].box[0], entries[k].box[3] - entries[k].box[1]));
+  if (sizes.empty()) return 0;
+  std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+  return sizes[sizes.size() / 2];
+}
+
 SpatialIndex* SpatialIndex::current() {
   ZcDbDatabase* db = zcdbHostApplicationServices()->workingDatabase();
   if (!db) return nullptr;
@@ -215,7 +226,9 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mBlockBoxes.clear();
   mNextOrder = static_cast<std::uint32_t>(ids.size());
 
-  // A grid of about one cell per two entries over their common box.
+  // A grid of about one cell per two entries over their common box, its cells no smaller than a
+  // typical entry (the median size of a sample): boxes wider than a few cells would be looked at
+  // with every query (a text's box is generous, several times its ink).
   double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
   for (const Entry& e : mEntries) {
     x0 = std::min<double>(x0, e.box[0]), y0 = std::min<double>(y0, e.box[1]);
@@ -226,7 +239,7 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mBox[0] = x0, mBox[1] = y0, mBox[2] = x1, mBox[3] = y1;
   const double width = std::max(x1 - x0, 1e-9), height = std::max(y1 - y0, 1e-9);
   mCell = std::sqrt(width * height / std::max<double>(1, mEntries.size() / 2.0));
-  mCell = std::max({mCell, width / 4096, height / 4096});
+  mCell = std::max({mCell, typicalSize(mEntries), width / 4096, height / 4096});
   mX0 = x0, mY0 = y0;
   mColumns = static_cast<std::uint32_t>(std::floor(width / mCell)) + 1;
   mRows = static_cast<std::uint32_t>(std::floor(height / mCell)) + 1;

@@ -77,6 +77,7 @@ class SpatialIndex {
   void add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order, const float* recordBox = nullptr);
   bool insertBox(const ZcDbBlockReference& insert, double box[4]);
   void collect(const Entry& e, const ZcGePoint3d& point, double radius, std::vector<const Entry*>& found);
+  static double typicalSize(const std::vector<Entry>& entries);
   template <typename Visit>
   bool visitCells(double x0, double y0, double x1, double y1, double maxCells, Visit&& visit);
 
