@@ -16,6 +16,7 @@
 #include "zrx/db/text.h"
 #include "zrx/gi.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/database_internals.h"
 
 ZCRX_DEFINE_MEMBERS(ZcDbBlockReference, ZcDbEntity, L"AcDbBlockReference", L"INSERT",
                     &zrxdb::construct<ZcDbBlockReference>);
@@ -46,12 +47,8 @@ struct InsertTransform {
   double rotation() const { return std::atan2(sinR, cosR); }
 };
 
-// Nested inserts are followed this deep; a block that contains itself stops there.
-constexpr int kMaxNesting = 16;
-// Entities of blocks nested in its block that one outermost insert visits at most while it draws,
-// snaps or is hit: blocks that insert each other many times over would cost without end, while a
-// block's own entities, however many, cost what the file holds.
-constexpr long kMaxNestedVisits = 1L << 19;
+using zrxhost::kMaxInsertNesting;
+using zrxhost::kMaxNestedVisits;
 int gNesting = 0;
 long gVisitsLeft = kMaxNestedVisits;
 // The boxes of the blocks met while the outermost insert is measured, each in its block's
@@ -60,7 +57,7 @@ std::unordered_map<const ZcDbBlockTableRecord*, ZcDbExtents> gBlockBoxes;
 
 struct NestingGuard {
   bool ok;
-  NestingGuard() : ok(gNesting < kMaxNesting) { ++gNesting; }
+  NestingGuard() : ok(gNesting < kMaxInsertNesting) { ++gNesting; }
   ~NestingGuard() {
     if (--gNesting > 0) return;
     gVisitsLeft = kMaxNestedVisits;

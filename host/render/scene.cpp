@@ -36,12 +36,6 @@ void Bounds::add(double x, double y) {
 
 namespace {
 
-// Inserts nest this deep at most; a block that contains itself stops there.
-constexpr int kMaxNesting = 16;
-// Entities of blocks nested in its block that one insert of the space draws at most (arrays
-// counted): blocks that insert each other many times over would draw without end, while a block's
-// own entities, however many, cost what the file holds.
-constexpr long kMaxNestedVisits = 1L << 19;
 // A dashed entity would need more dashes than this: it is drawn solid, as CAD programs do.
 constexpr double kMaxDashesPerEntity = 20000;
 
@@ -479,7 +473,7 @@ class SceneBuilder {
 
   void drawInsert(const ZcDbBlockReference& insert, const dxf::ObjectRecord* fd, const Placement& placement,
                   const Look& look, const std::string& linetype) {
-    if (placement.depth >= kMaxNesting) return;
+    if (placement.depth >= kMaxInsertNesting) return;
     ZcDbObjectId blockId = insert.blockTableRecord();
     V3 position = v3(insert.position()), scale = v3(insert.scaleFactors()), normal = v3(insert.normal());
     double rotation = insert.rotation();
@@ -548,7 +542,7 @@ class SceneBuilder {
 
   void drawNamedBlock(const ZcString& name, const Placement& placement, const Look& look, const std::string& linetype,
                       const Xform& xform) {
-    if (placement.depth >= kMaxNesting) return;
+    if (placement.depth >= kMaxInsertNesting) return;
     ZcDbBlockTableRecord* block = nullptr;
     const ZcDbObjectId id = blockNamed(name);
     if (id.isNull() || zcdbOpenObject(block, id, ZcDb::kForRead) != Zcad::eOk || !block) return;

@@ -13,6 +13,14 @@ struct ZcDbStub;
 namespace zrxhost {
 class UndoHistory;
 
+// How far inserts are followed into their blocks, alike where they are drawn, snapped at, picked
+// and measured. Nested inserts are followed this deep: a block that contains itself stops there.
+constexpr int kMaxInsertNesting = 16;
+// Entities of the blocks nested in its block that one insert visits at most (arrays counted):
+// blocks that insert each other many times over would cost without end, while a block's own
+// entities, however many, cost what the file holds.
+constexpr long kMaxNestedVisits = 1L << 19;
+
 // Builds the objects a database holds only as places in their source (a drawing file's records)
 // until they are first asked for: reading a large drawing then costs what its records need, not
 // what its objects would.
