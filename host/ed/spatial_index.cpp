@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -120,13 +121,15 @@ std::vector<float> boxesOfRecords(const std::vector<ZcDbObjectId>& ids) {
         std::copy_n(box, 4, &boxes[4 * i]);
   };
   const std::size_t half = ids.size() / 2;
-  if (half < 10000 || std::thread::hardware_concurrency() < 2) {
-    boxRange(0, ids.size());
-  } else {
-    std::thread second(boxRange, half, ids.size());
-    boxRange(0, half);
-    second.join();
+  std::thread second;
+  if (half >= 10000 && std::thread::hardware_concurrency() >= 2) {
+    try {
+      second = std::thread(boxRange, half, ids.size());
+    } catch (const std::system_error&) {  // no thread to be had: this one does it all
+    }
   }
+  boxRange(0, second.joinable() ? half : ids.size());
+  if (second.joinable()) second.join();
   return boxes;
 }
 
