@@ -208,6 +208,15 @@ int run(const std::vector<std::string>& args) {
     }
   }
   RenderOptions pictureOptions;
+  std::vector<std::string> pictureWarnings;
+  pictureOptions.warnings = &pictureWarnings;
+  // What a picture left out is said once, with the first picture's name.
+  auto sayLeftOut = [&](const std::string& path) {
+    for (const std::string& warning : pictureWarnings)
+      std::cerr << "zrxhost: " << textInLanguage("warning: {}: {}", "警告：{}：{}", {path, warning}) << '\n';
+    if (!pictureWarnings.empty()) pictureOptions.warnings = nullptr;
+    pictureWarnings.clear();
+  };
   if (options.view) {
     pictureOptions.hasView = true;
     std::copy(options.view->begin(), options.view->end(), pictureOptions.view);
@@ -215,9 +224,11 @@ int run(const std::vector<std::string>& args) {
   if (options.svg && !renderSvg(*run.db, *options.svg, error, pictureOptions)) {
     status = fail(kWriteFailed, cannotWrite(*options.svg, error));
   }
+  if (options.svg) sayLeftOut(*options.svg);
   if (options.png && !renderPng(*run.db, *options.png, error, pictureOptions)) {
     status = fail(kWriteFailed, cannotWrite(*options.png, error));
   }
+  if (options.png) sayLeftOut(*options.png);
   if (const Paper* paper = paperNamed(options.paper.value_or("A4"))) {
     pictureOptions.paperMm[0] = paper->shortMm;
     pictureOptions.paperMm[1] = paper->longMm;
@@ -225,6 +236,7 @@ int run(const std::vector<std::string>& args) {
   if (options.pdf && !renderPdf(*run.db, *options.pdf, error, pictureOptions)) {
     status = fail(kWriteFailed, cannotWrite(*options.pdf, error));
   }
+  if (options.pdf) sayLeftOut(*options.pdf);
   return status;
 }
 

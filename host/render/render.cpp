@@ -21,6 +21,7 @@
 #include "render/raster.h"
 #include "render/scene.h"
 #include "zrx/string.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/fonts.h"
 #include "zrxhost/messages.h"
 
@@ -471,8 +472,20 @@ void paint(cairo_t* cr, const Scene& scene, const View& view, LineRaster* raster
   }
 }
 
+// The scene of the drawing, and what it left out said to `options.warnings`.
+bool buildSaying(ZcDbDatabase& db, const RenderOptions& options, Scene& scene, std::string& error) {
+  if (!render::buildScene(db, scene, error)) return false;
+  if (scene.nestedCut && options.warnings != nullptr) {
+    options.warnings->push_back(textInLanguage(
+        "blocks insert each other so many times over that an insert draws only the first {} entities of the "
+        "blocks nested in its block",
+        "块相互插入的次数过多：一个插入只绘制其块中嵌套块的前 {} 个实体", std::to_string(kMaxNestedVisits)));
+  }
+  return true;
+}
+
 bool prepare(ZcDbDatabase& db, const RenderOptions& options, Scene& scene, View& view, std::string& error) {
-  return render::buildScene(db, scene, error) && fitView(scene, options, view, error);
+  return buildSaying(db, options, scene, error) && fitView(scene, options, view, error);
 }
 
 cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
@@ -590,7 +603,7 @@ bool renderPdf(ZcDbDatabase& db, const std::string& path, std::string& error, co
   Scene scene;
   View view;
   double pageWidth = 0, pageHeight = 0;
-  if (!render::buildScene(db, scene, error) || !fitPaper(scene, options, view, pageWidth, pageHeight, error))
+  if (!buildSaying(db, options, scene, error) || !fitPaper(scene, options, view, pageWidth, pageHeight, error))
     return false;
   std::string bytes;
   {

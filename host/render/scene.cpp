@@ -344,7 +344,10 @@ class SceneBuilder {
 
   void drawBlock(const std::vector<ZcDbObjectId>& ids, const Placement& placement) {
     for (const ZcDbObjectId& id : ids) {
-      if (placement.depth > 1 && mNestedVisitsLeft-- <= 0) return;
+      if (placement.depth > 1 && mNestedVisitsLeft-- <= 0) {
+        mScene->nestedCut = true;
+        return;
+      }
       drawId(id, placement);
     }
   }

@@ -105,6 +105,8 @@ struct Scene {
   Bounds bounds;
   Bounds farBounds;
   static constexpr double kNearLimit = 1e12;
+  // Some insert reached the bound on the entities of nested blocks it draws: the rest was left out.
+  bool nestedCut = false;
   void include(double x, double y) {
     if (std::fabs(x) <= kNearLimit && std::fabs(y) <= kNearLimit)
       bounds.add(x, y);

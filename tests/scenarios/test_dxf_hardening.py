@@ -148,6 +148,8 @@ class BlocksNestedManyTimesOver(hostrun.HostTestCase):
                                script=script)
         self.assertExit(result, 0)
         self.assertIn("Specify the second point:1,1", result.stdout)
+        self.assertRegex(result.stderr, r"zrxhost: warning: .*out\.png: blocks insert each other so many times over "
+                                        r"that an insert draws only the first 524288 entities")
 
 
 class WhatIsReadIsWritten(hostrun.HostTestCase):

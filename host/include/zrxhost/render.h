@@ -19,6 +19,8 @@ struct RenderOptions {
   double view[4] = {0, 0, 0, 0};
   // A PDF's paper, short side and long side in millimetres; it is turned to the view's shape.
   double paperMm[2] = {210, 297};
+  // Where a picture says what it had to leave out (blocks nested past the bound), when given.
+  std::vector<std::string>* warnings = nullptr;
 };
 
 // A paper size by its name.
