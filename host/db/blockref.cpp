@@ -238,6 +238,12 @@ const ZcDbExtents& blockBox(const ZcDbBlockTableRecord& block) {
 }
 }  // namespace
 
+bool zrxhost::blockExtents(const ZcDbBlockTableRecord& block, ZcDbExtents& box) {
+  NestingGuard guard;  // the boxes measured meanwhile are kept until it ends
+  box = blockBox(block);
+  return box.isValid();
+}
+
 // The box of its block placed: each block met is measured once, however many inserts lead to it.
 Zcad::ErrorStatus ZcDbBlockReference::getGeomExtents(ZcDbExtents& extents) const {
   extents = ZcDbExtents();

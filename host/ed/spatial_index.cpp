@@ -66,16 +66,7 @@ bool SpatialIndex::insertBox(const ZcDbBlockReference& insert, double box[4]) {
   BlockBox& b = found->second;
   if (added) {
     ZcDbExtents all;
-    for (const ZcDbObjectId& id : block->entityIds()) {
-      if (id.isErased()) continue;
-      const auto* entity = zrxhost::peek<ZcDbEntity>(id);
-      ZcDbExtents inner;
-      if (entity && entity->getGeomExtents(inner) == Zcad::eOk) {
-        all.addPoint(inner.minPoint());
-        all.addPoint(inner.maxPoint());
-      }
-    }
-    b.valid = all.isValid();
+    b.valid = zrxhost::blockExtents(*block, all);
     b.min = all.minPoint(), b.max = all.maxPoint();
   }
   if (!b.valid) return false;

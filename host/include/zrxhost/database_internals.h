@@ -8,6 +8,8 @@
 
 #include "zrx/db/database.h"
 
+class ZcDbBlockTableRecord;
+class ZcDbExtents;
 struct ZcDbStub;
 
 namespace zrxhost {
@@ -48,6 +50,9 @@ bool pendingIndex(ZcDbObjectId id, std::uint32_t& index);
 bool loaderIndex(ZcDbObjectId id, std::uint32_t& index);
 // For an object not built yet, the loader's box around it (see ObjectLoader::pendingBox).
 bool pendingBox(ZcDbObjectId id, double box[4]);
+// The box of the block's entities in its own coordinates, as an insert of it measures it (each
+// nested block measured once); false when it holds nothing with extents.
+bool blockExtents(const ZcDbBlockTableRecord& block, ZcDbExtents& box);
 // Builds every object not built yet.
 void loadPendingObjects(ZcDbDatabase& db);
 // Builds the object of a pending stub (through its id's open or peek).
