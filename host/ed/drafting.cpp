@@ -71,6 +71,7 @@ constexpr size_t kMaxCrossingSegments = 1000;
 struct Segment {
   ZcGePoint3d first, second;
   size_t stroke = 0;
+  double distance = 0;  // from the cursor
 };
 
 double distanceToSegmentXY(const ZcGePoint3d& p, const Segment& s) {
@@ -96,8 +97,9 @@ void segmentsNear(const ZcDbEntity& entity, const ZcGePoint3d& cursor, double ap
   for (const std::vector<ZcGePoint3d>& stroke : strokes) {
     ++strokeCount;
     for (size_t i = 0; i + 1 < stroke.size(); ++i) {
-      const Segment s{stroke[i], stroke[i + 1], strokeCount};
-      if (distanceToSegmentXY(cursor, s) <= aperture) out.push_back(s);
+      Segment s{stroke[i], stroke[i + 1], strokeCount};
+      s.distance = distanceToSegmentXY(cursor, s);
+      if (s.distance <= aperture) out.push_back(s);
     }
   }
 }
@@ -177,9 +179,7 @@ AidedPoint aidCursor(const ZcGePoint3d& cursor, const ZcGePoint3d& last) {
     // nearest ones are, so that a cursor move stays quick.
     if (near.size() > kMaxCrossingSegments) {
       std::nth_element(near.begin(), near.begin() + kMaxCrossingSegments, near.end(),
-                       [&](const Segment& a, const Segment& b) {
-                         return distanceToSegmentXY(cursor, a) < distanceToSegmentXY(cursor, b);
-                       });
+                       [](const Segment& a, const Segment& b) { return a.distance < b.distance; });
       near.resize(kMaxCrossingSegments);
     }
     for (size_t i = 0; i < near.size(); ++i) {

@@ -157,7 +157,7 @@ SpatialIndex* SpatialIndex::current() {
 void SpatialIndex::add(std::vector<Entry>& to, const ZcDbObjectId& id, std::uint32_t order, const float* recordBox) {
   double box[4] = {0, 0, 0, 0};
   // An entity still waiting as its record is boxed from the record, and built only when a search
-  // comes near it: indexing a drawing just read does not build it all. A build boxes the records
+  // comes near it: indexing a drawing just read does not build it all. A first build boxes the records
   // beforehand (NaN where a record gives none).
   bool boxed = false;
   if (recordBox == nullptr) {
@@ -201,7 +201,8 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   (void)zrxhost::undoHistory(db).takeTouched();  // from here on the history keeps what changes
   const std::vector<ZcDbObjectId>& ids = space.entityIds();
   mEntries.reserve(ids.size());
-  const std::vector<float> recordBoxes = boxesOfRecords(ids);
+  // A first build boxes every record beforehand; a build again keeps most entries' boxes.
+  const std::vector<float> recordBoxes = before.empty() ? boxesOfRecords(ids) : std::vector<float>();
   mBuilding = true;
   std::size_t old = 0;
   std::uint32_t unused = 0;
@@ -214,7 +215,7 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
       mEntries.push_back(before[old]);
       continue;
     }
-    add(mEntries, ids[i], i, &recordBoxes[4 * std::size_t(i)]);
+    add(mEntries, ids[i], i, recordBoxes.empty() ? nullptr : &recordBoxes[4 * std::size_t(i)]);
   }
   mBuilding = false;
   mBlockBoxes.clear();
