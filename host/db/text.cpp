@@ -13,6 +13,7 @@
 #include "zrx/db/symtab.h"
 #include "zrx/gi.h"
 #include "zrx/rx_define.h"
+#include "zrxhost/database_internals.h"
 #include "zrxhost/fonts.h"
 
 ZCRX_DEFINE_MEMBERS(ZcDbText, ZcDbEntity, L"AcDbText", L"TEXT", &zrxdb::construct<ZcDbText>);
@@ -71,12 +72,18 @@ Zcad::ErrorStatus ZcDbText::setThickness(double t) {
   return Zcad::eOk;
 }
 
-// Beyond 85 degrees either way the text box degenerates; the real host refuses such angles too.
+bool zrxhost::textObliqueKept(double radians, double& kept) {
+  if (!std::isfinite(radians)) return false;
+  const double a = std::remainder(radians, 2 * ZcGe::kPi);
+  if (std::fabs(a) > 85.0 * ZcGe::kPi / 180.0 + 1e-12) return false;
+  kept = a;
+  return true;
+}
+
 Zcad::ErrorStatus ZcDbText::setOblique(double radians) {
   ZRX_REQUIRE_WRITE();
-  if (!std::isfinite(radians)) return Zcad::eInvalidInput;
-  double a = std::remainder(radians, 2 * ZcGe::kPi);
-  if (std::fabs(a) > 85.0 * ZcGe::kPi / 180.0 + 1e-12) return Zcad::eInvalidInput;
+  double a = 0;
+  if (!zrxhost::textObliqueKept(radians, a)) return Zcad::eInvalidInput;
   mOblique = a;
   zrxdb::noteEdit(stub(), zrxhost::kEditOblique);
   return Zcad::eOk;

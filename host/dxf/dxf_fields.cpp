@@ -53,10 +53,6 @@ bool sameDouble(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
 }
 
-bool sameSlot(const SlotValue& a, const SlotValue& b) {
-  return sameDouble(a.d, b.d) && a.i == b.i && a.s == b.s;
-}
-
 bool isAngleLike(Kind k) {
   return k == Kind::Angle;
 }
@@ -153,6 +149,10 @@ bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
 // parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
 // most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
 // it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
+bool sameSlot(const SlotValue& a, const SlotValue& b) {
+  return sameDouble(a.d, b.d) && a.i == b.i && a.s == b.s;
+}
+
 bool parseDecimal(std::string_view text, double& out) {
   const char* p = text.data();
   const char* const end = p + text.size();
@@ -1014,12 +1014,8 @@ void RecordWriter::writeCompared(const Record& record, const RecordDescriptor& d
   }
   std::string ignored;
   readFields(d.fields, record, mTarget.codec, mTarget.r12, mRead, mScan, ignored);
-  const RefusedValues* refused = nullptr;
-  if (!refusalsCannotMatter(d, mRead, mNow)) {
-    refusedValues(d, mRead, mDb, mNames, mRefused);
-    refused = &mRefused;
-  }
-  writeFromRead(record, as, mRead, mNow, refused);
+  refusedValues(d, mRead, mDb, mNames, mRefused);
+  writeFromRead(record, as, mRead, mNow, &mRefused);
 }
 
 void RecordWriter::writeFromRead(const Record& record, const WriteAs& as, const Slots& was, const Slots& nowIn,

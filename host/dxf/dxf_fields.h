@@ -38,6 +38,11 @@ struct SlotValue {
 // Whether an object keeps a value of a field as it was read: a value its setter does not refuse or
 // settle otherwise.
 using Validity = bool (*)(const SlotValue& value);
+// What an object keeps of a value given to a field whose setter settles values (a normal scaled to
+// unit length) or refuses some depending on each other: `value` holds the field's slots as read and
+// gets what the object keeps; `fresh`, a new object's values of the same slots, is what it keeps
+// where it refuses them.
+using Settle = void (*)(SlotValue* value, const SlotValue* fresh, ZcDbDatabase* db, NameCache& names);
 // How an object gives a field's value to its slots, and takes it from them (see FieldDef).
 using LoadField = void (*)(const ZcDbObject& object, Slots& s, std::uint8_t slot, NameCache& names);
 using StoreField = void (*)(ZcDbObject& object, const Slots& s, std::uint8_t slot, ZcDbDatabase* db, NameCache& names);
@@ -57,8 +62,12 @@ struct FieldDef {
   // The object keeps every finite value exactly as given (a point, an angle): a change cannot meet
   // a value it refused.
   bool exact = false;
-  // Of a field not `exact`: the values the object keeps as read (null: none known, any may be refused).
+  // The values the object keeps as read; it refuses the others and keeps its own (null: it keeps any,
+  // unless `settle` says otherwise).
   Validity keeps = nullptr;
+  // Of a field whose values the object settles (see Settle): what it keeps of a value (null: what
+  // `keeps` says).
+  Settle settle = nullptr;
   // The object finds the value through an id (a text's style): no setter of its own tells its change.
   bool reference = false;
   // How the object holds the value, declared on the field that names it (a point's x, for all three
@@ -71,10 +80,11 @@ struct FieldDef {
   std::int16_t nextSameCode = -1;
 
   // For declaring: the field with its setter's Edit bit, kept exactly, kept as read where `valid`
-  // says so, found through an id.
+  // says so (else refused), settled by `rule`, found through an id.
   FieldDef& noting(std::uint32_t bit) { return edit = bit, *this; }
   FieldDef& keptExactly() { return exact = true, *this; }
   FieldDef& keptWhen(Validity valid) { return keeps = valid, *this; }
+  FieldDef& settledBy(Settle rule) { return settle = rule, *this; }
   FieldDef& throughId() { return reference = true, *this; }
 };
 
@@ -98,6 +108,8 @@ struct TypeDef {
   std::vector<FieldDef> fields;  // in the order a writer puts them
   // Derived from the fields by indexFields.
   std::vector<SlotValue> defaults;
+  // A new object's values (none where the type makes no object): what it keeps of a value it refuses.
+  std::vector<SlotValue> fresh;
   std::uint64_t exactSlots = 0;           // the slots of `exact` fields
   std::uint64_t referenceSlots = 0;       // the slots of `reference` fields
   std::vector<Validity> keeps;            // per slot: its field's `keeps`
@@ -122,6 +134,9 @@ struct TypeDef {
     return -1;
   }
 };
+
+// Whether two slot values are the same (NaN the same as NaN).
+bool sameSlot(const SlotValue& a, const SlotValue& b);
 
 // A group's number, with a direct path for the plain decimals most groups hold ("-12.5").
 bool parseDecimal(std::string_view text, double& out);

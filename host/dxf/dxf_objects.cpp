@@ -142,7 +142,8 @@ void setName(ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, Name
   the<T>(o).setName(str(v[at].s));
 }
 
-// What ZcDbEntity's setters keep as read of the fields every entity has.
+// What the setters keep as read, each declared by the fields it applies to (FieldDef::keeps); they
+// refuse any other value.
 bool notEmpty(const SlotValue& v) {
   return !v.s.empty();
 }
@@ -152,8 +153,58 @@ bool colourIndex(const SlotValue& v) {
 bool visibility(const SlotValue& v) {
   return v.i == 0 || v.i == 1;
 }
-bool positiveScale(const SlotValue& v) {
+bool positive(const SlotValue& v) {
+  return v.d > 0;
+}
+bool finite(const SlotValue& v) {
+  return std::isfinite(v.d);
+}
+bool positiveFinite(const SlotValue& v) {
   return v.d > 0 && std::isfinite(v.d);
+}
+bool notNegativeFinite(const SlotValue& v) {
+  return v.d >= 0 && std::isfinite(v.d);
+}
+template <long long Low, long long High>
+bool within(const SlotValue& v) {
+  return v.i >= Low && v.i <= High;
+}
+bool spacingFactor(const SlotValue& v) {
+  return v.d >= 0.25 && v.d <= 4.0;
+}
+
+// What the setters that settle values, or refuse one of several together, keep (FieldDef::settle).
+// A normal is scaled to unit length; one of no length is refused.
+void unitNormal(SlotValue* v, const SlotValue* fresh, ZcDbDatabase*, NameCache&) {
+  const ZcGeVector3d n(v[0].d, v[1].d, v[2].d);
+  const ZcGeVector3d kept = n.isZeroLength() ? ZcGeVector3d(fresh[0].d, fresh[1].d, fresh[2].d) : n.normal();
+  v[0].d = kept.x, v[1].d = kept.y, v[2].d = kept.z;
+}
+// A text's oblique, within a turn (zrxhost::textObliqueKept).
+void textOblique(SlotValue* v, const SlotValue* fresh, ZcDbDatabase*, NameCache&) {
+  if (!zrxhost::textObliqueKept(v->d, v->d)) v->d = fresh->d;
+}
+// A style found in the drawing is named as the drawing names it (its case); another keeps its name.
+void styleName(SlotValue* v, const SlotValue*, ZcDbDatabase* db, NameCache& names) {
+  const ZcDbObjectId style = names.styleId(db, v->s);
+  if (style.isNull()) return;
+  const std::u16string& byId = names.nameOf(style);
+  if (!byId.empty()) v->s = byId;
+}
+// A text's generation flags: mirrored in x (2) and in y (4).
+void mirrorFlags(SlotValue* v, const SlotValue*, ZcDbDatabase*, NameCache&) {
+  v->i &= 6;
+}
+// An insert's scale factors: all three kept, or, where one is zero or not finite, none.
+void scaleFactors(SlotValue* v, const SlotValue* fresh, ZcDbDatabase*, NameCache&) {
+  if (v[0].d == 0 || v[1].d == 0 || v[2].d == 0 || !std::isfinite(v[0].d + v[1].d + v[2].d))
+    for (int i = 0; i < 3; ++i) v[i].d = fresh[i].d;
+}
+// A layer's colour, negative for a layer that is off: its size is kept as a 16-bit index.
+void layerColour(SlotValue* v, const SlotValue*, ZcDbDatabase*, NameCache&) {
+  const long long c = v->i;
+  const auto index = static_cast<ZSoft::UInt16>(c < 0 ? -c : c);
+  v->i = c < 0 ? -static_cast<long long>(index) : index;
 }
 
 // The fields every entity has, first in its record. Whether it is in paper space follows from its
@@ -198,7 +249,7 @@ TypeDef entityFields(RecordType type) {
               the<ZcDbEntity>(o).setLinetypeScale(v[at].d);
             })
           .noting(kEditLinetypeScale)
-          .keptWhen(positiveScale),
+          .keptWhen(positive),
       field(
           s, 60, kVisibility, Kind::Int, integer(0),
           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<ZcDbEntity>(o).visibility(); },
@@ -248,13 +299,16 @@ TypeDef textFields() {
   auto add = [&t](const FieldDef& f) { t.fields.push_back(f); };
   add(field(s, 39, kThickness, Kind::Real, real(0), get<&T::thickness>, set<&T::setThickness>)
           .noting(kEditThickness)
-          .keptExactly());
+          .keptExactly()
+          .keptWhen(finite));
   addPoint(t,
            field(s, 10, kPosX, Kind::PosX, real(0), get<&T::position>, set<&T::setPosition>)
                .noting(kEditPositionX)
                .keptExactly(),
            0, 0, true);
-  add(field(s, 40, kHeight, Kind::Real, real(1), get<&T::height>, set<&T::setHeight>).noting(kEditHeight));
+  add(field(s, 40, kHeight, Kind::Real, real(1), get<&T::height>, set<&T::setHeight>)
+          .noting(kEditHeight)
+          .keptWhen(positiveFinite));
   add(field(
           s, 1, kString, Kind::Text, text(u""),
           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
@@ -266,11 +320,19 @@ TypeDef textFields() {
           .noting(kEditContents));
   add(field(s, 50, kRotation, Kind::Angle, real(0), get<&T::rotation>, set<&T::setRotation>)
           .noting(kEditRotation)
-          .keptExactly());
-  add(field(s, 41, kWidth, Kind::Real, real(1), get<&T::widthFactor>, set<&T::setWidthFactor>).noting(kEditWidth));
-  add(field(s, 51, kOblique, Kind::Angle, real(0), get<&T::oblique>, set<&T::setOblique>).noting(kEditOblique));
+          .keptExactly()
+          .keptWhen(finite));
+  add(field(s, 41, kWidth, Kind::Real, real(1), get<&T::widthFactor>, set<&T::setWidthFactor>)
+          .noting(kEditWidth)
+          .keptWhen(positiveFinite));
+  add(field(s, 51, kOblique, Kind::Angle, real(0), get<&T::oblique>, set<&T::setOblique>)
+          .noting(kEditOblique)
+          .settledBy(textOblique));
   // The style is named through its id: a style renamed changes it without a setter of the text.
-  add(field(s, 7, kStyle, Kind::Text, text(u"Standard"), getStyle<T>, setStyle<T>).noting(kEditStyle).throughId());
+  add(field(s, 7, kStyle, Kind::Text, text(u"Standard"), getStyle<T>, setStyle<T>)
+          .noting(kEditStyle)
+          .throughId()
+          .settledBy(styleName));
   add(field(
           s, 71, kGenFlags, Kind::Int, integer(0),
           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) {
@@ -280,28 +342,34 @@ TypeDef textFields() {
             the<T>(o).mirrorInX((v[at].i & 2) != 0);
             the<T>(o).mirrorInY((v[at].i & 4) != 0);
           })
-          .noting(kEditMirror));
+          .noting(kEditMirror)
+          .settledBy(mirrorFlags));
   add(field(
           s, 72, kHMode, Kind::Int, integer(0),
           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).horizontalMode(); },
           [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
             if (v[at].i >= 0 && v[at].i <= 5) the<T>(o).setHorizontalMode(static_cast<ZcDb::TextHorzMode>(v[at].i));
           })
-          .noting(kEditJustification));
+          .noting(kEditJustification)
+          .keptWhen(within<0, 5>));
   addPoint(t,
            field(s, 11, kAlignX, Kind::Real, real(0), get<&T::alignmentPoint>, set<&T::setAlignmentPoint>)
                .noting(kEditAlignmentPointX)
                .keptExactly(),
            0, 0, true);
-  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>).noting(kEditNormal), 0,
-           1);
+  addPoint(t,
+           field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>)
+               .noting(kEditNormal)
+               .settledBy(unitNormal),
+           0, 1);
   add(field(
           "AcDbText#2", 73, kVMode, Kind::Int, integer(0),
           [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).verticalMode(); },
           [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
             if (v[at].i >= 0 && v[at].i <= 3) the<T>(o).setVerticalMode(static_cast<ZcDb::TextVertMode>(v[at].i));
           })
-          .noting(kEditJustification));
+          .noting(kEditJustification)
+          .keptWhen(within<0, 3>));
   return t;
 }
 
@@ -313,14 +381,15 @@ TypeDef mtextFields() {
   const char* s = "AcDbMText";
   auto add = [&t](const FieldDef& f) { t.fields.push_back(f); };
   addPoint(t, field(s, 10, kPosX, Kind::Real, real(0), get<&T::location>, set<&T::setLocation>).keptExactly());
-  add(field(s, 40, kHeight, Kind::Real, real(1), get<&T::textHeight>, set<&T::setTextHeight>));
-  add(field(s, 41, kWidth, Kind::Real, real(0), get<&T::width>, set<&T::setWidth>));
+  add(field(s, 40, kHeight, Kind::Real, real(1), get<&T::textHeight>, set<&T::setTextHeight>).keptWhen(positiveFinite));
+  add(field(s, 41, kWidth, Kind::Real, real(0), get<&T::width>, set<&T::setWidth>).keptWhen(notNegativeFinite));
   add(field(
-      s, 71, kAttach, Kind::Int, integer(1),
-      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).attachment(); },
-      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-        if (v[at].i >= 1 && v[at].i <= 9) the<T>(o).setAttachment(static_cast<T::AttachmentPoint>(v[at].i));
-      }));
+          s, 71, kAttach, Kind::Int, integer(1),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).attachment(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            if (v[at].i >= 1 && v[at].i <= 9) the<T>(o).setAttachment(static_cast<T::AttachmentPoint>(v[at].i));
+          })
+          .keptWhen(within<1, 9>));
   // The contents: pieces of 250 characters in groups 3, the last one in group 1.
   add(field(
       s, 3, kContents, Kind::Chunks, text(u""),
@@ -329,20 +398,23 @@ TypeDef mtextFields() {
         the<T>(o).setContents(str(v[at].s));
       }));
   add(field(s, 1, kContents, Kind::Chunks));
-  add(field(s, 7, kStyle, Kind::Text, text(u"Standard"), getStyle<T>, setStyle<T>));
-  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>), 0, 1);
+  add(field(s, 7, kStyle, Kind::Text, text(u"Standard"), getStyle<T>, setStyle<T>).settledBy(styleName));
+  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>).settledBy(unitNormal), 0,
+           1);
   // The rotation: an x axis, when given, wins over the angle.
-  add(field(s, 11, kRotation, Kind::DirX, real(0), get<&T::rotation>, set<&T::setRotation>));
+  add(field(s, 11, kRotation, Kind::DirX, real(0), get<&T::rotation>, set<&T::setRotation>).keptWhen(finite));
   add(field(s, 21, kRotation, Kind::DirY));
   add(field(s, 31, kRotation, Kind::DirZ));
   add(field(s, 50, kRotation, Kind::Angle));
   add(field(
-      s, 73, kSpacingStyle, Kind::Int, integer(1),
-      [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).lineSpacingStyle(); },
-      [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
-        if (v[at].i >= 1 && v[at].i <= 2) the<T>(o).setLineSpacingStyle(static_cast<T::LineSpacingStyle>(v[at].i));
-      }));
-  add(field(s, 44, kSpacingFactor, Kind::Real, real(1), get<&T::lineSpacingFactor>, set<&T::setLineSpacingFactor>));
+          s, 73, kSpacingStyle, Kind::Int, integer(1),
+          [](const ZcDbObject& o, Slots& v, std::uint8_t at, NameCache&) { v[at].i = the<T>(o).lineSpacingStyle(); },
+          [](ZcDbObject& o, const Slots& v, std::uint8_t at, ZcDbDatabase*, NameCache&) {
+            if (v[at].i >= 1 && v[at].i <= 2) the<T>(o).setLineSpacingStyle(static_cast<T::LineSpacingStyle>(v[at].i));
+          })
+          .keptWhen(within<1, 2>));
+  add(field(s, 44, kSpacingFactor, Kind::Real, real(1), get<&T::lineSpacingFactor>, set<&T::setLineSpacingFactor>)
+          .keptWhen(spacingFactor));
   return t;
 }
 
@@ -365,8 +437,11 @@ TypeDef lineFields() {
                .noting(kEditEndPointX)
                .keptExactly(),
            0, 0, true);
-  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>).noting(kEditNormal), 0,
-           1);
+  addPoint(t,
+           field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>)
+               .noting(kEditNormal)
+               .settledBy(unitNormal),
+           0, 1);
   return t;
 }
 
@@ -387,11 +462,15 @@ TypeDef insertFields() {
       }));
   addPoint(t, field(s, 10, kPosX, Kind::Real, real(0), get<&T::position>, set<&T::setPosition>).keptExactly());
   // 41, 42, 43: consecutive codes, not a point's.
-  addPoint(t, field(s, 41, kScaleX, Kind::Real, real(1), get<&T::scaleFactors>, set<&T::setScaleFactors>), 1, 1, false,
+  addPoint(t,
+           field(s, 41, kScaleX, Kind::Real, real(1), get<&T::scaleFactors>, set<&T::setScaleFactors>)
+               .settledBy(scaleFactors),
+           1, 1, false, 1);
+  t.fields.push_back(field(s, 50, kRotation, Kind::Angle, real(0), get<&T::rotation>, set<&T::setRotation>)
+                         .keptExactly()
+                         .keptWhen(finite));
+  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>).settledBy(unitNormal), 0,
            1);
-  t.fields.push_back(
-      field(s, 50, kRotation, Kind::Angle, real(0), get<&T::rotation>, set<&T::setRotation>).keptExactly());
-  addPoint(t, field(s, 210, kNormX, Kind::Real, real(0), get<&T::normal>, set<&T::setNormal>), 0, 1);
   return t;
 }
 
@@ -439,7 +518,8 @@ TypeDef layerFields() {
         the<T>(o).setIsOff(c < 0);
         the<T>(o).setColorIndex(static_cast<ZSoft::UInt16>(c < 0 ? -c : c));
       });
-  t.fields = {field(s, 2, kName, Kind::Text, text(u""), getName<T>, setName<T>), frozen, colour};
+  colour.settle = layerColour;
+  t.fields = {field(s, 2, kName, Kind::Text, text(u""), getName<T>, setName<T>).keptWhen(notEmpty), frozen, colour};
   return t;
 }
 
@@ -451,7 +531,7 @@ TypeDef styleFields() {
   t.type = RecordType::Style;
   const char* s = "AcDbTextStyleTableRecord";
   t.fields = {
-      field(s, 2, kName, Kind::Text, text(u""), getName<T>, setName<T>),
+      field(s, 2, kName, Kind::Text, text(u""), getName<T>, setName<T>).keptWhen(notEmpty),
       field(s, 40, kSize, Kind::Real, real(0), get<&T::textSize>, set<&T::setTextSize>),
       field(s, 41, kXScale, Kind::Real, real(1), get<&T::xScale>, set<&T::setXScale>),
       field(s, 50, kOblique, Kind::Angle, real(0), get<&T::obliquingAngle>, set<&T::setObliquingAngle>),
@@ -478,7 +558,8 @@ TypeDef blockRecordFields() {
   using T = ZcDbBlockTableRecord;
   TypeDef t;
   t.type = RecordType::BlockRecord;
-  t.fields = {field("AcDbBlockTableRecord", 2, record_slot::kName, Kind::Text, text(u""), getName<T>, setName<T>)};
+  t.fields = {field("AcDbBlockTableRecord", 2, record_slot::kName, Kind::Text, text(u""), getName<T>, setName<T>)
+                  .keptWhen(notEmpty)};
   return t;
 }
 
@@ -539,6 +620,15 @@ std::vector<RecordDescriptor> makeDescriptors() {
   d.push_back({RecordType::Vertex, "VERTEX", nullptr, nullptr, indexFields(vertexFields())});
   d.push_back(
       {RecordType::Foreign, "", &ZcDbForeignEntity::desc, nullptr, indexFields(entityFields(RecordType::Foreign))});
+  // A new object's values: what it keeps of a value it refuses.
+  NameCache names;
+  for (RecordDescriptor& type : d)
+    if (type.make != nullptr) {
+      const std::unique_ptr<ZcDbObject> made(type.make());
+      Slots values;
+      objectToSlots(type, *made, values, names);
+      type.fields.fresh = std::move(values.v);
+    }
   return d;
 }
 
@@ -655,31 +745,22 @@ void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, N
   }
 }
 
-bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now) {
-  for (std::size_t s = 0; s < read.v.size(); ++s) {
-    const SlotValue& a = read.v[s];
-    const SlotValue& b = now.v[s];
-    if (a.d == b.d && a.i == b.i && a.s == b.s) continue;
-    if (s >= 64 || (d.fields.exactSlots >> s & 1) == 0 || !std::isfinite(a.d)) return false;
-  }
-  return true;
-}
-
 void refusedValues(const RecordDescriptor& d, const Slots& read, ZcDbDatabase* db, NameCache& names,
-                   std::vector<std::pair<std::uint8_t, SlotValue>>& refused) {
+                   RefusedValues& refused) {
   refused.clear();
-  if (d.make == nullptr) return;
-  std::unique_ptr<ZcDbObject> made(d.make());
-  slotsToObject(d, read, *made, db, names);
-  thread_local Slots kept;
-  const bool paperSpace = as<ZcDbEntity>(made.get()) != nullptr && read[kPaperSpace].i != 0;
-  objectToSlots(d, *made, kept, names, paperSpace);
-  for (std::size_t s = 0; s < read.v.size(); ++s) {
-    const SlotValue& a = read.v[s];
-    const SlotValue& b = kept.v[s];
-    if (a.d == b.d && a.i == b.i && a.s == b.s) continue;
-    if (a.d != a.d && b.d != b.d && a.i == b.i && a.s == b.s) continue;
-    refused.emplace_back(static_cast<std::uint8_t>(s), b);
+  const TypeDef& def = d.fields;
+  if (def.fresh.empty()) return;
+  for (const FieldDef& f : def.fields) {
+    if (f.store == nullptr || (f.keeps == nullptr && f.settle == nullptr)) continue;
+    SlotValue kept[3];
+    const std::size_t width = std::min<std::size_t>(f.width, 3);
+    for (std::size_t i = 0; i < width; ++i) kept[i] = read[f.slot + i];
+    if (f.settle != nullptr)
+      f.settle(kept, &def.fresh[f.slot], db, names);
+    else if (!f.keeps(kept[0]))
+      for (std::size_t i = 0; i < width; ++i) kept[i] = def.fresh[f.slot + i];
+    for (std::size_t i = 0; i < width; ++i)
+      if (!sameSlot(read[f.slot + i], kept[i])) refused.emplace_back(static_cast<std::uint8_t>(f.slot + i), kept[i]);
   }
 }
 

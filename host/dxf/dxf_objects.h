@@ -51,7 +51,7 @@ const RecordDescriptor* tableDescriptor(std::string_view tableName);
 const RecordDescriptor* descriptorOf(const ZcDbObject& obj);
 
 // Sets the object's properties from slots, field by field (FieldDef::store), in the fields' order.
-// Values the object refuses keep its defaults (the writer notices them by reading the slots back).
+// Values the object refuses keep its own (what refusedValues tells).
 void slotsToObject(const RecordDescriptor& d, const Slots& s, ZcDbObject& obj, ZcDbDatabase* db, NameCache& names);
 // The object's values as slots; `paperSpace`: the entity lives in a paper-space layout. Only the slots
 // of `wanted` are sure to be set: the others may keep what an earlier call left in `s`.
@@ -61,13 +61,10 @@ void objectToSlots(const RecordDescriptor& d, const ZcDbObject& obj, Slots& s, N
 // edits its setters told (zrxhost::editsSinceMarked): theirs, and the reference slots unless
 // `namesAsRead` (no symbol table changed since, so no name found through an id did).
 SlotMask editedSlots(const RecordDescriptor& d, std::uint32_t edits, bool namesAsRead);
-// Whether every value of `now` that differs from `read` lies in a slot the object keeps exactly, so
-// that no refused value can matter (the writer then need not work them out).
-bool refusalsCannotMatter(const RecordDescriptor& d, const Slots& read, const Slots& now);
-// The values an object made from `read` would give back where they differ from `read`: values the
-// object refuses or settles otherwise (an oblique of 89 degrees, colour 300). While an object still
-// has such a value, the file's value stands.
+// The values an object made from `read` would hold where they differ from `read`: values the object
+// refuses or settles otherwise (an oblique of 89 degrees, colour 300), as its fields declare
+// (FieldDef::keeps, FieldDef::settle). While an object still has such a value, the file's value stands.
 void refusedValues(const RecordDescriptor& d, const Slots& read, ZcDbDatabase* db, NameCache& names,
-                   std::vector<std::pair<std::uint8_t, SlotValue>>& refused);
+                   RefusedValues& refused);
 
 }  // namespace zrxhost::dxf

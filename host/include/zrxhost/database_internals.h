@@ -23,6 +23,10 @@ constexpr int kMaxInsertNesting = 16;
 // entities, however many, cost what the file holds.
 constexpr long kMaxNestedVisits = 1L << 19;
 
+// The oblique a text keeps of `radians`, within a turn, in `kept`; false where it refuses it: beyond
+// 85 degrees either way the text box degenerates (the real host refuses such angles too).
+bool textObliqueKept(double radians, double& kept);
+
 // Builds the objects a database holds only as places in their source (a drawing file's records)
 // until they are first asked for: reading a large drawing then costs what its records need, not
 // what its objects would.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -340,3 +341,59 @@ TEST(DxfFields, MovingEveryEntityChangesOnlyTheirCoordinates) {
 }
 
 }  // namespace
+
+// The probes for the values of `slot`: texts, integers, flags or numbers, as its first field reads it.
+const std::vector<SlotValue>& probesOf(const TypeDef& def, std::size_t slot, const std::vector<SlotValue>& reals,
+                                       const std::vector<SlotValue>& integers, const std::vector<SlotValue>& texts) {
+  static const std::vector<SlotValue> none, flags = {{0, 0, {}}, {0, 1, {}}};
+  for (const FieldDef& f : def.fields)
+    if (f.slot == slot) {
+      if (slot == kPaperSpace) return none;  // the writer's own: it follows from the owner
+      if (f.kind == Kind::Flag) return flags;
+      if (f.kind == Kind::Int) return integers;
+      if (f.kind == Kind::Text || f.kind == Kind::Chunks || f.kind == Kind::BlockName) return texts;
+      return reals;
+    }
+  return reals;
+}
+
+// What each field declares its object keeps of a value (kept, refused, settled) must be what an
+// object made from that value holds: tried at the edges of what the setters take, slot by slot.
+TEST(DxfFields, DeclaredRefusalsAreWhatAnObjectMadeFromTheValuesHolds) {
+  const double inf = std::numeric_limits<double>::infinity(), degree = M_PI / 180;
+  std::vector<SlotValue> reals, integers, texts;
+  for (double d : {0.0, -1.0, 1e-300, 0.25, 2.5, 4.5, 85 * degree, 85.001 * degree, 359 * degree, inf, -inf})
+    reals.push_back({d, 0, {}});
+  for (long long i : {-300LL, -7LL, 0LL, 1LL, 3LL, 6LL, 9LL, 10LL, 257LL, 70000LL}) integers.push_back({0, i, {}});
+  for (std::u16string s : {std::u16string(), std::u16string(u"standard"), std::u16string(u"A\0B", 3)})
+    texts.push_back({0, 0, s});
+
+  auto db = std::make_unique<ZcDbDatabase>();
+  NameCache names;
+  RefusedValues declared;
+  Slots kept;
+  for (RecordType type : {RecordType::Text, RecordType::MText, RecordType::Line, RecordType::Insert, RecordType::Poly3d,
+                          RecordType::Layer, RecordType::Style, RecordType::BlockRecord}) {
+    const RecordDescriptor& d = descriptor(type);
+    for (std::size_t slot = 0; slot < d.fields.defaults.size(); ++slot)
+      for (const SlotValue& probe : probesOf(d.fields, slot, reals, integers, texts)) {
+        Slots read;
+        read.v = d.fields.defaults;
+        read[slot] = probe;
+        refusedValues(d, read, db.get(), names, declared);
+        std::unique_ptr<ZcDbObject> made(d.make());
+        slotsToObject(d, read, *made, db.get(), names);
+        objectToSlots(d, *made, kept, names, read[kPaperSpace].i != 0);
+        RefusedValues expected;
+        for (std::size_t s = 0; s < read.v.size(); ++s)
+          if (!sameSlot(read[s], kept[s])) expected.emplace_back(static_cast<std::uint8_t>(s), kept[s]);
+        EXPECT_EQ(declared.size(), expected.size())
+            << d.dxfName << " slot " << slot << " probe " << probe.d << "/" << probe.i << "/" << probe.s.size();
+        if (declared.size() != expected.size()) continue;
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+          EXPECT_EQ(declared[k].first, expected[k].first) << d.dxfName << " slot " << slot;
+          EXPECT_TRUE(sameSlot(declared[k].second, expected[k].second)) << d.dxfName << " slot " << slot;
+        }
+      }
+  }
+}
