@@ -372,10 +372,12 @@ bool readFields(const TypeDef& def, const Record& record, const TextCodec& codec
   return true;
 }
 
-bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& paperSpace, std::string& error) {
+bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& paperSpace, std::string& error,
+                 CheckedValues* values) {
   const TagFile& file = record.file;
   const std::size_t begin = record.begin, end = record.end;
   paperSpace = def.defaults.size() > kPaperSpace ? def.defaults[kPaperSpace].i : 0;
+  if (values != nullptr) values->given = 0;
   FieldMatcher matcher(def, r12 || !hasMarkers(file, begin, end));
   for (std::size_t k = begin + 1; k < end; ++k) {
     const Tag& tag = file.tags[k];
@@ -383,11 +385,20 @@ bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& 
     int f = matcher.match(tag.code, value);
     if (f < 0) continue;
     const FieldDef& fd = def.fields[static_cast<std::size_t>(f)];
-    if (!isNumeric(fd.kind)) continue;
+    const bool noted = values != nullptr && fd.slot < 64;
+    if (!isNumeric(fd.kind)) {
+      if (noted) values->value[fd.slot] = static_cast<double>(value.size()), values->given |= SlotMask{1} << fd.slot;
+      continue;
+    }
     double d = 0;
     long long i = 0;
     if (!parseNumber(fd, value, k, tag.code, d, i, error)) return false;
-    if (fd.slot == kPaperSpace) paperSpace = fd.kind == Kind::Flag ? ((i & fd.mask) != 0 ? 1 : 0) : i;
+    if (fd.kind == Kind::Flag) i = (i & fd.mask) != 0 ? 1 : 0;
+    if (fd.slot == kPaperSpace) paperSpace = i;
+    if (noted) {
+      values->value[fd.slot] = isReal(fd.kind) ? d : static_cast<double>(i);
+      values->given |= SlotMask{1} << fd.slot;
+    }
   }
   return true;
 }

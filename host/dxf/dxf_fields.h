@@ -276,9 +276,19 @@ struct Record {
 bool readFields(const TypeDef& def, const Record& record, const TextCodec& codec, bool r12, Slots& out, FieldScan& scan,
                 std::string& error);
 
+// What checkFields read of a record, by slot (of the first 64): the numbers as the groups give
+// them (angles in degrees, an integer as a number), and of a text slot the size of its value in
+// the file; `given` has a bit per slot a group set. Where a group is given twice, the last counts,
+// as in readFields.
+struct CheckedValues {
+  std::array<double, 64> value;
+  SlotMask given = 0;
+};
+
 // Checks, as readFields would, that every modelled number of the entity record reads, and gives its
-// paper-space flag; reads nothing else. False with readFields' message.
-bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& paperSpace, std::string& error);
+// paper-space flag and, where asked, the values it read. False with readFields' message.
+bool checkFields(const TypeDef& def, const Record& record, bool r12, long long& paperSpace, std::string& error,
+                 CheckedValues* values = nullptr);
 
 // The places of the groups `scan` (of readFields) found in `record`; unknown for a type that is not
 // comparableInPlace or has more slots than kSlots, for a record of 256 tags or more, for an R12 record

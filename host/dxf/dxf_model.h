@@ -1,6 +1,7 @@
 // What a read drawing keeps beside the database: the file's tags per object and the file's layout.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -42,6 +43,9 @@ struct PendingRecord {
   std::uint32_t sequence : 31 = 0;   // 1 + its place in the ENTITIES section; 0: in a block
   std::uint32_t renumbered : 1 = 0;  // it was given a handle other than the file's
   ZcDbObjectId owner;
+  // A box in XY around what it draws, noted from the values the reader checked (the loader's
+  // pendingBox); NaN where the reader noted none.
+  float box[4] = {NAN, NAN, NAN, NAN};
 };
 
 // One piece of the file in order: tags written as read, the header, or a part the database models.

@@ -87,6 +87,19 @@ double bulgeReach(double bulge, double chord) {
   return bulge <= 1 ? bulge * chord / 2 : chord * (1 + bulge * bulge) / (2 * bulge);
 }
 
+// How far a text's ink may reach from its insertion or alignment point: one and a half heights a byte
+// of its string (no font's advances exceed that), more for a wide width factor, and two heights.
+double textReach(double height, double bytes, double widthFactor) {
+  return height * (1.5 * bytes * widthFactor + 2);
+}
+
+// `box` (x0, y0, x1, y1) as floats a little outside it; false where it is not finite.
+bool floatBox(double x0, double y0, double x1, double y1, float out[4]) {
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return false;
+  out[0] = floatDown(x0), out[1] = floatDown(y0), out[2] = floatUp(x1), out[3] = floatUp(y1);
+  return std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2]) && std::isfinite(out[3]);
+}
+
 // A box in XY (x0, y0, x1, y1) certain to hold what the entity of the record [begin, end) draws and
 // where it snaps, from its record alone: lines, circles, arcs, ellipses, light polylines,
 // hatches bounded by lines, arcs and polylines, and texts in the drawing's plane (within a margin
@@ -245,8 +258,8 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       break;
     }
     case kText: {
-      if (!hasHeight || !(height >= 0)) return false;
-      const double reach = height * (1.5 * bytes * widthFactor + 2);
+      if (!hasHeight || !(height > 0)) return false;  // a text refuses a height of 0 and keeps its own
+      const double reach = textReach(height, bytes, widthFactor);
       add(first[0] - reach, first[1] - reach);
       add(first[0] + reach, first[1] + reach);
       if (hasSecond || justified) {
@@ -258,9 +271,42 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
     case kNone:
       return false;
   }
-  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return false;
-  out[0] = floatDown(x0), out[1] = floatDown(y0), out[2] = floatUp(x1), out[3] = floatUp(y1);
-  return std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2]) && std::isfinite(out[3]);
+  return floatBox(x0, y0, x1, y1, out);
+}
+
+// The box of recordBox, from the values the reader checked of a TEXT or LINE record, read as the
+// entity built from it will read them: the numbers the record gives, the type's defaults for the
+// others, and where the object refuses a value (a height of 0), its own. False for other types, or
+// for one out of the drawing's plane or an oblique or fitted text.
+bool checkedBox(const RecordDescriptor& d, const CheckedValues& values, float out[4]) {
+  const TypeDef& def = d.fields;
+  auto given = [&](std::uint8_t slot) { return (values.given >> slot & 1) != 0; };
+  auto number = [&](std::uint8_t slot) { return given(slot) ? values.value[slot] : def.defaults[slot].d; };
+  auto integer = [&](std::uint8_t slot) {
+    return given(slot) ? values.value[slot] : static_cast<double>(def.defaults[slot].i);
+  };
+  if (d.type == RecordType::Line) {
+    using namespace line_slot;
+    if (number(kNormX) != 0 || number(kNormY) != 0 || !(number(kNormZ) > 0)) return false;
+    return floatBox(std::min(number(kStartX), number(kEndX)), std::min(number(kStartY), number(kEndY)),
+                    std::max(number(kStartX), number(kEndX)), std::max(number(kStartY), number(kEndY)), out);
+  }
+  if (d.type != RecordType::Text) return false;
+  using namespace text_slot;
+  if (number(kNormX) != 0 || number(kNormY) != 0 || !(number(kNormZ) > 0) || number(kOblique) != 0) return false;
+  const double hMode = integer(kHMode), vMode = integer(kVMode);
+  if (hMode == 3 || hMode == 5) return false;  // aligned and fit texts take their height from their baseline
+  double height = number(kHeight);
+  if (!def.keeps[kHeight](SlotValue{height, 0, {}})) height = def.fresh[kHeight].d;
+  const double bytes = given(kString) ? values.value[kString] : static_cast<double>(def.defaults[kString].s.size());
+  const double reach = textReach(height, bytes, std::max(1.0, std::fabs(number(kWidth))));
+  double x0 = number(kPosX) - reach, y0 = number(kPosY) - reach, x1 = number(kPosX) + reach, y1 = number(kPosY) + reach;
+  // A text set off its baseline's start stands at its alignment point.
+  if (hMode != 0 || vMode != 0 || given(kAlignX)) {
+    x0 = std::min(x0, number(kAlignX) - reach), y0 = std::min(y0, number(kAlignY) - reach);
+    x1 = std::max(x1, number(kAlignX) + reach), y1 = std::max(y1, number(kAlignY) + reach);
+  }
+  return floatBox(x0, y0, x1, y1, out);
 }
 
 // Builds the entities a reader left as records (PendingRecord) when they are first asked for. The
@@ -298,10 +344,14 @@ class EntityLoader : public ObjectLoader {
   }
 
   bool pendingBox(std::uint32_t index, double box[4]) const override {
+    const PendingRecord& p = L.pending[index];
     float b[4];
-    const std::size_t begin = L.pending[index].begin;
-    if (!recordBox(*mFile, begin, mFile->recordEnd(begin), b)) return false;
-    for (int i = 0; i < 4; ++i) box[i] = b[i];
+    const float* found = p.box;
+    if (std::isnan(p.box[0])) {
+      if (!recordBox(*mFile, p.begin, mFile->recordEnd(p.begin), b)) return false;
+      found = b;
+    }
+    for (int i = 0; i < 4; ++i) box[i] = found[i];
     return true;
   }
 
@@ -453,6 +503,7 @@ class Reader {
   std::unique_ptr<ZcDbDatabase> mDb;
   std::unique_ptr<DrawingLayout> mLayout;
   std::unique_ptr<TextCodec> mCodec;
+  CheckedValues mChecked;  // what the check of the last entity record read
   std::vector<Section> mSections;
   std::size_t mEof = 0;
   std::size_t mRecords = 0;  // 0 groups past the header: about the number of objects to come
@@ -1040,7 +1091,7 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
                               bool ownerByFlag, std::uint32_t sequence) {
   long long paper = 0;
   const TypeDef& def = modelled != nullptr ? modelled->fields : typeDef(RecordType::Foreign);
-  if (!checkFields(def, {f, k, end}, mR12, paper, mError)) return false;
+  if (!checkFields(def, {f, k, end}, mR12, paper, mError, &mChecked)) return false;
   ZcDbBlockTableRecord* rec = openEntityBlock(owner, ownerByFlag, paper != 0);
   if (rec == nullptr) return fail(k, "the entity's block cannot be opened", "无法打开实体所在的块");
   const auto index = static_cast<std::uint32_t>(mLayout->pending.size());
@@ -1056,6 +1107,7 @@ bool Reader::addPendingEntity(std::size_t k, std::size_t end, const RecordDescri
   pending.sequence = sequence;
   pending.renumbered = renumbered(k, own, h) != h;
   pending.owner = owner;
+  if (modelled != nullptr && !checkedBox(*modelled, mChecked, pending.box)) pending.box[0] = NAN;
   mLayout->pending.push_back(pending);
   return true;
 }

@@ -100,27 +100,36 @@ float up(double v) {
 
 namespace {
 
+// Runs work(from, to, part) over [0, n) in two halves (part 0 and 1), the second on a thread of its
+// own where one can be had and the halves are large enough to pay for it; else both on this thread.
+template <typename Work>
+void inTwoHalves(std::size_t n, const Work& work) {
+  const std::size_t half = n / 2;
+  std::thread second;
+  if (half >= 10000 && std::thread::hardware_concurrency() >= 2) {
+    try {
+      second = std::thread([&] { work(half, n, 1); });
+    } catch (const std::system_error&) {  // no thread to be had: this one does it all
+    }
+  }
+  work(0, half, 0);
+  if (second.joinable())
+    second.join();
+  else
+    work(half, n, 1);
+}
+
 // The boxes of the entities still waiting as records (four floats each, NaN where there is none),
 // found on two threads: just after a drawing is read this is most of a build, and boxing a record
 // only reads the file.
 std::vector<float> boxesOfRecords(const std::vector<ZcDbObjectId>& ids) {
   std::vector<float> boxes(4 * ids.size(), std::numeric_limits<float>::quiet_NaN());
-  auto boxRange = [&](std::size_t from, std::size_t to) {
+  inTwoHalves(ids.size(), [&](std::size_t from, std::size_t to, int) {
     double box[4];
     for (std::size_t i = from; i < to; ++i)
       if (!ids[i].isNull() && !ids[i].isErased() && zrxhost::pendingBox(ids[i], box))
         std::copy_n(box, 4, &boxes[4 * i]);
-  };
-  const std::size_t half = ids.size() / 2;
-  std::thread second;
-  if (half >= 10000 && std::thread::hardware_concurrency() >= 2) {
-    try {
-      second = std::thread(boxRange, half, ids.size());
-    } catch (const std::system_error&) {  // no thread to be had: this one does it all
-    }
-  }
-  boxRange(0, second.joinable() ? half : ids.size());
-  if (second.joinable()) second.join();
+  });
   return boxes;
 }
 
@@ -240,8 +249,9 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mRows = static_cast<std::uint32_t>(std::floor(height / mCell)) + 1;
   const std::size_t cells = static_cast<std::size_t>(mColumns) * mRows;
 
-  // Two passes: count each cell's entries, then place them (a compact list per cell).
-  mCellStart.assign(cells + 1, 0);
+  // Two passes, each over the two halves of the entries at once: count each cell's entries, then
+  // place them (a compact list per cell, the first half's entries before the second's, so that
+  // each list is in the entries' order).
   mLarge.clear();
   auto span = [&](const Entry& e, std::uint32_t& c0, std::uint32_t& r0, std::uint32_t& c1, std::uint32_t& r1) {
     c0 = static_cast<std::uint32_t>((e.box[0] - mX0) / mCell),
@@ -250,24 +260,39 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
     r1 = std::min(mRows - 1, static_cast<std::uint32_t>((e.box[3] - mY0) / mCell));
     return double(c1 - c0 + 1) * (r1 - r0 + 1) <= kMaxCellsPerEntry;
   };
-  for (std::uint32_t k = 0; k < mEntries.size(); ++k) {
-    std::uint32_t c0, r0, c1, r1;
-    if (!span(mEntries[k], c0, r0, c1, r1)) continue;
-    for (std::uint32_t r = r0; r <= r1; ++r)
-      for (std::uint32_t c = c0; c <= c1; ++c) ++mCellStart[std::size_t(r) * mColumns + c + 1];
-  }
-  for (std::size_t c = 0; c < cells; ++c) mCellStart[c + 1] += mCellStart[c];
-  mCellItems.assign(mCellStart[cells], 0);
-  std::vector<std::uint32_t> fill(mCellStart.begin(), mCellStart.end() - 1);
-  for (std::uint32_t k = 0; k < mEntries.size(); ++k) {
-    std::uint32_t c0, r0, c1, r1;
-    if (!span(mEntries[k], c0, r0, c1, r1)) {
-      mLarge.push_back(k);
-      continue;
+  std::vector<std::uint32_t> fill[2] = {std::vector<std::uint32_t>(cells, 0), std::vector<std::uint32_t>(cells, 0)};
+  inTwoHalves(mEntries.size(), [&](std::size_t from, std::size_t to, int part) {
+    std::vector<std::uint32_t>& count = fill[part];
+    for (std::size_t k = from; k < to; ++k) {
+      std::uint32_t c0, r0, c1, r1;
+      if (!span(mEntries[k], c0, r0, c1, r1)) continue;
+      for (std::uint32_t r = r0; r <= r1; ++r)
+        for (std::uint32_t c = c0; c <= c1; ++c) ++count[std::size_t(r) * mColumns + c];
     }
-    for (std::uint32_t r = r0; r <= r1; ++r)
-      for (std::uint32_t c = c0; c <= c1; ++c) mCellItems[fill[std::size_t(r) * mColumns + c]++] = k;
+  });
+  mCellStart.assign(cells + 1, 0);
+  for (std::size_t c = 0; c < cells; ++c) {
+    const std::uint32_t first = fill[0][c], second = fill[1][c];
+    fill[0][c] = mCellStart[c];
+    fill[1][c] = mCellStart[c] + first;
+    mCellStart[c + 1] = mCellStart[c] + first + second;
   }
+  mCellItems.assign(mCellStart[cells], 0);
+  std::vector<std::uint32_t> large[2];
+  inTwoHalves(mEntries.size(), [&](std::size_t from, std::size_t to, int part) {
+    std::vector<std::uint32_t>& next = fill[part];
+    for (auto k = static_cast<std::uint32_t>(from); k < to; ++k) {
+      std::uint32_t c0, r0, c1, r1;
+      if (!span(mEntries[k], c0, r0, c1, r1)) {
+        large[part].push_back(k);
+        continue;
+      }
+      for (std::uint32_t r = r0; r <= r1; ++r)
+        for (std::uint32_t c = c0; c <= c1; ++c) mCellItems[next[std::size_t(r) * mColumns + c]++] = k;
+    }
+  });
+  mLarge = std::move(large[0]);
+  mLarge.insert(mLarge.end(), large[1].begin(), large[1].end());
   mByStub.clear();  // sorted at the first change, which needs it: a drawing only looked at never does
   mSeen.assign(mEntries.size(), 0);
   mQuery = 0;

@@ -60,9 +60,9 @@ class SpatialIndex {
  private:
   struct Entry {
     ZcDbObjectId id;
-    float box[4];         // x0, y0, x1, y1, widened to cover the double extents
-    std::uint32_t order;  // the place in the space's list: higher is drawn later, on top
-    bool live;
+    float box[4];              // x0, y0, x1, y1, widened to cover the double extents
+    std::uint32_t order : 31;  // the place in the space's list: higher is drawn later, on top
+    std::uint32_t live : 1;
     std::uint32_t serial = 0;  // given by add
   };
   void update(ZcDbDatabase& db);
