@@ -69,6 +69,7 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
   zrxhost::Session& session = zrxhost::Session::instance();
   zrxhost::DragLog log;
   log.prompt = zrxhost::utf16ToUtf8(mPrompt.utf16());
+  log.lastFrame = session.takePreviewStorage();
 
   // One cursor position: sample it, update the jig when the sample is good, draw the preview. An
   // exact point (typed, or found by an object snap) is not bent by ortho.
@@ -170,6 +171,9 @@ ZcEdJig::DragStatus ZcEdJig::drag() {
   zrxhost::ed::clearSnapOverride();
   session.setActiveDrag(nullptr);
   log.status = status;
-  if (session.recordsDrags()) session.dragLogs().push_back(std::move(log));
+  if (session.recordsDrags())
+    session.dragLogs().push_back(std::move(log));
+  else
+    session.keepPreviewStorage(std::move(log.lastFrame));
   return status;
 }

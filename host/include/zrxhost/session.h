@@ -107,6 +107,14 @@ class Session {
   // draws it over the drawing while it waits for the next cursor move.
   const DragLog* activeDrag() const { return mActiveDrag; }
   void setActiveDrag(const DragLog* drag) { mActiveDrag = drag; }
+  // The storage of a drag's preview, kept from one drag to the next: the first frame of a drag of
+  // 100,000 copies would otherwise fill some 20 MB of fresh memory with their records and strings,
+  // and fresh memory is slow to come by. A drag takes it as it starts and gives it back as it ends.
+  ZcGiDrawRecorder takePreviewStorage() { return std::move(mPreviewStorage); }
+  void keepPreviewStorage(ZcGiDrawRecorder&& storage) {
+    storage.clear();
+    mPreviewStorage = std::move(storage);
+  }
 
   // What a selection in progress shows: the selected entities' outlines (highlighted), and the first
   // corner of a window or crossing while its opposite corner is asked for (a window draws the band to
@@ -175,6 +183,7 @@ class Session {
   std::vector<DragLog> mDragLogs;
   bool mRecordDrags = false;
   const DragLog* mActiveDrag = nullptr;
+  ZcGiDrawRecorder mPreviewStorage{true};
   SelectionFeedback mSelectionFeedback;
   double mPixelSize = 0;
   std::optional<ZcGePoint3d> mCursor;
