@@ -135,6 +135,8 @@ struct Opened {
   zrxhost::window::WindowInput input;
   std::unique_ptr<Canvas> canvas;
   ViewTransform whole;
+  // The image each frame is painted into, kept as long as the window (as the window keeps its own).
+  QImage frame;
 };
 Opened* opened() {
   static std::unique_ptr<Opened> open;
@@ -167,11 +169,10 @@ ViewTransform viewOf(const Opened& o, int which) {
 }
 
 // Brings the canvas to `view` with its picture complete, as it stands when the hand starts moving.
-void settle(Canvas& canvas, const ViewTransform& view) {
-  canvas.setView(view);
-  QImage frame;
-  canvas.renderFrame(frame);
-  while (!canvas.sharpen()) {
+void settle(Opened& o, const ViewTransform& view) {
+  o.canvas->setView(view);
+  o.canvas->renderFrame(o.frame);
+  while (!o.canvas->sharpen()) {
   }
 }
 
@@ -194,16 +195,15 @@ void BM_PanFrame(benchmark::State& state) {
   if (!o) return state.SkipWithError("no drawing");
   const ViewTransform start = viewOf(*o, static_cast<int>(state.range(0)));
   std::vector<double> frames, sharp;
-  QImage frame;
   for (auto _ : state) {
-    settle(*o->canvas, start);
+    settle(*o, start);
     ViewTransform view = start;
     for (int i = 0; i < 120; ++i) {
       const double step = i < 60 ? 1 : -1;
       view.panBy(14 * step, 6 * step);
       const Clock::time_point t = Clock::now();
       o->canvas->setView(view);
-      o->canvas->renderFrame(frame);
+      o->canvas->renderFrame(o->frame);
       frames.push_back(msSince(t));
       const Clock::time_point s = Clock::now();
       if (!o->canvas->sharpen()) {
@@ -222,15 +222,14 @@ void BM_ZoomFrame(benchmark::State& state) {
   if (!o) return state.SkipWithError("no drawing");
   const ViewTransform start = viewOf(*o, static_cast<int>(state.range(0)));
   std::vector<double> frames, sharp;
-  QImage frame;
   for (auto _ : state) {
-    settle(*o->canvas, start);
+    settle(*o, start);
     ViewTransform view = start;
     for (int i = 0; i < 32; ++i) {
       view.zoomAt(700, 450, i < 16 ? 1.25 : 0.8);
       const Clock::time_point t = Clock::now();
       o->canvas->setView(view);
-      o->canvas->renderFrame(frame);
+      o->canvas->renderFrame(o->frame);
       frames.push_back(msSince(t));
       const Clock::time_point s = Clock::now();
       while (!o->canvas->sharpen()) {
@@ -245,8 +244,8 @@ BENCHMARK(BM_ZoomFrame)->ArgName("view")->DenseRange(0, 3)->Unit(benchmark::kMil
 // Feeds a cursor path to a drag and times each frame, from the move to the end of its paint.
 class ReplayInput : public zrxhost::InputSource {
  public:
-  ReplayInput(Canvas& canvas, std::vector<std::string> moves, std::vector<double>& frameMs)
-      : mCanvas(canvas), mMoves(std::move(moves)), mFrameMs(frameMs) {}
+  ReplayInput(Canvas& canvas, QImage& image, std::vector<std::string> moves, std::vector<double>& frameMs)
+      : mCanvas(canvas), mImage(image), mMoves(std::move(moves)), mFrameMs(frameMs) {}
   std::optional<std::string> nextLine(const std::string&) override {
     if (mNext > 0) {
       mCanvas.renderFrame(mImage);
@@ -259,9 +258,9 @@ class ReplayInput : public zrxhost::InputSource {
 
  private:
   Canvas& mCanvas;
+  QImage& mImage;
   std::vector<std::string> mMoves;
   std::vector<double>& mFrameMs;
-  QImage mImage;
   size_t mNext = 0;
   Clock::time_point mStart;
 };
@@ -291,11 +290,11 @@ void BM_DragOverLargeDrawing(benchmark::State& state) {
     zcrxBuildClassHierarchy();
     registered = true;
   }
-  settle(*o->canvas, o->whole);
+  settle(*o, o->whole);
   const ZcGePoint3d base(1500, 1500, 0);
   const ZcDbObjectId sourceId = appendText(*o->db, base, L"Pos. 007-A", 2.5);
   o->canvas->refreshDrawing(*o->db);
-  settle(*o->canvas, o->whole);
+  settle(*o, o->whole);
   std::vector<std::string> moves;
   for (int i = 0; i < 60; ++i) moves.push_back(zrxhost::moveLine(1500 + 9.0 * i, 1500 - 13.0 * i - 0.01 * i * i));
   std::vector<double> frames;
@@ -310,7 +309,7 @@ void BM_DragOverLargeDrawing(benchmark::State& state) {
     jig.setBasePoint(base);
     jig.setDragStage(1);
     jig.textArray()->setDragStage(1);
-    zrxhost::Session::instance().setInput(std::make_unique<ReplayInput>(*o->canvas, moves, frames));
+    zrxhost::Session::instance().setInput(std::make_unique<ReplayInput>(*o->canvas, o->frame, moves, frames));
     jig.drag();
   }
   report(state, frames, {});
@@ -328,10 +327,9 @@ void BM_FrameAfterAdding(benchmark::State& state) {
   Opened* o = opened();
   if (!o) return state.SkipWithError("no drawing");
   std::vector<double> frames, sharp, refresh;
-  QImage frame;
   for (auto _ : state) {
     state.PauseTiming();
-    settle(*o->canvas, o->whole);
+    settle(*o, o->whole);
     zrxhost::UndoHistory& history = zrxhost::undoHistory(*o->db);
     history.beginGroup("TALLY");
     for (int i = 0; i < 100000; ++i)
@@ -341,7 +339,7 @@ void BM_FrameAfterAdding(benchmark::State& state) {
     const Clock::time_point t = Clock::now();
     o->canvas->refreshDrawing(*o->db);
     refresh.push_back(msSince(t));
-    o->canvas->renderFrame(frame);
+    o->canvas->renderFrame(o->frame);
     frames.push_back(msSince(t));
     const Clock::time_point s = Clock::now();
     while (!o->canvas->sharpen()) {

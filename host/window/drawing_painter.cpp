@@ -71,8 +71,7 @@ DrawingPaths::DrawingPaths() = default;
 DrawingPaths::~DrawingPaths() = default;
 
 void DrawingPaths::forget() {
-  mSlot.clear();
-  mDotRgb.clear();
+  mKnown.clear();
   mBuilt.clear();
   mScratch = render::Scene();
   mDrawer.reset();
@@ -145,8 +144,9 @@ const render::Bounds& DrawingPaths::extents() {
     const bool edge = !std::isfinite(f.box[0]) || f.box[0] <= inner[0] || f.box[1] <= inner[1] ||
                       f.box[2] >= inner[2] || f.box[3] >= inner[3];
     if (!edge) continue;
-    const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
-    const Built& built = slot >= 0 ? mBuilt[static_cast<std::size_t>(slot)] : build(f.id, f.serial);
+    const Known* known = mKnown.find(f.serial);
+    const Built& built =
+        known && known->slot >= 0 ? mBuilt[static_cast<std::size_t>(known->slot)] : build(f.id, f.serial);
     for (const Item& item : built.items) {
       if (item.path.isEmpty()) continue;
       mExtents.add(item.box.left(), item.box.top());
@@ -158,7 +158,6 @@ const render::Bounds& DrawingPaths::extents() {
 
 const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint32_t serial) {
   if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);
-  if (mSlot.size() <= serial) mSlot.resize(std::max<std::size_t>(serial + 1, mSlot.size() * 2), -1);
   mScratch.items.clear();
   mScratch.texts.clear();
   mScratch.rays.clear();
@@ -195,7 +194,7 @@ const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint
   built.rays = mScratch.rays;
   built.shown = !built.items.empty() || !built.rays.empty();
   built.rgb = !built.items.empty() ? built.items.front().rgb : (built.rays.empty() ? 0 : built.rays.front().rgb);
-  mSlot[serial] = static_cast<std::int32_t>(mBuilt.size());
+  mKnown.at(serial).slot = static_cast<std::int32_t>(mBuilt.size());
   mBuilt.push_back(std::move(built));
   return mBuilt.back();
 }
@@ -275,16 +274,15 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
   for (const ed::SpatialIndex::Found& f : found) {
     const double w = (static_cast<double>(f.box[2]) - f.box[0]) * scale;
     const double h = (static_cast<double>(f.box[3]) - f.box[1]) * scale;
-    const std::int32_t slot = f.serial < mSlot.size() ? mSlot[f.serial] : -1;
-    const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
+    const Known* knownOf = mKnown.find(f.serial);
+    const Built* built = knownOf && knownOf->slot >= 0 ? &mBuilt[static_cast<std::size_t>(knownOf->slot)] : nullptr;
     // Once built, its ink tells how large it shows; until then its box in the index.
     const bool small = built ? built->ink * scale < kInkDotPixels : std::max(w, h) < kDotPixels;
     const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2,
                  cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
     if (!built && small) {
       // A dot needs only the colour, which the record gives without building the entity.
-      if (mDotRgb.size() <= f.serial) mDotRgb.resize(std::max<std::size_t>(f.serial + 1, mDotRgb.size() * 2), 0);
-      std::uint32_t& known = mDotRgb[f.serial];
+      std::uint32_t& known = mKnown.at(f.serial).dotRgb;
       if (known == 0 && timeLeft) {
         if (sinceClock == 0) workStart = Clock::now();
         if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);

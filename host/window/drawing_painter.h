@@ -90,12 +90,36 @@ class DrawingPaths {
   render::Scene mScratch;
   std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage up to kKeptFound
   static constexpr std::size_t kKeptFound = 1 << 16;
-  std::vector<std::int32_t> mSlot;  // by the index's serial: the place in mBuilt, or -1
-  std::vector<Built> mBuilt;
-  // By serial, the colour of the dot of an entity not built: 0 not known yet, else kKnown with the
-  // colour, or kDrawsNothing.
-  std::vector<std::uint32_t> mDotRgb;
+  // What is known of an entry of the index, by its serial: its place in mBuilt (-1: not built), and
+  // the colour of its dot while it is not built (0 not known yet, else kKnown with the colour, or
+  // kDrawsNothing).
+  struct Known {
+    std::int32_t slot = -1;
+    std::uint32_t dotRgb = 0;
+  };
   static constexpr std::uint32_t kKnown = 0x1000000, kDrawsNothing = 0x2000000;
+  // Serials only grow (an entity changed gets a new one), so the table grows in chunks: one that
+  // doubled would copy and fill megabytes of fresh memory in the middle of a frame.
+  class KnownBySerial {
+   public:
+    const Known* find(std::uint32_t serial) const {
+      const std::size_t chunk = serial >> kChunkBits;
+      return chunk < mChunks.size() ? &mChunks[chunk][serial & kChunkMask] : nullptr;
+    }
+    Known& at(std::uint32_t serial) {
+      const std::size_t chunk = serial >> kChunkBits;
+      while (mChunks.size() <= chunk) mChunks.push_back(std::make_unique<Known[]>(kChunkMask + 1));
+      return mChunks[chunk][serial & kChunkMask];
+    }
+    void clear() { mChunks.clear(); }
+
+   private:
+    static constexpr unsigned kChunkBits = 16;
+    static constexpr std::uint32_t kChunkMask = (1u << kChunkBits) - 1;
+    std::vector<std::unique_ptr<Known[]>> mChunks;
+  };
+  KnownBySerial mKnown;
+  std::vector<Built> mBuilt;
   std::uint64_t mIndexBuilds = 0;
   std::uint64_t mLayers = 0;
   std::uint64_t mPaintedRemovals = ~0ull, mPaintedLayers = 0;
