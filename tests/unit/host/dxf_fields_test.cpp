@@ -348,7 +348,7 @@ const std::vector<SlotValue>& probesOf(const TypeDef& def, std::size_t slot, con
   static const std::vector<SlotValue> none, flags = {{0, 0, {}}, {0, 1, {}}};
   for (const FieldDef& f : def.fields)
     if (f.slot == slot) {
-      if (slot == kPaperSpace) return none;  // the writer's own: it follows from the owner
+      if ((def.entitySlots >> slot & 1) != 0 && slot == kPaperSpace) return none;  // the writer's: its owner's
       if (f.kind == Kind::Flag) return flags;
       if (f.kind == Kind::Int) return integers;
       if (f.kind == Kind::Text || f.kind == Kind::Chunks || f.kind == Kind::BlockName) return texts;
@@ -383,7 +383,7 @@ TEST(DxfFields, DeclaredRefusalsAreWhatAnObjectMadeFromTheValuesHolds) {
         refusedValues(d, read, db.get(), names, declared);
         std::unique_ptr<ZcDbObject> made(d.make());
         slotsToObject(d, read, *made, db.get(), names);
-        objectToSlots(d, *made, kept, names, read[kPaperSpace].i != 0);
+        objectToSlots(d, *made, kept, names, d.describesEntities() && read[kPaperSpace].i != 0);
         RefusedValues expected;
         for (std::size_t s = 0; s < read.v.size(); ++s)
           if (!sameSlot(read[s], kept[s])) expected.emplace_back(static_cast<std::uint8_t>(s), kept[s]);
