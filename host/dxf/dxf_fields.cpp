@@ -146,13 +146,13 @@ bool hasMarkers(const TagFile& file, std::size_t begin, std::size_t end) {
 
 }  // namespace
 
-// parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
-// most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
-// it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
 bool sameSlot(const SlotValue& a, const SlotValue& b) {
   return sameDouble(a.d, b.d) && a.i == b.i && a.s == b.s;
 }
 
+// parseDouble with a direct path for the plain decimals most groups hold ("1.25", "-30.0"): with at
+// most 15 digits the digits make an exact integer, and one division by an exact power of ten rounds
+// it as a full parse would. Anything else (blanks, exponents, long values) takes parseDouble.
 bool parseDecimal(std::string_view text, double& out) {
   const char* p = text.data();
   const char* const end = p + text.size();

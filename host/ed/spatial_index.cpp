@@ -252,7 +252,6 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   // Two passes, each over the two halves of the entries at once: count each cell's entries, then
   // place them (a compact list per cell, the first half's entries before the second's, so that
   // each list is in the entries' order).
-  mLarge.clear();
   auto span = [&](const Entry& e, std::uint32_t& c0, std::uint32_t& r0, std::uint32_t& c1, std::uint32_t& r1) {
     c0 = static_cast<std::uint32_t>((e.box[0] - mX0) / mCell),
     r0 = static_cast<std::uint32_t>((e.box[1] - mY0) / mCell);
