@@ -234,8 +234,9 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
   if (!index) return true;
   if (index->builds() != mIndexBuilds) refresh(*mDb);
   using Clock = std::chrono::steady_clock;
-  // The budget counts the time spent building and looking up colours, not the walk over what is
-  // known already, so that every pass gets on with what is left however large the view.
+  // The budget counts the time spent building (up to the first draw of what was built) and looking
+  // up colours, not the walk over what is known already, so that every pass gets on with what is
+  // left however large the view.
   const double budgetNs = budgetMs * 1e6;
   double spentNs = 0;
   Clock::time_point workStart;
@@ -298,12 +299,19 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       if (known != kDrawsNothing) dot(cx, cy, known == 0 ? 0xFFFFFF : known & 0xFFFFFF);
       continue;
     }
-    if (!built && timeLeft) {
-      const Clock::time_point start = Clock::now();
+    // An entity built now counts until its first draw is done: Qt keeps a copy of a path in another
+    // form the first time it draws it, which in a view full of new entities costs as much again.
+    Clock::time_point buildStart;
+    const bool fresh = !built && timeLeft;
+    if (fresh) {
+      buildStart = Clock::now();
       built = &build(f.id, f.serial);
-      spentNs += std::chrono::duration<double, std::nano>(Clock::now() - start).count();
-      timeLeft = spentNs < budgetNs;
     }
+    auto countFresh = [&] {
+      if (!fresh) return;
+      spentNs += std::chrono::duration<double, std::nano>(Clock::now() - buildStart).count();
+      timeLeft = spentNs < budgetNs;
+    };
     if (!built) {
       // Not built in time: a dot, or its box, in white until a later paint sharpens it.
       complete = false;
@@ -316,10 +324,14 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       }
       continue;
     }
-    if (!built->shown) continue;
+    if (!built->shown) {
+      countFresh();
+      continue;
+    }
     if (!built->rays.empty()) rays.push_back(built);
     if (small && built->rays.empty()) {
       if (!built->items.empty()) dot(cx, cy, built->rgb);
+      countFresh();
       continue;
     }
     // Under a few pixels the edges' shading is not worth its time.
@@ -346,6 +358,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       painter.drawPath(item.path);
     }
     painter.resetTransform();
+    countFresh();
   }
   painter.setRenderHint(QPainter::Antialiasing, true);
   // Construction lines reach across the whole view.
