@@ -101,16 +101,13 @@ bool floatBox(double x0, double y0, double x1, double y1, float out[4]) {
 }
 
 // A box in XY (x0, y0, x1, y1) certain to hold what the entity of the record [begin, end) draws and
-// where it snaps, from its record alone: lines, circles, arcs, ellipses, light polylines,
-// hatches bounded by lines, arcs and polylines, and texts in the drawing's plane (within a margin
-// no font's advances exceed: one and a half heights a byte of the string, more for a wide width
-// factor). False for anything else, or anything unusual (another plane, an oblique or fitted text).
+// where it snaps, from its record alone: circles, arcs, ellipses, light polylines and hatches bounded
+// by lines, arcs and polylines in the drawing's plane. False for anything else, or anything unusual
+// (another plane). Texts and lines are boxed as they are read (checkedBox).
 bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4]) {
-  enum Kind { kLine, kCircle, kEllipse, kPolyline, kHatch, kText, kNone };
+  enum Kind { kCircle, kEllipse, kPolyline, kHatch, kNone };
   const std::string_view type = TagFile::trimmed(f.value(begin));
-  const Kind kind = type == "LINE"         ? kLine
-                    : type == "TEXT"       ? kText
-                    : type == "CIRCLE"     ? kCircle
+  const Kind kind = type == "CIRCLE"       ? kCircle
                     : type == "ARC"        ? kCircle
                     : type == "LWPOLYLINE" ? kPolyline
                     : type == "HATCH"      ? kHatch
@@ -119,8 +116,7 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   if (kind == kNone) return false;
   // The subclass markers of that kind: a record with another one (a damaged file) is read otherwise
   // by the reader, and is boxed by the entity built from it.
-  static constexpr std::string_view kOwnMarker[] = {"AcDbLine",     "AcDbCircle", "AcDbEllipse",
-                                                    "AcDbPolyline", "AcDbHatch",  "AcDbText"};
+  static constexpr std::string_view kOwnMarker[] = {"AcDbCircle", "AcDbEllipse", "AcDbPolyline", "AcDbHatch"};
   const std::string_view own = kOwnMarker[kind];
   double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
   auto add = [&](double x, double y) {
@@ -128,8 +124,8 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   };
   double first[2] = {0, 0}, second[2] = {0, 0};  // 10/20 and 11/21 (the last read)
   bool hasFirst = false, hasSecond = false, pendingX = false;
-  double radius = 0, width = 0, bulge = 0, height = 0, widthFactor = 1, bytes = 0;
-  bool hasHeight = false, skipElevation = kind == kHatch, justified = false;
+  double radius = 0, width = 0, bulge = 0;
+  bool skipElevation = kind == kHatch;
   // The reader takes the first of a group given twice where the entity has one value: such a record,
   // which only a damaged file holds, is boxed by the entity built from it.
   const bool single = kind != kPolyline && kind != kHatch;
@@ -179,7 +175,6 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       }
       case 40:
         if (!quickNumber(f.value(k), v)) return false;
-        if (kind == kText) height = v, hasHeight = true;
         if (kind == kCircle || kind == kHatch) radius = std::max(radius, std::fabs(v));
         if (kind == kPolyline) width = std::max(width, std::fabs(v));
         break;
@@ -187,27 +182,17 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       case 43:
         if (!quickNumber(f.value(k), v)) return false;
         if (kind == kPolyline) width = std::max(width, std::fabs(v));
-        if (kind == kText && code == 41) widthFactor = std::max(1.0, std::fabs(v));
         break;
       case 42:
         if (!quickNumber(f.value(k), v)) return false;
         bulge = std::max(bulge, std::fabs(v));
         break;
-      case 51:
-        if (kind == kText && (!quickNumber(f.value(k), v) || v != 0)) return false;  // an oblique text leans out
-        break;
       case 72:
-        // Aligned and fit texts take their height from their baseline; hatch ellipse and spline
-        // edges curve beyond their points.
-        if (kind == kText || kind == kHatch) {
+        // Hatch ellipse and spline edges curve beyond their points.
+        if (kind == kHatch) {
           const std::string_view t = TagFile::trimmed(f.value(k));
-          if (kind == kText ? (t == "3" || t == "5") : (t == "3" || t == "4")) return false;
-          justified = justified || (kind == kText && t != "0");
+          if (t == "3" || t == "4") return false;
         }
-        break;
-      case 73:
-        // A text not on its baseline's start stands at its alignment point, the origin when not given.
-        justified = justified || (kind == kText && TagFile::trimmed(f.value(k)) != "0");
         break;
       case 100: {
         const std::string_view marker = TagFile::trimmed(f.value(k));
@@ -217,9 +202,6 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
         inOwn = inOwn || marker == own;
         break;
       }
-      case 1:
-        bytes = static_cast<double>(f.value(k).size());
-        break;
       case 210:
       case 220:
       case 230:
@@ -232,11 +214,6 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
   }
   if (!hasFirst || pendingX) return false;
   switch (kind) {
-    case kLine:
-      if (!hasSecond) return false;
-      add(first[0], first[1]);
-      add(second[0], second[1]);
-      break;
     case kCircle:
       add(first[0] - radius * kCurveBulge, first[1] - radius * kCurveBulge);
       add(first[0] + radius * kCurveBulge, first[1] + radius * kCurveBulge);
@@ -257,27 +234,16 @@ bool recordBox(const TagFile& f, std::size_t begin, std::size_t end, float out[4
       x0 -= reach, y0 -= reach, x1 += reach, y1 += reach;
       break;
     }
-    case kText: {
-      if (!hasHeight || !(height > 0)) return false;  // a text refuses a height of 0 and keeps its own
-      const double reach = textReach(height, bytes, widthFactor);
-      add(first[0] - reach, first[1] - reach);
-      add(first[0] + reach, first[1] + reach);
-      if (hasSecond || justified) {
-        add(second[0] - reach, second[1] - reach);
-        add(second[0] + reach, second[1] + reach);
-      }
-      break;
-    }
     case kNone:
       return false;
   }
   return floatBox(x0, y0, x1, y1, out);
 }
 
-// The box of recordBox, from the values the reader checked of a TEXT or LINE record, read as the
-// entity built from it will read them: the numbers the record gives, the type's defaults for the
-// others, and where the object refuses a value (a height of 0), its own. False for other types, or
-// for one out of the drawing's plane or an oblique or fitted text.
+// A box as recordBox's, from the values the reader checked of a TEXT or LINE record (a text within
+// textReach of its points), read as the entity built from it will read them: the numbers the record
+// gives, the type's defaults for the others, and where the object refuses a value (a height of 0),
+// its own. False for other types, or for one out of the drawing's plane or an oblique or fitted text.
 bool checkedBox(const RecordDescriptor& d, const CheckedValues& values, float out[4]) {
   const TypeDef& def = d.fields;
   auto given = [&](std::uint8_t slot) { return (values.given >> slot & 1) != 0; };
