@@ -1,13 +1,17 @@
 // Scanning a DXF buffer into tags, group-code types, number parsing and the tag writer.
 #include "dxf/dxf_tags.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
+#include "rx/in_parallel.h"
 #include "zrxhost/messages.h"
 
 namespace zrxhost::dxf {
@@ -42,6 +46,37 @@ std::size_t countLineBreaks(std::string_view text) {
 }
 
 }  // namespace
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+  if (this != &other) {
+    unmap();
+    mText = std::move(other.mText);
+    mMapped = std::exchange(other.mMapped, nullptr);
+    mMappedSize = std::exchange(other.mMappedSize, 0);
+  }
+  return *this;
+}
+
+FileBytes::~FileBytes() {
+  unmap();
+}
+
+void FileBytes::unmap() {
+  if (mMapped) ::munmap(mMapped, std::max<std::size_t>(mMappedSize, 1));
+  mMapped = nullptr;
+  mMappedSize = 0;
+}
+
+char* FileBytes::allocate(std::size_t size) {
+  unmap();
+  mText.clear();
+  void* at =
+      ::mmap(nullptr, std::max<std::size_t>(size, 1), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (at == MAP_FAILED) return nullptr;
+  mMapped = static_cast<char*>(at);
+  mMappedSize = size;
+  return mMapped;
+}
 
 std::string_view TagFile::trimmed(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -92,40 +127,34 @@ std::string fileTooLarge() {
   return textInLanguage("line 1: the file is too large (4 GB at most)", "第 1 行：文件太大（最大 4 GB）");
 }
 
-bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress) {
-  const std::string& b = file.buffer;
-  if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
-    error = fileTooLarge();
-    return false;
-  }
-  std::size_t pos = 0;
-  if (b.size() >= 3 && std::memcmp(b.data(), "\xEF\xBB\xBF", 3) == 0) pos = 3;
-  if (b.compare(pos, kBinarySentinel.size(), kBinarySentinel) == 0) {
-    error = textInLanguage("line 1: this is a binary DXF file; only ASCII DXF can be read (save it as ASCII DXF)",
-                           "第 1 行：这是二进制 DXF 文件；只能读取 ASCII DXF（请另存为 ASCII DXF）");
-    return false;
-  }
-  file.tags.clear();
-  // Two lines a tag: counting them first sizes the tag list once (guessing from the byte count
-  // either wastes memory or copies the list when it grows past the guess).
-  file.tags.reserve(countLineBreaks(std::string_view(b).substr(pos)) / 2 + 1);
+namespace {
+
+// One stretch of a scan: the tags of the lines from `pos` on, written into the file's tag list from
+// `count` on, until a tag ends at or past `stop`, the input ends, an EOF tag is read or a line is wrong.
+struct Stretch {
+  std::size_t pos, stop;
+  std::size_t line;   // of the line at `pos`
+  std::size_t count;  // tags written so far, from the start of the file
+  bool first;         // `pos` is the file's first line
+  enum Outcome { kStopped, kEnded, kBad } outcome = kStopped;
+  std::size_t dataAfterEofLine = 0;
+  std::string error;
+};
+
+void scanStretch(TagFile& file, Stretch& s, const std::function<void(double)>& progress) {
+  const std::string_view b = file.buffer;
   const char* data = b.data();
   const std::size_t n = b.size();
-  std::size_t line = 1;
-  bool first = true;
+  std::size_t& pos = s.pos;
   auto nextLine = [&](std::size_t& begin, std::size_t& len) -> bool {
     if (pos >= n) return false;
     begin = pos;
     const void* nl = std::memchr(data + pos, '\n', n - pos);
     std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - data) : n;
     pos = nl ? end + 1 : n;
-    if (end > begin && data[end - 1] == '\r') {
-      if (first) file.crlf = true;
-      // Every CR at the end goes with the line break: a value ending in CR would come back from a
-      // save as a line ending of its own.
-      while (end > begin && data[end - 1] == '\r') --end;
-    }
-    first = false;
+    // Every CR at the end goes with the line break: a value ending in CR would come back from a
+    // save as a line ending of its own.
+    while (end > begin && data[end - 1] == '\r') --end;
     len = end - begin;
     return true;
   };
@@ -139,10 +168,11 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
     if (codeText.empty() && pos >= n) return kEnd;  // trailing blank line
     auto [ptr, ec] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
     if (codeText.empty() || ec != std::errc() || ptr != codeText.data() + codeText.size()) {
-      error = line == 1 ? textInLanguage("line 1: a group code was expected, found {} (this is not a DXF file)",
-                                         "第 1 行：此处应为组码，却是 {}（这不是 DXF 文件）", quoted(codeText))
-                        : textInLanguage("line {}: a group code was expected, found {}",
-                                         "第 {} 行：此处应为组码，却是 {}", {std::to_string(line), quoted(codeText)});
+      s.error = s.line == 1
+                    ? textInLanguage("line 1: a group code was expected, found {} (this is not a DXF file)",
+                                     "第 1 行：此处应为组码，却是 {}（这不是 DXF 文件）", quoted(codeText))
+                    : textInLanguage("line {}: a group code was expected, found {}", "第 {} 行：此处应为组码，却是 {}",
+                                     {std::to_string(s.line), quoted(codeText)});
       return kBad;
     }
     return kCode;
@@ -150,7 +180,7 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
   // The usual group-code line, "  10" and a line break, read without the general path: blanks, an
   // optional minus and at most four digits. Anything else takes the general path, which also says
   // what is wrong.
-  bool crlfSeen = false;
+  const bool crlf = file.crlf;
   auto quickCode = [&](int& code) -> bool {
     std::size_t p = pos;
     while (p < n && data[p] == ' ') ++p;
@@ -160,47 +190,125 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
     int value = 0;
     while (p < n && p - digits < 4 && data[p] >= '0' && data[p] <= '9') value = value * 10 + (data[p++] - '0');
     if (p == digits) return false;
-    if (p < n && data[p] == '\r' && crlfSeen) ++p;
+    if (p < n && data[p] == '\r' && crlf) ++p;
     if (p >= n || data[p] != '\n') return false;
     code = negative ? -value : value;
     pos = p + 1;
     return true;
   };
-  while (true) {
+  auto bad = [&](std::string message) {
+    s.error = std::move(message);
+    s.outcome = Stretch::kBad;
+  };
+  Tag* tags = file.tags.data();
+  while (pos < s.stop) {
     int code = 0;
-    if (first || !quickCode(code)) {
+    if (std::exchange(s.first, false) || !quickCode(code)) {
       const int read = slowCode(code);
-      if (read == kEnd) break;
-      if (read == kBad) return false;
+      if (read == kEnd) return void(s.outcome = Stretch::kEnded);
+      if (read == kBad) return void(s.outcome = Stretch::kBad);
     }
-    if (code < -5 || code > 1071) {
-      error = textInLanguage("line {}: invalid group code {}", "第 {} 行：无效的组码 {}",
-                             {std::to_string(line), std::to_string(code)});
-      return false;
-    }
-    crlfSeen = file.crlf;
+    if (code < -5 || code > 1071)
+      return bad(textInLanguage("line {}: invalid group code {}", "第 {} 行：无效的组码 {}",
+                                {std::to_string(s.line), std::to_string(code)}));
     std::size_t vb, vl;
-    if (!nextLine(vb, vl)) {
-      error =
-          textInLanguage("line {}: group code {} has no value (the file is truncated)",
-                         "第 {} 行：组码 {} 没有值（文件被截断）", {std::to_string(line + 1), std::to_string(code)});
-      return false;
-    }
-    file.tags.push_back(Tag{static_cast<std::uint32_t>(vb),
-                            static_cast<std::uint16_t>(std::min<std::size_t>(vl, Tag::kLongValue)),
-                            static_cast<std::int16_t>(code)});
-    line += 2;
-    if (progress && (file.tags.size() & 0xffff) == 0)
-      progress(kScanShare * static_cast<double>(pos) / static_cast<double>(n));
+    if (!nextLine(vb, vl))
+      return bad(textInLanguage("line {}: group code {} has no value (the file is truncated)",
+                                "第 {} 行：组码 {} 没有值（文件被截断）",
+                                {std::to_string(s.line + 1), std::to_string(code)}));
+    tags[s.count++] =
+        Tag{static_cast<std::uint32_t>(vb), static_cast<std::uint16_t>(std::min<std::size_t>(vl, Tag::kLongValue)),
+            static_cast<std::int16_t>(code)};
+    s.line += 2;
+    if (progress && (s.count & 0xffff) == 0) progress(kScanShare * static_cast<double>(pos) / static_cast<double>(n));
     if (code == 0 && TagFile::trimmed({data + vb, vl}) == "EOF") {
       // The drawing ends here. Some programs leave more behind (padding, another copy, junk): it is
       // not read, and said when it is more than blanks.
       auto padding = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\x1A'; };
       std::size_t rest = pos;
       while (rest < n && padding(data[rest])) ++rest;
-      if (rest < n) file.dataAfterEofLine = line;
-      break;
+      if (rest < n) s.dataAfterEofLine = s.line;
+      s.outcome = Stretch::kEnded;
+      return;
     }
+  }
+  if (pos >= n) s.outcome = Stretch::kEnded;
+}
+
+// Where the scan of a large file may be cut in two: the start of a line "0" at or after `from` that
+// is followed by an entity's or a section's name. In a well-formed file such a line is a group code,
+// since a name is no group code; in any other, the first stretch runs past the cut, and the scan
+// goes on from there alone. npos when no such line is near.
+std::size_t cutPoint(std::string_view b, std::size_t from) {
+  const std::size_t limit = std::min(b.size(), from + (std::size_t{1} << 20));
+  std::size_t at = b.find('\n', from);
+  auto lineAt = [&](std::size_t begin) {
+    const std::size_t end = b.find('\n', begin);
+    return end == std::string_view::npos ? std::string_view() : TagFile::trimmed(b.substr(begin, end - begin));
+  };
+  while (at != std::string_view::npos && at < limit) {
+    const std::size_t begin = at + 1;
+    if (lineAt(begin) == "0") {
+      const std::string_view name = lineAt(b.find('\n', begin) + 1);
+      if (!name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string_view::npos)
+        return begin;
+    }
+    at = b.find('\n', begin);
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress) {
+  const std::string_view b = file.buffer;
+  if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    error = fileTooLarge();
+    return false;
+  }
+  std::size_t pos = 0;
+  if (b.size() >= 3 && std::memcmp(b.data(), "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  if (b.compare(pos, kBinarySentinel.size(), kBinarySentinel) == 0) {
+    error = textInLanguage("line 1: this is a binary DXF file; only ASCII DXF can be read (save it as ASCII DXF)",
+                           "第 1 行：这是二进制 DXF 文件；只能读取 ASCII DXF（请另存为 ASCII DXF）");
+    return false;
+  }
+  // The first line's break is the file's.
+  const std::size_t firstBreak = std::min(b.find('\n', pos), b.size());
+  file.crlf = firstBreak > pos && b[firstBreak - 1] == '\r';
+  // A large file is scanned in two stretches at once, cut at a line that begins a record.
+  constexpr std::size_t kLarge = std::size_t{1} << 22;
+  const std::size_t cut = b.size() - pos >= kLarge ? cutPoint(b, pos + (b.size() - pos) / 2) : std::string_view::npos;
+  const bool split = cut != std::string_view::npos;
+  // Two lines a tag: counting them first sizes the tag list once.
+  std::size_t linesBefore = 0, linesAfter = 0;
+  inParallel(
+      split, [&] { linesBefore = countLineBreaks(b.substr(pos, split ? cut - pos : b.npos)); },
+      [&] { linesAfter = split ? countLineBreaks(b.substr(cut)) : 0; });
+  file.tags.clear();
+  file.tags.resize(linesBefore / 2 + linesAfter / 2 + 2);
+  Stretch first{pos, split ? cut : b.size(), 1, 0, true, Stretch::kStopped, 0, {}};
+  Stretch second{cut, b.size(), 1 + linesBefore, linesBefore / 2, false, Stretch::kStopped, 0, {}};
+  inParallel(
+      split, [&] { scanStretch(file, first, progress); },
+      [&] {
+        if (split) scanStretch(file, second, {});
+      });
+  Stretch* last = &first;
+  if (first.outcome == Stretch::kStopped) {
+    if (first.pos == cut && first.count == linesBefore / 2) {
+      last = &second;
+    } else {
+      // The cut fell inside a tag: the rest is scanned from where the first stretch got to.
+      first.stop = b.size();
+      scanStretch(file, first, progress);
+    }
+  }
+  file.tags.resize(last->count);
+  file.dataAfterEofLine = last->dataAfterEofLine;
+  if (last->outcome == Stretch::kBad) {
+    error = std::move(last->error);
+    return false;
   }
   return true;
 }
@@ -396,7 +504,7 @@ void TagWriter::raw(const TagFile& file, std::size_t begin, std::size_t end) {
   if (begin >= end) return;
   if (file.crlf == mCrlf) {
     const std::size_t from = file.linesBegin(begin);
-    mOut.append(file.buffer, from, file.linesEnd(end - 1) - from);
+    mOut.append(file.buffer.data() + from, file.linesEnd(end - 1) - from);
     return;
   }
   for (std::size_t i = begin; i < end; ++i) tag(file.tags[i].code, file.value(i));

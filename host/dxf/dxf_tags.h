@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zrxhost::dxf {
@@ -21,11 +22,56 @@ struct Tag {
   std::int16_t code;
 };
 
+// Leaves the elements it makes uninitialized: a scan sizes its list of tags at once and fills it in
+// two stretches, on two threads; a list zeroed first would take one more pass over fresh memory.
+template <typename T>
+struct Uninitialized : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = Uninitialized<U>;
+  };
+  Uninitialized() = default;
+  template <typename U>
+  Uninitialized(const Uninitialized<U>&) noexcept {}
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+};
+
+// A file's bytes as read, or a text made in memory. A large file's are held in memory mapped for
+// them alone, which the reader fills without writing it over first.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(std::string text) : mText(std::move(text)) {}  // NOLINT: a text stands for its bytes
+  FileBytes(FileBytes&& other) noexcept { *this = std::move(other); }
+  FileBytes& operator=(FileBytes&& other) noexcept;
+  ~FileBytes();
+  // Room for `size` bytes, to be filled; null when the memory cannot be had.
+  char* allocate(std::size_t size);
+  const char* data() const { return mMapped ? mMapped : mText.data(); }
+  std::size_t size() const { return mMapped ? mMappedSize : mText.size(); }
+  std::string_view view() const { return {data(), size()}; }
+  char operator[](std::size_t i) const { return data()[i]; }
+  operator std::string_view() const { return view(); }  // NOLINT: read wherever bytes are read
+
+ private:
+  void unmap();
+  std::string mText;
+  char* mMapped = nullptr;
+  std::size_t mMappedSize = 0;
+};
+
 // A whole file held in memory: its bytes and its tags, in order. Tag i sits on lines 2i+1 and 2i+2
 // (counting from the first line after a byte-order mark), which is how errors name lines.
 struct TagFile {
-  std::string buffer;
-  std::vector<Tag> tags;
+  FileBytes buffer;
+  std::vector<Tag, Uninitialized<Tag>> tags;
   bool crlf = false;                 // the file ended its lines with CR LF
   std::size_t dataAfterEofLine = 0;  // the first line of what followed EOF and was not read; 0: none
   bool binary = false;               // read from a binary DXF file (`buffer` holds its ASCII form)

@@ -45,6 +45,7 @@ const Template kTemplates[] = {
 
 std::shared_ptr<const TagFile> parseTemplate(const char* source) {
   auto file = std::make_shared<TagFile>();
+  std::string text;
   std::string_view s(source);
   while (!s.empty()) {
     std::size_t bar = s.find('|');
@@ -53,13 +54,14 @@ std::shared_ptr<const TagFile> parseTemplate(const char* source) {
     // Group codes right-aligned in three columns, as the writer lays them out: the tags are copied
     // as they stand.
     const std::string_view code = line.substr(0, space);
-    if (code.size() < 3) file->buffer.append(3 - code.size(), ' ');
-    file->buffer.append(code);
-    file->buffer.push_back('\n');
-    if (space != std::string_view::npos) file->buffer.append(line.substr(space + 1));
-    file->buffer.push_back('\n');
+    if (code.size() < 3) text.append(3 - code.size(), ' ');
+    text.append(code);
+    text.push_back('\n');
+    if (space != std::string_view::npos) text.append(line.substr(space + 1));
+    text.push_back('\n');
     s = bar == std::string_view::npos ? std::string_view() : s.substr(bar + 1);
   }
+  file->buffer = std::move(text);
   std::string error;
   scanTags(*file, error);
   return file;

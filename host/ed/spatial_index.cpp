@@ -5,10 +5,9 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 
+#include "rx/in_parallel.h"
 #include "zrxhost/database_internals.h"
 #include "zrxhost/undo.h"
 
@@ -101,22 +100,12 @@ float up(double v) {
 namespace {
 
 // Runs work(from, to, part) over [0, n) in two halves (part 0 and 1), the second on a thread of its
-// own where one can be had and the halves are large enough to pay for it; else both on this thread.
+// own where the halves are large enough to pay for it.
 template <typename Work>
 void inTwoHalves(std::size_t n, const Work& work) {
   const std::size_t half = n / 2;
-  std::thread second;
-  if (half >= 10000 && std::thread::hardware_concurrency() >= 2) {
-    try {
-      second = std::thread([&] { work(half, n, 1); });
-    } catch (const std::system_error&) {  // no thread to be had: this one does it all
-    }
-  }
-  work(0, half, 0);
-  if (second.joinable())
-    second.join();
-  else
-    work(half, n, 1);
+  inParallel(
+      half >= 10000, [&] { work(0, half, 0); }, [&] { work(half, n, 1); });
 }
 
 // The boxes of the entities still waiting as records (four floats each, NaN where there is none),

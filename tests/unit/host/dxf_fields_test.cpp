@@ -27,12 +27,14 @@ namespace {
 // the reader scans a file.
 TagFile record(std::initializer_list<const char*> lines) {
   TagFile f;
+  std::string text;
   for (std::string_view line : lines) {
     std::size_t space = line.find(' ');
     std::string code(line.substr(0, space));
-    f.buffer += std::string(code.size() < 3 ? 3 - code.size() : 0, ' ') + code + "\n";
-    f.buffer += std::string(space == std::string_view::npos ? "" : line.substr(space + 1)) + "\n";
+    text += std::string(code.size() < 3 ? 3 - code.size() : 0, ' ') + code + "\n";
+    text += std::string(space == std::string_view::npos ? "" : line.substr(space + 1)) + "\n";
   }
+  f.buffer = std::move(text);
   std::string error;
   EXPECT_TRUE(scanTags(f, error)) << error;
   return f;
@@ -170,7 +172,7 @@ TEST(DxfFields, EveryWayWritesWhatComparingEveryValueWrites) {
       as.edits = ~std::uint32_t{0};
       EXPECT_EQ(written(d, c.file, codec, c.r12, *object, as, false, &places), expected);
       if (readable && std::string_view(change.name) == "nothing") {
-        EXPECT_EQ(expected, c.file.buffer);
+        EXPECT_EQ(expected, c.file.buffer.view());
       }
     }
   }
@@ -180,7 +182,8 @@ TEST(DxfFields, EveryWayWritesWhatComparingEveryValueWrites) {
 TEST(DxfFields, AMovedTextChangesOnlyItsPosition) {
   const RecordDescriptor& d = descriptor(RecordType::Text);
   TextCodec codec(true, "");
-  const TagFile plain = cases()[0].file;
+  const std::vector<Case> all = cases();
+  const TagFile& plain = all[0].file;
   const Record record{plain, 0, plain.tags.size()};
   Slots now;
   FieldScan scan;
@@ -196,7 +199,7 @@ TEST(DxfFields, AMovedTextChangesOnlyItsPosition) {
     as.editsTold = told;
     as.edits = zrxhost::kEditPositionX;
     const std::string moved = written(d, plain, codec, false, *object, as, false, &places);
-    std::string expected = plain.buffer;
+    std::string expected(plain.buffer.view());
     const std::string_view read = " 10\n1.5\n";
     expected.replace(expected.find(read), read.size(), " 10\n2.0\n");
     EXPECT_EQ(moved, expected) << told;

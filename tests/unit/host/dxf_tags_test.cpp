@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dxf/dxf_binary.h"
 #include "dxf/dxf_text.h"
 
@@ -62,6 +64,44 @@ TEST(DxfTags, ErrorsNameTheLine) {
   EXPECT_NE(error.find("not a DXF"), std::string::npos);
   scan(std::string("AutoCAD Binary DXF\r\n\x1a\0", 22), &error);
   EXPECT_NE(error.find("binary"), std::string::npos) << error;
+}
+
+// A file of megabytes is scanned in two stretches at once. What comes of it is what one pass gives:
+// every tag in order, and the first wrong line named, wherever the cut between them falls (the
+// comment at the start moves the middle across a record with a name where a group code belongs).
+TEST(DxfTags, ALargeFileScansAsOnePass) {
+  for (const std::string eol : {"\n", "\r\n"}) {
+    auto lines = [&](std::initializer_list<const char*> each) {
+      std::string text;
+      for (const char* line : each) text += line + eol;
+      return text;
+    };
+    const std::string record = lines({"  0", "LINE", "  8", "0", " 10", "1.5"});
+    const std::size_t records = (std::size_t{5} << 20) / record.size();
+    std::string body;
+    for (std::size_t i = 0; i < records; ++i) body += record;
+    const std::string head = lines({"  0", "SECTION", "  2", "ENTITIES"}),
+                      tail = lines({"  0", "ENDSEC", "  0", "EOF"});
+    TagFile f = scan(head + body + tail);
+    ASSERT_EQ(f.tags.size(), 2 + 3 * records + 2);
+    EXPECT_EQ(f.crlf, eol.size() == 2);
+    for (std::size_t i = 0; i < records; ++i) {
+      ASSERT_EQ(f.value(2 + 3 * i), "LINE") << i;
+      ASSERT_EQ(f.code(3 + 3 * i), 8) << i;
+      ASSERT_EQ(f.value(4 + 3 * i), "1.5") << i;
+    }
+    const std::size_t bad = body.size() / 2 / record.size() * record.size() + record.find(" 10");
+    std::string broken = body;
+    broken.replace(bad, 3, "LINE");
+    for (std::size_t pad = 0; pad < 2 * record.size(); pad += 3) {
+      const std::string before = lines({"999"}) + std::string(pad, 'x') + eol + head;
+      const std::string text = before + broken + tail;
+      std::string error;
+      scan(text, &error);
+      const auto line = std::count(text.begin(), text.begin() + static_cast<long>(before.size() + bad), '\n') + 1;
+      EXPECT_EQ(error, "line " + std::to_string(line) + ": a group code was expected, found 'LINE'") << pad;
+    }
+  }
 }
 
 // Group-code lines come in more forms than the usual right-aligned one; each must give the same
