@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <unordered_map>
@@ -448,26 +449,20 @@ void SpatialIndex::within(double x0, double y0, double x1, double y1, std::vecto
   auto meets = [&](const Entry& e) {
     return e.live && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]);
   };
-  std::vector<std::uint32_t> hits;
   // Over a quarter of the drawing, every entry is looked at once, already in order; less is found
-  // cell by cell and put in order after.
+  // cell by cell and put in order after (the built entries lie in the order they are drawn).
   if (!visitCells(x0, y0, x1, y1, double(mColumns) * mRows / 4, [&](std::uint32_t k) {
-        if (meets(mEntries[k])) hits.push_back(k);
+        if (meets(mEntries[k])) out.push_back(&mEntries[k]);
       }))
-    std::sort(hits.begin(), hits.end());
-  // The entries added or changed since the build go between the others by their order.
-  std::vector<const Entry*> extra;
+    std::sort(out.begin(), out.end(), std::less<Found>());
+  // The entries added or changed since the build go between the others by their order; those added
+  // come after them all.
+  const std::size_t built = out.size();
   for (const Entry& e : mExtra)
-    if (meets(e)) extra.push_back(&e);
-  out.reserve(hits.size() + extra.size());  // kept by callers that ask again
-  auto next = extra.begin();
-  for (std::uint32_t k : hits) {
-    const Entry& e = mEntries[k];
-    for (; next != extra.end() && (*next)->order < e.order; ++next)
-      out.push_back({(*next)->id, (*next)->box, (*next)->serial});
-    out.push_back({e.id, e.box, e.serial});
-  }
-  for (; next != extra.end(); ++next) out.push_back({(*next)->id, (*next)->box, (*next)->serial});
+    if (meets(e)) out.push_back(&e);
+  if (built > 0 && built < out.size() && out[built]->order < out[built - 1]->order)
+    std::inplace_merge(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(built), out.end(),
+                       [](Found a, Found b) { return a->order < b->order; });
 }
 
 void SpatialIndex::addedWithin(std::uint32_t added, double x0, double y0, double x1, double y1,
@@ -477,7 +472,7 @@ void SpatialIndex::addedWithin(std::uint32_t added, double x0, double y0, double
   // New entries are all kept beside the built ones, in order, until the next build.
   for (const Entry& e : mExtra) {
     if (e.live && e.serial >= added && !(x0 > e.box[2] || x1 < e.box[0] || y0 > e.box[3] || y1 < e.box[1]))
-      out.push_back({e.id, e.box, e.serial});
+      out.push_back(&e);
   }
 }
 

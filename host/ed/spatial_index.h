@@ -28,11 +28,15 @@ class SpatialIndex {
   // An entity's place in the index: its box and a serial number no other entry has had, kept by
   // the entry while its entity stays as it was (through builds too), so that what a painter kept of
   // an entry stands until the entity changes (then it is a new entry).
-  struct Found {
+  struct Entry {
     ZcDbObjectId id;
-    const float* box;  // x0, y0, x1, y1
-    std::uint32_t serial;
+    float box[4];              // x0, y0, x1, y1, widened to cover the double extents
+    std::uint32_t order : 31;  // the place in the space's list: higher is drawn later, on top
+    std::uint32_t live : 1;
+    std::uint32_t serial = 0;  // given by add
   };
+  // An entry found, as it stands until the index next changes (see version()).
+  using Found = const Entry*;
   // The live entries whose boxes meet the rectangle (x0, y0)-(x1, y1), and those without extents,
   // bottom first (in the order they are drawn).
   void within(double x0, double y0, double x1, double y1, std::vector<Found>& out);
@@ -49,6 +53,9 @@ class SpatialIndex {
   std::uint64_t builds() const { return mBuilds; }
   // One above the highest serial given out so far.
   std::uint32_t serialEnd() const { return mNextSerial; }
+  // Grows with every change of the entries (a build, an entry added or taken away): what was found
+  // stands while it stays.
+  std::uint64_t version() const { return mBuilds + mRemovals + mNextSerial; }
 
   std::size_t size() const { return mEntries.size() + mExtra.size(); }
   // The bytes it holds, for the benchmark.
@@ -58,13 +65,6 @@ class SpatialIndex {
   void build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space);
 
  private:
-  struct Entry {
-    ZcDbObjectId id;
-    float box[4];              // x0, y0, x1, y1, widened to cover the double extents
-    std::uint32_t order : 31;  // the place in the space's list: higher is drawn later, on top
-    std::uint32_t live : 1;
-    std::uint32_t serial = 0;  // given by add
-  };
   void update(ZcDbDatabase& db);
   // Whether the object changed is a block an insert can show, or one of its entities.
   bool changesABlock(const ZcDbObjectId& id) const;

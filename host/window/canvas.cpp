@@ -71,6 +71,7 @@ void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
   }
   mDb = &db;
   mDrawnState = state;
+  mPass.active = false;
   // What a command only added lies over everything drawn before it: the next frame draws it over the
   // kept picture instead of drawing the whole view again.
   std::uint32_t from = 0;
@@ -117,6 +118,7 @@ void Canvas::paintDrawing() {
   const bool sameView = mDrawingImageValid && sameSize && was.scale == mView.scale && was.centerX == mView.centerX &&
                         was.centerY == mView.centerY;
   if (std::exchange(mHasAdded, false)) {
+    mPass.active = false;
     if (sameView) {
       mDrawingComplete = mDrawing.paintAdded(mDrawingImage, mView, mAddedFrom, kFrameBudgetMs) && mDrawingComplete;
       if (!mDrawingComplete) mSharpen.start();
@@ -125,12 +127,16 @@ void Canvas::paintDrawing() {
     mDrawingImageValid = false;
   }
   if (sameView) return;
+  mPass.active = false;
   const double dx = (was.centerX - mView.centerX) * mView.scale, dy = (mView.centerY - was.centerY) * mView.scale;
   const bool panned = mDrawingImageValid && sameSize && was.scale == mView.scale &&
                       std::fabs(dx - std::round(dx)) < 1e-3 && std::fabs(dy - std::round(dy)) < 1e-3 &&
                       std::fabs(dx) < size.width() && std::fabs(dy) < size.height();
   const bool zoomed = mDrawingImageValid && sameSize && was.scale != mView.scale;
-  QImage image(size, QImage::Format_RGB32);
+  // The picture before keeps its memory for the next frame's: fresh memory for a whole image each
+  // frame costs more than painting it.
+  QImage image = std::move(mSpareImage);
+  if (image.size() != size) image = QImage(size, QImage::Format_RGB32);
   image.fill(QColor::fromRgb(kBackgroundRgb));
   if (panned) {
     // A pan moves what is kept and draws only the strips that came into view.
@@ -158,6 +164,7 @@ void Canvas::paintDrawing() {
   } else {
     mDrawingComplete = mDrawing.paint(image, mView, QRect(QPoint(0, 0), size), kFrameBudgetMs);
   }
+  mSpareImage = std::move(mDrawingImage);
   mDrawingImage = std::move(image);
   mDrawnView = mView;
   mDrawingImageValid = true;
@@ -166,11 +173,20 @@ void Canvas::paintDrawing() {
 
 bool Canvas::sharpen() {
   if (mDrawingComplete || !mDrawingImageValid) return true;
-  QImage image(mDrawingImage.size(), QImage::Format_RGB32);
-  image.fill(QColor::fromRgb(kBackgroundRgb));
-  mDrawingComplete = mDrawing.paint(image, mView, image.rect(), kSharpenBudgetMs);
-  mDrawingImage = std::move(image);
-  mDrawnView = mView;
+  const QSize size(mView.width, mView.height);
+  if (!mPass.active || !(mPass.view == mView)) {
+    // The image of the pass before is used again: fresh memory for it costs more than the fill.
+    if (mPass.image.size() != size) mPass.image = QImage(size, QImage::Format_RGB32);
+    mPass.view = mView;
+    mPass.active = true;
+    mDrawing.startSteps(mView, kBackgroundRgb);
+  }
+  bool complete = false;
+  if (!mDrawing.paintStep(mPass.image, kSharpenSliceMs, complete)) return false;
+  mPass.active = false;
+  std::swap(mDrawingImage, mPass.image);
+  mDrawnView = mPass.view;
+  mDrawingComplete = complete;
   update();
   return mDrawingComplete;
 }

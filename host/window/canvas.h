@@ -34,12 +34,13 @@ class Canvas : public QWidget {
   // One frame into `image` of the canvas's size: the drawing (from its cached picture), the preview,
   // the cursor. What paintEvent shows, callable offscreen.
   void renderFrame(QImage& image);
-  // Draws afresh, building for kSharpenBudgetMs at most, what the last frames showed scaled or left
-  // unbuilt; true when the drawing on screen is complete. The window calls it while idle.
+  // Goes on drawing afresh, for about kSharpenSliceMs, what the last frames showed scaled or left
+  // unbuilt; true when the drawing on screen is complete. The window calls it while idle, so a slice
+  // is as long as the hand waits at most.
   bool sharpen();
-  // A frame builds entities for this long at most; a sharpening pass for this long.
+  // A frame builds entities for this long at most; a sharpening slice works for this long.
   static constexpr double kFrameBudgetMs = 8;
-  static constexpr double kSharpenBudgetMs = 40;
+  static constexpr double kSharpenSliceMs = 12;
   // Whether Space is held, turning a left drag into a pan.
   void setSpaceHeld(bool held) { mSpaceHeld = held; }
   bool pannedWhileSpaceHeld() const { return mPannedWithSpace; }
@@ -92,12 +93,21 @@ class Canvas : public QWidget {
   // The drawing at the current view, painted once and reused for every frame of a drag.
   QImage mDrawingImage;
   QImage mFrameImage;
+  QImage mSpareImage;  // the picture before the last, its memory kept for the next
   bool mDrawingImageValid = false;
   bool mDrawingComplete = false;
   // Entities added since the picture was drawn, from this serial of the index, to draw over it.
   bool mHasAdded = false;
   std::uint32_t mAddedFrom = 0;
   ViewTransform mDrawnView;  // the view mDrawingImage shows
+  // A sharpening pass under way: the view drawn afresh into an image of its own, a slice at a time,
+  // shown once all is drawn. Whatever changes the picture first drops it.
+  struct SharpenPass {
+    QImage image;
+    ViewTransform view;
+    bool active = false;
+  };
+  SharpenPass mPass;
   QTimer mSharpen;
   ZcDbDatabase* mDb = nullptr;
   std::uint64_t mDrawnState = 0;

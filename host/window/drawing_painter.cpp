@@ -73,6 +73,7 @@ DrawingPaths::~DrawingPaths() = default;
 void DrawingPaths::forget() {
   mKnown.clear();
   mBuilt.clear();
+  mSteps.rays.clear();
   mScratch = render::Scene();
   mDrawer.reset();
 }
@@ -135,12 +136,14 @@ const render::Bounds& DrawingPaths::extents() {
   const double inf = std::numeric_limits<double>::infinity();
   index->within(-inf, -inf, inf, inf, all);
   double inner[4] = {inf, inf, -inf, -inf};  // the least maximum x, y; the greatest minimum x, y
-  for (const auto& f : all) {
+  for (const ed::SpatialIndex::Entry* entry : all) {
+    const ed::SpatialIndex::Entry& f = *entry;
     if (!std::isfinite(f.box[0])) continue;
     inner[0] = std::min<double>(inner[0], f.box[2]), inner[1] = std::min<double>(inner[1], f.box[3]);
     inner[2] = std::max<double>(inner[2], f.box[0]), inner[3] = std::max<double>(inner[3], f.box[1]);
   }
-  for (const auto& f : all) {
+  for (const ed::SpatialIndex::Entry* entry : all) {
+    const ed::SpatialIndex::Entry& f = *entry;
     const bool edge = !std::isfinite(f.box[0]) || f.box[0] <= inner[0] || f.box[1] <= inner[1] ||
                       f.box[2] >= inner[2] || f.box[3] >= inner[3];
     if (!edge) continue;
@@ -229,29 +232,82 @@ void DrawingPaths::notePainted(const ed::SpatialIndex& index) {
 
 bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region,
                              bool onPaper, double penWidth, double budgetMs, std::uint32_t addedFrom) {
-  if (!mDb) return true;
+  Pass& pass = mOneGo;
+  pass.view = view;
+  pass.region = region;
+  pass.onPaper = onPaper;
+  pass.penWidth = penWidth;
+  if (!startPass(pass, image, addedFrom)) return true;
+  goOn(painter, image, pass, budgetMs, std::numeric_limits<double>::infinity());
+  // The list of a whole view of a large drawing is not kept between paints: its memory is more
+  // than its making costs.
+  if (pass.found.capacity() > kKeptFound) std::vector<ed::SpatialIndex::Found>().swap(pass.found);
+  return pass.complete;
+}
+
+void DrawingPaths::startSteps(const ViewTransform& view, std::uint32_t backgroundRgb) {
+  mSteps.view = view;
+  mSteps.region = QRect(0, 0, view.width, view.height);
+  mSteps.onPaper = false;
+  mSteps.penWidth = 1;
+  mStepsBackground = backgroundRgb;
+  mStepsVersion = 0;
+}
+
+bool DrawingPaths::paintStep(QImage& image, double sliceMs, bool& complete) {
+  // What was found stands while the index stays as it was; otherwise (the first step too) the
+  // image starts afresh, and finding what is in view is part of the step.
+  const ed::SpatialIndex* index = ed::SpatialIndex::current();
+  if (!index || index->version() != mStepsVersion) {
+    image.fill(colorOf(mStepsBackground));
+    if (!startPass(mSteps, &image, 0)) {
+      complete = true;
+      return true;
+    }
+    mStepsVersion = index->version();
+  }
+  QPainter painter(&image);
+  const bool done = goOn(painter, &image, mSteps, sliceMs, sliceMs);
+  complete = mSteps.complete;
+  return done;
+}
+
+bool DrawingPaths::startPass(Pass& pass, QImage* image, std::uint32_t addedFrom) {
+  if (!mDb) return false;
   ed::SpatialIndex* index = ed::SpatialIndex::current();
-  if (!index) return true;
+  if (!index) return false;
   if (index->builds() != mIndexBuilds) refresh(*mDb);
+  const ViewTransform& view = pass.view;
+  const QRect& region = pass.region;
+  const double x0 = view.drawingX(region.left() - 2), x1 = view.drawingX(region.right() + 3);
+  const double y0 = view.drawingY(region.bottom() + 3), y1 = view.drawingY(region.top() - 2);
+  if (addedFrom > 0) {
+    index->addedWithin(addedFrom, x0, y0, x1, y1, pass.found);
+  } else {
+    index->within(x0, y0, x1, y1, pass.found);
+  }
+  if (image) notePainted(*index);
+  pass.next = 0;
+  pass.rays.clear();
+  pass.complete = true;
+  return true;
+}
+
+bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double budgetMs, double stopMs) {
   using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
   // The budget counts the time spent building (up to the first draw of what was built) and looking
   // up colours, not the walk over what is known already, so that every pass gets on with what is
   // left however large the view.
   const double budgetNs = budgetMs * 1e6;
   double spentNs = 0;
   Clock::time_point workStart;
+  const bool onPaper = pass.onPaper;
+  const double penWidth = pass.penWidth;
+  const ViewTransform& view = pass.view;
+  const QRect& region = pass.region;
   auto ink = [onPaper](std::uint32_t rgb) { return colorOf(onPaper && rgb == 0xFFFFFF ? 0 : rgb); };
   const QTransform transform = toScreen(view);
-  const double x0 = view.drawingX(region.left() - 2), x1 = view.drawingX(region.right() + 3);
-  const double y0 = view.drawingY(region.bottom() + 3), y1 = view.drawingY(region.top() - 2);
-  std::vector<ed::SpatialIndex::Found>& found = mFound;
-  if (addedFrom > 0) {
-    index->addedWithin(addedFrom, x0, y0, x1, y1, found);
-  } else {
-    index->within(x0, y0, x1, y1, found);
-  }
-  if (image) notePainted(*index);
-
   const double scale = view.scale, pixel = view.pixelSize();
   const int left = std::max(0, region.left()), top = std::max(0, region.top());
   const int right = std::min(region.right(), view.width - 1), bottom = std::min(region.bottom(), view.height - 1);
@@ -266,17 +322,22 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       painter.fillRect(QRectF(sx, sy, 1, 1), ink(rgb));
     }
   };
-  bool complete = true;
   bool timeLeft = true;
   int sinceClock = 0;
-  std::vector<const Built*> rays;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
-  for (const ed::SpatialIndex::Found& f : found) {
+  const std::vector<ed::SpatialIndex::Found>& found = pass.found;
+  for (; pass.next < found.size(); ++pass.next) {
+    // Where the paint may stop part way, the clock is read every so many entries.
+    if ((pass.next & 255) == 0 && pass.next > 0 &&
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count() >= stopMs)
+      break;
+    const ed::SpatialIndex::Entry& f = *found[pass.next];
     const double w = (static_cast<double>(f.box[2]) - f.box[0]) * scale;
     const double h = (static_cast<double>(f.box[3]) - f.box[1]) * scale;
     const Known* knownOf = mKnown.find(f.serial);
-    const Built* built = knownOf && knownOf->slot >= 0 ? &mBuilt[static_cast<std::size_t>(knownOf->slot)] : nullptr;
+    std::int32_t slot = knownOf ? knownOf->slot : -1;
+    const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
     // Once built, its ink tells how large it shows; until then its box in the index.
     const bool small = built ? built->ink * scale < kInkDotPixels : std::max(w, h) < kDotPixels;
     const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2,
@@ -295,7 +356,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
           timeLeft = spentNs < budgetNs;
         }
       }
-      if (known == 0) complete = false;
+      if (known == 0) pass.complete = false;
       if (known != kDrawsNothing) dot(cx, cy, known == 0 ? 0xFFFFFF : known & 0xFFFFFF);
       continue;
     }
@@ -306,6 +367,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     if (fresh) {
       buildStart = Clock::now();
       built = &build(f.id, f.serial);
+      slot = static_cast<std::int32_t>(mBuilt.size() - 1);
     }
     auto countFresh = [&] {
       if (!fresh) return;
@@ -314,7 +376,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     };
     if (!built) {
       // Not built in time: a dot, or its box, in white until a later paint sharpens it.
-      complete = false;
+      pass.complete = false;
       if (small) {
         dot(cx, cy, 0xFFFFFF);
       } else if (std::isfinite(w) && std::isfinite(h)) {
@@ -328,7 +390,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
       countFresh();
       continue;
     }
-    if (!built->rays.empty()) rays.push_back(built);
+    if (!built->rays.empty()) pass.rays.push_back(slot);
     if (small && built->rays.empty()) {
       if (!built->items.empty()) dot(cx, cy, built->rgb);
       countFresh();
@@ -360,10 +422,15 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     painter.resetTransform();
     countFresh();
   }
+  if (pass.next < found.size()) {
+    painter.restore();
+    return false;
+  }
   painter.setRenderHint(QPainter::Antialiasing, true);
   // Construction lines reach across the whole view.
-  for (const Built* built : rays) {
-    for (const render::SceneRay& ray : built->rays) {
+  for (const std::int32_t slot : pass.rays) {
+    if (static_cast<std::size_t>(slot) >= mBuilt.size()) continue;  // forgotten since
+    for (const render::SceneRay& ray : mBuilt[static_cast<std::size_t>(slot)].rays) {
       const double reach =
           (view.width + view.height) / view.scale + std::hypot(ray.x - view.centerX, ray.y - view.centerY);
       const double length = std::hypot(ray.dx, ray.dy);
@@ -375,10 +442,7 @@ bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransfo
     }
   }
   painter.restore();
-  // The list of a whole view of a large drawing is not kept between paints: its memory is more
-  // than its making costs.
-  if (found.capacity() > kKeptFound) std::vector<ed::SpatialIndex::Found>().swap(found);
-  return complete;
+  return true;
 }
 
 const PreviewPainter::Glyph& PreviewPainter::glyph(const Font& font, char32_t c) {

@@ -47,6 +47,12 @@ class DrawingPaths {
   // Paints what lies in `region` of `image` (which `view` maps the drawing onto), building what
   // needs building until `budgetMs` have passed; false when something was left as its box.
   bool paint(QImage& image, const ViewTransform& view, const QRect& region, double budgetMs);
+  // A paint of a whole image at `view` in steps, for the idle moments between frames: each step
+  // draws on for about `sliceMs` (building for that long at most) and is true when all is drawn,
+  // with `complete` false where something was left as its box. A paint of another kind between the
+  // steps does not disturb them; after a change of the drawing they start afresh.
+  void startSteps(const ViewTransform& view, std::uint32_t backgroundRgb);
+  bool paintStep(QImage& image, double sliceMs, bool& complete);
   // Whether, since the last paint into an image, entities were only added (none changed or erased,
   // no layer changed): then they all lie over what it drew, and `from` is the first serial to paint.
   bool onlyAddedSincePaint(std::uint32_t& from);
@@ -75,9 +81,26 @@ class DrawingPaths {
     double ink = 0;         // the longer side of the box around its paths
     bool shown = false;     // it draws anything at all
   };
+  // A paint's walk over the entries in view, in order, and how far it got: a paint in steps goes on
+  // from there.
+  struct Pass {
+    ViewTransform view;
+    QRect region;
+    bool onPaper = false;
+    double penWidth = 1;
+    std::vector<ed::SpatialIndex::Found> found;
+    std::size_t next = 0;
+    std::vector<std::int32_t> rays;  // what draws construction lines, by its place in mBuilt
+    bool complete = true;
+  };
   // `addedFrom` above 0: only the entries added since that serial.
   bool paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region, bool onPaper,
                  double penWidth, double budgetMs, std::uint32_t addedFrom = 0);
+  // Finds what the pass is to draw (false when there is no drawing to draw).
+  bool startPass(Pass& pass, QImage* image, std::uint32_t addedFrom);
+  // Draws on from where the pass got to, building for `budgetMs` at most and stopping once `stopMs`
+  // have passed; true when all is drawn, construction lines last.
+  bool goOn(QPainter& painter, QImage* image, Pass& pass, double budgetMs, double stopMs);
   // What the last paint into an image drew: the index's state then.
   void notePainted(const ed::SpatialIndex& index);
   const Built& build(const ZcDbObjectId& id, std::uint32_t serial);
@@ -88,7 +111,11 @@ class DrawingPaths {
   ZcDbDatabase* mDb = nullptr;
   std::unique_ptr<render::EntityDrawer> mDrawer;
   render::Scene mScratch;
-  std::vector<ed::SpatialIndex::Found> mFound;  // a paint's, kept for its storage up to kKeptFound
+  Pass mOneGo;  // a paint's in one go, kept for its storage up to kKeptFound
+  Pass mSteps;  // its list of what is in view is kept: at a million entities, fresh memory for it
+                // each time would cost more than the finding
+  std::uint32_t mStepsBackground = 0;
+  std::uint64_t mStepsVersion = 0;  // of the index when the steps found what is in view; 0: not yet
   static constexpr std::size_t kKeptFound = 1 << 16;
   // What is known of an entry of the index, by its serial: its place in mBuilt (-1: not built), and
   // the colour of its dot while it is not built (0 not known yet, else kKnown with the colour, or

@@ -14,6 +14,7 @@ struct ViewTransform {
   double centerY = 0;
   int width = 1;
   int height = 1;
+  bool operator==(const ViewTransform&) const = default;
 
   double screenX(double x) const { return (x - centerX) * scale + width / 2.0; }
   double screenY(double y) const { return height / 2.0 - (y - centerY) * scale; }
