@@ -327,11 +327,10 @@ bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double bud
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
   const std::vector<ed::SpatialIndex::Found>& found = pass.found;
-  for (; pass.next < found.size(); ++pass.next) {
-    // Where the paint may stop part way, the clock is read every so many entries.
-    if ((pass.next & 255) == 0 && pass.next > 0 &&
-        std::chrono::duration<double, std::milli>(Clock::now() - start).count() >= stopMs)
-      break;
+  for (std::size_t walked = 1; pass.next < found.size(); ++pass.next, ++walked) {
+    // Where the paint may stop part way, the clock is read every so many entries (and a step gets
+    // on by that many at the least).
+    if ((walked & 255) == 0 && std::chrono::duration<double, std::milli>(Clock::now() - start).count() >= stopMs) break;
     const ed::SpatialIndex::Entry& f = *found[pass.next];
     const double w = (static_cast<double>(f.box[2]) - f.box[0]) * scale;
     const double h = (static_cast<double>(f.box[3]) - f.box[1]) * scale;

@@ -20,6 +20,7 @@
 #include <QtTest/QtTest>
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -533,6 +534,51 @@ class WindowTest : public QObject {
     history.undo(1);
     canvas.refreshDrawing(db);
     QCOMPARE(differing(shown(), zoomed), 0);
+  }
+
+  // The idle pass draws in steps, a few hundred entities a step at the least. An entity added between
+  // two steps is drawn too (the pass starts afresh on the changed index), and the picture the steps
+  // end with is the one a paint in one go gives.
+  void aPaintInStepsEndsAsOnePaintDoes() {
+    MainWindow& window = open("en-US", QString(SAMPLE_DRAWING).replace("sample.dxf", "floorplan.dxf"));
+    ZcDbDatabase& db = window.database();
+    const ViewTransform view = window.canvas().view();
+    auto addLines = [&](int count) {
+      zrxhost::UndoHistory& history = zrxhost::undoHistory(db);
+      history.beginGroup("LINE");
+      ZcDbBlockTableRecord* space = nullptr;
+      QCOMPARE(zcdbOpenObject(space, db.currentSpaceId(), ZcDb::kForWrite), Zcad::eOk);
+      for (int i = 0; i < count; ++i) {
+        auto* line = new ZcDbLine(ZcGePoint3d(view.drawingX(10 + i % 300), view.drawingY(10 + i / 3), 0),
+                                  ZcGePoint3d(view.drawingX(40 + i % 300), view.drawingY(30 + i / 3), 0));
+        ZcDbObjectId id;
+        QCOMPARE(space->appendZcDbEntity(id, line), Zcad::eOk);
+        line->close();
+      }
+      space->close();
+      history.endGroup();
+    };
+    addLines(600);
+    DrawingPaths& paths = window.canvas().drawing();
+    auto inOneGo = [&] {
+      QImage image(view.width, view.height, QImage::Format_RGB32);
+      image.fill(QColor::fromRgb(kBackgroundRgb));
+      paths.paint(image, view, image.rect(), std::numeric_limits<double>::infinity());
+      return image;
+    };
+    const QImage before = inOneGo();  // everything in view built: a step need only draw
+    QImage stepped(view.width, view.height, QImage::Format_RGB32);
+    paths.startSteps(view, kBackgroundRgb);
+    bool complete = false;
+    QVERIFY(!paths.paintStep(stepped, 0, complete));
+    addLines(1);
+    int steps = 1;
+    while (!paths.paintStep(stepped, 0, complete)) ++steps;
+    QVERIFY(steps > 2);
+    QVERIFY(complete);
+    const QImage after = inOneGo();
+    QVERIFY(after != before);
+    QCOMPARE(stepped, after);
   }
 
   // The view follows real input events: the wheel zooms about the cursor, a middle-button drag and a
