@@ -99,6 +99,7 @@ class Canvas : public QWidget {
   // Entities added since the picture was drawn, from this serial of the index, to draw over it.
   bool mHasAdded = false;
   std::uint32_t mAddedFrom = 0;
+  double mAddedBudgetMs = kFrameBudgetMs;
   ViewTransform mDrawnView;  // the view mDrawingImage shows
   // A sharpening pass under way: the view drawn afresh into an image of its own, a slice at a time,
   // shown once all is drawn. Whatever changes the picture first drops it.

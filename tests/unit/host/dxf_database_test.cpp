@@ -595,6 +595,36 @@ TEST(DxfDatabase, R12WithoutHandlesStaysWithoutHandles) {
   EXPECT_EQ(out.find("  5\n"), std::string::npos);
 }
 
+// A file of tens of megabytes is read in parts at once; the drawing it gives is the one its text
+// gives when read in one piece.
+TEST(DxfDatabase, ALargeFileReadsAsItsText) {
+  const std::string& small = r2000Drawing();
+  const std::size_t line = small.find("  0\nLINE\n"), end = small.find("  0\nENDSEC\n", line);
+  ASSERT_NE(end, std::string::npos);
+  const std::string record = small.substr(line, end - line), handle = "  5\n27\n";
+  ASSERT_NE(record.find(handle), std::string::npos);
+  std::string text = small.substr(0, line);
+  char number[32];
+  for (int i = 0; text.size() < (std::size_t{17} << 20); ++i) {
+    std::snprintf(number, sizeof number, "  5\n%X\n", 0x10000 + i);
+    std::string copy = record;
+    copy.replace(copy.find(handle), handle.size(), number);
+    text += copy;
+  }
+  text += small.substr(end);
+  char dir[] = "/tmp/zrx_large_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/large.dxf";
+  std::ofstream(path, std::ios::binary) << text;
+  zrxhost::DxfError error;
+  auto fromFile = zrxhost::readDxf(path, error);
+  ASSERT_TRUE(fromFile) << error.message;
+  auto fromText = read(text);
+  ASSERT_TRUE(fromText);
+  EXPECT_EQ(zrxhost::writeDxfToString(*fromFile), zrxhost::writeDxfToString(*fromText));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(DxfDatabase, NewDrawingIsComplete) {
   auto db = zrxhost::newDrawing();
   ASSERT_TRUE(db);
