@@ -1,7 +1,8 @@
-// Fuzz target: the DXF reader on any bytes, and on what it accepts, write → read → write again, both
-// as read and with every entity changed, and the changed drawing written as the writer writes it
-// against the same written by comparing every value; the drawing as read is also indexed, which boxes
-// the entities kept as records, and drawn, which reads their values.
+// Fuzz target: the DXF reader on any bytes, its scan in two stretches against one pass, and on what
+// it accepts, write → read → write again, both as read and with every entity changed, and the
+// changed drawing written as the writer writes it against the same written by comparing every
+// value; the drawing as read is also indexed, which boxes the entities kept as records, and drawn,
+// which reads their values.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dxf/dxf_tags.h"
 #include "dxf/dxf_write.h"
 #include "ed/spatial_index.h"
 #include "render/scene.h"
@@ -85,7 +87,8 @@ void checkIndexBoxes(ZcDbDatabase& db) {
   std::vector<zrxhost::ed::SpatialIndex::Found> all;
   const double inf = std::numeric_limits<double>::infinity();
   index.within(-inf, -inf, inf, inf, all);
-  for (const auto& found : all) {
+  for (const zrxhost::ed::SpatialIndex::Entry* entry : all) {
+    const zrxhost::ed::SpatialIndex::Entry& found = *entry;
     const auto* entity = zrxhost::peek<ZcDbEntity>(found.id);
     ZcDbExtents extents;
     if (!entity || !std::isfinite(found.box[0]) || entity->getGeomExtents(extents) != Zcad::eOk) continue;
@@ -100,11 +103,34 @@ void checkIndexBoxes(ZcDbDatabase& db) {
   }
 }
 
+// A scan in two stretches, cut where a record begins past the middle, must give what one pass gives.
+void checkScanInTwoStretches(const std::uint8_t* data, std::size_t size) {
+  zrxhost::dxf::TagFile onePass, inTwo;
+  onePass.buffer = std::string(reinterpret_cast<const char*>(data), size);
+  inTwo.buffer = std::string(reinterpret_cast<const char*>(data), size);
+  std::string onePassError, inTwoError;
+  const bool read = zrxhost::dxf::scanTags(onePass, onePassError, {}, SIZE_MAX);
+  const bool readInTwo = zrxhost::dxf::scanTags(inTwo, inTwoError, {}, 0);
+  bool same = read == readInTwo && onePassError == inTwoError;
+  if (same && read) {
+    same = onePass.tags.size() == inTwo.tags.size() && onePass.crlf == inTwo.crlf &&
+           onePass.dataAfterEofLine == inTwo.dataAfterEofLine;
+    for (std::size_t i = 0; same && i < onePass.tags.size(); ++i)
+      same = onePass.code(i) == inTwo.code(i) && onePass.value(i) == inTwo.value(i);
+  }
+  if (!same) {
+    std::fprintf(stderr, "a scan in two stretches differs from one pass: '%s' / '%s'\n", onePassError.c_str(),
+                 inTwoError.c_str());
+    std::abort();
+  }
+}
+
 }  // namespace
 
 // A drawing the reader accepted must be written in a form it accepts again, and writing that second
 // reading must give the same bytes: anything else is a finding, reported by aborting.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  checkScanInTwoStretches(data, size);
   zrxhost::DxfError error;
   std::unique_ptr<ZcDbDatabase> db =
       zrxhost::readDxfFromString(std::string(reinterpret_cast<const char*>(data), size), error);

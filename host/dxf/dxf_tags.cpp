@@ -260,7 +260,8 @@ std::size_t cutPoint(std::string_view b, std::size_t from) {
 
 }  // namespace
 
-bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress) {
+bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress,
+              std::size_t twoStretchesFrom) {
   const std::string_view b = file.buffer;
   if (b.size() >= std::numeric_limits<std::uint32_t>::max()) {
     error = fileTooLarge();
@@ -277,8 +278,8 @@ bool scanTags(TagFile& file, std::string& error, const std::function<void(double
   const std::size_t firstBreak = std::min(b.find('\n', pos), b.size());
   file.crlf = firstBreak > pos && b[firstBreak - 1] == '\r';
   // A large file is scanned in two stretches at once, cut at a line that begins a record.
-  constexpr std::size_t kLarge = std::size_t{1} << 22;
-  const std::size_t cut = b.size() - pos >= kLarge ? cutPoint(b, pos + (b.size() - pos) / 2) : std::string_view::npos;
+  const std::size_t cut =
+      b.size() - pos >= twoStretchesFrom ? cutPoint(b, pos + (b.size() - pos) / 2) : std::string_view::npos;
   const bool split = cut != std::string_view::npos;
   // Two lines a tag: counting them first sizes the tag list once.
   std::size_t linesBefore = 0, linesAfter = 0;

@@ -112,8 +112,13 @@ std::string fileTooLarge();
 // The part of a read's progress that scanning the tags stands for; building the objects is the rest.
 inline constexpr double kScanShare = 0.4;
 
-// `progress` (may be empty) hears the fraction of the read done, up to kScanShare.
-bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress = {});
+// Files from this size on are scanned in two stretches at once, each on a core of its own.
+inline constexpr std::size_t kTwoStretchesFrom = std::size_t{1} << 22;
+
+// `progress` (may be empty) hears the fraction of the read done, up to kScanShare. What the scan
+// gives does not depend on `twoStretchesFrom` (tests and fuzzing set it low to show that).
+bool scanTags(TagFile& file, std::string& error, const std::function<void(double)>& progress = {},
+              std::size_t twoStretchesFrom = kTwoStretchesFrom);
 
 // A value for an error message: at most 40 bytes, control and non-UTF-8 bytes as \xNN.
 std::string printable(std::string_view text);
