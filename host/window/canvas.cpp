@@ -157,8 +157,11 @@ void Canvas::paintDrawing() {
     const QRect rows = sy > 0 ? QRect(0, 0, size.width(), sy) : QRect(0, size.height() + sy, size.width(), -sy);
     const int top = std::max(sy, 0), bottom = size.height() + std::min(sy, 0);
     const QRect columns = sx > 0 ? QRect(0, top, sx, bottom - top) : QRect(size.width() + sx, top, -sx, bottom - top);
+    // The two strips share the frame's budget.
+    const auto start = std::chrono::steady_clock::now();
     if (sy != 0) complete = mDrawing.paint(image, mView, rows, kFrameBudgetMs) && complete;
-    if (sx != 0) complete = mDrawing.paint(image, mView, columns, kFrameBudgetMs) && complete;
+    const double spentMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (sx != 0) complete = mDrawing.paint(image, mView, columns, std::max(kFrameBudgetMs - spentMs, 0.0)) && complete;
     mDrawingComplete = complete;
   } else if (zoomed) {
     // A zoom shows what was drawn, scaled, at once; the next frames draw it sharp.
