@@ -285,6 +285,11 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mByStub.clear();  // sorted at the first change, which needs it: a drawing only looked at never does
   mSeen.assign(mEntries.size(), 0);
   mQuery = 0;
+  // Room for the changes taken one by one until the next build, touched now: a command that adds
+  // thousands of entities finds it ready, rather than waiting on fresh memory in the frame that
+  // shows them.
+  mExtra.resize(maxExtra());
+  mExtra.clear();
 }
 
 bool SpatialIndex::changesABlock(const ZcDbObjectId& id) const {

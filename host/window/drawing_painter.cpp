@@ -242,6 +242,7 @@ void DrawingPaths::notePainted(const ed::SpatialIndex& index) {
   mPaintedRemovals = index.removals();
   mPaintedSerialEnd = index.serialEnd();
   mPaintedLayers = mLayers;
+  mKnown.makeRoomFor(index.serialEnd() + kKeptFound);
 }
 
 bool DrawingPaths::paintInto(QPainter& painter, QImage* image, const ViewTransform& view, const QRect& region,

@@ -121,7 +121,7 @@ class DrawingPaths {
                 // each time would cost more than the finding
   std::uint32_t mStepsBackground = 0;
   std::uint64_t mStepsVersion = 0;  // of the index when the steps found what is in view; 0: not yet
-  static constexpr std::size_t kKeptFound = 1 << 16;
+  static constexpr std::size_t kKeptFound = 1 << 17;
   // What is known of an entry of the index, by its serial: its place in mBuilt (-1: not built), and
   // the colour of its dot while it is not built (0 not known yet, else kKnown with the colour, or
   // kDrawsNothing).
@@ -143,6 +143,9 @@ class DrawingPaths {
       while (mChunks.size() <= chunk) mChunks.push_back(std::make_unique<Known[]>(kChunkMask + 1));
       return mChunks[chunk][serial & kChunkMask];
     }
+    // Chunks made ahead, up to `serial`: a command's additions then find theirs ready in the frame
+    // that shows them.
+    void makeRoomFor(std::uint32_t serial) { at(serial); }
     void clear() { mChunks.clear(); }
 
    private:
