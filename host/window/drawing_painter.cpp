@@ -148,9 +148,8 @@ const render::Bounds& DrawingPaths::extents() {
                       f.box[2] >= inner[2] || f.box[3] >= inner[3];
     if (!edge) continue;
     const Known* known = mKnown.find(f.serial);
-    // Its ink whole, whatever scale it was built at before.
-    const bool kept = known && known->slot >= 0 && !mBuilt[static_cast<std::size_t>(known->slot)].dropped;
-    const Built& built = kept ? mBuilt[static_cast<std::size_t>(known->slot)] : build(f.id, f.serial, kWholeInk);
+    const Built& built =
+        known && known->slot >= 0 ? mBuilt[static_cast<std::size_t>(known->slot)] : build(f.id, f.serial);
     for (const Item& item : built.items) {
       if (item.path.isEmpty()) continue;
       mExtents.add(item.box.left(), item.box.top());
@@ -160,7 +159,7 @@ const render::Bounds& DrawingPaths::extents() {
   return mExtents;
 }
 
-const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint32_t serial, double scale) {
+const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint32_t serial) {
   if (!mDrawer) mDrawer = std::make_unique<render::EntityDrawer>(*mDb);
   mScratch.items.clear();
   mScratch.texts.clear();
@@ -197,23 +196,10 @@ const DrawingPaths::Built& DrawingPaths::build(const ZcDbObjectId& id, std::uint
   built.ink = std::max(ink.width(), ink.height());
   built.rays = mScratch.rays;
   built.shown = !built.items.empty() || !built.rays.empty();
-  built.inked = !built.items.empty();
   built.rgb = !built.items.empty() ? built.items.front().rgb : (built.rays.empty() ? 0 : built.rays.front().rgb);
-  // Built to show as a dot, it keeps its colour and size only: a text's outlines cost kilobytes, and a
-  // whole view of a large drawing shows a great many texts as dots. It is built again if it shows
-  // larger.
-  if (built.ink * scale < kInkDotPixels && built.rays.empty()) {
-    std::vector<Item>().swap(built.items);
-    built.dropped = true;
-  }
-  std::int32_t& slot = mKnown.at(serial).slot;
-  if (slot < 0) {
-    slot = static_cast<std::int32_t>(mBuilt.size());
-    mBuilt.push_back(std::move(built));
-  } else {
-    mBuilt[static_cast<std::size_t>(slot)] = std::move(built);
-  }
-  return mBuilt[static_cast<std::size_t>(slot)];
+  mKnown.at(serial).slot = static_cast<std::int32_t>(mBuilt.size());
+  mBuilt.push_back(std::move(built));
+  return mBuilt.back();
 }
 
 void DrawingPaths::paint(QPainter& painter, const ViewTransform& view, bool onPaper, double penWidth) {
@@ -354,7 +340,6 @@ bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double bud
     const Built* built = slot >= 0 ? &mBuilt[static_cast<std::size_t>(slot)] : nullptr;
     // Once built, its ink tells how large it shows; until then its box in the index.
     const bool small = built ? built->ink * scale < kInkDotPixels : std::max(w, h) < kDotPixels;
-    if (built && built->dropped && !small) built = nullptr;  // it is built again, at this scale
     const double cx = (static_cast<double>(f.box[0]) + f.box[2]) / 2,
                  cy = (static_cast<double>(f.box[1]) + f.box[3]) / 2;
     if (!built && small) {
@@ -381,8 +366,8 @@ bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double bud
     const bool fresh = !built && timeLeft;
     if (fresh) {
       buildStart = Clock::now();
-      built = &build(f.id, f.serial, scale);
-      slot = mKnown.find(f.serial)->slot;
+      built = &build(f.id, f.serial);
+      slot = static_cast<std::int32_t>(mBuilt.size() - 1);
     }
     auto countFresh = [&] {
       if (!fresh) return;
@@ -407,7 +392,7 @@ bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double bud
     }
     if (!built->rays.empty()) pass.rays.push_back(slot);
     if (small && built->rays.empty()) {
-      if (built->inked) dot(cx, cy, built->rgb);
+      if (!built->items.empty()) dot(cx, cy, built->rgb);
       countFresh();
       continue;
     }

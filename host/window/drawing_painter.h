@@ -8,7 +8,6 @@
 #include <QTransform>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -81,8 +80,6 @@ class DrawingPaths {
     std::uint32_t rgb = 0;  // of its dot
     double ink = 0;         // the longer side of the box around its paths
     bool shown = false;     // it draws anything at all
-    bool inked = false;     // it has paths (kept or dropped)
-    bool dropped = false;   // its paths were dropped: it showed as a dot when built
   };
   // A paint's walk over the entries in view, in order, and how far it got: a paint in steps goes on
   // from there.
@@ -106,9 +103,7 @@ class DrawingPaths {
   bool goOn(QPainter& painter, QImage* image, Pass& pass, double budgetMs, double stopMs);
   // What the last paint into an image drew: the index's state then.
   void notePainted(const ed::SpatialIndex& index);
-  // Builds it (again) for a view at `scale`.
-  const Built& build(const ZcDbObjectId& id, std::uint32_t serial, double scale);
-  static constexpr double kWholeInk = std::numeric_limits<double>::infinity();  // a scale that keeps every path
+  const Built& build(const ZcDbObjectId& id, std::uint32_t serial);
   // The layers' states as one number: a change drops everything built.
   std::uint64_t layerSignature(ZcDbDatabase& db) const;
   void forget();

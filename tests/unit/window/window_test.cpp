@@ -498,24 +498,6 @@ class WindowTest : public QObject {
       return count;
     };
     ViewTransform view = canvas.view();
-    // A text a pixel high is built to show as a dot, and built again as it grows.
-    {
-      ZcDbDatabase& db = window.database();
-      zrxhost::UndoHistory& history = zrxhost::undoHistory(db);
-      history.beginGroup("TEXT");
-      ZcDbBlockTableRecord* space = nullptr;
-      QCOMPARE(zcdbOpenObject(space, db.currentSpaceId(), ZcDb::kForWrite), Zcad::eOk);
-      auto* text =
-          new ZcDbText(ZcGePoint3d(view.centerX, view.centerY, 0), L"7", ZcDbObjectId::kNull, view.pixelSize(), 0);
-      text->setDatabaseDefaults();
-      ZcDbObjectId id;
-      QCOMPARE(space->appendZcDbEntity(id, text), Zcad::eOk);
-      text->close();
-      space->close();
-      history.endGroup();
-      canvas.refreshDrawing(db);
-      shown();
-    }
     view.zoomAt(view.width * 0.5, view.height * 0.5, 3);
     canvas.setView(view);
     shown();
