@@ -324,6 +324,7 @@ bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double bud
     }
   };
   bool timeLeft = true;
+  const bool resumable = std::isfinite(stopMs);
   int sinceClock = 0;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
@@ -332,6 +333,9 @@ bool DrawingPaths::goOn(QPainter& painter, QImage* image, Pass& pass, double bud
     // Where the paint may stop part way, the clock is read every so many entries (and a step gets
     // on by that many at the least).
     if ((walked & 255) == 0 && std::chrono::duration<double, std::milli>(Clock::now() - start).count() >= stopMs) break;
+    // A paint that goes on later stops where its building time ran out, rather than leave the rest
+    // of its way as boxes that only another pass over the whole view would sharpen.
+    if (!timeLeft && resumable) break;
     const ed::SpatialIndex::Entry& f = *found[pass.next];
     const double w = (static_cast<double>(f.box[2]) - f.box[0]) * scale;
     const double h = (static_cast<double>(f.box[3]) - f.box[1]) * scale;
