@@ -287,9 +287,10 @@ void SpatialIndex::build(ZcDbDatabase& db, const ZcDbBlockTableRecord& space) {
   mQuery = 0;
   // Room for the changes taken one by one until the next build, touched now: a command that adds
   // thousands of entities finds it ready, rather than waiting on fresh memory in the frame that
-  // shows them.
-  mExtra.resize(maxExtra());
-  mExtra.clear();
+  // shows them. (The entries without extents are kept there already.)
+  const std::size_t withoutExtents = mExtra.size();
+  mExtra.resize(std::max(withoutExtents, maxExtra()));
+  mExtra.resize(withoutExtents);
 }
 
 bool SpatialIndex::changesABlock(const ZcDbObjectId& id) const {
