@@ -92,6 +92,36 @@ void showWhole(Canvas& canvas, ZcDbDatabase& db) {
   canvas.setView(view);
 }
 
+// Opens the drawing at `path` as zrxcad does (the read, the index, the first frame of the whole
+// drawing) and hands the canvas to `shown`; false, with the reason in `error`, when it cannot.
+template <typename Shown>
+bool openWhole(const std::string& path, std::string& error, const Shown& shown) {
+  zrxhost::DxfError read;
+  std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxf(path, read);
+  if (!db) {
+    error = read.message;
+    return false;
+  }
+  zrxhost::initializeHost(db.get());
+  quietSession();
+  {
+    zrxhost::window::WindowInput unused;
+    Canvas canvas(unused);
+    showWhole(canvas, *db);
+    QImage frame;
+    canvas.renderFrame(frame);
+    if (frame.width() != 1600) error = "the canvas is not 1600 pixels wide";
+    if (error.empty()) shown(canvas);
+  }
+  zrxhost::initializeHost(zrxhost::newDrawing().release());
+  return error.empty();
+}
+
+double fileSize(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  return static_cast<double>(file.tellg());
+}
+
 // Launch to the whole drawing on screen, as zrxcad opens a file: the read, the index, the first
 // frame. Memory: what the process holds beyond what it held at its start, beside the file's size
 // (run one size alone for a clean figure).
@@ -102,30 +132,16 @@ void BM_Open(benchmark::State& state) {
   double grown = 0;
   for (auto _ : state) {
     const Clock::time_point start = Clock::now();
-    zrxhost::DxfError error;
-    std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxf(path, error);
-    if (!db) return state.SkipWithError(error.message.c_str());
-    zrxhost::initializeHost(db.get());
-    quietSession();
-    {
-      zrxhost::window::WindowInput unused;
-      Canvas canvas(unused);
-      showWhole(canvas, *db);
-      QImage frame;
-      canvas.renderFrame(frame);
-      if (frame.width() != 1600) return state.SkipWithError("the canvas is not 1600 pixels wide");
-      times.push_back(msSince(start));
-      // The first open only: later ones find the memory the earlier ones left to the allocator.
-      if (grown == 0) grown = residentBytes() - gStartBytes;
-    }
-    state.PauseTiming();
-    zrxhost::initializeHost(zrxhost::newDrawing().release());
-    db.reset();
-    state.ResumeTiming();
+    std::string error;
+    if (!openWhole(path, error, [&](Canvas&) {
+          times.push_back(msSince(start));
+          // The first open only: later ones find the memory the earlier ones left to the allocator.
+          if (grown == 0) grown = residentBytes() - gStartBytes;
+        }))
+      return state.SkipWithError(error.c_str());
   }
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
   state.counters["median_ms"] = percentile(times, 0.5);
-  state.counters["memory_per_file"] = grown / static_cast<double>(file.tellg());
+  state.counters["memory_per_file"] = grown / fileSize(path);
 }
 BENCHMARK(BM_Open)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -138,25 +154,15 @@ void BM_MemoryOnceSharp(benchmark::State& state) {
   double grown = 0;
   for (auto _ : state) {
     const double before = residentBytes();
-    zrxhost::DxfError error;
-    std::unique_ptr<ZcDbDatabase> db = zrxhost::readDxf(path, error);
-    if (!db) return state.SkipWithError(error.message.c_str());
-    zrxhost::initializeHost(db.get());
-    quietSession();
-    {
-      zrxhost::window::WindowInput unused;
-      Canvas canvas(unused);
-      showWhole(canvas, *db);
-      QImage frame;
-      canvas.renderFrame(frame);
-      while (!canvas.sharpen()) {
-      }
-      grown = residentBytes() - before;
-    }
-    zrxhost::initializeHost(zrxhost::newDrawing().release());
+    std::string error;
+    if (!openWhole(path, error, [&](Canvas& canvas) {
+          while (!canvas.sharpen()) {
+          }
+          grown = residentBytes() - before;
+        }))
+      return state.SkipWithError(error.c_str());
   }
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  state.counters["memory_per_file"] = grown / static_cast<double>(file.tellg());
+  state.counters["memory_per_file"] = grown / fileSize(path);
 }
 BENCHMARK(BM_MemoryOnceSharp)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 

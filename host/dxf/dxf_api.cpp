@@ -54,12 +54,13 @@ std::unique_ptr<ZcDbDatabase> readBuffer(dxf::FileBytes bytes, const std::string
   }
 }
 
-// Reads up to `size` bytes at the end of `bytes`; the count read (short only at the end of the file),
-// or -1 on a read error.
-ssize_t readUpTo(int fd, std::string& bytes, std::size_t have, std::size_t size) {
+// Reads up to `size` bytes of `fd` into `to`, from `offset`, or from where the file stands when it
+// is negative: the count read (short only at the end of the file), or -1 on a read error.
+ssize_t readUpTo(int fd, char* to, std::size_t size, off_t offset = -1) {
   std::size_t got = 0;
   while (got < size) {
-    ssize_t n = ::read(fd, bytes.data() + have + got, size - got);
+    ssize_t n = offset < 0 ? ::read(fd, to + got, size - got)
+                           : ::pread(fd, to + got, size - got, offset + static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return -1;
     if (n == 0) break;
@@ -80,20 +81,6 @@ bool mayBeDxf(std::string_view head) {
   return !line.empty() && line.size() <= 9 && line.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// Reads all `size` bytes of `fd` from `offset` into `to`: the count read (short only at the end of the
-// file), or -1 on a read error.
-ssize_t readAt(int fd, char* to, std::size_t size, std::size_t offset) {
-  std::size_t got = 0;
-  while (got < size) {
-    ssize_t n = ::pread(fd, to + got, size - got, static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
-}
-
 // A large file is read in two halves at once, each into memory its own thread faults in first: a
 // hundred megabytes of fresh memory take longer to fault in than to fill, and two cores fault them in
 // twice as fast. True when all `size` bytes were read and the file holds no more; false with
@@ -107,12 +94,12 @@ bool readInTwoHalves(int fd, std::size_t size, dxf::FileBytes& bytes, bool& fail
 #ifdef MADV_POPULATE_WRITE
     ::madvise(to + from, end - from, MADV_POPULATE_WRITE);  // a hint: where refused, the read faults
 #endif
-    got[part] = readAt(fd, to + from, end - from, from);
+    got[part] = readUpTo(fd, to + from, end - from, static_cast<off_t>(from));
   };
   inParallel(
       true, [&] { readPart(0, 0, half); }, [&] { readPart(1, half, size); });
   char more = 0;
-  const ssize_t beyond = got[0] < 0 || got[1] < 0 ? -1 : readAt(fd, &more, 1, size);
+  const ssize_t beyond = got[0] < 0 || got[1] < 0 ? -1 : readUpTo(fd, &more, 1, static_cast<off_t>(size));
   failed = beyond < 0;
   return !failed && beyond == 0 && static_cast<std::size_t>(got[0]) == half &&
          static_cast<std::size_t>(got[1]) == size - half;
@@ -140,7 +127,7 @@ bool readFile(const std::string& path, dxf::FileBytes& bytes, std::string& error
     return false;
   }
   std::string head(kHead, '\0');
-  ssize_t n = readUpTo(fd, head, 0, kHead);
+  ssize_t n = readUpTo(fd, head.data(), kHead);
   bool failed = n < 0;
   std::size_t have = failed ? 0 : static_cast<std::size_t>(n);
   head.resize(have);
@@ -153,7 +140,7 @@ bool readFile(const std::string& path, dxf::FileBytes& bytes, std::string& error
       std::string text = std::move(head);
       text.resize(std::max(expected, have) + 1);
       while (!failed) {
-        ssize_t got = readUpTo(fd, text, have, text.size() - have);
+        ssize_t got = readUpTo(fd, text.data() + have, text.size() - have);
         failed = got < 0;
         have += failed ? 0 : static_cast<std::size_t>(got);
         if (have < text.size()) break;

@@ -42,6 +42,10 @@ std::string pixelPrecise(double value, double pixelSize) {
   return result;
 }
 
+double msSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
 }  // namespace
 
 Canvas::Canvas(WindowInput& input, QWidget* parent) : QWidget(parent), mInput(input) {
@@ -71,7 +75,7 @@ void Canvas::refreshDrawing(ZcDbDatabase& db, bool force) {
   } else {
     mDrawing.refresh(db);
   }
-  const double refreshMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const double refreshMs = msSince(start);
   mDb = &db;
   mDrawnState = state;
   mPass.active = false;
@@ -160,7 +164,7 @@ void Canvas::paintDrawing() {
     // The two strips share the frame's budget.
     const auto start = std::chrono::steady_clock::now();
     if (sy != 0) complete = mDrawing.paint(image, mView, rows, kFrameBudgetMs) && complete;
-    const double spentMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double spentMs = msSince(start);
     if (sx != 0) complete = mDrawing.paint(image, mView, columns, std::max(kFrameBudgetMs - spentMs, 0.0)) && complete;
     mDrawingComplete = complete;
   } else if (zoomed) {
